@@ -1,0 +1,69 @@
+#pragma once
+#include <string>
+#include <vector>
+
+#include "project/SubtitleList.h"
+#include "render/Rgb.h"
+#include "render/StripsConfig.h"
+#include "settings/Settings.h"
+
+enum EditState : int { NewSet = 0, EditSet = 1, EditLineB = 2, EditLastSet = 3 };
+
+// The one record of program-wide state.
+struct AppState {
+    // Constants of this program.
+    std::string settingsFileName = "Kalvero.ini";
+    std::string titlePrefix = "Dunmere's Kalvero (DUKAL) ";
+    std::string versionText = "v1.0 - 06 Mar 2017 ";
+    std::string projectExt = ".KVL8";
+    std::string aboutText;
+
+    // Folder of the settings file and of includes/, with a trailing separator.
+    std::string programDir;
+
+    // Project.
+    std::string projectName = "Untitled";
+    std::string projectDir;
+    std::string projectPath;
+    int projectWidth = 0, projectHeight = 0;
+    float fps = 0.0f;
+    int timedLength = 0;
+    int lastLoadedY = 0;  // Y of the first row of the last loaded project
+    SubtitleList list;
+
+    // Settings.
+    std::vector<Profile> profiles;
+    std::vector<Preset> presets;
+    int profileIndex = 0, acceptedProfileIndex = 0, presetIndex = 0;
+
+    // Window.
+    int windowWidth = 0, windowHeight = 0;
+    int columnOriginX = 0, lowerBlockOriginY = 0;
+
+    // Style.
+    StripsConfig style;
+    int fontSheetsDirty = 1;
+    Rgb progressBarColor{136, 136, 255};
+    Rgb progressBackColor{0, 0, 0};
+    int rowShadeLight = 230, rowShadeDark = 210;
+
+    // Line editor.
+    int editState = NewSet;
+    int activeLine = 0;
+    int currentSet = 0;
+    int shadePhase = 0;
+    int lastShade = 230;
+
+    // Running work.
+    int recordingActive = 0;
+    int captureActive = 0;
+    int pictureCounter = 1;
+
+    // Current profile, or nullptr when the index is outside the list.
+    const Profile* profile() const {
+        return profileIndex >= 0 && profileIndex < int(profiles.size()) ? &profiles[size_t(profileIndex)] : nullptr;
+    }
+    const Preset* preset() const {
+        return presetIndex >= 0 && presetIndex < int(presets.size()) ? &presets[size_t(presetIndex)] : nullptr;
+    }
+};

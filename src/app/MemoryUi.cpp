@@ -1,0 +1,28 @@
+#include "app/MemoryUi.h"
+
+#include <algorithm>
+
+void MemoryUi::setValue(int id, int v) {
+    Control& c = controls_[id];
+    if (c.ranged) v = std::clamp(v, c.min, std::max(c.min, c.max));
+    else if (!c.items.empty()) v = std::clamp(v, -1, int(c.items.size()) - 1);
+    c.value = v;
+}
+
+void MemoryUi::setRange(int id, int min, int max) {
+    Control& c = controls_[id];
+    c.min = min;
+    c.max = max;
+    c.ranged = true;
+    c.value = std::clamp(c.value, min, std::max(min, max));
+}
+
+void MemoryUi::setItemText(int id, int index, const std::string& t) {
+    Control& c = controls_[id];
+    if (index >= 0 && index < int(c.items.size())) c.items[size_t(index)] = t;
+}
+
+std::string MemoryUi::itemText(int id, int index) {
+    Control& c = controls_[id];
+    return index >= 0 && index < int(c.items.size()) ? c.items[size_t(index)] : std::string();
+}

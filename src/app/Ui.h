@@ -1,0 +1,76 @@
+#pragma once
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "render/Rgb.h"
+
+class Image;
+
+// The port through which all logic talks to the user interface. Controls are
+// addressed by their fixed ids (app/ControlIds.h). All text crossing this
+// port is single-byte Windows-1252, like the model; the adapters convert.
+//
+// The wxWidgets adapter implements it for the real window, tests use a fake
+// that records calls and answers dialogs from a script, and the command-line
+// tool uses a headless implementation.
+class Ui {
+public:
+    virtual ~Ui() = default;
+
+    // --- controls -------------------------------------------------------
+    virtual void setText(int id, const std::string& text) = 0;
+    virtual std::string text(int id) = 0;
+    // Slider position, spin value, check state (0/1) or drop-down selection.
+    virtual void setValue(int id, int value) = 0;
+    virtual int value(int id) = 0;
+    virtual void setRange(int id, int min, int max) = 0;
+    virtual std::pair<int, int> range(int id) = 0;
+    virtual void setEnabled(int id, bool enabled) = 0;
+    virtual bool enabled(int id) = 0;
+    virtual void setVisible(int id, bool visible) = 0;
+    virtual void setBackground(int id, Rgb colour) = 0;
+    virtual void setFocus(int id) = 0;
+    // Puts the caret of a text field after its last character.
+    virtual void setCaretToEnd(int id) = 0;
+
+    // Drop-down lists (profiles, presets, font sizes, border styles).
+    virtual void clearItems(int id) = 0;
+    virtual void appendItem(int id, const std::string& text) = 0;
+    virtual void setItemText(int id, int index, const std::string& text) = 0;
+    virtual std::string itemText(int id, int index) = 0;
+    virtual int itemCount(int id) = 0;
+
+    // The subtitle list is a view of the model: the adapter reads rows from
+    // the model itself; these calls say what changed.
+    virtual void listChanged() = 0;                 // rows added, removed or edited
+    virtual void selectListRow(int row) = 0;        // -1 clears the selection
+    virtual int selectedListRow() = 0;              // -1 when nothing is selected
+
+    // Image controls: the canvas and the two colour swatches.
+    virtual void showImage(int id, const Image& image) = 0;
+
+    // --- main window ----------------------------------------------------
+    virtual void setTitle(const std::string& title) = 0;
+    virtual std::pair<int, int> desktopSize() = 0;
+    virtual void setWindowSize(int width, int height) = 0;
+    virtual void moveWindow(int x, int y) = 0;
+    virtual void moveControl(int id, int x, int y) = 0;
+    virtual std::pair<int, int> controlPosition(int id) = 0;
+    // Let pending window events run (repaints during long work).
+    virtual void processPendingEvents() = 0;
+    // Take pending window events off the queue without handling them.
+    virtual void drainPendingEvents() = 0;
+
+    // --- dialogs --------------------------------------------------------
+    virtual void messageBox(const std::string& title, const std::string& text) = 0;
+    virtual bool askYesNo(const std::string& title, const std::string& text) = 0;
+    // Empty result: cancelled. The filter uses "Label|pattern|Label|pattern".
+    virtual std::string openFileDialog(const std::string& title, const std::string& defaultPath,
+                                       const std::string& filter) = 0;
+    virtual std::string saveFileDialog(const std::string& title, const std::string& defaultFile,
+                                       const std::string& filter) = 0;
+    virtual std::optional<Rgb> chooseColour(Rgb initial) = 0;
+    virtual std::optional<std::string> inputBox(const std::string& title, const std::string& prompt,
+                                                const std::string& defaultText) = 0;
+};

@@ -1,0 +1,260 @@
+#include "cli/Cli.h"
+
+#include <algorithm>
+#include <ctime>
+
+#include "app/ProgramDir.h"
+#include "cli/CliSupport.h"
+#include "platform/Files.h"
+#include "project/Cp1252.h"
+#include "project/ProjectFile.h"
+#include "project/SrtImport.h"
+#include "project/Text.h"
+
+namespace cli {
+
+Args Args::parse(const std::vector<std::string>& args, const std::vector<std::string>& valueOptions,
+                 const std::vector<std::string>& flags) {
+    Args a;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& s = args[i];
+        if (s.size() > 1 && s[0] == '-' && !(s.size() > 1 && (std::isdigit(static_cast<unsigned char>(s[1]))))) {
+            if (std::find(flags.begin(), flags.end(), s) != flags.end()) {
+                a.flagsSeen.push_back(s);
+                continue;
+            }
+            if (std::find(valueOptions.begin(), valueOptions.end(), s) == valueOptions.end())
+                throw UsageError{"unknown option " + s};
+            if (i + 1 >= args.size()) throw UsageError{"option " + s + " needs a value"};
+            a.options[s] = args[++i];
+            continue;
+        }
+        a.positional.push_back(s);
+    }
+    return a;
+}
+
+bool Args::flag(const std::string& name) const {
+    return std::find(flagsSeen.begin(), flagsSeen.end(), name) != flagsSeen.end();
+}
+
+std::string Args::get(const std::string& name, const std::string& fallback) const {
+    auto it = options.find(name);
+    return it == options.end() ? fallback : it->second;
+}
+
+int Args::getInt(const std::string& name, int fallback, int min, int max) const {
+    auto it = options.find(name);
+    if (it == options.end()) return fallback;
+    const std::string& v = it->second;
+    bool digits = !v.empty() && std::all_of(v.begin() + (v[0] == '-' ? 1 : 0), v.end(),
+                                            [](char c) { return c >= '0' && c <= '9'; });
+    if (!digits || v == "-" || v.size() > 9) throw UsageError{name + " takes a whole number"};
+    int n = std::stoi(v);
+    if (n < min || n > max)
+        throw UsageError{name + " must be between " + std::to_string(min) + " and " + std::to_string(max)};
+    return n;
+}
+
+int Context::fail(const std::string& message) {
+    err << "kalvero-cli: " << message << "\n";
+    return BadInput;
+}
+
+bool Context::loadSettings() {
+    Settings s;
+    std::string error;
+    std::string path = programDir + state.settingsFileName;
+    if (!loadSettingsFile(path, s, error)) {
+        fail("cannot read the settings file " + path + ": " + error);
+        return false;
+    }
+    if (s.profiles.empty() || s.presets.empty()) {
+        fail("the settings file " + path + " lists no profile or no preset");
+        return false;
+    }
+    state.profiles = std::move(s.profiles);
+    state.presets = std::move(s.presets);
+    state.profileIndex = state.acceptedProfileIndex = s.startupProfile;
+    state.presetIndex = s.startupPreset;
+    return true;
+}
+
+void Context::selectProfileAndPreset(int profile, int preset) {
+    if (profile < 0 || profile >= int(state.profiles.size()) || state.profiles[size_t(profile)].isSeparator)
+        throw UsageError{"profile " + std::to_string(profile) + " is not a profile of the settings file"};
+    if (preset < 0 || preset >= int(state.presets.size()))
+        throw UsageError{"preset " + std::to_string(preset) + " is not a preset of the settings file"};
+    state.profileIndex = state.acceptedProfileIndex = profile;
+    state.presetIndex = preset;
+    const Profile& p = state.profiles[size_t(profile)];
+    state.projectWidth = p.width;
+    state.projectHeight = p.height;
+    state.fps = p.fps;
+    state.style.fontSize = p.fontSize;
+    state.style.stripsYPos = p.stripsYPos;
+}
+
+bool Context::loadProject(const std::string& path) {
+    std::string content;
+    files::Result r = files::readFile(path, content);
+    if (!r) {
+        fail("cannot read " + path + ": " + r.error);
+        return false;
+    }
+    ProjectHeader header;
+    if (parseProject(content, state.lastLoadedY, header, state.list) != ProjectLoadStatus::Ok) {
+        fail(path + " is not a Kalvero project file (its header is damaged or missing)");
+        return false;
+    }
+    try {
+        selectProfileAndPreset(header.profile, header.preset);
+    } catch (const UsageError& e) {
+        fail(path + ": " + e.message);
+        return false;
+    }
+    state.timedLength = header.timedLength;
+    state.projectPath = path;
+    state.projectDir = files::folderPart(path);
+    state.projectName = text::removeAll(files::filePart(path), state.projectExt);
+    state.lastLoadedY = text::toInt(state.list.column(0, Column::Y));
+    recalculateOffOn(state.list, state.fps, ui);
+    return true;
+}
+
+bool Context::writeProject(const std::string& path) {
+    ProjectHeader header{state.projectWidth, state.projectHeight, state.profileIndex, state.presetIndex,
+                         state.timedLength};
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &now);
+#else
+    localtime_r(&now, &local);
+#endif
+    std::string content = formatProject(state.list, header, local, state.projectExt, state.versionText);
+    files::Result r = files::writeFileAtomic(path, content);
+    if (!r) {
+        fail("cannot write " + path + ": " + r.error);
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
+std::string requireOne(const Args& a, const char* what) {
+    if (a.positional.size() != 1) throw UsageError{std::string("expected ") + what};
+    return a.positional[0];
+}
+
+int cmdImportSrt(Context& c, const std::vector<std::string>& args) {
+    Args a = Args::parse(args, {"-o", "--profile", "--preset"}, {});
+    std::string input = requireOne(a, "one SubRip file");
+    if (!a.has("-o")) throw UsageError{"import-srt needs -o OUT.KVL8"};
+    if (!c.loadSettings()) return BadInput;
+    int profile = a.getInt("--profile", c.state.profileIndex, 0, 1 << 20);
+    int preset = a.getInt("--preset", c.state.presetIndex, 0, 1 << 20);
+    c.selectProfileAndPreset(profile, preset);
+
+    std::string bytes;
+    files::Result r = files::readFile(input, bytes, uint64_t(512) << 20);
+    if (!r) return c.fail("cannot read " + input + ": " + r.error);
+    c.state.list.clearList();
+    SrtImportResult result = importSrtText(bytes, c.state.fps, c.state.style.stripsYPos, c.state.list);
+    if (result.cues == 0) return c.fail("no SubRip cue found in " + input);
+    recalculateOffOn(c.state.list, c.state.fps, c.ui);
+    if (!c.writeProject(a.get("-o"))) return BadInput;
+    c.out << "imported " << result.cues << " cues into " << a.get("-o") << "\n";
+    return Ok;
+}
+
+int cmdRecalc(Context& c, const std::vector<std::string>& args) {
+    Args a = Args::parse(args, {"-o"}, {});
+    std::string input = requireOne(a, "one project file");
+    if (!a.has("-o")) throw UsageError{"recalc needs -o OUT.KVL8"};
+    if (!c.loadSettings() || !c.loadProject(input)) return BadInput;
+    return c.writeProject(a.get("-o")) ? Ok : BadInput;
+}
+
+int cmdInfo(Context& c, const std::vector<std::string>& args) {
+    Args a = Args::parse(args, {}, {});
+    std::string input = requireOne(a, "one project file");
+    if (!c.loadSettings() || !c.loadProject(input)) return BadInput;
+    const AppState& s = c.state;
+    int missing = 0, sets = 0;
+    for (int r = 0; r < s.list.lineCount(); r += 2) {
+        ++sets;
+        auto [on, off] = splitTiming(s.list.column(r, Column::Timing));
+        if (text::trimSpaces(on).empty() || text::trimSpaces(off).empty()) ++missing;
+    }
+    auto [rows, pages] = s.list.countLines();
+    char fps[32];
+    std::snprintf(fps, sizeof fps, "%g", double(s.fps));
+    c.out << "width: " << s.projectWidth << "\n"
+          << "height: " << s.projectHeight << "\n"
+          << "fps: " << fps << "\n"
+          << "profile: " << s.profileIndex << "\n"
+          << "preset: " << s.presetIndex << "\n"
+          << "rows: " << rows << "\n"
+          << "pages: " << pages << "\n"
+          << "words: " << s.list.countWords() << "\n"
+          << "sets: " << sets << "\n"
+          << "missing: " << missing << "\n";
+    return Ok;
+}
+
+void usage(std::ostream& err) {
+    err << "usage: kalvero-cli [--program-dir DIR] COMMAND ...\n"
+           "commands:\n"
+           "  import-srt FILE.srt -o OUT.KVL8 [--profile N] [--preset N]\n"
+           "  recalc IN.KVL8 -o OUT.KVL8\n"
+           "  info IN.KVL8\n";
+}
+
+}  // namespace
+
+const std::map<std::string, Command>& commands() {
+    static const std::map<std::string, Command> table = {
+        {"import-srt", cmdImportSrt},
+        {"recalc", cmdRecalc},
+        {"info", cmdInfo},
+    };
+    return table;
+}
+
+}  // namespace cli
+
+int runCli(const std::vector<std::string>& argsIn, std::ostream& out, std::ostream& err) {
+    using namespace cli;
+    std::vector<std::string> args = argsIn;
+    std::string programDir;
+    while (!args.empty() && args[0] == "--program-dir") {
+        if (args.size() < 2) {
+            err << "kalvero-cli: --program-dir needs a folder\n";
+            return Usage;
+        }
+        programDir = files::withTrailingSeparator(args[1]);
+        args.erase(args.begin(), args.begin() + 2);
+    }
+    if (args.empty() || args[0] == "--help" || args[0] == "-h") {
+        usage(err);
+        return args.empty() ? Usage : Ok;
+    }
+    auto it = commands().find(args[0]);
+    if (it == commands().end()) {
+        err << "kalvero-cli: unknown command " << args[0] << "\n";
+        usage(err);
+        return Usage;
+    }
+    Context context(out, err);
+    context.programDir =
+        programDir.empty() ? findProgramDir(files::executablePath(), files::currentDirectory()) : programDir;
+    context.state.programDir = context.programDir;
+    try {
+        return it->second(context, std::vector<std::string>(args.begin() + 1, args.end()));
+    } catch (const UsageError& e) {
+        err << "kalvero-cli: " << e.message << "\n";
+        return Usage;
+    }
+}

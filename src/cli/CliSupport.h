@@ -1,0 +1,62 @@
+#pragma once
+#include <map>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "app/AppState.h"
+#include "cli/HeadlessUi.h"
+
+// Shared pieces of the kalvero-cli commands.
+namespace cli {
+
+enum Exit : int { Ok = 0, BadInput = 1, Usage = 2 };
+
+struct UsageError {
+    std::string message;
+};
+
+// Options of one command: positional arguments and "--name value" pairs
+// (flags without a value are listed in `flags`).
+struct Args {
+    std::vector<std::string> positional;
+    std::map<std::string, std::string> options;
+    std::vector<std::string> flagsSeen;
+
+    static Args parse(const std::vector<std::string>& args, const std::vector<std::string>& valueOptions,
+                      const std::vector<std::string>& flags);
+    bool has(const std::string& name) const { return options.count(name) != 0; }
+    bool flag(const std::string& name) const;
+    std::string get(const std::string& name, const std::string& fallback = "") const;
+    int getInt(const std::string& name, int fallback, int min, int max) const;
+};
+
+struct Context {
+    std::ostream& out;
+    std::ostream& err;
+    HeadlessUi ui;
+    AppState state;
+    std::string programDir;
+
+    Context(std::ostream& o, std::ostream& e) : out(o), err(e), ui(e) {}
+
+    // Loads the settings file of the program folder into `state`.
+    bool loadSettings();
+    // Takes profile and preset into `state` (size, fps, style); a usage error
+    // when an index is outside its list or names a separator.
+    void selectProfileAndPreset(int profile, int preset);
+    // Loads a project file as Open does: its profile and preset, rows, then
+    // the recalculation. Returns false (message printed) on failure.
+    bool loadProject(const std::string& path);
+    // Writes the project file as Save does, in one step.
+    bool writeProject(const std::string& path);
+    int fail(const std::string& message);  // prints "kalvero-cli: message", returns BadInput
+};
+
+using Command = int (*)(Context&, const std::vector<std::string>&);
+
+// The command table; later commands register here.
+const std::map<std::string, Command>& commands();
+
+}  // namespace cli

@@ -1,0 +1,14 @@
+#include "cli/HeadlessUi.h"
+
+#include "project/Cp1252.h"
+#include "project/Text.h"
+
+void HeadlessUi::messageBox(const std::string& title, const std::string& text) {
+    // One line per message: "Title: text" with line breaks as blanks.
+    err_ << cp1252::toUtf8(title) << ": " << cp1252::toUtf8(text::replaceAll(text, "\n", " ")) << "\n";
+}
+
+bool HeadlessUi::askYesNo(const std::string& title, const std::string& text) {
+    messageBox(title, text + " [answered No]");
+    return false;
+}

@@ -1,0 +1,33 @@
+#pragma once
+#include <ctime>
+#include <string>
+#include <string_view>
+
+#include "project/SubtitleList.h"
+
+// The project values stored in a project file's header.
+struct ProjectHeader {
+    int width = 0, height = 0;
+    int profile = 0, preset = 0;
+    int timedLength = 0;
+};
+
+enum class ProjectLoadStatus {
+    Ok,
+    BadHeader,  // first line, resolution or line 10 not as expected: no rows loaded
+};
+
+// Reads a project file's content. Rows go to `rows` (cleared first), shaded
+// per set; a row whose Y is empty takes `fallbackY`. On BadHeader `rows` is
+// left empty and `header` holds what was read before the fault.
+ProjectLoadStatus parseProject(std::string_view content, int fallbackY, ProjectHeader& header, SubtitleList& rows);
+
+// The first header line's start ("##-KVL8 Project") for an extension ".KVL8".
+std::string projectMagic(std::string_view projectExt);
+
+// The whole file: ten header lines and one line per row, each ending CR LF.
+std::string formatProject(const SubtitleList& rows, const ProjectHeader& header, const std::tm& written,
+                          std::string_view projectExt, std::string_view versionText);
+
+// "DD Mon YYYY @ hh:mm:ss"
+std::string formatProjectDate(const std::tm& t);

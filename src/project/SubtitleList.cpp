@@ -1,0 +1,137 @@
+#include "project/SubtitleList.h"
+
+#include "app/Ui.h"
+#include "project/Text.h"
+
+const char* const kMissingTimingTitle = "Warning!";
+const char* const kMissingTimingText = "Script is missing timing information like:\nHH:MM:SS:FF>HH:MM:SS:FF";
+
+std::string rowId(int i) {
+    std::string digits = text::padded(i - (i % 2), 4);
+    if (digits.size() > 4) digits.resize(4);
+    return (i % 2 == 0 ? "A" : "B") + digits;
+}
+
+SubtitleList::SubtitleList() {
+    appendEmptySet();
+}
+
+SubtitleLine SubtitleList::line(int i) const {
+    if (i < 0 || i >= lineCount()) return {};
+    return rows_[size_t(i)];
+}
+
+std::string SubtitleList::column(int i, Column c) const {
+    const SubtitleLine* r = row(i);
+    if (!r) return {};
+    switch (c) {
+        case Column::Id: return r->id;
+        case Column::Text: return r->text;
+        case Column::Timing: return r->timing;
+        case Column::OffOn: return r->offOn;
+        case Column::Y: return r->y;
+    }
+    return {};
+}
+
+SubtitleEntry SubtitleList::entry(int k) const {
+    SubtitleEntry e;
+    const SubtitleLine* a = row(2 * k);
+    if (!a) return e;
+    e.lineA = a->text;
+    if (const SubtitleLine* b = row(2 * k + 1)) e.lineB = b->text;
+    auto [on, off] = splitTiming(a->timing);
+    e.on = parseTimeCode(on);
+    e.off = parseTimeCode(off);
+    e.offFrames = text::toInt(text::field(a->offOn, '+', 1));
+    e.onFrames = text::toInt(text::field(a->offOn, '+', 2));
+    e.y = text::toInt(a->y);
+    return e;
+}
+
+int SubtitleList::countWords() const {
+    int words = 0;
+    for (const SubtitleLine& r : rows_) {
+        bool inWord = false;
+        for (char c : r.text) {
+            if (c == ' ') {
+                inWord = false;
+            } else if (!inWord) {
+                inWord = true;
+                ++words;
+            }
+        }
+    }
+    return words;
+}
+
+void SubtitleList::clearList() {
+    rows_.clear();
+    shades_.clear();
+}
+
+void SubtitleList::appendLine(SubtitleLine line) {
+    rows_.push_back(std::move(line));
+    shades_.push_back(0);
+}
+
+void SubtitleList::appendEmptySet() {
+    int n = lineCount();
+    appendLine(SubtitleLine{rowId(n), "", "", "", ""});
+    appendLine(SubtitleLine{rowId(n + 1), "", "", "", ""});
+}
+
+void SubtitleList::removeLastLine() {
+    if (rows_.empty()) return;
+    rows_.pop_back();
+    shades_.pop_back();
+}
+
+void SubtitleList::setLineColumn(int i, Column c, std::string value) {
+    if (i < 0 || i >= lineCount()) return;
+    SubtitleLine& r = rows_[size_t(i)];
+    switch (c) {
+        case Column::Id: r.id = std::move(value); break;
+        case Column::Text: r.text = std::move(value); break;
+        case Column::Timing: r.timing = std::move(value); break;
+        case Column::OffOn: r.offOn = std::move(value); break;
+        case Column::Y: r.y = std::move(value); break;
+    }
+}
+
+void SubtitleList::setRowShade(int i, int grey) {
+    if (i < 0 || i >= lineCount()) return;
+    shades_[size_t(i)] = grey;
+}
+
+void SubtitleList::renumberIds() {
+    for (int i = 0; i < lineCount(); ++i) rows_[size_t(i)].id = rowId(i);
+}
+
+int recalculateOffOn(SubtitleList& list, float fps) {
+    // Each complete set's blank frames count from the OFF of the last complete
+    // set before it (from frame 0 for the first one). For lists whose sets are
+    // all timed this is the ON of this set minus the OFF of the previous one.
+    int missing = 0;
+    long long previousOff = 0;
+    for (int r = 0; r < list.lineCount(); r += 2) {
+        auto [onText, offText] = splitTiming(list.column(r, Column::Timing));
+        if (text::trimSpaces(onText).empty() || text::trimSpaces(offText).empty()) {
+            ++missing;
+            continue;
+        }
+        long long on = frameOf(parseTimeCode(onText), fps);
+        long long off = frameOf(parseTimeCode(offText), fps);
+        std::string value = std::to_string(on - previousOff) + "+" + std::to_string(off - on);
+        list.setLineColumn(r, Column::OffOn, value);
+        list.setLineColumn(r + 1, Column::OffOn, value);
+        previousOff = off;
+    }
+    return missing;
+}
+
+int recalculateOffOn(SubtitleList& list, float fps, Ui& ui) {
+    int missing = recalculateOffOn(list, fps);
+    if (missing > 0) ui.messageBox(kMissingTimingTitle, kMissingTimingText);
+    return missing;
+}

@@ -1,0 +1,76 @@
+#pragma once
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "project/TimeCode.h"
+
+class Ui;
+
+// One row of the subtitle list. Row 2k is line A, row 2k+1 line B of set k.
+struct SubtitleLine {
+    std::string id;      // "A0000", "B0000", ...
+    std::string text;    // the line, single-byte Windows-1252
+    std::string timing;  // "" or "HH:MM:SS:FF>HH:MM:SS:FF"
+    std::string offOn;   // "" or blank frames before the set + "+" + frames shown
+    std::string y;       // "" or the set's strips Y position
+    friend bool operator==(const SubtitleLine&, const SubtitleLine&) = default;
+};
+
+// Read-only view of one set for the compositor and the exporters.
+struct SubtitleEntry {
+    std::string lineA, lineB;
+    TimeCode on, off;
+    int offFrames = 0, onFrames = 0;
+    int y = 0;
+};
+
+enum class Column { Id = 0, Text = 1, Timing = 2, OffOn = 3, Y = 4 };
+
+// The program's one subtitle model; the list control is a view of it.
+class SubtitleList {
+public:
+    SubtitleList();  // one empty set: "A0000" / "B0000"
+
+    int lineCount() const { return int(rows_.size()); }
+    SubtitleLine line(int i) const;  // all columns empty outside the list
+    const SubtitleLine* row(int i) const { return i >= 0 && i < lineCount() ? &rows_[size_t(i)] : nullptr; }
+    std::string column(int i, Column c) const;
+    int shade(int i) const { return i >= 0 && i < lineCount() ? shades_[size_t(i)] : 0; }
+
+    int entryCount() const { return lineCount() / 2; }
+    SubtitleEntry entry(int k) const;
+
+    std::pair<int, int> countLines() const { return {lineCount(), lineCount() / 2}; }
+    int countWords() const;
+
+    void clearList();
+    void appendLine(SubtitleLine line);
+    void appendEmptySet();  // two rows, ids filled in
+    void removeLastLine();
+    void setLineColumn(int i, Column c, std::string value);
+    void setRowShade(int i, int grey);  // 0: no shade of its own
+    void renumberIds();
+
+    void reserve(size_t n) {
+        rows_.reserve(n);
+        shades_.reserve(n);
+    }
+
+private:
+    std::vector<SubtitleLine> rows_;
+    std::vector<int> shades_;
+};
+
+// The id of row i: "A" or "B" followed by the A row's index in four digits
+// (a longer index keeps its first four digits).
+std::string rowId(int i);
+
+// Recomputes the "OFF+ON" column of every set with complete time codes.
+// Returns the number of sets without them.
+int recalculateOffOn(SubtitleList& list, float fps);
+// The same, telling the user once when sets lack timing.
+int recalculateOffOn(SubtitleList& list, float fps, Ui& ui);
+
+extern const char* const kMissingTimingTitle;
+extern const char* const kMissingTimingText;

@@ -1,0 +1,55 @@
+#include "project/TimeCode.h"
+
+#include <cfenv>
+#include <cmath>
+
+#include "project/Text.h"
+
+long long frameOf(const TimeCode& t, float fps) {
+    long double f = fps;
+    long double value = (long double)((long long)t.hh * 3600) * f + (long double)t.mm * 60 * f + (long double)t.ss * f +
+                        (long double)t.ff;
+    // nearbyint rounds halves to even in the default rounding mode.
+    return (long long)std::nearbyintl(value);
+}
+
+std::string formatTimeCode(const TimeCode& t) {
+    return text::padded(t.hh, 2) + ":" + text::padded(t.mm, 2) + ":" + text::padded(t.ss, 2) + ":" + text::padded(t.ff, 2);
+}
+
+TimeCode parseTimeCode(std::string_view s) {
+    TimeCode t;
+    t.hh = text::toInt(text::field(s, ':', 1));
+    t.mm = text::toInt(text::field(s, ':', 2));
+    t.ss = text::toInt(text::field(s, ':', 3));
+    t.ff = text::toInt(text::field(s, ':', 4));
+    return t;
+}
+
+std::pair<std::string, std::string> splitTiming(std::string_view timing) {
+    size_t gt = timing.find('>');
+    if (gt == std::string_view::npos) return {std::string(timing), std::string()};
+    return {std::string(timing.substr(0, gt)), std::string(timing.substr(gt + 1))};
+}
+
+int roundedFps(float fps) {
+    return int(std::nearbyint(double(fps)));
+}
+
+TimeCode timeCodeOfFrame(long long frame, float fps) {
+    TimeCode t;
+    if (frame < 0) frame = 0;
+    if (fps <= 0) return t;
+    // Whole seconds from the frame count at the real rate, the rest as frames.
+    long double seconds = (long double)frame / fps;
+    long long whole = (long long)std::floor(seconds + 1e-9L);
+    long long rest = frame - (long long)std::nearbyintl((long double)whole * fps);
+    int maxFrame = roundedFps(fps) - 1;
+    if (rest < 0) rest = 0;
+    if (rest > maxFrame) rest = maxFrame;
+    t.hh = int(whole / 3600);
+    t.mm = int((whole / 60) % 60);
+    t.ss = int(whole % 60);
+    t.ff = int(rest);
+    return t;
+}

@@ -1,0 +1,147 @@
+#include "settings/Settings.h"
+
+#include <algorithm>
+
+#include "project/Text.h"
+
+namespace {
+Rgb parseRgb(std::string_view s) {
+    auto clamp = [](int v) { return uint8_t(std::clamp(v, 0, 255)); };
+    return Rgb{clamp(text::toInt(text::field(s, ',', 1))), clamp(text::toInt(text::field(s, ',', 2))),
+               clamp(text::toInt(text::field(s, ',', 3)))};
+}
+std::string rgbText(Rgb c) {
+    return std::to_string(c.r) + "," + std::to_string(c.g) + "," + std::to_string(c.b);
+}
+}  // namespace
+
+Profile parseProfileLine(std::string_view value) {
+    Profile p;
+    if (value.substr(0, 5) == "-----") {
+        p.name = std::string(value);
+        p.isSeparator = true;
+        return p;
+    }
+    p.width = text::toInt(text::field(value, '|', 1));
+    p.height = text::toInt(text::field(value, '|', 2));
+    p.name = text::trimBlanks(text::field(value, '|', 3));
+    p.stripsYPos = text::toInt(text::field(value, '|', 4));
+    p.fontSize = text::toInt(text::field(value, '|', 5));
+    p.fps = text::toFloat(text::field(value, '|', 6));
+    return p;
+}
+
+Preset parsePresetLine(std::string_view value) {
+    Preset p;
+    auto f = [&](int n) { return text::field(value, '|', n); };
+    p.name = f(1);
+    p.stripsColor = parseRgb(f(2));
+    p.stripsMode = text::toInt(f(3));
+    p.borderStyle = text::toInt(f(4));
+    p.blend = text::toInt(f(5));
+    p.drawNoStrips = text::toInt(f(6));
+    p.bgColor = parseRgb(f(7));
+    p.stripsToAllText = text::toInt(f(8));
+    p.wordSpacing = text::toInt(f(9));
+    p.stripsSpacing = text::toInt(f(10));
+    p.centerText = text::toInt(f(11));
+    p.programDefault = text::toInt(f(12));
+    p.cropStrips = text::toInt(f(13));
+    return p;
+}
+
+std::string presetLine(const Preset& p) {
+    auto n = [](int v) { return std::to_string(v); };
+    return p.name + "|" + rgbText(p.stripsColor) + "|" + n(p.stripsMode) + "|" + n(p.borderStyle) + "|" + n(p.blend) +
+           "|" + n(p.drawNoStrips) + "|" + rgbText(p.bgColor) + "|" + n(p.stripsToAllText) + "|" + n(p.wordSpacing) +
+           "|" + n(p.stripsSpacing) + "|" + n(p.centerText) + "|" + n(p.programDefault) + "|" + n(p.cropStrips);
+}
+
+std::string profileDisplayText(const Profile& p) {
+    if (p.isSeparator) return p.name;
+    return std::to_string(p.width) + " x " + std::to_string(p.height) + " - " + p.name;
+}
+
+Settings parseSettings(std::string_view content) {
+    Settings s;
+    std::string section;
+    for (const std::string& raw : text::splitLines(content)) {
+        std::string line = text::trimBlanks(raw);
+        if (line.empty() || line[0] == ';' || line[0] == '#') continue;
+        if (line.front() == '[' && line.back() == ']') {
+            section = text::lower(text::trimBlanks(line.substr(1, line.size() - 2)));
+            continue;
+        }
+        size_t eq = line.find('=');
+        if (eq == std::string::npos) continue;
+        std::string key = text::lower(text::trimBlanks(line.substr(0, eq)));
+        std::string value = text::trimBlanks(line.substr(eq + 1));
+        if (section == "global") {
+            if (key == "startupprofile") s.startupProfile = text::toInt(value);
+            else if (key == "preset") s.startupPreset = text::toInt(value);
+        } else if (section == "profiles") {
+            s.profiles.push_back(parseProfileLine(value));
+        } else if (section == "presets") {
+            s.presets.push_back(parsePresetLine(value));
+        }
+    }
+    return s;
+}
+
+std::optional<std::string> rewritePresets(std::string_view content, const std::vector<Preset>& presets) {
+    // Keep every byte up to and including the "[Presets]" line and its ending.
+    size_t pos = 0;
+    while (pos < content.size()) {
+        size_t end = content.find_first_of("\r\n", pos);
+        size_t lineEnd = end == std::string_view::npos ? content.size() : end;
+        size_t next = lineEnd;
+        if (next < content.size()) {
+            if (content[next] == '\r' && next + 1 < content.size() && content[next + 1] == '\n') next += 2;
+            else next += 1;
+        }
+        if (content.substr(pos, lineEnd - pos) == "[Presets]") {
+            std::string out(content.substr(0, next));
+            if (next == lineEnd) out += "\r\n";  // header was the file's last line, with no ending
+            for (const Preset& p : presets) {
+                std::string line = presetLine(p);
+                if (std::count(line.begin(), line.end(), '|') >= 11) out += "Preset = " + line + "\r\n";
+            }
+            return out;
+        }
+        pos = next;
+    }
+    return std::nullopt;
+}
+
+#include "platform/Files.h"
+
+bool loadSettingsFile(const std::string& path, Settings& out, std::string& error) {
+    std::string content;
+    files::Result r = files::readFile(path, content, 16u << 20);
+    if (!r) {
+        error = r.error;
+        return false;
+    }
+    out = parseSettings(content);
+    return true;
+}
+
+bool savePresetsToFile(const std::string& path, const std::vector<Preset>& presets, std::string& error) {
+    std::string content;
+    files::Result r = files::readFile(path, content, 16u << 20);
+    if (!r) {
+        error = r.error;
+        return false;
+    }
+    std::optional<std::string> rewritten = rewritePresets(content, presets);
+    if (!rewritten) {
+        error = "the file has no [Presets] section";
+        return false;
+    }
+    r = files::writeFileAtomic(path, *rewritten);
+    if (!r) {
+        error = r.error;
+        return false;
+    }
+    return true;
+}

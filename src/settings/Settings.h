@@ -1,0 +1,64 @@
+#pragma once
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "render/Rgb.h"
+
+// A video format of the settings file.
+struct Profile {
+    int width = 0, height = 0;
+    std::string name;
+    int stripsYPos = 0;
+    int fontSize = 0;
+    float fps = 0.0f;
+    bool isSeparator = false;
+};
+
+// A named, stored strips style.
+struct Preset {
+    std::string name;
+    Rgb stripsColor;
+    int stripsMode = 0;
+    int borderStyle = 0;
+    int blend = 0;
+    int drawNoStrips = 0;
+    Rgb bgColor;
+    int stripsToAllText = 0;
+    int wordSpacing = 0;
+    int stripsSpacing = 0;
+    int centerText = 0;
+    int programDefault = 0;
+    int cropStrips = 0;
+    friend bool operator==(const Preset&, const Preset&) = default;
+};
+
+struct Settings {
+    int startupProfile = 0;
+    int startupPreset = 0;
+    std::vector<Profile> profiles;
+    std::vector<Preset> presets;
+};
+
+// Parses the settings file's text. Never fails: what is missing reads as 0.
+Settings parseSettings(std::string_view content);
+
+Profile parseProfileLine(std::string_view value);
+Preset parsePresetLine(std::string_view value);
+std::string presetLine(const Preset& p);
+
+// The profile list's display text of a profile.
+std::string profileDisplayText(const Profile& p);
+
+// The settings file with everything after its "[Presets]" line replaced by
+// the given presets. nullopt when the file has no "[Presets]" line.
+std::optional<std::string> rewritePresets(std::string_view content, const std::vector<Preset>& presets);
+
+// Reads `folder` + `fileName`. False (with `error` set) when it cannot be read.
+bool loadSettingsFile(const std::string& path, Settings& out, std::string& error);
+
+// Saves the presets into the settings file at `path`, keeping every line up
+// to "[Presets]". The file is replaced in one step, so a failure leaves the
+// previous file as it was. False with `error` set on failure.
+bool savePresetsToFile(const std::string& path, const std::vector<Preset>& presets, std::string& error);

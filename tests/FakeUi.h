@@ -1,0 +1,70 @@
+#pragma once
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/MemoryUi.h"
+
+// A Ui for tests: records every dialog it is asked to show and answers from
+// a script. Unscripted questions answer No, unscripted dialogs are cancelled.
+class FakeUi : public MemoryUi {
+public:
+    struct Message {
+        std::string title, text;
+        bool question = false;
+    };
+
+    std::vector<Message> messages;
+    std::deque<bool> yesNoAnswers;
+    std::deque<std::string> fileAnswers;
+    std::deque<std::optional<Rgb>> colourAnswers;
+    std::deque<std::optional<std::string>> inputAnswers;
+    std::vector<std::string> dialogTitles;  // file and input dialogs, in order
+
+    void messageBox(const std::string& title, const std::string& text) override {
+        messages.push_back({title, text, false});
+    }
+    bool askYesNo(const std::string& title, const std::string& text) override {
+        messages.push_back({title, text, true});
+        if (yesNoAnswers.empty()) return false;
+        bool a = yesNoAnswers.front();
+        yesNoAnswers.pop_front();
+        return a;
+    }
+    std::string openFileDialog(const std::string& title, const std::string&, const std::string&) override {
+        return nextFile(title);
+    }
+    std::string saveFileDialog(const std::string& title, const std::string&, const std::string&) override {
+        return nextFile(title);
+    }
+    std::optional<Rgb> chooseColour(Rgb) override {
+        dialogTitles.push_back("colour");
+        if (colourAnswers.empty()) return std::nullopt;
+        auto a = colourAnswers.front();
+        colourAnswers.pop_front();
+        return a;
+    }
+    std::optional<std::string> inputBox(const std::string& title, const std::string&, const std::string&) override {
+        dialogTitles.push_back(title);
+        if (inputAnswers.empty()) return std::nullopt;
+        auto a = inputAnswers.front();
+        inputAnswers.pop_front();
+        return a;
+    }
+
+    int countMessages(const std::string& title) const {
+        int n = 0;
+        for (const auto& m : messages) n += m.title == title;
+        return n;
+    }
+
+private:
+    std::string nextFile(const std::string& title) {
+        dialogTitles.push_back(title);
+        if (fileAnswers.empty()) return {};
+        std::string a = fileAnswers.front();
+        fileAnswers.pop_front();
+        return a;
+    }
+};
