@@ -13,7 +13,7 @@ constexpr uint16_t kHigh[32] = {
 int codePointToByte(uint32_t cp) {
     if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return int(cp);
     for (int i = 0; i < 32; ++i)
-        if (kHigh[i] != 0 && kHigh[i] == cp) return 0x80 + i;
+        if (kHigh[i] == cp || (kHigh[i] == 0 && cp == uint32_t(0x80 + i))) return 0x80 + i;
     return -1;
 }
 

@@ -1,0 +1,115 @@
+#include <gtest/gtest.h>
+
+#include "project/ProjectFile.h"
+
+namespace {
+const char* kExample =
+    "##-KVL8 Project: v1.0 - 06 Mar 2017 \r\n"
+    "##-Resolution Width: 720\r\n"
+    "##-Resolution Height: 576\r\n"
+    "##-Profile: 1\r\n"
+    "##-Preset: 0\r\n"
+    "##-Date Written: 09 Mar 2017 @ 14:05:09\r\n"
+    "##-Number of lines/pages: 4 / 2\r\n"
+    "##-Word count: 3\r\n"
+    "##-User Timed Session: 0\r\n"
+    "##-;\r\n"
+    "A0000|Hello|00:00:01:00>00:00:02:12|25+37|420\r\n"
+    "B0000|there|00:00:01:00>00:00:02:12|25+37|420\r\n"
+    "A0002||00:00:03:00>00:00:04:00|13+25|420\r\n"
+    "B0002|friend|00:00:03:00>00:00:04:00|13+25|420\r\n";
+
+std::tm exampleDate() {
+    std::tm t{};
+    t.tm_year = 117;
+    t.tm_mon = 2;
+    t.tm_mday = 9;
+    t.tm_hour = 14;
+    t.tm_min = 5;
+    t.tm_sec = 9;
+    return t;
+}
+}  // namespace
+
+TEST(ProjectFile, ExampleRoundTripsByteForByte) {
+    ProjectHeader header;
+    SubtitleList rows;
+    ASSERT_EQ(parseProject(kExample, 0, header, rows), ProjectLoadStatus::Ok);
+    EXPECT_EQ(header.width, 720);
+    EXPECT_EQ(header.height, 576);
+    EXPECT_EQ(header.profile, 1);
+    EXPECT_EQ(header.preset, 0);
+    ASSERT_EQ(rows.lineCount(), 4);
+    EXPECT_EQ(rows.line(2).text, "");
+    EXPECT_EQ(rows.line(3).text, "friend");
+    EXPECT_EQ(formatProject(rows, header, exampleDate(), ".KVL8", "v1.0 - 06 Mar 2017 "), kExample);
+}
+
+TEST(ProjectFile, ReadsLfAndCrLineEndingsAndShadesSets) {
+    std::string lf = kExample, cr = kExample;
+    for (std::string* s : {&lf, &cr}) {
+        std::string out;
+        for (size_t i = 0; i < s->size(); ++i) {
+            if ((*s)[i] == '\r') continue;
+            out += (*s)[i] == '\n' ? (s == &lf ? "\n" : "\r") : std::string(1, (*s)[i]);
+        }
+        *s = out;
+    }
+    for (const std::string& content : {lf, cr}) {
+        ProjectHeader header;
+        SubtitleList rows;
+        ASSERT_EQ(parseProject(content, 0, header, rows), ProjectLoadStatus::Ok);
+        ASSERT_EQ(rows.lineCount(), 4);
+        EXPECT_EQ(rows.shade(0), 230);
+        EXPECT_EQ(rows.shade(1), 230);
+        EXPECT_EQ(rows.shade(2), 210);
+        EXPECT_EQ(rows.shade(3), 210);
+    }
+}
+
+TEST(ProjectFile, BadHeadersLoadNothing) {
+    std::string base = kExample;
+    auto variant = [&](const std::string& from, const std::string& to) {
+        std::string s = base;
+        s.replace(s.find(from), from.size(), to);
+        return s;
+    };
+    for (const std::string& bad : {variant("##-KVL8 Project:", "##-KVL8 project:"),
+                                   variant("Width: 720", "Width: 0"), variant("Height: 576", "Height: -5"),
+                                   variant("##-;", "##-:"), std::string(), std::string("garbage\0\xff", 9)}) {
+        ProjectHeader header;
+        SubtitleList rows;
+        EXPECT_EQ(parseProject(bad, 0, header, rows), ProjectLoadStatus::BadHeader);
+        EXPECT_EQ(rows.lineCount(), 0);
+    }
+}
+
+TEST(ProjectFile, EmptyYTakesThePreviousLoadsYAndExtraFieldsAreIgnored) {
+    std::string s = std::string(kExample).substr(0, std::string(kExample).find("A0000"));
+    s += "A0000|a|||\r\nB0000|b|t|1+2|77|extra\r\n";
+    ProjectHeader header;
+    SubtitleList rows;
+    ASSERT_EQ(parseProject(s, 333, header, rows), ProjectLoadStatus::Ok);
+    EXPECT_EQ(rows.line(0).y, "333");
+    EXPECT_EQ(rows.line(1).y, "77");
+    EXPECT_EQ(rows.line(1).offOn, "1+2");
+}
+
+TEST(ProjectFile, HeaderCountsAndPipeInText) {
+    SubtitleList rows;
+    rows.clearList();
+    for (int i = 0; i < 7; ++i) rows.appendLine({rowId(i), i == 0 ? "one two" : "", "", "", ""});
+    std::string out = formatProject(rows, ProjectHeader{720, 576, 1, 0, 5}, exampleDate(), ".KVL8", "v ");
+    EXPECT_NE(out.find("##-Number of lines/pages: 7 / 3\r\n"), std::string::npos);
+    EXPECT_NE(out.find("##-Word count: 2\r\n"), std::string::npos);
+    EXPECT_NE(out.find("##-User Timed Session: 5\r\n"), std::string::npos);
+    EXPECT_NE(out.find("A0000|one two|||\r\n"), std::string::npos);
+}
+
+TEST(ProjectFile, DateFormat) {
+    std::tm t = exampleDate();
+    t.tm_mon = 11;
+    t.tm_mday = 1;
+    t.tm_hour = 0;
+    EXPECT_EQ(formatProjectDate(t), "01 Dec 2017 @ 00:05:09");
+}

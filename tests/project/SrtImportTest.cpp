@@ -1,0 +1,93 @@
+#include <gtest/gtest.h>
+
+#include "project/Cp1252.h"
+#include "project/SrtImport.h"
+
+namespace {
+SubtitleList import(const std::string& srt, float fps = 25.0f, int y = 420) {
+    SubtitleList list;
+    list.clearList();
+    importSrtText(srt, fps, y, list);
+    return list;
+}
+}  // namespace
+
+TEST(SrtImport, OneAndTwoLineCues) {
+    SubtitleList l = import("1\r\n00:00:01,000 --> 00:00:02,500\r\nHello\r\n\r\n2\r\n00:00:03,000 --> 00:00:04,000\r\nGood\r\nbye\r\n\r\n");
+    ASSERT_EQ(l.lineCount(), 4);
+    EXPECT_EQ(l.line(0), (SubtitleLine{"A0000", "", "00:00:01:00>00:00:02:12", "", "420"}));
+    EXPECT_EQ(l.line(1), (SubtitleLine{"B0000", "Hello", "00:00:01:00>00:00:02:12", "", "420"}));
+    EXPECT_EQ(l.line(2).id, "A0002");
+    EXPECT_EQ(l.line(2).text, "Good");
+    EXPECT_EQ(l.line(3).text, "bye");
+}
+
+TEST(SrtImport, TimeConversionInSinglePrecision) {
+    EXPECT_EQ(srtTimeToTimeCode("00:01:02,530", 25.0f), "00:01:02:13");
+    EXPECT_EQ(srtTimeToTimeCode("00:00:05,999", 29.97f), "00:00:05:29");
+    EXPECT_EQ(srtTimeToTimeCode("00:00:05.999", 29.97f), "00:00:05:29");
+    EXPECT_EQ(srtTimeToTimeCode("00:00:01,5", 25.0f), "00:00:01:12");   // 500 ms
+    EXPECT_EQ(srtTimeToTimeCode("00:00:01,04", 25.0f), "00:00:01:01");  // 40 ms
+    EXPECT_EQ(srtTimeToTimeCode("00:00:01,040", 25.0f), "00:00:01:01");
+    EXPECT_EQ(srtTimeToTimeCode("00:00:01,999", 120.0f), "00:00:01:11");  // 119: first two digits
+}
+
+TEST(SrtImport, DroppedCueGapsAndNumberingRules) {
+    // Cue 2 has an empty first line and a second line: dropped. Cue 4 is
+    // missing, so cue 5 is not taken.
+    SubtitleList l = import(
+        "1\n00:00:01,000 --> 00:00:02,000\nA\nB\nC\n\n"
+        "2\n00:00:03,000 --> 00:00:04,000\n\nlost\n\n"
+        "3\n00:00:05,000 --> 00:00:06,000\n\n\n"
+        "5\n00:00:07,000 --> 00:00:08,000\nlate\n\n");
+    ASSERT_EQ(l.lineCount(), 4);
+    EXPECT_EQ(l.line(0).text, "A");
+    EXPECT_EQ(l.line(1).text, "B");
+    EXPECT_EQ(l.line(2).text, "");
+    EXPECT_EQ(l.line(3).text, "");
+    EXPECT_EQ(l.line(2).timing, "00:00:05:00>00:00:06:00");
+    EXPECT_EQ(import("0\n00:00:01,000 --> 00:00:02,000\nA\n\n").lineCount(), 0);
+    EXPECT_EQ(import("").lineCount(), 0);
+}
+
+TEST(SrtImport, ByteOrderMarkUtf8AndSingleByteText) {
+    std::string utf8 = "\xEF\xBB\xBF" "1\n00:00:01,000 --> 00:00:02,000\nCaf\xC3\xA9 \xE2\x82\xAC \xE4\xB8\xAD\n\n";
+    SubtitleList l = import(utf8);
+    ASSERT_EQ(l.lineCount(), 2);
+    EXPECT_EQ(l.line(1).text, "Caf\xE9 \x80 ?");
+    // Windows-1252 bytes stay as they are.
+    SubtitleList s = import("1\n00:00:01,000 --> 00:00:02,000\nCaf\xE9 \x80\n\n");
+    EXPECT_EQ(s.line(1).text, "Caf\xE9 \x80");
+    // UTF-16 with a byte-order mark.
+    std::string u16 = "\xFF\xFE";
+    for (char c : std::string("1\n00:00:01,000 --> 00:00:02,000\nHi\n\n")) u16 += c, u16 += '\0';
+    EXPECT_EQ(import(u16).line(1).text, "Hi");
+}
+
+TEST(SrtImport, TolerantTimeLinesAndFormatting) {
+    SubtitleList l = import(
+        "1\n00:00:01,000  -->  00:00:02,500 X1:100 X2:200\n<i>Hello</i> <FONT color=\"#fff\">there</font>\n"
+        "{\\an8}<b>bold</B> <br> a<b\n   \n2\n00:00:03,000 --> 00:00:04,000\n| pipe |\n\n");
+    ASSERT_EQ(l.lineCount(), 4);
+    EXPECT_EQ(l.line(0).timing, "00:00:01:00>00:00:02:12");
+    EXPECT_EQ(l.line(0).text, "Hello there");
+    EXPECT_EQ(l.line(1).text, "bold <br> a<b");
+    EXPECT_EQ(l.line(3).text, "\xA6 pipe \xA6");
+}
+
+TEST(SrtImport, MalformedTimeLineDoesNotCrash) {
+    SubtitleList l = import("1\ngarbage\ntext\n\n2\n-->\n\n\n");
+    ASSERT_EQ(l.lineCount(), 4);
+    EXPECT_EQ(l.line(0).timing, "garbage:00>");
+    EXPECT_EQ(l.line(1).text, "text");
+}
+
+TEST(Cp1252, RoundTripAndReplacement) {
+    std::string all;
+    for (int c = 1; c < 256; ++c) all += char(c);
+    EXPECT_EQ(cp1252::fromUtf8(cp1252::toUtf8(all)), all);
+    EXPECT_EQ(cp1252::fromUtf8("\xF0\x9F\x98\x80"), "?");
+    EXPECT_TRUE(cp1252::looksLikeUtf8("\xC3\xA9"));
+    EXPECT_FALSE(cp1252::looksLikeUtf8("plain"));
+    EXPECT_FALSE(cp1252::looksLikeUtf8("\xE9t\xE9"));
+}

@@ -1,0 +1,113 @@
+#include <gtest/gtest.h>
+
+#include "project/SubtitleList.h"
+#include "project/TimeCode.h"
+#include "FakeUi.h"
+
+TEST(TimeCode, FrameOfAtCommonRates) {
+    EXPECT_EQ(frameOf(parseTimeCode("00:01:02:03"), 25.0f), 1553);
+    EXPECT_EQ(frameOf(parseTimeCode("00:00:10:00"), 29.97f), 300);
+    // 1 hour at 29.97 (single precision 29.9699993...) is 107891.99753 -> 107892.
+    EXPECT_EQ(frameOf(parseTimeCode("01:00:00:00"), 29.97f), 107892);
+    EXPECT_EQ(frameOf(parseTimeCode("99:59:59:24"), 25.0f), 99LL * 3600 * 25 + 59 * 60 * 25 + 59 * 25 + 24);
+}
+
+TEST(TimeCode, HalvesRoundToEven) {
+    // 1 s at 23.5 fps is 23.5 -> 24 (even); 3 s is 70.5 -> 70 (even).
+    EXPECT_EQ(frameOf(parseTimeCode("00:00:01:00"), 23.5f), 24);
+    EXPECT_EQ(frameOf(parseTimeCode("00:00:03:00"), 23.5f), 70);
+    EXPECT_EQ(frameOf(parseTimeCode("00:00:05:00"), 12.5f), 62);  // 62.5 -> 62
+}
+
+TEST(TimeCode, ParseAndFormat) {
+    TimeCode t = parseTimeCode(" 1:2:3:4 ");
+    EXPECT_EQ(t, (TimeCode{1, 2, 3, 4}));
+    EXPECT_EQ(formatTimeCode(t), "01:02:03:04");
+    EXPECT_EQ(parseTimeCode("ab:12"), (TimeCode{0, 12, 0, 0}));
+    EXPECT_EQ(parseTimeCode(""), (TimeCode{}));
+    EXPECT_EQ(formatTimeCode(TimeCode{123, 0, 0, 0}), "123:00:00:00");
+    auto [on, off] = splitTiming("00:00:01:00>00:00:02:00>x");
+    EXPECT_EQ(on, "00:00:01:00");
+    EXPECT_EQ(off, "00:00:02:00>x");
+    EXPECT_EQ(splitTiming("00:00:01:00").second, "");
+}
+
+TEST(TimeCode, RoundedFpsAndFrameToTimeCode) {
+    EXPECT_EQ(roundedFps(29.97f), 30);
+    EXPECT_EQ(roundedFps(23.976f), 24);
+    EXPECT_EQ(roundedFps(25.0f), 25);
+    EXPECT_EQ(formatTimeCode(timeCodeOfFrame(1, 25.0f)), "00:00:00:01");
+    EXPECT_EQ(formatTimeCode(timeCodeOfFrame(1500, 25.0f)), "00:01:00:00");
+    for (long long f : {0LL, 1LL, 24LL, 25LL, 1499LL, 90000LL}) EXPECT_EQ(frameOf(timeCodeOfFrame(f, 25.0f), 25.0f), f);
+}
+
+namespace {
+SubtitleList timedList(std::initializer_list<const char*> timings) {
+    SubtitleList list;
+    list.clearList();
+    for (const char* t : timings) {
+        int r = list.lineCount();
+        list.appendLine({rowId(r), "a", t, "", ""});
+        list.appendLine({rowId(r + 1), "b", t, "", ""});
+    }
+    return list;
+}
+}  // namespace
+
+TEST(RecalculateOffOn, ConsecutiveSetsAndFirstSetFromFrameZero) {
+    SubtitleList list = timedList({"00:00:00:00>00:00:01:00", "00:00:02:00>00:00:03:12"});
+    FakeUi ui;
+    EXPECT_EQ(recalculateOffOn(list, 25.0f, ui), 0);
+    EXPECT_EQ(list.column(0, Column::OffOn), "0+25");
+    EXPECT_EQ(list.column(1, Column::OffOn), "0+25");
+    EXPECT_EQ(list.column(2, Column::OffOn), "25+37");
+    EXPECT_EQ(list.column(3, Column::OffOn), "25+37");
+    EXPECT_TRUE(ui.messages.empty());
+
+    SubtitleList late = timedList({"00:00:04:00>00:00:05:00"});
+    recalculateOffOn(late, 25.0f);
+    EXPECT_EQ(late.column(0, Column::OffOn), "100+25");
+}
+
+TEST(RecalculateOffOn, NegativeValuesAreKept) {
+    SubtitleList list = timedList({"00:00:02:00>00:00:01:00", "00:00:00:10>00:00:03:00"});
+    recalculateOffOn(list, 25.0f);
+    EXPECT_EQ(list.column(0, Column::OffOn), "50+-25");
+    EXPECT_EQ(list.column(2, Column::OffOn), "-15+65");
+}
+
+TEST(RecalculateOffOn, IncompleteSetsWarnOnceAndDoNotShiftLaterSets) {
+    // Set 1 has only an ON time: the set after it counts its blank frames from
+    // set 0's OFF, not from set 1's ON.
+    SubtitleList list = timedList({"00:00:01:00>00:00:02:00", "00:00:03:00>", "00:00:04:00>00:00:05:00", ""});
+    list.setLineColumn(5, Column::OffOn, "keep");
+    FakeUi ui;
+    EXPECT_EQ(recalculateOffOn(list, 25.0f, ui), 2);
+    EXPECT_EQ(list.column(0, Column::OffOn), "25+25");
+    EXPECT_EQ(list.column(2, Column::OffOn), "");
+    EXPECT_EQ(list.column(4, Column::OffOn), "50+25");
+    EXPECT_EQ(list.column(5, Column::OffOn), "50+25");
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].title, "Warning!");
+    EXPECT_EQ(ui.messages[0].text, "Script is missing timing information like:\nHH:MM:SS:FF>HH:MM:SS:FF");
+
+    // An untimed first set: the first complete set counts from frame 0.
+    SubtitleList first = timedList({"", "00:00:02:00>00:00:03:00"});
+    recalculateOffOn(first, 25.0f);
+    EXPECT_EQ(first.column(2, Column::OffOn), "50+25");
+}
+
+TEST(RecalculateOffOn, SpacesOnlyCountAsMissingAndOddRowCount) {
+    SubtitleList list = timedList({"  >00:00:01:00", "00:00:01:00>00:00:02:00"});
+    list.appendLine({rowId(4), "x", "00:00:03:00>00:00:04:00", "", ""});  // A row without a B row
+    EXPECT_EQ(recalculateOffOn(list, 25.0f), 1);
+    EXPECT_EQ(list.column(2, Column::OffOn), "25+25");
+    EXPECT_EQ(list.column(4, Column::OffOn), "25+25");
+    EXPECT_EQ(list.lineCount(), 5);
+}
+
+TEST(RecalculateOffOn, At2997) {
+    SubtitleList list = timedList({"00:00:10:00>00:00:20:00"});
+    recalculateOffOn(list, 29.97f);
+    EXPECT_EQ(list.column(0, Column::OffOn), "300+299");  // 599.4 -> 599
+}
