@@ -52,6 +52,7 @@ public:
     void moveWindow(int x, int y) override { windowPos_ = {x, y}; }
     void moveControl(int id, int x, int y) override { controls_[id].x = x, controls_[id].y = y; }
     std::pair<int, int> controlPosition(int id) override { return {controls_[id].x, controls_[id].y}; }
+    void shutdown() override { shutdownRequested_ = true; }
     void processPendingEvents() override {}
     void drainPendingEvents() override {}
 
@@ -63,6 +64,7 @@ public:
     std::pair<int, int> windowSize() const { return windowSize_; }
     std::pair<int, int> windowPosition() const { return windowPos_; }
     int listChanges() const { return listChanges_; }
+    bool shutdownRequested() const { return shutdownRequested_; }
     int imagesShown(int id) { return imagesShown_[id]; }
     void setDesktopSize(int w, int h) { desktop_ = {w, h}; }
 
@@ -71,6 +73,7 @@ protected:
     int focus_ = -1, caretAtEnd_ = -1;
     int selectedRow_ = -1;
     int listChanges_ = 0;
+    bool shutdownRequested_ = false;
     std::map<int, int> imagesShown_;
     std::string title_;
     std::pair<int, int> desktop_{2560, 1600};

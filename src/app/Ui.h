@@ -57,6 +57,8 @@ public:
     virtual void moveWindow(int x, int y) = 0;
     virtual void moveControl(int id, int x, int y) = 0;
     virtual std::pair<int, int> controlPosition(int id) = 0;
+    // Ends the program: frees the windows and exits with code 0.
+    virtual void shutdown() = 0;
     // Let pending window events run (repaints during long work).
     virtual void processPendingEvents() = 0;
     // Take pending window events off the queue without handling them.

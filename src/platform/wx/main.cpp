@@ -1,18 +1,65 @@
+#include <memory>
+
 #include <wx/wx.h>
 
+#include <wx/snglinst.h>
+#include <wx/stdpaths.h>
+
 #include "app/AppState.h"
+#include "platform/Files.h"
+#include "platform/wx/MainFrame.h"
+#include "platform/wx/Theme.h"
 
 // Start-up of the windowed program.
 class KalveroApp : public wxApp {
 public:
     bool OnInit() override {
-        AppState state;
-        auto* frame = new wxFrame(nullptr, wxID_ANY,
-                                  wxString::FromUTF8(state.titlePrefix + state.versionText + " - " + state.projectName +
-                                                     state.projectExt));
-        frame->Show();
+        SetAppName("kalvero");
+        applyCompactTheme();
+        // One copy at a time.
+        checker_ = std::make_unique<wxSingleInstanceChecker>("DUKAL");
+        if (checker_->IsAnotherRunning()) {
+            wxMessageBox("is already running!", "INFO", wxOK);
+            return quietExit();
+        }
+        wxInitAllImageHandlers();
+
+        frame_ = new MainFrame(state_);
+        Controller& c = frame_->controller();
+        std::string exe = std::string(wxStandardPaths::Get().GetExecutablePath().utf8_str());
+        if (!c.prepare(exe, files::currentDirectory())) return quietExit();
+        frame_->buildControls();
+        c.windowBuilt();
+        frame_->Show();
+        std::vector<std::string> args;
+        for (int i = 1; i < argc; ++i) args.push_back(std::string(argv[i].utf8_str()));
+        c.commandLineOpen(args);
         return true;
     }
+
+    int OnRun() override {
+        if (exitNow_) return 0;
+        wxApp::OnRun();
+        return 0;
+    }
+
+    int OnExit() override {
+        checker_.reset();
+        return 0;
+    }
+
+private:
+    bool quietExit() {
+        exitNow_ = true;
+        if (frame_) frame_->Destroy();
+        frame_ = nullptr;
+        return true;
+    }
+
+    AppState state_;
+    MainFrame* frame_ = nullptr;
+    std::unique_ptr<wxSingleInstanceChecker> checker_;
+    bool exitNow_ = false;
 };
 
 wxIMPLEMENT_APP(KalveroApp);

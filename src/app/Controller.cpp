@@ -1,0 +1,418 @@
+#include "app/Controller.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "app/ControlIds.h"
+#include "app/Layout.h"
+#include "app/ProgramDir.h"
+#include "app/Ui.h"
+#include "platform/Files.h"
+#include "project/Text.h"
+
+const char* aboutText() {
+    return "Kalvero makes old-fashioned subtitles, the kind you saw on television and on rental videos in the "
+           "1980s and 1990s: one or two lines of crisp bitmap text on solid bars.\n\n"
+           "Its look imitates those days on purpose. The captions are drawn from pre-rendered font sheets, so no "
+           "system font can be chosen and every caption looks the same on every machine.\n\n"
+           "It is small and quick to use: type or import your lines, time them with the spin fields or live with "
+           "the Space bar, pick a style and export.\n\n"
+           "It is written as plain code over one program state, single-threaded and without surprises: what you "
+           "see in the preview is exactly what every export writes.\n\n"
+           "Kalvero is free of charge and free software (GNU GPL, version 3 or later).";
+}
+
+Rgb mixColour(Rgb c, Rgb b, int a) {
+    auto mix = [a](int cc, int bb) { return uint8_t(cc * a / 255 + bb * (255 - a) / 255); };
+    return Rgb{mix(c.r, b.r), mix(c.g, b.g), mix(c.b, b.b)};
+}
+
+Controller::Controller(AppState& state, Ui& ui) : s_(state), ui_(ui) {}
+
+namespace {
+void fillImage(Image& img, Rgb c) {
+    for (int y = 0; y < img.height(); ++y) {
+        uint8_t* p = img.pixel(0, y);
+        for (int x = 0; x < img.width(); ++x, p += 4) p[0] = c.r, p[1] = c.g, p[2] = c.b, p[3] = 255;
+    }
+}
+}  // namespace
+
+// --- start-up -----------------------------------------------------------------
+
+bool Controller::prepare(const std::string& executablePath, const std::string& workingDir) {
+    s_.aboutText = aboutText();
+    s_.fontSheetsDirty = 1;
+    if (s_.programDir.empty()) s_.programDir = findProgramDir(executablePath, workingDir);
+    s_.style.wordSpacing = -3;
+
+    Settings settings;
+    std::string error;
+    if (!loadSettingsFile(s_.programDir + s_.settingsFileName, settings, error)) {
+        ui_.messageBox("Severe error!",
+                       "Could not find required " + s_.settingsFileName + " in program directory...exiting!");
+        ui_.shutdown();
+        return false;
+    }
+    bool anyProfile = std::any_of(settings.profiles.begin(), settings.profiles.end(),
+                                  [](const Profile& p) { return !p.isSeparator && p.width > 0 && p.height > 0; });
+    if (!anyProfile || settings.presets.empty()) {
+        ui_.messageBox("Severe error!", s_.settingsFileName + " lists no usable profile or no preset...exiting!");
+        ui_.shutdown();
+        return false;
+    }
+    s_.profiles = std::move(settings.profiles);
+    s_.presets = std::move(settings.presets);
+    // A start-up index outside its list, or on a separator, falls back to the first usable entry.
+    auto usable = [&](int i) {
+        return i >= 0 && i < int(s_.profiles.size()) && !s_.profiles[size_t(i)].isSeparator &&
+               s_.profiles[size_t(i)].width > 0 && s_.profiles[size_t(i)].height > 0;
+    };
+    int profile = settings.startupProfile;
+    if (!usable(profile))
+        for (profile = 0; !usable(profile); ++profile) {
+        }
+    s_.profileIndex = s_.acceptedProfileIndex = profile;
+    s_.presetIndex = std::clamp(settings.startupPreset, 0, int(s_.presets.size()) - 1);
+
+    checkDesktopFit();
+    setDefaultStyle();
+    return true;
+}
+
+void Controller::setDefaultStyle() {
+    s_.style.blend = 255;
+    s_.style.stripsMode = CutToText;
+    s_.style.bgColor = Rgb{0, 0, 0};
+    s_.style.stripsColor = s_.style.mixedColor = Rgb{128, 128, 128};
+    s_.rowShadeLight = 230;
+    s_.rowShadeDark = 210;
+}
+
+void Controller::windowBuilt() {
+    windowExists_ = true;
+    // Anchors: where every control of the two anchored groups stands at start-up.
+    s_.columnOriginX = columnOriginFor(s_.windowWidth);
+    s_.lowerBlockOriginY = lowerBlockOriginFor(s_.projectHeight);
+    for (const ControlSpec& c : mainWindowControls()) {
+        if (c.anchor == Anchor::RightColumn) rightColumnAnchors_.push_back({c.id, s_.columnOriginX + c.x, c.w});
+        if (c.anchor == Anchor::LowerBlock) lowerBlockAnchors_.push_back({c.id, s_.lowerBlockOriginY + c.y, c.h});
+    }
+    relayoutWindow();
+    fillProfileList();
+    fillFontSizeList();
+    fillPresetList();
+    for (size_t i = 0; i < borderStyleNames().size() && ui_.itemCount(ctl::BorderList) < 4; ++i)
+        ui_.appendItem(ctl::BorderList, borderStyleNames()[i]);
+    ui_.setValue(ctl::BorderList, 0);
+
+    applyPreset();
+    if (s_.style.stripsMode == CutToText) ui_.setValue(ctl::CutStripsToText, 1);
+
+    s_.list.setRowShade(0, 230);
+    s_.list.setRowShade(1, 230);
+    ui_.listChanged();
+    for (int id : {ctl::RemoveSingle, ctl::RemoveAll, ctl::InsertSingle, ctl::RecordTimings, ctl::OnHours,
+                   ctl::OnMinutes, ctl::OnSeconds, ctl::OnFrames, ctl::OffHours, ctl::OffMinutes, ctl::OffSeconds,
+                   ctl::OffFrames, ctl::OverrideYSlider})
+        ui_.setEnabled(id, false);
+
+    reloadFontSheets();
+    refreshPreview();
+    updateTitle();
+}
+
+void Controller::commandLineOpen(const std::vector<std::string>& args) {
+    if (args.size() != 1 || args[0].empty()) return;
+    s_.projectPath = args[0];
+    s_.projectDir = files::folderPart(args[0]);
+    clearProject();
+    loadProject(s_.projectPath);
+    ui_.setFocus(ctl::SubtitleListView);
+    ui_.selectListRow(0);
+    ui_.drainPendingEvents();
+    s_.activeLine = 1;
+    loadSetIntoFields();
+}
+
+void Controller::createImages() {
+    canvas = Image(s_.projectWidth, s_.projectHeight);
+    composite = Image(s_.projectWidth, s_.projectHeight);
+    stripsSwatch = Image(80, 20);
+    bgSwatch = Image(20, 20);
+}
+
+void Controller::fillSwatches() {
+    fillImage(stripsSwatch, s_.style.mixedColor);
+    fillImage(bgSwatch, s_.style.bgColor);
+    ui_.showImage(ctl::StripsSwatch, stripsSwatch);
+    ui_.showImage(ctl::BgSwatch, bgSwatch);
+}
+
+void Controller::showCanvas() {
+    ui_.showImage(ctl::Canvas, background.empty() ? canvas : composite);
+}
+
+// --- dispatch -----------------------------------------------------------------
+
+void Controller::dispatch(const Event& e) {
+    if (e.kind == EventKind::Menu) {
+        if (e.menuId == ctl::ReturnKeyMenuId) onReturnKey();
+        return;
+    }
+    if (e.kind == EventKind::Close) {
+        ui_.shutdown();
+        return;
+    }
+    const bool changed = e.sub == SubKind::Changed;
+    switch (e.id) {
+        case ctl::OnHours: case ctl::OnMinutes: case ctl::OnSeconds: case ctl::OnFrames:
+            applyOnSpins();
+            return;
+        case ctl::OffHours: case ctl::OffMinutes: case ctl::OffSeconds: case ctl::OffFrames:
+            applyOffSpins();
+            return;
+        case ctl::ResetAllY:
+            resetAllY();
+            for (int id : {ctl::StripsYCaption, ctl::StripsYSlider, ctl::StripsYValue}) ui_.setEnabled(id, true);
+            return;
+        case ctl::CaptureScreen:
+            if (captureScreen) captureScreen();
+            return;
+        case ctl::OverrideYSlider: setSetY(); return;
+        case ctl::Quit: onQuit(); return;
+        case ctl::LineA: onLineFieldEvent(1, changed); return;
+        case ctl::LineB: onLineFieldEvent(2, changed); return;
+        case ctl::ImportSrt: importSrt(); return;
+        case ctl::SubtitleListView: selectRow(); return;
+        case ctl::RemoveSingle: removeLine(); return;
+        case ctl::RemoveAll: removeAllSets(); return;
+        case ctl::InsertSingle: insertLine(); return;
+        case ctl::GoToBottom: goToBottom(); return;
+        case ctl::Open: openProject(); return;
+        case ctl::Save:
+            if (!s_.projectName.empty()) saveProject();
+            return;
+        case ctl::ExportFiles:
+            if (openExportDialog) openExportDialog();
+            return;
+        case ctl::New: newProject(); return;
+        case ctl::BgImage: onBgImageToggle(); return;
+        case ctl::BlendSlider:
+            s_.style.blend = ui_.value(ctl::BlendSlider);
+            refreshPreview();
+            ui_.setText(ctl::BlendValue, std::to_string(s_.style.blend));
+            markPresetModified();
+            return;
+        case ctl::WordSpacingSlider:
+            s_.style.wordSpacing = ui_.value(ctl::WordSpacingSlider) - 6;
+            refreshPreview();
+            ui_.setText(ctl::WordSpacingValue, std::to_string(s_.style.wordSpacing));
+            markPresetModified();
+            return;
+        case ctl::StripsSpacingSlider:
+            s_.style.stripsSpacing = ui_.value(ctl::StripsSpacingSlider);
+            refreshPreview();
+            ui_.setText(ctl::StripsSpacingValue, std::to_string(s_.style.stripsSpacing));
+            markPresetModified();
+            return;
+        case ctl::CropSlider:
+            s_.style.cropStrips = ui_.value(ctl::CropSlider);
+            refreshPreview();
+            ui_.setText(ctl::CropValue, std::to_string(s_.style.cropStrips));
+            markPresetModified();
+            return;
+        case ctl::PresetList: onPresetList(e); return;
+        case ctl::FontSizeList:
+            if (changed) onFontSizeList();
+            return;
+        case ctl::SavePreset: savePreset(); return;
+        case ctl::StripsColor: onColour(ctl::StripsColor); return;
+        case ctl::BorderList:
+            refreshPreview();
+            markPresetModified();
+            return;
+        case ctl::ProfileList:
+            if (changed) onProfileList();
+            return;
+        case ctl::RecordTimings:
+            if (openRecordTimings) openRecordTimings();
+            return;
+        case ctl::BgColor: onColour(ctl::BgColor); return;
+        case ctl::StripsYSlider: onStripsYSlider(); return;
+        case ctl::About: ui_.messageBox("About", s_.aboutText); return;
+        case ctl::DrawNoStrips:
+            markPresetModified();
+            if (ui_.value(ctl::DrawNoStrips)) {
+                s_.style.drawNoStrips = true;
+                ui_.setValue(ctl::CutStripsToText, 0);
+                ui_.setValue(ctl::StripsToAllText, 0);
+                s_.style.stripsMode = FullWidth;
+            } else {
+                s_.style.drawNoStrips = false;
+            }
+            refreshPreview();
+            return;
+        case ctl::CenterText:
+            markPresetModified();
+            s_.style.centerText = ui_.value(ctl::CenterText) != 0;
+            refreshPreview();
+            return;
+        case ctl::CutStripsToText:
+        case ctl::StripsToAllText: onModeCheckBox(e.id); return;
+        default: return;
+    }
+}
+
+void Controller::onModeCheckBox(int id) {
+    int other = id == ctl::CutStripsToText ? ctl::StripsToAllText : ctl::CutStripsToText;
+    if (ui_.value(id)) {
+        s_.style.stripsMode = id == ctl::CutStripsToText ? CutToText : AllText;
+        s_.style.drawNoStrips = false;
+        ui_.setValue(ctl::DrawNoStrips, 0);
+        ui_.setValue(other, 0);
+    } else {
+        s_.style.stripsMode = FullWidth;
+    }
+    // The preview shows the selected set; render it when it has text.
+    int row = ui_.selectedListRow();
+    bool anyText = row < 0 || !s_.list.column(row, Column::Text).empty() || !s_.list.column(row + 1, Column::Text).empty();
+    if (anyText) refreshPreview();
+    markPresetModified();
+}
+
+void Controller::onPresetList(const Event& e) {
+    resetPresetNames();
+    if (e.sub != SubKind::Changed) return;
+    int sel = ui_.value(ctl::PresetList);
+    if (sel < 0 || sel >= int(s_.presets.size())) return;
+    s_.presetIndex = sel;
+    applyPreset();
+    reloadFontSheets();
+    refreshPreview();
+    ui_.setEnabled(ctl::SavePreset, false);
+}
+
+void Controller::onFontSizeList() {
+    std::string item = ui_.itemText(ctl::FontSizeList, ui_.value(ctl::FontSizeList));
+    int size = text::toInt(item.substr(0, 2));
+    if (size <= 0) return;
+    s_.style.fontSize = size;
+    s_.fontSheetsDirty = 1;
+    reloadFontSheets();
+    refreshPreview();
+    loadSetIntoFields();
+    markPresetModified();
+}
+
+void Controller::onProfileList() {
+    int sel = ui_.value(ctl::ProfileList);
+    if (sel < 0 || sel >= int(s_.profiles.size())) return;
+    if (ui_.itemText(ctl::ProfileList, sel).substr(0, 5) == "-----") return;
+    s_.profileIndex = sel;
+    applyProfile();
+}
+
+void Controller::onStripsYSlider() {
+    int pos = ui_.value(ctl::StripsYSlider);
+    s_.style.stripsYPos = pos;
+    ui_.setText(ctl::StripsYValue, std::to_string(pos));
+    refreshPreview();
+    markPresetModified();
+    // Every set that shares the Y in effect moves with the slider; sets with
+    // a Y of their own stay.
+    int shared = s_.style.stripsYPos;
+    bool moved = false;
+    for (int i = 0; i < s_.list.lineCount(); ++i) {
+        if (text::toInt(s_.list.column(i, Column::Y)) == shared && shared != pos) {
+            s_.list.setLineColumn(i, Column::Y, std::to_string(pos));
+            moved = true;
+        }
+    }
+    if (moved) {
+        ui_.listChanged();
+        refreshPreview();
+    }
+}
+
+void Controller::markPresetModified() {
+    ui_.setEnabled(ctl::SavePreset, true);
+    int sel = ui_.value(ctl::PresetList);
+    if (sel < 0 || sel >= int(s_.presets.size())) return;
+    ui_.setValue(ctl::PresetList, sel);
+    ui_.setItemText(ctl::PresetList, sel, s_.presets[size_t(sel)].name + "*");
+}
+
+void Controller::onQuit() {
+    if (ui_.askYesNo("Question", "Do you want to exit?\nAny unsaved work will be lost....")) ui_.shutdown();
+}
+
+void Controller::onColour(int id) {
+    Rgb current = id == ctl::StripsColor ? s_.style.mixedColor : s_.style.bgColor;
+    std::optional<Rgb> picked = ui_.chooseColour(current);
+    // Pure black reads as "nothing picked", like a cancelled dialog.
+    if (!picked || picked->packed() == 0) return;
+    if (id == ctl::StripsColor) {
+        s_.style.stripsColor = s_.style.mixedColor = *picked;
+        fillImage(stripsSwatch, *picked);
+        ui_.showImage(ctl::StripsSwatch, stripsSwatch);
+        refreshPreview();
+        markPresetModified();
+    } else {
+        s_.style.bgColor = *picked;
+        fillImage(bgSwatch, *picked);
+        ui_.showImage(ctl::BgSwatch, bgSwatch);
+        fillImage(canvas, *picked);
+        loadSetIntoFields();
+        refreshPreview();
+        markPresetModified();
+    }
+}
+
+// --- preview ------------------------------------------------------------------
+
+void Controller::refreshPreview() {
+    s_.style.blend = ui_.value(ctl::BlendSlider);
+    s_.style.mixedColor = mixColour(s_.style.stripsColor, s_.style.bgColor, s_.style.blend);
+    // The set whose Y applies: the selected one, or the one being typed.
+    int row = ui_.selectedListRow();
+    if ((row < 0 || s_.editState == NewSet) && s_.list.lineCount() > 0)
+        row = std::min(2 * s_.currentSet, s_.list.lineCount() - 1);
+    if (row >= 0 && row < s_.list.lineCount()) {
+        int y = text::toInt(s_.list.column(setRowOf(row), Column::Y));
+        s_.style.stripsYPos = y == 0 ? ui_.value(ctl::StripsYSlider) : y;
+    }
+    s_.style.borderStyle = std::max(0, ui_.value(ctl::BorderList));
+    renderer_.renderPreview(s_.style, ui_.text(ctl::LineA), ui_.text(ctl::LineB), canvas, composite,
+                            background.empty() ? nullptr : &background);
+    fillImage(stripsSwatch, s_.style.mixedColor);
+    ui_.showImage(ctl::StripsSwatch, stripsSwatch);
+    showCanvas();
+
+    bool crop = !s_.style.centerText;
+    for (int id : {ctl::CropCaption, ctl::CropSlider, ctl::CropValue}) ui_.setEnabled(id, crop);
+    if (s_.list.lineCount() > 2 || !s_.list.column(0, Column::Text).empty() || !s_.list.column(1, Column::Text).empty())
+        for (int id : {ctl::Save, ctl::ExportFiles, ctl::CaptureScreen}) ui_.setEnabled(id, true);
+}
+
+void Controller::clearLineStrip() {
+    bool a = ui_.text(ctl::LineA).empty(), b = ui_.text(ctl::LineB).empty();
+    renderer_.clearLineStrips(s_.style, a, b, canvas, background.empty() ? nullptr : &background);
+    ui_.showImage(ctl::Canvas, canvas);
+}
+
+void Controller::reloadFontSheets() {
+    PreviewRenderer::FontLoad r =
+        renderer_.loadFontSheets(s_.programDir, s_.style.fontSize, s_.fontSheetsDirty != 0, ui_);
+    if (r.spacingRerange) {
+        int sp = s_.style.stripsSpacing;
+        ui_.setRange(ctl::StripsSpacingSlider, int(std::lround(sp / 1.42)), int(std::lround(sp * 1.42)));
+        ui_.setValue(ctl::StripsSpacingSlider, sp);
+        ui_.setText(ctl::StripsSpacingValue, std::to_string(sp));
+        s_.fontSheetsDirty = 0;
+    }
+}
+
+void Controller::onBgImageToggle() {
+    // Filled in with the background picture support.
+}

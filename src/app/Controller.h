@@ -1,0 +1,125 @@
+#pragma once
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/AppState.h"
+#include "app/Event.h"
+#include "app/PreviewRenderer.h"
+#include "render/Image.h"
+
+class Ui;
+
+// The main window's logic: start-up, the dispatch of every event, and the
+// handlers. It talks to the window only through the Ui port.
+class Controller {
+public:
+    Controller(AppState& state, Ui& ui);
+
+    // --- start-up, in order -------------------------------------------------
+    // Constants, program folder, settings, desktop fit and images. False when
+    // the program must end (the user has been told why).
+    bool prepare(const std::string& executablePath, const std::string& workingDir);
+    // After the window adapter has built every control: fills the lists,
+    // applies the start-up preset, loads the font sheets, renders.
+    void windowBuilt();
+    // Opens the project named by a single non-empty argument.
+    void commandLineOpen(const std::vector<std::string>& args);
+
+    // --- events -------------------------------------------------------------
+    void dispatch(const Event& e);
+
+    // --- shared operations --------------------------------------------------
+    void refreshPreview();
+    void markPresetModified();
+    void applyPreset();
+    void applyProfile();
+    void checkDesktopFit();
+    void relayoutWindow();
+    void savePreset();
+    void reloadFontSheets();
+    void fillProfileList();
+    void fillFontSizeList();
+    void fillPresetList();
+    void resetPresetNames();
+
+    // Line editor.
+    void onLineFieldEvent(int line, bool changed);
+    void onReturnKey();
+    void commitLineA();
+    void commitLineB();
+    void selectRow();
+    void loadSetIntoFields();
+    void checkYConsistency();
+    void applyOnSpins();
+    void applyOffSpins();
+    void setSetY();
+    void resetAllY();
+    void insertLine();
+    void removeLine();
+    void removeAllSets();
+    void goToBottom();
+    void clearLineStrip();
+
+    // Project.
+    void newProject();
+    void openProject();
+    void saveProject();
+    void clearProject();
+    bool loadProject(const std::string& path);
+    void importSrt();
+    void updateTitle();
+
+    // Style controls.
+    void onBgImageToggle();
+    void onColour(int id);
+    void onQuit();
+
+    // Hooks for the commands that open windows of their own (export dialog,
+    // Record Timings, capture). The window adapter sets them.
+    std::function<void()> openExportDialog;
+    std::function<void()> openRecordTimings;
+    std::function<void()> captureScreen;
+
+    // Pictures shown in the window.
+    Image canvas;         // image 0: the preview at project size
+    Image stripsSwatch;   // image 1: 80 x 20
+    Image bgSwatch;       // image 2: 20 x 20
+    Image composite;      // image 3: preview over the background picture
+    Image background;     // the background picture, scaled; empty when none
+    std::string backgroundPath;
+
+    PreviewRenderer& renderer() { return renderer_; }
+    AppState& state() { return s_; }
+
+private:
+    void createImages();
+    void showCanvas();
+    void fillSwatches();
+    void setDefaultStyle();
+    void onStripsYSlider();
+    void onModeCheckBox(int id);
+    void onPresetList(const Event& e);
+    void onFontSizeList();
+    void onProfileList();
+    int setRowOf(int row) const { return row - (row % 2); }
+
+    AppState& s_;
+    Ui& ui_;
+    PreviewRenderer renderer_;
+    bool windowExists_ = false;
+    bool firstLayout_ = true;
+    struct LayoutAnchor {
+        int id, start, extent;
+    };
+    std::vector<LayoutAnchor> rightColumnAnchors_, lowerBlockAnchors_;
+};
+
+// The font size list's items ("16 px", ...) from the names of the sheet files.
+std::vector<std::string> fontSizeItems(std::vector<std::string> fileNames);
+
+// The text of the About box.
+const char* aboutText();
+
+// Strips colour c over background b at opacity a, per channel.
+Rgb mixColour(Rgb c, Rgb b, int a);

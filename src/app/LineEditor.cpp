@@ -1,0 +1,336 @@
+// The line editor: typing, Return, selecting rows, the time spin fields, the
+// per-set Y position and the list buttons.
+#include <algorithm>
+
+#include "app/ControlIds.h"
+#include "app/Controller.h"
+#include "app/Ui.h"
+#include "project/Text.h"
+
+namespace {
+const Rgb kWhite{255, 255, 255};
+const Rgb kEditGreen{126, 255, 126};
+const int kOnSpins[4] = {ctl::OnHours, ctl::OnMinutes, ctl::OnSeconds, ctl::OnFrames};
+const int kOffSpins[4] = {ctl::OffHours, ctl::OffMinutes, ctl::OffSeconds, ctl::OffFrames};
+const int kContextFields[8] = {ctl::Context28, ctl::Context29, ctl::Context30, ctl::Context31,
+                               ctl::Context32, ctl::Context33, ctl::Context34, ctl::Context35};
+
+void setSpinsEnabled(Ui& ui, bool on) {
+    for (int id : kOnSpins) ui.setEnabled(id, on);
+    for (int id : kOffSpins) ui.setEnabled(id, on);
+}
+}  // namespace
+
+void Controller::onLineFieldEvent(int line, bool changed) {
+    s_.activeLine = line;
+    bool firstSetHasText = !s_.list.column(0, Column::Text).empty() && !s_.list.column(1, Column::Text).empty();
+    // A longer list can always be saved, whatever its first set holds.
+    bool savable = firstSetHasText || s_.list.lineCount() > 2;
+    for (int id : {ctl::Save, ctl::ExportFiles, ctl::CaptureScreen}) ui_.setEnabled(id, savable);
+    if (!changed) return;
+    int field = line == 1 ? ctl::LineA : ctl::LineB;
+    int row = 2 * s_.currentSet + (line == 1 ? 0 : 1);
+    std::string value = ui_.text(field);
+    if (value.empty()) {
+        s_.list.setLineColumn(row, Column::Text, "");
+        ui_.listChanged();
+        clearLineStrip();
+        return;
+    }
+    // "|" separates the columns of a project file; the broken bar looks the same.
+    if (value.find('|') != std::string::npos) {
+        value = text::replaceAll(value, "|", "\xA6");
+        ui_.setText(field, value);
+        ui_.setCaretToEnd(field);
+    }
+    s_.list.setLineColumn(row, Column::Text, value);
+    if (line == 1) {
+        std::string y = std::to_string(s_.style.stripsYPos);
+        for (int r : {row, row + 1})
+            if (r < s_.list.lineCount() && text::trimSpaces(s_.list.column(r, Column::Y)).empty())
+                s_.list.setLineColumn(r, Column::Y, y);
+    }
+    ui_.listChanged();
+    refreshPreview();
+}
+
+void Controller::onReturnKey() {
+    if (s_.activeLine != 1 && s_.activeLine != 2) return;
+    bool lineA = s_.activeLine == 1;
+    switch (s_.editState) {
+        case NewSet:
+            lineA ? commitLineA() : commitLineB();
+            break;
+        case EditSet:
+        case EditLineB:
+            if (lineA) {
+                ui_.setEnabled(ctl::LineA, false);
+                s_.editState = EditLineB;
+                ui_.setFocus(ctl::LineB);
+                ui_.setCaretToEnd(ctl::LineB);
+            } else {
+                ui_.setEnabled(ctl::LineB, false);
+                s_.editState = EditLineB;
+            }
+            break;
+        case EditLastSet:
+            s_.editState = NewSet;
+            ui_.setBackground(ctl::LineA, kWhite);
+            ui_.setBackground(ctl::LineB, kWhite);
+            lineA ? commitLineA() : commitLineB();
+            break;
+    }
+}
+
+namespace {
+void fillUpperContextFromEnd(Ui& ui, const SubtitleList& list) {
+    int n = list.lineCount();
+    if (n >= 3) {
+        ui.setText(ctl::Context28, list.column(n - 3, Column::Text));
+        ui.setText(ctl::Context29, list.column(n - 4, Column::Text));
+    }
+    if (n >= 5) {
+        ui.setText(ctl::Context30, list.column(n - 5, Column::Text));
+        ui.setText(ctl::Context31, list.column(n - 6, Column::Text));
+    }
+}
+}  // namespace
+
+void Controller::commitLineA() {
+    s_.activeLine = 0;
+    s_.list.renumberIds();
+    fillUpperContextFromEnd(ui_, s_.list);
+    if (s_.shadePhase == 0) s_.lastShade = 230, s_.shadePhase = 1;
+    else if (s_.shadePhase == 2) s_.lastShade = 210, s_.shadePhase = 3;
+    s_.list.setRowShade(2 * s_.currentSet, s_.lastShade);
+    ui_.listChanged();
+    ui_.setFocus(ctl::LineB);
+    ui_.setCaretToEnd(ctl::LineB);
+}
+
+void Controller::commitLineB() {
+    s_.activeLine = 0;
+    int committed = s_.currentSet;
+    ui_.setText(ctl::LineA, "");
+    ui_.setText(ctl::LineB, "");
+    s_.list.appendEmptySet();
+    s_.currentSet = s_.list.lineCount() / 2 - 1;
+    s_.list.renumberIds();
+    fillUpperContextFromEnd(ui_, s_.list);
+    // The preview goes back to the bare background for the new set.
+    refreshPreview();
+    ui_.setFocus(ctl::LineA);
+    if (s_.shadePhase == 1) s_.lastShade = 230, s_.shadePhase = 2;
+    else if (s_.shadePhase == 3) s_.lastShade = 210, s_.shadePhase = 0;
+    s_.list.setRowShade(2 * committed + 1, s_.lastShade);
+    ui_.listChanged();
+    ui_.setEnabled(ctl::RecordTimings, s_.list.lineCount() > 2);
+}
+
+void Controller::selectRow() {
+    int row = ui_.selectedListRow();
+    if (row >= 0 && !s_.recordingActive && !s_.captureActive) {
+        s_.editState = EditSet;
+        for (int id : {ctl::LineA, ctl::LineB}) {
+            ui_.setBackground(id, kEditGreen);
+            ui_.setEnabled(id, true);
+        }
+        loadSetIntoFields();
+        if (row >= s_.list.lineCount() - 2) s_.editState = EditLastSet;
+    } else {
+        for (int id : {ctl::RemoveSingle, ctl::InsertSingle, ctl::OverrideYSlider}) ui_.setEnabled(id, false);
+        setSpinsEnabled(ui_, false);
+    }
+    int y = row >= 0 ? text::toInt(s_.list.column(row, Column::Y)) : 0;
+    ui_.setValue(ctl::OverrideYSlider, y);
+    ui_.setText(ctl::OverrideYValue, std::to_string(y));
+    bool same = y == ui_.value(ctl::StripsYSlider);
+    for (int id : {ctl::StripsYCaption, ctl::StripsYSlider, ctl::StripsYValue}) ui_.setEnabled(id, same);
+    ui_.drainPendingEvents();
+}
+
+void Controller::loadSetIntoFields() {
+    int n = s_.list.lineCount();
+    int s = ui_.selectedListRow();
+    if (s >= n) s = -1;
+    if (s >= 0 && n > 0) {
+        ui_.setEnabled(ctl::RemoveSingle, true);
+        ui_.setEnabled(ctl::RemoveAll, true);
+        setSpinsEnabled(ui_, !text::trimSpaces(s_.list.column(s, Column::Text)).empty());
+        ui_.setEnabled(ctl::InsertSingle, true);
+        ui_.setEnabled(ctl::OverrideYSlider, true);
+    } else {
+        for (int id : {ctl::RemoveSingle, ctl::InsertSingle, ctl::OverrideYSlider}) ui_.setEnabled(id, false);
+        setSpinsEnabled(ui_, false);
+    }
+    ui_.setEnabled(ctl::RecordTimings, n > 2);
+    if (n == 2) {
+        for (int id : {ctl::RemoveSingle, ctl::RemoveAll, ctl::RecordTimings}) ui_.setEnabled(id, false);
+    }
+    if (s < 0) return;
+
+    int aRow = setRowOf(s);
+    ui_.setText(ctl::LineA, s_.list.column(aRow, Column::Text));
+    ui_.setText(ctl::LineB, s_.list.column(aRow + 1, Column::Text));
+    s_.activeLine = s % 2 == 0 ? 1 : 2;
+    s_.currentSet = aRow / 2;
+
+    for (int id : kContextFields) ui_.setText(id, "");
+    const int upper[4] = {ctl::Context28, ctl::Context29, ctl::Context30, ctl::Context31};
+    for (int k = 0; k < 4 && aRow - 1 - k >= 0; ++k) ui_.setText(upper[k], s_.list.column(aRow - 1 - k, Column::Text));
+    const int lower[4] = {ctl::Context35, ctl::Context34, ctl::Context33, ctl::Context32};
+    for (int k = 0; k < 4 && aRow + 2 + k < n; ++k) ui_.setText(lower[k], s_.list.column(aRow + 2 + k, Column::Text));
+
+    refreshPreview();
+
+    auto [onText, offText] = splitTiming(s_.list.column(s, Column::Timing));
+    TimeCode on = parseTimeCode(onText), off = parseTimeCode(offText);
+    const int onValues[4] = {on.hh, on.mm, on.ss, on.ff};
+    const int offValues[4] = {off.hh, off.mm, off.ss, off.ff};
+    for (int k = 0; k < 4; ++k) {
+        ui_.setValue(kOnSpins[k], onValues[k]);
+        ui_.setValue(kOffSpins[k], offValues[k]);
+    }
+    checkYConsistency();
+}
+
+void Controller::checkYConsistency() {
+    int slider = ui_.value(ctl::StripsYSlider);
+    for (int i = 0; i < s_.list.lineCount(); ++i)
+        if (text::toInt(s_.list.column(i, Column::Y)) != slider) return;
+    for (int id : {ctl::StripsYCaption, ctl::StripsYSlider, ctl::StripsYValue}) ui_.setEnabled(id, true);
+}
+
+namespace {
+std::string spinText(Ui& ui, const int (&ids)[4]) {
+    return text::padded(ui.value(ids[0]), 2) + ":" + text::padded(ui.value(ids[1]), 2) + ":" +
+           text::padded(ui.value(ids[2]), 2) + ":" + text::padded(ui.value(ids[3]), 2);
+}
+}  // namespace
+
+void Controller::applyOnSpins() {
+    int s = ui_.selectedListRow();
+    if (s < 0 || s >= s_.list.lineCount()) return;
+    std::string timing = spinText(ui_, kOnSpins) + ">" + splitTiming(s_.list.column(s, Column::Timing)).second;
+    int a = setRowOf(s);
+    s_.list.setLineColumn(a, Column::Timing, timing);
+    s_.list.setLineColumn(a + 1, Column::Timing, timing);
+    recalculateOffOn(s_.list, s_.fps, ui_);
+    ui_.listChanged();
+}
+
+void Controller::applyOffSpins() {
+    int s = ui_.selectedListRow();
+    if (s < 0 || s >= s_.list.lineCount()) return;
+    std::string timing = splitTiming(s_.list.column(s, Column::Timing)).first + ">" + spinText(ui_, kOffSpins);
+    int a = setRowOf(s);
+    s_.list.setLineColumn(a, Column::Timing, timing);
+    s_.list.setLineColumn(a + 1, Column::Timing, timing);
+    recalculateOffOn(s_.list, s_.fps, ui_);
+    ui_.listChanged();
+}
+
+void Controller::setSetY() {
+    int v = ui_.value(ctl::OverrideYSlider);
+    s_.style.stripsYPos = v;
+    ui_.setText(ctl::OverrideYValue, std::to_string(v));
+    int s = ui_.selectedListRow();
+    if (s >= 0 && s < s_.list.lineCount()) {
+        int a = setRowOf(s);
+        s_.list.setLineColumn(a, Column::Y, std::to_string(v));
+        s_.list.setLineColumn(a + 1, Column::Y, std::to_string(v));
+        ui_.listChanged();
+    }
+    refreshPreview();
+    checkYConsistency();
+    bool same = s_.style.stripsYPos == ui_.value(ctl::StripsYSlider);
+    for (int id : {ctl::StripsYCaption, ctl::StripsYSlider, ctl::StripsYValue}) ui_.setEnabled(id, same);
+}
+
+void Controller::resetAllY() {
+    std::string y = std::to_string(ui_.value(ctl::StripsYSlider));
+    for (int i = 0; i < s_.list.lineCount(); ++i) s_.list.setLineColumn(i, Column::Y, y);
+    ui_.listChanged();
+    checkYConsistency();
+    loadSetIntoFields();
+    refreshPreview();
+}
+
+void Controller::insertLine() {
+    int s = ui_.selectedListRow();
+    if (s < 0 || s >= s_.list.lineCount()) return;
+    // A whole empty set keeps the list in pairs; the texts flow one line down
+    // while every set keeps its time codes and Y.
+    int formerLast = s_.list.lineCount() - 1;
+    s_.list.appendEmptySet();
+    for (int r = formerLast; r >= s; --r) s_.list.setLineColumn(r + 1, Column::Text, s_.list.column(r, Column::Text));
+    s_.list.setLineColumn(s, Column::Text, "");
+    s_.list.renumberIds();
+    ui_.listChanged();
+}
+
+void Controller::removeLine() {
+    int n = s_.list.lineCount();
+    int s = ui_.selectedListRow();
+    if (n < 3) {
+        ui_.messageBox("Info", "Sorry can't delete this item!");
+        return;
+    }
+    if (s < 0 || s >= n) return;
+    // Only the text lines move up; every set keeps its time codes, frame
+    // counts and Y.
+    for (int r = s; r + 1 < n; ++r) s_.list.setLineColumn(r, Column::Text, s_.list.column(r + 1, Column::Text));
+    s_.list.setLineColumn(n - 1, Column::Text, "");
+    for (int id : kContextFields) ui_.setText(id, "");
+    ui_.setText(ctl::LineA, "");
+    ui_.setText(ctl::LineB, "");
+    for (int id : {ctl::RemoveSingle, ctl::RemoveAll, ctl::InsertSingle, ctl::OverrideYSlider}) ui_.setEnabled(id, false);
+    setSpinsEnabled(ui_, false);
+    n = s_.list.lineCount();
+    if (n > 2 && n % 2 == 0 && s_.list.column(n - 1, Column::Text).empty() && s_.list.column(n - 2, Column::Text).empty()) {
+        s_.list.removeLastLine();
+        s_.list.removeLastLine();
+    }
+    s_.list.renumberIds();
+    ui_.setEnabled(ctl::RecordTimings, s_.list.lineCount() > 2);
+    ui_.listChanged();
+    ui_.setFocus(ctl::SubtitleListView);
+    ui_.selectListRow(std::min(s, s_.list.lineCount() - 1));
+    loadSetIntoFields();
+    applyPreset();
+    refreshPreview();
+}
+
+void Controller::removeAllSets() {
+    if (s_.list.lineCount() < 3) {
+        ui_.messageBox("Info", "Sorry can't delete this item!");
+        return;
+    }
+    s_.list.clearList();
+    s_.list.appendEmptySet();
+    ui_.listChanged();
+    ui_.selectListRow(-1);
+    for (int id : kContextFields) ui_.setText(id, "");
+    ui_.setText(ctl::LineA, "");
+    ui_.setText(ctl::LineB, "");
+    s_.currentSet = 0;
+    refreshPreview();
+    for (int id : {ctl::RemoveSingle, ctl::InsertSingle, ctl::RecordTimings, ctl::OverrideYSlider})
+        ui_.setEnabled(id, false);
+    setSpinsEnabled(ui_, false);
+}
+
+void Controller::goToBottom() {
+    if (s_.list.lineCount() == 0) s_.list.appendEmptySet();
+    ui_.selectListRow(s_.list.lineCount() - 1);
+    s_.editState = NewSet;
+    for (int id : {ctl::LineA, ctl::LineB}) {
+        ui_.setBackground(id, kWhite);
+        ui_.setEnabled(id, true);
+    }
+    loadSetIntoFields();
+    s_.currentSet = (s_.list.lineCount() - 1) / 2;
+    ui_.setFocus(ctl::LineB);
+    ui_.setCaretToEnd(ctl::LineB);
+    ui_.drainPendingEvents();
+}

@@ -1,0 +1,287 @@
+// Profiles, presets, the window's size and the lists of the strips box.
+#include <algorithm>
+#include <cmath>
+
+#include "app/ControlIds.h"
+#include "app/Controller.h"
+#include "app/Layout.h"
+#include "app/Ui.h"
+#include "platform/Files.h"
+#include "project/Text.h"
+
+namespace {
+void fillImage(Image& img, Rgb c) {
+    for (int y = 0; y < img.height(); ++y) {
+        uint8_t* p = img.pixel(0, y);
+        for (int x = 0; x < img.width(); ++x, p += 4) p[0] = c.r, p[1] = c.g, p[2] = c.b, p[3] = 255;
+    }
+}
+}  // namespace
+
+void Controller::checkDesktopFit() {
+    auto [desktopW, desktopH] = ui_.desktopSize();
+    auto fits = [&](int index) -> const Profile& { return s_.profiles[size_t(index)]; };
+    const Profile& wanted = fits(s_.profileIndex);
+    int needW = windowWidthFor(wanted.width), needH = windowHeightFor(wanted.height);
+    bool askedWidth = false;
+    if (needW > desktopW) {
+        askedWidth = true;
+        if (!ui_.askYesNo("Warning!", "Requested Width of " + std::to_string(needW) +
+                                          "px is larger than your DesktopWidth of " + std::to_string(desktopW) +
+                                          "px\nDo you want to proceed?")) {
+            s_.profileIndex = s_.acceptedProfileIndex;
+            if (windowExists_) {
+                ui_.setValue(ctl::ProfileList, s_.profileIndex);
+            } else {
+                ui_.messageBox("Information", "Please check " + s_.settingsFileName +
+                                                  " and the 'StartupProfile = ' item. It defaults to a larger screen "
+                                                  "than you have, will default to 1 so program starts.");
+                s_.profileIndex = 1;
+            }
+        }
+    }
+    if (needH > desktopH && !askedWidth) {
+        if (!ui_.askYesNo("Warning!", "Requested Height of " + std::to_string(needH) +
+                                          "px is larger than your DesktopHeight of " + std::to_string(desktopH) +
+                                          "px\nDo you want to proceed?")) {
+            s_.profileIndex = s_.acceptedProfileIndex;
+            if (windowExists_) ui_.setValue(ctl::ProfileList, s_.profileIndex);
+        }
+    }
+    // Index 1 may not exist or be a separator in a hand-made settings file.
+    if (s_.profileIndex < 0 || s_.profileIndex >= int(s_.profiles.size()) ||
+        s_.profiles[size_t(s_.profileIndex)].isSeparator || s_.profiles[size_t(s_.profileIndex)].width <= 0 ||
+        s_.profiles[size_t(s_.profileIndex)].height <= 0)
+        s_.profileIndex = s_.acceptedProfileIndex;
+    const Profile& p = s_.profiles[size_t(s_.profileIndex)];
+    s_.projectWidth = p.width;
+    s_.projectHeight = p.height;
+    s_.style.fontSize = p.fontSize;
+    s_.fps = p.fps;
+    createImages();
+    s_.windowWidth = windowWidthFor(s_.projectWidth);
+    s_.windowHeight = windowHeightFor(s_.projectHeight);
+}
+
+void Controller::relayoutWindow() {
+    fillImage(canvas, s_.style.bgColor);
+    fillImage(bgSwatch, s_.style.bgColor);
+    fillImage(stripsSwatch, s_.style.mixedColor);
+    s_.style.stripsYPos = s_.projectHeight - renderer_.stripHeight();
+    auto [desktopW, desktopH] = ui_.desktopSize();
+    ui_.setWindowSize(s_.windowWidth, s_.windowHeight);
+    ui_.moveWindow(desktopW / 2 - s_.windowWidth / 2, desktopH / 2 - s_.windowHeight / 2);
+    if (firstLayout_) {
+        firstLayout_ = false;
+        updateTitle();
+    }
+    int dx = columnOriginFor(s_.windowWidth) - s_.columnOriginX;
+    for (const LayoutAnchor& a : rightColumnAnchors_) ui_.moveControl(a.id, a.start + dx, findControl(a.id)->y);
+    int dy = lowerBlockOriginFor(canvas.height()) - s_.lowerBlockOriginY;
+    for (const LayoutAnchor& a : lowerBlockAnchors_) ui_.moveControl(a.id, findControl(a.id)->x, a.start + dy);
+    ui_.showImage(ctl::Canvas, canvas);
+    ui_.showImage(ctl::BgSwatch, bgSwatch);
+    ui_.showImage(ctl::StripsSwatch, stripsSwatch);
+}
+
+void Controller::updateTitle() {
+    ui_.setTitle(s_.titlePrefix + s_.versionText + " - " + files::filePart(s_.projectName) + s_.projectExt);
+}
+
+void Controller::fillProfileList() {
+    ui_.clearItems(ctl::ProfileList);
+    for (const Profile& p : s_.profiles) ui_.appendItem(ctl::ProfileList, profileDisplayText(p));
+    ui_.setValue(ctl::ProfileList, s_.profileIndex);
+}
+
+std::vector<std::string> fontSizeItems(std::vector<std::string> fileNames) {
+    // Sorted by the size number, so the list reads in order whatever order the
+    // file system lists the folder in, and the four sheets of a size stand together.
+    auto sizeOf = [](const std::string& n) { return text::toInt(text::field(text::field(n, '_', 2), '.', 1)); };
+    std::stable_sort(fileNames.begin(), fileNames.end(), [&](const std::string& a, const std::string& b) {
+        int sa = sizeOf(a), sb = sizeOf(b);
+        return sa != sb ? sa < sb : a < b;
+    });
+    std::vector<std::string> items;
+    for (const std::string& name : fileNames) {
+        if (name.size() < 4 || text::lower(name.substr(name.size() - 4)) != ".png") continue;
+        std::string item = text::field(text::field(name, '_', 2), '.', 1) + " px";
+        if (items.empty() || items.back() != item) items.push_back(item);
+    }
+    return items;
+}
+
+void Controller::fillFontSizeList() {
+    ui_.clearItems(ctl::FontSizeList);
+    for (const std::string& item : fontSizeItems(files::listFiles(s_.programDir + "includes")))
+        ui_.appendItem(ctl::FontSizeList, item);
+    int select = -1;
+    for (int i = 0; i < ui_.itemCount(ctl::FontSizeList) && select < 0; ++i)
+        if (text::toInt(text::field(ui_.itemText(ctl::FontSizeList, i), ' ', 1)) == s_.style.fontSize) select = i;
+    ui_.setValue(ctl::FontSizeList, select);
+}
+
+void Controller::fillPresetList() {
+    ui_.clearItems(ctl::PresetList);
+    for (const Preset& p : s_.presets) ui_.appendItem(ctl::PresetList, p.name);
+}
+
+void Controller::resetPresetNames() {
+    for (int i = 0; i < int(s_.presets.size()); ++i) ui_.setItemText(ctl::PresetList, i, s_.presets[size_t(i)].name);
+}
+
+void Controller::applyPreset() {
+    const Preset* preset = s_.preset();
+    const Profile* profile = s_.profile();
+    if (!preset || !profile) return;
+    const Preset& P = *preset;
+    const Profile& R = *profile;
+    StripsConfig& st = s_.style;
+    ui_.setValue(ctl::PresetList, s_.presetIndex);
+    ui_.setValue(ctl::ProfileList, s_.profileIndex);
+    st.fontSize = R.fontSize;
+    st.stripsColor = st.mixedColor = P.stripsColor;
+    fillImage(stripsSwatch, st.stripsColor);
+    ui_.showImage(ctl::StripsSwatch, stripsSwatch);
+    st.bgColor = st.presetBgColor = P.bgColor;
+    fillImage(bgSwatch, st.bgColor);
+    ui_.showImage(ctl::BgSwatch, bgSwatch);
+    fillImage(canvas, st.bgColor);
+    ui_.showImage(ctl::Canvas, canvas);
+    st.stripsMode = std::clamp(P.stripsMode, 0, 2);
+    st.borderStyle = std::clamp(P.borderStyle, 0, 3);
+    ui_.setValue(ctl::BorderList, st.borderStyle);
+    st.blend = std::clamp(P.blend, 0, 255);
+    ui_.setValue(ctl::BlendSlider, st.blend);
+    ui_.setText(ctl::BlendValue, std::to_string(st.blend));
+    st.cropStrips = std::clamp(P.cropStrips, 0, 100);
+    ui_.setValue(ctl::CropSlider, st.cropStrips);
+    ui_.setText(ctl::CropValue, std::to_string(st.cropStrips));
+    st.stripsSpacing = P.stripsSpacing;
+    ui_.setValue(ctl::StripsSpacingSlider, st.stripsSpacing);
+    ui_.setText(ctl::StripsSpacingValue, std::to_string(st.stripsSpacing));
+    st.centerText = P.centerText != 0;
+    ui_.setValue(ctl::CenterText, st.centerText ? 1 : 0);
+    st.drawNoStrips = P.drawNoStrips != 0;
+    if (st.drawNoStrips) st.stripsMode = FullWidth;
+    if (P.stripsToAllText == 1) {
+        st.stripsMode = AllText;
+        st.drawNoStrips = false;
+    }
+    ui_.setValue(ctl::DrawNoStrips, st.drawNoStrips ? 1 : 0);
+    ui_.setValue(ctl::StripsToAllText, st.stripsMode == AllText ? 1 : 0);
+    ui_.setValue(ctl::CutStripsToText, st.stripsMode == CutToText && !st.drawNoStrips ? 1 : 0);
+    st.wordSpacing = std::clamp(P.wordSpacing, -6, 6);
+    ui_.setValue(ctl::WordSpacingSlider, st.wordSpacing + 6);
+    ui_.setText(ctl::WordSpacingValue, std::to_string(st.wordSpacing));
+    st.stripsYPos = R.stripsYPos;
+    for (int id : {ctl::StripsYSlider, ctl::OverrideYSlider}) {
+        ui_.setRange(id, 0, std::max(0, s_.projectHeight - 2 * renderer_.stripHeight()));
+        ui_.setValue(id, st.stripsYPos);
+    }
+    ui_.setText(ctl::StripsYValue, std::to_string(st.stripsYPos));
+    ui_.setText(ctl::OverrideYValue, std::to_string(st.stripsYPos));
+    ui_.setEnabled(ctl::SavePreset, false);
+    ui_.processPendingEvents();
+}
+
+void Controller::applyProfile() {
+    int oldRounded = roundedFps(s_.fps);
+    int sel = ui_.value(ctl::PresetList);
+    if (sel >= 0 && sel < int(s_.presets.size())) {
+        s_.presetIndex = sel;
+        s_.style.centerText = s_.presets[size_t(sel)].centerText != 0;
+        ui_.setValue(ctl::CenterText, s_.style.centerText ? 1 : 0);
+    }
+    checkDesktopFit();
+    relayoutWindow();
+    applyPreset();
+    std::string size = std::to_string(s_.style.fontSize);
+    for (int i = 0; i < ui_.itemCount(ctl::FontSizeList); ++i)
+        if (ui_.itemText(ctl::FontSizeList, i).substr(0, 2) == size.substr(0, 2)) {
+            ui_.setValue(ctl::FontSizeList, i);
+            break;
+        }
+    int newRounded = roundedFps(s_.fps);
+    if (oldRounded != newRounded) {
+        ui_.messageBox("Warning!", "Current FPS (frames pr second) was set to: " + std::to_string(oldRounded) +
+                                       "\nNew requested FPS (frames pr second) has: " + std::to_string(newRounded) +
+                                       "\nTimed HH:MM:SS:FF subtitle data will not match, however Frames ON+OFF "
+                                       "will be recalculated now. Please consider to re-time everything if needed!");
+        recalculateOffOn(s_.list, s_.fps, ui_);
+        ui_.listChanged();
+    }
+    reloadFontSheets();
+    refreshPreview();
+    s_.acceptedProfileIndex = ui_.value(ctl::ProfileList);
+    resetPresetNames();
+    ui_.setValue(ctl::PresetList, s_.presetIndex);
+    int maxY = std::max(0, s_.projectHeight - 2 * renderer_.stripHeight());
+    for (int id : {ctl::StripsYSlider, ctl::OverrideYSlider}) ui_.setRange(id, 0, maxY);
+    ui_.setText(ctl::StripsYValue, std::to_string(s_.style.stripsYPos));
+    ui_.setText(ctl::OverrideYValue, std::to_string(s_.style.stripsYPos));
+    int maxFrame = std::max(0, roundedFps(s_.fps) - 1);
+    for (int id : {ctl::OnFrames, ctl::OffFrames}) {
+        ui_.setRange(id, 0, maxFrame);
+        if (ui_.value(id) > maxFrame) ui_.setValue(id, maxFrame);
+    }
+}
+
+void Controller::savePreset() {
+    std::string suggestion =
+        text::removeAll(ui_.itemText(ctl::PresetList, ui_.value(ctl::PresetList)), "*") + " copy";
+    for (;;) {
+        std::optional<std::string> answer = ui_.inputBox("Save preset", "Name your preset:", suggestion);
+        if (!answer) return;
+        std::string name = text::trimSpaces(*answer);
+        if (name.empty()) return;
+        if (name.find('|') != std::string::npos) {
+            ui_.messageBox("Denied!", "Sorry, a preset name cannot hold the character |");
+            continue;
+        }
+        auto found = std::find_if(s_.presets.begin(), s_.presets.end(), [&](const Preset& p) { return p.name == name; });
+        if (found != s_.presets.end() && found->programDefault == 1) {
+            ui_.messageBox("Denied!", "Sorry, overwrite program default preset is not allowed!");
+            continue;
+        }
+        if (found != s_.presets.end() && !ui_.askYesNo("Warning!", "User Preset already exists, replace?")) continue;
+
+        Preset p;
+        p.name = name;
+        p.stripsColor = s_.style.stripsColor;
+        p.stripsMode = s_.style.stripsMode;
+        p.borderStyle = std::max(0, ui_.value(ctl::BorderList));
+        p.blend = s_.style.blend;
+        p.drawNoStrips = s_.style.drawNoStrips ? 1 : 0;
+        p.bgColor = s_.style.bgColor;
+        p.stripsToAllText = !ui_.value(ctl::DrawNoStrips) && !ui_.value(ctl::CutStripsToText) &&
+                                    ui_.value(ctl::StripsToAllText)
+                                ? 1
+                                : 0;
+        p.wordSpacing = s_.style.wordSpacing;
+        p.stripsSpacing = s_.style.stripsSpacing;
+        p.centerText = s_.style.centerText ? 1 : 0;
+        p.programDefault = 0;
+        p.cropStrips = s_.style.cropStrips;
+
+        std::vector<Preset> updated = s_.presets;
+        bool isNew = found == s_.presets.end();
+        int index = isNew ? int(updated.size()) : int(found - s_.presets.begin());
+        if (isNew) updated.push_back(p);
+        else updated[size_t(index)] = p;
+
+        std::string error;
+        std::string path = s_.programDir + s_.settingsFileName;
+        if (!savePresetsToFile(path, updated, error)) {
+            ui_.messageBox("Error!", "Could not save the preset into " + path + ":\n" + error);
+            return;
+        }
+        s_.presets = std::move(updated);
+        s_.presetIndex = index;
+        if (isNew) ui_.appendItem(ctl::PresetList, name);
+        ui_.setValue(ctl::PresetList, index);
+        ui_.setEnabled(ctl::SavePreset, false);
+        resetPresetNames();
+        return;
+    }
+}

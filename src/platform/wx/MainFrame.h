@@ -1,0 +1,76 @@
+#pragma once
+#include <map>
+
+#include <wx/wx.h>
+
+#include "app/Controller.h"
+#include "app/Layout.h"
+#include "app/Ui.h"
+
+class SubtitleListView;
+
+// The main window: builds the controls of the layout table, turns wx events
+// into the program's events and implements the Ui port over its controls.
+class MainFrame : public wxFrame, public Ui {
+public:
+    MainFrame(AppState& state);
+
+    Controller& controller() { return controller_; }
+    // Builds every control (hidden window); the controller then lays them out.
+    void buildControls();
+    wxFont uiFont(UiFontId id) const;
+
+    // Ui
+    void setText(int id, const std::string& text) override;
+    std::string text(int id) override;
+    void setValue(int id, int value) override;
+    int value(int id) override;
+    void setRange(int id, int min, int max) override;
+    std::pair<int, int> range(int id) override;
+    void setEnabled(int id, bool enabled) override;
+    bool enabled(int id) override;
+    void setVisible(int id, bool visible) override;
+    void setBackground(int id, Rgb colour) override;
+    void setFocus(int id) override;
+    void setCaretToEnd(int id) override;
+    void clearItems(int id) override;
+    void appendItem(int id, const std::string& text) override;
+    void setItemText(int id, int index, const std::string& text) override;
+    std::string itemText(int id, int index) override;
+    int itemCount(int id) override;
+    void listChanged() override;
+    void selectListRow(int row) override;
+    int selectedListRow() override;
+    void showImage(int id, const Image& image) override;
+    void setTitle(const std::string& title) override;
+    std::pair<int, int> desktopSize() override;
+    void setWindowSize(int width, int height) override;
+    void moveWindow(int x, int y) override;
+    void moveControl(int id, int x, int y) override;
+    std::pair<int, int> controlPosition(int id) override;
+    void shutdown() override;
+    void processPendingEvents() override;
+    void drainPendingEvents() override;
+    void messageBox(const std::string& title, const std::string& text) override;
+    bool askYesNo(const std::string& title, const std::string& text) override;
+    std::string openFileDialog(const std::string& title, const std::string& defaultPath,
+                               const std::string& filter) override;
+    std::string saveFileDialog(const std::string& title, const std::string& defaultFile,
+                               const std::string& filter) override;
+    std::optional<Rgb> chooseColour(Rgb initial) override;
+    std::optional<std::string> inputBox(const std::string& title, const std::string& prompt,
+                                        const std::string& defaultText) override;
+
+private:
+    wxWindow* control(int id) const;
+    void send(const Event& e);
+    wxWindow* dialogParent();
+
+    AppState& state_;
+    Controller controller_;
+    wxPanel* panel_ = nullptr;
+    SubtitleListView* list_ = nullptr;
+    std::map<int, wxWindow*> controls_;
+    int suppress_ = 0;       // > 0 while the program itself changes controls
+    bool shuttingDown_ = false;
+};
