@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "app/Layout.h"
+
 void MemoryUi::setValue(int id, int v) {
     Control& c = controls_[id];
     if (c.ranged) v = std::clamp(v, c.min, std::max(c.min, c.max));
@@ -25,4 +27,18 @@ void MemoryUi::setItemText(int id, int index, const std::string& t) {
 std::string MemoryUi::itemText(int id, int index) {
     Control& c = controls_[id];
     return index >= 0 && index < int(c.items.size()) ? c.items[size_t(index)] : std::string();
+}
+
+void MemoryUi::buildMainWindow() {
+    for (const ControlSpec& spec : mainWindowControls()) {
+        Control& c = controls_[spec.id];
+        c.text = spec.caption;
+        c.enabled = spec.enabled;
+        c.x = spec.x;
+        c.y = spec.y;
+        if (spec.kind == ControlKind::Slider || spec.kind == ControlKind::Spin) {
+            setRange(spec.id, spec.min, spec.max);
+            setValue(spec.id, spec.value);
+        }
+    }
 }

@@ -22,6 +22,10 @@ public:
         std::vector<std::string> items;
     };
 
+    // Gives every control of the main window its start-up range, value,
+    // caption and enabled state, as the window adapter does.
+    void buildMainWindow();
+
     void setText(int id, const std::string& t) override { controls_[id].text = t; }
     std::string text(int id) override { return controls_[id].text; }
     void setValue(int id, int v) override;

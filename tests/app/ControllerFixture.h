@@ -1,0 +1,75 @@
+#pragma once
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "FakeUi.h"
+#include "app/ControlIds.h"
+#include "app/Controller.h"
+#include "platform/Files.h"
+
+// A program folder of its own with a small settings file, a fake window and
+// the controller started on them.
+class ControllerTest : public ::testing::Test {
+protected:
+    static constexpr const char* kIni =
+        "[Global]\r\nStartupProfile = 1\r\nPreset = 0\r\n"
+        "[Profiles]\r\n"
+        "Profile = ----- SD -----\r\n"
+        "Profile = 720|576|PAL|430|32|25\r\n"
+        "Profile = 704|576|PAL narrow|430|32|25\r\n"
+        "Profile = 720|480|NTSC|356|28|29.97\r\n"
+        "Profile = 720|480|NTSC 30|356|28|30\r\n"
+        "Profile = 1920|1080|Full HD|810|56|25\r\n"
+        "[Presets]\r\n"
+        "Preset = Default|0,0,0|1|0|254|0|0,0,160|0|-1|46|1|1|20\r\n"
+        "Preset = Grey|48,48,48|0|1|190|0|0,0,0|0|-1|46|0|0|0\r\n";
+
+    void SetUp() override {
+        dir = std::filesystem::temp_directory_path() /
+              ("kalvero-ctl-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        std::filesystem::remove_all(dir);
+        std::filesystem::create_directories(dir / "includes");
+        ASSERT_TRUE(files::writeFileAtomic((dir / "Kalvero.ini").string(), iniText()));
+        state.programDir = dir.string() + "/";
+        ui.setDesktopSize(desktopWidth, desktopHeight);
+        controller = std::make_unique<Controller>(state, ui);
+        started = controller->prepare((dir / "kalvero").string(), dir.string());
+        if (started) {
+            ui.buildMainWindow();
+            controller->windowBuilt();
+        }
+    }
+    void TearDown() override { std::filesystem::remove_all(dir); }
+    virtual std::string iniText() { return kIni; }
+
+    Controller& c() { return *controller; }
+    void click(int id) { c().dispatch(Event::control(id)); }
+    void choose(int id, int item) {
+        ui.setValue(id, item);
+        c().dispatch(Event::changed(id));
+    }
+    void slide(int id, int value) {
+        ui.setValue(id, value);
+        c().dispatch(Event::control(id));
+    }
+    void type(int field, const std::string& text) {
+        for (size_t i = 1; i <= text.size(); ++i) {
+            ui.setText(field, text.substr(0, i));
+            c().dispatch(Event::changed(field));
+        }
+    }
+    void pressReturn() { c().dispatch(Event::menu(ctl::ReturnKeyMenuId)); }
+    void selectRow(int row) {
+        ui.selectListRow(row);
+        click(ctl::SubtitleListView);
+    }
+    std::string row(int i, Column col = Column::Text) { return state.list.column(i, col); }
+
+    std::filesystem::path dir;
+    AppState state;
+    FakeUi ui;
+    std::unique_ptr<Controller> controller;
+    bool started = false;
+    int desktopWidth = 2560, desktopHeight = 1600;
+};

@@ -1,0 +1,219 @@
+#include "app/ControllerFixture.h"
+
+#include "app/Layout.h"
+#include "settings/Settings.h"
+
+TEST_F(ControllerTest, StartsWithTheStartupProfileAndPreset) {
+    ASSERT_TRUE(started);
+    EXPECT_EQ(ui.title(), "Dunmere's Kalvero (DUKAL) v1.0 - 06 Mar 2017  - Untitled.KVL8");
+    EXPECT_EQ(ui.windowSize(), std::make_pair(975, 786));
+    EXPECT_EQ(ui.windowPosition(), std::make_pair(2560 / 2 - 975 / 2, 1600 / 2 - 786 / 2));
+    ASSERT_EQ(ui.itemCount(ctl::ProfileList), 6);
+    EXPECT_EQ(ui.itemText(ctl::ProfileList, 0), "----- SD -----");
+    EXPECT_EQ(ui.itemText(ctl::ProfileList, 1), "720 x 576 - PAL");
+    EXPECT_EQ(ui.value(ctl::ProfileList), 1);
+    EXPECT_EQ(ui.value(ctl::PresetList), 0);
+    EXPECT_EQ(ui.itemCount(ctl::BorderList), 4);
+    EXPECT_EQ(state.style.bgColor, (Rgb{0, 0, 160}));
+    EXPECT_EQ(ui.value(ctl::CutStripsToText), 1);
+    EXPECT_EQ(ui.value(ctl::CenterText), 1);
+    EXPECT_EQ(ui.value(ctl::WordSpacingSlider), 5);
+    EXPECT_EQ(ui.value(ctl::StripsYSlider), 430);
+    EXPECT_EQ(state.list.shade(0), 230);
+    for (int id : {ctl::RemoveSingle, ctl::RemoveAll, ctl::InsertSingle, ctl::RecordTimings, ctl::OnFrames,
+                   ctl::OverrideYSlider, ctl::SavePreset})
+        EXPECT_FALSE(ui.enabled(id)) << id;
+    EXPECT_FALSE(ui.enabled(ctl::CropSlider));  // centred text
+    EXPECT_EQ(ui.range(ctl::OnFrames).second, 24);
+    // Right column at window width - 250, lower block below the canvas.
+    EXPECT_EQ(ui.controlPosition(ctl::New), std::make_pair(975 - 250, 10));
+    EXPECT_EQ(ui.controlPosition(ctl::LineA), std::make_pair(0, 576 + 5 + 80));
+}
+
+TEST_F(ControllerTest, MissingSettingsFileEndsTheProgram) {
+    AppState other;
+    other.programDir = (dir / "nowhere").string() + "/";
+    FakeUi otherUi;
+    Controller ctrl(other, otherUi);
+    EXPECT_FALSE(ctrl.prepare("", ""));
+    ASSERT_EQ(otherUi.messages.size(), 1u);
+    EXPECT_EQ(otherUi.messages[0].title, "Severe error!");
+    EXPECT_EQ(otherUi.messages[0].text, "Could not find required Kalvero.ini in program directory...exiting!");
+    EXPECT_TRUE(otherUi.shutdownRequested());
+}
+
+TEST_F(ControllerTest, RelayoutFollowsTheProfileAndReturnsExactly) {
+    auto before = std::map<int, std::pair<int, int>>();
+    for (const ControlSpec& s : mainWindowControls()) before[s.id] = ui.controlPosition(s.id);
+    choose(ctl::ProfileList, 2);  // 16 px narrower
+    EXPECT_EQ(ui.controlPosition(ctl::New).first, before[ctl::New].first - 16);
+    EXPECT_EQ(ui.controlPosition(ctl::New).second, before[ctl::New].second);
+    EXPECT_EQ(ui.controlPosition(ctl::LineA), before[ctl::LineA]);
+    choose(ctl::ProfileList, 5);  // 1920 x 1080: right and down
+    EXPECT_EQ(ui.controlPosition(ctl::New).first, before[ctl::New].first + 1200);
+    EXPECT_EQ(ui.controlPosition(ctl::RecordTimings).second, before[ctl::RecordTimings].second + 504);
+    choose(ctl::ProfileList, 1);
+    for (const ControlSpec& s : mainWindowControls())
+        if (s.anchor != Anchor::None) {
+            EXPECT_EQ(ui.controlPosition(s.id), before[s.id]) << s.id;
+        }
+    EXPECT_EQ(ui.windowSize(), std::make_pair(975, 786));
+}
+
+TEST_F(ControllerTest, SeparatorInTheProfileListChangesNothing) {
+    choose(ctl::ProfileList, 0);
+    EXPECT_EQ(state.profileIndex, 1);
+    EXPECT_EQ(state.projectWidth, 720);
+    EXPECT_TRUE(ui.messages.empty());
+}
+
+TEST_F(ControllerTest, FrameRateWarningOnlyWhenTheRoundedRateChanges) {
+    state.list.setLineColumn(0, Column::Timing, "00:00:01:00>00:00:02:00");
+    state.list.setLineColumn(1, Column::Timing, "00:00:01:00>00:00:02:00");
+    choose(ctl::ProfileList, 4);  // 25 -> 30
+    ASSERT_EQ(ui.countMessages("Warning!"), 1);
+    EXPECT_EQ(ui.messages[0].text.substr(0, 47), "Current FPS (frames pr second) was set to: 25\nN");
+    EXPECT_EQ(row(0, Column::OffOn), "30+30");
+    EXPECT_EQ(ui.range(ctl::OnFrames).second, 29);
+    ui.messages.clear();
+    choose(ctl::ProfileList, 3);  // 30 -> 29.97: no warning, no recalculation
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_EQ(ui.range(ctl::OffFrames).second, 29);
+}
+
+TEST_F(ControllerTest, StyleControlsMarkThePresetAndBlendStopsAt254) {
+    slide(ctl::BlendSlider, 255);
+    EXPECT_EQ(ui.value(ctl::BlendSlider), 254);
+    EXPECT_EQ(state.style.blend, 254);
+    EXPECT_EQ(ui.text(ctl::BlendValue), "254");
+    EXPECT_TRUE(ui.enabled(ctl::SavePreset));
+    EXPECT_EQ(ui.itemText(ctl::PresetList, 0), "Default*");
+    // Opening the list shows the names again; Save Preset stays enabled.
+    click(ctl::PresetList);
+    EXPECT_EQ(ui.itemText(ctl::PresetList, 0), "Default");
+    EXPECT_TRUE(ui.enabled(ctl::SavePreset));
+    // Choosing a preset applies it and disables Save Preset.
+    choose(ctl::PresetList, 1);
+    EXPECT_FALSE(ui.enabled(ctl::SavePreset));
+    EXPECT_EQ(state.style.stripsColor, (Rgb{48, 48, 48}));
+    EXPECT_EQ(ui.value(ctl::CutStripsToText), 0);
+    slide(ctl::WordSpacingSlider, 0);
+    EXPECT_EQ(state.style.wordSpacing, -6);
+    EXPECT_EQ(ui.text(ctl::WordSpacingValue), "-6");
+}
+
+TEST_F(ControllerTest, ModeCheckBoxesExcludeEachOther) {
+    ui.setValue(ctl::DrawNoStrips, 1);
+    click(ctl::DrawNoStrips);
+    EXPECT_TRUE(state.style.drawNoStrips);
+    EXPECT_EQ(state.style.stripsMode, FullWidth);
+    EXPECT_EQ(ui.value(ctl::CutStripsToText), 0);
+    ui.setValue(ctl::StripsToAllText, 1);
+    click(ctl::StripsToAllText);
+    EXPECT_EQ(state.style.stripsMode, AllText);
+    EXPECT_FALSE(state.style.drawNoStrips);
+    EXPECT_EQ(ui.value(ctl::DrawNoStrips), 0);
+    ui.setValue(ctl::StripsToAllText, 0);
+    click(ctl::StripsToAllText);
+    EXPECT_EQ(state.style.stripsMode, FullWidth);
+}
+
+TEST_F(ControllerTest, ColourDialogsRefuseBlackAndCancel) {
+    ui.colourAnswers = {Rgb{0, 0, 0}, std::nullopt, Rgb{200, 10, 10}};
+    click(ctl::StripsColor);
+    click(ctl::StripsColor);
+    EXPECT_EQ(state.style.stripsColor, (Rgb{0, 0, 0}));  // the preset's
+    EXPECT_FALSE(ui.enabled(ctl::SavePreset));
+    click(ctl::StripsColor);
+    EXPECT_EQ(state.style.stripsColor, (Rgb{200, 10, 10}));
+    EXPECT_TRUE(ui.enabled(ctl::SavePreset));
+    ui.colourAnswers = {Rgb{0, 0, 0}, Rgb{0, 80, 0}};
+    click(ctl::BgColor);
+    EXPECT_EQ(state.style.bgColor, (Rgb{0, 0, 160}));
+    click(ctl::BgColor);
+    EXPECT_EQ(state.style.bgColor, (Rgb{0, 80, 0}));
+}
+
+TEST_F(ControllerTest, SavePresetRulesAndFile) {
+    slide(ctl::BlendSlider, 100);
+    // Program default name refused, then the suggestion accepted as a new preset.
+    ui.inputAnswers = {std::string("Default"), std::string("Default copy")};
+    click(ctl::SavePreset);
+    EXPECT_EQ(ui.countMessages("Denied!"), 1);
+    ASSERT_EQ(state.presets.size(), 3u);
+    EXPECT_EQ(state.presets[2].name, "Default copy");
+    EXPECT_EQ(state.presets[2].blend, 100);
+    EXPECT_EQ(state.presets[2].programDefault, 0);
+    EXPECT_EQ(state.presetIndex, 2);
+    EXPECT_EQ(ui.value(ctl::PresetList), 2);
+    EXPECT_FALSE(ui.enabled(ctl::SavePreset));
+
+    // Replacing a user preset: No asks again, Yes replaces in place.
+    slide(ctl::BlendSlider, 50);
+    ui.inputAnswers = {std::string("Grey"), std::string("Grey")};
+    ui.yesNoAnswers = {false, true};
+    click(ctl::SavePreset);
+    ASSERT_EQ(state.presets.size(), 3u);
+    EXPECT_EQ(state.presets[1].blend, 50);
+    EXPECT_EQ(state.presetIndex, 1);
+
+    Settings onDisk;
+    std::string error;
+    ASSERT_TRUE(loadSettingsFile(state.programDir + "Kalvero.ini", onDisk, error));
+    ASSERT_EQ(onDisk.presets.size(), 3u);
+    EXPECT_EQ(onDisk.presets[1].blend, 50);
+    EXPECT_EQ(onDisk.presets[2].name, "Default copy");
+    EXPECT_EQ(onDisk.profiles.size(), 6u);
+
+    // Cancelling the name box changes nothing.
+    ui.inputAnswers = {std::nullopt};
+    click(ctl::SavePreset);
+    EXPECT_EQ(state.presets.size(), 3u);
+}
+
+TEST_F(ControllerTest, StripsYSliderMovesOnlySetsSharingTheY) {
+    state.list.clearList();
+    for (int i = 0; i < 6; ++i) state.list.appendLine({rowId(i), "t", "", "", i < 2 || i >= 4 ? "430" : "300"});
+    selectRow(0);
+    slide(ctl::StripsYSlider, 400);
+    EXPECT_EQ(row(0, Column::Y), "400");
+    EXPECT_EQ(row(5, Column::Y), "400");
+    EXPECT_EQ(row(2, Column::Y), "300");
+    selectRow(2);
+    EXPECT_FALSE(ui.enabled(ctl::StripsYSlider));  // the set has a Y of its own
+    slide(ctl::StripsYSlider, 250);
+    EXPECT_EQ(row(2, Column::Y), "250");
+    EXPECT_EQ(row(0, Column::Y), "400");
+}
+
+TEST_F(ControllerTest, QuitAsksAndCloseDoesNot) {
+    ui.yesNoAnswers = {false};
+    click(ctl::Quit);
+    EXPECT_FALSE(ui.shutdownRequested());
+    EXPECT_EQ(ui.messages.back().text, "Do you want to exit?\nAny unsaved work will be lost....");
+    c().dispatch(Event::close());
+    EXPECT_TRUE(ui.shutdownRequested());
+}
+
+class SmallDesktopTest : public ControllerTest {
+protected:
+    void SetUp() override {
+        desktopWidth = 1024;
+        desktopHeight = 700;
+        ControllerTest::SetUp();
+    }
+};
+
+TEST_F(SmallDesktopTest, DesktopFitAsksOnlyTheWidthQuestionAndReverts) {
+    // 975 x 786 does not fit 700 high: the start-up profile is kept on Yes.
+    ASSERT_TRUE(started);
+    ui.messages.clear();
+    ui.yesNoAnswers = {false};
+    choose(ctl::ProfileList, 5);  // too wide and too tall: one question
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text,
+              "Requested Width of 2175px is larger than your DesktopWidth of 1024px\nDo you want to proceed?");
+    EXPECT_EQ(state.profileIndex, 1);
+    EXPECT_EQ(state.projectWidth, 720);
+    EXPECT_EQ(ui.value(ctl::ProfileList), 1);
+}
