@@ -1,0 +1,216 @@
+#include "app/ControllerFixture.h"
+
+
+class LineEditorTest : public ControllerTest {
+public:
+    void typeSet(const std::string& a, const std::string& b) {
+        ui.setFocus(ctl::LineA);
+        type(ctl::LineA, a);
+        pressReturn();
+        type(ctl::LineB, b);
+        pressReturn();
+    }
+};
+
+TEST_F(LineEditorTest, TypingWritesEveryKeystrokeAndReturnCommits) {
+    type(ctl::LineA, "Hello");
+    EXPECT_EQ(row(0), "Hello");
+    EXPECT_EQ(row(0, Column::Y), "430");
+    EXPECT_EQ(row(1, Column::Y), "430");
+    EXPECT_TRUE(ui.enabled(ctl::Save));  // a rendered set with text can be saved
+    pressReturn();
+    EXPECT_EQ(ui.focus(), ctl::LineB);
+    EXPECT_EQ(state.activeLine, 0);
+    type(ctl::LineB, "there");
+    EXPECT_EQ(row(1), "there");
+    EXPECT_EQ(row(1, Column::Y), "430");
+    EXPECT_TRUE(ui.enabled(ctl::Save));
+    pressReturn();
+    ASSERT_EQ(state.list.lineCount(), 4);
+    EXPECT_EQ(row(2, Column::Id), "A0002");
+    EXPECT_EQ(ui.text(ctl::LineA), "");
+    EXPECT_EQ(ui.focus(), ctl::LineA);
+    EXPECT_EQ(state.currentSet, 1);
+    EXPECT_EQ(ui.text(ctl::Context28), "there");
+    EXPECT_EQ(ui.text(ctl::Context29), "Hello");
+    EXPECT_TRUE(ui.enabled(ctl::RecordTimings));
+    // Return with no line field in use does nothing.
+    pressReturn();
+    EXPECT_EQ(state.list.lineCount(), 4);
+}
+
+TEST_F(LineEditorTest, ShadesAlternatePerSet) {
+    typeSet("a", "b");
+    typeSet("c", "d");
+    typeSet("e", "f");
+    EXPECT_EQ(state.list.shade(0), 230);
+    EXPECT_EQ(state.list.shade(1), 230);
+    EXPECT_EQ(state.list.shade(2), 210);
+    EXPECT_EQ(state.list.shade(3), 210);
+    EXPECT_EQ(state.list.shade(4), 230);
+    EXPECT_EQ(state.list.shade(5), 230);
+}
+
+TEST_F(LineEditorTest, EmptyingAFieldEmptiesTheRow) {
+    type(ctl::LineA, "x");
+    ui.setText(ctl::LineA, "");
+    c().dispatch(Event::changed(ctl::LineA));
+    EXPECT_EQ(row(0), "");
+}
+
+TEST_F(LineEditorTest, PipeIsReplacedWhenTyped) {
+    type(ctl::LineA, "a|b");
+    EXPECT_EQ(row(0), "a\xA6" "b");
+    EXPECT_EQ(ui.text(ctl::LineA), "a\xA6" "b");
+}
+
+TEST_F(LineEditorTest, EditingAMiddleSetAndTheLastSet) {
+    typeSet("one", "two");
+    typeSet("three", "four");
+    typeSet("five", "six");  // rows 0..5 and an empty set 6/7
+    selectRow(2);
+    EXPECT_EQ(state.editState, EditSet);
+    EXPECT_EQ(ui.text(ctl::LineA), "three");
+    EXPECT_EQ(ui.text(ctl::LineB), "four");
+    EXPECT_EQ(ui.control(ctl::LineA).background, (Rgb{126, 255, 126}));
+    EXPECT_EQ(ui.text(ctl::Context28), "two");
+    EXPECT_EQ(ui.text(ctl::Context29), "one");
+    EXPECT_EQ(ui.text(ctl::Context30), "");
+    EXPECT_EQ(ui.text(ctl::Context35), "five");
+    EXPECT_EQ(ui.text(ctl::Context34), "six");
+    EXPECT_EQ(ui.text(ctl::Context33), "");
+    // Typing changes that set; Return twice disables both fields.
+    ui.setText(ctl::LineA, "THREE");
+    c().dispatch(Event::changed(ctl::LineA));
+    EXPECT_EQ(row(2), "THREE");
+    pressReturn();
+    EXPECT_FALSE(ui.enabled(ctl::LineA));
+    EXPECT_EQ(ui.focus(), ctl::LineB);
+    c().dispatch(Event::control(ctl::LineB));
+    pressReturn();
+    EXPECT_FALSE(ui.enabled(ctl::LineB));
+    EXPECT_EQ(state.editState, EditLineB);
+    EXPECT_EQ(state.list.lineCount(), 8);
+    // A click on the last set: EditLastSet; Return on line B appends a set.
+    selectRow(7);
+    EXPECT_EQ(state.editState, EditLastSet);
+    EXPECT_TRUE(ui.enabled(ctl::LineA));
+    c().dispatch(Event::control(ctl::LineB));
+    ui.setText(ctl::LineB, "seven");
+    c().dispatch(Event::changed(ctl::LineB));
+    pressReturn();
+    EXPECT_EQ(state.editState, NewSet);
+    EXPECT_EQ(row(7), "seven");
+    EXPECT_EQ(state.list.lineCount(), 10);
+    EXPECT_EQ(ui.control(ctl::LineA).background, (Rgb{255, 255, 255}));
+}
+
+TEST_F(LineEditorTest, SpinFieldsWriteTimingsAt25And2997) {
+    typeSet("a", "b");
+    typeSet("c", "d");
+    selectRow(1);
+    EXPECT_TRUE(ui.enabled(ctl::OnSeconds));
+    slide(ctl::OnSeconds, 1);
+    EXPECT_EQ(row(0, Column::Timing), "00:00:01:00>");
+    EXPECT_GE(ui.countMessages("Warning!"), 1);  // OFF still missing
+    slide(ctl::OffSeconds, 2);
+    slide(ctl::OffFrames, 30);  // clamped to 24 at 25 fps
+    EXPECT_EQ(row(0, Column::Timing), "00:00:01:00>00:00:02:24");
+    EXPECT_EQ(row(1, Column::Timing), "00:00:01:00>00:00:02:24");
+    EXPECT_EQ(row(0, Column::OffOn), "25+49");
+    choose(ctl::ProfileList, 3);  // 29.97
+    EXPECT_EQ(ui.range(ctl::OffFrames), std::make_pair(0, 29));
+    EXPECT_EQ(row(0, Column::OffOn), "30+54");  // 1 s = 29.97 -> 30; 2 s 24 f = 83.94 -> 84
+    // Selecting the row shows its timing in the spin fields without writing back.
+    selectRow(3);
+    selectRow(0);
+    EXPECT_EQ(ui.value(ctl::OffFrames), 24);
+    EXPECT_EQ(ui.value(ctl::OnSeconds), 1);
+    EXPECT_EQ(row(0, Column::Timing), "00:00:01:00>00:00:02:24");
+}
+
+TEST_F(LineEditorTest, RemoveSingleKeepsTimingsAndYOnTheirSets) {
+    typeSet("a1", "b1");
+    typeSet("a2", "b2");
+    typeSet("a3", "b3");
+    for (int s = 0; s < 3; ++s)
+        for (int r : {2 * s, 2 * s + 1}) {
+            state.list.setLineColumn(r, Column::Timing, "00:00:0" + std::to_string(s) + ":00>00:00:0" + std::to_string(s) + ":10");
+            state.list.setLineColumn(r, Column::Y, std::to_string(400 + s));
+        }
+    selectRow(2);  // line A of the middle set
+    click(ctl::RemoveSingle);
+    EXPECT_EQ(row(2), "b2");
+    EXPECT_EQ(row(3), "a3");
+    EXPECT_EQ(row(4), "b3");
+    EXPECT_EQ(row(5), "");
+    EXPECT_EQ(row(2, Column::Timing), "00:00:01:00>00:00:01:10");
+    EXPECT_EQ(row(4, Column::Timing), "00:00:02:00>00:00:02:10");
+    EXPECT_EQ(row(3, Column::Y), "401");
+    EXPECT_EQ(state.list.lineCount(), 6);  // the trailing empty set went away
+    EXPECT_EQ(ui.selectedListRow(), 2);
+
+    selectRow(3);  // line B of the middle set
+    click(ctl::RemoveSingle);
+    EXPECT_EQ(row(2), "b2");
+    EXPECT_EQ(row(3), "b3");
+    EXPECT_EQ(row(3, Column::Timing), "00:00:01:00>00:00:01:10");
+    EXPECT_EQ(state.list.lineCount(), 4);  // the last set was left empty and went away
+}
+
+TEST_F(LineEditorTest, RemoveOnASingleSetAndRemoveAll) {
+    click(ctl::RemoveSingle);
+    click(ctl::RemoveAll);
+    EXPECT_EQ(ui.countMessages("Info"), 2);
+    EXPECT_EQ(ui.messages[0].text, "Sorry can't delete this item!");
+    typeSet("a", "b");
+    click(ctl::RemoveAll);
+    ASSERT_EQ(state.list.lineCount(), 2);
+    EXPECT_EQ(row(0, Column::Id), "A0000");
+    EXPECT_EQ(row(0), "");
+    EXPECT_FALSE(ui.enabled(ctl::RecordTimings));
+}
+
+TEST_F(LineEditorTest, InsertSingleKeepsPairsAndTimings) {
+    typeSet("a1", "b1");
+    typeSet("a2", "b2");  // 6 rows, last set empty
+    state.list.setLineColumn(2, Column::Timing, "T2");
+    selectRow(1);
+    click(ctl::InsertSingle);
+    ASSERT_EQ(state.list.lineCount(), 8);
+    EXPECT_EQ(row(0), "a1");
+    EXPECT_EQ(row(1), "");
+    EXPECT_EQ(row(2), "b1");
+    EXPECT_EQ(row(3), "a2");
+    EXPECT_EQ(row(4), "b2");
+    EXPECT_EQ(row(2, Column::Timing), "T2");
+    EXPECT_EQ(row(7, Column::Id), "B0006");
+}
+
+TEST_F(LineEditorTest, GoToBottomContinuesTyping) {
+    typeSet("a", "b");
+    selectRow(0);
+    click(ctl::GoToBottom);
+    EXPECT_EQ(state.editState, NewSet);
+    EXPECT_EQ(ui.selectedListRow(), 3);
+    EXPECT_EQ(ui.focus(), ctl::LineB);
+    EXPECT_EQ(state.currentSet, 1);
+    type(ctl::LineB, "z");
+    pressReturn();
+    EXPECT_EQ(row(3), "z");
+    EXPECT_EQ(state.list.lineCount(), 6);
+}
+
+TEST_F(LineEditorTest, OverrideYAndResetAll) {
+    typeSet("a", "b");
+    typeSet("c", "d");
+    selectRow(2);
+    slide(ctl::OverrideYSlider, 300);
+    EXPECT_EQ(row(2, Column::Y), "300");
+    EXPECT_EQ(row(3, Column::Y), "300");
+    EXPECT_EQ(row(0, Column::Y), "430");
+    EXPECT_FALSE(ui.enabled(ctl::StripsYSlider));
+    click(ctl::ResetAllY);
+    EXPECT_EQ(row(2, Column::Y), "430");
+    EXPECT_TRUE(ui.enabled(ctl::StripsYSlider));
+}
