@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "render/PresetStyle.h"
 #include "render/SheetBuilder.h"
 
 using draw::readPixel;
@@ -276,4 +277,37 @@ TEST(CompositorStrips, ClearLineStripFillsOnlyEmptiedLines) {
     draw::fillOpaque(picture, Rgb{0, 200, 0});
     clearLineStrip(img, s, 10, true, false, &picture);
     EXPECT_EQ(readPixel(img, 10, 145), (Rgba{0, 200, 0, 255}));  // the whole picture again
+}
+
+TEST(PresetStyle, StripsChoiceFlagsAndProfileValues) {
+    Preset p;
+    p.stripsColor = Rgb{1, 2, 3};
+    p.bgColor = Rgb{4, 5, 6};
+    p.stripsMode = CutToText;
+    p.borderStyle = 3;
+    p.blend = 254;
+    p.wordSpacing = -2;
+    p.stripsSpacing = 46;
+    p.centerText = 1;
+    p.cropStrips = 20;
+    Profile r;
+    r.fontSize = 32;
+    r.stripsYPos = 430;
+    StripsConfig s = styleFromPreset(p, r);
+    EXPECT_EQ(s.stripsMode, CutToText);
+    EXPECT_FALSE(s.drawNoStrips);
+    EXPECT_EQ(s.presetBgColor, (Rgb{4, 5, 6}));
+    EXPECT_EQ(s.mixedColor, (Rgb{1, 2, 3}));
+    EXPECT_EQ(s.fontSize, 32);
+    EXPECT_EQ(s.stripsYPos, 430);
+    EXPECT_TRUE(s.centerText);
+
+    p.drawNoStrips = 1;
+    s = styleFromPreset(p, r);
+    EXPECT_TRUE(s.drawNoStrips);
+    EXPECT_EQ(s.stripsMode, FullWidth);
+    p.stripsToAllText = 1;  // wins over "draw no strips"
+    s = styleFromPreset(p, r);
+    EXPECT_FALSE(s.drawNoStrips);
+    EXPECT_EQ(s.stripsMode, AllText);
 }
