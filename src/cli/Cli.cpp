@@ -5,6 +5,7 @@
 
 #include "app/ProgramDir.h"
 #include "cli/CliSupport.h"
+#include "cli/RenderCommand.h"
 #include "platform/Files.h"
 #include "project/Cp1252.h"
 #include "project/ProjectFile.h"
@@ -209,7 +210,10 @@ void usage(std::ostream& err) {
            "commands:\n"
            "  import-srt FILE.srt -o OUT.KVL8 [--profile N] [--preset N]\n"
            "  recalc IN.KVL8 -o OUT.KVL8\n"
-           "  info IN.KVL8\n";
+           "  info IN.KVL8\n"
+           "  render IN.KVL8 --set K | --profile N --preset N --line-a TEXT --line-b TEXT [--y Y] [--font-size N]\n"
+           "         [--border 0-3] [--blend V] [--mode full|cut|all|none] [--center] [--background FILE]\n"
+           "         --target preview|alpha|color|opaque -o OUT.png\n";
 }
 
 }  // namespace
@@ -219,6 +223,7 @@ const std::map<std::string, Command>& commands() {
         {"import-srt", cmdImportSrt},
         {"recalc", cmdRecalc},
         {"info", cmdInfo},
+        {"render", cmdRender},
     };
     return table;
 }

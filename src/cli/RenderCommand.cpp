@@ -1,0 +1,111 @@
+// kalvero-cli render: draws one subtitle set, from a project or typed on the
+// command line, into a 32-bit PNG.
+#include "cli/RenderCommand.h"
+
+#include "cli/CliSupport.h"
+#include "platform/image/ImageCodecs.h"
+#include "project/Cp1252.h"
+#include "render/Background.h"
+#include "render/Compositor.h"
+#include "render/FontSheet.h"
+#include "render/PresetStyle.h"
+
+namespace cli {
+
+namespace {
+
+RenderTarget parseTarget(const std::string& t) {
+    if (t == "preview") return RenderTarget::Preview;
+    if (t == "alpha") return RenderTarget::AlphaExport;
+    if (t == "color" || t == "colour") return RenderTarget::ColorExport;
+    if (t == "opaque") return RenderTarget::OpaqueExport;
+    throw UsageError{"--target is one of preview, alpha, color, opaque"};
+}
+
+void applyOverrides(const Args& a, StripsConfig& s) {
+    s.fontSize = a.getInt("--font-size", s.fontSize, 1, 99);
+    s.borderStyle = a.getInt("--border", s.borderStyle, 0, 3);
+    s.blend = a.getInt("--blend", s.blend, 0, 255);
+    s.wordSpacing = a.getInt("--word-spacing", s.wordSpacing, -6, 6);
+    s.stripsSpacing = a.getInt("--strips-spacing", s.stripsSpacing, 0, 1000);
+    s.cropStrips = a.getInt("--crop", s.cropStrips, 0, 100);
+    if (a.has("--mode")) {
+        std::string m = a.get("--mode");
+        s.drawNoStrips = m == "none";
+        if (m == "full" || m == "none") s.stripsMode = FullWidth;
+        else if (m == "cut") s.stripsMode = CutToText;
+        else if (m == "all") s.stripsMode = AllText;
+        else throw UsageError{"--mode is one of full, cut, all, none"};
+    }
+    if (a.flag("--center")) s.centerText = true;
+}
+
+}  // namespace
+
+int cmdRender(Context& c, const std::vector<std::string>& args) {
+    Args a = Args::parse(args,
+                         {"-o", "--set", "--target", "--profile", "--preset", "--line-a", "--line-b", "--y",
+                          "--font-size", "--border", "--blend", "--mode", "--word-spacing", "--strips-spacing",
+                          "--crop", "--background"},
+                         {"--center"});
+    if (!a.has("-o")) throw UsageError{"render needs -o OUT.png"};
+    RenderTarget target = parseTarget(a.get("--target", "alpha"));
+    if (a.positional.size() > 1) throw UsageError{"render takes at most one project file"};
+    if (!c.loadSettings()) return BadInput;
+
+    std::string lineA, lineB;
+    int setY = 0;
+    if (a.positional.size() == 1) {
+        if (a.has("--line-a") || a.has("--line-b") || a.has("--profile") || a.has("--preset"))
+            throw UsageError{"a project's set is rendered with --set K; typed lines go without a project"};
+        if (!c.loadProject(a.positional[0])) return BadInput;
+        int sets = c.state.list.entryCount();
+        int k = a.getInt("--set", 1, 1, 1 << 30);
+        if (k > sets)
+            return c.fail(a.positional[0] + " has " + std::to_string(sets) + " sets; there is no set " +
+                          std::to_string(k));
+        SubtitleEntry e = c.state.list.entry(k - 1);
+        lineA = e.lineA;
+        lineB = e.lineB;
+        setY = e.y;
+    } else {
+        if (a.has("--set")) throw UsageError{"--set needs a project file"};
+        int profile = a.getInt("--profile", c.state.profileIndex, 0, 1 << 20);
+        int preset = a.getInt("--preset", c.state.presetIndex, 0, 1 << 20);
+        c.selectProfileAndPreset(profile, preset);
+        lineA = cp1252::fromUtf8(a.get("--line-a"));
+        lineB = cp1252::fromUtf8(a.get("--line-b"));
+    }
+    if (a.has("--y")) setY = a.getInt("--y", 0, 0, 1 << 16);
+
+    const Profile& profile = *c.state.profile();
+    StripsConfig style = styleFromPreset(*c.state.preset(), profile);
+    applyOverrides(a, style);
+    style.stripsYPos = resolveStripsY(setY, profile.stripsYPos);
+
+    FontSheet font;
+    int dirty = 1;
+    loadFontSheets(font, c.programDir, style.fontSize, c.ui, dirty);
+
+    Image background;
+    if (a.has("--background")) {
+        if (target != RenderTarget::Preview) throw UsageError{"--background applies to --target preview only"};
+        Image decoded;
+        std::string error;
+        if (!imageio::decodeImageFile(a.get("--background"), decoded, error))
+            return c.fail("cannot load the picture " + a.get("--background") + ": " + error);
+        background = prepareBackground(decoded, profile.width, profile.height);
+    }
+
+    Image image(profile.width, profile.height), composite;
+    if (image.empty()) return c.fail("the profile's size " + std::to_string(profile.width) + " x " +
+                                     std::to_string(profile.height) + " cannot be rendered");
+    RenderResult r = renderSubtitleSet(target, style, font, image, lineA, lineB,
+                                       background.empty() ? nullptr : &background, &composite);
+    std::string error;
+    if (!imageio::writePng32(a.get("-o"), r.compositeMade ? composite : image, error))
+        return c.fail("cannot write " + a.get("-o") + ": " + error);
+    return Ok;
+}
+
+}  // namespace cli

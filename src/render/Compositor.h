@@ -1,0 +1,67 @@
+#pragma once
+#include <array>
+#include <string_view>
+
+#include "render/Draw.h"
+#include "render/FontSheet.h"
+#include "render/Image.h"
+#include "render/StripsConfig.h"
+
+// The images a subtitle set is drawn for.
+enum class RenderTarget {
+    Preview,       // the main window's preview (background colour or picture behind)
+    AlphaExport,   // transparent picture: PNG sequence, capture
+    ColorExport,   // opaque over the background colour: timed movie
+    OpaqueExport,  // opaque over black, strips unmixed: IFF pictures
+};
+
+// Where one line went.
+struct LineLayout {
+    bool empty = true;      // no characters at all
+    bool blank = true;      // empty after trimming spaces: no strip, no text
+    int textWidth = 0;      // sum of (advance + wordSpacing)
+    int x0 = 0;             // line origin; the first glyph is at x0 + margin
+    int top = 0;            // strip top
+    draw::Rect strip;       // the strip's rectangle for the strips mode (full width with no strips)
+    bool stripDrawn = false;
+};
+
+struct RenderResult {
+    std::array<LineLayout, 2> lines;  // line A, line B
+    int margin = 0;
+    int stripHeight = 0;
+    bool compositeMade = false;  // Preview with a background picture: `composite` holds what is shown
+};
+
+// The strips Y position of a render: the set's own y, or the slider's when
+// the set has none (0).
+inline int resolveStripsY(int setY, int sliderPos) { return setY != 0 ? setY : sliderPos; }
+
+// The strips colour mixed over the background colour at `blend`, channel by
+// channel: c * a / 255 + b * (255 - a) / 255, each product divided alone.
+Rgb mixStripColor(Rgb strips, Rgb background, int blend);
+
+// Measures one line as it will be drawn.
+int measureLine(std::string_view text, const FontSheet& font, int wordSpacing);
+
+// Lays out both lines without drawing (geometry only; no state changes).
+RenderResult layoutSubtitleSet(const StripsConfig& style, const FontSheet& font, int width, std::string_view lineA,
+                               std::string_view lineB);
+
+// Draws one subtitle set into `image` (the project size; the caller keeps
+// it). Line A's strip top is style.stripsYPos; line B's is that plus
+// stripsSpacing. `style` may change: bgColor is reset to presetBgColor by
+// renders with drawNoStrips (except OpaqueExport), set to black by
+// OpaqueExport, and mixedColor is refreshed.
+//
+// Preview with `background` (already prepared for the project size): the
+// image gets the picture, opaque strips and text; `composite` (when given)
+// gets what the preview shows: the picture, strips at blend opacity, text.
+RenderResult renderSubtitleSet(RenderTarget target, StripsConfig& style, const FontSheet& font, Image& image,
+                               std::string_view lineA, std::string_view lineB, const Image* background = nullptr,
+                               Image* composite = nullptr);
+
+// After a line field was emptied: fills that line's full-width band with
+// bgColor, or redraws the whole background picture when one is loaded.
+void clearLineStrip(Image& preview, const StripsConfig& style, int stripHeight, bool lineAEmpty, bool lineBEmpty,
+                    const Image* background = nullptr);

@@ -1,0 +1,124 @@
+#include "render/FontSheet.h"
+
+#include <cmath>
+
+#include "app/Ui.h"
+#include "platform/image/ImageCodecs.h"
+#include "project/Text.h"
+#include "render/Draw.h"
+
+namespace {
+
+int32_t tableValue(const Image& img, int x, int y) {
+    const uint8_t* p = img.pixel(x, y);
+    return int32_t(p[0]) | int32_t(p[1]) << 8 | int32_t(p[2]) << 16;
+}
+
+}  // namespace
+
+bool FontSheet::readTable(const Image& sheet, Table& out) {
+    out = Table{};
+    if (sheet.empty() || sheet.height() < 2) return false;
+    const int row = sheet.height() - 1;
+    for (int x = 0; sheet.width() - x >= 3; x += 3) {
+        Entry e{tableValue(sheet, x, row), tableValue(sheet, x + 1, row), tableValue(sheet, x + 2, row)};
+        if (e.left == 0 && e.top == 0 && e.width == 0) break;
+        out.entries.push_back(e);
+    }
+    out.cellHeight = tableValue(sheet, 0, sheet.height() - 2) + 1;
+    return true;
+}
+
+bool FontSheet::loadStyle(int style, const Image& sheet) {
+    if (style < 0 || style >= kStyles) return false;
+    Table table;
+    if (!readTable(sheet, table)) return false;
+
+    auto& entries = entries_[size_t(style)];
+    auto& glyphs = glyphs_[size_t(style)];
+    entries = std::move(table.entries);
+    glyphs.clear();
+    cellHeight = table.cellHeight;
+
+    // Only codes 32..255 can ever be drawn; later entries are kept in the
+    // list but get no image.
+    const size_t usable = std::min<size_t>(entries.size(), 256 - kFirstCode);
+    glyphs.resize(usable);
+    for (size_t n = 0; n < usable; ++n) {
+        const Entry& e = entries[n];
+        // A rectangle that leaves the sheet is damaged data: no glyph.
+        if (e.width <= 0 || e.left < 0 || e.top < 0 || e.width > sheet.width() - e.left ||
+            cellHeight > sheet.height() - e.top || !Image::validSize(e.width, cellHeight))
+            continue;
+        glyphs[n] = draw::copyRect(sheet, draw::Rect{e.left, e.top, e.width, cellHeight});
+    }
+    if (style == 0) {
+        advance_.fill(0);
+        for (size_t n = 0; n < glyphs.size(); ++n)
+            if (!glyphs[n].empty()) advance_[kFirstCode + n] = glyphs[n].width();
+    }
+    return true;
+}
+
+int FontSheet::glyphCount(int style) const {
+    int n = 0;
+    for (const Image& g : glyphs_[size_t(style)]) n += !g.empty();
+    return n;
+}
+
+const char* fontSheetSuffix(int style) {
+    static const char* const suffixes[FontSheet::kStyles] = {"_0000.png", "_0500.png", "_1000.png", "_1500.png"};
+    return style >= 0 && style < FontSheet::kStyles ? suffixes[style] : "";
+}
+
+std::string fontSheetRelativePath(int size, int style) {
+    return "includes/FontBitmap_" + std::to_string(size) + fontSheetSuffix(style);
+}
+
+int defaultCellHeight(int size) {
+    return int(std::lround(size * 1.375));
+}
+
+bool loadFontSheets(FontSheet& sheet, const std::string& programDir, int size, Ui& ui, int& fontSheetsDirty) {
+    bool rerange = false;
+    for (int style = 0; style < FontSheet::kStyles; ++style) {
+        std::string relative = fontSheetRelativePath(size, style);
+        Image img;
+        std::string error;
+        bool ok = imageio::decodeImageFile(programDir + relative, img, error) && sheet.loadStyle(style, img);
+        if (!ok) {
+            ui.messageBox("Error#10", "Could not find " + relative);
+            continue;
+        }
+        if (style == FontSheet::kStyles - 1 && fontSheetsDirty) {
+            rerange = true;
+            fontSheetsDirty = 0;
+        }
+    }
+    // Before any sheet has loaded there are no glyphs; strips still get the
+    // height the bundled sheets would give them.
+    int cell = sheet.cellHeight > 0 ? sheet.cellHeight : defaultCellHeight(size);
+    sheet.stripHeight = std::max(0, cell - 2);
+    return rerange;
+}
+
+std::pair<int, int> stripsSpacingRange(int s) {
+    return {int(std::lround(s / 1.42)), int(std::lround(s * 1.42))};
+}
+
+std::vector<std::string> fontSizeItems(const std::vector<std::string>& fileNames) {
+    std::vector<std::string> items;
+    for (const std::string& name : fileNames) {
+        if (name.size() < 4 || text::lower(name.substr(name.size() - 4)) != ".png") continue;
+        std::string t = text::field(text::field(name, '_', 2), '.', 1);
+        // A picture in includes/ that is not a font sheet has no size.
+        if (t.empty() || t.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::string item = t + " px";
+        if (items.empty() || items.back() != item) items.push_back(item);
+    }
+    return items;
+}
+
+int fontSizeOfItem(const std::string& item) {
+    return text::toInt(item.substr(0, 2));
+}

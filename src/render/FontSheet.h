@@ -1,0 +1,94 @@
+#pragma once
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "render/Image.h"
+
+class Ui;
+
+// The glyphs of one font size in the four border styles, cut out of the
+// font sheet pictures in includes/.
+//
+// Sheet picture: the bottom row holds the glyph table as pixel triples
+// (left, top, width), each pixel read as red + 256 green + 65536 blue; triple
+// n is character code 32 + n; the table ends at the first all-zero triple or
+// when fewer than three pixels remain. Pixel (0, height - 2) holds the glyph
+// cell height minus 1.
+class FontSheet {
+public:
+    static constexpr int kStyles = 4;
+    static constexpr int kFirstCode = 32;
+
+    struct Entry {
+        int32_t left = 0, top = 0, width = 0;
+        friend bool operator==(const Entry&, const Entry&) = default;
+    };
+
+    // What one sheet picture holds.
+    struct Table {
+        std::vector<Entry> entries;
+        int cellHeight = 0;
+    };
+
+    // Reads the table and the height pixel. False when the picture is too
+    // small to hold them (fewer than two rows).
+    static bool readTable(const Image& sheet, Table& out);
+
+    // Replaces the glyphs of `style` with those cut out of `sheet`, and takes
+    // its cell height. Entries whose rectangle does not lie inside the sheet
+    // (or have no width) get no glyph. False, with nothing changed, when the
+    // picture cannot hold a table.
+    bool loadStyle(int style, const Image& sheet);
+
+    // The glyph of a character code in a border style, or nullptr.
+    const Image* glyph(uint8_t code, int style) const {
+        if (style < 0 || style >= kStyles || code < kFirstCode) return nullptr;
+        const auto& g = glyphs_[size_t(style)];
+        size_t n = size_t(code - kFirstCode);
+        return n < g.size() && !g[n].empty() ? &g[n] : nullptr;
+    }
+    // The advance width: the width of the style-0 glyph, 0 when it has none.
+    int advance(uint8_t code) const { return advance_[code]; }
+
+    const std::vector<Entry>& entries(int style) const { return entries_[size_t(style)]; }
+    int glyphCount(int style) const;  // entries that have a glyph image
+
+    int cellHeight = 0;   // from the last sheet that loaded
+    int stripHeight = 0;  // cellHeight - 2, set by loadFontSheets
+
+private:
+    std::array<std::vector<Entry>, kStyles> entries_;
+    std::array<std::vector<Image>, kStyles> glyphs_;  // index: code - 32
+    std::array<int, 256> advance_{};
+};
+
+// "_0000.png", "_0500.png", "_1000.png", "_1500.png".
+const char* fontSheetSuffix(int style);
+// "includes/FontBitmap_" + size + suffix.
+std::string fontSheetRelativePath(int size, int style);
+
+// Loads the four sheets of a size from programDir + "includes/" in style
+// order. A sheet that cannot be read shows "Error#10" and its style keeps the
+// glyphs it had. Afterwards stripHeight = cellHeight - 2 (when no sheet has
+// ever loaded, the cell height the shipped sheets use for that size).
+//
+// Returns true when the strips spacing slider must be re-ranged: the fourth
+// sheet loaded while `fontSheetsDirty` was set (which is then cleared).
+bool loadFontSheets(FontSheet& sheet, const std::string& programDir, int size, Ui& ui, int& fontSheetsDirty);
+
+// The cell height the bundled sheets use for a font size.
+int defaultCellHeight(int size);
+
+// The slider range for the strips spacing after a font change: s / 1.42 to
+// s * 1.42, each rounded to the nearest integer.
+std::pair<int, int> stripsSpacingRange(int stripsSpacing);
+
+// The items of the font size list from the file names of includes/, in the
+// order given: for each "*.png" name, the text between the first and second
+// "_" up to the first "." followed by " px", unless the last item already is
+// that text.
+std::vector<std::string> fontSizeItems(const std::vector<std::string>& fileNames);
+// Font size of a list item: the integer value of its first two characters.
+int fontSizeOfItem(const std::string& item);

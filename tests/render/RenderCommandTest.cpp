@@ -1,0 +1,78 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+#include <sstream>
+
+#include "cli/Cli.h"
+#include "platform/Files.h"
+#include "platform/image/ImageCodecs.h"
+#include "render/Draw.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A program folder with the shipped settings and the size-16 test sheets.
+class RenderCommand : public ::testing::Test {
+protected:
+    fs::path dir = fs::temp_directory_path() / ("kalvero_render_" + std::to_string(std::random_device{}()));
+    std::ostringstream out, err;
+
+    void SetUp() override {
+        fs::create_directories(dir / "includes");
+        fs::copy_file(fs::path(KALVERO_SOURCE_DIR) / "data/Kalvero.ini", dir / "Kalvero.ini");
+        for (const auto& e : fs::directory_iterator(fs::path(KALVERO_TEST_DATA) / "fonts/includes"))
+            fs::copy_file(e.path(), dir / "includes" / e.path().filename());
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    int run(std::vector<std::string> args) {
+        args.insert(args.begin(), {"--program-dir", dir.string()});
+        return runCli(args, out, err);
+    }
+    Image load(const std::string& name) {
+        Image img;
+        std::string error;
+        EXPECT_TRUE(imageio::decodeImageFile((dir / name).string(), img, error)) << error;
+        return img;
+    }
+};
+
+}  // namespace
+
+TEST_F(RenderCommand, TypedLinesWithOverrides) {
+    std::string png = (dir / "typed.png").string();
+    ASSERT_EQ(run({"render", "--profile", "1", "--preset", "1", "--font-size", "16", "--line-a", "Grüße", "--line-b",
+                   "", "--mode", "full", "--blend", "100", "--y", "50", "--target", "alpha", "-o", png}),
+              0)
+        << err.str();
+    Image img = load("typed.png");
+    ASSERT_EQ(img.width(), 720);
+    ASSERT_EQ(img.height(), 576);
+    // Preset 1 strips are 48,48,48; blend overridden to 100; strip at y 50.
+    EXPECT_EQ(draw::readPixel(img, 700, 55), (draw::Rgba{48, 48, 48, 100}));
+    EXPECT_EQ(draw::readPixel(img, 700, 49).a, 0);
+    EXPECT_EQ(draw::readPixel(img, 700, 50 + 46).a, 0);  // line B is empty
+}
+
+TEST_F(RenderCommand, SetOfAProjectAtItsOwnY) {
+    std::string srt = (dir / "in.srt").string();
+    ASSERT_TRUE(files::writeFileAtomic(srt, "1\r\n00:00:01,000 --> 00:00:02,000\r\nFirst line\r\nSecond\r\n\r\n"
+                                            "2\r\n00:00:03,000 --> 00:00:04,000\r\nNext\r\n\r\n"));
+    std::string project = (dir / "p.KVL8").string();
+    ASSERT_EQ(run({"import-srt", srt, "--profile", "1", "--preset", "0", "-o", project}), 0) << err.str();
+    std::string png = (dir / "set2.png").string();
+    ASSERT_EQ(run({"render", project, "--set", "2", "--font-size", "16", "--target", "opaque", "-o", png}), 0)
+        << err.str();
+    Image img = load("set2.png");
+    EXPECT_EQ(img.width(), 720);
+    EXPECT_EQ(draw::readPixel(img, 0, 0), (draw::Rgba{0, 0, 0, 255}));
+
+    EXPECT_EQ(run({"render", project, "--set", "3", "--target", "alpha", "-o", png}), 1);
+    EXPECT_EQ(run({"render", project, "--target", "sepia", "-o", png}), 2);
+    // Sheets of a size that does not exist: reported, strips still drawn.
+    err.str("");
+    EXPECT_EQ(run({"render", project, "--font-size", "99", "--target", "alpha", "-o", png}), 0);
+    EXPECT_NE(err.str().find("Could not find includes/FontBitmap_99_0000.png"), std::string::npos) << err.str();
+}
