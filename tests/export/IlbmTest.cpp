@@ -263,5 +263,12 @@ TEST(Ilbm, IndependentReaderLoadsTheFile) {
                 }
             }
     }
+    // The reader is not a rubber stamp: a cut file is refused.
+    std::string whole;
+    ASSERT_TRUE(files::readFile((dir / "pic.iff").string(), whole).ok);
+    ASSERT_TRUE(files::writeFileAtomic((dir / "cut.iff").string(), whole.substr(0, whole.size() - 2)).ok);
+    const std::string cut = "python3 '" + script + "' '" + (dir / "cut.iff").string() + "' '" +
+                            (dir / "cut.ppm").string() + "' 2>/dev/null";
+    EXPECT_NE(std::system(cut.c_str()), 0);
     fs::remove_all(dir);
 }
