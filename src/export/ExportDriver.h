@@ -1,0 +1,88 @@
+#pragma once
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "export/Ilbm.h"
+#include "export/ScalaScript.h"
+#include "render/Image.h"
+
+// Draws subtitle set setIndex (0-based) into `out`, a fresh fully
+// transparent canvas of the export size. Returns false when it cannot.
+using RenderSetFn = std::function<bool(int setIndex, Image& out)>;
+// Encodes a picture as a 32-bit PNG with alpha and writes it to path.
+using PngEncoderFn = std::function<bool(const Image& image, const std::string& path, std::string& error)>;
+// Progress value of total; also the moment to let pending window events run.
+using ProgressFn = std::function<void(int value, int total)>;
+// A message box the caller shows (title, text).
+using NoticeFn = std::function<void(const std::string& title, const std::string& text)>;
+
+struct ExportResult {
+    bool ok = false;
+    std::string error;        // names the folder or file that failed
+    int pictures = 0;         // subtitle-set pictures written (the poster not counted)
+    std::string folder;       // the output folder
+    std::vector<std::string> written;  // every file written, in order
+};
+
+// Sets walked by the PNG sequence: rows 0, 2, 4, ... up to the last row.
+int pngSetCount(int rows);
+// Sets of the IFF export: rows div 2.
+int iffSetCount(int rows);
+
+// True when the IFF export can take this size (both multiples of 8).
+bool iffSizeAllowed(int width, int height);
+extern const char* const kIffSizeErrorText;
+
+struct PngSequenceJob {
+    std::string projectDir;  // "" = working folder
+    std::string name;        // shortened project name
+    int width = 0, height = 0;
+    int setCount = 0;
+    RenderSetFn render;
+    PngEncoderFn encode;
+    ProgressFn progress;  // optional
+};
+
+// Creates "PNG_Output" below projectDir and writes picture k (from 1) of
+// every set. Stops at the first folder, render or file error.
+ExportResult exportPngSequence(const PngSequenceJob& job);
+
+struct IffScalaJob {
+    std::string projectDir;
+    std::string name;  // shortened project name; files use its first 16 characters
+    int width = 0, height = 0;
+    float fps = 0;
+    int scalaTarget = 0;
+    std::vector<SetTiming> sets;  // one per set, in list order
+    Image poster;                 // the instruction picture, width x height
+    RenderSetFn render;
+    ProgressFn progress;  // optional
+    NoticeFn notice;      // optional; shows the whole-second note of MM200
+    IlbmOptions ilbm;
+};
+
+// Creates "IFF-SCALA_Output" below projectDir, writes the poster, one IFF
+// picture per set and the Scala script (the script last, so that it never
+// names a picture that failed). Stops at the first error.
+ExportResult exportIffScala(const IffScalaJob& job);
+
+// The set a capture takes: the selected row's set (its line A row); no
+// selection takes the first set.
+int captureRow(int selectedRow);
+
+struct CaptureJob {
+    std::string projectDir;
+    std::string projectName;  // not shortened; the capture removes ".kvl8" itself
+    int width = 0, height = 0;
+    int row = 0;  // line A row of the set, see captureRow
+    RenderSetFn render;
+    PngEncoderFn encode;
+};
+
+// Makes "Capture_Output" below projectDir (with missing parents) and writes
+// base + "_" + RRRR + ".png". On success `written` holds the path.
+ExportResult captureSet(const CaptureJob& job);
+
+extern const char* const kCaptureTitle;    // "Capture Screen"
+std::string captureMessage(const std::string& path);  // "Capture screenshot saved As:\n" + path

@@ -1,0 +1,48 @@
+#pragma once
+#include <string>
+
+// Folder and file naming shared by every export: each export writes into a
+// folder of its own below the project folder, and picture files carry a
+// zero-padded running number.
+namespace exportnames {
+
+enum class OutputKind { PngSequence, IffScala, Avi, AviWork, Capture };
+
+// "PNG_Output", "IFF-SCALA_Output", "AVI_Output", "Temp_Output", "Capture_Output".
+const char* folderName(OutputKind kind);
+
+// projectDir + folder name + separator. An empty projectDir gives a folder
+// relative to the working folder; a projectDir without a trailing separator
+// gets one.
+std::string outputFolder(const std::string& projectDir, OutputKind kind);
+
+// Base name of the export files: the file part of projectName with every
+// occurrence of projectExt removed, letter case compared exactly.
+std::string shortenProjectName(const std::string& projectName, const std::string& projectExt);
+
+// Base name of a capture: the file part of projectName with every ".kvl8"
+// removed whatever its letter case.
+std::string captureBaseName(const std::string& projectName);
+
+// The first 16 characters of a base name (the Amiga side keeps names short).
+std::string name16(const std::string& name);
+
+// Picture number in four digits ("0001"); numbers above 9999 keep all their
+// digits ("10000") so that no picture overwrites an earlier one.
+std::string pictureNumber(long long n);
+
+// folder + name + NNNN + ".png"
+std::string pngPicturePath(const std::string& folder, const std::string& name, long long n);
+// folder + name16 + NNNN + ".iff"
+std::string iffPicturePath(const std::string& folder, const std::string& name, long long n);
+// folder + name16 + "_poster.iff"
+std::string posterPath(const std::string& folder, const std::string& name);
+// folder + name16 + ".script"
+std::string scriptPath(const std::string& folder, const std::string& name);
+// folder + captureBase + "_" + RRRR + ".png"
+std::string capturePath(const std::string& folder, const std::string& captureBase, long long row);
+
+// n + " frames were exported!"
+std::string exportedMessage(long long n);
+
+}  // namespace exportnames

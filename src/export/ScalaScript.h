@@ -1,0 +1,54 @@
+#pragma once
+#include <string>
+#include <vector>
+
+class SubtitleList;
+
+// Frame counts of one subtitle set: blank frames before it and frames it is
+// shown. `off` is negative when the set overlaps the one before.
+struct SetTiming {
+    int off = 0;
+    int on = 0;
+};
+
+// The Scala versions the IFF export can target (index of the version list).
+enum ScalaTarget : int {
+    ScalaIc500 = 0,
+    ScalaMm400 = 1,
+    ScalaMm300 = 2,
+    ScalaMm200 = 3,
+    ScalaV1 = 4,
+    Scala500V1 = 5,
+};
+
+// Entries of the version list, index = ScalaTarget.
+extern const char* const kScalaVersionEntries[6];
+// True for the versions the export supports (0 to 3).
+bool scalaTargetSupported(int target);
+
+extern const char* const kScalaInfoTitle;  // "Info"
+extern const char* const kScalaInfoText;   // the whole-second note of MM200
+
+// Timing of sets 0 .. rows div 2 - 1, read from the "OFF+ON" column of each
+// set's line A row.
+std::vector<SetTiming> setTimings(const SubtitleList& list);
+
+// Pause value of f frames at fps: seconds with three decimals for targets
+// 0 to 2; whole seconds (at least 1) for target 3, rounded up from .50 and,
+// for a blank gap, otherwise one second shorter. fps must be above 0.
+std::string scalaPause(long long frames, float fps, int target, bool blank);
+
+struct ScalaScript {
+    bool ok = false;
+    std::string error;  // when !ok
+    std::string text;   // the script, lines ending with a line feed only
+    // Target 3 cannot time frames: the caller shows kScalaInfoTitle /
+    // kScalaInfoText before writing anything.
+    bool showInfo = false;
+};
+
+// The whole script: header, the poster event, the StandBy event, one Slide
+// event per set with a Blank event between sets, and the Exit event.
+// `name` is the shortened project name; it is cut to 16 characters here.
+ScalaScript buildScalaScript(const std::vector<SetTiming>& sets, float fps, int width, int height,
+                             const std::string& name, int target);
