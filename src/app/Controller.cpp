@@ -22,11 +22,6 @@ const char* aboutText() {
            "Kalvero is free of charge and free software (GNU GPL, version 3 or later).";
 }
 
-Rgb mixColour(Rgb c, Rgb b, int a) {
-    auto mix = [a](int cc, int bb) { return uint8_t(cc * a / 255 + bb * (255 - a) / 255); };
-    return Rgb{mix(c.r, b.r), mix(c.g, b.g), mix(c.b, b.b)};
-}
-
 Controller::Controller(AppState& state, Ui& ui) : s_(state), ui_(ui) {}
 
 namespace {
@@ -150,7 +145,7 @@ void Controller::fillSwatches() {
 }
 
 void Controller::showCanvas() {
-    ui_.showImage(ctl::Canvas, background.empty() ? canvas : composite);
+    ui_.showImage(ctl::Canvas, compositeShown_ && !background.empty() ? composite : canvas);
 }
 
 // --- dispatch -----------------------------------------------------------------
@@ -373,7 +368,7 @@ void Controller::onColour(int id) {
 
 void Controller::refreshPreview() {
     s_.style.blend = ui_.value(ctl::BlendSlider);
-    s_.style.mixedColor = mixColour(s_.style.stripsColor, s_.style.bgColor, s_.style.blend);
+    s_.style.mixedColor = mixStripColor(s_.style.stripsColor, s_.style.bgColor, s_.style.blend);
     // The set whose Y applies: the selected one, or the one being typed.
     int row = ui_.selectedListRow();
     if ((row < 0 || s_.editState == NewSet) && s_.list.lineCount() > 0)
@@ -383,8 +378,9 @@ void Controller::refreshPreview() {
         s_.style.stripsYPos = y == 0 ? ui_.value(ctl::StripsYSlider) : y;
     }
     s_.style.borderStyle = std::max(0, ui_.value(ctl::BorderList));
-    renderer_.renderPreview(s_.style, ui_.text(ctl::LineA), ui_.text(ctl::LineB), canvas, composite,
-                            background.empty() ? nullptr : &background);
+    const RenderResult& r = renderer_.renderPreview(s_.style, ui_.text(ctl::LineA), ui_.text(ctl::LineB), canvas,
+                                                    composite, background.empty() ? nullptr : &background);
+    compositeShown_ = r.compositeMade;
     fillImage(stripsSwatch, s_.style.mixedColor);
     ui_.showImage(ctl::StripsSwatch, stripsSwatch);
     showCanvas();
@@ -402,14 +398,12 @@ void Controller::clearLineStrip() {
 }
 
 void Controller::reloadFontSheets() {
-    PreviewRenderer::FontLoad r =
-        renderer_.loadFontSheets(s_.programDir, s_.style.fontSize, s_.fontSheetsDirty != 0, ui_);
-    if (r.spacingRerange) {
+    if (renderer_.loadFontSheets(s_.programDir, s_.style.fontSize, s_.fontSheetsDirty, ui_)) {
         int sp = s_.style.stripsSpacing;
-        ui_.setRange(ctl::StripsSpacingSlider, int(std::lround(sp / 1.42)), int(std::lround(sp * 1.42)));
+        auto [lo, hi] = stripsSpacingRange(sp);
+        ui_.setRange(ctl::StripsSpacingSlider, lo, hi);
         ui_.setValue(ctl::StripsSpacingSlider, sp);
         ui_.setText(ctl::StripsSpacingValue, std::to_string(sp));
-        s_.fontSheetsDirty = 0;
     }
 }
 

@@ -109,17 +109,12 @@ private:
     PreviewRenderer renderer_;
     bool windowExists_ = false;
     bool firstLayout_ = true;
+    bool compositeShown_ = false;
     struct LayoutAnchor {
         int id, start, extent;
     };
     std::vector<LayoutAnchor> rightColumnAnchors_, lowerBlockAnchors_;
 };
 
-// The font size list's items ("16 px", ...) from the names of the sheet files.
-std::vector<std::string> fontSizeItems(std::vector<std::string> fileNames);
-
 // The text of the About box.
 const char* aboutText();
-
-// Strips colour c over background b at opacity a, per channel.
-Rgb mixColour(Rgb c, Rgb b, int a);

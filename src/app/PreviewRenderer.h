@@ -1,36 +1,40 @@
 #pragma once
 #include <string>
 
+#include "render/Compositor.h"
+#include "render/FontSheet.h"
 #include "render/Image.h"
 #include "render/StripsConfig.h"
 
 class Ui;
 
-// What the main window needs from the caption renderer: the font sheets of
-// the current size and the render of one set into the preview images.
+// The main window's side of the caption renderer: the font sheets of the
+// current size and the render of the edited set into the preview images.
 class PreviewRenderer {
 public:
-    struct FontLoad {
-        bool spacingRerange = false;  // the last sheet loaded while a reload was pending
-    };
+    // Loads the four sheets of `size`; true when the strips spacing slider
+    // must be re-ranged (clears `fontSheetsDirty` then).
+    bool loadFontSheets(const std::string& programDir, int size, int& fontSheetsDirty, Ui& ui) {
+        return ::loadFontSheets(sheet_, programDir, size, ui, fontSheetsDirty);
+    }
+    int stripHeight() const { return sheet_.stripHeight; }
+    const FontSheet& fontSheet() const { return sheet_; }
 
-    // Loads the four sheets of `size` from programDir + "includes/", telling
-    // the user of each one that is missing.
-    FontLoad loadFontSheets(const std::string& programDir, int size, bool dirty, Ui& ui);
-    int stripHeight() const { return stripHeight_; }
+    // Renders line A and B into `preview` with the given style; with a
+    // background picture `composite` receives what the window shows.
+    const RenderResult& renderPreview(StripsConfig& style, const std::string& lineA, const std::string& lineB,
+                                      Image& preview, Image& composite, const Image* background) {
+        last_ = renderSubtitleSet(RenderTarget::Preview, style, sheet_, preview, lineA, lineB, background, &composite);
+        return last_;
+    }
+    const RenderResult& lastRender() const { return last_; }
 
-    // Renders line A and B into `preview` (W x H) with the given style. With
-    // a background picture, `composite` receives what the window shows.
-    // Returns false when the render left `preview` to be shown as it is.
-    void renderPreview(StripsConfig& style, const std::string& lineA, const std::string& lineB, Image& preview,
-                       Image& composite, const Image* background);
-
-    // Paints over the strip of every empty line (or the whole picture with
-    // the background) without a full render.
     void clearLineStrips(const StripsConfig& style, bool lineAEmpty, bool lineBEmpty, Image& preview,
-                         const Image* background);
+                         const Image* background) {
+        clearLineStrip(preview, style, sheet_.stripHeight, lineAEmpty, lineBEmpty, background);
+    }
 
 private:
-    int stripHeight_ = 0;
-    int cellHeight_ = 0;
+    FontSheet sheet_;
+    RenderResult last_;
 };

@@ -94,27 +94,16 @@ void Controller::fillProfileList() {
     ui_.setValue(ctl::ProfileList, s_.profileIndex);
 }
 
-std::vector<std::string> fontSizeItems(std::vector<std::string> fileNames) {
-    // Sorted by the size number, so the list reads in order whatever order the
-    // file system lists the folder in, and the four sheets of a size stand together.
-    auto sizeOf = [](const std::string& n) { return text::toInt(text::field(text::field(n, '_', 2), '.', 1)); };
-    std::stable_sort(fileNames.begin(), fileNames.end(), [&](const std::string& a, const std::string& b) {
-        int sa = sizeOf(a), sb = sizeOf(b);
-        return sa != sb ? sa < sb : a < b;
-    });
-    std::vector<std::string> items;
-    for (const std::string& name : fileNames) {
-        if (name.size() < 4 || text::lower(name.substr(name.size() - 4)) != ".png") continue;
-        std::string item = text::field(text::field(name, '_', 2), '.', 1) + " px";
-        if (items.empty() || items.back() != item) items.push_back(item);
-    }
-    return items;
-}
-
 void Controller::fillFontSizeList() {
     ui_.clearItems(ctl::FontSizeList);
-    for (const std::string& item : fontSizeItems(files::listFiles(s_.programDir + "includes")))
-        ui_.appendItem(ctl::FontSizeList, item);
+    // Sorted by size, so the list reads in order and the four sheets of a size
+    // stand together whatever order the file system lists the folder in.
+    std::vector<std::string> names = files::listFiles(s_.programDir + "includes");
+    auto sizeOf = [](const std::string& n) { return text::toInt(text::field(text::field(n, '_', 2), '.', 1)); };
+    std::stable_sort(names.begin(), names.end(), [&](const std::string& a, const std::string& b) {
+        return sizeOf(a) != sizeOf(b) ? sizeOf(a) < sizeOf(b) : a < b;
+    });
+    for (const std::string& item : fontSizeItems(names)) ui_.appendItem(ctl::FontSizeList, item);
     int select = -1;
     for (int i = 0; i < ui_.itemCount(ctl::FontSizeList) && select < 0; ++i)
         if (text::toInt(text::field(ui_.itemText(ctl::FontSizeList, i), ' ', 1)) == s_.style.fontSize) select = i;

@@ -29,7 +29,9 @@ protected:
         dir = std::filesystem::temp_directory_path() /
               ("kalvero-ctl-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir / "includes");
+        std::filesystem::create_directories(dir);
+        // The font sheets the build made.
+        std::filesystem::create_directory_symlink(std::filesystem::path(KALVERO_BIN_DIR) / "includes", dir / "includes");
         ASSERT_TRUE(files::writeFileAtomic((dir / "Kalvero.ini").string(), iniText()));
         state.programDir = dir.string() + "/";
         ui.setDesktopSize(desktopWidth, desktopHeight);

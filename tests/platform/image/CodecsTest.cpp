@@ -298,7 +298,9 @@ TEST(ImageCodecs, DamagedFilesNeverCrash) {
             for (int k = 0; k < 4; ++k) bad[rng() % bad.size()] = char(rng());
             Image img;
             std::string e;
-            if (decodeImage(bad, img, e, name)) EXPECT_TRUE(Image::validSize(img.width(), img.height())) << name;
+            if (decodeImage(bad, img, e, name)) {
+                EXPECT_TRUE(Image::validSize(img.width(), img.height())) << name;
+            }
         }
     }
     Image img;
