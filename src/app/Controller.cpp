@@ -8,6 +8,8 @@
 #include "app/ProgramDir.h"
 #include "app/Ui.h"
 #include "platform/Files.h"
+#include "platform/image/ImageCodecs.h"
+#include "render/Background.h"
 #include "project/Text.h"
 
 const char* aboutText() {
@@ -135,6 +137,8 @@ void Controller::createImages() {
     composite = Image(s_.projectWidth, s_.projectHeight);
     stripsSwatch = Image(80, 20);
     bgSwatch = Image(20, 20);
+    // A background picture follows the project size.
+    if (!backgroundSource.empty()) background = prepareBackground(backgroundSource, s_.projectWidth, s_.projectHeight);
 }
 
 void Controller::fillSwatches() {
@@ -408,5 +412,38 @@ void Controller::reloadFontSheets() {
 }
 
 void Controller::onBgImageToggle() {
-    // Filled in with the background picture support.
+    if (ui_.value(ctl::BgImage)) {
+        ui_.messageBox("Note",
+                       "Background image chosen will be scaled/cropped to fill entire area. Background will not be "
+                       "part of export, is intended for visual preview only.");
+        std::string path = ui_.openFileDialog("Choose image file", "",
+                                              "PNG (*.png)|*.png|JPG (*.jpg)|*.jpg|TIF (*.tif)|*.tif|TIFF (*.tiff)|"
+                                              "*.tiff|TGA (*.tga)|*.tga|BMP (*.bmp)|*.bmp");
+        if (path.empty()) {
+            ui_.setValue(ctl::BgImage, 0);
+            return;
+        }
+        Image decoded;
+        std::string error;
+        if (!imageio::decodeImageFile(path, decoded, error)) {
+            ui_.messageBox("Error#8", "Could not load image:\n" + path);
+            ui_.setValue(ctl::BgImage, 0);
+            return;
+        }
+        backgroundSource = std::move(decoded);
+        background = prepareBackground(backgroundSource, s_.projectWidth, s_.projectHeight);
+        backgroundPath = path;
+        draw::drawAlpha(canvas, background, 0, 0);
+        ui_.showImage(ctl::Canvas, canvas);
+        refreshPreview();
+        return;
+    }
+    if (background.empty()) return;
+    if (ui_.askYesNo("Question", "Do you want to remove the background preview image?")) {
+        background = backgroundSource = Image();
+        backgroundPath.clear();
+        refreshPreview();
+    } else {
+        ui_.setValue(ctl::BgImage, 1);
+    }
 }

@@ -87,6 +87,7 @@ public:
     Image bgSwatch;       // image 2: 20 x 20
     Image composite;      // image 3: preview over the background picture
     Image background;     // the background picture, scaled; empty when none
+    Image backgroundSource;  // the picture as decoded
     std::string backgroundPath;
 
     PreviewRenderer& renderer() { return renderer_; }

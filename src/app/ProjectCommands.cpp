@@ -38,7 +38,7 @@ void Controller::clearProject() {
     s_.shadePhase = 0;
     s_.activeLine = 1;
     s_.timedLength = 0;
-    background = Image();
+    background = backgroundSource = Image();
     backgroundPath.clear();
     ui_.setValue(ctl::BgImage, 0);
     createImages();

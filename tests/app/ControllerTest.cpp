@@ -217,3 +217,50 @@ TEST_F(SmallDesktopTest, DesktopFitAsksOnlyTheWidthQuestionAndReverts) {
     EXPECT_EQ(state.projectWidth, 720);
     EXPECT_EQ(ui.value(ctl::ProfileList), 1);
 }
+
+#include "platform/image/ImageCodecs.h"
+#include "render/Draw.h"
+
+TEST_F(ControllerTest, BackgroundImageToggle) {
+    // Cancelled dialog: toggle off, no picture.
+    ui.setValue(ctl::BgImage, 1);
+    click(ctl::BgImage);
+    EXPECT_EQ(ui.messages[0].title, "Note");
+    EXPECT_EQ(ui.value(ctl::BgImage), 0);
+    EXPECT_TRUE(c().background.empty());
+
+    // A file that is not a picture.
+    std::string bad = (dir / "bad.png").string();
+    ASSERT_TRUE(files::writeFileAtomic(bad, "not a picture"));
+    ui.setValue(ctl::BgImage, 1);
+    ui.fileAnswers = {bad};
+    click(ctl::BgImage);
+    EXPECT_EQ(ui.messages.back().title, "Error#8");
+    EXPECT_EQ(ui.messages.back().text, "Could not load image:\n" + bad);
+    EXPECT_EQ(ui.value(ctl::BgImage), 0);
+
+    // A portrait picture: scaled to 540 x 720 and cut to the canvas.
+    Image pic(600, 800);
+    draw::fillOpaque(pic, Rgb{200, 0, 0});
+    std::string good = (dir / "pic.png").string();
+    std::string error;
+    ASSERT_TRUE(imageio::writePng32(good, pic, error)) << error;
+    ui.setValue(ctl::BgImage, 1);
+    ui.fileAnswers = {good};
+    click(ctl::BgImage);
+    ASSERT_FALSE(c().background.empty());
+    EXPECT_EQ(c().background.width(), 540);
+    EXPECT_EQ(c().background.height(), 576);
+    EXPECT_EQ(draw::readPixel(c().canvas, 10, 10), (draw::Rgba{200, 0, 0, 255}));
+
+    // Turning it off and answering No keeps it; Yes drops it.
+    ui.setValue(ctl::BgImage, 0);
+    ui.yesNoAnswers = {false, true};
+    click(ctl::BgImage);
+    EXPECT_EQ(ui.value(ctl::BgImage), 1);
+    EXPECT_FALSE(c().background.empty());
+    ui.setValue(ctl::BgImage, 0);
+    click(ctl::BgImage);
+    EXPECT_TRUE(c().background.empty());
+    EXPECT_EQ(draw::readPixel(c().canvas, 10, 10), (draw::Rgba{0, 0, 160, 255}));
+}
