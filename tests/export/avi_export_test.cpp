@@ -202,13 +202,14 @@ TEST_F(AviExport, EveryAvailableCodecWritesKeyFramesOnly) {
     ASSERT_FALSE(codecs.empty());
     EXPECT_EQ(codecs.front().codec, "rawvideo");
     const FrameTimeline t = timelineOf({{3, 4}, {0, 2}});
-    for (const AviCodecInfo& c : codecs) {
-        SCOPED_TRACE(c.codec);
+    for (const AviCodecInfo& c : codecs)
+    for (auto [w, h] : {std::pair{64, 48}, std::pair{33, 17}}) {
+        SCOPED_TRACE(c.codec + " " + std::to_string(w) + "x" + std::to_string(h));
         rendered.clear();
         auto writer = createAviWriter();
-        TimedMovieJob j = job(c.codec, 64, 48);
-        j.path = (dir / (c.codec + ".avi")).string();
-        TimedMovieResult r = writeTimedMovie(*writer, j, t, source(64, 48));
+        TimedMovieJob j = job(c.codec, w, h);
+        j.path = (dir / (c.codec + std::to_string(w) + ".avi")).string();
+        TimedMovieResult r = writeTimedMovie(*writer, j, t, source(w, h));
         ASSERT_TRUE(r.ok()) << r.error;
         DecodedMovie m = decodeMovie(j.path);
         ASSERT_EQ(m.error, "");
@@ -219,7 +220,7 @@ TEST_F(AviExport, EveryAvailableCodecWritesKeyFramesOnly) {
         ASSERT_EQ(m.frames.size(), 9u);
         const int seeds[] = {0, 0, 0, 1, 1, 1, 1, 2, 2};
         for (size_t i = 0; i < 9; ++i) {
-            std::vector<uint8_t> want = rgbOf(testPicture(64, 48, seeds[i]));
+            std::vector<uint8_t> want = rgbOf(testPicture(w, h, seeds[i]));
             if (c.lossless)
                 EXPECT_EQ(m.frames[i], want) << "frame " << i;
             else

@@ -18,7 +18,15 @@
 #include <filesystem>
 #include <random>
 
+#ifdef _WIN32
+#include <io.h>
+#define fseeko _fseeki64
+#define ftello _ftelli64
+#define fsync _commit
+#define fileno _fileno
+#else
 #include <unistd.h>
+#endif
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -86,20 +94,20 @@ public:
             error_ = std::strerror(errno ? errno : EIO);
             return false;
         }
-        off_t pos = ftello(file_);
+        int64_t pos = int64_t(ftello(file_));
         if (pos > 0 && uint64_t(pos) > bytes_) bytes_ = uint64_t(pos);
         return true;
     }
     int64_t seek(int64_t offset, int whence) override {
         if (!file_) return -1;
         if (whence == AVSEEK_SIZE) return int64_t(bytes_);
-        if (fseeko(file_, off_t(offset), whence & ~AVSEEK_FORCE) != 0) return -1;
+        if (fseeko(file_, offset, whence & ~AVSEEK_FORCE) != 0) return -1;
         return int64_t(ftello(file_));
     }
     std::string close() override {
         if (!file_) return error_.empty() ? "the file is not open" : error_;
         bool ok = std::fflush(file_) == 0;
-        if (ok && ::fsync(::fileno(file_)) != 0) ok = false;
+        if (ok && fsync(fileno(file_)) != 0) ok = false;
         int why = errno;
         if (std::fclose(file_) != 0 && ok) {
             ok = false;

@@ -315,7 +315,6 @@ void FfmpegMoviePlayer::resume() {
         if (running) clock_.setPaused(false, monotonicSeconds());
     }
     if (running && soundOpen_) sound_->setPaused(false);
-    cv_.notify_all();
 }
 
 void FfmpegMoviePlayer::startClock() {
@@ -349,7 +348,12 @@ int64_t FfmpegMoviePlayer::currentFrame() const {
 
 void FfmpegMoviePlayer::joinThreads() {
     if (soundOpen_) sound_->setPaused(true);
-    quit_ = true;
+    {
+        // under the lock, so that no thread misses the wake-up between its
+        // check and its wait
+        std::lock_guard<std::mutex> lock(m_);
+        quit_ = true;
+    }
     cv_.notify_all();
     if (reader_.joinable()) reader_.join();
     if (decoder_.joinable()) decoder_.join();
