@@ -195,7 +195,7 @@ constexpr Candidate kCandidates[] = {
     {"ffvhuff", "FFVHuff (lossless)", true, false},
     {"png", "PNG (lossless)", true, false},
     {"mjpeg", "Motion JPEG", false, true},
-    {"mpeg4", "MPEG-4 Part 2", false, true},
+    {"mpeg4", "MPEG-4 Visual (Xvid compatible)", false, true},
     {"libx264rgb", "H.264 RGB (x264)", false, true},
     {"libx264", "H.264 (x264)", false, true},
 };
