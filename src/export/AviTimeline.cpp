@@ -1,0 +1,61 @@
+#include "export/AviTimeline.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "platform/Files.h"
+#include "project/SubtitleList.h"
+
+void FrameTimeline::append(int picture, int64_t frames) {
+    if (frames <= 0) return;
+    if (!runs.empty() && runs.back().picture == picture)
+        runs.back().frames += frames;
+    else
+        runs.push_back(TimelineRun{picture, frames});
+    total += frames;
+}
+
+std::optional<int> FrameTimeline::pictureAt(int64_t i) const {
+    if (i < 0 || i >= total) return std::nullopt;
+    for (const TimelineRun& r : runs) {
+        if (i < r.frames) return r.picture;
+        i -= r.frames;
+    }
+    return std::nullopt;
+}
+
+std::vector<int> FrameTimeline::expand() const {
+    std::vector<int> frames;
+    frames.reserve(size_t(std::max<int64_t>(total, 0)));
+    for (const TimelineRun& r : runs) frames.insert(frames.end(), size_t(r.frames), r.picture);
+    return frames;
+}
+
+int exportSetCount(const SubtitleList& list) {
+    return (list.lineCount() + 1) / 2;
+}
+
+FrameTimeline buildFrameTimeline(const SubtitleList& list) {
+    FrameTimeline timeline;
+    const int sets = exportSetCount(list);
+    for (int k = 0; k < sets; ++k) {
+        SubtitleEntry e = list.entry(k);
+        timeline.append(kBlankPicture, e.offFrames);
+        timeline.append(k, e.onFrames);
+    }
+    return timeline;
+}
+
+int aviFrameRate(float fps) {
+    if (!(fps > 0.0f)) return 0;
+    double up = std::ceil(double(fps));
+    return up > 1000.0 ? 1000 : int(up);
+}
+
+std::string aviOutputFolder(const std::string& projectDir) {
+    return projectDir + "AVI_Output" + files::separator();
+}
+
+std::string aviMovieFileName(const std::string& projectName) {
+    return projectName + "_subtitles.avi";
+}

@@ -1,0 +1,47 @@
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+class SubtitleList;
+
+// The picture of the frames while no subtitle is on.
+constexpr int kBlankPicture = -1;
+
+// Consecutive movie frames that show the same picture.
+struct TimelineRun {
+    int picture = kBlankPicture;  // subtitle set index (from 0), or kBlankPicture
+    int64_t frames = 0;
+    friend bool operator==(const TimelineRun&, const TimelineRun&) = default;
+};
+
+// What every frame of a timed movie shows, in order, as runs.
+struct FrameTimeline {
+    std::vector<TimelineRun> runs;  // no empty runs; neighbours show different pictures
+    int64_t total = 0;              // number of movie frames
+
+    // The picture of frame i, nothing when i is outside the movie.
+    std::optional<int> pictureAt(int64_t i) const;
+    // One entry per frame.
+    std::vector<int> expand() const;
+    // Appends frames of a picture; counts of 0 or less add nothing.
+    void append(int picture, int64_t frames);
+};
+
+// For each set in list order: its blank frames, then its frames on, both
+// read from the "OFF+ON" column of the set's line A row. A trailing line A
+// without its line B row counts as a set.
+FrameTimeline buildFrameTimeline(const SubtitleList& list);
+
+// Number of sets an export walks: rows 0, 2, 4, ... of the list.
+int exportSetCount(const SubtitleList& list);
+
+// Integer frame rate of the movie: the project rate rounded up
+// (25 -> 25, 29.97 -> 30, 23.976 -> 24); 0 when fps is not positive.
+int aviFrameRate(float fps);
+
+// "AVI_Output" below the project folder (with a trailing separator), and
+// the movie file name for the shortened project name.
+std::string aviOutputFolder(const std::string& projectDir);
+std::string aviMovieFileName(const std::string& projectName);
