@@ -13,7 +13,10 @@ wait_for() {
   done
 }
 
-main_window() { xdotool search --onlyvisible --name "Dunmere's Kalvero" | head -n 1; }
+main_window() {
+  local id; id=$(xdotool search --onlyvisible --name "Dunmere's Kalvero" 2>/dev/null | head -n 1)
+  [ -n "$id" ] && echo "$id"
+}
 
 # The window sits at the centre of the screen (no window manager under Xvfb).
 window_origin() {

@@ -9,6 +9,9 @@ here=$(cd "$(dirname "$0")" && pwd)
 export GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1 SDL_AUDIODRIVER=dummy
 
 work=$(mktemp -d)
+# A home of its own: the single-instance lock lives there, so other copies
+# of the program on this machine do not get in the way.
+export HOME=$work
 shots=${KALVERO_GUI_SHOTS:-$work}
 pids=()
 cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done; rm -rf "$work"; }
