@@ -1,6 +1,7 @@
 #include "app/ExportCommands.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "app/ControlIds.h"
 #include "app/Controller.h"
@@ -14,6 +15,25 @@
 #include "project/Text.h"
 
 const char* const kAviUnavailableText = "The timed AVI export is not available in this build yet.";
+const char* const kExportDialogTitle = "Export/Render Subtitles";
+const char* const kExportHelpText =
+    "Single Subtitle (PNG): Will create image (32bit, transparency/Alpha support) files for each Subtitle (A+B) "
+    "sets in sequence. Ready for import into editing software, but you need to set start-end time for these "
+    "one-by-one yourselves.\n\n"
+    "AVI Movie: Will create a timed avifile which will render the movie as per timed recording. File is ready for "
+    "import and will match original timing as done to the respective movie file you have used to create the "
+    "timing. Note that transperancy is not supported, so movie will be with defined BG Color, so ensure to Key "
+    "this yourselves correctly in your editing software!\n\n"
+    "Single Subtitle (IFF+Script): Will create .IFF (16 colors, HiRes Lace Overscan) files for each subtitle set, "
+    "but also exports a script file suitable for use with Scala for the Commodore Amiga computer (intended for "
+    "genlock) to achieve the ultimate old-school environment.";
+
+std::string aviButtonCaption(const std::string& profileText, float fps) {
+    char rate[32];
+    std::snprintf(rate, sizeof rate, "%.2f", double(fps));
+    return "Create timed .AVI movie\nPreset: ''" + profileText + "''\nchosen. AVI file will have " + rate +
+           " Frames Pr. Second (FPS)";
+}
 
 namespace {
 

@@ -90,4 +90,10 @@ private:
     Ui& ui_;
 };
 
-extern const char* const kAviUnavailableText;  // "The timed AVI export is not available in this build yet."
+extern const char* const kAviUnavailableText;
+
+// Texts of the export dialog.
+extern const char* const kExportDialogTitle;  // "Export/Render Subtitles"
+extern const char* const kExportHelpText;     // the three paragraphs of the help box
+// The AVI button: the profile's display text and the frame rate the movie gets.
+std::string aviButtonCaption(const std::string& profileText, float fps);  // "The timed AVI export is not available in this build yet."
