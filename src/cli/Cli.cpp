@@ -5,6 +5,7 @@
 
 #include "app/ProgramDir.h"
 #include "cli/CliSupport.h"
+#include "cli/ExportCommand.h"
 #include "cli/RenderCommand.h"
 #include "platform/Files.h"
 #include "project/Cp1252.h"
@@ -213,7 +214,9 @@ void usage(std::ostream& err) {
            "  info IN.KVL8\n"
            "  render IN.KVL8 --set K | --profile N --preset N --line-a TEXT --line-b TEXT [--y Y] [--font-size N]\n"
            "         [--border 0-3] [--blend V] [--mode full|cut|all|none] [--center] [--background FILE]\n"
-           "         --target preview|alpha|color|opaque -o OUT.png\n";
+           "         --target preview|alpha|color|opaque -o OUT.png\n"
+           "  export png|iff IN.KVL8 [--scala 0-3]\n"
+           "  capture IN.KVL8 [--row R]\n";
 }
 
 }  // namespace
@@ -224,6 +227,8 @@ const std::map<std::string, Command>& commands() {
         {"recalc", cmdRecalc},
         {"info", cmdInfo},
         {"render", cmdRender},
+        {"export", cmdExport},
+        {"capture", cmdCapture},
     };
     return table;
 }

@@ -6,7 +6,9 @@
 #include <wx/stdpaths.h>
 
 #include "app/AppState.h"
+#include "app/ExportCommands.h"
 #include "platform/Files.h"
+#include "platform/wx/ExportDialog.h"
 #include "platform/wx/MainFrame.h"
 #include "platform/wx/Theme.h"
 
@@ -30,6 +32,15 @@ public:
         if (!c.prepare(exe, files::currentDirectory())) return quietExit();
         frame_->buildControls();
         c.windowBuilt();
+        c.openExportDialog = [this] {
+            ExportDialog dialog(frame_, frame_->controller(), *frame_, frame_->uiFont(UiFontId::Default),
+                                frame_->uiFont(UiFontId::Info));
+            dialog.run();
+        };
+        c.captureScreen = [this] {
+            ExportCommands commands(frame_->controller(), *frame_);
+            commands.show(commands.captureScreen());
+        };
         frame_->Show();
         std::vector<std::string> args;
         for (int i = 1; i < argc; ++i) args.push_back(std::string(argv[i].utf8_str()));

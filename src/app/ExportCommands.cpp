@@ -1,0 +1,274 @@
+#include "app/ExportCommands.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "app/ControlIds.h"
+#include "app/Controller.h"
+#include "app/Ui.h"
+#include "export/ExportDriver.h"
+#include "export/ExportNames.h"
+#include "export/Poster.h"
+#include "export/ScalaScript.h"
+#include "platform/image/ImageCodecs.h"
+#include "platform/text/TextRenderer.h"
+#include "project/Text.h"
+
+const char* const kAviUnavailableText = "The timed AVI export is not available in this build yet.";
+const char* const kExportDialogTitle = "Export/Render Subtitles";
+const char* const kExportHelpText =
+    "Single Subtitle (PNG): Will create image (32bit, transparency/Alpha support) files for each Subtitle (A+B) "
+    "sets in sequence. Ready for import into editing software, but you need to set start-end time for these "
+    "one-by-one yourselves.\n\n"
+    "AVI Movie: Will create a timed avifile which will render the movie as per timed recording. File is ready for "
+    "import and will match original timing as done to the respective movie file you have used to create the "
+    "timing. Note that transperancy is not supported, so movie will be with defined BG Color, so ensure to Key "
+    "this yourselves correctly in your editing software!\n\n"
+    "Single Subtitle (IFF+Script): Will create .IFF (16 colors, HiRes Lace Overscan) files for each subtitle set, "
+    "but also exports a script file suitable for use with Scala for the Commodore Amiga computer (intended for "
+    "genlock) to achieve the ultimate old-school environment.";
+
+std::string aviButtonCaption(const std::string& profileText, float fps) {
+    char rate[32];
+    std::snprintf(rate, sizeof rate, "%.2f", double(fps));
+    return "Create timed .AVI movie\nPreset: ''" + profileText + "''\nchosen. AVI file will have " + rate +
+           " Frames Pr. Second (FPS)";
+}
+
+namespace {
+
+const int kContextFields[8] = {ctl::Context28, ctl::Context29, ctl::Context30, ctl::Context31,
+                               ctl::Context32, ctl::Context33, ctl::Context34, ctl::Context35};
+
+ExportReport refusal(const std::string& title, const std::string& text) {
+    ExportReport r;
+    r.outcome = ExportReport::Outcome::Refused;
+    r.title = title;
+    r.text = text;
+    return r;
+}
+
+// The closing report of a PNG or IFF run.
+ExportReport reportOf(const ExportResult& result, int total) {
+    ExportReport r;
+    r.pictures = result.pictures;
+    r.total = total;
+    r.folder = result.folder;
+    r.written = result.written;
+    if (result.ok) {
+        r.outcome = ExportReport::Outcome::Done;
+        r.title = "Success!";
+        r.text = exportnames::exportedMessage(result.pictures);
+    } else {
+        r.outcome = ExportReport::Outcome::Failed;
+        r.title = "Error!";
+        r.text = result.error + "\n\nThe export stopped: " + std::to_string(result.pictures) + " of " +
+                 std::to_string(total) + " frames were exported.";
+    }
+    return r;
+}
+
+bool encodePng(const Image& image, const std::string& path, std::string& error) {
+    return imageio::writePng32(path, image, error);
+}
+
+// Runs `end` when the scope is left, also by an exception, so that a failed
+// run never leaves the list ignoring clicks.
+template <class F>
+struct AtExit {
+    F end;
+    ~AtExit() { end(); }
+};
+template <class F>
+AtExit(F) -> AtExit<F>;
+
+}  // namespace
+
+ExportCommands::ExportCommands(Controller& controller, Ui& ui) : c_(controller), ui_(ui) {}
+
+void ExportCommands::message(const std::string& title, const std::string& text) {
+    if (notify) notify(title, text);
+    else ui_.messageBox(title, text);
+}
+
+void ExportCommands::show(const ExportReport& report) {
+    if (!report.title.empty()) message(report.title, report.text);
+}
+
+void ExportCommands::shortenProjectName() {
+    AppState& s = c_.state();
+    s.projectName = exportnames::shortenProjectName(s.projectName, s.projectExt);
+}
+
+void ExportCommands::beginRun() {
+    AppState& s = c_.state();
+    s.captureActive = 1;
+    s.style.blend = ui_.value(ctl::BlendSlider);
+    s.style.borderStyle = std::max(0, ui_.value(ctl::BorderList));
+}
+
+void ExportCommands::endRun(bool selectFirstRow) {
+    AppState& s = c_.state();
+    s.captureActive = 0;
+    if (selectFirstRow) ui_.selectListRow(0);
+    c_.loadSetIntoFields();
+    c_.refreshPreview();
+    refreshBgSwatch();
+}
+
+void ExportCommands::refreshBgSwatch() {
+    // Renders may have put the background colour back to the preset's.
+    Image& swatch = c_.bgSwatch;
+    const Rgb bg = c_.state().style.bgColor;
+    for (int y = 0; y < swatch.height(); ++y) {
+        uint8_t* p = swatch.pixel(0, y);
+        for (int x = 0; x < swatch.width(); ++x, p += 4) p[0] = bg.r, p[1] = bg.g, p[2] = bg.b, p[3] = 255;
+    }
+    ui_.showImage(ctl::BgSwatch, swatch);
+}
+
+void ExportCommands::renderWalkStep(int lineARow, int selectRow, RenderTarget target, Image& out) {
+    AppState& s = c_.state();
+    ui_.selectListRow(selectRow);
+    ui_.setText(ctl::LineA, s.list.column(lineARow, Column::Text));
+    ui_.setText(ctl::LineB, s.list.column(lineARow + 1, Column::Text));
+    const int setY = text::toInt(s.list.column(lineARow, Column::Y));
+    s.style.stripsYPos = resolveStripsY(setY, ui_.value(ctl::StripsYSlider));
+    renderSubtitleSet(target, s.style, c_.renderer().fontSheet(), out, ui_.text(ctl::LineA), ui_.text(ctl::LineB));
+    c_.loadSetIntoFields();
+}
+
+ExportReport ExportCommands::exportPngSequence(ExportProgress* progress) {
+    AppState& s = c_.state();
+    shortenProjectName();
+    const int total = pngSetCount(s.list.lineCount());
+
+    ui_.selectListRow(0);
+    s.pictureCounter = 1;
+    beginRun();
+    AtExit done{[&] { endRun(true); }};
+    if (progress) progress->start(0, total);
+
+    PngSequenceJob job;
+    job.projectDir = s.projectDir;
+    job.name = s.projectName;
+    job.width = s.projectWidth;
+    job.height = s.projectHeight;
+    job.setCount = total;
+    job.render = [&](int k, Image& out) {
+        renderWalkStep(2 * k, 2 * k, RenderTarget::AlphaExport, out);
+        return true;
+    };
+    job.encode = encodePng;
+    job.progress = [&](int value, int of) {
+        s.pictureCounter = value + 1;
+        if (progress) progress->update(value, of);
+        ui_.processPendingEvents();
+    };
+    ExportResult result = ::exportPngSequence(job);
+    s.pictureCounter = result.pictures + 1;
+    return reportOf(result, total);
+}
+
+ExportReport ExportCommands::exportIffScala(int scalaTarget, ExportProgress* progress) {
+    AppState& s = c_.state();
+    if (!iffSizeAllowed(s.projectWidth, s.projectHeight)) return refusal("Error!", kIffSizeErrorText);
+    if (!scalaTargetSupported(scalaTarget))
+        return refusal("Error!", "This Scala version cannot play the exported pictures, please choose another one!");
+    if (!(s.fps > 0))
+        return refusal("Error!", "The project has no frame rate, so its timing cannot be exported.");
+    shortenProjectName();
+
+    // The poster first: without its fonts nothing is written.
+    TextRenderer textRenderer;
+    std::string posterError;
+    Image poster = buildPosterImage(s.projectWidth, s.projectHeight, textRenderer, s.titlePrefix, s.versionText,
+                                    posterError);
+    if (poster.empty()) return refusal("Error!", "The instruction picture could not be drawn: " + posterError);
+
+    const std::vector<SetTiming> sets = setTimings(s.list);
+    const int total = int(sets.size());
+
+    ui_.selectListRow(0);
+    s.pictureCounter = 1;
+    s.captureActive = 1;
+    if (scalaTarget == ScalaMm200) message(kScalaInfoTitle, kScalaInfoText);
+    if (progress) progress->start(1, total);
+    beginRun();
+    for (int id : kContextFields) ui_.setVisible(id, false);
+    AtExit done{[&] {
+        // Out of the IFF look: the preview gets the preset's background colour back.
+        s.style.bgColor = s.style.presetBgColor;
+        for (int id : kContextFields) ui_.setVisible(id, true);
+        endRun(true);
+    }};
+
+    IffScalaJob job;
+    job.projectDir = s.projectDir;
+    job.name = s.projectName;
+    job.width = s.projectWidth;
+    job.height = s.projectHeight;
+    job.fps = s.fps;
+    job.scalaTarget = scalaTarget;
+    job.sets = sets;
+    job.poster = std::move(poster);
+    job.render = [&](int k, Image& out) {
+        renderWalkStep(2 * k, 2 * k, RenderTarget::OpaqueExport, out);
+        return true;
+    };
+    job.progress = [&](int value, int of) {
+        if (progress) progress->update(value, of);
+        ui_.processPendingEvents();
+    };
+    ExportResult result = ::exportIffScala(job);
+    s.pictureCounter = result.pictures + 1;
+    return reportOf(result, total);
+}
+
+// The timed movie comes with the AVI writer; until then the button says so
+// and the dialog stays open.
+ExportReport ExportCommands::exportTimedAvi(ExportProgress*) {
+    return refusal("Info", kAviUnavailableText);
+}
+
+ExportReport ExportCommands::captureScreen() {
+    AppState& s = c_.state();
+    const int selected = ui_.selectedListRow();
+    const int rows = s.list.lineCount();
+    // The set that holds the selected row; with no selection the set being
+    // typed, which is the one the preview shows.
+    int row = selected >= 0 && selected < rows ? selected : std::min(2 * s.currentSet, std::max(0, rows - 1));
+    row = captureRow(row);
+
+    beginRun();
+    AtExit done{[&] { endRun(false); }};
+
+    CaptureJob job;
+    job.projectDir = s.projectDir;
+    job.projectName = s.projectName;
+    job.width = s.projectWidth;
+    job.height = s.projectHeight;
+    job.row = row;
+    job.render = [&](int k, Image& out) {
+        renderWalkStep(2 * k, selected, RenderTarget::AlphaExport, out);
+        return true;
+    };
+    job.encode = encodePng;
+    ExportResult result = captureSet(job);
+
+    ExportReport r;
+    r.pictures = result.pictures;
+    r.total = 1;
+    r.folder = result.folder;
+    r.written = result.written;
+    if (result.ok) {
+        r.outcome = ExportReport::Outcome::Done;
+        r.title = kCaptureTitle;
+        r.text = captureMessage(result.written.back());
+    } else {
+        r.outcome = ExportReport::Outcome::Failed;
+        r.title = "Error!";
+        r.text = "The capture could not be saved.\n" + result.error;
+    }
+    return r;
+}

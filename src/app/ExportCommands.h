@@ -1,0 +1,99 @@
+#pragma once
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "render/Compositor.h"
+
+class Controller;
+class Image;
+class Ui;
+
+// The progress display of a running export. The export dialog draws its bar
+// and "v/t" label; the command-line tool prints a line.
+class ExportProgress {
+public:
+    virtual ~ExportProgress() = default;
+    // The run begins: show the display with an empty bar and the label
+    // `first` "/" `total`.
+    virtual void start(int first, int total) = 0;
+    // `value` of `total` pictures are done.
+    virtual void update(int value, int total) = 0;
+};
+
+// How an export ended and what to tell the user.
+struct ExportReport {
+    enum class Outcome {
+        Done,     // every picture written
+        Failed,   // stopped at a folder, render or file error
+        Refused,  // nothing was started (the export dialog stays open)
+    };
+    Outcome outcome = Outcome::Refused;
+    std::string title, text;  // the closing message box
+    int pictures = 0;         // subtitle-set pictures written (a poster not counted)
+    int total = 0;            // pictures the run was to write
+    std::string folder;       // output folder
+    std::vector<std::string> written;  // every file written, in order
+
+    bool done() const { return outcome == Outcome::Done; }
+    bool refused() const { return outcome == Outcome::Refused; }
+};
+
+// The exports of the main window: PNG sequence, IFF pictures with a Scala
+// script, the timed AVI movie and the single capture. Every run walks the
+// subtitle list the way the user would see it: it selects each set, puts its
+// lines into the line fields, renders it and refreshes the line editor, so
+// the preview follows the export.
+class ExportCommands {
+public:
+    ExportCommands(Controller& controller, Ui& ui);
+
+    // Where the closing reports and notices go; the Ui's message box unless
+    // set (the export dialog shows them over itself).
+    std::function<void(const std::string& title, const std::string& text)> notify;
+
+    // PNG sequence: one transparent 32-bit picture per set into "PNG_Output".
+    ExportReport exportPngSequence(ExportProgress* progress = nullptr);
+    // IFF pictures, the instruction poster and the Scala script into
+    // "IFF-SCALA_Output"; refused when the size is not a multiple of 8 or the
+    // Scala version is not supported. Afterwards the background colour is
+    // the applied preset's again.
+    ExportReport exportIffScala(int scalaTarget, ExportProgress* progress = nullptr);
+    // The timed AVI movie.
+    ExportReport exportTimedAvi(ExportProgress* progress = nullptr);
+    // The selected set (the set being typed when no row is selected) as one
+    // transparent picture into "Capture_Output".
+    ExportReport captureScreen();
+
+    // Shows a report's message through `notify`.
+    void show(const ExportReport& report);
+
+    // The shortened project name the PNG, IFF and AVI exports use: its file
+    // part without any occurrence of the project extension (letter case
+    // compared exactly). Stays in the state afterwards.
+    void shortenProjectName();
+
+private:
+    // One step of the walk: select `selectRow`, put rows lineARow and
+    // lineARow + 1 into the line fields, render them for `target` into `out`
+    // and refresh the line editor.
+    void renderWalkStep(int lineARow, int selectRow, RenderTarget target, Image& out);
+    // Start of a run: the list ignores clicks; blend and border style come
+    // from their controls once.
+    void beginRun();
+    // End of a run: clicks count again, row 0 is selected and shown.
+    void endRun(bool selectFirstRow);
+    void refreshBgSwatch();
+    void message(const std::string& title, const std::string& text);
+
+    Controller& c_;
+    Ui& ui_;
+};
+
+extern const char* const kAviUnavailableText;
+
+// Texts of the export dialog.
+extern const char* const kExportDialogTitle;  // "Export/Render Subtitles"
+extern const char* const kExportHelpText;     // the three paragraphs of the help box
+// The AVI button: the profile's display text and the frame rate the movie gets.
+std::string aviButtonCaption(const std::string& profileText, float fps);  // "The timed AVI export is not available in this build yet."

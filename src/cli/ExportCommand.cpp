@@ -1,0 +1,182 @@
+// kalvero-cli export and capture: the main window's exports run headless.
+// A controller is built over a window held in memory, the project is opened
+// as the command line of the windowed program opens it, and the same export
+// commands walk the list.
+#include "cli/ExportCommand.h"
+
+#include <iostream>
+#include <memory>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+#include "app/ExportCommands.h"
+#include "app/Controller.h"
+#include "app/MemoryUi.h"
+#include "cli/CliSupport.h"
+#include "export/ScalaScript.h"
+#include "platform/Files.h"
+#include "project/Cp1252.h"
+#include "project/SubtitleList.h"
+#include "project/Text.h"
+
+namespace cli {
+
+namespace {
+
+// The window of a headless run: keeps every message for the command to
+// judge; questions answer No and dialogs are cancelled.
+class RecordingUi : public MemoryUi {
+public:
+    struct Message {
+        std::string title, text;
+    };
+    std::vector<Message> messages;
+
+    void messageBox(const std::string& title, const std::string& text) override { messages.push_back({title, text}); }
+    bool askYesNo(const std::string& title, const std::string& text) override {
+        messageBox(title, text);
+        return false;
+    }
+    std::string openFileDialog(const std::string&, const std::string&, const std::string&) override { return {}; }
+    std::string saveFileDialog(const std::string&, const std::string&, const std::string&) override { return {}; }
+    std::optional<Rgb> chooseColour(Rgb) override { return std::nullopt; }
+    std::optional<std::string> inputBox(const std::string&, const std::string&, const std::string&) override {
+        return std::nullopt;
+    }
+};
+
+// A message as one line of the terminal.
+std::string oneLine(const std::string& text) {
+    std::string s = text::replaceAll(text, "\n\n", " ");
+    return cp1252::toUtf8(text::replaceAll(s, "\n", " "));
+}
+
+bool stderrIsTerminal(const Context& c) {
+    if (&c.err != &std::cerr) return false;
+#ifdef _WIN32
+    return _isatty(_fileno(stderr)) != 0;
+#else
+    return isatty(STDERR_FILENO) != 0;
+#endif
+}
+
+// "exporting 3/10" rewritten in place on a terminal.
+class TerminalProgress : public ExportProgress {
+public:
+    TerminalProgress(std::ostream& err, std::string what) : err_(err), what_(std::move(what)) {}
+    ~TerminalProgress() override {
+        if (shown_) err_ << "\n";
+    }
+    void start(int first, int total) override { print(first, total); }
+    void update(int value, int total) override { print(value, total); }
+
+private:
+    void print(int value, int total) {
+        err_ << "\r" << what_ << " " << value << "/" << total << std::flush;
+        shown_ = true;
+    }
+    std::ostream& err_;
+    std::string what_;
+    bool shown_ = false;
+};
+
+// The windowed program's state, controller and window, with a project open.
+struct Session {
+    AppState state;
+    RecordingUi ui;
+    Controller controller{state, ui};
+
+    // False with a message printed when the settings or the project cannot be read.
+    bool open(Context& c, const std::string& path) {
+        state.programDir = c.programDir;
+        if (!controller.prepare(files::executablePath(), files::currentDirectory())) {
+            c.fail(ui.messages.empty() ? "cannot start" : oneLine(ui.messages.back().text));
+            return false;
+        }
+        ui.buildMainWindow();
+        controller.windowBuilt();
+        if (!files::exists(path)) {
+            c.fail("cannot read " + path + ": the file does not exist");
+            return false;
+        }
+        ui.messages.clear();
+        controller.commandLineOpen({path});
+        for (const RecordingUi::Message& m : ui.messages)
+            if (m.title == "Error!") {
+                c.fail(oneLine(m.text));
+                return false;
+            }
+        return true;
+    }
+
+    // Notes of the open that matter for a timed export.
+    void reportMissingTimings(Context& c) {
+        for (const RecordingUi::Message& m : ui.messages)
+            if (m.title == kMissingTimingTitle && m.text == kMissingTimingText)
+                c.err << "kalvero-cli: note: " << oneLine(m.text) << "\n";
+    }
+};
+
+int finish(Context& c, const ExportReport& r) {
+    if (!r.done()) return c.fail(oneLine(r.text));
+    return Ok;
+}
+
+}  // namespace
+
+int cmdExport(Context& c, const std::vector<std::string>& args) {
+    Args a = Args::parse(args, {"--scala"}, {});
+    if (a.positional.size() != 2) throw UsageError{"export needs png or iff and one project file"};
+    const std::string kind = a.positional[0];
+    if (kind != "png" && kind != "iff") throw UsageError{"export writes png or iff, not " + kind};
+    if (kind == "png" && a.has("--scala")) throw UsageError{"--scala applies to export iff only"};
+    const int scala = a.getInt("--scala", ScalaIc500, 0, 3);
+    const std::string& path = a.positional[1];
+
+    Session s;
+    if (!s.open(c, path)) return BadInput;
+    ExportCommands commands(s.controller, s.ui);
+    commands.notify = [&](const std::string& title, const std::string& text) {
+        c.err << "kalvero-cli: " << oneLine(title) << ": " << oneLine(text) << "\n";
+    };
+    std::unique_ptr<TerminalProgress> progress;
+    if (stderrIsTerminal(c)) progress = std::make_unique<TerminalProgress>(c.err, "exporting");
+
+    ExportReport r;
+    if (kind == "png") {
+        r = commands.exportPngSequence(progress.get());
+    } else {
+        s.reportMissingTimings(c);
+        r = commands.exportIffScala(scala, progress.get());
+    }
+    progress.reset();
+    if (!r.done()) return finish(c, r);
+    c.out << "exported " << r.pictures << (r.pictures == 1 ? " picture" : " pictures")
+          << (kind == "iff" ? ", the poster and the Scala script" : "") << " into " << r.folder << "\n";
+    return Ok;
+}
+
+int cmdCapture(Context& c, const std::vector<std::string>& args) {
+    Args a = Args::parse(args, {"--row"}, {});
+    if (a.positional.size() != 1) throw UsageError{"capture needs one project file"};
+    const int row = a.getInt("--row", 0, 0, 1 << 30);
+    const std::string& path = a.positional[0];
+
+    Session s;
+    if (!s.open(c, path)) return BadInput;
+    const int rows = s.state.list.lineCount();
+    if (row >= rows)
+        return c.fail(path + " has " + std::to_string(rows) + " rows; there is no row " + std::to_string(row));
+    s.ui.selectListRow(row);
+    ExportCommands commands(s.controller, s.ui);
+    ExportReport r = commands.captureScreen();
+    if (!r.done()) return finish(c, r);
+    c.out << "captured " << r.written.back() << "\n";
+    return Ok;
+}
+
+}  // namespace cli

@@ -1,0 +1,151 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <sstream>
+
+#include "cli/Cli.h"
+#include "platform/Files.h"
+#include "platform/image/ImageCodecs.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct ExportRun {
+    int code;
+    std::string out, err;
+};
+
+class CliExportTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() /
+              ("kalvero-cli-export-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        project = (dir / "demo.KVL8").string();
+        ASSERT_TRUE(files::writeFileAtomic(
+            project,
+            "##-KVL8 Project: v1.0 - 06 Mar 2017 \r\n##-Resolution Width: 720\r\n##-Resolution Height: 576\r\n"
+            "##-Profile: 1\r\n##-Preset: 0\r\n##-Date Written: 09 Mar 2017 @ 14:05:09\r\n"
+            "##-Number of lines/pages: 4 / 2\r\n##-Word count: 4\r\n##-User Timed Session: 0\r\n##-;\r\n"
+            "A0000|Hello|00:00:01:00>00:00:04:12||430\r\n"
+            "B0000|there|00:00:01:00>00:00:04:12||430\r\n"
+            "A0002|Good|00:00:05:00>00:00:07:00||300\r\n"
+            "B0002|bye|00:00:05:00>00:00:07:00||300\r\n"));
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    ExportRun run(std::vector<std::string> args) {
+        args.insert(args.begin(), {"--program-dir", KALVERO_BIN_DIR});
+        std::ostringstream out, err;
+        int code = runCli(args, out, err);
+        return {code, out.str(), err.str()};
+    }
+    std::vector<std::string> filesIn(const fs::path& folder) {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    static Image decode(const std::string& path) {
+        Image img;
+        std::string error;
+        EXPECT_TRUE(imageio::decodeImageFile(path, img, error)) << error;
+        return img;
+    }
+    static bool samePixels(const Image& a, const Image& b) {
+        return a.width() == b.width() && a.height() == b.height() &&
+               std::equal(a.data(), a.data() + a.stride() * size_t(a.height()), b.data());
+    }
+    static int lines(const std::string& s) { return int(std::count(s.begin(), s.end(), '\n')); }
+
+    fs::path dir;
+    std::string project;
+};
+
+}  // namespace
+
+TEST_F(CliExportTest, PngSequenceMatchesTheRenderOfEachSet) {
+    ExportRun r = run({"export", "png", project});
+    ASSERT_EQ(r.code, 0) << r.err;
+    const std::string folder = (dir / "PNG_Output").string() + "/";
+    EXPECT_EQ(r.out, "exported 2 pictures into " + folder + "\n");
+    EXPECT_EQ(r.err, "");  // no terminal, no progress line
+    EXPECT_EQ(filesIn(folder), (std::vector<std::string>{"demo0001.png", "demo0002.png"}));
+
+    // The walk through the window and the one-set renderer agree.
+    for (int k : {1, 2}) {
+        const std::string single = (dir / ("single" + std::to_string(k) + ".png")).string();
+        ExportRun one = run({"render", project, "--set", std::to_string(k), "--target", "alpha", "-o", single});
+        ASSERT_EQ(one.code, 0) << one.err;
+        EXPECT_TRUE(samePixels(decode(folder + "demo000" + std::to_string(k) + ".png"), decode(single))) << k;
+    }
+}
+
+TEST_F(CliExportTest, IffExportWritesTheScalaFilesAndTheWholeSecondNote) {
+    ExportRun r = run({"export", "iff", project, "--scala", "3"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(filesIn(dir / "IFF-SCALA_Output"),
+              (std::vector<std::string>{"demo.script", "demo0001.iff", "demo0002.iff", "demo_poster.iff"}));
+    EXPECT_EQ(lines(r.err), 1);
+    EXPECT_NE(r.err.find("Info: Please note that this version of Scala does not support"), std::string::npos) << r.err;
+    std::string script;
+    ASSERT_TRUE(files::readFile((dir / "IFF-SCALA_Output" / "demo.script").string(), script));
+    EXPECT_EQ(script.substr(0, 5), "V2.0\n");
+    EXPECT_NE(script.find("EVENT Slide00002/00002\nPICTURE \"demo0002.iff\"\nPAUSE 2\n"), std::string::npos);
+
+    r = run({"export", "iff", project});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+}
+
+TEST_F(CliExportTest, CaptureTakesTheSetOfTheRow) {
+    ExportRun r = run({"capture", project, "--row", "3"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    const std::string path = (dir / "Capture_Output" / "demo_0002.png").string();
+    EXPECT_EQ(r.out, "captured " + path + "\n");
+    const std::string single = (dir / "single.png").string();
+    ASSERT_EQ(run({"render", project, "--set", "2", "--target", "alpha", "-o", single}).code, 0);
+    EXPECT_TRUE(samePixels(decode(path), decode(single)));
+
+    r = run({"capture", project, "--row", "4"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(lines(r.err), 1);
+    EXPECT_NE(r.err.find("no row 4"), std::string::npos) << r.err;
+}
+
+TEST_F(CliExportTest, UsageErrorsExitWithTwo) {
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"export"},
+             {"export", "png"},
+             {"export", "gif", project},
+             {"export", "png", project, "--scala", "1"},
+             {"export", "iff", project, "--scala", "4"},
+             {"capture"},
+             {"capture", project, "--row", "x"}}) {
+        ExportRun r = run(args);
+        EXPECT_EQ(r.code, 2) << args.size() << " " << r.err;
+    }
+}
+
+TEST_F(CliExportTest, FailuresExitWithOneAndOneLine) {
+    // Missing and damaged projects.
+    ExportRun r = run({"export", "png", (dir / "none.KVL8").string()});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(lines(r.err), 1);
+    ASSERT_TRUE(files::writeFileAtomic((dir / "bad.KVL8").string(), "no project"));
+    r = run({"export", "png", (dir / "bad.KVL8").string()});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(lines(r.err), 1) << r.err;
+    EXPECT_NE(r.err.find("bad.KVL8"), std::string::npos) << r.err;
+
+    // A file where the output folder should be.
+    ASSERT_TRUE(files::writeFileAtomic((dir / "PNG_Output").string(), "x"));
+    r = run({"export", "png", project});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(lines(r.err), 1) << r.err;
+    EXPECT_NE(r.err.find("PNG_Output"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
+}
