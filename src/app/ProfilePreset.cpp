@@ -147,6 +147,14 @@ void Controller::applyPreset() {
     ui_.setValue(ctl::CropSlider, st.cropStrips);
     ui_.setText(ctl::CropValue, std::to_string(st.cropStrips));
     st.stripsSpacing = P.stripsSpacing;
+    // A preset made for another font size may lie outside the slider's range:
+    // give the slider the range it would have after a font change, so it can
+    // show the value and moving it does not jump.
+    auto [spLo, spHi] = ui_.range(ctl::StripsSpacingSlider);
+    if (st.stripsSpacing < spLo || st.stripsSpacing > spHi) {
+        auto [lo, hi] = stripsSpacingRange(st.stripsSpacing);
+        ui_.setRange(ctl::StripsSpacingSlider, lo, hi);
+    }
     ui_.setValue(ctl::StripsSpacingSlider, st.stripsSpacing);
     ui_.setText(ctl::StripsSpacingValue, std::to_string(st.stripsSpacing));
     st.centerText = P.centerText != 0;

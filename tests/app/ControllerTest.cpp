@@ -264,3 +264,12 @@ TEST_F(ControllerTest, BackgroundImageToggle) {
     EXPECT_TRUE(c().background.empty());
     EXPECT_EQ(draw::readPixel(c().canvas, 10, 10), (draw::Rgba{0, 0, 160, 255}));
 }
+
+TEST_F(ControllerTest, PresetSpacingOutsideTheSliderRangeReRangesIt) {
+    state.presets[1].stripsSpacing = 80;  // made for a larger font
+    choose(ctl::PresetList, 1);
+    EXPECT_EQ(ui.value(ctl::StripsSpacingSlider), 80);
+    EXPECT_EQ(ui.range(ctl::StripsSpacingSlider), std::make_pair(56, 114));
+    EXPECT_EQ(state.style.stripsSpacing, 80);
+    EXPECT_EQ(ui.text(ctl::StripsSpacingValue), "80");
+}
