@@ -38,10 +38,12 @@ std::string timingWindowTitle(bool internalMovie, int width, int height) {
            std::to_string(width) + " x " + std::to_string(height);
 }
 
-std::string externalPlayerErrorText(const std::string& path) {
+const char* const kExternalPlayerQuestionTitle = "Question";
+
+std::string externalPlayerQuestionText(const std::string& path) {
     return "Could not start a program to play the movie:\n" + path +
-           "\nNo program is set up to open this kind of file. Open it in your player yourself, or choose another "
-           "file.";
+           "\nNo program is set up to open this kind of file.\n\nPlay it in a player of your choice and record "
+           "with the clock of this program anyway?";
 }
 
 // --- time codes -------------------------------------------------------------------

@@ -35,8 +35,9 @@ extern const char* const kEndOfSubtitles;     // "< END OF SUBTITLES >"
 // project's otherwise.
 std::string timingWindowTitle(bool internalMovie, int width, int height);
 
-// The message for an external player that could not be started.
-std::string externalPlayerErrorText(const std::string& path);
+// The question asked when no program could be started to play the movie.
+extern const char* const kExternalPlayerQuestionTitle;  // "Question"
+std::string externalPlayerQuestionText(const std::string& path);
 
 // --- time codes of the recorder -------------------------------------------------
 
