@@ -170,6 +170,14 @@ running_time_shot "$work/ext0.png"
 xdotool mousemove $((TX + TW - 55)) $((TY + TH - 25)) click 1   # START!
 started_ext() { running_time_shot "$work/ext1.png"; differs "$work/ext0.png" "$work/ext1.png"; }
 wait_for 10 started_ext || fail "the external clock did not run"
+# Space held for a while (the key repeats) is one step: the first set goes ON
+# and stays ON.
+xdotool mousemove $((TX + 240)) $((TY + 150))
+xdotool keydown space; sleep 1.2; xdotool keyup space; sleep 0.5
+import -window root -crop ${TW}x${TH}+${TX}+${TY} +repage "$shots/timing_external.png"
+black=$(convert "$shots/timing_external.png" -crop 200x60+140+280 +repage txt:- | grep -c '#000000')
+[ "$black" -gt 200 ] || fail "a held Space did not leave the set ON ($black black pixels)"
+pass "a held Space is one step"
 xdotool mousemove $((TX + TW - 45)) $((TY + TH - 75)) click 1   # EXIT
 # START emptied the timings: the program says they are missing.
 wait_for 10 xdotool search --onlyvisible --name "^Warning!$" || fail "no missing-timing warning after EXIT"
