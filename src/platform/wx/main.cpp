@@ -10,6 +10,7 @@
 #include "platform/Files.h"
 #include "platform/wx/ExportDialog.h"
 #include "platform/wx/MainFrame.h"
+#include "platform/wx/RecordTimingsDialog.h"
 #include "platform/wx/Theme.h"
 
 // Start-up of the windowed program.
@@ -28,6 +29,7 @@ public:
 
         frame_ = new MainFrame(state_);
         Controller& c = frame_->controller();
+        c.openRecordTimings = [f = frame_] { runRecordTimings(f, f->controller(), *f); };
         std::string exe = std::string(wxStandardPaths::Get().GetExecutablePath().utf8_str());
         if (!c.prepare(exe, files::currentDirectory())) return quietExit();
         frame_->buildControls();

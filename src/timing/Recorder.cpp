@@ -1,0 +1,295 @@
+#include "timing/Recorder.h"
+
+#include <algorithm>
+#include <chrono>
+#include <climits>
+
+#include "app/ControlIds.h"
+#include "app/Controller.h"
+#include "app/Ui.h"
+#include "timing/FrameSource.h"
+
+namespace timingtext {
+const char* const kDialogTitle = "Record Timings";
+const char* const kPlayInternally = "Play Movie Internally";
+const char* const kPlayExternally = "Play Movie Externally";
+const char* const kCancelExit = "Cancel/Exit";
+const char* const kDialogInfo =
+    "Internally: Choose a suitable movie file to play by this software. Timing will be precise as movie playback is "
+    "used as timer reference. Note: Typical movie formats that works are AVI, MPG, DivX, WMV. If you get an playback "
+    "error, choose external player instead. Note: Imported movie width and height must be the same as project!\n\n"
+    "External: Play movie with favourite external player, you need to sync start-time later as playback of movie is "
+    "not synched with this software.";
+const char* const kLoadInternalTitle = "Load a movie - will scale to 75%";
+const char* const kLoadExternalTitle = "Load a movie";
+const char* const kLoadErrorTitle = "Error!";
+const char* const kLoadErrorText =
+    "Could not load movie. Maybe format not supported, or movie is damaged/wrong file\n"
+    "Try playing with external player instead!";
+const char* const kStart = "START!";
+const char* const kStop = "STOP!";
+const char* const kExit = "EXIT";
+const char* const kHint = "Space = Next Subtitle ON/OFF";
+const char* const kEndOfSubtitles = "< END OF SUBTITLES >";
+}  // namespace timingtext
+
+std::string timingWindowTitle(bool internalMovie, int width, int height) {
+    return std::string("Scaled to 50% preview of Project. ") + (internalMovie ? "Movie Width: " : "Project Width: ") +
+           std::to_string(width) + " x " + std::to_string(height);
+}
+
+const char* const kExternalPlayerQuestionTitle = "Question";
+
+std::string externalPlayerQuestionText(const std::string& path) {
+    return "Could not start a program to play the movie:\n" + path +
+           "\nNo program is set up to open this kind of file.\n\nPlay it in a player of your choice and record "
+           "with the clock of this program anyway?";
+}
+
+// --- time codes -------------------------------------------------------------------
+
+std::string twoDigits(int64_t v) {
+    std::string s = std::to_string(v < 0 ? 0 : v);
+    if (s.size() < 2) return "0" + s;
+    return s.substr(0, 2);
+}
+
+namespace {
+int safeRate(int rate) { return rate > 0 ? rate : 1; }
+}  // namespace
+
+std::string runningSecondsText(int64_t f, int rate) {
+    int64_t secs = std::max<int64_t>(f, 0) / safeRate(rate);
+    return twoDigits(secs / 3600) + ":" + twoDigits(secs / 60 % 60) + ":" + twoDigits(secs % 60) + ":";
+}
+
+std::string runningFramesText(int64_t f, int rate) {
+    return twoDigits(std::max<int64_t>(f, 0) % safeRate(rate));
+}
+
+std::string recorderTimeCode(int64_t f, int rate) {
+    return runningSecondsText(f, rate) + runningFramesText(f, rate);
+}
+
+int64_t steadyMillis() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// --- the recorder -------------------------------------------------------------------
+
+Recorder::Recorder(Controller& controller, Ui& ui, TimingView& view, FrameSource& source, Millis now)
+    : c_(controller), ui_(ui), view_(view), source_(source), now_(now ? std::move(now) : Millis(&steadyMillis)),
+      rate_(safeRate(source.rate())) {}
+
+int Recorder::setCount() const {
+    // A lone line A at the end still counts as a set.
+    return (c_.state().list.lineCount() + 1) / 2;
+}
+
+void Recorder::showNextSet(int set) {
+    if (set >= setCount()) {
+        view_.setNextSet(timingtext::kEndOfSubtitles, timingtext::kEndOfSubtitles);
+        return;
+    }
+    const SubtitleList& list = c_.state().list;
+    view_.setNextSet(list.column(2 * set, Column::Text), list.column(2 * set + 1, Column::Text));
+}
+
+void Recorder::open() {
+    c_.state().recordingActive = 1;
+    current_ = 0;
+    showNextSet(0);
+    view_.setTotalLabel(recorderTimeCode(source_.totalFrames(), rate_));
+    view_.setStartButton(timingtext::kStart, false);
+    source_.open();
+    if (source_.internal()) {
+        state_ = RecorderState::Armed;
+    } else {
+        view_.clearOverlay(c_.state().style.bgColor);
+        state_ = RecorderState::Stopped;
+    }
+}
+
+void Recorder::clickStartStop() { startStopClicked_ = true; }
+void Recorder::clickExit() { exitClicked_ = true; }
+
+void Recorder::pass(const SpaceInput& space) {
+    if (ended_) return;
+    if (state_ == RecorderState::Armed && source_.firstPictureShown()) state_ = RecorderState::Stopped;
+
+    if (state_ == RecorderState::Recording) {
+        if (movieEnded())
+            onMovieEnd();
+        else {
+            frame_ = source_.frame();
+            updateRunningTime();
+        }
+    }
+
+    if (current_ >= setCount()) {
+        showNextSet(current_);
+        endRun();
+        return;
+    }
+
+    handleSpace(space);
+    if (current_ >= setCount()) {  // the last set went OFF
+        showNextSet(current_);
+        endRun();
+        return;
+    }
+
+    if (startStopClicked_) {
+        startStopClicked_ = false;
+        if (state_ == RecorderState::Stopped)
+            startRecording();
+        else if (state_ == RecorderState::Recording)
+            stopRecording();
+        else
+            view_.setStartButton(timingtext::kStart, false);  // still waiting for the first picture
+    }
+    if (exitClicked_) {
+        exitClicked_ = false;
+        endRun();
+    }
+}
+
+void Recorder::updateRunningTime() {
+    int64_t ff = frame_ % rate_, secs = frame_ / rate_;
+    if (ff != shownFrames_) {
+        shownFrames_ = ff;
+        view_.setFramesLabel(runningFramesText(frame_, rate_));
+    }
+    // Whole seconds, not the seconds field: a jump of exactly a minute
+    // still changes the label.
+    if (secs != shownSeconds_) {
+        shownSeconds_ = secs;
+        view_.setSecondsLabel(runningSecondsText(frame_, rate_));
+    }
+}
+
+bool Recorder::movieEnded() {
+    if (!source_.internal() || source_.frame() != 0) return false;
+    // A movie reads frame 0 for a moment after it was started; it has ended
+    // when it has run for two seconds, or when it says it stopped.
+    return frame_ >= 2 * int64_t(rate_) || !source_.running();
+}
+
+void Recorder::onMovieEnd() {
+    state_ = RecorderState::Stopped;
+    view_.setStartButton(timingtext::kStart, false);
+    int64_t total = source_.totalFrames();
+    view_.setSecondsLabel(runningSecondsText(total, rate_));
+    view_.setFramesLabel(runningFramesText(total, rate_));
+    frame_ = 0;
+    shownFrames_ = shownSeconds_ = -1;
+    waitingRelease_ = false;
+}
+
+void Recorder::handleSpace(const SpaceInput& space) {
+    bool press = space.pressed || (space.down && !wasDown_);
+    wasDown_ = space.down;
+    if (state_ != RecorderState::Recording) {
+        waitingRelease_ = false;
+        return;
+    }
+    if (!waitingRelease_ && press) {
+        waitingRelease_ = true;
+        stepIsOn_ = nextOn_;
+    }
+    if (waitingRelease_ && !space.down) {
+        waitingRelease_ = false;
+        nextOn_ = !stepIsOn_;
+        if (stepIsOn_)
+            stepOn();
+        else
+            stepOff();
+    }
+}
+
+void Recorder::writeTiming(int set, const std::string& timing) {
+    SubtitleList& list = c_.state().list;
+    for (int r : {2 * set, 2 * set + 1})
+        if (r < list.lineCount()) list.setLineColumn(r, Column::Timing, timing);
+    ui_.listChanged();
+}
+
+void Recorder::stepOn() {
+    onTime_ = timeCode();
+    writeTiming(current_, onTime_);
+    // Show the set in the main window, which renders it, and lay it over the picture.
+    ui_.selectListRow(2 * current_);
+    c_.loadSetIntoFields();
+    StripsConfig& style = c_.state().style;
+    view_.showOverlay(makeSetOverlay(c_.canvas, c_.renderer().lastRender(), style), style.bgColor);
+    showNextSet(current_ + 1);
+}
+
+void Recorder::stepOff() {
+    writeTiming(current_, onTime_ + ">" + timeCode());
+    view_.nudge();
+    view_.clearOverlay(c_.state().style.bgColor);
+    ++current_;
+    if (2 * current_ < c_.state().list.lineCount()) ui_.selectListRow(2 * current_);
+}
+
+void Recorder::startRecording() {
+    SubtitleList& list = c_.state().list;
+    for (int r = 0; r < list.lineCount(); ++r) {
+        list.setLineColumn(r, Column::Timing, "");
+        list.setLineColumn(r, Column::OffOn, "");
+    }
+    ui_.listChanged();
+    view_.setStartButton(timingtext::kStop, true);
+    state_ = RecorderState::Recording;
+    current_ = 0;
+    ui_.selectListRow(0);
+    showNextSet(0);
+    nextOn_ = true;
+    waitingRelease_ = false;
+    onTime_.clear();
+    frame_ = 0;
+    shownFrames_ = shownSeconds_ = -1;
+    startMs_ = now_();
+    source_.start();
+}
+
+void Recorder::stopRecording() {
+    view_.setStartButton(timingtext::kStart, false);
+    state_ = RecorderState::Stopped;
+    source_.stop();
+    frame_ = 0;
+    waitingRelease_ = false;
+    // One window, one recording.
+    view_.hideStartButton();
+}
+
+void Recorder::endRun() {
+    source_.finish();
+    state_ = RecorderState::Stopped;
+    ended_ = true;
+    AppState& s = c_.state();
+    s.recordingActive = 0;
+    // Back to editing, on the first set.
+    ui_.selectListRow(0);
+    c_.selectRow();
+    s.style.bgColor = s.style.presetBgColor;
+    c_.refreshPreview();
+    std::optional<int64_t> elapsed;
+    if (startMs_) elapsed = now_() - *startMs_;
+    closeRecordTimings(c_, ui_, elapsed, rate_);
+}
+
+void closeRecordTimings(Controller& controller, Ui& ui, std::optional<int64_t> elapsedMs, int rate) {
+    AppState& s = controller.state();
+    s.recordingActive = 0;
+    if (elapsedMs) {
+        int64_t ms = std::max<int64_t>(*elapsedMs, 0);
+        int64_t frames = (ms + 999) / 1000 * safeRate(rate);
+        s.timedLength = int(std::min<int64_t>(frames, INT_MAX));
+    }
+    recalculateOffOn(s.list, s.fps, ui);
+    ui.listChanged();
+    ui.setValue(ctl::RecordTimings, 0);
+}

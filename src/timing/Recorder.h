@@ -1,0 +1,147 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "render/Background.h"
+#include "render/Rgb.h"
+
+class Controller;
+class FrameSource;
+class Ui;
+
+// --- texts of the Record Timings dialog and the timing window -----------------
+
+namespace timingtext {
+extern const char* const kDialogTitle;        // "Record Timings"
+extern const char* const kPlayInternally;     // button captions
+extern const char* const kPlayExternally;
+extern const char* const kCancelExit;
+extern const char* const kDialogInfo;         // the help text
+extern const char* const kLoadInternalTitle;  // "Load a movie - will scale to 75%"
+extern const char* const kLoadExternalTitle;  // "Load a movie"
+extern const char* const kLoadErrorTitle;     // "Error!"
+extern const char* const kLoadErrorText;
+extern const char* const kStart;              // "START!"
+extern const char* const kStop;               // "STOP!"
+extern const char* const kExit;               // "EXIT"
+extern const char* const kHint;               // "Space = Next Subtitle ON/OFF"
+extern const char* const kEndOfSubtitles;     // "< END OF SUBTITLES >"
+}  // namespace timingtext
+
+// Title of the timing window: the movie's size when it is played here, the
+// project's otherwise.
+std::string timingWindowTitle(bool internalMovie, int width, int height);
+
+// The question asked when no program could be started to play the movie.
+extern const char* const kExternalPlayerQuestionTitle;  // "Question"
+std::string externalPlayerQuestionText(const std::string& path);
+
+// --- time codes of the recorder -------------------------------------------------
+
+// Two digits, zero-padded; a longer number keeps its first two digits.
+std::string twoDigits(int64_t v);
+// "HH:MM:SS:" and "FF" of frame f at `rate` frames per second.
+std::string runningSecondsText(int64_t f, int rate);
+std::string runningFramesText(int64_t f, int rate);
+// "HH:MM:SS:FF".
+std::string recorderTimeCode(int64_t f, int rate);
+
+// --- the window as the recorder sees it ----------------------------------------
+
+class TimingView {
+public:
+    virtual ~TimingView() = default;
+    virtual void setSecondsLabel(const std::string& text) = 0;  // "HH:MM:SS:"
+    virtual void setFramesLabel(const std::string& text) = 0;   // "FF"
+    virtual void setTotalLabel(const std::string& text) = 0;
+    // The START/STOP toggle: its caption and whether it shows pressed.
+    virtual void setStartButton(const std::string& caption, bool pressed) = 0;
+    virtual void hideStartButton() = 0;
+    virtual void setNextSet(const std::string& lineA, const std::string& lineB) = 0;
+    // The set that went ON, over the picture; without a movie the area is
+    // filled with `bgColor` first.
+    virtual void showOverlay(std::vector<OverlayPiece> pieces, Rgb bgColor) = 0;
+    // Takes the set away: without a movie the area becomes `bgColor`.
+    virtual void clearOverlay(Rgb bgColor) = 0;
+    // Feedback for an OFF: the window moves 1 pixel right for 100 ms and back.
+    virtual void nudge() = 0;
+};
+
+// The Space key as seen by one loop pass.
+struct SpaceInput {
+    bool down = false;     // held now
+    bool pressed = false;  // went down since the last pass (a short tap may be up again)
+};
+
+enum class RecorderState { Armed, Stopped, Recording };
+
+// The timing recorder: one run of the timing window. Each Space step (press
+// and release) switches the next subtitle set ON or OFF at the current time
+// code and writes it into the list.
+//
+// The window adapter calls open() once, then pass() periodically (every few
+// milliseconds) until ended(). Button clicks are queued and handled at the
+// end of the next pass.
+class Recorder {
+public:
+    using Millis = std::function<int64_t()>;  // monotonic milliseconds
+
+    Recorder(Controller& controller, Ui& ui, TimingView& view, FrameSource& source, Millis now = {});
+
+    void open();
+    void pass(const SpaceInput& space);
+    void clickStartStop();
+    void clickExit();
+
+    RecorderState state() const { return state_; }
+    bool ended() const { return ended_; }
+    int currentSet() const { return current_; }
+    int64_t frame() const { return frame_; }
+    std::string timeCode() const { return recorderTimeCode(frame_, rate_); }
+    bool nextStepIsOn() const { return nextOn_; }
+
+private:
+    int setCount() const;
+    void showNextSet(int set);
+    void updateRunningTime();
+    bool movieEnded();
+    void onMovieEnd();
+    void handleSpace(const SpaceInput& space);
+    void stepOn();
+    void stepOff();
+    void startRecording();
+    void stopRecording();
+    void endRun();
+    void writeTiming(int set, const std::string& timing);
+
+    Controller& c_;
+    Ui& ui_;
+    TimingView& view_;
+    FrameSource& source_;
+    Millis now_;
+    int rate_;
+
+    RecorderState state_ = RecorderState::Stopped;
+    bool ended_ = false;
+    int current_ = 0;
+    int64_t frame_ = 0;
+    int64_t shownFrames_ = -1, shownSeconds_ = -1;  // what the running-time labels show
+    std::string onTime_;
+    bool nextOn_ = true;
+    bool waitingRelease_ = false;
+    bool stepIsOn_ = true;
+    bool wasDown_ = false;
+    std::optional<int64_t> startMs_;
+    bool startStopClicked_ = false, exitClicked_ = false;
+};
+
+// Closing the Record Timings dialog: when a recording was started, the
+// project's User Timed Session becomes the milliseconds since that START
+// rounded up to whole seconds, times `rate`; the list's frame counts are
+// recalculated and the Record Timings toggle is released.
+void closeRecordTimings(Controller& controller, Ui& ui, std::optional<int64_t> elapsedMs, int rate);
+
+int64_t steadyMillis();

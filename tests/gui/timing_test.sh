@@ -1,0 +1,189 @@
+#!/usr/bin/env bash
+# Records the timings of a three-set project against a short test movie in
+# the real windows: Record Timings, Play Movie Internally, START, six Space
+# steps; the run ends by itself and the saved project holds the timings.
+# Then the external clock: the timing window without a movie.
+bin=$(cd "$1" && pwd)
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/lib.sh"
+[ -n "${DISPLAY:-}" ] || { echo "no X display: skipped"; exit 77; }
+command -v ffmpeg >/dev/null || { echo "no ffmpeg: skipped"; exit 77; }
+export GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1 SDL_AUDIODRIVER=dummy
+# On failure, keep a picture of the screen where the screenshots go.
+fail() {
+  [ -n "${KALVERO_GUI_SHOTS:-}" ] && import -window root "$KALVERO_GUI_SHOTS/timing_failure.png" 2>/dev/null
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+work=$(mktemp -d)
+shots=${KALVERO_GUI_SHOTS:-$work}
+# A home of its own: the single-instance lock lives there.
+export HOME=$work/home
+mkdir -p "$HOME"
+pids=()
+cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done; rm -rf "$work"; }
+trap cleanup EXIT
+
+# Ten seconds of test picture at 25 fps with a tone.
+ffmpeg -loglevel error -y -f lavfi -i testsrc=size=320x240:rate=25:duration=10 \
+  -f lavfi -i sine=frequency=440:duration=10:sample_rate=44100 \
+  -c:v mpeg4 -q:v 5 -c:a pcm_s16le -shortest "$work/movie.avi" || fail "could not make the test movie"
+
+# Three sets with old timings (no missing-timing warning on opening).
+project=$work/Film.KVL8
+{
+  printf '##-KVL8 Project: v1.0 - 06 Mar 2017 \r\n##-Resolution Width: 720\r\n##-Resolution Height: 576\r\n'
+  printf '##-Profile: 1\r\n##-Preset: 0\r\n##-Date Written: 09 Mar 2017 @ 14:05:09\r\n'
+  printf '##-Number of lines/pages: 6 / 3\r\n##-Word count: 12\r\n##-User Timed Session: 0\r\n##-;\r\n'
+  printf 'A0000|First one|00:00:09:00>00:00:09:10|225+10|430\r\nB0000|line b one|00:00:09:00>00:00:09:10|225+10|430\r\n'
+  printf 'A0002|Second set|00:00:10:00>00:00:10:10|15+10|430\r\nB0002|goes here|00:00:10:00>00:00:10:10|15+10|430\r\n'
+  printf 'A0004|Third and|00:00:11:00>00:00:11:10|15+10|430\r\nB0004|last set|00:00:11:00>00:00:11:10|15+10|430\r\n'
+} >"$project"
+
+timing_window() {
+  local id; id=$(xdotool search --onlyvisible --name "^Scaled to 50% preview of Project" 2>/dev/null | head -n 1)
+  [ -n "$id" ] && echo "$id"
+}
+timing_origin() {
+  local id; id=$(timing_window)
+  [ -n "$id" ] || return 1
+  eval "$(xdotool getwindowgeometry --shell "$id")"
+  TX=$X; TY=$Y; TW=$WIDTH; TH=$HEIGHT
+}
+tpixel() {  # window coordinates of the timing window
+  import -window root -crop 1x1+$((TX + $1))+$((TY + $2)) +repage txt:- 2>/dev/null |
+    sed -n '2p' | sed -E 's/.*\(([0-9]+),([0-9]+),([0-9]+).*/\1,\2,\3/'
+}
+# The running-time labels as a picture, to see them change.
+running_time_shot() { import -window root -crop 113x20+$((TX + TW - 225))+$((TY + TH - 45)) +repage "$1" 2>/dev/null; }
+differs() { [ "$(compare -metric AE "$1" "$2" null: 2>&1)" != "0" ]; }
+not_shown() { [ -z "$(xdotool search --onlyvisible --name "$1")" ]; }
+space_step() {
+  xdotool keydown space; sleep 0.12; xdotool keyup space; sleep 0.25
+}
+open_record_timings() {
+  click_at 675 770
+  wait_for 10 xdotool search --onlyvisible --name "^Record Timings$" || fail "no Record Timings dialog"
+  local id; id=$(xdotool search --onlyvisible --name "^Record Timings$" | head -n 1)
+  eval "$(xdotool getwindowgeometry --shell "$id")"
+  RX=$X; RY=$Y
+  [ "$WIDTH" = 300 ] && [ "$HEIGHT" = 220 ] || fail "Record Timings is ${WIDTH}x${HEIGHT}"
+}
+choose_file() {  # TITLE PATH
+  wait_for 10 xdotool search --onlyvisible --name "^$1\$" || fail "no '$1' dialog"
+  sleep 0.5
+  dialog_key "$1" ctrl+a
+  type_text "$2"
+  key Return
+}
+
+# The file dialogs open in the working folder: a plain file name is typed
+# there (the location field's completion garbles long typed paths).
+cd "$work"
+"$bin/kalvero" "$project" 2>"$work/stderr" & pids+=($!)
+wait_for 20 main_window || fail "the main window did not appear"
+sleep 1
+window_origin
+
+# --- Internal: the movie plays in the timing window --------------------------------
+open_record_timings
+xdotool mousemove $((RX + 150)) $((RY + 20)) click 1   # Play Movie Internally
+choose_file "Load a movie - will scale to 75%" movie.avi
+wait_for 15 timing_window || fail "no timing window"
+sleep 0.5
+timing_origin
+title=$(xdotool getwindowname "$(timing_window)")
+[ "$title" = "Scaled to 50% preview of Project. Movie Width: 320 x 240" ] || fail "timing window title: $title"
+[ "$TW" = 480 ] && [ "$TH" = 474 ] || fail "timing window is ${TW}x${TH}, expected 480x474"
+# The first picture stands still: testsrc's cyan bar where the area was blue.
+wait_for 10 bash -c "[ \"\$(import -window root -crop 1x1+$((TX + 90))+$((TY + 20)) +repage txt:- | sed -n 2p | grep -o '#[0-9A-F]*')\" != '#0000A0' ]" ||
+  fail "the movie's picture did not appear"
+sleep 0.5
+pass "timing window shows the movie"
+
+xdotool mousemove $((TX + 240)) $((TY + 150))
+running_time_shot "$work/rt0.png"
+xdotool mousemove $((TX + TW - 55)) $((TY + TH - 25)) click 1   # START!
+xdotool mousemove $((TX + 240)) $((TY + 150))
+started() { running_time_shot "$work/rt1.png"; differs "$work/rt0.png" "$work/rt1.png"; }
+wait_for 10 started || fail "the running time did not start"
+pass "START runs the clock"
+
+space_step   # set 1 ON
+sleep 0.3
+import -window root -crop ${TW}x${TH}+${TX}+${TY} +repage "$shots/timing_window.png"
+# The set is laid over the movie: its black strips cross the picture.
+black=$(convert "$shots/timing_window.png" -crop 200x60+140+280 +repage txt:- | grep -c '#000000')
+[ "$black" -gt 200 ] || fail "no overlay strips over the movie ($black black pixels)"
+pass "the set that is ON shows over the movie"
+for i in 2 3 4 5 6; do space_step; done
+wait_for 10 bash -c "[ -z \"\$(xdotool search --onlyvisible --name '^Scaled to 50% preview')\" ]" ||
+  fail "the timing window did not close after the last OFF"
+wait_for 5 not_shown "^Record Timings$" || fail "the Record Timings dialog did not close"
+pass "the last OFF ends the run"
+
+# Save and read the timings back.
+click_at $((975 - 250 + 85 + 20)) 20
+choose_file "Save Project as" Out.KVL8
+wait_for 10 xdotool search --onlyvisible --name "^Information$" && dialog_key Information Return
+saved=$work/Out_project/Out.KVL8
+wait_for 10 test -f "$saved" || fail "the project was not saved"
+[ -n "${KALVERO_GUI_SHOTS:-}" ] && cp "$saved" "$KALVERO_GUI_SHOTS/timed.KVL8"
+tc='[0-9]{2}:[0-9]{2}:[0-9]{2}:[0-9]{2}'
+frames() {  # HH:MM:SS:FF at 25 fps
+  local IFS=:; set -- $1; echo $(( (10#$1 * 3600 + 10#$2 * 60 + 10#$3) * 25 + 10#$4 ))
+}
+last=-1
+for row in A0000 B0000 A0002 B0002 A0004 B0004; do
+  line=$(grep -a "^$row|" "$saved" | tr -d '\r')
+  echo "$line" | grep -Eq "^$row\|[^|]+\|$tc>$tc\|-?[0-9]+\+[0-9]+\|430$" || fail "row $row not timed: $line"
+done
+for row in A0000 A0002 A0004; do
+  timing=$(grep -a "^$row|" "$saved" | cut -d'|' -f3)
+  on=$(frames "${timing%>*}"); off=$(frames "${timing#*>}")
+  [ "$on" -gt "$last" ] && [ "$off" -gt "$on" ] || fail "timings out of order at $row: $timing"
+  [ "$on" -lt 250 ] || fail "timing beyond the movie at $row: $timing"
+  last=$off
+done
+session=$(grep -a '^##-User Timed Session: ' "$saved" | tr -d '\r' | sed 's/.*: //')
+[ "$session" -gt 0 ] && [ $((session % 25)) = 0 ] || fail "User Timed Session: $session"
+pass "timings written into the list and saved"
+
+# --- External: the program's own clock, no movie in the window -----------------
+open_record_timings
+xdotool mousemove $((RX + 150)) $((RY + 45)) click 1   # Play Movie Externally
+choose_file "Load a movie" movie.avi
+# Without a program for the file the program asks whether to go on with its clock.
+ask_or_window() { [ -n "$(timing_window)" ] || [ -n "$(xdotool search --onlyvisible --name '^Question$')" ]; }
+wait_for 15 ask_or_window || fail "neither a player question nor the timing window"
+if [ -z "$(timing_window)" ]; then
+  dialog_key Question Return   # Yes
+fi
+wait_for 10 timing_window || fail "no timing window for the external player"
+sleep 0.5
+timing_origin
+title=$(xdotool getwindowname "$(timing_window)")
+[ "$title" = "Scaled to 50% preview of Project. Project Width: 720 x 576" ] || fail "external title: $title"
+[ "$(tpixel 100 100)" = "0,0,160" ] || fail "the area is not the background colour: $(tpixel 100 100)"
+running_time_shot "$work/ext0.png"
+xdotool mousemove $((TX + TW - 55)) $((TY + TH - 25)) click 1   # START!
+started_ext() { running_time_shot "$work/ext1.png"; differs "$work/ext0.png" "$work/ext1.png"; }
+wait_for 10 started_ext || fail "the external clock did not run"
+# Space held for a while (the key repeats) is one step: the first set goes ON
+# and stays ON.
+xdotool mousemove $((TX + 240)) $((TY + 150))
+xdotool keydown space; sleep 1.2; xdotool keyup space; sleep 0.5
+import -window root -crop ${TW}x${TH}+${TX}+${TY} +repage "$shots/timing_external.png"
+black=$(convert "$shots/timing_external.png" -crop 200x60+140+280 +repage txt:- | grep -c '#000000')
+[ "$black" -gt 200 ] || fail "a held Space did not leave the set ON ($black black pixels)"
+pass "a held Space is one step"
+xdotool mousemove $((TX + TW - 45)) $((TY + TH - 75)) click 1   # EXIT
+# START emptied the timings: the program says they are missing.
+wait_for 10 xdotool search --onlyvisible --name "^Warning!$" || fail "no missing-timing warning after EXIT"
+dialog_key "Warning!" Return
+wait_for 10 bash -c "[ -z \"\$(xdotool search --onlyvisible --name '^Scaled to 50% preview')\" ]" ||
+  fail "EXIT did not close the timing window"
+wait_for 5 not_shown "^Record Timings$" || fail "the Record Timings dialog did not close (external)"
+pass "external clock runs and EXIT returns to the main window"
+echo "1 passed, 0 failed"
