@@ -20,9 +20,14 @@ struct TimedSet {
 };
 
 struct RecordingProgress : ExportProgress {
+    const AppState* state = nullptr;
     std::vector<std::pair<int, int>> starts, updates;
+    bool clicksIgnoredThroughout = true;
     void start(int first, int total) override { starts.emplace_back(first, total); }
-    void update(int value, int total) override { updates.emplace_back(value, total); }
+    void update(int value, int total) override {
+        updates.emplace_back(value, total);
+        if (state && state->captureActive != 1) clicksIgnoredThroughout = false;
+    }
 };
 
 class AviExportCommandTest : public ControllerTest {
@@ -141,6 +146,7 @@ TEST_F(AviExportCommandTest, OneSetFromTwoToFiveSecondsGives125FramesBlankThenTh
     ui.selectListRow(1);
 
     RecordingProgress progress;
+    progress.state = &state;
     ExportReport r = exportMovie(CodecChoice{}, &progress);
     ASSERT_TRUE(r.done()) << r.text;
     EXPECT_EQ(r.pictures, 125);
@@ -171,6 +177,7 @@ TEST_F(AviExportCommandTest, OneSetFromTwoToFiveSecondsGives125FramesBlankThenTh
     EXPECT_EQ(progress.starts, (std::vector<std::pair<int, int>>{{0, 125}}));
     ASSERT_FALSE(progress.updates.empty());
     EXPECT_EQ(progress.updates.back(), (std::pair<int, int>{125, 125}));
+    EXPECT_TRUE(progress.clicksIgnoredThroughout);
     EXPECT_EQ(state.captureActive, 0);
     EXPECT_EQ(ui.selectedListRow(), 0);
     EXPECT_EQ(ui.text(ctl::LineA), "Hello");
