@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "export/AviWriter.h"
 #include "project/SubtitleList.h"
 #include "render/Rgb.h"
 #include "render/StripsConfig.h"
@@ -58,6 +59,9 @@ struct AppState {
     int recordingActive = 0;
     int captureActive = 0;
     int pictureCounter = 1;
+    // The compression of the last timed movie, offered again for the next
+    // one until the program ends.
+    CodecChoice aviCompression;
 
     // Current profile, or nullptr when the index is outside the list.
     const Profile* profile() const {

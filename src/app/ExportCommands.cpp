@@ -6,6 +6,8 @@
 #include "app/ControlIds.h"
 #include "app/Controller.h"
 #include "app/Ui.h"
+#include "export/AviExport.h"
+#include "export/AviTimeline.h"
 #include "export/ExportDriver.h"
 #include "export/ExportNames.h"
 #include "export/Poster.h"
@@ -14,7 +16,9 @@
 #include "platform/text/TextRenderer.h"
 #include "project/Text.h"
 
-const char* const kAviUnavailableText = "The timed AVI export is not available in this build yet.";
+const char* const kAviNoTimingsText =
+    "The subtitle list has no timings yet, so the movie would have no frames. Please set the ON and OFF times "
+    "of the subtitles first.";
 const char* const kExportDialogTitle = "Export/Render Subtitles";
 const char* const kExportHelpText =
     "Single Subtitle (PNG): Will create image (32bit, transparency/Alpha support) files for each Subtitle (A+B) "
@@ -225,10 +229,81 @@ ExportReport ExportCommands::exportIffScala(int scalaTarget, ExportProgress* pro
     return reportOf(result, total);
 }
 
-// The timed movie comes with the AVI writer; until then the button says so
-// and the dialog stays open.
-ExportReport ExportCommands::exportTimedAvi(ExportProgress*) {
-    return refusal("Info", kAviUnavailableText);
+ExportReport ExportCommands::exportTimedAvi(ExportProgress* progress) {
+    AppState& s = c_.state();
+    if (aviFrameRate(s.fps) <= 0)
+        return refusal("Error!", "The project has no frame rate, so its timing cannot be exported.");
+    const FrameTimeline timeline = buildFrameTimeline(s.list);
+    if (timeline.total <= 0) return refusal("Error!", kAviNoTimingsText);
+
+    // The compression first: a cancelled choice leaves everything as it was.
+    const std::vector<AviCodecInfo> codecs = availableAviCodecs();
+    CodecChoice codec = s.aviCompression;
+    if (chooseCodec) {
+        std::optional<CodecChoice> chosen = chooseCodec(codecs, s.aviCompression);
+        if (!chosen) return refusal("", "");
+        codec = *chosen;
+        s.aviCompression = codec;
+    }
+
+    shortenProjectName();
+    TimedMovieJob job;
+    job.path = aviOutputFolder(s.projectDir) + aviMovieFileName(s.projectName);
+    job.width = s.projectWidth;
+    job.height = s.projectHeight;
+    job.fps = s.fps;
+    job.codec = codec;
+    const int total = int(timeline.total);
+
+    ui_.selectListRow(0);
+    s.pictureCounter = 1;
+    beginRun();
+    AtExit done{[&] { endRun(true); }};
+    if (progress) progress->start(0, total);
+
+    // Each picture is drawn once, when its first frame comes up, as the user
+    // would see it: the set selected and its lines in the fields. The blank
+    // frame has both fields empty. Never the preview's background picture.
+    const AviPictureSource pictures = [&](int set, Image& out) {
+        if (set == kBlankPicture) {
+            ui_.setText(ctl::LineA, "");
+            ui_.setText(ctl::LineB, "");
+            renderSubtitleSet(RenderTarget::ColorExport, s.style, c_.renderer().fontSheet(), out, "", "");
+            c_.loadSetIntoFields();
+        } else {
+            renderWalkStep(2 * set, 2 * set, RenderTarget::ColorExport, out);
+            s.pictureCounter = set + 2;
+        }
+        ui_.processPendingEvents();
+        return true;
+    };
+    const AviProgress onProgress = [&](int64_t value, int64_t of) {
+        if (progress) progress->update(int(value), int(of));
+        ui_.processPendingEvents();
+    };
+
+    std::unique_ptr<AviWriter> writer = createAviWriter();
+    const TimedMovieResult result = writeTimedMovie(*writer, job, timeline, pictures, onProgress);
+    s.pictureCounter = exportSetCount(s.list) + 1;
+
+    ExportReport r;
+    r.total = total;
+    r.folder = aviOutputFolder(s.projectDir);
+    if (result.ok()) {
+        r.outcome = ExportReport::Outcome::Done;
+        r.pictures = int(result.frames);
+        r.written = {job.path};
+        r.title = "Success!";
+        r.text = exportnames::exportedMessage(result.frames);
+    } else {
+        r.outcome = ExportReport::Outcome::Failed;
+        r.title = "Error!";
+        r.text = result.error;
+        if (r.text.find(job.path) == std::string::npos)
+            r.text = "The movie file \"" + job.path + "\" could not be written.\n" + r.text;
+        r.text += "\n\nNo movie was written.";
+    }
+    return r;
 }
 
 ExportReport ExportCommands::captureScreen() {

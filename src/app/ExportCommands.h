@@ -1,8 +1,10 @@
 #pragma once
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "export/AviWriter.h"
 #include "render/Compositor.h"
 
 class Controller;
@@ -52,6 +54,13 @@ public:
     // set (the export dialog shows them over itself).
     std::function<void(const std::string& title, const std::string& text)> notify;
 
+    // Asks for the compression of a timed movie: the codecs of this build
+    // (uncompressed first) and the choice to preselect. Nothing when the
+    // user cancels. Unset: the remembered choice is taken without asking.
+    using CodecChooser =
+        std::function<std::optional<CodecChoice>(const std::vector<AviCodecInfo>& codecs, const CodecChoice& last)>;
+    CodecChooser chooseCodec;
+
     // PNG sequence: one transparent 32-bit picture per set into "PNG_Output".
     ExportReport exportPngSequence(ExportProgress* progress = nullptr);
     // IFF pictures, the instruction poster and the Scala script into
@@ -59,7 +68,11 @@ public:
     // Scala version is not supported. Afterwards the background colour is
     // the applied preset's again.
     ExportReport exportIffScala(int scalaTarget, ExportProgress* progress = nullptr);
-    // The timed AVI movie.
+    // The timed AVI movie "AVI_Output/<name>_subtitles.avi": blank frames
+    // while no set is on, each set's picture for its frames on, over the
+    // background colour. Asks for the compression first (and remembers it
+    // for the rest of the run); a cancelled choice starts nothing. On any
+    // failure no movie file is left.
     ExportReport exportTimedAvi(ExportProgress* progress = nullptr);
     // The selected set (the set being typed when no row is selected) as one
     // transparent picture into "Capture_Output".
@@ -90,10 +103,9 @@ private:
     Ui& ui_;
 };
 
-extern const char* const kAviUnavailableText;
-
 // Texts of the export dialog.
 extern const char* const kExportDialogTitle;  // "Export/Render Subtitles"
 extern const char* const kExportHelpText;     // the three paragraphs of the help box
 // The AVI button: the profile's display text and the frame rate the movie gets.
-std::string aviButtonCaption(const std::string& profileText, float fps);  // "The timed AVI export is not available in this build yet."
+std::string aviButtonCaption(const std::string& profileText, float fps);
+extern const char* const kAviNoTimingsText;  // the list gives no movie frames

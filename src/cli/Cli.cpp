@@ -216,6 +216,7 @@ void usage(std::ostream& err) {
            "         [--border 0-3] [--blend V] [--mode full|cut|all|none] [--center] [--background FILE]\n"
            "         --target preview|alpha|color|opaque -o OUT.png\n"
            "  export png|iff IN.KVL8 [--scala 0-3]\n"
+           "  export avi IN.KVL8 [--codec NAME] [--quality 1-100]\n"
            "  capture IN.KVL8 [--row R]\n";
 }
 

@@ -4,6 +4,7 @@
 // commands walk the list.
 #include "cli/ExportCommand.h"
 
+#include <algorithm>
 #include <iostream>
 #include <memory>
 
@@ -128,13 +129,38 @@ int finish(Context& c, const ExportReport& r) {
 
 }  // namespace
 
+namespace {
+
+// --codec NAME and --quality Q of export avi; a usage error names the codecs
+// of this build.
+CodecChoice codecFromArgs(const Args& a) {
+    CodecChoice choice;
+    const std::vector<AviCodecInfo> codecs = availableAviCodecs();
+    const std::string name = a.get("--codec", choice.codec);
+    auto known = std::find_if(codecs.begin(), codecs.end(), [&](const AviCodecInfo& i) { return i.codec == name; });
+    if (known == codecs.end()) {
+        std::string names;
+        for (const AviCodecInfo& i : codecs) names += (names.empty() ? "" : ", ") + i.codec;
+        throw UsageError{"--codec " + name + " is not available; this build has " + names};
+    }
+    if (a.has("--quality") && !known->hasQuality) throw UsageError{"--quality applies to lossy codecs only"};
+    choice.codec = name;
+    choice.quality = a.getInt("--quality", choice.quality, 1, 100);
+    return choice;
+}
+
+}  // namespace
+
 int cmdExport(Context& c, const std::vector<std::string>& args) {
-    Args a = Args::parse(args, {"--scala"}, {});
-    if (a.positional.size() != 2) throw UsageError{"export needs png or iff and one project file"};
+    Args a = Args::parse(args, {"--scala", "--codec", "--quality"}, {});
+    if (a.positional.size() != 2) throw UsageError{"export needs png, iff or avi and one project file"};
     const std::string kind = a.positional[0];
-    if (kind != "png" && kind != "iff") throw UsageError{"export writes png or iff, not " + kind};
-    if (kind == "png" && a.has("--scala")) throw UsageError{"--scala applies to export iff only"};
+    if (kind != "png" && kind != "iff" && kind != "avi") throw UsageError{"export writes png, iff or avi, not " + kind};
+    if (kind != "iff" && a.has("--scala")) throw UsageError{"--scala applies to export iff only"};
+    if (kind != "avi" && (a.has("--codec") || a.has("--quality")))
+        throw UsageError{"--codec and --quality apply to export avi only"};
     const int scala = a.getInt("--scala", ScalaIc500, 0, 3);
+    const CodecChoice codec = kind == "avi" ? codecFromArgs(a) : CodecChoice{};
     const std::string& path = a.positional[1];
 
     Session s;
@@ -143,18 +169,29 @@ int cmdExport(Context& c, const std::vector<std::string>& args) {
     commands.notify = [&](const std::string& title, const std::string& text) {
         c.err << "kalvero-cli: " << oneLine(title) << ": " << oneLine(text) << "\n";
     };
+    commands.chooseCodec = [&](const std::vector<AviCodecInfo>&, const CodecChoice&) {
+        return std::optional<CodecChoice>(codec);
+    };
     std::unique_ptr<TerminalProgress> progress;
     if (stderrIsTerminal(c)) progress = std::make_unique<TerminalProgress>(c.err, "exporting");
 
     ExportReport r;
     if (kind == "png") {
         r = commands.exportPngSequence(progress.get());
-    } else {
+    } else if (kind == "iff") {
         s.reportMissingTimings(c);
         r = commands.exportIffScala(scala, progress.get());
+    } else {
+        s.reportMissingTimings(c);
+        r = commands.exportTimedAvi(progress.get());
     }
     progress.reset();
     if (!r.done()) return finish(c, r);
+    if (kind == "avi") {
+        c.out << "exported " << r.pictures << (r.pictures == 1 ? " frame" : " frames") << " into " << r.written.back()
+              << "\n";
+        return Ok;
+    }
     c.out << "exported " << r.pictures << (r.pictures == 1 ? " picture" : " pictures")
           << (kind == "iff" ? ", the poster and the Scala script" : "") << " into " << r.folder << "\n";
     return Ok;

@@ -389,12 +389,3 @@ TEST_F(ExportCommandsTest, ScalaVersionsDecideHeaderNoticeAndRefusal) {
 
     for (int target : {4, 5}) EXPECT_TRUE(commands().exportIffScala(target).refused()) << target;
 }
-
-TEST_F(ExportCommandsTest, TimedAviSaysItIsNotAvailableAndStartsNothing) {
-    std::string folder = open("demo.KVL8", {{"Hello", "", 0}});
-    ExportReport r = commands().exportTimedAvi();
-    EXPECT_TRUE(r.refused());
-    EXPECT_EQ(r.title, "Info");
-    EXPECT_EQ(r.text, "The timed AVI export is not available in this build yet.");
-    EXPECT_FALSE(fs::exists(folder + "AVI_Output"));
-}

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "cli/Cli.h"
+#include "export/avi_test_movie.h"
 #include "platform/Files.h"
 #include "platform/image/ImageCodecs.h"
 
@@ -123,6 +124,11 @@ TEST_F(CliExportTest, UsageErrorsExitWithTwo) {
              {"export", "gif", project},
              {"export", "png", project, "--scala", "1"},
              {"export", "iff", project, "--scala", "4"},
+             {"export", "png", project, "--codec", "ffv1"},
+             {"export", "avi", project, "--codec", "nope"},
+             {"export", "avi", project, "--quality", "50"},  // uncompressed has no quality
+             {"export", "avi", project, "--codec", "mjpeg", "--quality", "0"},
+             {"export", "avi", project, "--scala", "1"},
              {"capture"},
              {"capture", project, "--row", "x"}}) {
         ExportRun r = run(args);
@@ -148,4 +154,46 @@ TEST_F(CliExportTest, FailuresExitWithOneAndOneLine) {
     EXPECT_EQ(lines(r.err), 1) << r.err;
     EXPECT_NE(r.err.find("PNG_Output"), std::string::npos) << r.err;
     EXPECT_EQ(r.out, "");
+}
+
+TEST_F(CliExportTest, AviMovieHasTheTimedFramesOfTheWindowsExport) {
+    ExportRun r = run({"export", "avi", project, "--codec", "ffv1"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    const std::string movie = (dir / "AVI_Output" / "demo_subtitles.avi").string();
+    // 1 s blank, set 1 until 4:12, 13 frames blank, set 2 from 5 s to 7 s.
+    EXPECT_EQ(r.out, "exported 175 frames into " + movie + "\n");
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(filesIn(dir / "AVI_Output"), std::vector<std::string>{"demo_subtitles.avi"});
+    EXPECT_FALSE(fs::exists(dir / "Temp_Output"));
+
+    DecodedMovie m = decodeMovie(movie);
+    ASSERT_EQ(m.error, "");
+    EXPECT_EQ(m.codec, AV_CODEC_ID_FFV1);
+    EXPECT_EQ(m.rFrameRate.num, 25);
+    ASSERT_EQ(m.frames.size(), 175u);
+    auto rgbOf = [](const Image& img) {
+        std::vector<uint8_t> rgb;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x) rgb.insert(rgb.end(), img.pixel(x, y), img.pixel(x, y) + 3);
+        return rgb;
+    };
+    for (int k : {1, 2}) {
+        const std::string single = (dir / ("color" + std::to_string(k) + ".png")).string();
+        ExportRun one = run({"render", project, "--set", std::to_string(k), "--target", "color", "-o", single});
+        ASSERT_EQ(one.code, 0) << one.err;
+        const std::vector<uint8_t> want = rgbOf(decode(single));
+        for (int i : k == 1 ? std::vector<int>{25, 111} : std::vector<int>{125, 174})
+            EXPECT_TRUE(m.frames[size_t(i)] == want) << "set " << k << " frame " << i;
+    }
+    EXPECT_TRUE(m.frames[0] == m.frames[24]);
+    EXPECT_TRUE(m.frames[0] == m.frames[112]);
+    EXPECT_FALSE(m.frames[0] == m.frames[25]);
+
+    // A file where the movie folder should be: one line, exit 1.
+    fs::remove_all(dir / "AVI_Output");
+    ASSERT_TRUE(files::writeFileAtomic((dir / "AVI_Output").string(), "x"));
+    r = run({"export", "avi", project});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(lines(r.err), 1) << r.err;
+    EXPECT_NE(r.err.find("demo_subtitles.avi"), std::string::npos) << r.err;
 }

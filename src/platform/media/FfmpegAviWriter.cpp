@@ -394,9 +394,18 @@ std::string FfmpegAviWriter::openEncoder(const CodecChoice& choice) {
     r = avcodec_parameters_from_context(stream_->codecpar, encoder_);
     if (r < 0) return "the video codec \"" + choice.codec + "\" could not be started: " + avError(r);
 
-    sws_ = sws_getContext(width_, height_, AV_PIX_FMT_RGBA, width_, height_, want,
+    // The full-range JPEG format is converted as plain 4:2:0 with a full
+    // range (libswscale warns about the JPEG format names).
+    const bool jpegRange = want == AV_PIX_FMT_YUVJ420P;
+    sws_ = sws_getContext(width_, height_, AV_PIX_FMT_RGBA, width_, height_, jpegRange ? AV_PIX_FMT_YUV420P : want,
                           SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr, nullptr, nullptr);
     if (!sws_) return "the pictures cannot be converted for the video codec \"" + choice.codec + "\"";
+    if (jpegRange) {
+        int *inverse = nullptr, *table = nullptr;
+        int srcRange = 0, dstRange = 0, brightness = 0, contrast = 0, saturation = 0;
+        sws_getColorspaceDetails(sws_, &inverse, &srcRange, &table, &dstRange, &brightness, &contrast, &saturation);
+        sws_setColorspaceDetails(sws_, inverse, srcRange, table, 1, brightness, contrast, saturation);
+    }
     return {};
 }
 

@@ -6,6 +6,7 @@
 #include "app/Controller.h"
 #include "app/Ui.h"
 #include "export/ScalaScript.h"
+#include "platform/wx/CompressionDialog.h"
 #include "platform/wx/Widgets.h"
 #include "platform/wx/WxText.h"
 
@@ -74,6 +75,9 @@ ExportDialog::ExportDialog(wxWindow* parent, Controller& controller, Ui& ui, con
         wxMessageDialog d(this, toWx(text), toWx(title), wxOK | wxCENTRE);
         d.ShowModal();
     };
+    commands_.chooseCodec = [this](const std::vector<AviCodecInfo>& codecs, const CodecChoice& last) {
+        return chooseAviCompression(this, codecs, last);
+    };
 
     CentreOnParent();
     const wxPoint at = GetPosition();
@@ -122,7 +126,7 @@ void ExportDialog::onIff() {
     finish(commands_.exportIffScala(scala_->GetSelection(), this));
 }
 
-// The timed AVI export; while it is not built in, the button only says so.
+// The timed AVI export; a cancelled compression choice keeps the dialog open.
 void ExportDialog::onAvi() {
     if (running_) return;
     setRunning(true);
