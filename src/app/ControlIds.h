@@ -78,6 +78,10 @@ enum : int {
     CaptureScreen = 71,
 };
 
+// The eight read-only context fields around the line fields.
+inline constexpr int ContextFields[8] = {Context28, Context29, Context30, Context31,
+                                         Context32, Context33, Context34, Context35};
+
 // Menu id of the Return shortcut of the main window.
 constexpr int ReturnKeyMenuId = 1166;
 }  // namespace ctl

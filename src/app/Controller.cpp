@@ -11,6 +11,7 @@
 #include "platform/image/ImageCodecs.h"
 #include "render/Background.h"
 #include "project/Text.h"
+#include "render/Draw.h"
 
 const char* aboutText() {
     return "Kalvero makes old-fashioned subtitles, the kind you saw on television and on rental videos in the "
@@ -25,15 +26,6 @@ const char* aboutText() {
 }
 
 Controller::Controller(AppState& state, Ui& ui) : s_(state), ui_(ui) {}
-
-namespace {
-void fillImage(Image& img, Rgb c) {
-    for (int y = 0; y < img.height(); ++y) {
-        uint8_t* p = img.pixel(0, y);
-        for (int x = 0; x < img.width(); ++x, p += 4) p[0] = c.r, p[1] = c.g, p[2] = c.b, p[3] = 255;
-    }
-}
-}  // namespace
 
 // --- start-up -----------------------------------------------------------------
 
@@ -142,8 +134,8 @@ void Controller::createImages() {
 }
 
 void Controller::fillSwatches() {
-    fillImage(stripsSwatch, s_.style.mixedColor);
-    fillImage(bgSwatch, s_.style.bgColor);
+    draw::fillOpaque(stripsSwatch, s_.style.mixedColor);
+    draw::fillOpaque(bgSwatch, s_.style.bgColor);
     ui_.showImage(ctl::StripsSwatch, stripsSwatch);
     ui_.showImage(ctl::BgSwatch, bgSwatch);
 }
@@ -353,15 +345,15 @@ void Controller::onColour(int id) {
     if (!picked || picked->packed() == 0) return;
     if (id == ctl::StripsColor) {
         s_.style.stripsColor = s_.style.mixedColor = *picked;
-        fillImage(stripsSwatch, *picked);
+        draw::fillOpaque(stripsSwatch, *picked);
         ui_.showImage(ctl::StripsSwatch, stripsSwatch);
         refreshPreview();
         markPresetModified();
     } else {
         s_.style.bgColor = *picked;
-        fillImage(bgSwatch, *picked);
+        draw::fillOpaque(bgSwatch, *picked);
         ui_.showImage(ctl::BgSwatch, bgSwatch);
-        fillImage(canvas, *picked);
+        draw::fillOpaque(canvas, *picked);
         loadSetIntoFields();
         refreshPreview();
         markPresetModified();
@@ -385,7 +377,7 @@ void Controller::refreshPreview() {
     const RenderResult& r = renderer_.renderPreview(s_.style, ui_.text(ctl::LineA), ui_.text(ctl::LineB), canvas,
                                                     composite, background.empty() ? nullptr : &background);
     compositeShown_ = r.compositeMade;
-    fillImage(stripsSwatch, s_.style.mixedColor);
+    draw::fillOpaque(stripsSwatch, s_.style.mixedColor);
     ui_.showImage(ctl::StripsSwatch, stripsSwatch);
     showCanvas();
 

@@ -41,8 +41,6 @@ std::string aviButtonCaption(const std::string& profileText, float fps) {
 
 namespace {
 
-const int kContextFields[8] = {ctl::Context28, ctl::Context29, ctl::Context30, ctl::Context31,
-                               ctl::Context32, ctl::Context33, ctl::Context34, ctl::Context35};
 
 ExportReport refusal(const std::string& title, const std::string& text) {
     ExportReport r;
@@ -199,11 +197,11 @@ ExportReport ExportCommands::exportIffScala(int scalaTarget, ExportProgress* pro
     if (scalaTarget == ScalaMm200) message(kScalaInfoTitle, kScalaInfoText);
     if (progress) progress->start(1, total);
     beginRun();
-    for (int id : kContextFields) ui_.setVisible(id, false);
+    for (int id : ctl::ContextFields) ui_.setVisible(id, false);
     AtExit done{[&] {
         // Out of the IFF look: the preview gets the preset's background colour back.
         s.style.bgColor = s.style.presetBgColor;
-        for (int id : kContextFields) ui_.setVisible(id, true);
+        for (int id : ctl::ContextFields) ui_.setVisible(id, true);
         endRun(true);
     }};
 

@@ -12,8 +12,6 @@ const Rgb kWhite{255, 255, 255};
 const Rgb kEditGreen{126, 255, 126};
 const int kOnSpins[4] = {ctl::OnHours, ctl::OnMinutes, ctl::OnSeconds, ctl::OnFrames};
 const int kOffSpins[4] = {ctl::OffHours, ctl::OffMinutes, ctl::OffSeconds, ctl::OffFrames};
-const int kContextFields[8] = {ctl::Context28, ctl::Context29, ctl::Context30, ctl::Context31,
-                               ctl::Context32, ctl::Context33, ctl::Context34, ctl::Context35};
 
 void setSpinsEnabled(Ui& ui, bool on) {
     for (int id : kOnSpins) ui.setEnabled(id, on);
@@ -175,7 +173,7 @@ void Controller::loadSetIntoFields() {
     s_.activeLine = s % 2 == 0 ? 1 : 2;
     s_.currentSet = aRow / 2;
 
-    for (int id : kContextFields) ui_.setText(id, "");
+    for (int id : ctl::ContextFields) ui_.setText(id, "");
     const int upper[4] = {ctl::Context28, ctl::Context29, ctl::Context30, ctl::Context31};
     for (int k = 0; k < 4 && aRow - 1 - k >= 0; ++k) ui_.setText(upper[k], s_.list.column(aRow - 1 - k, Column::Text));
     const int lower[4] = {ctl::Context35, ctl::Context34, ctl::Context33, ctl::Context32};
@@ -281,7 +279,7 @@ void Controller::removeLine() {
     // counts and Y.
     for (int r = s; r + 1 < n; ++r) s_.list.setLineColumn(r, Column::Text, s_.list.column(r + 1, Column::Text));
     s_.list.setLineColumn(n - 1, Column::Text, "");
-    for (int id : kContextFields) ui_.setText(id, "");
+    for (int id : ctl::ContextFields) ui_.setText(id, "");
     ui_.setText(ctl::LineA, "");
     ui_.setText(ctl::LineB, "");
     for (int id : {ctl::RemoveSingle, ctl::RemoveAll, ctl::InsertSingle, ctl::OverrideYSlider}) ui_.setEnabled(id, false);
@@ -310,7 +308,7 @@ void Controller::removeAllSets() {
     s_.list.appendEmptySet();
     ui_.listChanged();
     ui_.selectListRow(-1);
-    for (int id : kContextFields) ui_.setText(id, "");
+    for (int id : ctl::ContextFields) ui_.setText(id, "");
     ui_.setText(ctl::LineA, "");
     ui_.setText(ctl::LineB, "");
     s_.currentSet = 0;

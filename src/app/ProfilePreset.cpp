@@ -8,15 +8,7 @@
 #include "app/Ui.h"
 #include "platform/Files.h"
 #include "project/Text.h"
-
-namespace {
-void fillImage(Image& img, Rgb c) {
-    for (int y = 0; y < img.height(); ++y) {
-        uint8_t* p = img.pixel(0, y);
-        for (int x = 0; x < img.width(); ++x, p += 4) p[0] = c.r, p[1] = c.g, p[2] = c.b, p[3] = 255;
-    }
-}
-}  // namespace
+#include "render/Draw.h"
 
 void Controller::checkDesktopFit() {
     auto [desktopW, desktopH] = ui_.desktopSize();
@@ -64,9 +56,9 @@ void Controller::checkDesktopFit() {
 }
 
 void Controller::relayoutWindow() {
-    fillImage(canvas, s_.style.bgColor);
-    fillImage(bgSwatch, s_.style.bgColor);
-    fillImage(stripsSwatch, s_.style.mixedColor);
+    draw::fillOpaque(canvas, s_.style.bgColor);
+    draw::fillOpaque(bgSwatch, s_.style.bgColor);
+    draw::fillOpaque(stripsSwatch, s_.style.mixedColor);
     s_.style.stripsYPos = s_.projectHeight - renderer_.stripHeight();
     auto [desktopW, desktopH] = ui_.desktopSize();
     ui_.setWindowSize(s_.windowWidth, s_.windowHeight);
@@ -130,12 +122,12 @@ void Controller::applyPreset() {
     ui_.setValue(ctl::ProfileList, s_.profileIndex);
     st.fontSize = R.fontSize;
     st.stripsColor = st.mixedColor = P.stripsColor;
-    fillImage(stripsSwatch, st.stripsColor);
+    draw::fillOpaque(stripsSwatch, st.stripsColor);
     ui_.showImage(ctl::StripsSwatch, stripsSwatch);
     st.bgColor = st.presetBgColor = P.bgColor;
-    fillImage(bgSwatch, st.bgColor);
+    draw::fillOpaque(bgSwatch, st.bgColor);
     ui_.showImage(ctl::BgSwatch, bgSwatch);
-    fillImage(canvas, st.bgColor);
+    draw::fillOpaque(canvas, st.bgColor);
     ui_.showImage(ctl::Canvas, canvas);
     st.stripsMode = std::clamp(P.stripsMode, 0, 2);
     st.borderStyle = std::clamp(P.borderStyle, 0, 3);

@@ -10,17 +10,8 @@
 #include "project/ProjectFile.h"
 #include "project/SrtImport.h"
 #include "project/Text.h"
+#include "render/Draw.h"
 
-namespace {
-void fillImage(Image& img, Rgb c) {
-    for (int y = 0; y < img.height(); ++y) {
-        uint8_t* p = img.pixel(0, y);
-        for (int x = 0; x < img.width(); ++x, p += 4) p[0] = c.r, p[1] = c.g, p[2] = c.b, p[3] = 255;
-    }
-}
-const int kContextFields[8] = {ctl::Context28, ctl::Context29, ctl::Context30, ctl::Context31,
-                               ctl::Context32, ctl::Context33, ctl::Context34, ctl::Context35};
-}  // namespace
 
 void Controller::clearProject() {
     s_.list.clearList();
@@ -28,7 +19,7 @@ void Controller::clearProject() {
     ui_.selectListRow(-1);
     ui_.setText(ctl::LineA, "");
     ui_.setText(ctl::LineB, "");
-    for (int id : kContextFields) ui_.setText(id, "");
+    for (int id : ctl::ContextFields) ui_.setText(id, "");
     for (int id : {ctl::RemoveSingle, ctl::RemoveAll, ctl::RecordTimings, ctl::Save, ctl::ExportFiles,
                    ctl::CaptureScreen, ctl::OnHours, ctl::OnMinutes, ctl::OnSeconds, ctl::OnFrames, ctl::OffHours,
                    ctl::OffMinutes, ctl::OffSeconds, ctl::OffFrames, ctl::OverrideYSlider})
@@ -42,9 +33,9 @@ void Controller::clearProject() {
     backgroundPath.clear();
     ui_.setValue(ctl::BgImage, 0);
     createImages();
-    fillImage(canvas, s_.style.bgColor);
-    fillImage(bgSwatch, s_.style.bgColor);
-    fillImage(stripsSwatch, s_.style.stripsColor);
+    draw::fillOpaque(canvas, s_.style.bgColor);
+    draw::fillOpaque(bgSwatch, s_.style.bgColor);
+    draw::fillOpaque(stripsSwatch, s_.style.stripsColor);
     ui_.showImage(ctl::Canvas, canvas);
     ui_.showImage(ctl::BgSwatch, bgSwatch);
     ui_.showImage(ctl::StripsSwatch, stripsSwatch);
