@@ -8,6 +8,7 @@
 #include "app/Ui.h"
 #include "platform/Files.h"
 #include "project/Text.h"
+#include "render/PresetStyle.h"
 #include "render/Draw.h"
 
 void Controller::checkDesktopFit() {
@@ -115,30 +116,23 @@ void Controller::applyPreset() {
     const Preset* preset = s_.preset();
     const Profile* profile = s_.profile();
     if (!preset || !profile) return;
-    const Preset& P = *preset;
-    const Profile& R = *profile;
     StripsConfig& st = s_.style;
+    st = styleFromPreset(*preset, *profile);
+    st.cropStrips = std::clamp(st.cropStrips, 0, 100);
+    st.wordSpacing = std::clamp(st.wordSpacing, -6, 6);
     ui_.setValue(ctl::PresetList, s_.presetIndex);
     ui_.setValue(ctl::ProfileList, s_.profileIndex);
-    st.fontSize = R.fontSize;
-    st.stripsColor = st.mixedColor = P.stripsColor;
     draw::fillOpaque(stripsSwatch, st.stripsColor);
     ui_.showImage(ctl::StripsSwatch, stripsSwatch);
-    st.bgColor = st.presetBgColor = P.bgColor;
     draw::fillOpaque(bgSwatch, st.bgColor);
     ui_.showImage(ctl::BgSwatch, bgSwatch);
     draw::fillOpaque(canvas, st.bgColor);
     ui_.showImage(ctl::Canvas, canvas);
-    st.stripsMode = std::clamp(P.stripsMode, 0, 2);
-    st.borderStyle = std::clamp(P.borderStyle, 0, 3);
     ui_.setValue(ctl::BorderList, st.borderStyle);
-    st.blend = std::clamp(P.blend, 0, 255);
     ui_.setValue(ctl::BlendSlider, st.blend);
     ui_.setText(ctl::BlendValue, std::to_string(st.blend));
-    st.cropStrips = std::clamp(P.cropStrips, 0, 100);
     ui_.setValue(ctl::CropSlider, st.cropStrips);
     ui_.setText(ctl::CropValue, std::to_string(st.cropStrips));
-    st.stripsSpacing = P.stripsSpacing;
     // A preset made for another font size may lie outside the slider's range:
     // give the slider the range it would have after a font change, so it can
     // show the value and moving it does not jump.
@@ -149,21 +143,12 @@ void Controller::applyPreset() {
     }
     ui_.setValue(ctl::StripsSpacingSlider, st.stripsSpacing);
     ui_.setText(ctl::StripsSpacingValue, std::to_string(st.stripsSpacing));
-    st.centerText = P.centerText != 0;
     ui_.setValue(ctl::CenterText, st.centerText ? 1 : 0);
-    st.drawNoStrips = P.drawNoStrips != 0;
-    if (st.drawNoStrips) st.stripsMode = FullWidth;
-    if (P.stripsToAllText == 1) {
-        st.stripsMode = AllText;
-        st.drawNoStrips = false;
-    }
     ui_.setValue(ctl::DrawNoStrips, st.drawNoStrips ? 1 : 0);
     ui_.setValue(ctl::StripsToAllText, st.stripsMode == AllText ? 1 : 0);
     ui_.setValue(ctl::CutStripsToText, st.stripsMode == CutToText && !st.drawNoStrips ? 1 : 0);
-    st.wordSpacing = std::clamp(P.wordSpacing, -6, 6);
     ui_.setValue(ctl::WordSpacingSlider, st.wordSpacing + 6);
     ui_.setText(ctl::WordSpacingValue, std::to_string(st.wordSpacing));
-    st.stripsYPos = R.stripsYPos;
     for (int id : {ctl::StripsYSlider, ctl::OverrideYSlider}) {
         ui_.setRange(id, 0, std::max(0, s_.projectHeight - 2 * renderer_.stripHeight()));
         ui_.setValue(id, st.stripsYPos);

@@ -144,13 +144,7 @@ void Controller::saveProject() {
         ui_.messageBox("Information", "Project Directory automatically created:\n" + s_.projectDir);
         files::makeDirectories(s_.projectDir);
     }
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
+    std::tm local = localTimeNow();
     ProjectHeader header{s_.projectWidth, s_.projectHeight, ui_.value(ctl::ProfileList), ui_.value(ctl::PresetList),
                          s_.timedLength};
     std::string content = formatProject(s_.list, header, local, s_.projectExt, s_.versionText);

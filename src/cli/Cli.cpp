@@ -127,13 +127,7 @@ bool Context::loadProject(const std::string& path) {
 bool Context::writeProject(const std::string& path) {
     ProjectHeader header{state.projectWidth, state.projectHeight, state.profileIndex, state.presetIndex,
                          state.timedLength};
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
+    std::tm local = localTimeNow();
     std::string content = formatProject(state.list, header, local, state.projectExt, state.versionText);
     files::Result r = files::writeFileAtomic(path, content);
     if (!r) {

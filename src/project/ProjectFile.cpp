@@ -89,3 +89,14 @@ std::string formatProject(const SubtitleList& rows, const ProjectHeader& header,
     }
     return out;
 }
+
+std::tm localTimeNow() {
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &now);
+#else
+    localtime_r(&now, &local);
+#endif
+    return local;
+}

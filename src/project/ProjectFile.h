@@ -29,5 +29,8 @@ std::string projectMagic(std::string_view projectExt);
 std::string formatProject(const SubtitleList& rows, const ProjectHeader& header, const std::tm& written,
                           std::string_view projectExt, std::string_view versionText);
 
+// The local time now, for the date line.
+std::tm localTimeNow();
+
 // "DD Mon YYYY @ hh:mm:ss"
 std::string formatProjectDate(const std::tm& t);
