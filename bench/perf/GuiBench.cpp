@@ -187,6 +187,21 @@ private:
         measure("list_scroll_page", rounds_ * 3, [&](int) { list->ScrollLines(std::max(1, list->GetCountPerPage())); });
         measure("list_jump_end", 3, [&](int i) { list->EnsureVisible(i % 2 ? 0 : list->GetItemCount() - 1); });
 
+        // What the window shows must be the picture, pixel for pixel.
+        c.refreshPreview();
+        settle();
+        {
+            const Image& shown = c.canvas;  // no background picture loaded
+            wxImage onScreen = static_cast<ImagePanel*>(ctrl(ctl::Canvas))->bitmap().ConvertToImage();
+            long differ = 0;
+            for (int y = 0; y < shown.height() && y < onScreen.GetHeight(); ++y)
+                for (int x = 0; x < shown.width() && x < onScreen.GetWidth(); ++x) {
+                    const uint8_t* p = shown.pixel(x, y);
+                    differ += p[0] != onScreen.GetRed(x, y) || p[1] != onScreen.GetGreen(x, y) ||
+                              p[2] != onScreen.GetBlue(x, y);
+                }
+            std::printf("canvas_pixels_differing %ld\n", differ);
+        }
         for (Figure& f : figures_) {
             std::vector<double> v = f.ms;
             std::sort(v.begin(), v.end());

@@ -9,6 +9,10 @@
 //   kalvero_perf feed-avi PROJECT.KVL8 FRAMES
 //       the first FRAMES movie frames of the timed export (bgr24, over the
 //       background colour), every frame written out in full.
+//   kalvero_perf handlers FILE.srt WORK_FOLDER
+//       the main window's handlers on a long list without a window (the
+//       logic's share of the window benchmark): import, save, open, select,
+//       typing, Return, a spin step, the Strips Y slider, Insert, Remove.
 //   kalvero_perf project PROJECT.KVL8 OUT.KVL8
 //       times reading and writing a project file (parse + recalculate; format + write).
 //
@@ -16,6 +20,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -150,6 +155,88 @@ int feedAvi(const std::string& path, long long frames) {
     return 0;
 }
 
+// HeadlessUi with the file dialogs answered and every question answered Yes.
+class ScriptedUi : public HeadlessUi {
+public:
+    ScriptedUi() : HeadlessUi(std::cerr) {}
+    std::string openAnswer, saveAnswer;
+    void messageBox(const std::string&, const std::string&) override {}
+    bool askYesNo(const std::string&, const std::string&) override { return true; }
+    std::string openFileDialog(const std::string&, const std::string&, const std::string&) override {
+        return openAnswer;
+    }
+    std::string saveFileDialog(const std::string&, const std::string&, const std::string&) override {
+        return saveAnswer;
+    }
+};
+
+int handlers(const std::string& srt, const std::string& work) {
+    AppState state;
+    ScriptedUi ui;
+    Controller c(state, ui);
+    if (!c.prepare(files::executablePath(), files::currentDirectory())) return 1;
+    ui.buildMainWindow();
+    c.windowBuilt();
+    for (int id : {ctl::PresetList, ctl::ProfileList}) {
+        ui.setValue(id, 7);
+        c.dispatch(Event::changed(id));
+    }
+    auto time = [&](const char* name, int n, auto&& f) {
+        std::vector<double> ms;
+        for (int i = 0; i < n; ++i) {
+            double t0 = now();
+            f(i);
+            ms.push_back((now() - t0) * 1000);
+        }
+        std::sort(ms.begin(), ms.end());
+        std::printf("%s %.2f %.2f\n", name, ms[ms.size() / 2], ms.back());
+    };
+    ui.openAnswer = srt;
+    time("import_srt", 1, [&](int) { c.dispatch(Event::control(ctl::ImportSrt)); });
+    const int rows = state.list.lineCount();
+    files::makeDirectories(work);
+    ui.saveAnswer = files::withTrailingSeparator(work) + "bench.KVL8";
+    state.projectName = "bench";
+    time("save_project", 1, [&](int) { c.dispatch(Event::control(ctl::Save)); });
+    ui.openAnswer = state.projectDir + "bench.KVL8";
+    time("open_project", 1, [&](int) { c.dispatch(Event::control(ctl::Open)); });
+    const int mid = (rows / 2) & ~1;
+    auto click = [&](int row) {
+        ui.selectListRow(row);
+        c.dispatch(Event::control(ctl::SubtitleListView));
+    };
+    time("select_row", 9, [&](int i) { click((mid + 2 * i * 97) % (rows - 2)); });
+    click(mid);
+    time("keystroke_line_a", 9, [&](int i) {
+        ui.setText(ctl::LineA, ui.text(ctl::LineA) + char('a' + i));
+        c.dispatch(Event::changed(ctl::LineA));
+    });
+    time("return_key", 9, [&](int i) {
+        click((mid + 2 * i) % (rows - 2));
+        state.activeLine = 1;
+        c.dispatch(Event::menu(ctl::ReturnKeyMenuId));
+    });
+    click(mid);
+    time("spin_step", 9, [&](int i) {
+        ui.setValue(ctl::OffFrames, (ui.value(ctl::OffFrames) + 1 + i) % 24);
+        c.dispatch(Event::control(ctl::OffFrames));
+    });
+    time("strips_y_slider", 9, [&](int i) {
+        ui.setValue(ctl::StripsYSlider, ui.value(ctl::StripsYSlider) + (i % 2 ? -1 : 1));
+        c.dispatch(Event::control(ctl::StripsYSlider));
+    });
+    time("insert_single", 9, [&](int i) {
+        click(mid + 2 * i);
+        c.dispatch(Event::control(ctl::InsertSingle));
+    });
+    time("remove_single", 9, [&](int i) {
+        click(mid + 2 * i);
+        c.dispatch(Event::control(ctl::RemoveSingle));
+    });
+    std::printf("rows %d\n", rows);
+    return 0;
+}
+
 int project(const std::string& in, const std::string& out) {
     double t0 = now();
     std::string bytes;
@@ -177,7 +264,10 @@ int main(int argc, char** argv) {
     if (a.size() == 4 && a[0] == "srt") rc = makeSrt(a[1], std::atoi(a[2].c_str()), std::atof(a[3].c_str()));
     else if ((a.size() == 2 || a.size() == 3) && a[0] == "feed-png") rc = feedPng(a[1], a.size() == 3 ? std::atoi(a[2].c_str()) : 0);
     else if (a.size() == 3 && a[0] == "feed-avi") rc = feedAvi(a[1], std::atoll(a[2].c_str()));
-    else if (a.size() == 3 && a[0] == "project") {
+    else if (a.size() == 3 && a[0] == "handlers") {
+        rc = handlers(a[1], a[2]);
+        printPeak();
+    } else if (a.size() == 3 && a[0] == "project") {
         rc = project(a[1], a[2]);
         printPeak();
     } else std::fprintf(stderr, "usage: see the head of bench/perf/PerfTool.cpp\n");
