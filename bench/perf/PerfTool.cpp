@@ -9,6 +9,9 @@
 //   kalvero_perf feed-avi PROJECT.KVL8 FRAMES
 //       the first FRAMES movie frames of the timed export (bgr24, over the
 //       background colour), every frame written out in full.
+//   kalvero_perf avi-discard PROJECT.KVL8 CODEC
+//       the timed export's encoding and multiplexing into a writer that
+//       throws the bytes away (the disk is measured on its own).
 //   kalvero_perf handlers FILE.srt WORK_FOLDER
 //       the main window's handlers on a long list without a window (the
 //       logic's share of the window benchmark): import, save, open, select,
@@ -32,6 +35,7 @@
 #include "app/Controller.h"
 #include "app/ControlIds.h"
 #include "cli/HeadlessUi.h"
+#include "export/AviExport.h"
 #include "export/AviTimeline.h"
 #include "platform/Files.h"
 #include "project/ProjectFile.h"
@@ -155,6 +159,32 @@ int feedAvi(const std::string& path, long long frames) {
     return 0;
 }
 
+int aviDiscard(const std::string& path, const std::string& codec) {
+    Session s;
+    if (!s.open(path)) return 1;
+    const double t0 = now();
+    const FrameTimeline timeline = buildFrameTimeline(s.state.list);
+    auto writer = createDiscardingAviWriter();
+    TimedMovieJob job;
+    job.path = "discarded.avi";
+    job.width = s.state.projectWidth;
+    job.height = s.state.projectHeight;
+    job.fps = s.state.fps;
+    job.codec.codec = codec;
+    job.checkFreeSpace = false;
+    TimedMovieResult r = writeTimedMovie(*writer, job, timeline, [&](int set, Image& out) {
+        s.render(set, RenderTarget::ColorExport, out);
+        return true;
+    });
+    if (!r.ok()) {
+        std::fprintf(stderr, "%s\n", r.error.c_str());
+        return 1;
+    }
+    std::printf("frames %lld\nbytes %llu\nseconds %.3f\n", (long long)r.frames,
+                (unsigned long long)writer->bytesWritten(), now() - t0);
+    return 0;
+}
+
 // HeadlessUi with the file dialogs answered and every question answered Yes.
 class ScriptedUi : public HeadlessUi {
 public:
@@ -264,6 +294,7 @@ int main(int argc, char** argv) {
     if (a.size() == 4 && a[0] == "srt") rc = makeSrt(a[1], std::atoi(a[2].c_str()), std::atof(a[3].c_str()));
     else if ((a.size() == 2 || a.size() == 3) && a[0] == "feed-png") rc = feedPng(a[1], a.size() == 3 ? std::atoi(a[2].c_str()) : 0);
     else if (a.size() == 3 && a[0] == "feed-avi") rc = feedAvi(a[1], std::atoll(a[2].c_str()));
+    else if (a.size() == 3 && a[0] == "avi-discard") rc = aviDiscard(a[1], a[2]);
     else if (a.size() == 3 && a[0] == "handlers") {
         rc = handlers(a[1], a[2]);
         printPeak();
