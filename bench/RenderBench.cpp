@@ -53,6 +53,8 @@ void render(benchmark::State& state, RenderTarget target, int mode) {
 
 void BM_RenderPreview1080(benchmark::State& s) { render(s, RenderTarget::Preview, CutToText); }
 void BM_RenderAlpha1080(benchmark::State& s) { render(s, RenderTarget::AlphaExport, FullWidth); }
+void BM_RenderColor1080(benchmark::State& s) { render(s, RenderTarget::ColorExport, CutToText); }
+void BM_RenderOpaque1080(benchmark::State& s) { render(s, RenderTarget::OpaqueExport, AllText); }
 void BM_RenderPreviewWithPicture1080(benchmark::State& state) {
     const FontSheet& font = font56();
     StripsConfig style = hdStyle(CutToText);
@@ -66,6 +68,8 @@ void BM_RenderPreviewWithPicture1080(benchmark::State& state) {
 
 BENCHMARK(BM_RenderPreview1080)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_RenderAlpha1080)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_RenderColor1080)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_RenderOpaque1080)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_RenderPreviewWithPicture1080)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

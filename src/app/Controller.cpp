@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "app/ControlIds.h"
 #include "app/Layout.h"
@@ -125,12 +126,23 @@ void Controller::commandLineOpen(const std::vector<std::string>& args) {
 }
 
 void Controller::createImages() {
-    canvas = Image(s_.projectWidth, s_.projectHeight);
-    composite = Image(s_.projectWidth, s_.projectHeight);
-    stripsSwatch = Image(80, 20);
-    bgSwatch = Image(20, 20);
+    // Images that already have the size are cleared rather than allocated
+    // again: a full-HD canvas is 8 MB, and every profile change and project
+    // open comes here.
+    auto fresh = [](Image& img, int w, int h) {
+        if (!img.empty() && img.width() == w && img.height() == h)
+            std::memset(img.data(), 0, img.stride() * size_t(h));
+        else
+            img = Image(w, h);
+    };
+    fresh(canvas, s_.projectWidth, s_.projectHeight);
+    fresh(composite, s_.projectWidth, s_.projectHeight);
+    fresh(stripsSwatch, 80, 20);
+    fresh(bgSwatch, 20, 20);
     // A background picture follows the project size.
-    if (!backgroundSource.empty()) background = prepareBackground(backgroundSource, s_.projectWidth, s_.projectHeight);
+    if (!backgroundSource.empty() &&
+        (background.width() != s_.projectWidth || background.height() != s_.projectHeight || background.empty()))
+        background = prepareBackground(backgroundSource, s_.projectWidth, s_.projectHeight);
 }
 
 void Controller::fillSwatches() {

@@ -1,5 +1,13 @@
 #include "export/ExportDriver.h"
 
+#include <algorithm>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <thread>
+
 #include "export/ExportNames.h"
 #include "platform/Files.h"
 
@@ -59,8 +67,17 @@ bool validSize(int width, int height, ExportResult& r) {
     return true;
 }
 
+// A fully transparent canvas of the size; an earlier canvas of that size is
+// cleared instead of allocated again.
+void freshCanvas(Image& canvas, int width, int height) {
+    if (canvas.width() == width && canvas.height() == height && !canvas.empty())
+        std::memset(canvas.data(), 0, canvas.stride() * size_t(height));
+    else
+        canvas = Image(width, height);
+}
+
 bool renderSet(const RenderSetFn& render, int setIndex, int width, int height, Image& canvas, ExportResult& r) {
-    canvas = Image(width, height);
+    freshCanvas(canvas, width, height);
     if (canvas.empty()) {
         r.error = "Out of memory for a picture of " + std::to_string(width) + " x " + std::to_string(height) + ".";
         return false;
@@ -102,6 +119,124 @@ bool writeIff(const Image& picture, const std::string& path, const IlbmOptions& 
     return true;
 }
 
+// The PNG sequence with encoding and writing on worker threads. The calling
+// thread renders set after set into a small pool of canvases and reports the
+// finished pictures in order; at most one canvas per worker plus two are in
+// use, so memory does not grow with the number of sets.
+ExportResult pipelinedPngSequence(const PngSequenceJob& job, const std::string& folder, ExportResult r) {
+    const int n = job.setCount;
+    const int workers = std::clamp(job.encodeThreads, 1, std::max(1, n));
+    struct Slot {
+        Image canvas;
+        std::string path;
+        bool ok = false;
+        std::string error;
+    };
+    std::vector<Slot> slots(size_t(workers) + 2);
+    std::mutex m;
+    std::condition_variable cv;
+    std::deque<size_t> freeSlots, todo;
+    for (size_t i = 0; i < slots.size(); ++i) freeSlots.push_back(i);
+    std::map<int, size_t> inFlight, finished;  // set -> slot
+    bool closing = false;
+
+    auto work = [&] {
+        std::unique_lock<std::mutex> lock(m);
+        for (;;) {
+            cv.wait(lock, [&] { return closing || !todo.empty(); });
+            if (todo.empty()) return;
+            const size_t i = todo.front();
+            todo.pop_front();
+            Slot& slot = slots[i];
+            lock.unlock();
+            std::string why;
+            const bool ok = job.encode && job.encode(slot.canvas, slot.path, why);
+            lock.lock();
+            slot.ok = ok;
+            slot.error = std::move(why);
+            for (auto it = inFlight.begin(); it != inFlight.end(); ++it)
+                if (it->second == i) {
+                    finished.emplace(it->first, i);
+                    inFlight.erase(it);
+                    break;
+                }
+            cv.notify_all();
+        }
+    };
+    std::vector<std::thread> threads;
+    for (int t = 0; t < workers; ++t) threads.emplace_back(work);
+
+    int next = 0;       // next set to render
+    int reported = 0;   // next set to report
+    int failedAt = -1;  // first set that failed; nothing after it is rendered
+    std::string error;
+    auto fail = [&](int set, std::string why) {
+        if (failedAt < 0 || set < failedAt) {
+            failedAt = set;
+            error = std::move(why);
+        }
+    };
+
+    std::unique_lock<std::mutex> lock(m);
+    for (;;) {
+        // Finished pictures, in set order.
+        bool progressed = false;
+        for (auto it = finished.find(reported); it != finished.end(); it = finished.find(reported)) {
+            Slot& slot = slots[it->second];
+            finished.erase(it);
+            if (slot.ok) {
+                r.written.push_back(slot.path);
+                if (failedAt < 0 || reported < failedAt) r.pictures = reported + 1;
+            } else {
+                fail(reported, "The file " + slot.path + " could not be written" +
+                                   (slot.error.empty() ? "." : ": " + slot.error));
+            }
+            freeSlots.push_back(size_t(&slot - slots.data()));
+            ++reported;
+            progressed = true;
+            if (job.progress && failedAt < 0) {
+                lock.unlock();
+                job.progress(reported, n);
+                lock.lock();
+            }
+        }
+        const bool rendering = failedAt < 0 && next < n;
+        if (!rendering && reported == next) break;
+        if (rendering && !freeSlots.empty()) {
+            const size_t i = freeSlots.front();
+            freeSlots.pop_front();
+            Slot& slot = slots[i];
+            lock.unlock();
+            ExportResult why;
+            const bool ok = renderSet(job.render, next, job.width, job.height, slot.canvas, why);
+            if (ok) slot.path = exportnames::pngPicturePath(folder, job.name, next + 1);
+            lock.lock();
+            if (ok) {
+                inFlight.emplace(next, i);
+                todo.push_back(i);
+                ++next;
+                cv.notify_all();
+            } else {
+                freeSlots.push_back(i);
+                fail(next, why.error);
+            }
+            continue;
+        }
+        if (!progressed) cv.wait(lock, [&] { return finished.count(reported) > 0; });
+    }
+    closing = true;
+    cv.notify_all();
+    lock.unlock();
+    for (std::thread& t : threads) t.join();
+
+    if (failedAt >= 0) {
+        r.error = error;
+        return r;
+    }
+    r.ok = true;
+    return r;
+}
+
 }  // namespace
 
 ExportResult exportPngSequence(const PngSequenceJob& job) {
@@ -109,8 +244,9 @@ ExportResult exportPngSequence(const PngSequenceJob& job) {
     if (!validSize(job.width, job.height, r)) return r;
     const std::string folder = exportnames::outputFolder(job.projectDir, OutputKind::PngSequence);
     if (!makeFolder(folder, r)) return r;
+    if (job.encodeThreads > 0 && job.setCount > 1) return pipelinedPngSequence(job, folder, std::move(r));
+    Image canvas;
     for (int k = 0; k < job.setCount; ++k) {
-        Image canvas;
         if (!renderSet(job.render, k, job.width, job.height, canvas, r)) return r;
         if (!writePng(job.encode, canvas, exportnames::pngPicturePath(folder, job.name, k + 1), r)) return r;
         r.pictures = k + 1;

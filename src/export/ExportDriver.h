@@ -42,10 +42,18 @@ struct PngSequenceJob {
     RenderSetFn render;
     PngEncoderFn encode;
     ProgressFn progress;  // optional
+    // 0: render, encode and write one picture after the other on the calling
+    // thread. N > 0: render on the calling thread while N worker threads
+    // encode and write the pictures before it; `encode` must then be safe to
+    // call from several threads at once. Either way `render` and `progress`
+    // run on the calling thread, in set order.
+    int encodeThreads = 0;
 };
 
 // Creates "PNG_Output" below projectDir and writes picture k (from 1) of
-// every set. Stops at the first folder, render or file error.
+// every set. Stops at the first folder, render or file error; with worker
+// threads, pictures after the failing one that were already under way are
+// finished and listed in `written`, but not counted in `pictures`.
 ExportResult exportPngSequence(const PngSequenceJob& job);
 
 struct IffScalaJob {

@@ -77,6 +77,10 @@ bool writePng(int width, int height, int bitDepth, int colorType, const png_colo
     }
     png_set_write_fn(png, &st, onWrite, onFlush);
     png_set_compression_level(png, zlibLevel < 0 ? 0 : zlibLevel > 9 ? 9 : zlibLevel);
+    // The pictures written here are flat colours over transparency: without
+    // row filters they come out smaller than with libpng's adaptive choice,
+    // and about three times faster (the choice tries every filter per row).
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
     png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), bitDepth, colorType, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     if (palette) png_set_PLTE(png, info, palette, paletteSize);

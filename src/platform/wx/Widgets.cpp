@@ -1,6 +1,9 @@
 #include "platform/wx/Widgets.h"
 
 #include <wx/dcbuffer.h>
+#include <wx/dcmemory.h>
+
+#include <cstring>
 #include <wx/spinctrl.h>
 
 #include "app/Layout.h"
@@ -15,27 +18,70 @@ ImagePanel::ImagePanel(wxWindow* parent, wxWindowID id, const wxPoint& pos, cons
     Bind(wxEVT_PAINT, &ImagePanel::onPaint, this);
 }
 
-void ImagePanel::setImage(const Image& image, bool fitToImage) {
-    if (image.empty()) return;
-    wxImage img(image.width(), image.height(), false);
+namespace {
+
+// Rows y0 .. y0 + rows - 1 of an image as a bitmap (alpha is not shown).
+wxBitmap toBitmap(const Image& image, int y0, int rows) {
+    wxImage img(image.width(), rows, false);
     unsigned char* rgb = img.GetData();
-    const uint8_t* src = image.data();
-    size_t n = size_t(image.width()) * size_t(image.height());
+    const uint8_t* src = image.pixel(0, y0);
+    const size_t n = size_t(image.width()) * size_t(rows);
     for (size_t i = 0; i < n; ++i, src += 4, rgb += 3) {
         rgb[0] = src[0];
         rgb[1] = src[1];
         rgb[2] = src[2];
     }
-    bitmap_ = wxBitmap(img);
-    if (fitToImage && GetSize() != wxSize(image.width(), image.height())) SetSize(image.width(), image.height());
-    Refresh(false);
+    return wxBitmap(img);
+}
+
+}  // namespace
+
+void ImagePanel::setImage(const Image& image, bool fitToImage) {
+    if (image.empty()) return;
+    const int w = image.width(), h = image.height();
+    const size_t stride = image.stride();
+    if (!bitmap_.IsOk() || w != shownWidth_ || h != shownHeight_) {
+        bitmap_ = toBitmap(image, 0, h);
+        shown_.assign(image.data(), image.data() + stride * size_t(h));
+        shownWidth_ = w;
+        shownHeight_ = h;
+        if (fitToImage && GetSize() != wxSize(w, h)) SetSize(w, h);
+        Refresh(false);
+        return;
+    }
+    if (fitToImage && GetSize() != wxSize(w, h)) SetSize(w, h);
+    // A keystroke changes the strips band only: convert and repaint just the
+    // rows that differ from the picture on screen.
+    int first = -1, last = -1;
+    for (int y = 0; y < h; ++y)
+        if (std::memcmp(image.pixel(0, y), shown_.data() + size_t(y) * stride, stride) != 0) {
+            if (first < 0) first = y;
+            last = y;
+        }
+    if (first < 0) return;
+    const int rows = last - first + 1;
+    std::memcpy(shown_.data() + size_t(first) * stride, image.pixel(0, first), stride * size_t(rows));
+    {
+        wxMemoryDC dc(bitmap_);
+        dc.DrawBitmap(toBitmap(image, first, rows), 0, first);
+    }
+    RefreshRect(wxRect(0, first, w, rows), false);
 }
 
 void ImagePanel::onPaint(wxPaintEvent&) {
+    // Only the invalidated part is drawn (the paint DC clips to it).
     wxAutoBufferedPaintDC dc(this);
-    dc.SetBackground(*wxBLACK_BRUSH);
-    dc.Clear();
-    if (bitmap_.IsOk()) dc.DrawBitmap(bitmap_, 0, 0);
+    const wxSize size = GetClientSize();
+    int bw = 0, bh = 0;
+    if (bitmap_.IsOk()) {
+        dc.DrawBitmap(bitmap_, 0, 0);
+        bw = bitmap_.GetWidth();
+        bh = bitmap_.GetHeight();
+    }
+    dc.SetBrush(*wxBLACK_BRUSH);
+    dc.SetPen(*wxTRANSPARENT_PEN);
+    if (size.x > bw) dc.DrawRectangle(bw, 0, size.x - bw, size.y);
+    if (size.y > bh && bw > 0) dc.DrawRectangle(0, bh, std::min(bw, size.x), size.y - bh);
 }
 
 // --- CompactSpin -------------------------------------------------------------

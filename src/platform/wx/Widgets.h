@@ -1,5 +1,6 @@
 #pragma once
 #include <functional>
+#include <vector>
 
 #include <wx/listctrl.h>
 #include <wx/wx.h>
@@ -13,11 +14,16 @@ class ImagePanel : public wxWindow {
 public:
     ImagePanel(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size);
     // Copies the picture; resizes the control to it when `fitToImage`.
+    // Only rows that differ from the picture shown are converted and painted.
     void setImage(const Image& image, bool fitToImage);
+    // What the control shows.
+    const wxBitmap& bitmap() const { return bitmap_; }
 
 private:
     void onPaint(wxPaintEvent&);
     wxBitmap bitmap_;
+    std::vector<uint8_t> shown_;  // the picture in bitmap_, as given
+    int shownWidth_ = 0, shownHeight_ = 0;
 };
 
 // A small numeric field with up and down arrows; typing is not possible,

@@ -1,0 +1,227 @@
+// The main window under load, in a real window (run it under Xvfb):
+//
+//   kalvero_gui_bench FILE.srt WORK_FOLDER [ROUNDS]
+//
+// imports the SubRip file, saves the project into WORK_FOLDER, opens it
+// again, then times what a user does to a long list: typing a character
+// into line A (render plus the canvas on screen), Return, selecting a row,
+// a time spin step, the Strips Y slider, Remove Single, Insert Single, and
+// scrolling the list a page at a time. Every figure includes the repaint
+// of the window. Prints "name median_ms max_ms" lines and "peak_kb N".
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include <wx/listctrl.h>
+#include <wx/slider.h>
+#include <wx/wx.h>
+
+#include "app/ControlIds.h"
+#include "platform/Files.h"
+#include "platform/wx/MainFrame.h"
+#include "platform/wx/Theme.h"
+#include "platform/wx/Widgets.h"
+#include "render/Compositor.h"
+
+namespace {
+
+double nowMs() {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+// The window with its dialogs answered by the benchmark.
+class BenchFrame : public MainFrame {
+public:
+    using MainFrame::MainFrame;
+    std::string openAnswer, saveAnswer;
+    int messages = 0;
+
+    void messageBox(const std::string&, const std::string&) override { ++messages; }
+    bool askYesNo(const std::string&, const std::string&) override { return true; }
+    std::string openFileDialog(const std::string&, const std::string&, const std::string&) override {
+        return openAnswer;
+    }
+    std::string saveFileDialog(const std::string&, const std::string&, const std::string&) override {
+        return saveAnswer;
+    }
+};
+
+struct Figure {
+    std::string name;
+    std::vector<double> ms;
+};
+
+class BenchApp : public wxApp {
+public:
+    bool OnInit() override {
+        if (argc < 3) {
+            std::fprintf(stderr, "usage: kalvero_gui_bench FILE.srt WORK_FOLDER [ROUNDS]\n");
+            return false;
+        }
+        srt_ = std::string(argv[1].utf8_str());
+        work_ = files::withTrailingSeparator(std::string(argv[2].utf8_str()));
+        if (argc > 3) rounds_ = std::max(3, std::atoi(argv[3].utf8_str()));
+        applyCompactTheme();
+        frame_ = new BenchFrame(state_);
+        Controller& c = frame_->controller();
+        if (!c.prepare(files::executablePath(), files::currentDirectory())) return false;
+        frame_->buildControls();
+        c.windowBuilt();
+        frame_->Show();
+        CallAfter([this] { run(); });
+        return true;
+    }
+
+private:
+    // Lets the window handle what is pending and paint.
+    void settle() {
+        Yield(true);
+        frame_->Update();
+    }
+
+    template <class F>
+    double timed(F&& f) {
+        const double t0 = nowMs();
+        f();
+        settle();
+        return nowMs() - t0;
+    }
+
+    template <class F>
+    void measure(const std::string& name, int n, F&& f) {
+        Figure fig{name, {}};
+        for (int i = 0; i < n; ++i) fig.ms.push_back(timed([&] { f(i); }));
+        figures_.push_back(fig);
+    }
+
+    wxWindow* ctrl(int id) { return frame_->FindWindow(id + 1000); }
+    void send(const Event& e) { frame_->controller().dispatch(e); }
+    void clickRow(int row) {
+        frame_->selectListRow(row);
+        send(Event::control(ctl::SubtitleListView));
+    }
+
+    void run() {
+        Controller& c = frame_->controller();
+        settle();
+        // The full-HD profile and preset, as a user picks them.
+        // (entries 7 of the shipped settings file).
+        for (int id : {ctl::PresetList, ctl::ProfileList}) {
+            frame_->setValue(id, 7);
+            send(Event::changed(id));
+        }
+        settle();
+        std::fprintf(stderr, "project %dx%d\n", state_.projectWidth, state_.projectHeight);
+        // Import, save, open.
+        frame_->openAnswer = srt_;
+        measure("import_srt", 1, [&](int) { send(Event::control(ctl::ImportSrt)); });
+        const int rows = state_.list.lineCount();
+        files::makeDirectories(work_);
+        frame_->saveAnswer = work_ + "bench.KVL8";
+        state_.projectName = "bench";
+        measure("save_project", 1, [&](int) { send(Event::control(ctl::Save)); });
+        frame_->openAnswer = state_.projectDir + "bench.KVL8";
+        if (!files::exists(frame_->openAnswer)) std::fprintf(stderr, "not saved: %s\n", frame_->openAnswer.c_str());
+        measure("open_project", 1, [&](int) { send(Event::control(ctl::Open)); });
+
+        const int mid = (rows / 2) & ~1;
+        measure("select_row", rounds_, [&](int i) { clickRow((mid + 2 * i * 97) % (rows - 2)); });
+
+        // Typing into line A of a set in the middle.
+        clickRow(mid);
+        settle();
+        auto* lineA = static_cast<wxTextCtrl*>(ctrl(ctl::LineA));
+        measure("keystroke_line_a", rounds_, [&](int i) { lineA->AppendText(wxString(wxUniChar('a' + i % 26))); });
+        // Its two halves: the render alone and the canvas shown.
+        measure("refresh_preview", rounds_, [&](int) { c.refreshPreview(); });
+        measure("show_canvas", rounds_, [&](int i) {
+            // A different picture each time, as after a keystroke.
+            uint8_t* p = c.canvas.pixel(100 + i, 100);
+            p[0] ^= 0xff;
+            frame_->showImage(ctl::Canvas, c.canvas);
+        });
+        measure("render_only", rounds_, [&](int) {
+            renderSubtitleSet(RenderTarget::Preview, state_.style, c.renderer().fontSheet(), c.canvas,
+                              "Where were you on the night of the", "fourteenth of August, Mr. Kowalski?");
+        });
+
+        // Return on line A of a set being edited moves to line B.
+        measure("return_key", rounds_, [&](int i) {
+            clickRow((mid + 2 * i) % (rows - 2));
+            state_.activeLine = 1;
+            send(Event::menu(ctl::ReturnKeyMenuId));
+        });
+
+        // Time spin fields: every step recalculates the whole list.
+        clickRow(mid);
+        settle();
+        auto* spin = static_cast<CompactSpin*>(ctrl(ctl::OffFrames));
+        measure("spin_step", rounds_, [&](int i) {
+            spin->SetValue((spin->GetValue() + 1 + i) % 24);
+            send(Event::control(ctl::OffFrames));
+        });
+
+        auto* slider = static_cast<wxSlider*>(ctrl(ctl::StripsYSlider));
+        measure("strips_y_slider", rounds_, [&](int i) {
+            slider->SetValue(std::clamp(slider->GetValue() + (i % 2 ? -1 : 1), slider->GetMin(), slider->GetMax()));
+            send(Event::control(ctl::StripsYSlider));
+        });
+
+        measure("insert_single", rounds_, [&](int i) {
+            clickRow(mid + 2 * i);
+            send(Event::control(ctl::InsertSingle));
+        });
+        measure("remove_single", rounds_, [&](int i) {
+            clickRow(mid + 2 * i);
+            send(Event::control(ctl::RemoveSingle));
+        });
+
+        // Scrolling the list a page at a time, from the top down.
+        auto* list = static_cast<wxListCtrl*>(ctrl(ctl::SubtitleListView));
+        list->EnsureVisible(0);
+        settle();
+        measure("list_scroll_page", rounds_ * 3, [&](int) { list->ScrollLines(std::max(1, list->GetCountPerPage())); });
+        measure("list_jump_end", 3, [&](int i) { list->EnsureVisible(i % 2 ? 0 : list->GetItemCount() - 1); });
+
+        // What the window shows must be the picture, pixel for pixel.
+        c.refreshPreview();
+        settle();
+        {
+            const Image& shown = c.canvas;  // no background picture loaded
+            wxImage onScreen = static_cast<ImagePanel*>(ctrl(ctl::Canvas))->bitmap().ConvertToImage();
+            long differ = 0;
+            for (int y = 0; y < shown.height() && y < onScreen.GetHeight(); ++y)
+                for (int x = 0; x < shown.width() && x < onScreen.GetWidth(); ++x) {
+                    const uint8_t* p = shown.pixel(x, y);
+                    differ += p[0] != onScreen.GetRed(x, y) || p[1] != onScreen.GetGreen(x, y) ||
+                              p[2] != onScreen.GetBlue(x, y);
+                }
+            std::printf("canvas_pixels_differing %ld\n", differ);
+        }
+        for (Figure& f : figures_) {
+            std::vector<double> v = f.ms;
+            std::sort(v.begin(), v.end());
+            std::printf("%s %.2f %.2f\n", f.name.c_str(), v[v.size() / 2], v.back());
+        }
+        std::printf("rows %d\n", rows);
+        rusage u{};
+        getrusage(RUSAGE_SELF, &u);
+        std::printf("peak_kb %ld\n", u.ru_maxrss);
+        std::fflush(stdout);
+        std::_Exit(0);
+    }
+
+    AppState state_;
+    BenchFrame* frame_ = nullptr;
+    std::string srt_, work_;
+    int rounds_ = 15;
+    std::vector<Figure> figures_;
+};
+
+}  // namespace
+
+wxIMPLEMENT_APP(BenchApp);

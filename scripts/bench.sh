@@ -1,0 +1,197 @@
+#!/usr/bin/env bash
+# Measures Kalvero against its peers and prints one table (Markdown).
+#
+#   bash scripts/bench.sh [--quick] [--no-build]
+#
+# --quick     smaller runs (about 3 minutes instead of about 12)
+# --no-build  use the programs already in the build folder
+#
+# Environment: KALVERO_BUILD_DIR (default build/), KALVERO_BENCH_DIR (work
+# folder for the exported files, default BUILD/bench-work; it needs about
+# 20 GB free for the full run, 4 GB for --quick; emptied at the end).
+#
+# Every row is measured in this run. Peers: the ffmpeg command-line tool
+# encoding the same frames with the same codec, and dd writing the same
+# number of bytes to the same disk.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="${KALVERO_BUILD_DIR:-$root/build}"
+quick=0
+do_build=1
+for arg in "$@"; do
+  case "$arg" in
+    --quick) quick=1 ;;
+    --no-build) do_build=0 ;;
+    *) echo "usage: scripts/bench.sh [--quick] [--no-build]" >&2; exit 2 ;;
+  esac
+done
+
+if [ $do_build = 1 ]; then
+  "$root/scripts/setup.sh" "$build" >&2
+fi
+bin="$build/bin"
+for p in kalvero-cli kalvero_bench kalvero_perf kalvero_gui_bench; do
+  [ -x "$bin/$p" ] || { echo "missing $bin/$p: build first" >&2; exit 1; }
+done
+command -v ffmpeg >/dev/null || { echo "ffmpeg is needed for the peer figures" >&2; exit 1; }
+
+work="${KALVERO_BENCH_DIR:-$build/bench-work}"
+rm -rf "$work"
+mkdir -p "$work"
+trap 'rm -rf "$work"' EXIT
+
+if [ $quick = 1 ]; then
+  png_sets=200; iff_sets=200; avi_sets=150; peer_frames=500; raw_frames=500; gui_rounds=7
+else
+  png_sets=2000; iff_sets=2000; avi_sets=1500; peer_frames=3000; raw_frames=3000; gui_rounds=15
+fi
+srt_cues=20000
+
+log() { echo "[bench] $*" >&2; }
+
+# timed NAME CMD...: runs CMD (stdout to NAME.out), sets NAME_s (wall
+# seconds) and NAME_kb (peak resident memory of the largest process).
+timed() {
+  local name=$1; shift
+  local t0 t1
+  t0=$(date +%s.%N)
+  if ! /usr/bin/time -f '%M' -o "$work/$name.rss" "$@" >"$work/$name.out" 2>"$work/$name.err"; then
+    echo "bench: $name failed: $*" >&2
+    tail -5 "$work/$name.err" >&2
+    exit 1
+  fi
+  t1=$(date +%s.%N)
+  printf -v "${name}_s" '%s' "$(echo "$t1 - $t0" | bc -l)"
+  printf -v "${name}_kb" '%s' "$(tail -1 "$work/$name.rss")"
+}
+calc() { echo "$*" | bc -l; }
+fmt() { printf "%.${2:-2}f" "$1"; }
+mb() { printf "%.0f MB" "$(calc "$1 / 1024")"; }
+
+# project NAME CUES SECONDS_PER_SET PROFILE PRESET: a project from a SubRip file.
+project() {
+  local name=$1 cues=$2 secs=$3 profile=$4 preset=$5
+  mkdir -p "$work/${name}_project"
+  "$bin/kalvero_perf" srt "$work/$name.srt" "$cues" "$secs"
+  "$bin/kalvero-cli" import-srt "$work/$name.srt" -o "$work/${name}_project/$name.KVL8" \
+    --profile "$profile" --preset "$preset" >/dev/null
+  echo "$work/${name}_project/$name.KVL8"
+}
+
+rows=()
+row() { rows+=("| $1 | $2 | $3 | $4 | $5 |"); }
+
+# --- 1. render and preview -------------------------------------------------
+log "render (Google Benchmark)"
+"$bin/kalvero_bench" --benchmark_filter='BM_Render(Preview|Alpha|Color|Opaque)1080$' \
+  --benchmark_format=csv --benchmark_min_time=0.3 2>/dev/null >"$work/render.csv"
+render_ms() { awk -F, -v n="\"$1\"" '$1==n { t=$3; u=$5; gsub(/"/,"",u); if (u=="us") t/=1000; if (u=="ns") t/=1e6; printf "%.2f", t }' "$work/render.csv"; }
+r_prev=$(render_ms BM_RenderPreview1080); r_alpha=$(render_ms BM_RenderAlpha1080)
+r_color=$(render_ms BM_RenderColor1080); r_opaque=$(render_ms BM_RenderOpaque1080)
+row "Render one 1920x1080 set: Preview / AlphaExport / ColorExport / OpaqueExport" \
+  "$r_prev / $r_alpha / $r_color / $r_opaque ms" "-" "-" "-"
+
+log "window benchmark under Xvfb ($srt_cues cues)"
+"$bin/kalvero_perf" srt "$work/gui.srt" "$srt_cues" 3
+export GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1
+if [ -n "${DISPLAY:-}" ]; then
+  timed gui "$bin/kalvero_gui_bench" "$work/gui.srt" "$work/gui_project" "$gui_rounds"
+else
+  timed gui xvfb-run -a -s '-screen 0 2560x1600x24' "$bin/kalvero_gui_bench" "$work/gui.srt" "$work/gui_project" "$gui_rounds"
+fi
+gui() { awk -v n="$1" -v c="$2" '$1==n { print $c }' "$work/gui.out"; }
+gui_rows=$(gui rows 2)
+row "Preview refresh of one keystroke in line A, in the window (render + canvas on screen), 1080p" \
+  "$(gui keystroke_line_a 2) ms (max $(gui keystroke_line_a 3))" "-" "-" "$(mb "$gui_kb")"
+row "of which: refreshPreview / canvas shown (ImagePanel)" \
+  "$(gui refresh_preview 2) / $(gui show_canvas 2) ms" "-" "-" "-"
+
+# --- 5. list, project files --------------------------------------------------
+timed srt_cli "$bin/kalvero-cli" import-srt "$work/gui.srt" -o "$work/srt_cli.KVL8" --profile 7 --preset 7
+row "SubRip import of $srt_cues cues, kalvero-cli import-srt (read, convert, write project)" \
+  "$(fmt "$srt_cli_s") s" "-" "-" "$(mb "$srt_cli_kb")"
+timed projfile "$bin/kalvero_perf" project "$work/srt_cli.KVL8" "$work/projfile.KVL8"
+row "Project of $(awk '$1=="rows"{print $2}' "$work/projfile.out") rows: load (parse + OFF+ON) / save (format + write)" \
+  "$(calc "$(awk '$1=="load_s"{print $2}' "$work/projfile.out") * 1000" | xargs printf '%.0f') / $(calc "$(awk '$1=="save_s"{print $2}' "$work/projfile.out") * 1000" | xargs printf '%.0f') ms" "-" "-" "$(mb "$projfile_kb")"
+row "Window, $gui_rows rows: Import SRT / Save / Open (with repaint)" \
+  "$(gui import_srt 2) / $(gui save_project 2) / $(gui open_project 2) ms" "-" "-" "(above)"
+for f in select_row return_key spin_step strips_y_slider insert_single remove_single list_scroll_page list_jump_end; do
+  row "Window, $gui_rows rows: $f (median, max)" "$(gui $f 2) ms, $(gui $f 3) ms" "-" "-" "(above)"
+done
+
+# --- 2. PNG sequence --------------------------------------------------------
+log "PNG sequence, $png_sets sets at 1920x1080"
+png_proj=$(project png "$png_sets" 4 7 7)
+timed png "$bin/kalvero-cli" export png "$png_proj"
+timed pngfeed sh -c "'$bin/kalvero_perf' feed-png '$png_proj' > /dev/null"
+timed pngpeer sh -c "'$bin/kalvero_perf' feed-png '$png_proj' | ffmpeg -v error -f rawvideo -pix_fmt rgba -s 1920x1080 -r 25 -i - -c:v png -f null -"
+png_bytes=$(du -sb "$work/png_project/PNG_Output" | cut -f1)
+row "PNG sequence, $png_sets sets at 1920x1080 (render, encode, write; $(calc "$png_bytes / $png_sets / 1024" | xargs printf '%.0f') KB per file)" \
+  "$(fmt "$(calc "$png_s * 1000 / $png_sets")" 1) ms per picture" \
+  "ffmpeg -c:v png: $(fmt "$(calc "$pngpeer_s * 1000 / $png_sets")" 1) ms (feeder alone $(fmt "$(calc "$pngfeed_s * 1000 / $png_sets")" 1))" \
+  "$(fmt "$(calc "$png_s / $pngpeer_s")") x" "$(mb "$png_kb") (ffmpeg $(mb "$pngpeer_kb"))"
+rm -rf "$work/png_project/PNG_Output"
+
+# --- 3. IFF / Scala ---------------------------------------------------------
+log "IFF/Scala, $iff_sets sets at 720x576"
+iff_proj=$(project iff "$iff_sets" 4 1 0)
+timed iff "$bin/kalvero-cli" export iff "$iff_proj"
+row "IFF + Scala export, $iff_sets sets at 720x576" "$(fmt "$(calc "$iff_s * 1000 / $iff_sets")" 1) ms per picture ($(fmt "$iff_s" 1) s)" \
+  "-" "-" "$(mb "$iff_kb")"
+rm -rf "$work/iff_project/IFF-SCALA_Output"
+
+# --- 4. timed AVI -----------------------------------------------------------
+avi_proj=$(project avi "$avi_sets" 3.6 7 7)
+avi_minutes=$(calc "$avi_sets * 3.6 / 60" | xargs printf '%.0f')
+for codec in utvideo ffv1; do
+  # Both sides throw the movie away: a 90-minute Ut Video movie is some 70 GB
+  # (the codec spends at least one bit per sample), more than the disk
+  # should take; the uncompressed row below measures the disk.
+  log "timed AVI $codec, $avi_minutes min"
+  timed avi_$codec "$bin/kalvero_perf" avi-discard "$avi_proj" "$codec"
+  frames=$(awk '$1=="frames"{print $2}' "$work/avi_$codec.out")
+  size=$(awk '$1=="bytes"{print $2}' "$work/avi_$codec.out")
+  timed peer_$codec sh -c "'$bin/kalvero_perf' feed-avi '$avi_proj' $peer_frames | ffmpeg -v error -f rawvideo -pix_fmt bgr24 -s 1920x1080 -r 25 -i - -c:v $codec -g 1 -f avi -y /dev/null"
+  ours_s=$(eval echo "\$avi_${codec}_s"); peer_s=$(eval echo "\$peer_${codec}_s")
+  peer_total=$(calc "$peer_s / $peer_frames * $frames")
+  row "Timed AVI $codec, $avi_minutes min 1080p25 ($avi_sets sets, $frames frames, $(calc "$size / 1048576" | xargs printf '%.0f') MB; movie discarded)" \
+    "$(fmt "$ours_s" 1) s" \
+    "ffmpeg -c:v $codec frame by frame: $(fmt "$peer_total" 0) s (measured $peer_frames frames in $(fmt "$peer_s" 1) s, extrapolated)" \
+    "$(fmt "$(calc "$peer_total / $ours_s")" 1) x faster" "$(mb "$(eval echo "\$avi_${codec}_kb")")"
+done
+
+log "timed AVI uncompressed, $raw_frames frames"
+raw_sets=$(( raw_frames / 150 )); [ $raw_sets -lt 1 ] && raw_sets=1
+raw_proj=$(project raw "$raw_sets" 6 7 7)
+free_kb=$(df -Pk "$work" | awk 'NR==2 { print $4 }')
+need_kb=$(( raw_frames * 6075 * 2 + 1048576 ))
+if [ "$free_kb" -lt "$need_kb" ]; then
+  echo "bench: not enough free disk space in $work for the uncompressed run" >&2
+  row "Timed AVI uncompressed" "skipped: $((free_kb / 1048576)) GB free, $((need_kb / 1048576)) GB needed" "-" "-" "-"
+else
+  # The disk's speed varies from minute to minute on a shared machine: dd
+  # writes the same number of bytes just before and just after the export,
+  # and the mean of the two is the peer.
+  raw_est=$(( raw_frames * 6220800 ))
+  sync
+  timed dd1 dd if=/dev/zero of="$work/dd.bin" bs=1M count=$(( raw_est / 1048576 )) conv=fdatasync
+  rm -f "$work/dd.bin"; sync
+  timed raw "$bin/kalvero-cli" export avi "$raw_proj" --codec rawvideo
+  raw_frames_done=$(grep -o 'exported [0-9]*' "$work/raw.out" | grep -o '[0-9]*')
+  raw_bytes=$(stat -c %s "$work/raw_project/AVI_Output/raw_subtitles.avi")
+  rm -f "$work/raw_project/AVI_Output/raw_subtitles.avi"
+  sync
+  mib=$(( (raw_bytes + 1048575) / 1048576 ))
+  timed dd2 dd if=/dev/zero of="$work/dd.bin" bs=1M count="$mib" conv=fdatasync
+  rm -f "$work/dd.bin"
+  dd_s=$(calc "($dd1_s * $mib * 1048576 / $raw_est + $dd2_s) / 2")
+  row "Timed AVI uncompressed, $raw_frames_done frames 1080p25 ($(calc "$raw_bytes / 1000000000" | xargs printf '%.1f') GB)" \
+    "$(fmt "$raw_s" 1) s ($(calc "$raw_bytes / 1000000 / $raw_s" | xargs printf '%.0f') MB/s)" \
+    "dd conv=fdatasync, same bytes, before and after: $(fmt "$dd_s" 1) s ($(calc "$raw_bytes / 1000000 / $dd_s" | xargs printf '%.0f') MB/s; $(fmt "$dd1_s" 1) s and $(fmt "$dd2_s" 1) s)" \
+    "$(fmt "$(calc "$raw_s / $dd_s")") x" "$(mb "$raw_kb")"
+fi
+
+# --- the table ----------------------------------------------------------------
+echo "| What | Kalvero | Peer | Ratio | Peak memory |"
+echo "|---|---|---|---|---|"
+printf '%s\n' "${rows[@]}"
