@@ -103,6 +103,7 @@ private:
     void onPresetList(const Event& e);
     void onFontSizeList();
     void onProfileList();
+    void applySpins(bool on);
     int setRowOf(int row) const { return row - (row % 2); }
 
     AppState& s_;

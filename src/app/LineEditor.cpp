@@ -206,10 +206,13 @@ std::string spinText(Ui& ui, const int (&ids)[4]) {
 }
 }  // namespace
 
-void Controller::applyOnSpins() {
+// Writes the ON or OFF half of the selected set's timing from its four spin
+// fields, keeping the other half, and recalculates the frame counts.
+void Controller::applySpins(bool on) {
     int s = ui_.selectedListRow();
     if (s < 0 || s >= s_.list.lineCount()) return;
-    std::string timing = spinText(ui_, kOnSpins) + ">" + splitTiming(s_.list.column(s, Column::Timing)).second;
+    auto [onText, offText] = splitTiming(s_.list.column(s, Column::Timing));
+    std::string timing = on ? spinText(ui_, kOnSpins) + ">" + offText : onText + ">" + spinText(ui_, kOffSpins);
     int a = setRowOf(s);
     s_.list.setLineColumn(a, Column::Timing, timing);
     s_.list.setLineColumn(a + 1, Column::Timing, timing);
@@ -217,15 +220,12 @@ void Controller::applyOnSpins() {
     ui_.listChanged();
 }
 
+void Controller::applyOnSpins() {
+    applySpins(true);
+}
+
 void Controller::applyOffSpins() {
-    int s = ui_.selectedListRow();
-    if (s < 0 || s >= s_.list.lineCount()) return;
-    std::string timing = splitTiming(s_.list.column(s, Column::Timing)).first + ">" + spinText(ui_, kOffSpins);
-    int a = setRowOf(s);
-    s_.list.setLineColumn(a, Column::Timing, timing);
-    s_.list.setLineColumn(a + 1, Column::Timing, timing);
-    recalculateOffOn(s_.list, s_.fps, ui_);
-    ui_.listChanged();
+    applySpins(false);
 }
 
 void Controller::setSetY() {
