@@ -3,6 +3,7 @@
 # UndefinedBehaviorSanitizer), one harness after the other.
 #
 # Usage: scripts/fuzz.sh [SECONDS] [HARNESS...]
+#        scripts/fuzz.sh --big
 #   SECONDS   time per harness (default 600)
 #   HARNESS   project srt settings fontsheet bmp tga image cli (default: all)
 #
@@ -13,8 +14,33 @@
 # print their executions per second and corpus size; the full logs are in
 # build-fuzz/logs/. Environment: KALVERO_FUZZ_JOBS (build jobs, default 1),
 # KALVERO_FUZZ_RSS_MB (memory limit per input, default 2048).
+#
+# --big runs the large-input tests instead (a 200 MB SubRip file, a project
+# of 1,000,000 rows, files beyond the read limits) with the normal build in
+# build/ (KALVERO_BUILD_DIR) and prints the time and peak memory of each.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
+
+if [ "${1:-}" = "--big" ]; then
+  build="${KALVERO_BUILD_DIR:-$root/build}"
+  [ -f "$build/CMakeCache.txt" ] || cmake -S "$root" -B "$build" -DKALVERO_BUILD_GUI=OFF >/dev/null
+  cmake --build "$build" -j "${KALVERO_FUZZ_JOBS:-1}" --target kalvero_tests
+  export KALVERO_BIG_TESTS=1
+  failed=0
+  for t in ResourceLimits.FilesBeyondTheReadLimitsAreRefusedUnread ResourceLimits.ALargeProjectOpensCompletely \
+           ResourceLimits.ALargeSubRipFileImportsCompletely; do
+    echo "== $t"
+    log="$build/big-$t.log"
+    if /usr/bin/time -f "   %e s, peak %M KiB" -o "$log.time" "$build/tests/kalvero_tests" --gtest_filter="$t" >"$log" 2>&1; then
+      echo "   passed"
+    else
+      echo "   FAILED (see $log)"
+      failed=1
+    fi
+    cat "$log.time"
+  done
+  exit $failed
+fi
 seconds="${1:-600}"
 shift || true
 harnesses=("$@")

@@ -1,0 +1,146 @@
+// Files too large to read are refused before they are read; large but
+// readable files load completely. The biggest cases (a 200 MB SubRip file, a
+// project of 1,000,000 rows) run only with KALVERO_BIG_TESTS=1, which
+// `scripts/fuzz.sh --big` sets while it measures their time and memory.
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "app/ControllerFixture.h"
+#include "cli/Cli.h"
+#include "platform/image/ImageCodecs.h"
+#include "project/SubtitleList.h"
+#include "project/Text.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A file of `size` bytes that takes no room on disk.
+fs::path sparseFile(const fs::path& p, uint64_t size) {
+    { std::ofstream(p, std::ios::binary); }
+    fs::resize_file(p, size);
+    return p;
+}
+
+std::string projectHeader(int rows) {
+    return "##-KVL8 Project: v1.0 - 06 Mar 2017 \r\n##-Resolution Width: 720\r\n##-Resolution Height: 576\r\n"
+           "##-Profile: 1\r\n##-Preset: 0\r\n##-Date Written: 09 Mar 2017 @ 14:05:09\r\n"
+           "##-Number of lines/pages: " + std::to_string(rows) + " / " + std::to_string(rows / 2) +
+           "\r\n##-Word count: 3\r\n##-User Timed Session: 0\r\n##-;\r\n";
+}
+
+std::string bigProject(int rows) {
+    std::string s = projectHeader(rows);
+    s.reserve(size_t(rows) * 60);
+    for (int i = 0; i < rows; ++i) {
+        int second = (i / 2) % 3000;
+        std::string t = "00:" + text::padded(second / 60, 2) + ":" + text::padded(second % 60, 2);
+        s += rowId(i) + "|Line number " + std::to_string(i) + "|" + t + ":00>" + t + ":12||430\r\n";
+    }
+    return s;
+}
+
+std::string bigSrt(size_t bytes, int* cues) {
+    std::string s;
+    s.reserve(bytes + 100);
+    int n = 0;
+    while (s.size() < bytes) {
+        ++n;
+        int second = n % 36000;
+        std::string t = text::padded(second / 3600, 2) + ":" + text::padded(second / 60 % 60, 2) + ":" +
+                        text::padded(second % 60, 2);
+        s += std::to_string(n) + "\r\n" + t + ",000 --> " + t + ",500\r\nSubtitle line one\r\nand line two\r\n\r\n";
+    }
+    *cues = n;
+    return s;
+}
+
+bool bigTests() { return std::getenv("KALVERO_BIG_TESTS") != nullptr; }
+
+}  // namespace
+
+class ResourceLimits : public ControllerTest {
+protected:
+    std::string cli(std::vector<std::string> args, int expectedExit) {
+        args.insert(args.begin(), {"--program-dir", dir.string()});
+        std::ostringstream out, err;
+        EXPECT_EQ(runCli(args, out, err), expectedExit) << err.str();
+        return err.str();
+    }
+};
+
+TEST_F(ResourceLimits, FilesBeyondTheReadLimitsAreRefusedUnread) {
+    ASSERT_TRUE(started);
+    // Larger than every limit (the largest, the command line's project files, is 2 GiB).
+    const uint64_t huge = uint64_t(3) << 30;
+    const std::string project = sparseFile(dir / "huge.KVL8", huge).string();
+    const std::string srt = sparseFile(dir / "huge.srt", huge).string();
+    const std::string picture = sparseFile(dir / "huge.png", huge).string();
+
+    ui.fileAnswers = {project};
+    click(ctl::Open);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text, "Could not read/access:\n" + project);
+    EXPECT_EQ(cli({"info", project}, 1), "kalvero-cli: cannot read " + project + ": the file is too large\n");
+
+    ui.messages.clear();
+    ui.yesNoAnswers = {true};
+    ui.fileAnswers = {srt};
+    click(ctl::ImportSrt);
+    ASSERT_EQ(ui.messages.size(), 2u);
+    EXPECT_EQ(ui.messages[1].title, "Error!");
+    EXPECT_EQ(ui.messages[1].text, "Could not read/access:\n" + srt);
+    EXPECT_EQ(cli({"import-srt", srt, "-o", (dir / "x.KVL8").string()}, 1),
+              "kalvero-cli: cannot read " + srt + ": the file is too large\n");
+
+    Image image;
+    std::string error;
+    EXPECT_FALSE(imageio::decodeImageFile(picture, image, error));
+    EXPECT_EQ(error, "the file is too large");
+    ui.messages.clear();
+    ui.setValue(ctl::BgImage, 1);
+    ui.fileAnswers = {picture};
+    click(ctl::BgImage);
+    ASSERT_EQ(ui.messages.size(), 2u);
+    EXPECT_EQ(ui.messages[1].title, "Error#8");
+}
+
+class HugeSettings : public ControllerTest {
+protected:
+    std::string iniText() override { return std::string(size_t(17) << 20, ';'); }
+};
+
+TEST_F(HugeSettings, ASettingsFileBeyond16MiBStopsTheStart) {
+    EXPECT_FALSE(started);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].title, "Severe error!");
+    EXPECT_EQ(ui.messages[0].text, "Could not find required Kalvero.ini in program directory...exiting!");
+}
+
+TEST_F(ResourceLimits, ALargeProjectOpensCompletely) {
+    ASSERT_TRUE(started);
+    const int rows = bigTests() ? 1000000 : 20000;
+    const fs::path path = dir / "big.KVL8";
+    ASSERT_TRUE(files::writeFileAtomic(path.string(), bigProject(rows)));
+    ui.fileAnswers = {path.string()};
+    click(ctl::Open);
+    EXPECT_EQ(ui.countMessages("Error!"), 0);
+    ASSERT_EQ(state.list.lineCount(), rows);
+    EXPECT_EQ(row(rows - 1), "Line number " + std::to_string(rows - 1));
+    EXPECT_EQ(cli({"info", path.string()}, 0), "");
+}
+
+TEST_F(ResourceLimits, ALargeSubRipFileImportsCompletely) {
+    ASSERT_TRUE(started);
+    int cues = 0;
+    const size_t bytes = bigTests() ? size_t(200) << 20 : size_t(1) << 20;
+    const fs::path path = dir / "big.srt";
+    ASSERT_TRUE(files::writeFileAtomic(path.string(), bigSrt(bytes, &cues)));
+    ui.yesNoAnswers = {true};
+    ui.fileAnswers = {path.string()};
+    click(ctl::ImportSrt);
+    EXPECT_EQ(ui.countMessages("Error!"), 0);
+    ASSERT_EQ(state.list.lineCount(), 2 * cues);
+    EXPECT_EQ(row(2 * cues - 1), "and line two");
+}
