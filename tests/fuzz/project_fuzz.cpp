@@ -4,7 +4,6 @@
 #include "FuzzSupport.h"
 #include "project/ProjectFile.h"
 #include "project/SubtitleList.h"
-#include "project/Text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ProjectHeader header;
@@ -34,9 +33,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(reloaded.lineCount() == rows.lineCount());
     for (int i = 0; i < rows.lineCount(); ++i) {
         // Y is the last field of a saved row, so blanks at its end (left by
-        // a sixth field in the file) are trimmed on the way back.
+        // a sixth field in the file) are trimmed on the way back, and a Y
+        // of blanks only comes back as the reload's fallback.
         SubtitleLine want = *rows.row(i);
-        want.y = text::trimSpaces(want.y);
+        while (!want.y.empty() && want.y.back() == ' ') want.y.pop_back();
+        if (want.y.empty()) want.y = "0";
         FUZZ_CHECK(*reloaded.row(i) == want);
         FUZZ_CHECK(reloaded.shade(i) == rows.shade(i));
     }
