@@ -289,3 +289,27 @@ TEST(BadInput, BackgroundPicturesAreRefusedWithTheirReason) {
                   "kalvero-cli: cannot load the picture " + path + ": " + reason->second + "\n");
     }
 }
+
+TEST(BadInput, AProfileTooLargeForAnyPictureStartsWhenTheUserAccepts) {
+    // Both sizes are beyond what a picture may have: the preview stays empty.
+    fs::path dir = fs::temp_directory_path() / "kalvero-bad-huge-profile";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    fs::create_directory_symlink(fs::path(KALVERO_TEST_DATA) / "fonts" / "includes", dir / "includes");
+    std::string ini = kIni;
+    ini.replace(ini.find("720|576"), 7, "30000|30000");
+    ASSERT_TRUE(files::writeFileAtomic((dir / "Kalvero.ini").string(), ini));
+    AppState state;
+    state.programDir = dir.string() + "/";
+    FakeUi ui;
+    ui.setDesktopSize(2560, 1600);
+    ui.yesNoAnswers = {true, true, true};
+    Controller controller(state, ui);
+    ASSERT_TRUE(controller.prepare((dir / "kalvero").string(), dir.string()));
+    ui.buildMainWindow();
+    controller.windowBuilt();
+    EXPECT_EQ(state.projectWidth, 30000);
+    ui.setText(ctl::LineA, "Hello");
+    controller.dispatch(Event::changed(ctl::LineA));
+    fs::remove_all(dir);
+}
