@@ -2,7 +2,13 @@
 // readable files load completely. The biggest cases (a 200 MB SubRip file, a
 // project of 1,000,000 rows) run only with KALVERO_BIG_TESTS=1, which
 // `scripts/fuzz.sh --big` sets while it measures their time and memory.
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdlib>
+#include <functional>
+#include <zlib.h>
 #include <fstream>
 #include <sstream>
 
@@ -56,6 +62,40 @@ std::string bigSrt(size_t bytes, int* cues) {
     return s;
 }
 
+// Runs `f` in a child process whose address space may grow by at most
+// `bytes`; true when `f` returned true there (an allocation beyond the limit
+// throws and counts as false).
+bool withinMemory(size_t bytes, const std::function<bool()>& f) {
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        long pages = 0;
+        if (std::FILE* statm = std::fopen("/proc/self/statm", "r")) {
+            if (std::fscanf(statm, "%ld", &pages) != 1) pages = 0;
+            std::fclose(statm);
+        }
+        rlim_t limit = rlim_t(pages) * rlim_t(::sysconf(_SC_PAGESIZE)) + bytes;
+        rlimit r{limit, limit};
+        ::setrlimit(RLIMIT_AS, &r);
+        bool ok = false;
+        try {
+            ok = f();
+        } catch (...) {
+        }
+        ::_exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+std::string le16(unsigned v) { return {char(v & 255), char(v >> 8)}; }
+std::string be32(uint32_t v) { return {char(v >> 24), char(v >> 16 & 255), char(v >> 8 & 255), char(v & 255)}; }
+
+std::string pngChunk(const std::string& type, const std::string& body) {
+    std::string tb = type + body;
+    return be32(uint32_t(body.size())) + tb + be32(uint32_t(crc32(0, reinterpret_cast<const Bytef*>(tb.data()), uInt(tb.size()))));
+}
+
 bool bigTests() { return std::getenv("KALVERO_BIG_TESTS") != nullptr; }
 
 }  // namespace
@@ -104,6 +144,38 @@ TEST_F(ResourceLimits, FilesBeyondTheReadLimitsAreRefusedUnread) {
     click(ctl::BgImage);
     ASSERT_EQ(ui.messages.size(), 2u);
     EXPECT_EQ(ui.messages[1].title, "Error#8");
+}
+
+TEST(PictureLimits, ASmallFileClaimingTheLargestSizeIsRefusedWithoutItsPixels) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__has_feature)
+#if defined(__SANITIZE_ADDRESS__) || __has_feature(address_sanitizer)
+    GTEST_SKIP() << "the address sanitizer reserves more address space than the limit allows";
+#endif
+#endif
+    const unsigned side = Image::kMaxSide;  // 1 GiB of pixels
+    std::string tgaHeader = std::string(2, '\0') + '\x0a' + std::string(9, '\0') + le16(side) + le16(side) + '\x18' + '\0';
+    std::string tgaRaw = tgaHeader;
+    tgaRaw[2] = 2;
+    std::string ihdr = be32(side) + be32(side) + std::string("\x08\x06\0\0\0", 5);
+    std::string png = std::string("\x89PNG\r\n\x1a\n", 8) + pngChunk("IHDR", ihdr) + pngChunk("IDAT", std::string(64, 'x')) +
+                      pngChunk("IEND", "");
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {tgaHeader + std::string(4000, '\x7f'), "the TGA file is truncated"},
+        {tgaRaw + std::string(4000, '\x7f'), "the TGA file is shorter than its picture size says"},
+        {png, "the PNG file is shorter than its picture size says"},
+    };
+    for (const auto& [bytes, message] : cases) {
+        SCOPED_TRACE(message);
+        Image image;
+        std::string error;
+        EXPECT_FALSE(imageio::decodeImage(bytes, image, error, "x.tga"));
+        EXPECT_EQ(error, message);
+        EXPECT_TRUE(withinMemory(size_t(64) << 20, [&] {
+            Image img;
+            std::string e;
+            return !imageio::decodeImage(bytes, img, e, "x.tga") && e == message;
+        }));
+    }
 }
 
 class HugeSettings : public ControllerTest {
