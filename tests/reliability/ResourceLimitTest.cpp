@@ -18,6 +18,14 @@
 #include "project/SubtitleList.h"
 #include "project/Text.h"
 
+#if defined(__SANITIZE_ADDRESS__)
+#define KALVERO_TEST_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KALVERO_TEST_ASAN 1
+#endif
+#endif
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -147,10 +155,8 @@ TEST_F(ResourceLimits, FilesBeyondTheReadLimitsAreRefusedUnread) {
 }
 
 TEST(PictureLimits, ASmallFileClaimingTheLargestSizeIsRefusedWithoutItsPixels) {
-#if defined(__SANITIZE_ADDRESS__) || defined(__has_feature)
-#if defined(__SANITIZE_ADDRESS__) || __has_feature(address_sanitizer)
+#ifdef KALVERO_TEST_ASAN
     GTEST_SKIP() << "the address sanitizer reserves more address space than the limit allows";
-#endif
 #endif
     const unsigned side = Image::kMaxSide;  // 1 GiB of pixels
     std::string tgaHeader = std::string(2, '\0') + '\x0a' + std::string(9, '\0') + le16(side) + le16(side) + '\x18' + '\0';
