@@ -38,8 +38,13 @@ Result readFile(const std::string& path, std::string& out, uint64_t maxBytes) {
     out.clear();
     std::error_code ec;
     if (fs::is_directory(fs::path(path), ec)) return Result::failure("is a folder, not a file");
+    // Refuse an oversized file before reading it, and read a file of known
+    // size into one allocation.
+    const uint64_t size = fs::file_size(fs::path(path), ec);
+    if (!ec && size > maxBytes) return Result::failure("the file is too large");
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) return Result::failure(std::strerror(errno));
+    if (!ec) out.reserve(size_t(size));
     char buffer[65536];
     for (;;) {
         size_t n = std::fread(buffer, 1, sizeof buffer, f);

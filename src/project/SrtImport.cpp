@@ -156,6 +156,8 @@ SrtImportResult importSrtText(std::string_view bytes, float fps, int stripsY, Su
             onText = timeLine;
         }
         std::string timing = srtTimeToTimeCode(onText, fps) + ">" + srtTimeToTimeCode(offText, fps);
+        // A damaged time line may hold the project file's column separator.
+        timing = text::replaceAll(timing, "|", "\xA6");
         std::string line1 = readLine();
         std::string line2 = readLine();
         // Text with '|' would split the row in the project file; the broken bar looks the same.

@@ -33,6 +33,7 @@ std::pair<std::string, std::string> splitTiming(std::string_view timing) {
 }
 
 int roundedFps(float fps) {
+    if (!(std::fabs(fps) <= 1e6f)) return 0;  // not a frame rate (also NaN)
     return int(std::nearbyint(double(fps)));
 }
 

@@ -1,6 +1,7 @@
 #include "settings/Settings.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "project/Text.h"
 
@@ -28,6 +29,9 @@ Profile parseProfileLine(std::string_view value) {
     p.stripsYPos = text::toInt(text::field(value, '|', 4));
     p.fontSize = text::toInt(text::field(value, '|', 5));
     p.fps = text::toFloat(text::field(value, '|', 6));
+    // "inf", "nan", 1e30 or 1e-30 are no frame rate: they read as 0 like any
+    // other field that is not a usable number.
+    if (!(std::fabs(p.fps) >= 0.01f && std::fabs(p.fps) <= 1000.0f)) p.fps = 0.0f;
     return p;
 }
 

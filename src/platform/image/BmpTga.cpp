@@ -239,12 +239,15 @@ bool decodeTga(std::string_view bytes, Image& out, std::string& error) {
     };
 
     const size_t total = size_t(w) * size_t(h);
+    // Check the size before allocating: a packet covers at most 128 pixels
+    // with a head byte and at least one pixel value.
+    const size_t needed = type < 9 ? total * bpp : (total + 127) / 128 * (1 + bpp);
+    if (pos > n || needed > n - pos) {
+        error = type < 9 ? "the TGA file is shorter than its picture size says" : "the TGA file is truncated";
+        return false;
+    }
     std::vector<uint8_t> linear(total * 4);  // pixels in file order
     if (type < 9) {
-        if (pos > n || total * bpp > n - pos) {
-            error = "the TGA file is shorter than its picture size says";
-            return false;
-        }
         for (size_t i = 0; i < total; ++i) decodePixel(d + pos + i * bpp, &linear[i * 4]);
     } else {
         size_t i = 0;

@@ -23,6 +23,15 @@ bool decodePng(std::string_view bytes, Image& out, std::string& error) {
         png_image_free(&img);
         return false;
     }
+    // Even at one bit per pixel and deflate's best ratio (about 1032 to 1)
+    // the rows need this many bytes: a shorter file cannot hold the picture,
+    // and is refused before its pixels are allocated.
+    const uint64_t rowBytes = 1 + (uint64_t(img.width) + 7) / 8;
+    if (uint64_t(bytes.size()) * 1100 < rowBytes * img.height) {
+        error = "the PNG file is shorter than its picture size says";
+        png_image_free(&img);
+        return false;
+    }
     img.format = PNG_FORMAT_RGBA;
     Image result(int(img.width), int(img.height));
     if (!png_image_finish_read(&img, nullptr, result.data(), png_int_32(result.stride()), nullptr)) {

@@ -1,0 +1,114 @@
+// A write that fails half-way (a full disk, simulated through the write
+// hook) leaves the previous file exactly as it was, and no stray file.
+#include <cerrno>
+#include <cstring>
+
+#include "app/ControllerFixture.h"
+#include "app/ExportCommands.h"
+#include "project/SubtitleList.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string bytesOf(const fs::path& p) {
+    std::string s;
+    EXPECT_TRUE(files::readFile(p.string(), s)) << p;
+    return s;
+}
+
+// Every file below a folder, so a left-over temporary file shows.
+std::vector<std::string> filesBelow(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::recursive_directory_iterator(folder))
+        if (e.is_regular_file()) names.push_back(fs::relative(e.path(), folder).string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Makes writes fail from the given byte on while it lives.
+struct DiskFullFrom {
+    explicit DiskFullFrom(uint64_t limit) {
+        files::setWriteFailureHookForTests([limit](uint64_t written) { return written < limit; });
+    }
+    ~DiskFullFrom() { files::setWriteFailureHookForTests(nullptr); }
+};
+
+const std::string kDiskFull = std::strerror(ENOSPC);
+
+}  // namespace
+
+class CrashSafety : public ControllerTest {};
+
+TEST_F(CrashSafety, AFailedProjectSaveKeepsThePreviousFile) {
+    ASSERT_TRUE(started);
+    type(ctl::LineA, "Hello");
+    const fs::path chosen = dir / "Film.KVL8";
+    const fs::path saved = dir / "Film_project" / "Film.KVL8";
+    ui.fileAnswers = {chosen.string()};
+    click(ctl::Save);
+    const std::string before = bytesOf(saved);
+    ASSERT_NE(before.find("|Hello|"), std::string::npos);
+    const std::vector<std::string> filesBefore = filesBelow(dir / "Film_project");
+
+    // A small file fails before its first byte; a large one (more than one
+    // write) after the first megabyte.
+    for (int rows : {0, 40000}) {
+        SCOPED_TRACE(rows);
+        for (int i = 0; i < rows; ++i) state.list.appendLine(SubtitleLine{rowId(i + 2), "more text in row", "", "", "0"});
+        type(ctl::LineA, "Changed");
+        DiskFullFrom full(rows ? uint64_t(1) << 20 : 0);
+        ui.messages.clear();
+        ui.fileAnswers = {chosen.string()};
+        click(ctl::Save);
+        ASSERT_EQ(ui.messages.size(), 1u);
+        EXPECT_EQ(ui.messages[0].title, "Error!");
+        EXPECT_EQ(ui.messages[0].text, "Unable to create the file:\nFilm.KVL8");
+        EXPECT_EQ(bytesOf(saved), before);
+        EXPECT_EQ(filesBelow(dir / "Film_project"), filesBefore);
+    }
+}
+
+TEST_F(CrashSafety, AFailedPresetSaveKeepsTheSettingsFile) {
+    ASSERT_TRUE(started);
+    const fs::path ini = dir / "Kalvero.ini";
+    const std::string before = bytesOf(ini);
+    const size_t presets = state.presets.size();
+    slide(ctl::BlendSlider, 100);
+    DiskFullFrom full(0);
+    ui.messages.clear();
+    ui.inputAnswers = {std::string("Mine")};
+    click(ctl::SavePreset);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].title, "Error!");
+    EXPECT_EQ(ui.messages[0].text, "Could not save the preset into " + ini.string() + ":\n" + kDiskFull);
+    EXPECT_EQ(bytesOf(ini), before);
+    EXPECT_EQ(state.presets.size(), presets);
+    EXPECT_EQ(filesBelow(dir), (std::vector<std::string>{"Kalvero.ini"}));
+}
+
+TEST_F(CrashSafety, AFailedExportKeepsThePicturesOfTheLastExport) {
+    ASSERT_TRUE(started);
+    const fs::path folder = dir / "film_project";
+    fs::create_directories(folder);
+    const std::string project =
+        "##-KVL8 Project: v1.0 - 06 Mar 2017 \r\n##-Resolution Width: 720\r\n##-Resolution Height: 576\r\n"
+        "##-Profile: 1\r\n##-Preset: 0\r\n##-Date Written: 09 Mar 2017 @ 14:05:09\r\n"
+        "##-Number of lines/pages: 2 / 1\r\n##-Word count: 1\r\n##-User Timed Session: 0\r\n##-;\r\n"
+        "A0000||00:00:01:00>00:00:02:12||430\r\nB0000|Hello|00:00:01:00>00:00:02:12||430\r\n";
+    ASSERT_TRUE(files::writeFileAtomic((folder / "demo.KVL8").string(), project));
+    c().commandLineOpen({(folder / "demo.KVL8").string()});
+    ExportCommands exports(c(), ui);
+    ASSERT_TRUE(exports.exportPngSequence().done());
+    const fs::path picture = folder / "PNG_Output" / "demo0001.png";
+    const std::string before = bytesOf(picture);
+    const std::vector<std::string> filesBefore = filesBelow(folder);
+
+    state.list.setLineColumn(1, Column::Text, "Changed");
+    DiskFullFrom full(0);
+    ExportReport r = exports.exportPngSequence();
+    EXPECT_FALSE(r.done());
+    EXPECT_NE(r.text.find(kDiskFull), std::string::npos) << r.text;
+    EXPECT_EQ(bytesOf(picture), before);
+    EXPECT_EQ(filesBelow(folder), filesBefore);
+}
