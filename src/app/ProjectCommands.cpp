@@ -58,10 +58,14 @@ void Controller::newProject() {
 }
 
 namespace {
+// Projects and SubRip files beyond this are refused: a SubRip file takes about
+// twelve times its size in memory while it is converted.
+constexpr uint64_t kMaxOpenBytes = uint64_t(256) << 20;
+
 // Reads and checks a project file without touching the program's state.
 bool readProject(const std::string& path, int fallbackY, ProjectHeader& header, SubtitleList& rows, Ui& ui) {
     std::string content;
-    files::Result r = files::readFile(path, content, uint64_t(1) << 30);
+    files::Result r = files::readFile(path, content, kMaxOpenBytes);
     if (!r) {
         ui.messageBox("Error!", "Could not read/access:\n" + path);
         return false;
@@ -159,7 +163,7 @@ void Controller::importSrt() {
     if (path.empty()) return;
     // Read first: a file that cannot be read leaves the current list alone.
     std::string bytes;
-    if (!files::readFile(path, bytes, uint64_t(1) << 30)) {
+    if (!files::readFile(path, bytes, kMaxOpenBytes)) {
         ui_.messageBox("Error!", "Could not read/access:\n" + path);
         return;
     }
