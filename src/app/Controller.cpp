@@ -113,16 +113,7 @@ void Controller::windowBuilt() {
 }
 
 void Controller::commandLineOpen(const std::vector<std::string>& args) {
-    if (args.size() != 1 || args[0].empty()) return;
-    s_.projectPath = args[0];
-    s_.projectDir = files::folderPart(args[0]);
-    clearProject();
-    loadProject(s_.projectPath);
-    ui_.setFocus(ctl::SubtitleListView);
-    ui_.selectListRow(0);
-    ui_.drainPendingEvents();
-    s_.activeLine = 1;
-    loadSetIntoFields();
+    if (args.size() == 1 && !args[0].empty()) loadProject(args[0]);
 }
 
 void Controller::createImages() {

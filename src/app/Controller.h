@@ -66,6 +66,8 @@ public:
     void openProject();
     void saveProject();
     void clearProject();
+    // Reads a project file; only when it is sound does it replace the
+    // current project (as Open and the command line do). False otherwise.
     bool loadProject(const std::string& path);
     void importSrt();
     void updateTitle();

@@ -260,7 +260,7 @@ ExportReport ExportCommands::exportTimedAvi(ExportProgress* progress) {
 
     shortenProjectName();
     TimedMovieJob job;
-    job.path = aviOutputFolder(s.projectDir) + aviMovieFileName(s.projectName);
+    job.path = exportnames::aviMoviePath(exportnames::outputFolder(s.projectDir, exportnames::OutputKind::Avi), s.projectName);
     job.width = s.projectWidth;
     job.height = s.projectHeight;
     job.fps = s.fps;
@@ -300,7 +300,7 @@ ExportReport ExportCommands::exportTimedAvi(ExportProgress* progress) {
 
     ExportReport r;
     r.total = total;
-    r.folder = aviOutputFolder(s.projectDir);
+    r.folder = exportnames::outputFolder(s.projectDir, exportnames::OutputKind::Avi);
     if (result.ok()) {
         r.outcome = ExportReport::Outcome::Done;
         r.pictures = int(result.frames);

@@ -79,13 +79,14 @@ bool readProject(const std::string& path, int fallbackY, ProjectHeader& header, 
 }  // namespace
 
 bool Controller::loadProject(const std::string& path) {
+    // The file is read and checked before the current project is cleared: a
+    // damaged file must not cost the user the list they have.
     ProjectHeader header;
     SubtitleList rows;
-    if (!readProject(path, s_.lastLoadedY, header, rows, ui_)) {
-        if (s_.list.lineCount() == 0) s_.list.appendEmptySet();
-        ui_.listChanged();
-        return false;
-    }
+    if (!readProject(path, s_.lastLoadedY, header, rows, ui_)) return false;
+    s_.projectPath = path;
+    s_.projectDir = files::folderPart(path);
+    clearProject();
     s_.list = std::move(rows);
     ui_.listChanged();
     ui_.setEnabled(ctl::SubtitleListView, true);
@@ -108,27 +109,20 @@ bool Controller::loadProject(const std::string& path) {
     ui_.setValue(ctl::OverrideYSlider, loadedY);
     ui_.setText(ctl::StripsYValue, std::to_string(loadedY));
     ui_.setText(ctl::OverrideYValue, std::to_string(loadedY));
+
+    // Show set 0 in the line fields, ready for typing.
+    ui_.setFocus(ctl::SubtitleListView);
+    ui_.selectListRow(0);
+    ui_.drainPendingEvents();
+    s_.activeLine = 1;
+    loadSetIntoFields();
     return true;
 }
 
 void Controller::openProject() {
     std::string path = ui_.openFileDialog("Load " + s_.titlePrefix + "project", s_.programDir + "*" + s_.projectExt,
                                           "Kalvero (*" + s_.projectExt + ")|*" + s_.projectExt);
-    if (path.empty()) return;
-    // Check the file before the current project is cleared: a damaged file
-    // must not cost the user the list they have.
-    ProjectHeader header;
-    SubtitleList probe;
-    if (!readProject(path, s_.lastLoadedY, header, probe, ui_)) return;
-    s_.projectPath = path;
-    s_.projectDir = files::folderPart(path);
-    clearProject();
-    loadProject(path);
-    ui_.setFocus(ctl::SubtitleListView);
-    ui_.selectListRow(0);
-    ui_.drainPendingEvents();
-    s_.activeLine = 1;
-    loadSetIntoFields();
+    if (!path.empty()) loadProject(path);
 }
 
 void Controller::saveProject() {

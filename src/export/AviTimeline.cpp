@@ -52,10 +52,3 @@ int aviFrameRate(float fps) {
     return up > 1000.0 ? 1000 : int(up);
 }
 
-std::string aviOutputFolder(const std::string& projectDir) {
-    return projectDir + "AVI_Output" + files::separator();
-}
-
-std::string aviMovieFileName(const std::string& projectName) {
-    return projectName + "_subtitles.avi";
-}

@@ -41,7 +41,3 @@ int exportSetCount(const SubtitleList& list);
 // (25 -> 25, 29.97 -> 30, 23.976 -> 24); 0 when fps is not positive.
 int aviFrameRate(float fps);
 
-// "AVI_Output" below the project folder (with a trailing separator), and
-// the movie file name for the shortened project name.
-std::string aviOutputFolder(const std::string& projectDir);
-std::string aviMovieFileName(const std::string& projectName);

@@ -42,6 +42,10 @@ std::string pngPicturePath(const std::string& folder, const std::string& name, l
     return folder + name + pictureNumber(n) + ".png";
 }
 
+std::string aviMoviePath(const std::string& folder, const std::string& name) {
+    return folder + name + "_subtitles.avi";
+}
+
 std::string iffPicturePath(const std::string& folder, const std::string& name, long long n) {
     return folder + name16(name) + pictureNumber(n) + ".iff";
 }

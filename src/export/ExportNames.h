@@ -40,6 +40,8 @@ std::string posterPath(const std::string& folder, const std::string& name);
 // folder + name16 + ".script"
 std::string scriptPath(const std::string& folder, const std::string& name);
 // folder + captureBase + "_" + RRRR + ".png"
+// name + "_subtitles.avi"
+std::string aviMoviePath(const std::string& folder, const std::string& name);
 std::string capturePath(const std::string& folder, const std::string& captureBase, long long row);
 
 // n + " frames were exported!"

@@ -94,6 +94,27 @@ std::string toUtf8(std::string_view single) {
     return out;
 }
 
+std::string fromUtf16(std::string_view bytes, bool bigEndian) {
+    auto unit = [&](size_t i) -> uint32_t {
+        unsigned char a = static_cast<unsigned char>(bytes[i]), b = static_cast<unsigned char>(bytes[i + 1]);
+        return bigEndian ? (uint32_t(a) << 8 | b) : (uint32_t(b) << 8 | a);
+    };
+    std::string utf8;
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        uint32_t u = unit(i);
+        if (u >= 0xD800 && u <= 0xDBFF && i + 3 < bytes.size()) {
+            uint32_t lo = unit(i + 2);
+            if (lo >= 0xDC00 && lo <= 0xDFFF) {
+                appendUtf8(utf8, 0x10000 + ((u - 0xD800) << 10) + (lo - 0xDC00));
+                i += 2;
+                continue;
+            }
+        }
+        appendUtf8(utf8, u >= 0xD800 && u <= 0xDFFF ? uint32_t('?') : u);
+    }
+    return fromUtf8(utf8);
+}
+
 bool looksLikeUtf8(std::string_view bytes) {
     bool multi = false;
     size_t i = 0;

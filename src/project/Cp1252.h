@@ -10,6 +10,9 @@ namespace cp1252 {
 // taken as Windows-1252 bytes as they stand.
 std::string fromUtf8(std::string_view utf8);
 std::string toUtf8(std::string_view single);
+// UTF-16 (without its byte-order mark) to Windows-1252; unpaired surrogates
+// and characters it cannot hold become '?'.
+std::string fromUtf16(std::string_view bytes, bool bigEndian);
 
 // True when the bytes are valid UTF-8 and hold at least one multi-byte
 // sequence (so they cannot be plain single-byte text that happens to be ASCII).

@@ -13,47 +13,17 @@ bool startsWithIgnoreCase(std::string_view s, size_t at, std::string_view word) 
         if (std::tolower(static_cast<unsigned char>(s[at + i])) != word[i]) return false;
     return true;
 }
-
-std::string utf16ToUtf8(std::string_view bytes, bool bigEndian) {
-    std::string out;
-    auto unit = [&](size_t i) -> uint32_t {
-        unsigned char a = static_cast<unsigned char>(bytes[i]), b = static_cast<unsigned char>(bytes[i + 1]);
-        return bigEndian ? (uint32_t(a) << 8 | b) : (uint32_t(b) << 8 | a);
-    };
-    auto put = [&](uint32_t cp) {
-        if (cp < 0x80) out += char(cp);
-        else if (cp < 0x800) out += char(0xC0 | (cp >> 6)), out += char(0x80 | (cp & 0x3F));
-        else if (cp < 0x10000)
-            out += char(0xE0 | (cp >> 12)), out += char(0x80 | ((cp >> 6) & 0x3F)), out += char(0x80 | (cp & 0x3F));
-        else
-            out += char(0xF0 | (cp >> 18)), out += char(0x80 | ((cp >> 12) & 0x3F)),
-                out += char(0x80 | ((cp >> 6) & 0x3F)), out += char(0x80 | (cp & 0x3F));
-    };
-    for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
-        uint32_t u = unit(i);
-        if (u >= 0xD800 && u <= 0xDBFF && i + 3 < bytes.size()) {
-            uint32_t lo = unit(i + 2);
-            if (lo >= 0xDC00 && lo <= 0xDFFF) {
-                put(0x10000 + ((u - 0xD800) << 10) + (lo - 0xDC00));
-                i += 2;
-                continue;
-            }
-        }
-        put(u >= 0xD800 && u <= 0xDFFF ? uint32_t('?') : u);
-    }
-    return out;
-}
 }  // namespace
 
 std::string srtToSingleByte(std::string_view bytes, bool* converted) {
     if (converted) *converted = false;
     if (bytes.size() >= 2 && (unsigned char)bytes[0] == 0xFF && (unsigned char)bytes[1] == 0xFE) {
         if (converted) *converted = true;
-        return cp1252::fromUtf8(utf16ToUtf8(bytes, false));
+        return cp1252::fromUtf16(bytes.substr(2), false);
     }
     if (bytes.size() >= 2 && (unsigned char)bytes[0] == 0xFE && (unsigned char)bytes[1] == 0xFF) {
         if (converted) *converted = true;
-        return cp1252::fromUtf8(utf16ToUtf8(bytes, true));
+        return cp1252::fromUtf16(bytes.substr(2), true);
     }
     if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") {
         if (converted) *converted = true;

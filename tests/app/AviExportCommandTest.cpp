@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "TestSupport.h"
 #include "app/ControllerFixture.h"
 #include "app/ExportCommands.h"
 #include "export/AviWriter.h"
@@ -120,13 +121,6 @@ protected:
         for (int i = from; i < to; ++i) ASSERT_TRUE(m.frames[size_t(i)] == rgb) << what << ": frame " << i;
     }
 
-    static std::vector<std::string> filesIn(const fs::path& f) {
-        std::vector<std::string> names;
-        if (!fs::is_directory(f)) return names;
-        for (const auto& e : fs::directory_iterator(f)) names.push_back(e.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
 
     fs::path folder;
     std::vector<AviCodecInfo> offered;
@@ -185,7 +179,7 @@ TEST_F(AviExportCommandTest, OneSetFromTwoToFiveSecondsGives125FramesBlankThenTh
     EXPECT_EQ(state.projectName, "demo");
 
     // Only the movie: no work folder, no temporary file.
-    EXPECT_EQ(filesIn(folder / "AVI_Output"), std::vector<std::string>{"demo_subtitles.avi"});
+    EXPECT_EQ(testsupport::filesIn(folder / "AVI_Output"), std::vector<std::string>{"demo_subtitles.avi"});
     EXPECT_FALSE(fs::exists(folder / "Temp_Output"));
 }
 
@@ -296,7 +290,7 @@ TEST_F(AviExportCommandTest, WriteFailureIsAnErrorAndLeavesNoPartialMovie) {
     EXPECT_EQ(ui.countMessages("Success!"), 0);
     ASSERT_EQ(ui.countMessages("Error!"), 1);
     EXPECT_NE(ui.messages.back().text.find(moviePath()), std::string::npos) << ui.messages.back().text;
-    EXPECT_EQ(filesIn(folder / "AVI_Output"), std::vector<std::string>{});
+    EXPECT_EQ(testsupport::filesIn(folder / "AVI_Output"), std::vector<std::string>{});
     EXPECT_EQ(state.captureActive, 0);
     EXPECT_EQ(ui.selectedListRow(), 0);
 
@@ -306,7 +300,7 @@ TEST_F(AviExportCommandTest, WriteFailureIsAnErrorAndLeavesNoPartialMovie) {
     const auto size = fs::file_size(moviePath());
     setAviWriteFailureHookForTests([](uint64_t written) { return written < 1000; });
     EXPECT_FALSE(exportMovie().done());
-    EXPECT_EQ(filesIn(folder / "AVI_Output"), std::vector<std::string>{"demo_subtitles.avi"});
+    EXPECT_EQ(testsupport::filesIn(folder / "AVI_Output"), std::vector<std::string>{"demo_subtitles.avi"});
     EXPECT_EQ(fs::file_size(moviePath()), size);
 }
 

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <array>
 
+#include "TestSupport.h"
 #include "app/ControllerFixture.h"
 #include "app/ExportCommands.h"
 #include "export/ExportDriver.h"
@@ -119,20 +120,7 @@ protected:
         fs::current_path(dir / "cwd");
     }
 
-    static std::vector<std::string> filesIn(const fs::path& folder) {
-        std::vector<std::string> names;
-        if (!fs::is_directory(folder)) return names;
-        for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
 
-    static Image decode(const std::string& path) {
-        Image img;
-        std::string error;
-        EXPECT_TRUE(imageio::decodeImageFile(path, img, error)) << path << ": " << error;
-        return img;
-    }
 
     // What the compositor draws for a set with the style in force.
     Image expected(const Set& set, RenderTarget target) {
@@ -144,10 +132,6 @@ protected:
         return img;
     }
 
-    static bool samePixels(const Image& a, const Image& b) {
-        return a.width() == b.width() && a.height() == b.height() &&
-               std::equal(a.data(), a.data() + a.stride() * size_t(a.height()), b.data());
-    }
 
     ExportCommands commands() { return ExportCommands(c(), ui); }
 
@@ -161,7 +145,7 @@ TEST_F(ExportCommandsTest, OneSetGivesExactlyPictureOneAndTheSuccessReport) {
     ExportCommands x = commands();
     ExportReport r = x.exportPngSequence();
     ASSERT_TRUE(r.done()) << r.text;
-    EXPECT_EQ(filesIn(folder + "PNG_Output"), std::vector<std::string>{"demo0001.png"});
+    EXPECT_EQ(testsupport::filesIn(folder + "PNG_Output"), std::vector<std::string>{"demo0001.png"});
     EXPECT_EQ(state.pictureCounter, 2);
     x.show(r);
     ASSERT_EQ(ui.messages.size(), 1u);
@@ -216,7 +200,7 @@ TEST_F(ExportCommandsTest, NeverSavedProjectWritesIntoTheWorkingFolder) {
     state.list.setLineColumn(0, Column::Text, "Typed");
     ASSERT_EQ(state.projectDir, "");
     ASSERT_TRUE(commands().exportPngSequence().done());
-    EXPECT_EQ(filesIn(dir / "cwd" / "PNG_Output"), std::vector<std::string>{"Untitled0001.png"});
+    EXPECT_EQ(testsupport::filesIn(dir / "cwd" / "PNG_Output"), std::vector<std::string>{"Untitled0001.png"});
 
     ui.selectListRow(-1);
     ExportCommands x = commands();
@@ -234,9 +218,9 @@ TEST_F(ExportCommandsTest, PicturesAreTheCompositorsTransparentRenderOfEachSet) 
 
     const int stripHeight = c().renderer().stripHeight();
     for (size_t k = 0; k < sets.size(); ++k) {
-        Image got = decode(folder + "PNG_Output/demo" + text::padded(long(k + 1), 4) + ".png");
+        Image got = testsupport::decodeFile(folder + "PNG_Output/demo" + text::padded(long(k + 1), 4) + ".png");
         Image want = expected(sets[k], RenderTarget::AlphaExport);
-        EXPECT_TRUE(samePixels(got, want)) << "set " << k + 1;
+        EXPECT_TRUE(testsupport::samePixels(got, want)) << "set " << k + 1;
         // Nothing but the strips and the glyph cells above them is touched.
         int yA = resolveStripsY(sets[k].y, ui.value(ctl::StripsYSlider));
         int yB = yA + state.style.stripsSpacing;
@@ -248,12 +232,12 @@ TEST_F(ExportCommandsTest, PicturesAreTheCompositorsTransparentRenderOfEachSet) 
         }
     }
     // The strip of line A of set 1 carries the slider's blend.
-    Image first = decode(folder + "PNG_Output/demo0001.png");
+    Image first = testsupport::decodeFile(folder + "PNG_Output/demo0001.png");
     RenderResult layout = layoutSubtitleSet(state.style, c().renderer().fontSheet(), 720, "Hello", "there");
     const draw::Rect strip = layout.lines[0].strip;
     EXPECT_EQ(first.pixel(strip.x, ui.value(ctl::StripsYSlider) + stripHeight - 1)[3], 100);
     // The blank third set is an empty picture.
-    Image third = decode(folder + "PNG_Output/demo0003.png");
+    Image third = testsupport::decodeFile(folder + "PNG_Output/demo0003.png");
     EXPECT_TRUE(std::all_of(third.data(), third.data() + third.stride() * size_t(third.height()),
                             [](uint8_t b) { return b == 0; }));
 }
@@ -300,14 +284,14 @@ TEST_F(ExportCommandsTest, CaptureNamesFollowTheSetOfTheSelectedRow) {
     x.show(r);
     EXPECT_EQ(ui.messages.back().title, "Capture Screen");
     EXPECT_EQ(ui.messages.back().text, "Capture screenshot saved As:\n" + first);
-    EXPECT_TRUE(samePixels(decode(first), expected({"one", "1", 0}, RenderTarget::AlphaExport)));
+    EXPECT_TRUE(testsupport::samePixels(testsupport::decodeFile(first), expected({"one", "1", 0}, RenderTarget::AlphaExport)));
 
     // Line B of the second set: the second set, named by its first row.
     ui.selectListRow(3);
     r = x.captureScreen();
     ASSERT_TRUE(r.done());
     EXPECT_EQ(files::filePart(r.written[0]), "demo_0002.png");
-    EXPECT_TRUE(samePixels(decode(r.written[0]), expected({"two", "2", 0}, RenderTarget::AlphaExport)));
+    EXPECT_TRUE(testsupport::samePixels(testsupport::decodeFile(r.written[0]), expected({"two", "2", 0}, RenderTarget::AlphaExport)));
     EXPECT_EQ(ui.selectedListRow(), 3);  // the selection stays
     EXPECT_EQ(state.captureActive, 0);
 
@@ -332,7 +316,7 @@ TEST_F(ExportCommandsTest, IffRefusesAWidthThatIsNoMultipleOfEightWhilePngWorks)
 
     ExportReport png = commands().exportPngSequence();
     ASSERT_TRUE(png.done()) << png.text;
-    EXPECT_EQ(decode(folder + "PNG_Output/odd0001.png").width(), 724);
+    EXPECT_EQ(testsupport::decodeFile(folder + "PNG_Output/odd0001.png").width(), 724);
 }
 
 TEST_F(ExportCommandsTest, IffRunWritesPicturesPosterAndScriptAndRestoresThePreview) {
@@ -347,7 +331,7 @@ TEST_F(ExportCommandsTest, IffRunWritesPicturesPosterAndScriptAndRestoresThePrev
     ASSERT_TRUE(r.done()) << r.text;
     EXPECT_EQ(r.pictures, 2);
     EXPECT_EQ(r.text, "2 frames were exported!");
-    EXPECT_EQ(filesIn(folder + "IFF-SCALA_Output"),
+    EXPECT_EQ(testsupport::filesIn(folder + "IFF-SCALA_Output"),
               (std::vector<std::string>{"demo.script", "demo0001.iff", "demo0002.iff", "demo_poster.iff"}));
     EXPECT_EQ(progress.starts, (std::vector<std::pair<int, int>>{{1, 2}}));
     ASSERT_EQ(progress.steps.size(), 3u);  // the poster, then each set

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "TestSupport.h"
+
 #include <algorithm>
 #include <filesystem>
 #include <sstream>
@@ -44,22 +46,6 @@ protected:
         int code = runCli(args, out, err);
         return {code, out.str(), err.str()};
     }
-    std::vector<std::string> filesIn(const fs::path& folder) {
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-    static Image decode(const std::string& path) {
-        Image img;
-        std::string error;
-        EXPECT_TRUE(imageio::decodeImageFile(path, img, error)) << error;
-        return img;
-    }
-    static bool samePixels(const Image& a, const Image& b) {
-        return a.width() == b.width() && a.height() == b.height() &&
-               std::equal(a.data(), a.data() + a.stride() * size_t(a.height()), b.data());
-    }
     static int lines(const std::string& s) { return int(std::count(s.begin(), s.end(), '\n')); }
 
     fs::path dir;
@@ -74,21 +60,21 @@ TEST_F(CliExportTest, PngSequenceMatchesTheRenderOfEachSet) {
     const std::string folder = (dir / "PNG_Output").string() + "/";
     EXPECT_EQ(r.out, "exported 2 pictures into " + folder + "\n");
     EXPECT_EQ(r.err, "");  // no terminal, no progress line
-    EXPECT_EQ(filesIn(folder), (std::vector<std::string>{"demo0001.png", "demo0002.png"}));
+    EXPECT_EQ(testsupport::filesIn(folder), (std::vector<std::string>{"demo0001.png", "demo0002.png"}));
 
     // The walk through the window and the one-set renderer agree.
     for (int k : {1, 2}) {
         const std::string single = (dir / ("single" + std::to_string(k) + ".png")).string();
         ExportRun one = run({"render", project, "--set", std::to_string(k), "--target", "alpha", "-o", single});
         ASSERT_EQ(one.code, 0) << one.err;
-        EXPECT_TRUE(samePixels(decode(folder + "demo000" + std::to_string(k) + ".png"), decode(single))) << k;
+        EXPECT_TRUE(testsupport::samePixels(testsupport::decodeFile(folder + "demo000" + std::to_string(k) + ".png"), testsupport::decodeFile(single))) << k;
     }
 }
 
 TEST_F(CliExportTest, IffExportWritesTheScalaFilesAndTheWholeSecondNote) {
     ExportRun r = run({"export", "iff", project, "--scala", "3"});
     ASSERT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(filesIn(dir / "IFF-SCALA_Output"),
+    EXPECT_EQ(testsupport::filesIn(dir / "IFF-SCALA_Output"),
               (std::vector<std::string>{"demo.script", "demo0001.iff", "demo0002.iff", "demo_poster.iff"}));
     EXPECT_EQ(lines(r.err), 1);
     EXPECT_NE(r.err.find("Info: Please note that this version of Scala does not support"), std::string::npos) << r.err;
@@ -109,7 +95,7 @@ TEST_F(CliExportTest, CaptureTakesTheSetOfTheRow) {
     EXPECT_EQ(r.out, "captured " + path + "\n");
     const std::string single = (dir / "single.png").string();
     ASSERT_EQ(run({"render", project, "--set", "2", "--target", "alpha", "-o", single}).code, 0);
-    EXPECT_TRUE(samePixels(decode(path), decode(single)));
+    EXPECT_TRUE(testsupport::samePixels(testsupport::decodeFile(path), testsupport::decodeFile(single)));
 
     r = run({"capture", project, "--row", "4"});
     EXPECT_EQ(r.code, 1);
@@ -163,7 +149,7 @@ TEST_F(CliExportTest, AviMovieHasTheTimedFramesOfTheWindowsExport) {
     // 1 s blank, set 1 until 4:12, 13 frames blank, set 2 from 5 s to 7 s.
     EXPECT_EQ(r.out, "exported 175 frames into " + movie + "\n");
     EXPECT_EQ(r.err, "");
-    EXPECT_EQ(filesIn(dir / "AVI_Output"), std::vector<std::string>{"demo_subtitles.avi"});
+    EXPECT_EQ(testsupport::filesIn(dir / "AVI_Output"), std::vector<std::string>{"demo_subtitles.avi"});
     EXPECT_FALSE(fs::exists(dir / "Temp_Output"));
 
     DecodedMovie m = decodeMovie(movie);
@@ -181,7 +167,7 @@ TEST_F(CliExportTest, AviMovieHasTheTimedFramesOfTheWindowsExport) {
         const std::string single = (dir / ("color" + std::to_string(k) + ".png")).string();
         ExportRun one = run({"render", project, "--set", std::to_string(k), "--target", "color", "-o", single});
         ASSERT_EQ(one.code, 0) << one.err;
-        const std::vector<uint8_t> want = rgbOf(decode(single));
+        const std::vector<uint8_t> want = rgbOf(testsupport::decodeFile(single));
         for (int i : k == 1 ? std::vector<int>{25, 111} : std::vector<int>{125, 174})
             EXPECT_TRUE(m.frames[size_t(i)] == want) << "set " << k << " frame " << i;
     }

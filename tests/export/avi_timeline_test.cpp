@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "export/AviTimeline.h"
+#include "export/ExportNames.h"
 #include "project/SubtitleList.h"
 
 namespace {
@@ -85,7 +86,7 @@ TEST(AviTimeline, FrameRateIsRoundedUp) {
 }
 
 TEST(AviTimeline, OutputNames) {
-    EXPECT_EQ(aviMovieFileName("demo"), "demo_subtitles.avi");
-    EXPECT_EQ(aviOutputFolder("/p/demo_project/"), "/p/demo_project/AVI_Output/");
-    EXPECT_EQ(aviOutputFolder(""), "AVI_Output/");
+    EXPECT_EQ(exportnames::aviMoviePath("", "demo"), "demo_subtitles.avi");
+    EXPECT_EQ(exportnames::outputFolder("/p/demo_project/", exportnames::OutputKind::Avi), "/p/demo_project/AVI_Output/");
+    EXPECT_EQ(exportnames::outputFolder("", exportnames::OutputKind::Avi), "AVI_Output/");
 }

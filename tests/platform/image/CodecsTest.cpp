@@ -10,6 +10,7 @@
 #include <tiffio.h>
 #include <zlib.h>
 
+#include "TestSupport.h"
 #include "platform/Files.h"
 #include "render/Draw.h"
 
@@ -32,10 +33,6 @@ Image pattern(int w, int h, bool alpha) {
     return img;
 }
 
-bool samePixels(const Image& a, const Image& b) {
-    return a.width() == b.width() && a.height() == b.height() &&
-           std::equal(a.data(), a.data() + a.stride() * size_t(a.height()), b.data());
-}
 
 std::string jpegBytes(int w, int h) {
     jpeg_compress_struct c;
@@ -130,7 +127,7 @@ TEST(ImageCodecs, Png32KeepsEveryChannel) {
     EXPECT_EQ(detectFormat(bytes), Format::Png);
     Image back;
     ASSERT_TRUE(decodeImage(bytes, back, error)) << error;
-    EXPECT_TRUE(samePixels(img, back));
+    EXPECT_TRUE(testsupport::samePixels(img, back));
     std::string fast;
     ASSERT_TRUE(encodePng32(img, fast, error, 0));
     EXPECT_GT(fast.size(), bytes.size());
@@ -169,7 +166,7 @@ TEST(ImageCodecs, Bmp24IsBottomUpWithPaddedRows) {
     EXPECT_EQ(uint8_t(bytes[56]), p[0]);
     Image back;
     ASSERT_TRUE(decodeImage(bytes, back, error)) << error;
-    EXPECT_TRUE(samePixels(img, back));
+    EXPECT_TRUE(testsupport::samePixels(img, back));
 }
 
 TEST(ImageCodecs, BmpPaletteTopDownAndAlphaLessThirtyTwoBits) {
@@ -209,7 +206,7 @@ TEST(ImageCodecs, TgaPlainAndRunLength) {
     std::string error;
     ASSERT_TRUE(decodeImage(tga(false, false), plain, error, "x.tga")) << error;
     ASSERT_TRUE(decodeImage(tga(true, false), rle, error, "x.TGA")) << error;
-    EXPECT_TRUE(samePixels(plain, rle));
+    EXPECT_TRUE(testsupport::samePixels(plain, rle));
     // Bottom-up: the first pixels in the file are the bottom row.
     EXPECT_EQ(readPixel(plain, 0, 1), (Rgba{255, 0, 0, 255}));
     EXPECT_EQ(readPixel(plain, 1, 0), (Rgba{255, 255, 255, 128}));

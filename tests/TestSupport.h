@@ -1,0 +1,37 @@
+#pragma once
+// Small helpers shared by the tests.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/image/ImageCodecs.h"
+#include "render/Image.h"
+
+namespace testsupport {
+
+// The file names in a folder, sorted; empty when the folder does not exist.
+inline std::vector<std::string> filesIn(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    if (!std::filesystem::is_directory(folder)) return names;
+    for (const auto& e : std::filesystem::directory_iterator(folder)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// A picture file decoded; a failure is reported as a test failure.
+inline Image decodeFile(const std::string& path) {
+    Image img;
+    std::string error;
+    EXPECT_TRUE(imageio::decodeImageFile(path, img, error)) << path << ": " << error;
+    return img;
+}
+
+inline bool samePixels(const Image& a, const Image& b) {
+    return a.width() == b.width() && a.height() == b.height() &&
+           std::equal(a.data(), a.data() + a.stride() * size_t(a.height()), b.data());
+}
+
+}  // namespace testsupport
