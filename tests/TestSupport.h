@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/image/ImageCodecs.h"
-#include "render/Image.h"
+#include "io/ImageCodecs.h"
+#include "base/Image.h"
 
 namespace testsupport {
 

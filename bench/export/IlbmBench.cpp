@@ -1,7 +1,7 @@
 #include <benchmark/benchmark.h>
 
 #include "export/Ilbm.h"
-#include "platform/text/TextRenderer.h"
+#include "io/TextRenderer.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 
 #include "export/AviExport.h"
 #include "export/AviWriter.h"
-#include "render/Image.h"
+#include "base/Image.h"
 
 namespace {
 

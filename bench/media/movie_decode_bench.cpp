@@ -18,7 +18,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
-#include "render/Image.h"
+#include "base/Image.h"
 #include "timing/MoviePlayer.h"
 
 namespace {

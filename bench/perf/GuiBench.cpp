@@ -21,10 +21,10 @@
 #include <wx/wx.h>
 
 #include "app/ControlIds.h"
-#include "platform/Files.h"
-#include "platform/wx/MainFrame.h"
-#include "platform/wx/Theme.h"
-#include "platform/wx/Widgets.h"
+#include "io/Files.h"
+#include "gui/MainFrame.h"
+#include "gui/Theme.h"
+#include "gui/Widgets.h"
 #include "render/Compositor.h"
 
 namespace {

@@ -37,9 +37,9 @@
 #include "cli/HeadlessUi.h"
 #include "export/AviExport.h"
 #include "export/AviTimeline.h"
-#include "platform/Files.h"
+#include "io/Files.h"
 #include "project/ProjectFile.h"
-#include "project/Text.h"
+#include "base/Text.h"
 #include "render/Compositor.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include "export/AviWriter.h"
 #include "project/SubtitleList.h"
-#include "render/Rgb.h"
+#include "base/Rgb.h"
 #include "render/StripsConfig.h"
 #include "settings/Settings.h"
 

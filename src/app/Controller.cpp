@@ -8,11 +8,11 @@
 #include "app/Layout.h"
 #include "app/ProgramDir.h"
 #include "app/Ui.h"
-#include "platform/Files.h"
-#include "platform/image/ImageCodecs.h"
+#include "io/Files.h"
+#include "io/ImageCodecs.h"
 #include "render/Background.h"
-#include "project/Text.h"
-#include "render/Draw.h"
+#include "base/Text.h"
+#include "base/Draw.h"
 
 const char* aboutText() {
     return "Kalvero makes old-fashioned subtitles, the kind you saw on television and on rental videos in the "

@@ -6,7 +6,7 @@
 #include "app/AppState.h"
 #include "app/Event.h"
 #include "app/PreviewRenderer.h"
-#include "render/Image.h"
+#include "base/Image.h"
 
 class Ui;
 

@@ -13,9 +13,9 @@
 #include "export/ExportNames.h"
 #include "export/Poster.h"
 #include "export/ScalaScript.h"
-#include "platform/image/ImageCodecs.h"
-#include "platform/text/TextRenderer.h"
-#include "project/Text.h"
+#include "io/ImageCodecs.h"
+#include "io/TextRenderer.h"
+#include "base/Text.h"
 
 const char* const kAviNoTimingsText =
     "The subtitle list has no timings yet, so the movie would have no frames. Please set the ON and OFF times "

@@ -5,7 +5,7 @@
 #include "app/ControlIds.h"
 #include "app/Controller.h"
 #include "app/Ui.h"
-#include "project/Text.h"
+#include "base/Text.h"
 
 namespace {
 const Rgb kWhite{255, 255, 255};

@@ -3,7 +3,7 @@
 
 #include "render/Compositor.h"
 #include "render/FontSheet.h"
-#include "render/Image.h"
+#include "base/Image.h"
 #include "render/StripsConfig.h"
 
 class Ui;

@@ -6,10 +6,10 @@
 #include "app/Controller.h"
 #include "app/Layout.h"
 #include "app/Ui.h"
-#include "platform/Files.h"
-#include "project/Text.h"
+#include "io/Files.h"
+#include "base/Text.h"
 #include "render/PresetStyle.h"
-#include "render/Draw.h"
+#include "base/Draw.h"
 
 void Controller::checkDesktopFit() {
     auto [desktopW, desktopH] = ui_.desktopSize();

@@ -1,7 +1,7 @@
 #include "app/ProgramDir.h"
 
-#include "platform/Files.h"
-#include "project/Text.h"
+#include "io/Files.h"
+#include "base/Text.h"
 
 std::string findProgramDir(const std::string& executablePath, const std::string& workingDir) {
     std::string lowerPath = text::replaceAll(text::lower(executablePath), "\\", "/");

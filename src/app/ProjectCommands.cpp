@@ -6,11 +6,11 @@
 #include "app/Controller.h"
 #include "app/ProjectPaths.h"
 #include "app/Ui.h"
-#include "platform/Files.h"
+#include "io/Files.h"
 #include "project/ProjectFile.h"
 #include "project/SrtImport.h"
-#include "project/Text.h"
-#include "render/Draw.h"
+#include "base/Text.h"
+#include "base/Draw.h"
 
 
 void Controller::clearProject() {

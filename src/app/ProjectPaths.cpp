@@ -1,7 +1,7 @@
 #include "app/ProjectPaths.h"
 
-#include "platform/Files.h"
-#include "project/Text.h"
+#include "io/Files.h"
+#include "base/Text.h"
 
 std::string collapseRepeatedFolders(const std::string& folder) {
     std::string out;

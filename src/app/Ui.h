@@ -3,7 +3,7 @@
 #include <string>
 #include <utility>
 
-#include "render/Rgb.h"
+#include "base/Rgb.h"
 
 class Image;
 

@@ -7,11 +7,11 @@
 #include "cli/CliSupport.h"
 #include "cli/ExportCommand.h"
 #include "cli/RenderCommand.h"
-#include "platform/Files.h"
-#include "project/Cp1252.h"
+#include "io/Files.h"
+#include "base/Cp1252.h"
 #include "project/ProjectFile.h"
 #include "project/SrtImport.h"
-#include "project/Text.h"
+#include "base/Text.h"
 
 namespace cli {
 

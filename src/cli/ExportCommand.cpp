@@ -19,10 +19,10 @@
 #include "app/MemoryUi.h"
 #include "cli/CliSupport.h"
 #include "export/ScalaScript.h"
-#include "platform/Files.h"
-#include "project/Cp1252.h"
+#include "io/Files.h"
+#include "base/Cp1252.h"
 #include "project/SubtitleList.h"
-#include "project/Text.h"
+#include "base/Text.h"
 
 namespace cli {
 

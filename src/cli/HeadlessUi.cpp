@@ -1,7 +1,7 @@
 #include "cli/HeadlessUi.h"
 
-#include "project/Cp1252.h"
-#include "project/Text.h"
+#include "base/Cp1252.h"
+#include "base/Text.h"
 
 void HeadlessUi::messageBox(const std::string& title, const std::string& text) {
     // One line per message: "Title: text" with line breaks as blanks.

@@ -3,8 +3,8 @@
 #include "cli/RenderCommand.h"
 
 #include "cli/CliSupport.h"
-#include "platform/image/ImageCodecs.h"
-#include "project/Cp1252.h"
+#include "io/ImageCodecs.h"
+#include "base/Cp1252.h"
 #include "render/Background.h"
 #include "render/Compositor.h"
 #include "render/FontSheet.h"

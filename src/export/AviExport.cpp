@@ -3,8 +3,8 @@
 #include <chrono>
 #include <cstdio>
 
-#include "platform/Files.h"
-#include "render/Image.h"
+#include "io/Files.h"
+#include "base/Image.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "platform/Files.h"
+#include "io/Files.h"
 #include "project/SubtitleList.h"
 
 void FrameTimeline::append(int picture, int64_t frames) {

@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "export/ExportNames.h"
-#include "platform/Files.h"
+#include "io/Files.h"
 
 using exportnames::OutputKind;
 

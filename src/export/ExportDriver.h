@@ -5,7 +5,7 @@
 
 #include "export/Ilbm.h"
 #include "export/ScalaScript.h"
-#include "render/Image.h"
+#include "base/Image.h"
 
 // Draws subtitle set setIndex (0-based) into `out`, a fresh fully
 // transparent canvas of the export size. Returns false when it cannot.

@@ -1,7 +1,7 @@
 #include "export/ExportNames.h"
 
-#include "platform/Files.h"
-#include "project/Text.h"
+#include "io/Files.h"
+#include "base/Text.h"
 
 namespace exportnames {
 

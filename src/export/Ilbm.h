@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/Files.h"
-#include "render/Image.h"
-#include "render/Rgb.h"
+#include "io/Files.h"
+#include "base/Image.h"
+#include "base/Rgb.h"
 
 // A picture reduced to the 16 colours of an Amiga high-resolution
 // interlaced screen, ready to be written as an IFF ILBM file.

@@ -1,6 +1,6 @@
 #include "export/Poster.h"
 
-#include "platform/text/TextRenderer.h"
+#include "io/TextRenderer.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "render/Image.h"
+#include "base/Image.h"
 
 class TextRenderer;
 

@@ -6,7 +6,7 @@
 
 #include "export/ExportNames.h"
 #include "project/SubtitleList.h"
-#include "project/Text.h"
+#include "base/Text.h"
 
 const char* const kScalaVersionEntries[6] = {
     "Supported: Scala InfoChannel IC500 (1994)",

@@ -1,6 +1,6 @@
 #include "project/ProjectFile.h"
 
-#include "project/Text.h"
+#include "base/Text.h"
 
 std::string projectMagic(std::string_view projectExt) {
     std::string_view bare = projectExt.substr(projectExt.empty() || projectExt[0] != '.' ? 0 : 1);

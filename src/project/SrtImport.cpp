@@ -3,8 +3,8 @@
 #include <cctype>
 #include <vector>
 
-#include "project/Cp1252.h"
-#include "project/Text.h"
+#include "base/Cp1252.h"
+#include "base/Text.h"
 
 namespace {
 bool startsWithIgnoreCase(std::string_view s, size_t at, std::string_view word) {

@@ -1,7 +1,7 @@
 #include "project/SubtitleList.h"
 
 #include "app/Ui.h"
-#include "project/Text.h"
+#include "base/Text.h"
 
 const char* const kMissingTimingTitle = "Warning!";
 const char* const kMissingTimingText = "Script is missing timing information like:\nHH:MM:SS:FF>HH:MM:SS:FF";

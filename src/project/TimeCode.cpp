@@ -3,7 +3,7 @@
 #include <cfenv>
 #include <cmath>
 
-#include "project/Text.h"
+#include "base/Text.h"
 
 long long frameOf(const TimeCode& t, float fps) {
     long double f = fps;

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "render/Draw.h"
+#include "base/Draw.h"
 
 Size backgroundTargetSize(int iw, int ih, int W, int H) {
     if (iw <= 0 || ih <= 0 || W <= 0 || H <= 0) return {};

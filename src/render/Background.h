@@ -2,7 +2,7 @@
 #include <vector>
 
 #include "render/Compositor.h"
-#include "render/Image.h"
+#include "base/Image.h"
 #include "render/StripsConfig.h"
 
 struct Size {

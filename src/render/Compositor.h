@@ -2,9 +2,9 @@
 #include <array>
 #include <string_view>
 
-#include "render/Draw.h"
+#include "base/Draw.h"
 #include "render/FontSheet.h"
-#include "render/Image.h"
+#include "base/Image.h"
 #include "render/StripsConfig.h"
 
 // The images a subtitle set is drawn for.

@@ -3,9 +3,9 @@
 #include <cmath>
 
 #include "app/Ui.h"
-#include "platform/image/ImageCodecs.h"
-#include "project/Text.h"
-#include "render/Draw.h"
+#include "io/ImageCodecs.h"
+#include "base/Text.h"
+#include "base/Draw.h"
 
 namespace {
 

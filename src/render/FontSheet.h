@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "render/Image.h"
+#include "base/Image.h"
 
 class Ui;
 

@@ -1,5 +1,5 @@
 #pragma once
-#include "render/Rgb.h"
+#include "base/Rgb.h"
 
 enum StripsMode : int { FullWidth = 0, CutToText = 1, AllText = 2 };
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "project/Text.h"
+#include "base/Text.h"
 
 namespace {
 Rgb parseRgb(std::string_view s) {
@@ -117,7 +117,7 @@ std::optional<std::string> rewritePresets(std::string_view content, const std::v
     return std::nullopt;
 }
 
-#include "platform/Files.h"
+#include "io/Files.h"
 
 bool loadSettingsFile(const std::string& path, Settings& out, std::string& error) {
     std::string content;

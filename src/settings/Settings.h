@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "render/Rgb.h"
+#include "base/Rgb.h"
 
 // A video format of the settings file.
 struct Profile {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "render/Background.h"
-#include "render/Rgb.h"
+#include "base/Rgb.h"
 
 class Controller;
 class FrameSource;

@@ -8,7 +8,7 @@
 #include "app/ExportCommands.h"
 #include "export/AviWriter.h"
 #include "export/avi_test_movie.h"
-#include "project/Text.h"
+#include "base/Text.h"
 #include "render/Compositor.h"
 
 namespace fs = std::filesystem;

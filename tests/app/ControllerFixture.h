@@ -6,7 +6,7 @@
 #include "FakeUi.h"
 #include "app/ControlIds.h"
 #include "app/Controller.h"
-#include "platform/Files.h"
+#include "io/Files.h"
 
 // A program folder of its own with a small settings file, a fake window and
 // the controller started on them.

@@ -218,8 +218,8 @@ TEST_F(SmallDesktopTest, DesktopFitAsksOnlyTheWidthQuestionAndReverts) {
     EXPECT_EQ(ui.value(ctl::ProfileList), 1);
 }
 
-#include "platform/image/ImageCodecs.h"
-#include "render/Draw.h"
+#include "io/ImageCodecs.h"
+#include "base/Draw.h"
 
 TEST_F(ControllerTest, BackgroundImageToggle) {
     // Cancelled dialog: toggle off, no picture.

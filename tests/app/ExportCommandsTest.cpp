@@ -6,8 +6,8 @@
 #include "app/ExportCommands.h"
 #include "export/ExportDriver.h"
 #include "export/ScalaScript.h"
-#include "platform/image/ImageCodecs.h"
-#include "project/Text.h"
+#include "io/ImageCodecs.h"
+#include "base/Text.h"
 #include "render/Compositor.h"
 
 namespace fs = std::filesystem;

@@ -4,7 +4,7 @@
 #include <sstream>
 
 #include "cli/Cli.h"
-#include "platform/Files.h"
+#include "io/Files.h"
 
 namespace fs = std::filesystem;
 

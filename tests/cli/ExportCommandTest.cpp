@@ -8,8 +8,8 @@
 
 #include "cli/Cli.h"
 #include "export/avi_test_movie.h"
-#include "platform/Files.h"
-#include "platform/image/ImageCodecs.h"
+#include "io/Files.h"
+#include "io/ImageCodecs.h"
 
 namespace fs = std::filesystem;
 

@@ -4,7 +4,7 @@
 
 #include "export/ExportDriver.h"
 #include "export/ExportNames.h"
-#include "platform/Files.h"
+#include "io/Files.h"
 
 namespace fs = std::filesystem;
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "export/ExportNames.h"
-#include "platform/Files.h"
+#include "io/Files.h"
 
 using namespace exportnames;
 

@@ -5,7 +5,7 @@
 #include <set>
 
 #include "export/Ilbm.h"
-#include "platform/Files.h"
+#include "io/Files.h"
 
 namespace {
 

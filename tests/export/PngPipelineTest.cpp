@@ -11,8 +11,8 @@
 
 #include "export/ExportDriver.h"
 #include "export/ExportNames.h"
-#include "platform/Files.h"
-#include "platform/image/ImageCodecs.h"
+#include "io/Files.h"
+#include "io/ImageCodecs.h"
 
 namespace fs = std::filesystem;
 

@@ -4,7 +4,7 @@
 
 #include "export/Ilbm.h"
 #include "export/Poster.h"
-#include "platform/text/TextRenderer.h"
+#include "io/TextRenderer.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "export/AviWriter.h"
 #include "export/avi_test_movie.h"
 #include "project/SubtitleList.h"
-#include "render/Image.h"
+#include "base/Image.h"
 
 namespace fs = std::filesystem;
 

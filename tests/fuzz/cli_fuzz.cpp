@@ -12,8 +12,8 @@
 
 #include "FuzzSupport.h"
 #include "cli/Cli.h"
-#include "platform/Files.h"
-#include "platform/image/ImageCodecs.h"
+#include "io/Files.h"
+#include "io/ImageCodecs.h"
 
 namespace fs = std::filesystem;
 

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "FuzzSupport.h"
-#include "platform/image/ImageCodecs.h"
+#include "io/ImageCodecs.h"
 #include "render/Compositor.h"
 #include "render/FontSheet.h"
 

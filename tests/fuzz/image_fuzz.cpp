@@ -1,7 +1,7 @@
 // Background pictures: every format through decodeImage (PNG, JPEG and TIFF
 // go through libpng, libjpeg and libtiff), then the scaling the preview does.
 #include "FuzzSupport.h"
-#include "platform/image/ImageCodecs.h"
+#include "io/ImageCodecs.h"
 #include "render/Background.h"
 
 namespace {

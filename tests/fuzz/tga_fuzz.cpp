@@ -1,6 +1,6 @@
 // The TGA decoder on its own.
 #include "FuzzSupport.h"
-#include "platform/image/ImageCodecs.h"
+#include "io/ImageCodecs.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Image image;

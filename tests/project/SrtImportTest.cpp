@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "project/Cp1252.h"
+#include "base/Cp1252.h"
 #include "project/SrtImport.h"
 
 namespace {

@@ -12,8 +12,8 @@
 #include "app/ControlIds.h"
 #include "app/Controller.h"
 #include "cli/Cli.h"
-#include "platform/Files.h"
-#include "platform/image/ImageCodecs.h"
+#include "io/Files.h"
+#include "io/ImageCodecs.h"
 #include "project/SubtitleList.h"
 #include "render/FontSheet.h"
 

@@ -14,9 +14,9 @@
 
 #include "app/ControllerFixture.h"
 #include "cli/Cli.h"
-#include "platform/image/ImageCodecs.h"
+#include "io/ImageCodecs.h"
 #include "project/SubtitleList.h"
-#include "project/Text.h"
+#include "base/Text.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define KALVERO_TEST_ASAN 1

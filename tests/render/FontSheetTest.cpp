@@ -6,8 +6,8 @@
 #include <random>
 
 #include "FakeUi.h"
-#include "platform/Files.h"
-#include "platform/image/ImageCodecs.h"
+#include "io/Files.h"
+#include "io/ImageCodecs.h"
 #include "render/SheetBuilder.h"
 
 using testsheet::makeSheet;

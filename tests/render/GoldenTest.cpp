@@ -11,7 +11,7 @@
 #include <cstdlib>
 
 #include "FakeUi.h"
-#include "platform/image/ImageCodecs.h"
+#include "io/ImageCodecs.h"
 #include "render/Compositor.h"
 #include "render/FontSheet.h"
 

@@ -5,9 +5,9 @@
 #include <sstream>
 
 #include "cli/Cli.h"
-#include "platform/Files.h"
-#include "platform/image/ImageCodecs.h"
-#include "render/Draw.h"
+#include "io/Files.h"
+#include "io/ImageCodecs.h"
+#include "base/Draw.h"
 
 namespace fs = std::filesystem;
 

@@ -1,9 +1,9 @@
 #pragma once
 #include <vector>
 
-#include "render/Draw.h"
+#include "base/Draw.h"
 #include "render/FontSheet.h"
-#include "render/Image.h"
+#include "base/Image.h"
 
 namespace testsheet {
 

@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "platform/Files.h"
+#include "io/Files.h"
 #include "settings/Settings.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/ControllerFixture.h"
-#include "render/Image.h"
+#include "base/Image.h"
 #include "timing/FrameSource.h"
 #include "timing/MoviePlayer.h"
 #include "timing/Recorder.h"

@@ -17,11 +17,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/Files.h"
-#include "platform/image/ImageCodecs.h"
-#include "project/Text.h"
+#include "io/Files.h"
+#include "io/ImageCodecs.h"
+#include "base/Text.h"
 #include "render/FontSheet.h"
-#include "render/Image.h"
+#include "base/Image.h"
 
 namespace {
 

@@ -1,0 +1,159 @@
+#include "gui/ExportDialog.h"
+
+#include <cmath>
+
+#include "app/ControlIds.h"
+#include "app/Controller.h"
+#include "app/Ui.h"
+#include "export/ScalaScript.h"
+#include "gui/CompressionDialog.h"
+#include "gui/Widgets.h"
+#include "gui/WxText.h"
+
+namespace {
+constexpr int kBarWidth = 300, kBarHeight = 20;
+
+void fillRect(Image& img, int x0, int x1, Rgb c) {
+    for (int y = 0; y < img.height(); ++y) {
+        uint8_t* p = img.pixel(x0, y);
+        for (int x = x0; x < x1; ++x, p += 4) p[0] = c.r, p[1] = c.g, p[2] = c.b, p[3] = 255;
+    }
+}
+}  // namespace
+
+ExportDialog::ExportDialog(wxWindow* parent, Controller& controller, Ui& ui, const wxFont& uiFont,
+                           const wxFont& infoFont)
+    : wxDialog(parent, wxID_ANY, toWx(kExportDialogTitle), wxDefaultPosition, wxDefaultSize,
+               wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX),
+      controller_(controller),
+      ui_(ui),
+      commands_(controller, ui),
+      barImage_(kBarWidth, kBarHeight) {
+    SetClientSize(400, 330);
+    auto* panel = new wxPanel(this, wxID_ANY, wxPoint(0, 0), wxSize(400, 330));
+    panel->SetFont(uiFont);
+
+    const AppState& s = controller_.state();
+    barColour_ = s.progressBarColor;
+    barBack_ = s.progressBackColor;
+
+    png_ = new wxButton(panel, wxID_ANY, "Export single subtitles (PNG)", wxPoint(5, 5), wxSize(390, 20));
+    const std::string profileText = ui_.itemText(ctl::ProfileList, ui_.value(ctl::ProfileList));
+    avi_ = new wxButton(panel, wxID_ANY, toWx(aviButtonCaption(profileText, s.fps)), wxPoint(5, 30), wxSize(390, 45));
+    iff_ = new wxButton(panel, wxID_ANY, "Export single subtitles (IFF + Commodore Amiga, Scala .script)",
+                        wxPoint(5, 80), wxSize(390, 20));
+    scala_ = new wxChoice(panel, wxID_ANY, wxPoint(5, 100), wxSize(390, 20));
+    for (const char* entry : kScalaVersionEntries) scala_->Append(toWx(entry));
+    scala_->SetSelection(0);
+
+    auto* help = new wxTextCtrl(panel, wxID_ANY, toWx(kExportHelpText), wxPoint(5, 125), wxSize(390, 175),
+                                wxTE_MULTILINE | wxTE_READONLY | wxTE_WORDWRAP | wxBORDER_SIMPLE);
+    help->SetFont(infoFont);
+    help->SetBackgroundColour(wxColour(0, 0, 0));
+    help->SetForegroundColour(wxColour(255, 255, 255));
+
+    cancel_ = new wxButton(panel, wxID_ANY, "Cancel / Exit", wxPoint(5, 305), wxSize(390, 20));
+    bar_ = new ImagePanel(panel, wxID_ANY, wxPoint(5, 305), wxSize(kBarWidth, kBarHeight));
+    bar_->Hide();
+    label_ = new wxStaticText(panel, wxID_ANY, "0/0", wxPoint(315, 309), wxSize(86, 20), wxST_NO_AUTORESIZE);
+    label_->Hide();
+
+    png_->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { onPng(); });
+    avi_->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { onAvi(); });
+    iff_->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { onIff(); });
+    scala_->Bind(wxEVT_CHOICE, [this](wxCommandEvent&) { onScalaVersion(); });
+    cancel_->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) {
+        if (!running_) EndModal(wxID_CANCEL);
+    });
+    // Neither the close box nor Escape ends the dialog; only its buttons do.
+    Bind(wxEVT_CLOSE_WINDOW, [](wxCloseEvent& e) {
+        if (e.CanVeto()) e.Veto();
+    });
+    SetEscapeId(wxID_NONE);
+
+    commands_.notify = [this](const std::string& title, const std::string& text) {
+        wxMessageDialog d(this, toWx(text), toWx(title), wxOK | wxCENTRE);
+        d.ShowModal();
+    };
+    commands_.chooseCodec = [this](const std::vector<AviCodecInfo>& codecs, const CodecChoice& last) {
+        return chooseAviCompression(this, codecs, last);
+    };
+
+    CentreOnParent();
+    const wxPoint at = GetPosition();
+    Move(at.x, at.y - 150);
+}
+
+void ExportDialog::run() {
+    ShowModal();
+    if (wxWindow* main = GetParent()) {
+        main->Enable();
+        main->Raise();
+        main->SetFocus();
+    }
+}
+
+void ExportDialog::onScalaVersion() {
+    iff_->Enable(scalaTargetSupported(scala_->GetSelection()));
+}
+
+void ExportDialog::setRunning(bool running) {
+    running_ = running;
+    for (wxWindow* w : {static_cast<wxWindow*>(png_), static_cast<wxWindow*>(avi_), static_cast<wxWindow*>(iff_),
+                        static_cast<wxWindow*>(scala_)})
+        w->Enable(!running);
+    if (!running) onScalaVersion();
+}
+
+void ExportDialog::finish(const ExportReport& report) {
+    commands_.show(report);
+    if (report.refused()) {
+        setRunning(false);
+        return;
+    }
+    EndModal(report.done() ? wxID_OK : wxID_ABORT);
+}
+
+void ExportDialog::onPng() {
+    if (running_) return;
+    setRunning(true);
+    finish(commands_.exportPngSequence(this));
+}
+
+void ExportDialog::onIff() {
+    if (running_ || !scalaTargetSupported(scala_->GetSelection())) return;
+    setRunning(true);
+    finish(commands_.exportIffScala(scala_->GetSelection(), this));
+}
+
+// The timed AVI export; a cancelled compression choice keeps the dialog open.
+void ExportDialog::onAvi() {
+    if (running_) return;
+    setRunning(true);
+    finish(commands_.exportTimedAvi(this));
+}
+
+void ExportDialog::paintBar(int value, int total) {
+    int filled = total > 0 ? int(std::lround(double(value) * kBarWidth / total)) : 0;
+    filled = std::clamp(filled, 0, kBarWidth);
+    fillRect(barImage_, 0, filled, barColour_);
+    fillRect(barImage_, filled, kBarWidth, barBack_);
+    bar_->setImage(barImage_, false);
+    bar_->Refresh();
+    bar_->Update();
+}
+
+void ExportDialog::start(int first, int total) {
+    cancel_->Hide();
+    bar_->Show();
+    label_->Show();
+    paintBar(0, total);
+    label_->SetLabel(wxString::Format("%d/%d", first, total));
+    label_->Update();
+}
+
+void ExportDialog::update(int value, int total) {
+    paintBar(value, total);
+    label_->SetLabel(wxString::Format("%d/%d", value, total));
+    label_->Update();
+}

@@ -1,0 +1,50 @@
+#pragma once
+#include <wx/choice.h>
+#include <wx/wx.h>
+
+#include "app/ExportCommands.h"
+#include "base/Image.h"
+
+class Controller;
+class ImagePanel;
+class Ui;
+
+// "Export/Render Subtitles": the PNG sequence, the timed AVI movie and the
+// IFF pictures with a Scala script, started from one modal dialog over the
+// main window. While an export runs, a progress bar and a "v/t" label take
+// the place of the Cancel button. Only the buttons end the dialog.
+class ExportDialog : public wxDialog, public ExportProgress {
+public:
+    ExportDialog(wxWindow* parent, Controller& controller, Ui& ui, const wxFont& uiFont, const wxFont& infoFont);
+
+    // Shows the dialog modally; the main window is enabled and activated again afterwards.
+    void run();
+
+    // ExportProgress
+    void start(int first, int total) override;
+    void update(int value, int total) override;
+
+private:
+    void onPng();
+    void onAvi();
+    void onIff();
+    void onScalaVersion();
+    // Shows the report; a refused export keeps the dialog open.
+    void finish(const ExportReport& report);
+    void setRunning(bool running);
+    void paintBar(int value, int total);
+
+    Controller& controller_;
+    Ui& ui_;
+    ExportCommands commands_;
+    wxButton* png_ = nullptr;
+    wxButton* avi_ = nullptr;
+    wxButton* iff_ = nullptr;
+    wxButton* cancel_ = nullptr;
+    wxChoice* scala_ = nullptr;
+    ImagePanel* bar_ = nullptr;
+    wxStaticText* label_ = nullptr;
+    Image barImage_;
+    Rgb barColour_, barBack_;
+    bool running_ = false;
+};

@@ -1,0 +1,399 @@
+#include "gui/MainFrame.h"
+
+#include <wx/colordlg.h>
+#include <wx/display.h>
+#include <wx/filedlg.h>
+#include <wx/slider.h>
+#include <wx/textdlg.h>
+#include <wx/spinctrl.h>
+#include <wx/tglbtn.h>
+
+#include "app/ControlIds.h"
+#include "io/Files.h"
+#include "gui/Widgets.h"
+#include "gui/WxText.h"
+#include "base/Text.h"
+
+namespace {
+struct Suppress {
+    int& n;
+    explicit Suppress(int& c) : n(c) { ++n; }
+    ~Suppress() { --n; }
+};
+
+// "Label|pattern|Label|pattern" with the trailing ';' some patterns carry removed.
+wxString wildcard(const std::string& filter) {
+    std::vector<std::string> parts = text::split(filter, '|');
+    std::string out;
+    for (size_t i = 0; i < parts.size(); ++i) {
+        std::string p = parts[i];
+        if (i % 2 == 1)
+            while (!p.empty() && p.back() == ';') p.pop_back();
+        if (i) out += '|';
+        out += p;
+    }
+    return toWx(out);
+}
+}  // namespace
+
+MainFrame::MainFrame(AppState& state)
+    : wxFrame(nullptr, wxID_ANY, "Kalvero", wxDefaultPosition, wxDefaultSize,
+              wxCAPTION | wxSYSTEM_MENU | wxMINIMIZE_BOX | wxCLOSE_BOX),
+      state_(state),
+      controller_(state, *this) {
+    panel_ = new wxPanel(this, wxID_ANY);
+    Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent&) { send(Event::close()); });
+    // Return anywhere in the window is the window's Return command.
+    Bind(wxEVT_CHAR_HOOK, [this](wxKeyEvent& e) {
+        if (e.GetKeyCode() == WXK_RETURN || e.GetKeyCode() == WXK_NUMPAD_ENTER) {
+            send(Event::menu(ctl::ReturnKeyMenuId));
+            return;
+        }
+        e.Skip();
+    });
+}
+
+wxFont MainFrame::uiFont(UiFontId id) const {
+    // Liberation Sans (Arial's metrics) stands in for both Tahoma and Arial.
+    switch (id) {
+        case UiFontId::Bold: return wxFont(wxFontInfo(8).FaceName("Liberation Sans").Bold());
+        case UiFontId::Info: return wxFont(wxFontInfo(7).FaceName("Liberation Sans"));
+        case UiFontId::BigBold: return wxFont(wxFontInfo(15).FaceName("Liberation Sans").Bold());
+        case UiFontId::Small: return wxFont(wxFontInfo(7).FaceName("Liberation Sans"));
+        case UiFontId::Medium: return wxFont(wxFontInfo(10).FaceName("Liberation Sans"));
+        case UiFontId::TimeCaption: return wxFont(wxFontInfo(10).FaceName("Liberation Sans").Bold());
+        case UiFontId::System: return wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT);
+        case UiFontId::Default: break;
+    }
+    return wxFont(wxFontInfo(8).FaceName("Liberation Sans"));
+}
+
+void MainFrame::buildControls() {
+    Suppress s(suppress_);
+    for (const ControlSpec& c : mainWindowControls()) {
+        wxPoint pos(c.x, c.y);
+        wxSize size(c.w, c.h);
+        wxWindow* w = nullptr;
+        const int id = c.id + 1000;  // keep clear of wx's own ids
+        switch (c.kind) {
+            case ControlKind::Button: {
+                auto* b = new wxButton(panel_, id, toWx(c.caption), pos, size);
+                b->Bind(wxEVT_BUTTON, [this, cid = c.id](wxCommandEvent&) { send(Event::control(cid)); });
+                w = b;
+                break;
+            }
+            case ControlKind::Toggle: {
+                auto* b = new wxToggleButton(panel_, id, toWx(c.caption), pos, size);
+                b->Bind(wxEVT_TOGGLEBUTTON, [this, cid = c.id](wxCommandEvent&) { send(Event::control(cid)); });
+                w = b;
+                break;
+            }
+            case ControlKind::CheckBox: {
+                auto* b = new wxCheckBox(panel_, id, toWx(c.caption), pos, size);
+                b->Bind(wxEVT_CHECKBOX, [this, cid = c.id](wxCommandEvent&) { send(Event::control(cid)); });
+                w = b;
+                break;
+            }
+            case ControlKind::Label:
+                w = new wxStaticText(panel_, id, toWx(c.caption), pos, size, wxST_NO_AUTORESIZE);
+                break;
+            case ControlKind::Frame:
+                w = new wxStaticBox(panel_, id, toWx(c.caption), pos, size);
+                break;
+            case ControlKind::LineField: {
+                auto* t = new wxTextCtrl(panel_, id, "", pos, size, wxTE_PROCESS_ENTER);
+                t->Bind(wxEVT_TEXT, [this, cid = c.id](wxCommandEvent&) { send(Event::changed(cid)); });
+                t->Bind(wxEVT_SET_FOCUS, [this, cid = c.id](wxFocusEvent& e) {
+                    send(Event::control(cid));
+                    e.Skip();
+                });
+                t->Bind(wxEVT_TEXT_ENTER, [this](wxCommandEvent&) { send(Event::menu(ctl::ReturnKeyMenuId)); });
+                w = t;
+                break;
+            }
+            case ControlKind::ContextField:
+                w = new wxTextCtrl(panel_, id, "", pos, size, wxTE_READONLY);
+                break;
+            case ControlKind::Choice: {
+                auto* cb = new wxComboBox(panel_, id, "", pos, size, 0, nullptr, wxCB_READONLY);
+                cb->Bind(wxEVT_COMBOBOX, [this, cid = c.id](wxCommandEvent&) { send(Event::changed(cid)); });
+                cb->Bind(wxEVT_COMBOBOX_DROPDOWN, [this, cid = c.id](wxCommandEvent&) { send(Event::control(cid)); });
+                w = cb;
+                break;
+            }
+            case ControlKind::Slider: {
+                auto* sl = new wxSlider(panel_, id, std::clamp(c.value, c.min, c.max), c.min, c.max, pos, size);
+                sl->Bind(wxEVT_SLIDER, [this, cid = c.id](wxCommandEvent&) { send(Event::control(cid)); });
+                w = sl;
+                break;
+            }
+            case ControlKind::Spin: {
+                auto* sp = new CompactSpin(panel_, id, pos, size, c.min, c.max);
+                sp->SetValue(c.value);
+                sp->Bind(wxEVT_SPINCTRL, [this, cid = c.id](wxCommandEvent&) { send(Event::control(cid)); });
+                w = sp;
+                break;
+            }
+            case ControlKind::Image:
+                w = new ImagePanel(panel_, id, pos, size);
+                break;
+            case ControlKind::List: {
+                list_ = new SubtitleListView(panel_, id, pos, size, state_.list);
+                auto onRow = [this](wxListEvent&) { send(Event::control(ctl::SubtitleListView)); };
+                list_->Bind(wxEVT_LIST_ITEM_SELECTED, onRow);
+                list_->Bind(wxEVT_LIST_ITEM_ACTIVATED, onRow);
+                w = list_;
+                break;
+            }
+        }
+        w->SetFont(uiFont(c.font));
+        if (!c.tooltip.empty()) w->SetToolTip(toWx(c.tooltip));
+        if (!c.enabled) w->Enable(false);
+        controls_[c.id] = w;
+    }
+}
+
+wxWindow* MainFrame::control(int id) const {
+    auto it = controls_.find(id);
+    return it == controls_.end() ? nullptr : it->second;
+}
+
+void MainFrame::send(const Event& e) {
+    if (suppress_ > 0 || shuttingDown_) return;
+    controller_.dispatch(e);
+}
+
+wxWindow* MainFrame::dialogParent() {
+    return IsShown() ? static_cast<wxWindow*>(this) : nullptr;
+}
+
+// --- controls -------------------------------------------------------------------
+
+void MainFrame::setText(int id, const std::string& t) {
+    Suppress s(suppress_);
+    wxWindow* w = control(id);
+    if (auto* tc = dynamic_cast<wxTextCtrl*>(w)) {
+        if (tc->GetValue() != toWx(t)) tc->ChangeValue(toWx(t));
+    } else if (w) {
+        w->SetLabel(toWx(t));
+    }
+}
+
+std::string MainFrame::text(int id) {
+    wxWindow* w = control(id);
+    if (auto* tc = dynamic_cast<wxTextCtrl*>(w)) return fromWx(tc->GetValue());
+    return w ? fromWx(w->GetLabel()) : std::string();
+}
+
+void MainFrame::setValue(int id, int v) {
+    Suppress s(suppress_);
+    wxWindow* w = control(id);
+    if (auto* sl = dynamic_cast<wxSlider*>(w)) sl->SetValue(std::clamp(v, sl->GetMin(), sl->GetMax()));
+    else if (auto* sp = dynamic_cast<CompactSpin*>(w)) sp->SetValue(v);
+    else if (auto* cb = dynamic_cast<wxCheckBox*>(w)) cb->SetValue(v != 0);
+    else if (auto* tb = dynamic_cast<wxToggleButton*>(w)) tb->SetValue(v != 0);
+    else if (auto* co = dynamic_cast<wxComboBox*>(w)) co->SetSelection(v >= 0 && v < int(co->GetCount()) ? v : wxNOT_FOUND);
+}
+
+int MainFrame::value(int id) {
+    wxWindow* w = control(id);
+    if (auto* sl = dynamic_cast<wxSlider*>(w)) return sl->GetValue();
+    if (auto* sp = dynamic_cast<CompactSpin*>(w)) return sp->GetValue();
+    if (auto* cb = dynamic_cast<wxCheckBox*>(w)) return cb->GetValue() ? 1 : 0;
+    if (auto* tb = dynamic_cast<wxToggleButton*>(w)) return tb->GetValue() ? 1 : 0;
+    if (auto* co = dynamic_cast<wxComboBox*>(w)) return co->GetSelection();
+    return 0;
+}
+
+void MainFrame::setRange(int id, int min, int max) {
+    Suppress s(suppress_);
+    wxWindow* w = control(id);
+    if (auto* sl = dynamic_cast<wxSlider*>(w)) sl->SetRange(min, std::max(min, max));
+    else if (auto* sp = dynamic_cast<CompactSpin*>(w)) sp->SetRange(min, max);
+}
+
+std::pair<int, int> MainFrame::range(int id) {
+    wxWindow* w = control(id);
+    if (auto* sl = dynamic_cast<wxSlider*>(w)) return {sl->GetMin(), sl->GetMax()};
+    if (auto* sp = dynamic_cast<CompactSpin*>(w)) return {sp->GetMin(), sp->GetMax()};
+    return {0, 0};
+}
+
+void MainFrame::setEnabled(int id, bool on) {
+    if (wxWindow* w = control(id)) w->Enable(on);
+}
+
+bool MainFrame::enabled(int id) {
+    wxWindow* w = control(id);
+    return w && w->IsEnabled();
+}
+
+void MainFrame::setVisible(int id, bool on) {
+    if (wxWindow* w = control(id)) w->Show(on);
+}
+
+void MainFrame::setBackground(int id, Rgb c) {
+    if (wxWindow* w = control(id)) {
+        w->SetBackgroundColour(wxColour(c.r, c.g, c.b));
+        w->Refresh();
+    }
+}
+
+void MainFrame::setFocus(int id) {
+    Suppress s(suppress_);
+    if (wxWindow* w = control(id)) w->SetFocus();
+}
+
+void MainFrame::setCaretToEnd(int id) {
+    if (auto* tc = dynamic_cast<wxTextCtrl*>(control(id))) tc->SetInsertionPointEnd();
+}
+
+void MainFrame::clearItems(int id) {
+    Suppress s(suppress_);
+    if (auto* co = dynamic_cast<wxComboBox*>(control(id))) co->Clear();
+}
+
+void MainFrame::appendItem(int id, const std::string& t) {
+    Suppress s(suppress_);
+    if (auto* co = dynamic_cast<wxComboBox*>(control(id))) co->Append(toWx(t));
+}
+
+void MainFrame::setItemText(int id, int index, const std::string& t) {
+    Suppress s(suppress_);
+    auto* co = dynamic_cast<wxComboBox*>(control(id));
+    if (!co || index < 0 || index >= int(co->GetCount())) return;
+    if (co->GetString(unsigned(index)) == toWx(t)) return;
+    int sel = co->GetSelection();
+    co->SetString(unsigned(index), toWx(t));
+    if (sel == index) co->SetSelection(sel);
+}
+
+std::string MainFrame::itemText(int id, int index) {
+    auto* co = dynamic_cast<wxComboBox*>(control(id));
+    if (!co || index < 0 || index >= int(co->GetCount())) return {};
+    return fromWx(co->GetString(unsigned(index)));
+}
+
+int MainFrame::itemCount(int id) {
+    auto* co = dynamic_cast<wxComboBox*>(control(id));
+    return co ? int(co->GetCount()) : 0;
+}
+
+void MainFrame::listChanged() {
+    if (list_) list_->modelChanged();
+}
+
+void MainFrame::selectListRow(int row) {
+    if (!list_) return;
+    Suppress s(suppress_);
+    long current = list_->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED);
+    if (current >= 0 && current != row) list_->SetItemState(current, 0, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
+    if (row >= 0 && row < list_->GetItemCount()) {
+        list_->SetItemState(row, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED,
+                            wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
+        list_->EnsureVisible(row);
+    }
+}
+
+int MainFrame::selectedListRow() {
+    if (!list_) return -1;
+    return int(list_->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED));
+}
+
+void MainFrame::showImage(int id, const Image& image) {
+    if (auto* p = dynamic_cast<ImagePanel*>(control(id))) p->setImage(image, id == ctl::Canvas);
+}
+
+// --- window -----------------------------------------------------------------------
+
+void MainFrame::setTitle(const std::string& title) {
+    SetTitle(toWx(title));
+}
+
+std::pair<int, int> MainFrame::desktopSize() {
+    wxRect r = wxDisplay(0u).GetGeometry();
+    return {r.width, r.height};
+}
+
+void MainFrame::setWindowSize(int w, int h) {
+    SetClientSize(w, h);
+    panel_->SetSize(0, 0, w, h);
+}
+
+void MainFrame::moveWindow(int x, int y) {
+    Move(x, y);
+}
+
+void MainFrame::moveControl(int id, int x, int y) {
+    if (wxWindow* w = control(id)) w->Move(x, y);
+}
+
+std::pair<int, int> MainFrame::controlPosition(int id) {
+    wxWindow* w = control(id);
+    if (!w) return {0, 0};
+    wxPoint p = w->GetPosition();
+    return {p.x, p.y};
+}
+
+void MainFrame::shutdown() {
+    if (shuttingDown_) return;
+    shuttingDown_ = true;
+    Destroy();
+    wxTheApp->ExitMainLoop();
+}
+
+void MainFrame::processPendingEvents() {
+    if (wxTheApp) wxTheApp->Yield(true);
+}
+
+void MainFrame::drainPendingEvents() {
+    Suppress s(suppress_);
+    if (wxTheApp) wxTheApp->Yield(true);
+}
+
+// --- dialogs -------------------------------------------------------------------------
+
+void MainFrame::messageBox(const std::string& title, const std::string& t) {
+    wxMessageDialog d(dialogParent(), toWx(t), toWx(title), wxOK | wxCENTRE);
+    d.ShowModal();
+}
+
+bool MainFrame::askYesNo(const std::string& title, const std::string& t) {
+    wxMessageDialog d(dialogParent(), toWx(t), toWx(title), wxYES_NO | wxCENTRE);
+    return d.ShowModal() == wxID_YES;
+}
+
+std::string MainFrame::openFileDialog(const std::string& title, const std::string& defaultPath,
+                                      const std::string& filter) {
+    std::string dir = files::folderPart(defaultPath);
+    std::string file = files::filePart(defaultPath);
+    if (file.find('*') != std::string::npos) file.clear();
+    wxFileDialog d(dialogParent(), toWx(title), toWx(dir), toWx(file), filter.empty() ? wxString("*") : wildcard(filter),
+                   wxFD_OPEN | wxFD_FILE_MUST_EXIST);
+    if (d.ShowModal() != wxID_OK) return {};
+    return std::string(d.GetPath().utf8_str());
+}
+
+std::string MainFrame::saveFileDialog(const std::string& title, const std::string& defaultFile,
+                                      const std::string& filter) {
+    wxFileDialog d(dialogParent(), toWx(title), toWx(state_.projectDir), toWx(files::filePart(defaultFile)),
+                   wildcard(filter), wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
+    if (d.ShowModal() != wxID_OK) return {};
+    return std::string(d.GetPath().utf8_str());
+}
+
+std::optional<Rgb> MainFrame::chooseColour(Rgb initial) {
+    wxColourData data;
+    data.SetColour(wxColour(initial.r, initial.g, initial.b));
+    wxColourDialog d(dialogParent(), &data);
+    if (d.ShowModal() != wxID_OK) return std::nullopt;
+    wxColour c = d.GetColourData().GetColour();
+    return Rgb{c.Red(), c.Green(), c.Blue()};
+}
+
+std::optional<std::string> MainFrame::inputBox(const std::string& title, const std::string& prompt,
+                                               const std::string& defaultText) {
+    wxTextEntryDialog d(dialogParent(), toWx(prompt), toWx(title), toWx(defaultText));
+    if (d.ShowModal() != wxID_OK) return std::nullopt;
+    return fromWx(d.GetValue());
+}

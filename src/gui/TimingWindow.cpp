@@ -1,0 +1,229 @@
+#include "gui/TimingWindow.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "app/Controller.h"
+#include "gui/Widgets.h"
+#include "gui/WxText.h"
+#include "base/Draw.h"
+#include "timing/FrameSource.h"
+#include "timing/MoviePlayer.h"
+
+wxFont timingUiFont() { return wxFont(wxFontInfo(8).FaceName("Liberation Sans")); }
+wxFont timingInfoFont() { return wxFont(wxFontInfo(7).FaceName("Liberation Sans")); }
+wxFont timingBigBoldFont() { return wxFont(wxFontInfo(15).FaceName("Liberation Sans").Bold()); }
+
+namespace {
+constexpr int kControlsHeight = 90;
+constexpr int kTickMs = 10;
+constexpr int kNudgeMs = 100;
+}  // namespace
+
+TimingWindow::TimingWindow(wxWindow* parent, Controller& controller, Ui& ui, FrameSource& source,
+                           MoviePlayer* movie)
+    : wxDialog(parent, wxID_ANY, "", wxDefaultPosition, wxDefaultSize, wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX),
+      controller_(controller),
+      movie_(movie),
+      tick_(this),
+      nudgeBack_(this) {
+    const AppState& s = controller.state();
+    Size area = timingPreviewSize(s.projectWidth, s.projectHeight);
+    wp_ = std::max(1, area.w);
+    hp_ = std::max(1, area.h);
+    SetTitle(toWx(movie ? timingWindowTitle(true, movie->width(), movie->height())
+                        : timingWindowTitle(false, s.projectWidth, s.projectHeight)));
+    SetClientSize(wp_, hp_ + kControlsHeight);
+    SetBackgroundColour(wxColour(240, 240, 240));
+    picture_ = Image(wp_, hp_);
+    bgColor_ = s.style.bgColor;
+    draw::fillOpaque(picture_, bgColor_);
+    if (movie_) movie_->setDisplaySize(wp_, hp_);
+    buildControls();
+
+    Bind(wxEVT_CHAR_HOOK, &TimingWindow::onCharHook, this);
+    bindKeyUp(this);
+    Bind(wxEVT_TIMER, &TimingWindow::onTick, this, tick_.GetId());
+    Bind(
+        wxEVT_TIMER,
+        [this](wxTimerEvent&) {
+            if (nudged_) Move(homePosition_);
+            nudged_ = false;
+        },
+        nudgeBack_.GetId());
+    // Closing the window is EXIT.
+    Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent& e) {
+        if (recorder_ && !recorder_->ended() && e.CanVeto()) {
+            e.Veto();
+            recorder_->clickExit();
+            return;
+        }
+        e.Skip();
+    });
+
+    recorder_ = std::make_unique<Recorder>(controller, ui, *this, source);
+}
+
+TimingWindow::~TimingWindow() {
+    tick_.Stop();
+    nudgeBack_.Stop();
+}
+
+void TimingWindow::buildControls() {
+    const int ww = wp_, wh = hp_ + kControlsHeight;
+    const int startX = ww - 105;
+    wxFont big = timingBigBoldFont(), ui = timingUiFont();
+    auto label = [&](const wxString& text, int x, int y, int w, int h, const wxFont& font) {
+        auto* l = new wxStaticText(this, wxID_ANY, text, wxPoint(x, y), wxSize(w, h), wxST_NO_AUTORESIZE);
+        l->SetFont(font);
+        return l;
+    };
+
+    area_ = new ImagePanel(this, wxID_ANY, wxPoint(0, 0), wxSize(wp_, hp_));
+
+    start_ = new wxToggleButton(this, wxID_ANY, timingtext::kStart, wxPoint(startX, wh - 45), wxSize(100, 40));
+    start_->SetFont(big);
+    start_->Bind(wxEVT_TOGGLEBUTTON, [this](wxCommandEvent&) {
+        if (recorder_) recorder_->clickStartStop();
+    });
+    seconds_ = label("00:00:00:", startX - 120, wh - 45, 88, 20, big);
+    frames_ = label("00", startX - 33, wh - 45, 25, 20, big);
+    total_ = label("00:00:00:00", startX - 120, wh - 25, 120, 20, big);
+    label(timingtext::kHint, 5, wh - 15, 190, 20, ui);
+
+    auto* exit = new wxButton(this, wxID_ANY, timingtext::kExit, wxPoint(ww - 85, wh - 85), wxSize(80, 20));
+    exit->SetFont(ui);
+    exit->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) {
+        if (recorder_) recorder_->clickExit();
+    });
+
+    label("NextA:", 5, wh - 83, 35, 20, ui);
+    nextA_ = new wxTextCtrl(this, wxID_ANY, "", wxPoint(40, wh - 85), wxSize(250, 20), wxTE_READONLY);
+    label("NextB:", 5, wh - 63, 35, 20, ui);
+    nextB_ = new wxTextCtrl(this, wxID_ANY, "", wxPoint(40, wh - 65), wxSize(250, 20), wxTE_READONLY);
+    for (wxTextCtrl* t : {nextA_, nextB_}) {
+        t->SetFont(ui);
+        t->SetBackgroundColour(*wxWHITE);
+    }
+
+    // Playing without sound is fine, but say so.
+    if (movie_ && !movie_->hasSound()) {
+        std::string why = movie_->soundStatus();
+        auto* l = label(toWx("No sound: " + (why.empty() ? std::string("the sound cannot be played") : why)), 5,
+                        wh - 42, std::max(60, startX - 120 - 10), 16, ui);
+        l->SetForegroundColour(wxColour(160, 0, 0));
+        l->SetToolTip(l->GetLabel());
+    }
+}
+
+void TimingWindow::bindKeyUp(wxWindow* w) {
+    w->Bind(wxEVT_KEY_UP, &TimingWindow::onKeyUp, this);
+    for (wxWindow* child : w->GetChildren()) bindKeyUp(child);
+}
+
+void TimingWindow::onCharHook(wxKeyEvent& e) {
+    // Space is the window's own key: it never reaches a focused button.
+    if (e.GetKeyCode() == WXK_SPACE) {
+        if (!keyDown_) keyPressed_ = true;  // key repeat sends more presses while held
+        keyDown_ = true;
+        return;
+    }
+    e.Skip();
+}
+
+void TimingWindow::onKeyUp(wxKeyEvent& e) {
+    if (e.GetKeyCode() == WXK_SPACE) keyDown_ = false;
+    e.Skip();
+}
+
+SpaceInput TimingWindow::readSpace() {
+    bool polled = wxGetKeyState(WXK_SPACE);
+    if (polled) pollingWorks_ = true;
+    // Where the key state can be read it is the truth (a release may have
+    // gone to another window); elsewhere the key events are.
+    if (pollingWorks_ && !polled) keyDown_ = false;
+    SpaceInput in;
+    in.down = polled || keyDown_;
+    in.pressed = keyPressed_;
+    keyPressed_ = false;
+    return in;
+}
+
+void TimingWindow::run() {
+    CentreOnScreen();
+    homePosition_ = GetPosition();
+    recorder_->open();
+    tick_.Start(kTickMs);
+    SetFocus();
+    ShowModal();
+    tick_.Stop();
+}
+
+void TimingWindow::onTick(wxTimerEvent&) {
+    if (!recorder_ || recorder_->ended()) return;
+    recorder_->pass(readSpace());
+    if (recorder_->ended()) {
+        tick_.Stop();
+        if (nudged_) Move(homePosition_);
+        EndModal(wxID_OK);
+        return;
+    }
+    if (movie_ && movie_->loaded()) {
+        uint64_t serial = 0;
+        std::shared_ptr<const Image> pic = movie_->currentPicture(&serial);
+        if (pic && serial != shownSerial_) {
+            shownSerial_ = serial;
+            // The picture comes at the area's size; copy what overlaps.
+            int w = std::min(pic->width(), wp_), h = std::min(pic->height(), hp_);
+            for (int y = 0; y < h; ++y) std::memcpy(picture_.pixel(0, y), pic->pixel(0, y), size_t(w) * 4);
+            dirty_ = true;
+        }
+    }
+    if (dirty_) compose();
+}
+
+void TimingWindow::compose() {
+    dirty_ = false;
+    Image shown = picture_;
+    drawSetOverlay(shown, overlay_, bgColor_, movie_ != nullptr);
+    area_->setImage(shown, false);
+}
+
+// --- TimingView ---------------------------------------------------------------
+
+void TimingWindow::setSecondsLabel(const std::string& text) { seconds_->SetLabel(toWx(text)); }
+void TimingWindow::setFramesLabel(const std::string& text) { frames_->SetLabel(toWx(text)); }
+void TimingWindow::setTotalLabel(const std::string& text) { total_->SetLabel(toWx(text)); }
+
+void TimingWindow::setStartButton(const std::string& caption, bool pressed) {
+    start_->SetLabel(toWx(caption));
+    start_->SetValue(pressed);
+}
+
+void TimingWindow::hideStartButton() { start_->Hide(); }
+
+void TimingWindow::setNextSet(const std::string& lineA, const std::string& lineB) {
+    nextA_->ChangeValue(toWx(lineA));
+    nextB_->ChangeValue(toWx(lineB));
+}
+
+void TimingWindow::showOverlay(std::vector<OverlayPiece> pieces, Rgb bgColor) {
+    overlay_ = std::move(pieces);
+    bgColor_ = bgColor;
+    if (!movie_) draw::fillOpaque(picture_, bgColor_);
+    compose();
+}
+
+void TimingWindow::clearOverlay(Rgb bgColor) {
+    overlay_.clear();
+    bgColor_ = bgColor;
+    if (!movie_) draw::fillOpaque(picture_, bgColor_);
+    compose();
+}
+
+void TimingWindow::nudge() {
+    if (!nudged_) homePosition_ = GetPosition();
+    nudged_ = true;
+    Move(homePosition_ + wxPoint(1, 0));
+    nudgeBack_.StartOnce(kNudgeMs);
+}

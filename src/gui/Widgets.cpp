@@ -1,0 +1,195 @@
+#include "gui/Widgets.h"
+
+#include <wx/dcbuffer.h>
+#include <wx/dcmemory.h>
+
+#include <cstring>
+#include <wx/spinctrl.h>
+
+#include "app/Layout.h"
+#include "gui/WxText.h"
+#include "project/SubtitleList.h"
+
+// --- ImagePanel -------------------------------------------------------------
+
+ImagePanel::ImagePanel(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size)
+    : wxWindow(parent, id, pos, size, wxBORDER_NONE) {
+    SetBackgroundStyle(wxBG_STYLE_PAINT);
+    Bind(wxEVT_PAINT, &ImagePanel::onPaint, this);
+}
+
+namespace {
+
+// Rows y0 .. y0 + rows - 1 of an image as a bitmap (alpha is not shown).
+wxBitmap toBitmap(const Image& image, int y0, int rows) {
+    wxImage img(image.width(), rows, false);
+    unsigned char* rgb = img.GetData();
+    const uint8_t* src = image.pixel(0, y0);
+    const size_t n = size_t(image.width()) * size_t(rows);
+    for (size_t i = 0; i < n; ++i, src += 4, rgb += 3) {
+        rgb[0] = src[0];
+        rgb[1] = src[1];
+        rgb[2] = src[2];
+    }
+    return wxBitmap(img);
+}
+
+}  // namespace
+
+void ImagePanel::setImage(const Image& image, bool fitToImage) {
+    if (image.empty()) return;
+    const int w = image.width(), h = image.height();
+    const size_t stride = image.stride();
+    if (!bitmap_.IsOk() || w != shownWidth_ || h != shownHeight_) {
+        bitmap_ = toBitmap(image, 0, h);
+        shown_.assign(image.data(), image.data() + stride * size_t(h));
+        shownWidth_ = w;
+        shownHeight_ = h;
+        if (fitToImage && GetSize() != wxSize(w, h)) SetSize(w, h);
+        Refresh(false);
+        return;
+    }
+    if (fitToImage && GetSize() != wxSize(w, h)) SetSize(w, h);
+    // A keystroke changes the strips band only: convert and repaint just the
+    // rows that differ from the picture on screen.
+    int first = -1, last = -1;
+    for (int y = 0; y < h; ++y)
+        if (std::memcmp(image.pixel(0, y), shown_.data() + size_t(y) * stride, stride) != 0) {
+            if (first < 0) first = y;
+            last = y;
+        }
+    if (first < 0) return;
+    const int rows = last - first + 1;
+    std::memcpy(shown_.data() + size_t(first) * stride, image.pixel(0, first), stride * size_t(rows));
+    {
+        wxMemoryDC dc(bitmap_);
+        dc.DrawBitmap(toBitmap(image, first, rows), 0, first);
+    }
+    RefreshRect(wxRect(0, first, w, rows), false);
+}
+
+void ImagePanel::onPaint(wxPaintEvent&) {
+    // Only the invalidated part is drawn (the paint DC clips to it).
+    wxAutoBufferedPaintDC dc(this);
+    const wxSize size = GetClientSize();
+    int bw = 0, bh = 0;
+    if (bitmap_.IsOk()) {
+        dc.DrawBitmap(bitmap_, 0, 0);
+        bw = bitmap_.GetWidth();
+        bh = bitmap_.GetHeight();
+    }
+    dc.SetBrush(*wxBLACK_BRUSH);
+    dc.SetPen(*wxTRANSPARENT_PEN);
+    if (size.x > bw) dc.DrawRectangle(bw, 0, size.x - bw, size.y);
+    if (size.y > bh && bw > 0) dc.DrawRectangle(0, bh, std::min(bw, size.x), size.y - bh);
+}
+
+// --- CompactSpin -------------------------------------------------------------
+
+CompactSpin::CompactSpin(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size, int min, int max)
+    : wxWindow(parent, id, pos, size, wxBORDER_SIMPLE | wxWANTS_CHARS), min_(min), max_(max) {
+    SetBackgroundStyle(wxBG_STYLE_PAINT);
+    Bind(wxEVT_PAINT, &CompactSpin::onPaint, this);
+    Bind(wxEVT_LEFT_DOWN, &CompactSpin::onMouse, this);
+    Bind(wxEVT_LEFT_DCLICK, &CompactSpin::onMouse, this);
+    Bind(wxEVT_MOUSEWHEEL, &CompactSpin::onWheel, this);
+    Bind(wxEVT_KEY_DOWN, &CompactSpin::onKey, this);
+}
+
+void CompactSpin::SetValue(int v) {
+    value_ = std::clamp(v, min_, std::max(min_, max_));
+    Refresh(false);
+}
+
+void CompactSpin::SetRange(int min, int max) {
+    min_ = min;
+    max_ = max;
+    SetValue(value_);
+}
+
+void CompactSpin::step(int delta) {
+    if (!IsEnabled()) return;
+    int v = std::clamp(value_ + delta, min_, std::max(min_, max_));
+    if (v == value_) return;
+    value_ = v;
+    Refresh(false);
+    wxCommandEvent e(wxEVT_SPINCTRL, GetId());
+    e.SetEventObject(this);
+    e.SetInt(value_);
+    ProcessWindowEvent(e);
+}
+
+void CompactSpin::onPaint(wxPaintEvent&) {
+    wxAutoBufferedPaintDC dc(this);
+    wxSize sz = GetClientSize();
+    bool on = IsEnabled();
+    dc.SetBackground(wxBrush(on ? *wxWHITE : wxColour(235, 235, 235)));
+    dc.Clear();
+    int arrowW = 12;
+    dc.SetFont(GetFont());
+    dc.SetTextForeground(on ? *wxBLACK : wxColour(150, 150, 150));
+    wxString t = wxString::Format("%d", value_);
+    wxSize ts = dc.GetTextExtent(t);
+    dc.DrawText(t, std::max(2, sz.x - arrowW - ts.x - 3), (sz.y - ts.y) / 2);
+    int ax = sz.x - arrowW;
+    dc.SetPen(wxPen(wxColour(160, 160, 160)));
+    dc.SetBrush(wxBrush(wxColour(225, 225, 225)));
+    dc.DrawRectangle(ax, 0, arrowW, sz.y / 2);
+    dc.DrawRectangle(ax, sz.y / 2, arrowW, sz.y - sz.y / 2);
+    dc.SetBrush(wxBrush(on ? *wxBLACK : wxColour(150, 150, 150)));
+    dc.SetPen(*wxTRANSPARENT_PEN);
+    int cx = ax + arrowW / 2, q = sz.y / 4;
+    wxPoint up[3] = {{cx - 3, q + 2}, {cx + 4, q + 2}, {cx, q - 2}};
+    wxPoint down[3] = {{cx - 3, sz.y - q - 2}, {cx + 4, sz.y - q - 2}, {cx, sz.y - q + 2}};
+    dc.DrawPolygon(3, up);
+    dc.DrawPolygon(3, down);
+}
+
+void CompactSpin::onMouse(wxMouseEvent& e) {
+    SetFocus();
+    wxSize sz = GetClientSize();
+    if (e.GetX() >= sz.x - 12) step(e.GetY() < sz.y / 2 ? 1 : -1);
+}
+
+void CompactSpin::onWheel(wxMouseEvent& e) {
+    step(e.GetWheelRotation() > 0 ? 1 : -1);
+}
+
+void CompactSpin::onKey(wxKeyEvent& e) {
+    switch (e.GetKeyCode()) {
+        case WXK_UP: step(1); break;
+        case WXK_DOWN: step(-1); break;
+        case WXK_PAGEUP: step(10); break;
+        case WXK_PAGEDOWN: step(-10); break;
+        default: e.Skip();
+    }
+}
+
+// --- SubtitleListView ----------------------------------------------------------
+
+SubtitleListView::SubtitleListView(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size,
+                                   const SubtitleList& list)
+    : wxListCtrl(parent, id, pos, size, wxLC_REPORT | wxLC_VIRTUAL | wxLC_SINGLE_SEL | wxLC_HRULES | wxLC_VRULES),
+      list_(list) {
+    int col = 0;
+    for (const ListColumnSpec& c : subtitleListColumns()) AppendColumn(c.title, wxLIST_FORMAT_LEFT, c.width), ++col;
+    modelChanged();
+}
+
+void SubtitleListView::modelChanged() {
+    long n = list_.lineCount();
+    if (GetItemCount() != n) SetItemCount(n);
+    Refresh(false);
+}
+
+wxString SubtitleListView::OnGetItemText(long item, long column) const {
+    if (item < 0 || item >= list_.lineCount() || column < 0 || column > 4) return {};
+    return toWx(list_.column(int(item), Column(column)));
+}
+
+wxListItemAttr* SubtitleListView::OnGetItemAttr(long item) const {
+    int grey = list_.shade(int(item));
+    attr_.SetTextColour(*wxBLACK);
+    attr_.SetBackgroundColour(grey > 0 ? wxColour(grey, grey, grey) : *wxWHITE);
+    return &attr_;
+}

@@ -1,0 +1,63 @@
+#pragma once
+#include <functional>
+#include <vector>
+
+#include <wx/listctrl.h>
+#include <wx/wx.h>
+
+#include "base/Image.h"
+
+class SubtitleList;
+
+// Shows an Image at 1:1 (the canvas and the colour swatches).
+class ImagePanel : public wxWindow {
+public:
+    ImagePanel(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size);
+    // Copies the picture; resizes the control to it when `fitToImage`.
+    // Only rows that differ from the picture shown are converted and painted.
+    void setImage(const Image& image, bool fitToImage);
+    // What the control shows.
+    const wxBitmap& bitmap() const { return bitmap_; }
+
+private:
+    void onPaint(wxPaintEvent&);
+    wxBitmap bitmap_;
+    std::vector<uint8_t> shown_;  // the picture in bitmap_, as given
+    int shownWidth_ = 0, shownHeight_ = 0;
+};
+
+// A small numeric field with up and down arrows; typing is not possible,
+// as in the time fields of the window. Sends wxEVT_SPINCTRL on each change.
+class CompactSpin : public wxWindow {
+public:
+    CompactSpin(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size, int min, int max);
+    void SetValue(int v);
+    int GetValue() const { return value_; }
+    void SetRange(int min, int max);
+    int GetMin() const { return min_; }
+    int GetMax() const { return max_; }
+
+private:
+    void step(int delta);
+    void onPaint(wxPaintEvent&);
+    void onMouse(wxMouseEvent&);
+    void onWheel(wxMouseEvent&);
+    void onKey(wxKeyEvent&);
+    int value_ = 0, min_ = 0, max_ = 99;
+};
+
+// The subtitle list as a virtual view of the model: rows are read from it
+// when they are painted, so a list of any length costs nothing to show.
+class SubtitleListView : public wxListCtrl {
+public:
+    SubtitleListView(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size, const SubtitleList& list);
+    void modelChanged();
+
+protected:
+    wxString OnGetItemText(long item, long column) const override;
+    wxListItemAttr* OnGetItemAttr(long item) const override;
+
+private:
+    const SubtitleList& list_;
+    mutable wxListItemAttr attr_;
+};

@@ -1,0 +1,78 @@
+#include <memory>
+
+#include <wx/wx.h>
+
+#include <wx/snglinst.h>
+#include <wx/stdpaths.h>
+
+#include "app/AppState.h"
+#include "app/ExportCommands.h"
+#include "io/Files.h"
+#include "gui/ExportDialog.h"
+#include "gui/MainFrame.h"
+#include "gui/RecordTimingsDialog.h"
+#include "gui/Theme.h"
+
+// Start-up of the windowed program.
+class KalveroApp : public wxApp {
+public:
+    bool OnInit() override {
+        SetAppName("kalvero");
+        applyCompactTheme();
+        // One copy at a time.
+        checker_ = std::make_unique<wxSingleInstanceChecker>("DUKAL");
+        if (checker_->IsAnotherRunning()) {
+            wxMessageBox("is already running!", "INFO", wxOK);
+            return quietExit();
+        }
+        wxInitAllImageHandlers();
+
+        frame_ = new MainFrame(state_);
+        Controller& c = frame_->controller();
+        c.openRecordTimings = [f = frame_] { runRecordTimings(f, f->controller(), *f); };
+        std::string exe = std::string(wxStandardPaths::Get().GetExecutablePath().utf8_str());
+        if (!c.prepare(exe, files::currentDirectory())) return quietExit();
+        frame_->buildControls();
+        c.windowBuilt();
+        c.openExportDialog = [this] {
+            ExportDialog dialog(frame_, frame_->controller(), *frame_, frame_->uiFont(UiFontId::Default),
+                                frame_->uiFont(UiFontId::Info));
+            dialog.run();
+        };
+        c.captureScreen = [this] {
+            ExportCommands commands(frame_->controller(), *frame_);
+            commands.show(commands.captureScreen());
+        };
+        frame_->Show();
+        std::vector<std::string> args;
+        for (int i = 1; i < argc; ++i) args.push_back(std::string(argv[i].utf8_str()));
+        c.commandLineOpen(args);
+        return true;
+    }
+
+    int OnRun() override {
+        if (exitNow_) return 0;
+        wxApp::OnRun();
+        return 0;
+    }
+
+    int OnExit() override {
+        checker_.reset();
+        return 0;
+    }
+
+private:
+    bool quietExit() {
+        exitNow_ = true;
+        if (frame_) frame_->Destroy();
+        frame_ = nullptr;
+        return true;
+    }
+
+    AppState state_;
+    MainFrame* frame_ = nullptr;
+    std::unique_ptr<wxSingleInstanceChecker> checker_;
+    bool exitNow_ = false;
+};
+
+wxIMPLEMENT_APP(KalveroApp);

@@ -1,0 +1,215 @@
+#include "io/Files.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <system_error>
+
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace files {
+namespace {
+std::function<bool(uint64_t)>& writeHook() {
+    static std::function<bool(uint64_t)> hook;
+    return hook;
+}
+
+std::string describe(const std::error_code& ec) {
+    return ec.message();
+}
+}  // namespace
+
+void setWriteFailureHookForTests(std::function<bool(uint64_t)> hook) {
+    writeHook() = std::move(hook);
+}
+
+Result readFile(const std::string& path, std::string& out, uint64_t maxBytes) {
+    out.clear();
+    std::error_code ec;
+    if (fs::is_directory(fs::path(path), ec)) return Result::failure("is a folder, not a file");
+    // Refuse an oversized file before reading it, and read a file of known
+    // size into one allocation.
+    const uint64_t size = fs::file_size(fs::path(path), ec);
+    if (!ec && size > maxBytes) return Result::failure("the file is too large");
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return Result::failure(std::strerror(errno));
+    if (!ec) out.reserve(size_t(size));
+    char buffer[65536];
+    for (;;) {
+        size_t n = std::fread(buffer, 1, sizeof buffer, f);
+        if (n > 0) {
+            if (out.size() + n > maxBytes) {
+                std::fclose(f);
+                out.clear();
+                return Result::failure("the file is too large");
+            }
+            out.append(buffer, n);
+        }
+        if (n < sizeof buffer) break;
+    }
+    bool failed = std::ferror(f) != 0;
+    std::fclose(f);
+    if (failed) {
+        out.clear();
+        return Result::failure("read error");
+    }
+    return {};
+}
+
+Result writeFileAtomic(const std::string& path, const std::string& content) {
+    std::random_device rd;
+    std::string tmp = path + ".tmp" + std::to_string(rd() % 1000000);
+#ifdef _WIN32
+    std::FILE* f = std::fopen(tmp.c_str(), "wb");
+#else
+    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    std::FILE* f = fd < 0 ? nullptr : ::fdopen(fd, "wb");
+#endif
+    if (!f) return Result::failure(std::strerror(errno));
+    const size_t chunk = 1 << 20;
+    size_t written = 0;
+    bool ok = true;
+    std::string why;
+    while (written < content.size()) {
+        if (writeHook() && !writeHook()(written)) {
+            ok = false;
+            why = std::strerror(ENOSPC);
+            break;
+        }
+        size_t n = std::min(chunk, content.size() - written);
+        if (std::fwrite(content.data() + written, 1, n, f) != n) {
+            ok = false;
+            why = std::strerror(errno);
+            break;
+        }
+        written += n;
+    }
+    if (ok && content.empty() && writeHook() && !writeHook()(0)) {
+        ok = false;
+        why = std::strerror(ENOSPC);
+    }
+    if (ok && std::fflush(f) != 0) {
+        ok = false;
+        why = std::strerror(errno);
+    }
+#ifndef _WIN32
+    if (ok && ::fsync(::fileno(f)) != 0) {
+        ok = false;
+        why = std::strerror(errno);
+    }
+#endif
+    if (std::fclose(f) != 0 && ok) {
+        ok = false;
+        why = std::strerror(errno);
+    }
+    std::error_code ec;
+    if (!ok) {
+        fs::remove(fs::path(tmp), ec);
+        return Result::failure(why);
+    }
+    fs::rename(fs::path(tmp), fs::path(path), ec);
+    if (ec) {
+        std::error_code ignored;
+        fs::remove(fs::path(tmp), ignored);
+        return Result::failure(describe(ec));
+    }
+    return {};
+}
+
+bool exists(const std::string& path) {
+    std::error_code ec;
+    return !path.empty() && fs::exists(fs::path(path), ec);
+}
+
+bool isDirectory(const std::string& path) {
+    std::error_code ec;
+    return !path.empty() && fs::is_directory(fs::path(path), ec);
+}
+
+Result makeDirectories(const std::string& path) {
+    if (path.empty()) return {};
+    std::error_code ec;
+    fs::create_directories(fs::path(path), ec);
+    if (ec && !fs::is_directory(fs::path(path))) return Result::failure(describe(ec));
+    return {};
+}
+
+Result removeFile(const std::string& path) {
+    std::error_code ec;
+    fs::remove(fs::path(path), ec);
+    if (ec) return Result::failure(describe(ec));
+    return {};
+}
+
+uint64_t freeSpace(const std::string& folder) {
+    std::error_code ec;
+    auto info = fs::space(fs::path(folder.empty() ? "." : folder), ec);
+    if (ec) return 0;
+    return info.available;
+}
+
+std::vector<std::string> listFiles(const std::string& folder) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    fs::directory_iterator it(fs::path(folder), ec);
+    if (ec) return names;
+    for (const auto& e : it) {
+        std::error_code fe;
+        if (e.is_regular_file(fe)) names.push_back(e.path().filename().string());
+    }
+    return names;
+}
+
+std::string executablePath() {
+#ifdef _WIN32
+    char buffer[MAX_PATH * 4];
+    DWORD n = GetModuleFileNameA(nullptr, buffer, sizeof buffer);
+    return std::string(buffer, n);
+#else
+    std::error_code ec;
+    auto p = fs::read_symlink("/proc/self/exe", ec);
+    return ec ? std::string() : p.string();
+#endif
+}
+
+std::string currentDirectory() {
+    std::error_code ec;
+    auto p = fs::current_path(ec);
+    return ec ? std::string() : p.string();
+}
+
+char separator() {
+#ifdef _WIN32
+    return '\\';
+#else
+    return '/';
+#endif
+}
+
+std::string folderPart(const std::string& path) {
+    size_t pos = path.find_last_of("/\\");
+    return pos == std::string::npos ? std::string() : path.substr(0, pos + 1);
+}
+
+std::string filePart(const std::string& path) {
+    size_t pos = path.find_last_of("/\\");
+    return pos == std::string::npos ? path : path.substr(pos + 1);
+}
+
+std::string withTrailingSeparator(std::string folder) {
+    if (!folder.empty() && folder.back() != '/' && folder.back() != '\\') folder += separator();
+    return folder;
+}
+
+}  // namespace files

@@ -1,0 +1,54 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/Image.h"
+#include "base/Rgb.h"
+
+// Decoding and encoding of picture files. Decoders never trust a file: sizes
+// beyond Image::kMaxSide, pixel data that runs past the end of the file and
+// damaged compressed data all end in `false` with a sentence in `error`.
+namespace imageio {
+
+enum class Format { Unknown, Png, Jpeg, Tiff, Tga, Bmp };
+
+// The format by the file's signature; TGA has none and is recognised by a
+// plausible header only when `nameHint` ends in ".tga" (any case) or when no
+// other format matched.
+Format detectFormat(std::string_view bytes, std::string_view nameHint = {});
+
+// Decodes PNG, JPEG, TIFF, TGA or BMP bytes into a straight-alpha RGBA image.
+bool decodeImage(std::string_view bytes, Image& out, std::string& error, std::string_view nameHint = {});
+// Reads and decodes a file (at most 512 MiB).
+bool decodeImageFile(const std::string& path, Image& out, std::string& error);
+
+// Per-format decoders (used by decodeImage; exposed for tests).
+bool decodePng(std::string_view bytes, Image& out, std::string& error);
+bool decodeJpeg(std::string_view bytes, Image& out, std::string& error);
+bool decodeTiff(std::string_view bytes, Image& out, std::string& error);
+bool decodeTga(std::string_view bytes, Image& out, std::string& error);
+bool decodeBmp(std::string_view bytes, Image& out, std::string& error);
+
+// A picture of palette indices (one byte per pixel, rows top to bottom).
+struct IndexedImage {
+    int width = 0, height = 0;
+    std::vector<uint8_t> indices;
+    std::vector<Rgb> palette;  // at most 16 colours for encodePng4
+};
+
+// PNG, 8 bits per channel RGBA. zlibLevel 0 (none) to 9 (smallest).
+bool encodePng32(const Image& img, std::string& out, std::string& error, int zlibLevel = 6);
+// PNG, 4-bit palette. Fails when the palette has more than 16 colours or an
+// index points past it.
+bool encodePng4(const IndexedImage& img, std::string& out, std::string& error, int zlibLevel = 6);
+// BMP, 24 bits: bottom-up BGR rows padded to 4 bytes; alpha is dropped.
+bool encodeBmp24(const Image& img, std::string& out, std::string& error);
+
+// The same, written to a file in one step (temporary file + rename).
+bool writePng32(const std::string& path, const Image& img, std::string& error, int zlibLevel = 6);
+bool writePng4(const std::string& path, const IndexedImage& img, std::string& error, int zlibLevel = 6);
+bool writeBmp24(const std::string& path, const Image& img, std::string& error);
+
+}  // namespace imageio

@@ -1,0 +1,625 @@
+// AVI writer on libavformat / libavcodec.
+//
+// Uncompressed movies are stored as Video-for-Windows bitmaps: 24-bit BGR
+// rows, bottom-up, each row padded to a multiple of 4 bytes; those packets
+// are built here without an encoder. Every other codec gets the picture
+// converted to its pixel format by libswscale.
+//
+// With one key frame per frame, the compressed packet of a picture is kept
+// and written again (by reference, with new time stamps) for every further
+// frame that shows the same picture.
+
+#include "export/AviWriter.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <random>
+
+#ifdef _WIN32
+#include <io.h>
+#define fseeko _fseeki64
+#define ftello _ftelli64
+#define fsync _commit
+#define fileno _fileno
+#else
+#include <unistd.h>
+#endif
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/imgutils.h>
+#include <libavutil/opt.h>
+#include <libswscale/swscale.h>
+}
+
+#include "base/Image.h"
+
+namespace {
+
+std::function<bool(uint64_t)>& writeHook() {
+    static std::function<bool(uint64_t)> hook;
+    return hook;
+}
+
+std::string avError(int code) {
+    char buffer[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(code, buffer, sizeof buffer);
+    return buffer;
+}
+
+// Where the multiplexed bytes go.
+class Sink {
+public:
+    virtual ~Sink() = default;
+    virtual bool write(const uint8_t* data, size_t size) = 0;  // sets error() on failure
+    virtual int64_t seek(int64_t offset, int whence) = 0;      // new position, or < 0
+    virtual std::string close() = 0;                           // error text
+    virtual void discard() = 0;                                // remove what was written
+    virtual std::string commit() = 0;                          // move into place; error text
+    const std::string& error() const { return error_; }
+    uint64_t bytes() const { return bytes_; }
+
+protected:
+    bool hookAllows() {
+        if (writeHook() && !writeHook()(bytes_)) {
+            error_ = std::strerror(ENOSPC);
+            return false;
+        }
+        return true;
+    }
+    std::string error_;
+    uint64_t bytes_ = 0;  // highest position written
+};
+
+class FileSink : public Sink {
+public:
+    std::string open(const std::string& path) {
+        path_ = path;
+        std::random_device rd;
+        tmp_ = path + ".tmp" + std::to_string(rd() % 1000000);
+        file_ = std::fopen(tmp_.c_str(), "wb");
+        if (!file_) return std::strerror(errno);
+        return {};
+    }
+    ~FileSink() override { discard(); }
+
+    bool write(const uint8_t* data, size_t size) override {
+        if (!file_) return false;
+        if (!hookAllows()) return false;
+        if (std::fwrite(data, 1, size, file_) != size) {
+            error_ = std::strerror(errno ? errno : EIO);
+            return false;
+        }
+        int64_t pos = int64_t(ftello(file_));
+        if (pos > 0 && uint64_t(pos) > bytes_) bytes_ = uint64_t(pos);
+        return true;
+    }
+    int64_t seek(int64_t offset, int whence) override {
+        if (!file_) return -1;
+        if (whence == AVSEEK_SIZE) return int64_t(bytes_);
+        if (fseeko(file_, offset, whence & ~AVSEEK_FORCE) != 0) return -1;
+        return int64_t(ftello(file_));
+    }
+    std::string close() override {
+        if (!file_) return error_.empty() ? "the file is not open" : error_;
+        bool ok = std::fflush(file_) == 0;
+        if (ok && fsync(fileno(file_)) != 0) ok = false;
+        int why = errno;
+        if (std::fclose(file_) != 0 && ok) {
+            ok = false;
+            why = errno;
+        }
+        file_ = nullptr;
+        if (!ok) return std::strerror(why ? why : EIO);
+        return {};
+    }
+    void discard() override {
+        if (file_) {
+            std::fclose(file_);
+            file_ = nullptr;
+        }
+        if (!tmp_.empty()) {
+            std::error_code ec;
+            std::filesystem::remove(tmp_, ec);
+            tmp_.clear();
+        }
+    }
+    std::string commit() override {
+        std::error_code ec;
+        std::filesystem::rename(tmp_, path_, ec);
+        if (ec) {
+            discard();
+            return ec.message();
+        }
+        tmp_.clear();
+        return {};
+    }
+
+private:
+    std::string path_, tmp_;
+    std::FILE* file_ = nullptr;
+};
+
+class DiscardingSink : public Sink {
+public:
+    bool write(const uint8_t*, size_t size) override {
+        if (!hookAllows()) return false;
+        pos_ += int64_t(size);
+        if (uint64_t(pos_) > bytes_) bytes_ = uint64_t(pos_);
+        return true;
+    }
+    int64_t seek(int64_t offset, int whence) override {
+        whence &= ~AVSEEK_FORCE;
+        if (whence == AVSEEK_SIZE) return int64_t(bytes_);
+        int64_t base = whence == SEEK_CUR ? pos_ : whence == SEEK_END ? int64_t(bytes_) : 0;
+        if (base + offset < 0) return -1;
+        pos_ = base + offset;
+        return pos_;
+    }
+    std::string close() override { return {}; }
+    void discard() override {}
+    std::string commit() override { return {}; }
+
+private:
+    int64_t pos_ = 0;
+};
+
+int sinkWrite(void* opaque, uint8_t* buf, int size) {
+    auto* sink = static_cast<Sink*>(opaque);
+    if (size <= 0) return 0;
+    if (!sink->write(buf, size_t(size))) return AVERROR(EIO);
+    return size;
+}
+
+int64_t sinkSeek(void* opaque, int64_t offset, int whence) {
+    int64_t r = static_cast<Sink*>(opaque)->seek(offset, whence);
+    return r < 0 ? AVERROR(EIO) : r;
+}
+
+struct Candidate {
+    const char* codec;
+    const char* displayName;
+    bool lossless;
+    bool hasQuality;
+};
+
+constexpr Candidate kCandidates[] = {
+    {"rawvideo", "Uncompressed (24-bit RGB)", true, false},
+    {"utvideo", "Ut Video (lossless)", true, false},
+    {"ffv1", "FFV1 (lossless)", true, false},
+    {"huffyuv", "HuffYUV (lossless)", true, false},
+    {"ffvhuff", "FFVHuff (lossless)", true, false},
+    {"png", "PNG (lossless)", true, false},
+    {"mjpeg", "Motion JPEG", false, true},
+    {"mpeg4", "MPEG-4 Visual (Xvid compatible)", false, true},
+    {"libx264rgb", "H.264 RGB (x264)", false, true},
+    {"libx264", "H.264 (x264)", false, true},
+};
+
+const Candidate* findCandidate(const std::string& name) {
+    for (const Candidate& c : kCandidates)
+        if (name == c.codec) return &c;
+    return nullptr;
+}
+
+bool isX264(const std::string& name) { return name == "libx264" || name == "libx264rgb"; }
+
+class FfmpegAviWriter : public AviWriter {
+public:
+    explicit FfmpegAviWriter(bool discard) : discard_(discard) {}
+    ~FfmpegAviWriter() override { abort(); }
+
+    std::string open(const std::string& path, int width, int height, int rate, const CodecChoice& choice) override;
+    std::string writeFrame(const Image& picture, PictureId& id) override;
+    std::string repeatPicture(PictureId id) override;
+    void releasePicture(PictureId id) override;
+    std::string finish() override;
+    void abort() override;
+    int64_t framesWritten() const override { return frames_; }
+    uint64_t bytesWritten() const override { return sink_ ? sink_->bytes() : 0; }
+
+private:
+    std::string fail(const std::string& what);
+    std::string failAv(const std::string& what, int code);
+    std::string openEncoder(const CodecChoice& choice);
+    std::string writePacket(const AVPacket* stored);
+    std::string encode(AVFrame* frame);  // sends one frame (or nullptr to drain) and writes what comes out
+    std::string rawPacket(const Image& picture, AVPacket*& out);
+    std::string convert(const Image& picture, AVFrame*& out);
+    void release();
+
+    bool discard_;
+    std::string path_;
+    std::string error_;
+    bool open_ = false;
+    bool raw_ = false;
+    bool reusePackets_ = true;
+    int width_ = 0, height_ = 0, rate_ = 0;
+    int64_t frames_ = 0;
+
+    std::unique_ptr<Sink> sink_;
+    AVFormatContext* format_ = nullptr;
+    AVIOContext* io_ = nullptr;
+    AVStream* stream_ = nullptr;
+    AVCodecContext* encoder_ = nullptr;
+    SwsContext* sws_ = nullptr;
+    AVPacket* scratch_ = nullptr;
+    std::vector<AVPacket*> packets_;  // by picture id (reused packets)
+    std::vector<AVFrame*> keptFrames_;  // by picture id (pictures encoded again)
+};
+
+std::string FfmpegAviWriter::fail(const std::string& what) {
+    if (error_.empty()) {
+        error_ = "Could not write the movie file \"" + path_ + "\": " + what;
+        if (sink_ && !sink_->error().empty() && what.find(sink_->error()) == std::string::npos)
+            error_ += " (" + sink_->error() + ")";
+    }
+    release();
+    return error_;
+}
+
+std::string FfmpegAviWriter::failAv(const std::string& what, int code) {
+    if (sink_ && !sink_->error().empty()) return fail(sink_->error());
+    return fail(what + ": " + avError(code));
+}
+
+std::string FfmpegAviWriter::open(const std::string& path, int width, int height, int rate, const CodecChoice& choice) {
+    abort();
+    error_.clear();
+    path_ = path;
+    frames_ = 0;
+    if (width <= 0 || height <= 0 || !Image::validSize(width, height))
+        return fail("the picture size " + std::to_string(width) + " x " + std::to_string(height) + " is not valid");
+    if (rate <= 0 || rate > 1000) return fail("the frame rate " + std::to_string(rate) + " is not valid");
+    width_ = width;
+    height_ = height;
+    rate_ = rate;
+    raw_ = choice.codec == "rawvideo";
+
+    if (discard_) {
+        sink_ = std::make_unique<DiscardingSink>();
+    } else {
+        auto file = std::make_unique<FileSink>();
+        std::string why = file->open(path);
+        sink_ = std::move(file);
+        if (!why.empty()) return fail(why);
+    }
+
+    const AVOutputFormat* avi = av_guess_format("avi", nullptr, nullptr);
+    if (!avi) return fail("this build cannot write AVI files");
+    int r = avformat_alloc_output_context2(&format_, avi, nullptr, nullptr);
+    if (r < 0 || !format_) return failAv("could not prepare the movie", r);
+
+    const int bufferSize = 1 << 18;
+    auto* buffer = static_cast<uint8_t*>(av_malloc(bufferSize));
+    if (!buffer) return fail("out of memory");
+    io_ = avio_alloc_context(buffer, bufferSize, 1, sink_.get(), nullptr, sinkWrite, sinkSeek);
+    if (!io_) {
+        av_free(buffer);
+        return fail("out of memory");
+    }
+    format_->pb = io_;
+    format_->flags |= AVFMT_FLAG_CUSTOM_IO;
+
+    stream_ = avformat_new_stream(format_, nullptr);
+    if (!stream_) return fail("out of memory");
+    stream_->time_base = AVRational{1, rate};
+    stream_->avg_frame_rate = AVRational{rate, 1};
+    stream_->r_frame_rate = AVRational{rate, 1};
+
+    AVDictionary* options = nullptr;
+    if (raw_) {
+        AVCodecParameters* par = stream_->codecpar;
+        par->codec_type = AVMEDIA_TYPE_VIDEO;
+        par->codec_id = AV_CODEC_ID_RAWVIDEO;
+        par->codec_tag = 0;
+        par->format = AV_PIX_FMT_BGR24;
+        par->bits_per_coded_sample = 24;
+        par->width = width;
+        par->height = height;
+        reusePackets_ = true;
+        av_dict_set(&options, "flipped_raw_rgb", "1", 0);
+    } else {
+        std::string why = openEncoder(choice);
+        if (!why.empty()) return fail(why);
+    }
+
+    r = avformat_write_header(format_, &options);
+    av_dict_free(&options);
+    if (r < 0) return failAv("could not write the movie header", r);
+    scratch_ = av_packet_alloc();
+    if (!scratch_) return fail("out of memory");
+    open_ = true;
+    return {};
+}
+
+std::string FfmpegAviWriter::openEncoder(const CodecChoice& choice) {
+    const Candidate* known = findCandidate(choice.codec);
+    const AVCodec* codec = known ? avcodec_find_encoder_by_name(choice.codec.c_str()) : nullptr;
+    if (!codec || codec->type != AVMEDIA_TYPE_VIDEO)
+        return "the video codec \"" + choice.codec + "\" is not available";
+
+    encoder_ = avcodec_alloc_context3(codec);
+    if (!encoder_) return "out of memory";
+    encoder_->width = width_;
+    encoder_->height = height_;
+    encoder_->time_base = AVRational{1, rate_};
+    encoder_->framerate = AVRational{rate_, 1};
+    encoder_->sample_aspect_ratio = AVRational{1, 1};
+    encoder_->max_b_frames = 0;
+    // Slice threads only: a frame-threaded encoder would hand its packets
+    // back frames later, and a picture's packet is needed at once.
+    encoder_->thread_type = FF_THREAD_SLICE;
+    encoder_->thread_count = 0;
+
+    reusePackets_ = choice.keyFrameEveryFrame || known->lossless || choice.codec == "mjpeg" || choice.codec == "png";
+    encoder_->gop_size = reusePackets_ ? 1 : std::max(1, rate_ * 10);
+
+    AVPixelFormat want = AV_PIX_FMT_NONE;
+    if (choice.codec == "mjpeg") {
+        want = AV_PIX_FMT_YUVJ420P;
+    } else if (codec->pix_fmts) {
+        int loss = 0;
+        want = avcodec_find_best_pix_fmt_of_list(codec->pix_fmts, AV_PIX_FMT_BGR24, 0, &loss);
+    }
+    if (want == AV_PIX_FMT_NONE) return "the video codec \"" + choice.codec + "\" takes no suitable pictures";
+    encoder_->pix_fmt = want;
+    if (choice.codec == "mjpeg") encoder_->color_range = AVCOL_RANGE_JPEG;
+
+    if (known->hasQuality) {
+        int quality = std::clamp(choice.quality, 1, 100);
+        if (choice.dataRateKbps > 0) {
+            encoder_->bit_rate = int64_t(choice.dataRateKbps) * 1000;
+        } else if (isX264(choice.codec)) {
+            av_opt_set_double(encoder_->priv_data, "crf", (100 - quality) * 51.0 / 99.0, 0);
+        } else {
+            // quantiser 2 (best) .. 31
+            int q = 2 + (100 - quality) * 29 / 99;
+            encoder_->flags |= AV_CODEC_FLAG_QSCALE;
+            encoder_->global_quality = FF_QP2LAMBDA * q;
+        }
+    }
+    if (isX264(choice.codec)) {
+        av_opt_set(encoder_->priv_data, "tune", "zerolatency", 0);
+        if (reusePackets_) av_opt_set(encoder_->priv_data, "forced-idr", "1", 0);
+    }
+    if (format_->oformat->flags & AVFMT_GLOBALHEADER) encoder_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+
+    int r = avcodec_open2(encoder_, codec, nullptr);
+    if (r < 0) return "the video codec \"" + choice.codec + "\" could not be started: " + avError(r);
+    r = avcodec_parameters_from_context(stream_->codecpar, encoder_);
+    if (r < 0) return "the video codec \"" + choice.codec + "\" could not be started: " + avError(r);
+
+    // The full-range JPEG format is converted as plain 4:2:0 with a full
+    // range (libswscale warns about the JPEG format names).
+    const bool jpegRange = want == AV_PIX_FMT_YUVJ420P;
+    sws_ = sws_getContext(width_, height_, AV_PIX_FMT_RGBA, width_, height_, jpegRange ? AV_PIX_FMT_YUV420P : want,
+                          SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr, nullptr, nullptr);
+    if (!sws_) return "the pictures cannot be converted for the video codec \"" + choice.codec + "\"";
+    if (jpegRange) {
+        int *inverse = nullptr, *table = nullptr;
+        int srcRange = 0, dstRange = 0, brightness = 0, contrast = 0, saturation = 0;
+        sws_getColorspaceDetails(sws_, &inverse, &srcRange, &table, &dstRange, &brightness, &contrast, &saturation);
+        sws_setColorspaceDetails(sws_, inverse, srcRange, table, 1, brightness, contrast, saturation);
+    }
+    return {};
+}
+
+std::string FfmpegAviWriter::rawPacket(const Image& picture, AVPacket*& out) {
+    const size_t rowBytes = (size_t(width_) * 3 + 3) & ~size_t(3);
+    const size_t total = rowBytes * size_t(height_);
+    if (total > size_t(INT32_MAX) - AV_INPUT_BUFFER_PADDING_SIZE) return "the pictures are too large for an AVI file";
+    AVPacket* p = av_packet_alloc();
+    if (!p || av_new_packet(p, int(total)) < 0) {
+        av_packet_free(&p);
+        return "out of memory";
+    }
+    // Bottom-up rows: the picture's last row comes first.
+    for (int y = 0; y < height_; ++y) {
+        const uint8_t* src = picture.pixel(0, y);
+        uint8_t* dst = p->data + size_t(height_ - 1 - y) * rowBytes;
+        for (int x = 0; x < width_; ++x) {
+            dst[0] = src[2];
+            dst[1] = src[1];
+            dst[2] = src[0];
+            dst += 3;
+            src += 4;
+        }
+        for (size_t pad = size_t(width_) * 3; pad < rowBytes; ++pad) *dst++ = 0;
+    }
+    p->flags |= AV_PKT_FLAG_KEY;
+    out = p;
+    return {};
+}
+
+std::string FfmpegAviWriter::convert(const Image& picture, AVFrame*& out) {
+    AVFrame* f = av_frame_alloc();
+    if (!f) return "out of memory";
+    f->format = encoder_->pix_fmt;
+    f->width = width_;
+    f->height = height_;
+    f->color_range = encoder_->color_range;
+    if (av_frame_get_buffer(f, 0) < 0) {
+        av_frame_free(&f);
+        return "out of memory";
+    }
+    const uint8_t* src[4] = {picture.data(), nullptr, nullptr, nullptr};
+    const int srcStride[4] = {int(picture.stride()), 0, 0, 0};
+    sws_scale(sws_, src, srcStride, 0, height_, f->data, f->linesize);
+    out = f;
+    return {};
+}
+
+std::string FfmpegAviWriter::writePacket(const AVPacket* stored) {
+    int r = av_packet_ref(scratch_, stored);
+    if (r < 0) return failAv("out of memory", r);
+    scratch_->pts = scratch_->dts = frames_;
+    scratch_->duration = 1;
+    scratch_->stream_index = 0;
+    scratch_->flags |= AV_PKT_FLAG_KEY;
+    av_packet_rescale_ts(scratch_, AVRational{1, rate_}, stream_->time_base);
+    r = av_write_frame(format_, scratch_);
+    av_packet_unref(scratch_);
+    if (r < 0 || io_->error < 0) return failAv("writing frame " + std::to_string(frames_) + " failed", r < 0 ? r : io_->error);
+    ++frames_;
+    return {};
+}
+
+std::string FfmpegAviWriter::encode(AVFrame* frame) {
+    if (frame) frame->pts = frames_;
+    int r = avcodec_send_frame(encoder_, frame);
+    if (r < 0) return failAv("the video codec refused frame " + std::to_string(frames_), r);
+    for (;;) {
+        r = avcodec_receive_packet(encoder_, scratch_);
+        if (r == AVERROR(EAGAIN) || r == AVERROR_EOF) break;
+        if (r < 0) return failAv("the video codec failed at frame " + std::to_string(frames_), r);
+        scratch_->stream_index = 0;
+        av_packet_rescale_ts(scratch_, encoder_->time_base, stream_->time_base);
+        r = av_write_frame(format_, scratch_);
+        av_packet_unref(scratch_);
+        if (r < 0 || io_->error < 0) return failAv("writing frame " + std::to_string(frames_) + " failed", r < 0 ? r : io_->error);
+    }
+    if (frame) ++frames_;
+    return {};
+}
+
+std::string FfmpegAviWriter::writeFrame(const Image& picture, PictureId& id) {
+    id = kNoPicture;
+    if (!error_.empty()) return error_;
+    if (!open_) return fail("the movie is not open");
+    if (picture.width() != width_ || picture.height() != height_)
+        return fail("a picture of " + std::to_string(picture.width()) + " x " + std::to_string(picture.height()) +
+                    " does not fit a movie of " + std::to_string(width_) + " x " + std::to_string(height_));
+
+    if (raw_) {
+        AVPacket* p = nullptr;
+        std::string why = rawPacket(picture, p);
+        if (!why.empty()) return fail(why);
+        packets_.push_back(p);
+        id = PictureId(packets_.size() - 1);
+        return writePacket(p);
+    }
+
+    AVFrame* f = nullptr;
+    std::string why = convert(picture, f);
+    if (!why.empty()) return fail(why);
+    if (!reusePackets_) {
+        keptFrames_.push_back(f);
+        id = PictureId(keptFrames_.size() - 1);
+        return encode(f);
+    }
+    f->pts = frames_;
+    f->pict_type = AV_PICTURE_TYPE_I;
+    int r = avcodec_send_frame(encoder_, f);
+    av_frame_free(&f);
+    if (r < 0) return failAv("the video codec refused frame " + std::to_string(frames_), r);
+    AVPacket* p = av_packet_alloc();
+    if (!p) return fail("out of memory");
+    r = avcodec_receive_packet(encoder_, p);
+    if (r < 0) {
+        av_packet_free(&p);
+        return failAv("the video codec returned no picture for frame " + std::to_string(frames_), r);
+    }
+    packets_.push_back(p);
+    id = PictureId(packets_.size() - 1);
+    return writePacket(p);
+}
+
+std::string FfmpegAviWriter::repeatPicture(PictureId id) {
+    if (!error_.empty()) return error_;
+    if (!open_) return fail("the movie is not open");
+    if (reusePackets_) {
+        if (id < 0 || size_t(id) >= packets_.size() || !packets_[size_t(id)]) return fail("an unknown picture was repeated");
+        return writePacket(packets_[size_t(id)]);
+    }
+    if (id < 0 || size_t(id) >= keptFrames_.size() || !keptFrames_[size_t(id)]) return fail("an unknown picture was repeated");
+    // The encoder may still hold a reference to the frame it was given last.
+    AVFrame* copy = av_frame_clone(keptFrames_[size_t(id)]);
+    if (!copy) return fail("out of memory");
+    std::string why = encode(copy);
+    av_frame_free(&copy);
+    return why;
+}
+
+void FfmpegAviWriter::releasePicture(PictureId id) {
+    if (id >= 0 && size_t(id) < packets_.size()) av_packet_free(&packets_[size_t(id)]);
+    if (id >= 0 && size_t(id) < keptFrames_.size()) av_frame_free(&keptFrames_[size_t(id)]);
+}
+
+std::string FfmpegAviWriter::finish() {
+    if (!error_.empty()) return error_;
+    if (!open_) return fail("the movie is not open");
+    if (encoder_ && !reusePackets_) {
+        std::string why = encode(nullptr);
+        if (!why.empty()) return why;
+    }
+    int r = av_write_trailer(format_);
+    if (r < 0) return failAv("could not complete the movie", r);
+    avio_flush(io_);
+    if (io_->error < 0) return failAv("could not complete the movie", io_->error);
+    std::string why = sink_->close();
+    if (!why.empty()) return fail(why);
+    why = sink_->commit();
+    if (!why.empty()) return fail(why);
+    open_ = false;
+    release();
+    return {};
+}
+
+void FfmpegAviWriter::abort() {
+    release();
+    open_ = false;
+}
+
+void FfmpegAviWriter::release() {
+    for (AVPacket*& p : packets_) av_packet_free(&p);
+    packets_.clear();
+    for (AVFrame*& f : keptFrames_) av_frame_free(&f);
+    keptFrames_.clear();
+    av_packet_free(&scratch_);
+    if (sws_) {
+        sws_freeContext(sws_);
+        sws_ = nullptr;
+    }
+    avcodec_free_context(&encoder_);
+    if (format_) {
+        avformat_free_context(format_);
+        format_ = nullptr;
+        stream_ = nullptr;
+    }
+    if (io_) {
+        av_freep(&io_->buffer);
+        avio_context_free(&io_);
+    }
+    if (sink_) {
+        sink_->discard();  // nothing after a successful commit
+    }
+    open_ = false;
+}
+
+}  // namespace
+
+std::vector<AviCodecInfo> availableAviCodecs() {
+    std::vector<AviCodecInfo> list;
+    for (const Candidate& c : kCandidates) {
+        if (std::string(c.codec) != "rawvideo" && !avcodec_find_encoder_by_name(c.codec)) continue;
+        list.push_back(AviCodecInfo{c.codec, c.displayName, c.lossless, c.hasQuality});
+    }
+    return list;
+}
+
+std::unique_ptr<AviWriter> createAviWriter() {
+    return std::make_unique<FfmpegAviWriter>(false);
+}
+
+std::unique_ptr<AviWriter> createDiscardingAviWriter() {
+    return std::make_unique<FfmpegAviWriter>(true);
+}
+
+void setAviWriteFailureHookForTests(std::function<bool(uint64_t)> hook) {
+    writeHook() = std::move(hook);
+}

@@ -1,0 +1,682 @@
+// Movie player on libavformat / libavcodec / libswscale / libswresample.
+//
+// Three threads while playing:
+//  - the reader demultiplexes, queues the video packets and decodes the
+//    sound into a queue of device-format samples;
+//  - the video decoder decodes and scales the pictures to the display size
+//    into a small queue;
+//  - the presenter waits until a picture is due on the master clock and
+//    publishes it (dropping pictures that are late).
+// The sound device pulls samples on its own thread and sets the master
+// clock to the position being heard; without sound the clock runs on the
+// monotonic time. The clock stands still until the first picture is there.
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/channel_layout.h>
+#include <libswresample/swresample.h>
+#include <libswscale/swscale.h>
+}
+
+#include "base/Image.h"
+#include "timing/Clock.h"
+#include "timing/MoviePlayer.h"
+
+namespace {
+
+std::string avError(int code) {
+    char buffer[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(code, buffer, sizeof buffer);
+    return buffer;
+}
+
+constexpr size_t kMaxVideoPackets = 240;
+constexpr size_t kMaxVideoPacketBytes = 48u << 20;
+constexpr size_t kMaxPictures = 4;
+constexpr double kMaxSoundSeconds = 2.0;
+
+struct Picture {
+    std::shared_ptr<Image> image;
+    double pts = 0.0;
+};
+
+struct SoundChunk {
+    std::vector<int16_t> samples;  // interleaved
+    size_t offset = 0;             // values already played
+    double pts = 0.0;              // position of samples[0]
+};
+
+enum class State { Stopped, Playing, Ended };
+
+class FfmpegMoviePlayer : public MoviePlayer {
+public:
+    explicit FfmpegMoviePlayer(std::unique_ptr<SoundOutput> sound) : sound_(std::move(sound)) {}
+    ~FfmpegMoviePlayer() override { free(); }
+
+    std::string load(const std::string& path) override;
+    bool loaded() const override { return format_ != nullptr; }
+    int width() const override { return width_; }
+    int height() const override { return height_; }
+    double frameRate() const override { return fps_; }
+    int64_t lengthInFrames() const override { return length_; }
+    int64_t durationMs() const override { return durationMs_; }
+
+    void setDisplaySize(int width, int height) override {
+        if (width <= 0 || height <= 0 || !Image::validSize(width, height)) return;
+        displayW_ = width;
+        displayH_ = height;
+    }
+
+    void play() override;
+    void pause() override;
+    void resume() override;
+    void stop() override;
+    bool playing() const override { return state_ == State::Playing; }
+    bool paused() const override { return state_ == State::Playing && userPaused_; }
+    int64_t currentFrame() const override;
+    std::shared_ptr<const Image> currentPicture(uint64_t* serial) const override {
+        std::lock_guard<std::mutex> lock(pictureMutex_);
+        if (serial) *serial = serial_;
+        return picture_;
+    }
+    bool hasSound() const override { return soundOpen_; }
+    std::string soundStatus() const override { return soundStatus_; }
+    void free() override;
+
+private:
+    void readerLoop();
+    void videoLoop();
+    void presenterLoop();
+    void decodeSound(const AVPacket* packet);
+    void fillSound(int16_t* out, int frames);
+    double clockNow() const {
+        std::lock_guard<std::mutex> lock(clockMutex_);
+        return clock_.get(monotonicSeconds());
+    }
+    void publish(Picture& p);
+    void startClock();
+    void joinThreads();
+    void rewind();
+    double soundSeconds() const {  // with m_ held
+        return soundFormat_.rate > 0 ? double(soundFrames_) / soundFormat_.rate : 0.0;
+    }
+
+    std::unique_ptr<SoundOutput> sound_;
+
+    // the movie
+    AVFormatContext* format_ = nullptr;
+    AVCodecContext* video_ = nullptr;
+    AVCodecContext* audio_ = nullptr;
+    int videoIndex_ = -1, audioIndex_ = -1;
+    double startSeconds_ = 0.0;
+    int width_ = 0, height_ = 0;
+    double fps_ = 0.0;
+    int64_t length_ = 0, durationMs_ = 0;
+
+    // sound
+    bool soundOpen_ = false;
+    std::string soundStatus_;
+    SoundFormat soundFormat_;
+    double soundLatency_ = 0.0;
+    SwrContext* swr_ = nullptr;
+    AVChannelLayout swrInLayout_{};
+    int swrInFormat_ = -1, swrInRate_ = 0;
+
+    // queues, all under m_
+    std::mutex m_;
+    std::condition_variable cv_;
+    std::deque<AVPacket*> packets_;  // nullptr: end of the movie
+    size_t packetBytes_ = 0;
+    std::deque<Picture> pictures_;
+    bool videoDone_ = false;
+    std::deque<SoundChunk> soundQueue_;
+    int64_t soundFrames_ = 0;
+    double soundEnd_ = 0.0;
+    bool readerDone_ = false;
+
+    // clock
+    mutable std::mutex clockMutex_;
+    Clock clock_;
+    bool priming_ = true;
+
+    // control (play / pause from the user, first picture from the presenter)
+    std::mutex controlMutex_;
+    std::atomic<State> state_{State::Stopped};
+    std::atomic<bool> userPaused_{false};
+    std::atomic<bool> quit_{false};
+    std::atomic<int> displayW_{0}, displayH_{0};
+    bool started_ = false;  // something was played since the last rewind
+    std::thread reader_, decoder_, presenter_;
+
+    mutable std::mutex pictureMutex_;
+    std::shared_ptr<const Image> picture_;
+    uint64_t serial_ = 0;
+};
+
+std::string FfmpegMoviePlayer::load(const std::string& path) {
+    free();
+    const std::string where = "Could not load the movie \"" + path + "\": ";
+    AVFormatContext* fmt = nullptr;
+    int r = avformat_open_input(&fmt, path.c_str(), nullptr, nullptr);
+    if (r < 0) return where + avError(r);
+    format_ = fmt;
+    r = avformat_find_stream_info(format_, nullptr);
+    if (r < 0) {
+        free();
+        return where + avError(r);
+    }
+    videoIndex_ = av_find_best_stream(format_, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    if (videoIndex_ < 0) {
+        free();
+        return where + "it holds no video";
+    }
+    AVStream* vs = format_->streams[videoIndex_];
+    const AVCodec* vc = avcodec_find_decoder(vs->codecpar->codec_id);
+    if (!vc) {
+        std::string name = avcodec_get_name(vs->codecpar->codec_id);
+        free();
+        return where + "there is no decoder for its video (" + name + ")";
+    }
+    video_ = avcodec_alloc_context3(vc);
+    if (!video_ || avcodec_parameters_to_context(video_, vs->codecpar) < 0) {
+        free();
+        return where + "out of memory";
+    }
+    video_->thread_count = 0;
+    video_->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
+    video_->pkt_timebase = vs->time_base;
+    r = avcodec_open2(video_, vc, nullptr);
+    if (r < 0) {
+        free();
+        return where + "its video cannot be decoded (" + avError(r) + ")";
+    }
+    width_ = video_->width;
+    height_ = video_->height;
+    if (width_ <= 0 || height_ <= 0 || !Image::validSize(width_, height_)) {
+        std::string size = std::to_string(width_) + " x " + std::to_string(height_);
+        free();
+        return where + "its picture size " + size + " is not supported";
+    }
+
+    AVRational rate = vs->avg_frame_rate;
+    if (rate.num <= 0 || rate.den <= 0) rate = vs->r_frame_rate;
+    fps_ = rate.num > 0 && rate.den > 0 ? av_q2d(rate) : 25.0;
+    if (!(fps_ > 0.0) || fps_ > 1000.0) fps_ = 25.0;
+
+    if (format_->start_time != AV_NOPTS_VALUE) startSeconds_ = double(format_->start_time) / AV_TIME_BASE;
+    double seconds = 0.0;
+    if (vs->duration != AV_NOPTS_VALUE && vs->duration > 0)
+        seconds = double(vs->duration) * av_q2d(vs->time_base);
+    else if (format_->duration != AV_NOPTS_VALUE && format_->duration > 0)
+        seconds = double(format_->duration) / AV_TIME_BASE;
+    durationMs_ = int64_t(std::llround(seconds * 1000.0));
+    length_ = vs->nb_frames > 0 ? vs->nb_frames : int64_t(std::llround(seconds * fps_));
+    displayW_ = width_;
+    displayH_ = height_;
+
+    // sound
+    audioIndex_ = av_find_best_stream(format_, AVMEDIA_TYPE_AUDIO, -1, videoIndex_, nullptr, 0);
+    if (audioIndex_ < 0) {
+        audioIndex_ = -1;
+        soundStatus_ = "the movie has no sound";
+    } else {
+        AVStream* as = format_->streams[audioIndex_];
+        const AVCodec* ac = avcodec_find_decoder(as->codecpar->codec_id);
+        audio_ = ac ? avcodec_alloc_context3(ac) : nullptr;
+        if (!audio_ || avcodec_parameters_to_context(audio_, as->codecpar) < 0 || avcodec_open2(audio_, ac, nullptr) < 0) {
+            avcodec_free_context(&audio_);
+            audioIndex_ = -1;
+            soundStatus_ = std::string("the sound of the movie cannot be decoded (") +
+                           avcodec_get_name(as->codecpar->codec_id) + ")";
+        } else if (!sound_) {
+            avcodec_free_context(&audio_);
+            audioIndex_ = -1;
+            soundStatus_ = "no sound output";
+        } else {
+            audio_->pkt_timebase = as->time_base;
+            int channels = std::clamp(audio_->ch_layout.nb_channels, 1, 2);
+            std::string why = sound_->open(audio_->sample_rate, channels,
+                                           [this](int16_t* out, int frames) { fillSound(out, frames); });
+            soundFormat_ = sound_->format();
+            if (!why.empty() || soundFormat_.rate <= 0 || soundFormat_.channels <= 0) {
+                sound_->close();
+                avcodec_free_context(&audio_);
+                audioIndex_ = -1;
+                soundStatus_ = why.empty() ? "the sound device has an unusable format" : why;
+            } else {
+                soundOpen_ = true;
+                soundLatency_ = sound_->latencySeconds();
+                soundStatus_.clear();
+            }
+        }
+    }
+    return {};
+}
+
+void FfmpegMoviePlayer::play() {
+    if (!format_) return;
+    if (state_ == State::Playing) {
+        resume();
+        return;
+    }
+    joinThreads();  // after the movie ended by itself
+    if (started_) rewind();
+    started_ = true;
+    quit_ = false;
+    userPaused_ = false;
+    videoDone_ = false;
+    readerDone_ = false;
+    soundEnd_ = 0.0;
+    {
+        std::lock_guard<std::mutex> lock(clockMutex_);
+        clock_ = Clock{};
+        clock_.set(0.0, monotonicSeconds());
+        clock_.paused = true;
+        priming_ = true;
+    }
+    state_ = State::Playing;
+    reader_ = std::thread([this] { readerLoop(); });
+    decoder_ = std::thread([this] { videoLoop(); });
+    presenter_ = std::thread([this] { presenterLoop(); });
+}
+
+void FfmpegMoviePlayer::pause() {
+    if (state_ != State::Playing) return;
+    std::lock_guard<std::mutex> control(controlMutex_);
+    if (userPaused_) return;
+    userPaused_ = true;
+    {
+        std::lock_guard<std::mutex> lock(clockMutex_);
+        if (!priming_) clock_.setPaused(true, monotonicSeconds());
+    }
+    if (soundOpen_) sound_->setPaused(true);
+}
+
+void FfmpegMoviePlayer::resume() {
+    if (state_ != State::Playing) return;
+    std::lock_guard<std::mutex> control(controlMutex_);
+    if (!userPaused_) return;
+    userPaused_ = false;
+    bool running;
+    {
+        std::lock_guard<std::mutex> lock(clockMutex_);
+        running = !priming_;
+        if (running) clock_.setPaused(false, monotonicSeconds());
+    }
+    if (running && soundOpen_) sound_->setPaused(false);
+}
+
+void FfmpegMoviePlayer::startClock() {
+    std::lock_guard<std::mutex> control(controlMutex_);
+    bool run;
+    {
+        std::lock_guard<std::mutex> lock(clockMutex_);
+        priming_ = false;
+        run = !userPaused_;
+        clock_.set(0.0, monotonicSeconds());
+        clock_.paused = !run;
+    }
+    if (run && soundOpen_) sound_->setPaused(false);
+}
+
+void FfmpegMoviePlayer::stop() {
+    if (!format_) return;
+    joinThreads();
+    state_ = State::Stopped;
+    userPaused_ = false;
+}
+
+int64_t FfmpegMoviePlayer::currentFrame() const {
+    if (state_ != State::Playing) return 0;
+    double t = clockNow();
+    if (!(t > 0.0)) return 0;
+    auto f = int64_t(std::floor(t * fps_ + 1e-6));
+    if (length_ > 0 && f > length_ - 1) f = length_ - 1;
+    return f;
+}
+
+void FfmpegMoviePlayer::joinThreads() {
+    if (soundOpen_) sound_->setPaused(true);
+    {
+        // under the lock, so that no thread misses the wake-up between its
+        // check and its wait
+        std::lock_guard<std::mutex> lock(m_);
+        quit_ = true;
+    }
+    cv_.notify_all();
+    if (reader_.joinable()) reader_.join();
+    if (decoder_.joinable()) decoder_.join();
+    if (presenter_.joinable()) presenter_.join();
+    std::lock_guard<std::mutex> lock(m_);
+    for (AVPacket*& p : packets_) av_packet_free(&p);
+    packets_.clear();
+    packetBytes_ = 0;
+    pictures_.clear();
+    soundQueue_.clear();
+    soundFrames_ = 0;
+}
+
+void FfmpegMoviePlayer::rewind() {
+    int64_t target = format_->start_time != AV_NOPTS_VALUE ? format_->start_time : 0;
+    if (avformat_seek_file(format_, -1, INT64_MIN, target, target, 0) < 0)
+        av_seek_frame(format_, -1, target, AVSEEK_FLAG_BACKWARD);
+    avcodec_flush_buffers(video_);
+    if (audio_) avcodec_flush_buffers(audio_);
+    if (swr_) swr_init(swr_);
+}
+
+void FfmpegMoviePlayer::free() {
+    if (format_) joinThreads();
+    state_ = State::Stopped;
+    userPaused_ = false;
+    started_ = false;
+    if (soundOpen_) sound_->close();
+    soundOpen_ = false;
+    soundStatus_.clear();
+    soundFormat_ = {};
+    swr_free(&swr_);
+    av_channel_layout_uninit(&swrInLayout_);
+    swrInFormat_ = -1;
+    swrInRate_ = 0;
+    avcodec_free_context(&video_);
+    avcodec_free_context(&audio_);
+    if (format_) avformat_close_input(&format_);
+    videoIndex_ = audioIndex_ = -1;
+    width_ = height_ = 0;
+    fps_ = 0.0;
+    length_ = durationMs_ = 0;
+    startSeconds_ = 0.0;
+    std::lock_guard<std::mutex> lock(pictureMutex_);
+    picture_.reset();
+}
+
+void FfmpegMoviePlayer::readerLoop() {
+    AVPacket* packet = av_packet_alloc();
+    while (packet && !quit_) {
+        {
+            std::unique_lock<std::mutex> lock(m_);
+            cv_.wait_for(lock, std::chrono::milliseconds(20), [this] {
+                return quit_ || (packets_.size() < kMaxVideoPackets && packetBytes_ < kMaxVideoPacketBytes &&
+                                 soundSeconds() < kMaxSoundSeconds);
+            });
+            if (quit_) break;
+            if (packets_.size() >= kMaxVideoPackets || packetBytes_ >= kMaxVideoPacketBytes ||
+                soundSeconds() >= kMaxSoundSeconds)
+                continue;
+        }
+        int r = av_read_frame(format_, packet);
+        if (r == AVERROR(EAGAIN)) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            continue;
+        }
+        if (r < 0) {  // the end, or a damaged file: play what there is
+            if (audioIndex_ >= 0) decodeSound(nullptr);
+            std::lock_guard<std::mutex> lock(m_);
+            packets_.push_back(nullptr);
+            readerDone_ = true;
+            cv_.notify_all();
+            break;
+        }
+        if (packet->stream_index == videoIndex_) {
+            AVPacket* queued = av_packet_alloc();
+            if (queued) {
+                av_packet_move_ref(queued, packet);
+                std::lock_guard<std::mutex> lock(m_);
+                packetBytes_ += size_t(queued->size);
+                packets_.push_back(queued);
+                cv_.notify_all();
+            }
+        } else if (packet->stream_index == audioIndex_) {
+            decodeSound(packet);
+        }
+        av_packet_unref(packet);
+    }
+    av_packet_free(&packet);
+}
+
+void FfmpegMoviePlayer::decodeSound(const AVPacket* packet) {
+    if (avcodec_send_packet(audio_, packet) < 0 && packet) return;  // a damaged packet: skip it
+    AVFrame* frame = av_frame_alloc();
+    if (!frame) return;
+    const int ch = soundFormat_.channels, rate = soundFormat_.rate;
+    const double tb = av_q2d(format_->streams[audioIndex_]->time_base);
+    while (!quit_ && avcodec_receive_frame(audio_, frame) == 0) {
+        if (!swr_ || frame->format != swrInFormat_ || frame->sample_rate != swrInRate_ ||
+            av_channel_layout_compare(&frame->ch_layout, &swrInLayout_) != 0) {
+            swr_free(&swr_);
+            AVChannelLayout out{};
+            av_channel_layout_default(&out, ch);
+            AVChannelLayout in{};
+            if (av_channel_layout_check(&frame->ch_layout))
+                av_channel_layout_copy(&in, &frame->ch_layout);
+            else
+                av_channel_layout_default(&in, std::max(1, frame->ch_layout.nb_channels));
+            int r = swr_alloc_set_opts2(&swr_, &out, AV_SAMPLE_FMT_S16, rate, &in, AVSampleFormat(frame->format),
+                                        frame->sample_rate, 0, nullptr);
+            av_channel_layout_uninit(&out);
+            if (r < 0 || swr_init(swr_) < 0) {
+                av_channel_layout_uninit(&in);
+                swr_free(&swr_);
+                continue;
+            }
+            av_channel_layout_uninit(&swrInLayout_);
+            swrInLayout_ = in;
+            swrInFormat_ = frame->format;
+            swrInRate_ = frame->sample_rate;
+        }
+        int capacity = swr_get_out_samples(swr_, frame->nb_samples);
+        if (capacity <= 0) continue;
+        std::vector<int16_t> samples(size_t(capacity) * size_t(ch));
+        uint8_t* out = reinterpret_cast<uint8_t*>(samples.data());
+        int n = swr_convert(swr_, &out, capacity, const_cast<const uint8_t**>(frame->extended_data), frame->nb_samples);
+        if (n <= 0) continue;
+        samples.resize(size_t(n) * size_t(ch));
+
+        double pts = frame->best_effort_timestamp != AV_NOPTS_VALUE
+                         ? double(frame->best_effort_timestamp) * tb - startSeconds_
+                         : -1.0;
+        std::lock_guard<std::mutex> lock(m_);
+        if (pts >= 0.0 && pts - soundEnd_ > 0.05 && pts - soundEnd_ < 60.0) {
+            // a gap before this sound (a late start): fill it with silence
+            SoundChunk silence;
+            silence.samples.assign(size_t((pts - soundEnd_) * rate) * size_t(ch), 0);
+            silence.pts = soundEnd_;
+            int64_t frames = int64_t(silence.samples.size()) / ch;
+            if (frames > 0) {
+                soundFrames_ += frames;
+                soundEnd_ += double(frames) / rate;
+                soundQueue_.push_back(std::move(silence));
+            }
+        }
+        SoundChunk chunk;
+        chunk.pts = soundEnd_;
+        chunk.samples = std::move(samples);
+        soundFrames_ += n;
+        soundEnd_ += double(n) / rate;
+        soundQueue_.push_back(std::move(chunk));
+    }
+    av_frame_free(&frame);
+}
+
+void FfmpegMoviePlayer::fillSound(int16_t* out, int frames) {
+    const double now = monotonicSeconds();
+    const int ch = soundFormat_.channels;
+    {
+        std::lock_guard<std::mutex> lock(clockMutex_);
+        if (clock_.paused || ch <= 0) {
+            std::memset(out, 0, size_t(frames) * size_t(std::max(ch, 1)) * sizeof(int16_t));
+            return;
+        }
+    }
+    int written = 0;
+    double firstPts = -1.0;
+    {
+        std::lock_guard<std::mutex> lock(m_);
+        while (written < frames && !soundQueue_.empty()) {
+            SoundChunk& c = soundQueue_.front();
+            if (firstPts < 0.0) firstPts = c.pts + double(c.offset / size_t(ch)) / soundFormat_.rate;
+            size_t available = (c.samples.size() - c.offset) / size_t(ch);
+            size_t n = std::min(available, size_t(frames - written));
+            std::memcpy(out + size_t(written) * size_t(ch), c.samples.data() + c.offset, n * size_t(ch) * sizeof(int16_t));
+            c.offset += n * size_t(ch);
+            written += int(n);
+            soundFrames_ -= int64_t(n);
+            if (c.offset >= c.samples.size()) soundQueue_.pop_front();
+        }
+    }
+    cv_.notify_all();
+    if (written < frames)
+        std::memset(out + size_t(written) * size_t(ch), 0, size_t(frames - written) * size_t(ch) * sizeof(int16_t));
+    if (firstPts >= 0.0) {
+        std::lock_guard<std::mutex> lock(clockMutex_);
+        if (!clock_.paused) clock_.set(firstPts - soundLatency_, now);
+    }
+}
+
+void FfmpegMoviePlayer::videoLoop() {
+    AVFrame* frame = av_frame_alloc();
+    SwsContext* sws = nullptr;
+    const double tb = av_q2d(format_->streams[videoIndex_]->time_base);
+    const double frameSeconds = 1.0 / fps_;
+    double lastPts = -frameSeconds;
+    bool first = true;
+    while (frame && !quit_) {
+        AVPacket* packet = nullptr;
+        {
+            std::unique_lock<std::mutex> lock(m_);
+            cv_.wait(lock, [this] { return quit_ || !packets_.empty(); });
+            if (quit_) break;
+            packet = packets_.front();
+            packets_.pop_front();
+            if (packet) packetBytes_ -= size_t(packet->size);
+            cv_.notify_all();
+        }
+        const bool end = packet == nullptr;
+        avcodec_send_packet(video_, packet);  // a damaged packet only loses its pictures
+        av_packet_free(&packet);
+        while (!quit_ && avcodec_receive_frame(video_, frame) == 0) {
+            double pts = frame->best_effort_timestamp != AV_NOPTS_VALUE
+                             ? double(frame->best_effort_timestamp) * tb - startSeconds_
+                             : lastPts + frameSeconds;
+            lastPts = pts;
+            // Late pictures are not scaled: they would be dropped anyway.
+            if (!first && pts + 2 * frameSeconds < clockNow()) {
+                av_frame_unref(frame);
+                continue;
+            }
+            first = false;
+            const int w = displayW_, h = displayH_;
+            sws = sws_getCachedContext(sws, frame->width, frame->height, AVPixelFormat(frame->format), w, h,
+                                       AV_PIX_FMT_RGBA, SWS_BILINEAR, nullptr, nullptr, nullptr);
+            auto image = std::make_shared<Image>(w, h);
+            if (!sws || image->empty()) {
+                av_frame_unref(frame);
+                continue;
+            }
+            uint8_t* dst[4] = {image->data(), nullptr, nullptr, nullptr};
+            const int dstStride[4] = {int(image->stride()), 0, 0, 0};
+            sws_scale(sws, frame->data, frame->linesize, 0, frame->height, dst, dstStride);
+            av_frame_unref(frame);
+
+            std::unique_lock<std::mutex> lock(m_);
+            cv_.wait(lock, [this] { return quit_ || pictures_.size() < kMaxPictures; });
+            if (quit_) break;
+            pictures_.push_back(Picture{std::move(image), pts});
+            cv_.notify_all();
+        }
+        if (end) {
+            std::lock_guard<std::mutex> lock(m_);
+            videoDone_ = true;
+            cv_.notify_all();
+            break;
+        }
+    }
+    sws_freeContext(sws);
+    av_frame_free(&frame);
+}
+
+void FfmpegMoviePlayer::publish(Picture& p) {
+    std::lock_guard<std::mutex> lock(pictureMutex_);
+    picture_ = std::move(p.image);
+    ++serial_;
+}
+
+void FfmpegMoviePlayer::presenterLoop() {
+    const double frameSeconds = 1.0 / fps_;
+    bool first = true;
+    double lastPts = 0.0;
+    auto nap = [](double seconds) {
+        seconds = std::clamp(seconds, 0.001, 0.01);
+        std::this_thread::sleep_for(std::chrono::microseconds(int64_t(seconds * 1e6)));
+    };
+    while (!quit_) {
+        Picture due;
+        bool have = false, ended = false;
+        double t = clockNow();
+        {
+            std::unique_lock<std::mutex> lock(m_);
+            cv_.wait_for(lock, std::chrono::milliseconds(10),
+                         [this] { return quit_ || !pictures_.empty() || videoDone_; });
+            if (quit_) break;
+            if (pictures_.empty()) {
+                if (videoDone_) {
+                    // the end: once the last picture and the sound had their time
+                    ended = first || t >= std::max(lastPts + frameSeconds, soundOpen_ ? soundEnd_ : 0.0);
+                    if (!ended) {
+                        lock.unlock();
+                        nap(0.01);
+                        continue;
+                    }
+                }
+            } else if (first) {
+                due = std::move(pictures_.front());
+                pictures_.pop_front();
+                have = true;
+            } else if (pictures_.front().pts <= t) {
+                // the newest picture that is due; older ones are dropped
+                while (pictures_.size() > 1 && pictures_[1].pts <= t) pictures_.pop_front();
+                due = std::move(pictures_.front());
+                pictures_.pop_front();
+                have = true;
+            }
+            if (have) cv_.notify_all();
+        }
+        if (ended) {
+            state_ = State::Ended;
+            if (soundOpen_) sound_->setPaused(true);
+            break;
+        }
+        if (have) {
+            lastPts = due.pts;
+            publish(due);
+            if (first) {
+                first = false;
+                startClock();
+            }
+            continue;
+        }
+        double wait = frameSeconds;
+        {
+            std::lock_guard<std::mutex> lock(m_);
+            if (!pictures_.empty()) wait = pictures_.front().pts - t;
+        }
+        nap(wait);
+    }
+}
+
+}  // namespace
+
+std::unique_ptr<MoviePlayer> createMoviePlayer(std::unique_ptr<SoundOutput> sound) {
+    return std::make_unique<FfmpegMoviePlayer>(std::move(sound));
+}

@@ -1,0 +1,183 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <thread>
+
+#include "base/Image.h"
+#include "timing/MoviePlayer.h"
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+// Small movies made by the ffmpeg tool once for the whole suite.
+class MoviePlayerTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        // never a real sound card in tests
+        setenv("SDL_AUDIODRIVER", "dummy", 0);
+        std::random_device rd;
+        dir_ = fs::temp_directory_path() / ("kalvero-movies-" + std::to_string(rd()));
+        fs::create_directories(dir_);
+        if (std::system("ffmpeg -version > /dev/null 2>&1") != 0) return;
+        const std::string d = dir_.string() + "/";
+        const std::string ff = "ffmpeg -v error -y ";
+        made_ = std::system((ff + "-f lavfi -i testsrc=size=320x240:rate=25:duration=2 -f lavfi -i "
+                                  "sine=frequency=440:duration=2 -c:v mpeg4 -c:a pcm_s16le " + d + "tone.avi").c_str()) == 0 &&
+                std::system((ff + "-f lavfi -i testsrc=size=320x240:rate=25:duration=1 -c:v mpeg4 " + d + "silent.mp4").c_str()) == 0 &&
+                std::system((ff + "-f lavfi -i testsrc=size=320x240:rate=30000/1001:duration=2 -c:v mpeg4 " + d + "ntsc.mp4").c_str()) == 0 &&
+                std::system((ff + "-f lavfi -i testsrc=size=321x241:rate=25:duration=1 -c:v ffv1 " + d + "odd.avi").c_str()) == 0 &&
+                std::system((ff + "-f lavfi -i testsrc=size=320x240:rate=25:duration=1 -vf select='not(eq(mod(n\\,3)\\,1))' "
+                                  "-vsync vfr -c:v mpeg4 " + d + "vfr.mkv").c_str()) == 0 &&
+                std::system((ff + "-f lavfi -i sine=duration=1 " + d + "tone.wav").c_str()) == 0;
+        std::ofstream(d + "text.avi") << "this is not a movie\n";
+    }
+    static void TearDownTestSuite() {
+        std::error_code ec;
+        fs::remove_all(dir_, ec);
+    }
+    void SetUp() override {
+        if (!made_) GTEST_SKIP() << "the ffmpeg tool is needed to make the test movies";
+    }
+    static std::string movie(const char* name) { return (dir_ / name).string(); }
+
+    // Waits (generously) until the player stops by itself.
+    static bool waitForEnd(MoviePlayer& p, std::chrono::milliseconds limit) {
+        auto until = std::chrono::steady_clock::now() + limit;
+        while (p.playing() && std::chrono::steady_clock::now() < until) std::this_thread::sleep_for(10ms);
+        return !p.playing();
+    }
+
+    static inline fs::path dir_;
+    static inline bool made_ = false;
+};
+
+class FailingSound : public SoundOutput {
+public:
+    std::string open(int, int, Fill) override { return "no sound device: unplugged"; }
+    SoundFormat format() const override { return {}; }
+    void setPaused(bool) override {}
+    double latencySeconds() const override { return 0; }
+    void close() override {}
+};
+
+TEST_F(MoviePlayerTest, ReportsTheMoviesFormat) {
+    auto p = createMoviePlayer();
+    ASSERT_EQ(p->load(movie("tone.avi")), "");
+    EXPECT_TRUE(p->loaded());
+    EXPECT_EQ(p->width(), 320);
+    EXPECT_EQ(p->height(), 240);
+    EXPECT_DOUBLE_EQ(p->frameRate(), 25.0);
+    EXPECT_EQ(p->lengthInFrames(), 50);
+    EXPECT_NEAR(double(p->durationMs()), 2000.0, 50.0);
+    EXPECT_EQ(p->hasSound(), p->soundStatus().empty());
+
+    ASSERT_EQ(p->load(movie("ntsc.mp4")), "");
+    EXPECT_NEAR(p->frameRate(), 29.97, 0.01);
+    EXPECT_NEAR(double(p->lengthInFrames()), 60.0, 1.0);
+    EXPECT_FALSE(p->hasSound());
+    EXPECT_EQ(p->soundStatus(), "the movie has no sound");
+
+    p->free();
+    EXPECT_FALSE(p->loaded());
+    EXPECT_EQ(p->currentFrame(), 0);
+}
+
+TEST_F(MoviePlayerTest, FilesThatAreNoMoviesGiveErrors) {
+    auto p = createMoviePlayer();
+    for (const char* name : {"text.avi", "missing.avi", "tone.wav"}) {
+        std::string error = p->load(movie(name));
+        EXPECT_NE(error.find(movie(name)), std::string::npos) << error;
+        EXPECT_FALSE(p->loaded());
+        p->play();  // harmless without a movie
+        EXPECT_EQ(p->currentFrame(), 0);
+    }
+    EXPECT_NE(p->load(movie("tone.wav")).find("no video"), std::string::npos);
+}
+
+TEST_F(MoviePlayerTest, FramesAdvanceHoldWhilePausedAndStopAtZero) {
+    auto p = createMoviePlayer();
+    ASSERT_EQ(p->load(movie("tone.avi")), "");
+    p->setDisplaySize(160, 120);
+    p->play();
+    EXPECT_TRUE(p->playing());
+    std::this_thread::sleep_for(400ms);
+    int64_t f = p->currentFrame();
+    EXPECT_GE(f, 2);
+    EXPECT_LE(f, 25);
+    uint64_t serial = 0;
+    std::shared_ptr<const Image> picture = p->currentPicture(&serial);
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(picture->width(), 160);
+    EXPECT_EQ(picture->height(), 120);
+    EXPECT_GE(serial, 1u);
+    EXPECT_EQ(picture->pixel(80, 60)[3], 255);
+
+    p->pause();
+    EXPECT_TRUE(p->paused());
+    int64_t held = p->currentFrame();
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(p->currentFrame(), held);
+    p->resume();
+    std::this_thread::sleep_for(200ms);
+    EXPECT_GT(p->currentFrame(), held);
+
+    p->stop();
+    EXPECT_FALSE(p->playing());
+    EXPECT_EQ(p->currentFrame(), 0);
+
+    // playing again starts from the beginning
+    p->play();
+    std::this_thread::sleep_for(100ms);
+    EXPECT_LT(p->currentFrame(), 20);
+    p->free();
+}
+
+TEST_F(MoviePlayerTest, PlaysToTheEndAndReadsZero) {
+    auto p = createMoviePlayer();
+    ASSERT_EQ(p->load(movie("silent.mp4")), "");
+    p->play();
+    int64_t highest = 0;
+    auto until = std::chrono::steady_clock::now() + 5s;
+    while (p->playing() && std::chrono::steady_clock::now() < until) {
+        highest = std::max(highest, p->currentFrame());
+        std::this_thread::sleep_for(5ms);
+    }
+    EXPECT_FALSE(p->playing());
+    EXPECT_EQ(p->currentFrame(), 0);
+    EXPECT_GE(highest, 20);
+    EXPECT_LE(highest, 24);
+}
+
+TEST_F(MoviePlayerTest, OddSizesAndVariableFrameRatesPlay) {
+    auto p = createMoviePlayer();
+    for (const char* name : {"odd.avi", "vfr.mkv"}) {
+        SCOPED_TRACE(name);
+        ASSERT_EQ(p->load(movie(name)), "");
+        p->play();
+        EXPECT_TRUE(waitForEnd(*p, 5s));
+        std::shared_ptr<const Image> picture = p->currentPicture();
+        ASSERT_TRUE(picture);
+        EXPECT_EQ(picture->width(), p->width());
+        EXPECT_EQ(picture->height(), p->height());
+    }
+    EXPECT_EQ(p->width(), 320);
+}
+
+TEST_F(MoviePlayerTest, WithoutASoundDeviceTheMoviePlaysSilently) {
+    auto p = createMoviePlayer(std::make_unique<FailingSound>());
+    ASSERT_EQ(p->load(movie("tone.avi")), "");
+    EXPECT_FALSE(p->hasSound());
+    EXPECT_EQ(p->soundStatus(), "no sound device: unplugged");
+    p->play();
+    std::this_thread::sleep_for(300ms);
+    EXPECT_GE(p->currentFrame(), 2);
+    p->stop();
+}
+
+}  // namespace
