@@ -16,7 +16,7 @@ const FontSheet& font56() {
         FontSheet s;
         HeadlessUi ui(std::cerr);
         int dirty = 0;
-        loadFontSheets(s, std::string(KALVERO_BIN_DIR) + "/", 56, ui, dirty);
+        loadFontSheets(s, std::string(KALVERO_BIN_DIR) + "/", 56, ui.notice(), dirty);
         return s;
     }();
     return f;

@@ -13,6 +13,7 @@
 #include "render/Background.h"
 #include "base/Text.h"
 #include "base/Draw.h"
+#include "io/SettingsFile.h"
 
 const char* aboutText() {
     return "Kalvero makes old-fashioned subtitles, the kind you saw on television and on rental videos in the "
@@ -366,7 +367,6 @@ void Controller::onColour(int id) {
 // --- preview ------------------------------------------------------------------
 
 void Controller::refreshPreview() {
-    s_.style.blend = ui_.value(ctl::BlendSlider);
     s_.style.mixedColor = mixStripColor(s_.style.stripsColor, s_.style.bgColor, s_.style.blend);
     // The set whose Y applies: the selected one, or the one being typed.
     int row = ui_.selectedListRow();

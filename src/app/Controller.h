@@ -5,6 +5,7 @@
 
 #include "app/AppState.h"
 #include "app/Event.h"
+#include "app/MissingTiming.h"
 #include "app/PreviewRenderer.h"
 #include "base/Image.h"
 

@@ -118,7 +118,6 @@ void ExportCommands::shortenProjectName() {
 void ExportCommands::beginRun() {
     AppState& s = c_.state();
     s.captureActive = 1;
-    s.style.blend = ui_.value(ctl::BlendSlider);
     s.style.borderStyle = std::max(0, ui_.value(ctl::BorderList));
 }
 

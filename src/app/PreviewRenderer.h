@@ -6,7 +6,7 @@
 #include "base/Image.h"
 #include "render/StripsConfig.h"
 
-class Ui;
+#include "app/Ui.h"
 
 // The main window's side of the caption renderer: the font sheets of the
 // current size and the render of the edited set into the preview images.
@@ -15,7 +15,7 @@ public:
     // Loads the four sheets of `size`; true when the strips spacing slider
     // must be re-ranged (clears `fontSheetsDirty` then).
     bool loadFontSheets(const std::string& programDir, int size, int& fontSheetsDirty, Ui& ui) {
-        return ::loadFontSheets(sheet_, programDir, size, ui, fontSheetsDirty);
+        return ::loadFontSheets(sheet_, programDir, size, ui.notice(), fontSheetsDirty);
     }
     int stripHeight() const { return sheet_.stripHeight; }
     const FontSheet& fontSheet() const { return sheet_; }

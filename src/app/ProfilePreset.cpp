@@ -10,6 +10,7 @@
 #include "base/Text.h"
 #include "render/PresetStyle.h"
 #include "base/Draw.h"
+#include "io/SettingsFile.h"
 
 void Controller::checkDesktopFit() {
     auto [desktopW, desktopH] = ui_.desktopSize();

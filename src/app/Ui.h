@@ -3,6 +3,7 @@
 #include <string>
 #include <utility>
 
+#include "base/Notice.h"
 #include "base/Rgb.h"
 
 class Image;
@@ -66,6 +67,10 @@ public:
 
     // --- dialogs --------------------------------------------------------
     virtual void messageBox(const std::string& title, const std::string& text) = 0;
+    // The message box as a notice for the lower floors.
+    Notice notice() {
+        return [this](const std::string& title, const std::string& text) { messageBox(title, text); };
+    }
     virtual bool askYesNo(const std::string& title, const std::string& text) = 0;
     // Empty result: cancelled. The filter uses "Label|pattern|Label|pattern".
     virtual std::string openFileDialog(const std::string& title, const std::string& defaultPath,

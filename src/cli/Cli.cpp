@@ -12,6 +12,7 @@
 #include "project/ProjectFile.h"
 #include "project/SrtImport.h"
 #include "base/Text.h"
+#include "io/SettingsFile.h"
 
 namespace cli {
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/AppState.h"
+#include "app/MissingTiming.h"
 #include "cli/HeadlessUi.h"
 
 // Shared pieces of the kalvero-cli commands.

@@ -12,7 +12,7 @@
 #include "gui/WxText.h"
 #include "timing/FrameSource.h"
 #include "timing/MoviePlayer.h"
-#include "timing/Recorder.h"
+#include "app/EditorRecorder.h"
 
 namespace {
 

@@ -61,7 +61,7 @@ TimingWindow::TimingWindow(wxWindow* parent, Controller& controller, Ui& ui, Fra
         e.Skip();
     });
 
-    recorder_ = std::make_unique<Recorder>(controller, ui, *this, source);
+    recorder_ = std::make_unique<EditorRecorder>(controller, ui, *this, source);
 }
 
 TimingWindow::~TimingWindow() {

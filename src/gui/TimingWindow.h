@@ -7,7 +7,7 @@
 
 #include "render/Background.h"
 #include "base/Image.h"
-#include "timing/Recorder.h"
+#include "app/EditorRecorder.h"
 
 class Controller;
 class FrameSource;

@@ -1,10 +1,6 @@
 #include "project/SubtitleList.h"
 
-#include "app/Ui.h"
 #include "base/Text.h"
-
-const char* const kMissingTimingTitle = "Warning!";
-const char* const kMissingTimingText = "Script is missing timing information like:\nHH:MM:SS:FF>HH:MM:SS:FF";
 
 std::string rowId(int i) {
     std::string digits = text::padded(i - (i % 2), 4);
@@ -127,11 +123,5 @@ int recalculateOffOn(SubtitleList& list, float fps) {
         list.setLineColumn(r + 1, Column::OffOn, value);
         previousOff = off;
     }
-    return missing;
-}
-
-int recalculateOffOn(SubtitleList& list, float fps, Ui& ui) {
-    int missing = recalculateOffOn(list, fps);
-    if (missing > 0) ui.messageBox(kMissingTimingTitle, kMissingTimingText);
     return missing;
 }

@@ -5,7 +5,6 @@
 
 #include "project/TimeCode.h"
 
-class Ui;
 
 // One row of the subtitle list. Row 2k is line A, row 2k+1 line B of set k.
 struct SubtitleLine {
@@ -69,8 +68,3 @@ std::string rowId(int i);
 // Recomputes the "OFF+ON" column of every set with complete time codes.
 // Returns the number of sets without them.
 int recalculateOffOn(SubtitleList& list, float fps);
-// The same, telling the user once when sets lack timing.
-int recalculateOffOn(SubtitleList& list, float fps, Ui& ui);
-
-extern const char* const kMissingTimingTitle;
-extern const char* const kMissingTimingText;

@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-#include "app/Ui.h"
 #include "io/ImageCodecs.h"
 #include "base/Text.h"
 #include "base/Draw.h"
@@ -79,7 +78,7 @@ int defaultCellHeight(int size) {
     return int(std::lround(size * 1.375));
 }
 
-bool loadFontSheets(FontSheet& sheet, const std::string& programDir, int size, Ui& ui, int& fontSheetsDirty) {
+bool loadFontSheets(FontSheet& sheet, const std::string& programDir, int size, const Notice& notice, int& fontSheetsDirty) {
     bool rerange = false;
     for (int style = 0; style < FontSheet::kStyles; ++style) {
         std::string relative = fontSheetRelativePath(size, style);
@@ -87,7 +86,7 @@ bool loadFontSheets(FontSheet& sheet, const std::string& programDir, int size, U
         std::string error;
         bool ok = imageio::decodeImageFile(programDir + relative, img, error) && sheet.loadStyle(style, img);
         if (!ok) {
-            ui.messageBox("Error#10", "Could not find " + relative);
+            if (notice) notice("Error#10", "Could not find " + relative);
             continue;
         }
         if (style == FontSheet::kStyles - 1 && fontSheetsDirty) {

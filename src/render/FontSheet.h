@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "base/Image.h"
+#include "base/Notice.h"
 
-class Ui;
 
 // The glyphs of one font size in the four border styles, cut out of the
 // font sheet pictures in includes/.
@@ -70,13 +70,13 @@ const char* fontSheetSuffix(int style);
 std::string fontSheetRelativePath(int size, int style);
 
 // Loads the four sheets of a size from programDir + "includes/" in style
-// order. A sheet that cannot be read shows "Error#10" and its style keeps the
+// order. A sheet that cannot be read is told through `notice` ("Error#10") and its style keeps the
 // glyphs it had. Afterwards stripHeight = cellHeight - 2 (when no sheet has
 // ever loaded, the cell height the shipped sheets use for that size).
 //
 // Returns true when the strips spacing slider must be re-ranged: the fourth
 // sheet loaded while `fontSheetsDirty` was set (which is then cleared).
-bool loadFontSheets(FontSheet& sheet, const std::string& programDir, int size, Ui& ui, int& fontSheetsDirty);
+bool loadFontSheets(FontSheet& sheet, const std::string& programDir, int size, const Notice& notice, int& fontSheetsDirty);
 
 // The cell height the bundled sheets use for a font size.
 int defaultCellHeight(int size);

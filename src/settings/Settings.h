@@ -54,11 +54,3 @@ std::string profileDisplayText(const Profile& p);
 // The settings file with everything after its "[Presets]" line replaced by
 // the given presets. nullopt when the file has no "[Presets]" line.
 std::optional<std::string> rewritePresets(std::string_view content, const std::vector<Preset>& presets);
-
-// Reads `folder` + `fileName`. False (with `error` set) when it cannot be read.
-bool loadSettingsFile(const std::string& path, Settings& out, std::string& error);
-
-// Saves the presets into the settings file at `path`, keeping every line up
-// to "[Presets]". The file is replaced in one step, so a failure leaves the
-// previous file as it was. False with `error` set on failure.
-bool savePresetsToFile(const std::string& path, const std::vector<Preset>& presets, std::string& error);

@@ -4,9 +4,7 @@
 #include <chrono>
 #include <climits>
 
-#include "app/ControlIds.h"
-#include "app/Controller.h"
-#include "app/Ui.h"
+#include "project/SubtitleList.h"
 #include "timing/FrameSource.h"
 
 namespace timingtext {
@@ -78,13 +76,13 @@ int64_t steadyMillis() {
 
 // --- the recorder -------------------------------------------------------------------
 
-Recorder::Recorder(Controller& controller, Ui& ui, TimingView& view, FrameSource& source, Millis now)
-    : c_(controller), ui_(ui), view_(view), source_(source), now_(now ? std::move(now) : Millis(&steadyMillis)),
+Recorder::Recorder(RecorderHost& host, TimingView& view, FrameSource& source, Millis now)
+    : host_(host), view_(view), source_(source), now_(now ? std::move(now) : Millis(&steadyMillis)),
       rate_(safeRate(source.rate())) {}
 
 int Recorder::setCount() const {
     // A lone line A at the end still counts as a set.
-    return (c_.state().list.lineCount() + 1) / 2;
+    return (host_.list().lineCount() + 1) / 2;
 }
 
 void Recorder::showNextSet(int set) {
@@ -92,12 +90,12 @@ void Recorder::showNextSet(int set) {
         view_.setNextSet(timingtext::kEndOfSubtitles, timingtext::kEndOfSubtitles);
         return;
     }
-    const SubtitleList& list = c_.state().list;
+    const SubtitleList& list = host_.list();
     view_.setNextSet(list.column(2 * set, Column::Text), list.column(2 * set + 1, Column::Text));
 }
 
 void Recorder::open() {
-    c_.state().recordingActive = 1;
+    host_.setRecordingActive(true);
     current_ = 0;
     showNextSet(0);
     view_.setTotalLabel(recorderTimeCode(source_.totalFrames(), rate_));
@@ -106,7 +104,7 @@ void Recorder::open() {
     if (source_.internal()) {
         state_ = RecorderState::Armed;
     } else {
-        view_.clearOverlay(c_.state().style.bgColor);
+        view_.clearOverlay(host_.bgColor());
         state_ = RecorderState::Stopped;
     }
 }
@@ -209,42 +207,40 @@ void Recorder::handleSpace(const SpaceInput& space) {
 }
 
 void Recorder::writeTiming(int set, const std::string& timing) {
-    SubtitleList& list = c_.state().list;
+    SubtitleList& list = host_.list();
     for (int r : {2 * set, 2 * set + 1})
         if (r < list.lineCount()) list.setLineColumn(r, Column::Timing, timing);
-    ui_.listChanged();
+    host_.listChanged();
 }
 
 void Recorder::stepOn() {
     onTime_ = timeCode();
     writeTiming(current_, onTime_);
     // Show the set in the main window, which renders it, and lay it over the picture.
-    ui_.selectListRow(2 * current_);
-    c_.loadSetIntoFields();
-    StripsConfig& style = c_.state().style;
-    view_.showOverlay(makeSetOverlay(c_.canvas, c_.renderer().lastRender(), style), style.bgColor);
+    std::vector<OverlayPiece> pieces = host_.showSet(current_);
+    view_.showOverlay(std::move(pieces), host_.bgColor());
     showNextSet(current_ + 1);
 }
 
 void Recorder::stepOff() {
     writeTiming(current_, onTime_ + ">" + timeCode());
     view_.nudge();
-    view_.clearOverlay(c_.state().style.bgColor);
+    view_.clearOverlay(host_.bgColor());
     ++current_;
-    if (2 * current_ < c_.state().list.lineCount()) ui_.selectListRow(2 * current_);
+    if (2 * current_ < host_.list().lineCount()) host_.selectListRow(2 * current_);
 }
 
 void Recorder::startRecording() {
-    SubtitleList& list = c_.state().list;
+    SubtitleList& list = host_.list();
     for (int r = 0; r < list.lineCount(); ++r) {
         list.setLineColumn(r, Column::Timing, "");
         list.setLineColumn(r, Column::OffOn, "");
     }
-    ui_.listChanged();
+    host_.listChanged();
     view_.setStartButton(timingtext::kStop, true);
     state_ = RecorderState::Recording;
     current_ = 0;
-    ui_.selectListRow(0);
+    host_.selectListRow(0);
     showNextSet(0);
     nextOn_ = true;
     waitingRelease_ = false;
@@ -269,27 +265,8 @@ void Recorder::endRun() {
     source_.finish();
     state_ = RecorderState::Stopped;
     ended_ = true;
-    AppState& s = c_.state();
-    s.recordingActive = 0;
-    // Back to editing, on the first set.
-    ui_.selectListRow(0);
-    c_.selectRow();
-    s.style.bgColor = s.style.presetBgColor;
-    c_.refreshPreview();
     std::optional<int64_t> elapsed;
     if (startMs_) elapsed = now_() - *startMs_;
-    closeRecordTimings(c_, ui_, elapsed, rate_);
+    host_.runEnded(elapsed, rate_);
 }
 
-void closeRecordTimings(Controller& controller, Ui& ui, std::optional<int64_t> elapsedMs, int rate) {
-    AppState& s = controller.state();
-    s.recordingActive = 0;
-    if (elapsedMs) {
-        int64_t ms = std::max<int64_t>(*elapsedMs, 0);
-        int64_t frames = (ms + 999) / 1000 * safeRate(rate);
-        s.timedLength = int(std::min<int64_t>(frames, INT_MAX));
-    }
-    recalculateOffOn(s.list, s.fps, ui);
-    ui.listChanged();
-    ui.setValue(ctl::RecordTimings, 0);
-}

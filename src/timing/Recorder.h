@@ -8,9 +8,8 @@
 #include "render/Background.h"
 #include "base/Rgb.h"
 
-class Controller;
 class FrameSource;
-class Ui;
+class SubtitleList;
 
 // --- texts of the Record Timings dialog and the timing window -----------------
 
@@ -78,6 +77,27 @@ struct SpaceInput {
 
 enum class RecorderState { Armed, Stopped, Recording };
 
+// What the recorder needs from the program around it: the list it times and
+// the main window beside the timing window. The editor provides it.
+class RecorderHost {
+public:
+    virtual ~RecorderHost() = default;
+    virtual SubtitleList& list() = 0;
+    // The colour the timing window shows where no movie is.
+    virtual Rgb bgColor() const = 0;
+    virtual void setRecordingActive(bool active) = 0;
+    // The list's timing column changed.
+    virtual void listChanged() = 0;
+    // Selects list row `row` in the main window.
+    virtual void selectListRow(int row) = 0;
+    // Selects `set` in the main window as a click would and returns its
+    // picture as pieces to lay over the movie.
+    virtual std::vector<OverlayPiece> showSet(int set) = 0;
+    // The run is over; `elapsedMs` counts from START when a recording was
+    // started, `rate` is the recorder's frame rate.
+    virtual void runEnded(std::optional<int64_t> elapsedMs, int rate) = 0;
+};
+
 // The timing recorder: one run of the timing window. Each Space step (press
 // and release) switches the next subtitle set ON or OFF at the current time
 // code and writes it into the list.
@@ -89,7 +109,8 @@ class Recorder {
 public:
     using Millis = std::function<int64_t()>;  // monotonic milliseconds
 
-    Recorder(Controller& controller, Ui& ui, TimingView& view, FrameSource& source, Millis now = {});
+    Recorder(RecorderHost& host, TimingView& view, FrameSource& source, Millis now = {});
+    virtual ~Recorder() = default;
 
     void open();
     void pass(const SpaceInput& space);
@@ -117,8 +138,7 @@ private:
     void endRun();
     void writeTiming(int set, const std::string& timing);
 
-    Controller& c_;
-    Ui& ui_;
+    RecorderHost& host_;
     TimingView& view_;
     FrameSource& source_;
     Millis now_;
@@ -137,11 +157,5 @@ private:
     std::optional<int64_t> startMs_;
     bool startStopClicked_ = false, exitClicked_ = false;
 };
-
-// Closing the Record Timings dialog: when a recording was started, the
-// project's User Timed Session becomes the milliseconds since that START
-// rounded up to whole seconds, times `rate`; the list's frame counts are
-// recalculated and the Record Timings toggle is released.
-void closeRecordTimings(Controller& controller, Ui& ui, std::optional<int64_t> elapsedMs, int rate);
 
 int64_t steadyMillis();

@@ -136,7 +136,7 @@ TEST_F(AviExportCommandTest, OneSetFromTwoToFiveSecondsGives125FramesBlankThenTh
     ASSERT_EQ(row(0, Column::OffOn), "50+75");
     state.style.bgColor = Rgb{20, 90, 160};
     state.style.stripsColor = Rgb{250, 200, 40};
-    ui.setValue(ctl::BlendSlider, 180);  // the slider counts, not the style's last value
+    slide(ctl::BlendSlider, 180);  // the slider's blend reaches the frames
     ui.selectListRow(1);
 
     RecordingProgress progress;

@@ -1,6 +1,7 @@
 #include "app/ControllerFixture.h"
 
 #include "app/Layout.h"
+#include "io/SettingsFile.h"
 #include "settings/Settings.h"
 
 TEST_F(ControllerTest, StartsWithTheStartupProfileAndPreset) {

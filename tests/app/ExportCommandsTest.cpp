@@ -212,8 +212,8 @@ TEST_F(ExportCommandsTest, NeverSavedProjectWritesIntoTheWorkingFolder) {
 TEST_F(ExportCommandsTest, PicturesAreTheCompositorsTransparentRenderOfEachSet) {
     const std::vector<Set> sets = {{"Hello", "there", 0}, {"", "Only B", 150}, {"   ", "", 0}};
     std::string folder = open("demo.KVL8", sets);
-    // The slider counts, not the style's last value.
-    ui.setValue(ctl::BlendSlider, 100);
+    // The slider's blend reaches the pictures.
+    slide(ctl::BlendSlider, 100);
     ASSERT_TRUE(commands().exportPngSequence().done());
 
     const int stripHeight = c().renderer().stripHeight();

@@ -183,3 +183,37 @@ TEST_F(CliExportTest, AviMovieHasTheTimedFramesOfTheWindowsExport) {
     EXPECT_EQ(lines(r.err), 1) << r.err;
     EXPECT_NE(r.err.find("demo_subtitles.avi"), std::string::npos) << r.err;
 }
+
+TEST_F(CliExportTest, APresetBlendOf255ReachesTheExportAsTheRenderDoes) {
+    // A program folder whose preset 0 has strips at blend 255 (which the
+    // window's slider cannot reach, only a preset).
+    const fs::path program = dir / "program";
+    fs::create_directories(program);
+    std::string ini;
+    ASSERT_TRUE(files::readFile(std::string(KALVERO_BIN_DIR) + "/Kalvero.ini", ini));
+    const std::string from = "Preset = Rental Video Black Bars|0,0,0|1|0|254|";
+    ASSERT_NE(ini.find(from), std::string::npos);
+    ini.replace(ini.find(from), from.size(), "Preset = Rental Video Black Bars|0,0,0|1|0|255|");
+    ASSERT_TRUE(files::writeFileAtomic((program / "Kalvero.ini").string(), ini));
+    fs::create_directory_symlink(fs::path(KALVERO_BIN_DIR) / "includes", program / "includes");
+
+    auto runIn = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {"--program-dir", program.string()});
+        std::ostringstream out, err;
+        int code = runCli(args, out, err);
+        return ExportRun{code, out.str(), err.str()};
+    };
+    ExportRun r = runIn({"export", "png", project});
+    ASSERT_EQ(r.code, 0) << r.err;
+    const std::string single = (dir / "single.png").string();
+    ExportRun one = runIn({"render", project, "--set", "1", "--target", "alpha", "-o", single});
+    ASSERT_EQ(one.code, 0) << one.err;
+
+    Image exported = testsupport::decodeFile((dir / "PNG_Output" / "demo0001.png").string());
+    Image rendered = testsupport::decodeFile(single);
+    EXPECT_TRUE(testsupport::samePixels(exported, rendered));
+    int maxAlpha = 0;
+    for (int y = 0; y < exported.height(); ++y)
+        for (int x = 0; x < exported.width(); ++x) maxAlpha = std::max<int>(maxAlpha, exported.pixel(x, y)[3]);
+    EXPECT_EQ(maxAlpha, 255);
+}

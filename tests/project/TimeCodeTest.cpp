@@ -3,6 +3,7 @@
 #include "project/SubtitleList.h"
 #include "project/TimeCode.h"
 #include "FakeUi.h"
+#include "app/MissingTiming.h"
 
 TEST(TimeCode, FrameOfAtCommonRates) {
     EXPECT_EQ(frameOf(parseTimeCode("00:01:02:03"), 25.0f), 1553);

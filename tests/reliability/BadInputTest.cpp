@@ -11,6 +11,7 @@
 #include "FakeUi.h"
 #include "app/ControlIds.h"
 #include "app/Controller.h"
+#include "app/MissingTiming.h"
 #include "cli/Cli.h"
 #include "io/Files.h"
 #include "io/ImageCodecs.h"
@@ -188,7 +189,7 @@ TEST(BadInput, DamagedFontSheetsGiveError10AndKeepTheGlyphsLoaded) {
         FontSheet font;
         FakeUi ui;
         int dirty = 1;
-        EXPECT_FALSE(loadFontSheets(font, dir.string() + "/", 16, ui, dirty));
+        EXPECT_FALSE(loadFontSheets(font, dir.string() + "/", 16, ui.notice(), dirty));
         std::string want;
         for (int style = 0; style < FontSheet::kStyles; ++style)
             want += "[Error#10] Could not find " + fontSheetRelativePath(16, style) + "\n";

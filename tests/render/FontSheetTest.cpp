@@ -141,7 +141,7 @@ TEST_F(LoadFontSheets, LoadsAllFourStylesAndSignalsTheSpacingRerangeOnce) {
     writeSize(24, 30, 200);
     FontSheet f;
     int dirty = 1;
-    EXPECT_TRUE(loadFontSheets(f, dir, 24, ui, dirty));
+    EXPECT_TRUE(loadFontSheets(f, dir, 24, ui.notice(), dirty));
     EXPECT_EQ(dirty, 0);
     EXPECT_TRUE(ui.messages.empty());
     EXPECT_EQ(f.cellHeight, 30);
@@ -151,7 +151,7 @@ TEST_F(LoadFontSheets, LoadsAllFourStylesAndSignalsTheSpacingRerangeOnce) {
         EXPECT_EQ(f.glyph('A', s)->width(), 5 + s);
     }
     EXPECT_EQ(f.advance('A'), 5);  // always the style-0 width
-    EXPECT_FALSE(loadFontSheets(f, dir, 24, ui, dirty));
+    EXPECT_FALSE(loadFontSheets(f, dir, 24, ui.notice(), dirty));
 }
 
 TEST_F(LoadFontSheets, MissingSheetReportsItAndItsStyleKeepsThePreviousGlyphs) {
@@ -159,9 +159,9 @@ TEST_F(LoadFontSheets, MissingSheetReportsItAndItsStyleKeepsThePreviousGlyphs) {
     writeSize(16, 20, 90, {2});
     FontSheet f;
     int dirty = 0;
-    loadFontSheets(f, dir, 24, ui, dirty);
+    loadFontSheets(f, dir, 24, ui.notice(), dirty);
     ASSERT_TRUE(ui.messages.empty());
-    loadFontSheets(f, dir, 16, ui, dirty);
+    loadFontSheets(f, dir, 16, ui.notice(), dirty);
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].title, "Error#10");
     EXPECT_EQ(ui.messages[0].text, "Could not find includes/FontBitmap_16_1000.png");
@@ -177,7 +177,7 @@ TEST_F(LoadFontSheets, FailedFourthSheetKeepsTheRerangePending) {
     writeSize(20, 26, 255, {3});
     FontSheet f;
     int dirty = 1;
-    EXPECT_FALSE(loadFontSheets(f, dir, 20, ui, dirty));
+    EXPECT_FALSE(loadFontSheets(f, dir, 20, ui.notice(), dirty));
     EXPECT_EQ(dirty, 1);
     EXPECT_EQ(ui.countMessages("Error#10"), 1);
     EXPECT_EQ(ui.messages.back().text, "Could not find includes/FontBitmap_20_1500.png");
@@ -191,7 +191,7 @@ TEST_F(LoadFontSheets, DamagedSheetIsReportedLikeAMissingOne) {
     ASSERT_TRUE(files::writeFileAtomic(bad, bytes.substr(0, bytes.size() / 2)));
     FontSheet f;
     int dirty = 0;
-    loadFontSheets(f, dir, 20, ui, dirty);
+    loadFontSheets(f, dir, 20, ui.notice(), dirty);
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].text, "Could not find includes/FontBitmap_20_0500.png");
     EXPECT_EQ(f.glyph('A', 1), nullptr);
@@ -201,7 +201,7 @@ TEST_F(LoadFontSheets, DamagedSheetIsReportedLikeAMissingOne) {
 TEST_F(LoadFontSheets, NothingLoadedStillGivesStripsAHeight) {
     FontSheet f;
     int dirty = 1;
-    EXPECT_FALSE(loadFontSheets(f, dir, 32, ui, dirty));
+    EXPECT_FALSE(loadFontSheets(f, dir, 32, ui.notice(), dirty));
     EXPECT_EQ(ui.countMessages("Error#10"), 4);
     EXPECT_EQ(f.glyph('A', 0), nullptr);
     EXPECT_EQ(f.stripHeight, defaultCellHeight(32) - 2);

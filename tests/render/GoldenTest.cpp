@@ -24,7 +24,7 @@ const FontSheet& font16() {
         FontSheet s;
         FakeUi ui;
         int dirty = 0;
-        loadFontSheets(s, std::string(KALVERO_TEST_DATA) + "/fonts/", 16, ui, dirty);
+        loadFontSheets(s, std::string(KALVERO_TEST_DATA) + "/fonts/", 16, ui.notice(), dirty);
         return s;
     }();
     return f;

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "io/Files.h"
+#include "io/SettingsFile.h"
 #include "settings/Settings.h"
 
 namespace {

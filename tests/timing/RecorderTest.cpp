@@ -4,7 +4,7 @@
 #include "base/Image.h"
 #include "timing/FrameSource.h"
 #include "timing/MoviePlayer.h"
-#include "timing/Recorder.h"
+#include "app/EditorRecorder.h"
 
 namespace {
 
@@ -90,12 +90,12 @@ protected:
 
     void externalRun() {
         source = std::make_unique<ExternalFrameSource>(state.fps, [this] { return nowUs; });
-        recorder = std::make_unique<Recorder>(c(), ui, view, *source, [this] { return nowUs / 1000; });
+        recorder = std::make_unique<EditorRecorder>(c(), ui, view, *source, [this] { return nowUs / 1000; });
         recorder->open();
     }
     void internalRun() {
         source = std::make_unique<MovieFrameSource>(movie);
-        recorder = std::make_unique<Recorder>(c(), ui, view, *source, [this] { return nowUs / 1000; });
+        recorder = std::make_unique<EditorRecorder>(c(), ui, view, *source, [this] { return nowUs / 1000; });
         recorder->open();
     }
 

@@ -1,0 +1,36 @@
+#include "io/SettingsFile.h"
+
+#include <optional>
+
+#include "io/Files.h"
+
+bool loadSettingsFile(const std::string& path, Settings& out, std::string& error) {
+    std::string content;
+    files::Result r = files::readFile(path, content, 16u << 20);
+    if (!r) {
+        error = r.error;
+        return false;
+    }
+    out = parseSettings(content);
+    return true;
+}
+
+bool savePresetsToFile(const std::string& path, const std::vector<Preset>& presets, std::string& error) {
+    std::string content;
+    files::Result r = files::readFile(path, content, 16u << 20);
+    if (!r) {
+        error = r.error;
+        return false;
+    }
+    std::optional<std::string> rewritten = rewritePresets(content, presets);
+    if (!rewritten) {
+        error = "the file has no [Presets] section";
+        return false;
+    }
+    r = files::writeFileAtomic(path, *rewritten);
+    if (!r) {
+        error = r.error;
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,13 @@
+#pragma once
+#include <string>
+#include <vector>
+
+#include "settings/Settings.h"
+
+// Reads and parses the settings file at `path`. False (with `error` set) when it cannot be read.
+bool loadSettingsFile(const std::string& path, Settings& out, std::string& error);
+
+// Saves the presets into the settings file at `path`, keeping every line up
+// to "[Presets]". The file is replaced in one step, so a failure leaves the
+// previous file as it was. False with `error` set on failure.
+bool savePresetsToFile(const std::string& path, const std::vector<Preset>& presets, std::string& error);
