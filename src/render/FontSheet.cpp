@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "app/Ui.h"
+#include "io/Files.h"
 #include "io/ImageCodecs.h"
 #include "base/Text.h"
 #include "base/Draw.h"
@@ -80,12 +81,23 @@ int defaultCellHeight(int size) {
 }
 
 bool loadFontSheets(FontSheet& sheet, const std::string& programDir, int size, Ui& ui, int& fontSheetsDirty) {
+    return loadFontSheets(sheet, std::vector<std::string>{programDir}, size, ui, fontSheetsDirty);
+}
+
+bool loadFontSheets(FontSheet& sheet, const std::vector<std::string>& folders, int size, Ui& ui,
+                    int& fontSheetsDirty) {
     bool rerange = false;
     for (int style = 0; style < FontSheet::kStyles; ++style) {
         std::string relative = fontSheetRelativePath(size, style);
+        std::string path = folders.empty() ? relative : folders.back() + relative;
+        for (const std::string& folder : folders)
+            if (files::exists(folder + relative)) {
+                path = folder + relative;
+                break;
+            }
         Image img;
         std::string error;
-        bool ok = imageio::decodeImageFile(programDir + relative, img, error) && sheet.loadStyle(style, img);
+        bool ok = imageio::decodeImageFile(path, img, error) && sheet.loadStyle(style, img);
         if (!ok) {
             ui.messageBox("Error#10", "Could not find " + relative);
             continue;
