@@ -21,12 +21,14 @@ cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done; rm -rf "$work
 trap cleanup EXIT
 
 # --- The package ------------------------------------------------------------
+arch=$(dpkg --print-architecture)
+rm -f "$build"/kalvero_*.deb
 cmake --build "$build" --target package >"$work/package.log" 2>&1 || { cat "$work/package.log"; fail "package target"; }
-debs=("$build"/kalvero_*_amd64.deb)
-[ ${#debs[@]} = 1 ] && [ -f "${debs[0]}" ] || fail "expected one kalvero_VERSION_amd64.deb in $build, got: ${debs[*]}"
+debs=("$build"/kalvero_*_"$arch".deb)
+[ ${#debs[@]} = 1 ] && [ -f "${debs[0]}" ] || fail "expected one kalvero_VERSION_$arch.deb in $build, got: ${debs[*]}"
 deb=${debs[0]}
 version=$(dpkg-deb -f "$deb" Version)
-[ "$(basename "$deb")" = "kalvero_${version}_amd64.deb" ] || fail "package file name $(basename "$deb")"
+[ "$(basename "$deb")" = "kalvero_${version}_$arch.deb" ] || fail "package file name $(basename "$deb")"
 depends=$(dpkg-deb -f "$deb" Depends)
 for d in fonts-liberation2 libc6 'libwx_gtk3u_core-3.2-1|libwxgtk3.2' libavcodec libpng16 libfreetype6; do
   echo "$depends" | grep -Eq "$d" || fail "Depends lacks $d: $depends"
