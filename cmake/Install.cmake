@@ -3,7 +3,15 @@
 # ../share/kalvero relative to themselves, so the tree can live anywhere.
 include(GNUInstallDirs)
 
+# The programs look for their data in ../share/kalvero relative to themselves.
+if(NOT CMAKE_INSTALL_BINDIR STREQUAL "bin" OR NOT CMAKE_INSTALL_DATADIR STREQUAL "share")
+  message(WARNING "Kalvero finds its data only with the programs in bin/ and the data in share/ "
+                  "of one prefix; other BINDIR/DATADIR need --program-dir")
+endif()
+
 set(KALVERO_APP_ID org.kalvero.Kalvero)
+# The AppStream screenshot is data/screenshots/main-window.png published
+# below this address.
 set(KALVERO_HOMEPAGE_URL "https://kalvero.invalid" CACHE STRING
     "Home page named in the AppStream data; its screenshots/main-window.png is the screenshot")
 set(KALVERO_DATA_DEST ${CMAKE_INSTALL_DATADIR}/kalvero)

@@ -118,7 +118,15 @@ fi
 desktop-file-validate "$root/usr/share/applications/org.kalvero.Kalvero.desktop" || fail "desktop-file-validate"
 appstreamcli validate --no-net "$root/usr/share/metainfo/org.kalvero.Kalvero.metainfo.xml" >"$work/as.txt" 2>&1 ||
   { cat "$work/as.txt"; fail "appstreamcli validate"; }
-grep -q "<screenshot" "$root/usr/share/metainfo/org.kalvero.Kalvero.metainfo.xml" || fail "no screenshot in the metainfo"
+# The screenshot named there is the one kept in the source tree, at the size stated.
+shot=$(python3 - "$root/usr/share/metainfo/org.kalvero.Kalvero.metainfo.xml" <<'PY'
+import sys, xml.etree.ElementTree as ET
+image = ET.parse(sys.argv[1]).getroot().find("screenshots/screenshot/image")
+print(image.text.rsplit("/", 2)[-2] + "/" + image.text.rsplit("/", 1)[-1], image.get("width") + "x" + image.get("height"))
+PY
+) || fail "no screenshot in the metainfo"
+set -- $shot
+[ "$(identify -format '%wx%h' "$here/../../data/$1")" = "$2" ] || fail "screenshot data/$1 is not $2"
 mime=$work/mime
 mkdir -p "$mime/packages"
 cp "$root/usr/share/mime/packages/kalvero.xml" "$mime/packages/"
