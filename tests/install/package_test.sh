@@ -85,6 +85,20 @@ opaque=$(convert film_project/PNG_Output/film0001.png -alpha extract -format '%[
 [ ! -e "$XDG_CONFIG_HOME/kalvero" ] || fail "the command-line tool created a user settings folder"
 pass "import-srt and export png with the shipped data"
 
+# The user's settings file, once there, is the one the tool reads.
+mkdir -p "$XDG_CONFIG_HOME/kalvero"
+{ cat "$root/usr/share/kalvero/Kalvero.ini"; printf 'Preset = Users Own|0,0,0|1|0|254|0|0,0,0|0|0|46|0|0|0\r\n'; } \
+  >"$XDG_CONFIG_HOME/kalvero/Kalvero.ini"
+shipped_presets=$(grep -c '^Preset = .*|' "$root/usr/share/kalvero/Kalvero.ini")
+"$bin/kalvero-cli" import-srt in.srt -o film_project/own.KVL8 --preset "$shipped_presets" 2>err.txt ||
+  { cat err.txt; fail "the user's own preset is not offered"; }
+"$bin/kalvero-cli" info film_project/own.KVL8 | grep -qx "preset: $shipped_presets" || fail "own preset not stored"
+printf '[Global]\r\n' >"$XDG_CONFIG_HOME/kalvero/Kalvero.ini"
+"$bin/kalvero-cli" import-srt in.srt -o film_project/fallback.KVL8 2>err.txt || { cat err.txt; fail "broken user copy"; }
+grep -q "warning: your settings file" err.txt || fail "no warning about the broken user settings file"
+rm -r "$XDG_CONFIG_HOME/kalvero"
+pass "the user's settings file is read; a broken one falls back with a warning"
+
 "$bin/kalvero-fontsheet" --font /usr/share/fonts/truetype/liberation2/LiberationSans-Bold.ttf --size 33 \
   --out "$XDG_DATA_HOME/kalvero/includes" >/dev/null || fail "kalvero-fontsheet"
 "$bin/kalvero-cli" render --profile 1 --preset 0 --line-a "Own sheets" --line-b "" --font-size 33 --target alpha \
