@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "app/DataDirs.h"
 #include "export/AviWriter.h"
 #include "project/SubtitleList.h"
 #include "base/Rgb.h"
@@ -19,8 +20,12 @@ struct AppState {
     std::string projectExt = ".KVL8";
     std::string aboutText;
 
-    // Folder of the settings file and of includes/, with a trailing separator.
+    // Folder of the shipped settings file and of includes/, with a trailing separator.
     std::string programDir;
+    // The user's settings folder and the folder of the user's includes/;
+    // empty when everything is kept in programDir.
+    std::string userConfigDir, userDataDir;
+    DataDirs dataDirs() const { return {programDir, userConfigDir, userDataDir}; }
 
     // Project.
     std::string projectName = "Untitled";

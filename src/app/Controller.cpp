@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "app/ControlIds.h"
+#include "app/DataDirs.h"
 #include "app/Layout.h"
-#include "app/ProgramDir.h"
 #include "app/Ui.h"
 #include "io/Files.h"
 #include "io/ImageCodecs.h"
@@ -34,23 +34,46 @@ Controller::Controller(AppState& state, Ui& ui) : s_(state), ui_(ui) {}
 bool Controller::prepare(const std::string& executablePath, const std::string& workingDir) {
     s_.aboutText = aboutText();
     s_.fontSheetsDirty = 1;
-    if (s_.programDir.empty()) s_.programDir = findProgramDir(executablePath, workingDir);
+    if (s_.programDir.empty()) {
+        DataDirs dirs = findDataDirs(executablePath, workingDir, processEnvironment());
+        s_.programDir = dirs.programDir;
+        s_.userConfigDir = dirs.userConfigDir;
+        s_.userDataDir = dirs.userDataDir;
+    }
     s_.style.wordSpacing = -3;
 
+    auto usableSettings = [](const Settings& s) {
+        bool anyProfile = std::any_of(s.profiles.begin(), s.profiles.end(),
+                                      [](const Profile& p) { return !p.isSeparator && p.width > 0 && p.height > 0; });
+        return anyProfile && !s.presets.empty();
+    };
     Settings settings;
     std::string error;
-    if (!loadSettingsFile(s_.programDir + s_.settingsFileName, settings, error)) {
-        ui_.messageBox("Severe error!",
-                       "Could not find required " + s_.settingsFileName + " in program directory...exiting!");
-        ui_.shutdown();
-        return false;
+    std::string path = settingsReadPath(s_.dataDirs(), s_.settingsFileName);
+    std::string shipped = s_.programDir + s_.settingsFileName;
+    if (path != shipped) {
+        // A broken copy of the user's must not keep the program from starting.
+        bool read = loadSettingsFile(path, settings, error);
+        if (!read || !usableSettings(settings)) {
+            ui_.messageBox("Warning!", "Your settings file " + path + " could not be used (" +
+                                           (read ? "it lists no usable profile or no preset" : error) +
+                                           "); the settings the program ships with are used instead.");
+            path = shipped;
+        }
     }
-    bool anyProfile = std::any_of(settings.profiles.begin(), settings.profiles.end(),
-                                  [](const Profile& p) { return !p.isSeparator && p.width > 0 && p.height > 0; });
-    if (!anyProfile || settings.presets.empty()) {
-        ui_.messageBox("Severe error!", s_.settingsFileName + " lists no usable profile or no preset...exiting!");
-        ui_.shutdown();
-        return false;
+    if (path == shipped) {
+        settings = Settings{};
+        if (!loadSettingsFile(path, settings, error)) {
+            ui_.messageBox("Severe error!",
+                           "Could not find required " + s_.settingsFileName + " in program directory...exiting!");
+            ui_.shutdown();
+            return false;
+        }
+        if (!usableSettings(settings)) {
+            ui_.messageBox("Severe error!", s_.settingsFileName + " lists no usable profile or no preset...exiting!");
+            ui_.shutdown();
+            return false;
+        }
     }
     s_.profiles = std::move(settings.profiles);
     s_.presets = std::move(settings.presets);
@@ -397,7 +420,7 @@ void Controller::clearLineStrip() {
 }
 
 void Controller::reloadFontSheets() {
-    if (renderer_.loadFontSheets(s_.programDir, s_.style.fontSize, s_.fontSheetsDirty, ui_)) {
+    if (renderer_.loadFontSheets(fontSheetFolders(s_.dataDirs()), s_.style.fontSize, s_.fontSheetsDirty, ui_)) {
         int sp = s_.style.stripsSpacing;
         auto [lo, hi] = stripsSpacingRange(sp);
         ui_.setRange(ctl::StripsSpacingSlider, lo, hi);

@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <vector>
 
 #include "render/Compositor.h"
 #include "render/FontSheet.h"
@@ -14,8 +15,9 @@ class PreviewRenderer {
 public:
     // Loads the four sheets of `size`; true when the strips spacing slider
     // must be re-ranged (clears `fontSheetsDirty` then).
-    bool loadFontSheets(const std::string& programDir, int size, int& fontSheetsDirty, Ui& ui) {
-        return ::loadFontSheets(sheet_, programDir, size, ui.notice(), fontSheetsDirty);
+    // Each sheet comes from the first of `folders` whose includes/ holds it.
+    bool loadFontSheets(const std::vector<std::string>& folders, int size, int& fontSheetsDirty, Ui& ui) {
+        return ::loadFontSheets(sheet_, folders, size, ui.notice(), fontSheetsDirty);
     }
     int stripHeight() const { return sheet_.stripHeight; }
     const FontSheet& fontSheet() const { return sheet_; }

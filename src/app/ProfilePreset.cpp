@@ -92,7 +92,11 @@ void Controller::fillFontSizeList() {
     ui_.clearItems(ctl::FontSizeList);
     // Sorted by size, so the list reads in order and the four sheets of a size
     // stand together whatever order the file system lists the folder in.
-    std::vector<std::string> names = files::listFiles(s_.programDir + "includes");
+    // The user's own sheets are listed with the shipped ones.
+    std::vector<std::string> names;
+    for (const std::string& folder : fontSheetFolders(s_.dataDirs()))
+        for (const std::string& n : files::listFiles(folder + "includes"))
+            if (std::find(names.begin(), names.end(), n) == names.end()) names.push_back(n);
     auto sizeOf = [](const std::string& n) { return text::toInt(text::field(text::field(n, '_', 2), '.', 1)); };
     std::stable_sort(names.begin(), names.end(), [&](const std::string& a, const std::string& b) {
         return sizeOf(a) != sizeOf(b) ? sizeOf(a) < sizeOf(b) : a < b;
@@ -246,8 +250,9 @@ void Controller::savePreset() {
         else updated[size_t(index)] = p;
 
         std::string error;
-        std::string path = s_.programDir + s_.settingsFileName;
-        if (!savePresetsToFile(path, updated, error)) {
+        // Into the user's copy; the shipped file stays as it is.
+        std::string path = settingsWritePath(s_.dataDirs(), s_.settingsFileName);
+        if (!saveUserPresets(s_.dataDirs(), s_.settingsFileName, updated, error)) {
             ui_.messageBox("Error!", "Could not save the preset into " + path + ":\n" + error);
             return;
         }

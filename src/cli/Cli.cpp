@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <ctime>
 
-#include "app/ProgramDir.h"
+#include "app/DataDirs.h"
+#include "base/Version.h"
 #include "cli/CliSupport.h"
 #include "cli/ExportCommand.h"
 #include "cli/RenderCommand.h"
@@ -67,7 +68,14 @@ int Context::fail(const std::string& message) {
 bool Context::loadSettings() {
     Settings s;
     std::string error;
-    std::string path = programDir + state.settingsFileName;
+    std::string path = settingsReadPath(state.dataDirs(), state.settingsFileName);
+    std::string shipped = programDir + state.settingsFileName;
+    if (path != shipped && (!loadSettingsFile(path, s, error) || s.profiles.empty() || s.presets.empty())) {
+        err << "kalvero-cli: warning: your settings file " << path
+            << " could not be used; the settings the program ships with are used instead\n";
+        path = shipped;
+        s = Settings{};
+    }
     if (!loadSettingsFile(path, s, error)) {
         fail("cannot read the settings file " + path + ": " + error);
         return false;
@@ -203,6 +211,7 @@ int cmdInfo(Context& c, const std::vector<std::string>& args) {
 
 void usage(std::ostream& err) {
     err << "usage: kalvero-cli [--program-dir DIR] COMMAND ...\n"
+           "       kalvero-cli --help | --version\n"
            "commands:\n"
            "  import-srt FILE.srt -o OUT.KVL8 [--profile N] [--preset N]\n"
            "  recalc IN.KVL8 -o OUT.KVL8\n"
@@ -243,9 +252,17 @@ int runCli(const std::vector<std::string>& argsIn, std::ostream& out, std::ostre
         programDir = files::withTrailingSeparator(args[1]);
         args.erase(args.begin(), args.begin() + 2);
     }
-    if (args.empty() || args[0] == "--help" || args[0] == "-h") {
+    if (args.empty()) {
         usage(err);
-        return args.empty() ? Usage : Ok;
+        return Usage;
+    }
+    if (args[0] == "--help" || args[0] == "-h") {
+        usage(out);
+        return Ok;
+    }
+    if (args[0] == "--version") {
+        out << "kalvero-cli " << kKalveroVersion << "\n";
+        return Ok;
     }
     auto it = commands().find(args[0]);
     if (it == commands().end()) {
@@ -254,9 +271,13 @@ int runCli(const std::vector<std::string>& argsIn, std::ostream& out, std::ostre
         return Usage;
     }
     Context context(out, err);
-    context.programDir =
-        programDir.empty() ? findProgramDir(files::executablePath(), files::currentDirectory()) : programDir;
-    context.state.programDir = context.programDir;
+    DataDirs dirs = programDir.empty()
+                        ? findDataDirs(files::executablePath(), files::currentDirectory(), processEnvironment())
+                        : fixedDataDirs(programDir);
+    context.programDir = dirs.programDir;
+    context.state.programDir = dirs.programDir;
+    context.state.userConfigDir = dirs.userConfigDir;
+    context.state.userDataDir = dirs.userDataDir;
     try {
         return it->second(context, std::vector<std::string>(args.begin() + 1, args.end()));
     } catch (const UsageError& e) {

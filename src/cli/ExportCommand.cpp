@@ -94,6 +94,8 @@ struct Session {
     // False with a message printed when the settings or the project cannot be read.
     bool open(Context& c, const std::string& path) {
         state.programDir = c.programDir;
+        state.userConfigDir = c.state.userConfigDir;
+        state.userDataDir = c.state.userDataDir;
         if (!controller.prepare(files::executablePath(), files::currentDirectory())) {
             c.fail(ui.messages.empty() ? "cannot start" : oneLine(ui.messages.back().text));
             return false;

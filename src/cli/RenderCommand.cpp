@@ -85,7 +85,7 @@ int cmdRender(Context& c, const std::vector<std::string>& args) {
 
     FontSheet font;
     int dirty = 1;
-    loadFontSheets(font, c.programDir, style.fontSize, c.ui.notice(), dirty);
+    loadFontSheets(font, fontSheetFolders(c.state.dataDirs()), style.fontSize, c.ui.notice(), dirty);
 
     Image background;
     if (a.has("--background")) {

@@ -1,3 +1,4 @@
+#include <iostream>
 #include <memory>
 
 #include <wx/wx.h>
@@ -7,11 +8,18 @@
 
 #include "app/AppState.h"
 #include "app/ExportCommands.h"
+#include "app/StartupOptions.h"
+#include "base/Version.h"
 #include "io/Files.h"
 #include "gui/ExportDialog.h"
 #include "gui/MainFrame.h"
 #include "gui/RecordTimingsDialog.h"
 #include "gui/Theme.h"
+
+namespace {
+// The options read before the toolkit starts.
+StartupOptions startupOptions;
+}  // namespace
 
 // Start-up of the windowed program.
 class KalveroApp : public wxApp {
@@ -30,6 +38,8 @@ public:
         frame_ = new MainFrame(state_);
         Controller& c = frame_->controller();
         c.openRecordTimings = [f = frame_] { runRecordTimings(f, f->controller(), *f); };
+        if (!startupOptions.programDir.empty())
+            state_.programDir = files::withTrailingSeparator(startupOptions.programDir);
         std::string exe = std::string(wxStandardPaths::Get().GetExecutablePath().utf8_str());
         if (!c.prepare(exe, files::currentDirectory())) return quietExit();
         frame_->buildControls();
@@ -75,4 +85,26 @@ private:
     bool exitNow_ = false;
 };
 
-wxIMPLEMENT_APP(KalveroApp);
+wxIMPLEMENT_APP_NO_MAIN(KalveroApp);
+
+// --help and --version answer without a display; the toolkit gets the rest.
+int main(int argc, char** argv) {
+    startupOptions = parseStartupOptions(std::vector<std::string>(argv + 1, argv + argc));
+    if (!startupOptions.error.empty()) {
+        std::cerr << "kalvero: " << startupOptions.error << "\n" << startupUsage();
+        return 2;
+    }
+    if (startupOptions.help) {
+        std::cout << startupUsage();
+        return 0;
+    }
+    if (startupOptions.version) {
+        std::cout << "kalvero " << kKalveroVersion << "\n";
+        return 0;
+    }
+    std::vector<char*> wxArgv = {argv[0]};
+    for (int i = argc - int(startupOptions.rest.size()); i < argc; ++i) wxArgv.push_back(argv[i]);
+    wxArgv.push_back(nullptr);
+    int wxArgc = int(wxArgv.size()) - 1;
+    return wxEntry(wxArgc, wxArgv.data());
+}

@@ -16,8 +16,13 @@ bool loadSettingsFile(const std::string& path, Settings& out, std::string& error
 }
 
 bool savePresetsToFile(const std::string& path, const std::vector<Preset>& presets, std::string& error) {
+    return savePresetsToFile(path, path, presets, error);
+}
+
+bool savePresetsToFile(const std::string& source, const std::string& target, const std::vector<Preset>& presets,
+                       std::string& error) {
     std::string content;
-    files::Result r = files::readFile(path, content, 16u << 20);
+    files::Result r = files::readFile(source, content, 16u << 20);
     if (!r) {
         error = r.error;
         return false;
@@ -27,7 +32,7 @@ bool savePresetsToFile(const std::string& path, const std::vector<Preset>& prese
         error = "the file has no [Presets] section";
         return false;
     }
-    r = files::writeFileAtomic(path, *rewritten);
+    r = files::writeFileAtomic(target, *rewritten);
     if (!r) {
         error = r.error;
         return false;

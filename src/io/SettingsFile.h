@@ -11,3 +11,7 @@ bool loadSettingsFile(const std::string& path, Settings& out, std::string& error
 // to "[Presets]". The file is replaced in one step, so a failure leaves the
 // previous file as it was. False with `error` set on failure.
 bool savePresetsToFile(const std::string& path, const std::vector<Preset>& presets, std::string& error);
+// The same, reading the file at `source` and writing the result to `target`
+// (which is replaced in one step); `source` is left as it was.
+bool savePresetsToFile(const std::string& source, const std::string& target, const std::vector<Preset>& presets,
+                       std::string& error);

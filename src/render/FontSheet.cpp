@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "io/Files.h"
 #include "io/ImageCodecs.h"
 #include "base/Text.h"
 #include "base/Draw.h"
@@ -78,13 +79,25 @@ int defaultCellHeight(int size) {
     return int(std::lround(size * 1.375));
 }
 
-bool loadFontSheets(FontSheet& sheet, const std::string& programDir, int size, const Notice& notice, int& fontSheetsDirty) {
+bool loadFontSheets(FontSheet& sheet, const std::string& programDir, int size, const Notice& notice,
+                    int& fontSheetsDirty) {
+    return loadFontSheets(sheet, std::vector<std::string>{programDir}, size, notice, fontSheetsDirty);
+}
+
+bool loadFontSheets(FontSheet& sheet, const std::vector<std::string>& folders, int size, const Notice& notice,
+                    int& fontSheetsDirty) {
     bool rerange = false;
     for (int style = 0; style < FontSheet::kStyles; ++style) {
         std::string relative = fontSheetRelativePath(size, style);
+        std::string path = folders.empty() ? relative : folders.back() + relative;
+        for (const std::string& folder : folders)
+            if (files::exists(folder + relative)) {
+                path = folder + relative;
+                break;
+            }
         Image img;
         std::string error;
-        bool ok = imageio::decodeImageFile(programDir + relative, img, error) && sheet.loadStyle(style, img);
+        bool ok = imageio::decodeImageFile(path, img, error) && sheet.loadStyle(style, img);
         if (!ok) {
             if (notice) notice("Error#10", "Could not find " + relative);
             continue;

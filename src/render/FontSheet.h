@@ -76,7 +76,12 @@ std::string fontSheetRelativePath(int size, int style);
 //
 // Returns true when the strips spacing slider must be re-ranged: the fourth
 // sheet loaded while `fontSheetsDirty` was set (which is then cleared).
-bool loadFontSheets(FontSheet& sheet, const std::string& programDir, int size, const Notice& notice, int& fontSheetsDirty);
+bool loadFontSheets(FontSheet& sheet, const std::string& programDir, int size, const Notice& notice,
+                    int& fontSheetsDirty);
+// The same over several data folders: each sheet is taken from the first
+// folder whose includes/ holds it.
+bool loadFontSheets(FontSheet& sheet, const std::vector<std::string>& folders, int size, const Notice& notice,
+                    int& fontSheetsDirty);
 
 // The cell height the bundled sheets use for a font size.
 int defaultCellHeight(int size);

@@ -1,5 +1,7 @@
 # Shared helpers of the real-window tests.
 set -u
+# The programs keep user settings below these; the tests give them a home of their own.
+unset XDG_CONFIG_HOME XDG_DATA_HOME
 fail() { echo "FAIL: $*" >&2; exit 1; }
 pass() { echo "ok: $*"; }
 

@@ -198,6 +198,29 @@ TEST_F(LoadFontSheets, DamagedSheetIsReportedLikeAMissingOne) {
     EXPECT_NE(f.glyph('A', 0), nullptr);
 }
 
+TEST_F(LoadFontSheets, EachSheetComesFromTheFirstFolderThatHoldsIt) {
+    // The shipped folder has all four sheets; the user's folder replaces one
+    // and is missing the others.
+    std::string user = tempDir("usersheets");
+    writeSize(24, 30, 200);
+    std::swap(dir, user);
+    writeSize(24, 30, 60, {0, 2, 3});
+    std::swap(dir, user);
+    FontSheet f;
+    int dirty = 1;
+    EXPECT_TRUE(loadFontSheets(f, std::vector<std::string>{user, dir}, 24, ui.notice(), dirty));
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_EQ(draw::readPixel(*f.glyph('A', 0), 0, 0).r, 200);
+    EXPECT_EQ(draw::readPixel(*f.glyph('A', 1), 0, 0).r, 60);
+    EXPECT_EQ(draw::readPixel(*f.glyph('A', 3), 0, 0).r, 200);
+
+    // In no folder: reported once per sheet, under its usual name.
+    loadFontSheets(f, std::vector<std::string>{user, dir}, 40, ui.notice(), dirty);
+    EXPECT_EQ(ui.countMessages("Error#10"), 4);
+    EXPECT_EQ(ui.messages.back().text, "Could not find includes/FontBitmap_40_1500.png");
+    std::filesystem::remove_all(user);
+}
+
 TEST_F(LoadFontSheets, NothingLoadedStillGivesStripsAHeight) {
     FontSheet f;
     int dirty = 1;

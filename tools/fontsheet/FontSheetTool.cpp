@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Version.h"
 #include "io/Files.h"
 #include "io/ImageCodecs.h"
 #include "base/Text.h"
@@ -253,9 +254,13 @@ bool makeSheets(Face& face, int size, const std::string& outDir, std::string& er
     return true;
 }
 
+const char* const kUsage =
+    "usage: kalvero-fontsheet --font FILE.ttf --size N[,N...] --out DIR\n"
+    "       kalvero-fontsheet --help | --version\n"
+    "Draws the four caption font sheets of each size into DIR.\n";
+
 int usage() {
-    std::cerr << "usage: kalvero-fontsheet --font FILE.ttf --size N[,N...] --out DIR\n"
-                 "Draws the four caption font sheets of each size into DIR.\n";
+    std::cerr << kUsage;
     return 2;
 }
 
@@ -268,7 +273,10 @@ int main(int argc, char** argv) {
         if ((a == "--font" || a == "--size" || a == "--out") && i + 1 < argc) {
             (a == "--font" ? font : a == "--size" ? sizes : out) = argv[++i];
         } else if (a == "-h" || a == "--help") {
-            usage();
+            std::cout << kUsage;
+            return 0;
+        } else if (a == "--version") {
+            std::cout << "kalvero-fontsheet " << kKalveroVersion << "\n";
             return 0;
         } else {
             std::cerr << "kalvero-fontsheet: unexpected argument " << a << "\n";

@@ -1,0 +1,87 @@
+#include "app/DataDirs.h"
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "app/ProgramDir.h"
+#include "io/Files.h"
+#include "io/SettingsFile.h"
+
+namespace {
+
+std::string getEnv(const char* name) {
+    const char* v = std::getenv(name);
+    return v ? std::string(v) : std::string();
+}
+
+// An XDG base folder: the variable when it holds an absolute path (relative
+// ones are to be ignored), else the default below home; empty without either.
+std::string xdgFolder(const std::string& value, const std::string& home, const char* fallback) {
+    if (!value.empty() && value[0] == '/') return files::withTrailingSeparator(value);
+    if (home.empty()) return std::string();
+    return files::withTrailingSeparator(home) + fallback;
+}
+
+std::string normalFolder(const std::string& folder) {
+    std::string s = std::filesystem::path(folder).lexically_normal().string();
+    return files::withTrailingSeparator(s);
+}
+
+}  // namespace
+
+UserEnvironment processEnvironment() {
+    return {getEnv("HOME"), getEnv("XDG_CONFIG_HOME"), getEnv("XDG_DATA_HOME")};
+}
+
+DataDirs findDataDirs(const std::string& executablePath, const std::string& workingDir, const UserEnvironment& env) {
+    DataDirs dirs;
+    const std::string settings = "Kalvero.ini";
+    std::string beside = findProgramDir(executablePath, workingDir);
+    dirs.programDir = beside;
+    if (!files::exists(beside + settings)) {
+        std::string exeFolder = files::folderPart(executablePath);
+        if (!exeFolder.empty()) {
+            std::string shared = normalFolder(exeFolder + "../share/kalvero/");
+            if (files::exists(shared + settings)) dirs.programDir = shared;
+        }
+    }
+    std::string config = xdgFolder(env.xdgConfigHome, env.home, ".config/");
+    std::string data = xdgFolder(env.xdgDataHome, env.home, ".local/share/");
+    if (!config.empty()) dirs.userConfigDir = config + "kalvero/";
+    if (!data.empty()) dirs.userDataDir = data + "kalvero/";
+    return dirs;
+}
+
+DataDirs fixedDataDirs(const std::string& folder) {
+    DataDirs dirs;
+    dirs.programDir = files::withTrailingSeparator(folder);
+    return dirs;
+}
+
+std::string settingsReadPath(const DataDirs& dirs, const std::string& fileName) {
+    if (!dirs.userConfigDir.empty() && files::exists(dirs.userConfigDir + fileName)) return dirs.userConfigDir + fileName;
+    return dirs.programDir + fileName;
+}
+
+std::string settingsWritePath(const DataDirs& dirs, const std::string& fileName) {
+    return dirs.userConfigDir.empty() ? dirs.programDir + fileName : dirs.userConfigDir + fileName;
+}
+
+std::vector<std::string> fontSheetFolders(const DataDirs& dirs) {
+    std::vector<std::string> folders;
+    if (!dirs.userDataDir.empty()) folders.push_back(dirs.userDataDir);
+    folders.push_back(dirs.programDir);
+    return folders;
+}
+
+bool saveUserPresets(const DataDirs& dirs, const std::string& fileName, const std::vector<Preset>& presets,
+                     std::string& error) {
+    std::string target = settingsWritePath(dirs, fileName);
+    if (files::exists(target)) return savePresetsToFile(target, presets, error);
+    files::Result r = files::makeDirectories(files::folderPart(target));
+    if (!r) {
+        error = r.error;
+        return false;
+    }
+    return savePresetsToFile(dirs.programDir + fileName, target, presets, error);
+}

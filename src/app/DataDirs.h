@@ -1,0 +1,50 @@
+#pragma once
+#include <string>
+#include <vector>
+
+#include "settings/Settings.h"
+
+// Where the program finds the data it ships with and where it keeps the
+// user's own files.
+//
+// Shipped data (the settings file and includes/) lies beside the executable
+// in a build tree, or in ../share/kalvero/ relative to it when installed, so
+// an installed tree can be moved as a whole. The user's settings file lives
+// in $XDG_CONFIG_HOME/kalvero/ (default ~/.config/kalvero/) and is read
+// instead of the shipped one once it exists; the user's extra font sheets
+// live in $XDG_DATA_HOME/kalvero/includes/ (default ~/.local/share/...).
+struct DataDirs {
+    std::string programDir;     // shipped data; trailing separator
+    std::string userConfigDir;  // folder of the user's settings file; empty: none
+    std::string userDataDir;    // folder holding the user's includes/; empty: none
+};
+
+// The environment values the lookup uses.
+struct UserEnvironment {
+    std::string home, xdgConfigHome, xdgDataHome;
+};
+UserEnvironment processEnvironment();
+
+// The lookup of a normal start.
+DataDirs findDataDirs(const std::string& executablePath, const std::string& workingDir, const UserEnvironment& env);
+
+// An explicit program folder (--program-dir): settings and font sheets are
+// read from and written to that folder only.
+DataDirs fixedDataDirs(const std::string& folder);
+
+// The settings file to read: the user's copy when it exists, else the shipped one.
+std::string settingsReadPath(const DataDirs& dirs, const std::string& fileName);
+// The settings file Save Preset writes: the user's copy, or the shipped file
+// when no user folder is known.
+std::string settingsWritePath(const DataDirs& dirs, const std::string& fileName);
+
+// Folders holding an includes/ folder of font sheets, searched in this
+// order: the user's, then the shipped one. Each ends with a separator.
+std::vector<std::string> fontSheetFolders(const DataDirs& dirs);
+
+// Writes the presets into the user's settings file. The first time, the
+// user's copy is made from the shipped file (with the presets replaced) in
+// one atomic step; the shipped file is never written. False with `error`
+// set on failure.
+bool saveUserPresets(const DataDirs& dirs, const std::string& fileName, const std::vector<Preset>& presets,
+                     std::string& error);
