@@ -109,8 +109,11 @@ void TimingWindow::buildControls() {
     // Playing without sound is fine, but say so.
     if (movie_ && !movie_->hasSound()) {
         std::string why = movie_->soundStatus();
+        // Two lines between the NextB field and the hint, wrapped at words.
+        const int w = std::max(60, startX - 120 - 10);
         auto* l = label(toWx("No sound: " + (why.empty() ? std::string("the sound cannot be played") : why)), 5,
-                        wh - 42, std::max(60, startX - 120 - 10), 16, ui);
+                        wh - 44, w, 29, ui);
+        l->Wrap(w);
         l->SetForegroundColour(wxColour(160, 0, 0));
         l->SetToolTip(l->GetLabel());
     }
