@@ -31,6 +31,9 @@ struct AppState {
     int timedLength = 0;
     int lastLoadedY = 0;  // Y of the first row of the last loaded project
     SubtitleList list;
+    // What the list held when it was last loaded or saved (texts, time codes
+    // and Y of every row): a list that differs holds unsaved work.
+    std::string savedListKey;
 
     // Settings.
     std::vector<Profile> profiles;

@@ -26,6 +26,11 @@ const char* aboutText() {
            "Kalvero is free of charge and free software (GNU GPL, version 3 or later).";
 }
 
+const char* const kBackgroundFilter =
+    "All pictures|*.png;*.PNG;*.jpg;*.JPG;*.jpeg;*.JPEG;*.tif;*.TIF;*.tiff;*.TIFF;*.tga;*.TGA;*.bmp;*.BMP|"
+    "PNG (*.png)|*.png|JPG (*.jpg)|*.jpg;*.jpeg|TIF (*.tif)|*.tif|TIFF (*.tiff)|*.tiff|TGA (*.tga)|*.tga|"
+    "BMP (*.bmp)|*.bmp";
+
 Controller::Controller(AppState& state, Ui& ui) : s_(state), ui_(ui) {}
 
 // --- start-up -----------------------------------------------------------------
@@ -97,6 +102,7 @@ void Controller::windowBuilt() {
     ui_.setValue(ctl::BorderList, 0);
 
     applyPreset();
+    applyFrameRange();
     if (s_.style.stripsMode == CutToText) ui_.setValue(ctl::CutStripsToText, 1);
 
     s_.list.setRowShade(0, 230);
@@ -110,6 +116,7 @@ void Controller::windowBuilt() {
     reloadFontSheets();
     refreshPreview();
     updateTitle();
+    markListSaved();
 }
 
 void Controller::commandLineOpen(const std::vector<std::string>& args) {
@@ -155,7 +162,7 @@ void Controller::dispatch(const Event& e) {
         return;
     }
     if (e.kind == EventKind::Close) {
-        ui_.shutdown();
+        onQuit();
         return;
     }
     const bool changed = e.sub == SubKind::Changed;
@@ -338,14 +345,16 @@ void Controller::markPresetModified() {
 }
 
 void Controller::onQuit() {
-    if (ui_.askYesNo("Question", "Do you want to exit?\nAny unsaved work will be lost....")) ui_.shutdown();
+    if (settleUnsavedWork()) ui_.shutdown();
 }
 
 void Controller::onColour(int id) {
-    Rgb current = id == ctl::StripsColor ? s_.style.mixedColor : s_.style.bgColor;
+    // The dialog opens on the colour as chosen, not as mixed with the
+    // background: OK without a change keeps it. Black is a colour like any
+    // other; only a cancelled dialog picks nothing.
+    Rgb current = id == ctl::StripsColor ? s_.style.stripsColor : s_.style.bgColor;
     std::optional<Rgb> picked = ui_.chooseColour(current);
-    // Pure black reads as "nothing picked", like a cancelled dialog.
-    if (!picked || picked->packed() == 0) return;
+    if (!picked) return;
     if (id == ctl::StripsColor) {
         s_.style.stripsColor = s_.style.mixedColor = *picked;
         draw::fillOpaque(stripsSwatch, *picked);
@@ -411,9 +420,7 @@ void Controller::onBgImageToggle() {
         ui_.messageBox("Note",
                        "Background image chosen will be scaled/cropped to fill entire area. Background will not be "
                        "part of export, is intended for visual preview only.");
-        std::string path = ui_.openFileDialog("Choose image file", "",
-                                              "PNG (*.png)|*.png|JPG (*.jpg)|*.jpg|TIF (*.tif)|*.tif|TIFF (*.tiff)|"
-                                              "*.tiff|TGA (*.tga)|*.tga|BMP (*.bmp)|*.bmp");
+        std::string path = ui_.openFileDialog("Choose image file", "", kBackgroundFilter);
         if (path.empty()) {
             ui_.setValue(ctl::BgImage, 0);
             return;

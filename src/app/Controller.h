@@ -33,7 +33,10 @@ public:
     void refreshPreview();
     void markPresetModified();
     void applyPreset();
-    void applyProfile();
+    // `tellMissingTimes`: whether a recalculation of the frame counts tells
+    // the user about untimed sets (a load tells once itself).
+    void applyProfile(bool tellMissingTimes = true);
+    void applyFrameRange();
     void checkDesktopFit();
     void relayoutWindow();
     void savePreset();
@@ -46,6 +49,7 @@ public:
     // Line editor.
     void onLineFieldEvent(int line, bool changed);
     void onReturnKey();
+    void focusLineField(int line);
     void commitLineA();
     void commitLineB();
     void selectRow();
@@ -64,13 +68,22 @@ public:
     // Project.
     void newProject();
     void openProject();
-    void saveProject();
+    // False when nothing was written (cancelled or failed).
+    bool saveProject();
+    bool hasUnsavedWork() const;
+    void markListSaved();
+    // Before a command that replaces the list: with unsaved work asks
+    // "Save changes to NAME?"; Yes saves first. False when the command must
+    // not go on (Cancel, or the save did not happen).
+    bool settleUnsavedWork();
     void clearProject();
     // Reads a project file; only when it is sound does it replace the
     // current project (as Open and the command line do). False otherwise.
     bool loadProject(const std::string& path);
     void importSrt();
     void updateTitle();
+    // The project's file name as the title shows it (UTF-8).
+    std::string projectFileName() const;
 
     // Style controls.
     void onBgImageToggle();
@@ -119,6 +132,9 @@ private:
     };
     std::vector<LayoutAnchor> rightColumnAnchors_, lowerBlockAnchors_;
 };
+
+// The filter of the background picture's open dialog.
+extern const char* const kBackgroundFilter;
 
 // The text of the About box.
 const char* aboutText();

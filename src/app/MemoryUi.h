@@ -57,6 +57,8 @@ public:
     void moveControl(int id, int x, int y) override { controls_[id].x = x, controls_[id].y = y; }
     std::pair<int, int> controlPosition(int id) override { return {controls_[id].x, controls_[id].y}; }
     void shutdown() override { shutdownRequested_ = true; }
+    // Without a person to ask, the answer that loses nothing.
+    Answer askYesNoCancel(const std::string&, const std::string&) override { return Answer::Cancel; }
     void processPendingEvents() override {}
     void drainPendingEvents() override {}
 

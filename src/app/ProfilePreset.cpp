@@ -77,8 +77,12 @@ void Controller::relayoutWindow() {
     ui_.showImage(ctl::StripsSwatch, stripsSwatch);
 }
 
+std::string Controller::projectFileName() const {
+    return text::removeAllIgnoreCase(files::filePart(s_.projectName), s_.projectExt) + s_.projectExt;
+}
+
 void Controller::updateTitle() {
-    ui_.setTitle(s_.titlePrefix + s_.versionText + " - " + files::filePart(s_.projectName) + s_.projectExt);
+    ui_.setTitle(s_.titlePrefix + s_.versionText + " - " + projectFileName());
 }
 
 void Controller::fillProfileList() {
@@ -159,7 +163,7 @@ void Controller::applyPreset() {
     ui_.processPendingEvents();
 }
 
-void Controller::applyProfile() {
+void Controller::applyProfile(bool tellMissingTimes) {
     int oldRounded = roundedFps(s_.fps);
     int sel = ui_.value(ctl::PresetList);
     if (sel >= 0 && sel < int(s_.presets.size())) {
@@ -182,7 +186,8 @@ void Controller::applyProfile() {
                                        "\nNew requested FPS (frames pr second) has: " + std::to_string(newRounded) +
                                        "\nTimed HH:MM:SS:FF subtitle data will not match, however Frames ON+OFF "
                                        "will be recalculated now. Please consider to re-time everything if needed!");
-        recalculateOffOn(s_.list, s_.fps, ui_);
+        if (tellMissingTimes) recalculateOffOn(s_.list, s_.fps, ui_);
+        else recalculateOffOn(s_.list, s_.fps);
         ui_.listChanged();
     }
     reloadFontSheets();
@@ -194,6 +199,11 @@ void Controller::applyProfile() {
     for (int id : {ctl::StripsYSlider, ctl::OverrideYSlider}) ui_.setRange(id, 0, maxY);
     ui_.setText(ctl::StripsYValue, std::to_string(s_.style.stripsYPos));
     ui_.setText(ctl::OverrideYValue, std::to_string(s_.style.stripsYPos));
+    applyFrameRange();
+}
+
+// The frame spin fields count 0 .. rounded rate - 1 of the profile in force.
+void Controller::applyFrameRange() {
     int maxFrame = std::max(0, roundedFps(s_.fps) - 1);
     for (int id : {ctl::OnFrames, ctl::OffFrames}) {
         ui_.setRange(id, 0, maxFrame);

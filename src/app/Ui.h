@@ -10,6 +10,8 @@ class Image;
 // The port through which all logic talks to the user interface. Controls are
 // addressed by their fixed ids (app/ControlIds.h). All text crossing this
 // port is single-byte Windows-1252, like the model; the adapters convert.
+// Paths are the exception: file names, the paths of the file dialogs and the
+// window title (which names the project file) are UTF-8.
 //
 // The wxWidgets adapter implements it for the real window, tests use a fake
 // that records calls and answers dialogs from a script, and the command-line
@@ -67,6 +69,9 @@ public:
     // --- dialogs --------------------------------------------------------
     virtual void messageBox(const std::string& title, const std::string& text) = 0;
     virtual bool askYesNo(const std::string& title, const std::string& text) = 0;
+    // Yes / No / Cancel; closing the box is Cancel.
+    enum class Answer { Yes, No, Cancel };
+    virtual Answer askYesNoCancel(const std::string& title, const std::string& text) = 0;
     // Empty result: cancelled. The filter uses "Label|pattern|Label|pattern".
     virtual std::string openFileDialog(const std::string& title, const std::string& defaultPath,
                                        const std::string& filter) = 0;

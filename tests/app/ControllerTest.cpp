@@ -1,4 +1,5 @@
 #include "app/ControllerFixture.h"
+#include "render/Compositor.h"
 
 #include "app/Layout.h"
 #include "settings/Settings.h"
@@ -118,20 +119,39 @@ TEST_F(ControllerTest, ModeCheckBoxesExcludeEachOther) {
     EXPECT_EQ(state.style.stripsMode, FullWidth);
 }
 
-TEST_F(ControllerTest, ColourDialogsRefuseBlackAndCancel) {
-    ui.colourAnswers = {Rgb{0, 0, 0}, std::nullopt, Rgb{200, 10, 10}};
+TEST_F(ControllerTest, ColourDialogsTakeBlackAndRefuseOnlyACancel) {
+    // The preset's strips are black; a cancelled dialog changes nothing.
+    ui.colourAnswers = {std::nullopt, Rgb{200, 10, 10}, Rgb{0, 0, 0}};
     click(ctl::StripsColor);
-    click(ctl::StripsColor);
-    EXPECT_EQ(state.style.stripsColor, (Rgb{0, 0, 0}));  // the preset's
+    EXPECT_EQ(state.style.stripsColor, (Rgb{0, 0, 0}));
     EXPECT_FALSE(ui.enabled(ctl::SavePreset));
     click(ctl::StripsColor);
     EXPECT_EQ(state.style.stripsColor, (Rgb{200, 10, 10}));
     EXPECT_TRUE(ui.enabled(ctl::SavePreset));
+    click(ctl::StripsColor);  // black is a colour
+    EXPECT_EQ(state.style.stripsColor, (Rgb{0, 0, 0}));
     ui.colourAnswers = {Rgb{0, 0, 0}, Rgb{0, 80, 0}};
     click(ctl::BgColor);
-    EXPECT_EQ(state.style.bgColor, (Rgb{0, 0, 160}));
+    EXPECT_EQ(state.style.bgColor, (Rgb{0, 0, 0}));
     click(ctl::BgColor);
     EXPECT_EQ(state.style.bgColor, (Rgb{0, 80, 0}));
+}
+
+TEST_F(ControllerTest, StripsColourDialogOpensOnTheChosenColourNotTheMixedOne) {
+    state.style.stripsColor = Rgb{0, 0, 48};
+    state.style.bgColor = Rgb{0, 0, 0};
+    slide(ctl::BlendSlider, 90);
+    ASSERT_NE(state.style.mixedColor, state.style.stripsColor);
+    // OK without a change returns the colour the dialog opened on, again and again.
+    ui.colourAnswers = {std::nullopt};
+    click(ctl::StripsColor);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(ui.colourInitials.back(), (Rgb{0, 0, 48}));
+        ui.colourAnswers = {ui.colourInitials.back()};
+        click(ctl::StripsColor);
+        EXPECT_EQ(state.style.stripsColor, (Rgb{0, 0, 48}));
+    }
+    EXPECT_EQ(state.style.mixedColor, mixStripColor(Rgb{0, 0, 48}, Rgb{0, 0, 0}, 90));
 }
 
 TEST_F(ControllerTest, SavePresetRulesAndFile) {
@@ -186,12 +206,26 @@ TEST_F(ControllerTest, StripsYSliderMovesOnlySetsSharingTheY) {
     EXPECT_EQ(row(0, Column::Y), "400");
 }
 
-TEST_F(ControllerTest, QuitAsksAndCloseDoesNot) {
-    ui.yesNoAnswers = {false};
+TEST_F(ControllerTest, QuitAndCloseAskOnlyWithUnsavedWork) {
+    click(ctl::Quit);  // nothing typed
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_TRUE(ui.shutdownRequested());
+}
+
+TEST_F(ControllerTest, CloseWithUnsavedWorkCanBeCancelledOrSaved) {
+    type(ctl::LineA, "unsaved");
+    c().dispatch(Event::close());  // unscripted: Cancel
+    EXPECT_FALSE(ui.shutdownRequested());
+    EXPECT_EQ(ui.messages.back().text, "Save changes to Untitled.KVL8?");
+    // Yes with a cancelled save dialog does not quit either.
+    ui.yesNoCancelAnswers = {Ui::Answer::Yes};
     click(ctl::Quit);
     EXPECT_FALSE(ui.shutdownRequested());
-    EXPECT_EQ(ui.messages.back().text, "Do you want to exit?\nAny unsaved work will be lost....");
-    c().dispatch(Event::close());
+    // Yes and a file: saved, then the end.
+    ui.yesNoCancelAnswers = {Ui::Answer::Yes};
+    ui.fileAnswers = {(dir / "Q.KVL8").string()};
+    click(ctl::Quit);
+    EXPECT_TRUE(std::filesystem::exists(dir / "Q_project" / "Q.KVL8"));
     EXPECT_TRUE(ui.shutdownRequested());
 }
 

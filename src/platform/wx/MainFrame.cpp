@@ -142,6 +142,22 @@ void MainFrame::buildControls() {
                 auto onRow = [this](wxListEvent&) { send(Event::control(ctl::SubtitleListView)); };
                 list_->Bind(wxEVT_LIST_ITEM_SELECTED, onRow);
                 list_->Bind(wxEVT_LIST_ITEM_ACTIVATED, onRow);
+                // A click on the row that is already selected changes no
+                // selection, so the list sends nothing; it is a click on a
+                // row all the same. The rows live in the largest child.
+                wxWindow* rows = nullptr;
+                for (wxWindow* child : list_->GetChildren())
+                    if (!rows || child->GetSize().GetHeight() > rows->GetSize().GetHeight()) rows = child;
+                if (rows)
+                    rows->Bind(wxEVT_LEFT_DOWN, [this](wxMouseEvent& e) {
+                        int flags = 0;
+                        long hit = list_->HitTest(e.GetPosition(), flags);
+                        if (hit >= 0 && hit == selectedListRow())
+                            CallAfter([this, hit] {
+                                if (selectedListRow() == hit) send(Event::control(ctl::SubtitleListView));
+                            });
+                        e.Skip();
+                    });
                 w = list_;
                 break;
             }
@@ -307,7 +323,7 @@ void MainFrame::showImage(int id, const Image& image) {
 // --- window -----------------------------------------------------------------------
 
 void MainFrame::setTitle(const std::string& title) {
-    SetTitle(toWx(title));
+    SetTitle(wxString::FromUTF8(title));
 }
 
 std::pair<int, int> MainFrame::desktopSize() {
@@ -363,12 +379,21 @@ bool MainFrame::askYesNo(const std::string& title, const std::string& t) {
     return d.ShowModal() == wxID_YES;
 }
 
+Ui::Answer MainFrame::askYesNoCancel(const std::string& title, const std::string& t) {
+    wxMessageDialog d(dialogParent(), toWx(t), toWx(title), wxYES_NO | wxCANCEL | wxCENTRE);
+    switch (d.ShowModal()) {
+        case wxID_YES: return Answer::Yes;
+        case wxID_NO: return Answer::No;
+        default: return Answer::Cancel;
+    }
+}
+
 std::string MainFrame::openFileDialog(const std::string& title, const std::string& defaultPath,
                                       const std::string& filter) {
     std::string dir = files::folderPart(defaultPath);
     std::string file = files::filePart(defaultPath);
     if (file.find('*') != std::string::npos) file.clear();
-    wxFileDialog d(dialogParent(), toWx(title), toWx(dir), toWx(file), filter.empty() ? wxString("*") : wildcard(filter),
+    wxFileDialog d(dialogParent(), toWx(title), wxString::FromUTF8(dir), wxString::FromUTF8(file), filter.empty() ? wxString("*") : wildcard(filter),
                    wxFD_OPEN | wxFD_FILE_MUST_EXIST);
     if (d.ShowModal() != wxID_OK) return {};
     return std::string(d.GetPath().utf8_str());
@@ -376,7 +401,8 @@ std::string MainFrame::openFileDialog(const std::string& title, const std::strin
 
 std::string MainFrame::saveFileDialog(const std::string& title, const std::string& defaultFile,
                                       const std::string& filter) {
-    wxFileDialog d(dialogParent(), toWx(title), toWx(state_.projectDir), toWx(files::filePart(defaultFile)),
+    wxFileDialog d(dialogParent(), toWx(title), wxString::FromUTF8(state_.projectDir),
+                   wxString::FromUTF8(files::filePart(defaultFile)),
                    wildcard(filter), wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
     if (d.ShowModal() != wxID_OK) return {};
     return std::string(d.GetPath().utf8_str());

@@ -53,6 +53,7 @@ public:
     void drainPendingEvents() override;
     void messageBox(const std::string& title, const std::string& text) override;
     bool askYesNo(const std::string& title, const std::string& text) override;
+    Answer askYesNoCancel(const std::string& title, const std::string& text) override;
     std::string openFileDialog(const std::string& title, const std::string& defaultPath,
                                const std::string& filter) override;
     std::string saveFileDialog(const std::string& title, const std::string& defaultFile,
