@@ -24,6 +24,7 @@ public:
     std::vector<Rgb> colourInitials;  // the colour each colour dialog opened on
     std::deque<std::optional<std::string>> inputAnswers;
     std::vector<std::string> dialogTitles;  // file and input dialogs, in order
+    std::vector<std::string> openFilters;   // the filter of each open-file dialog
 
     void messageBox(const std::string& title, const std::string& text) override {
         messages.push_back({title, text, false});
@@ -42,7 +43,8 @@ public:
         yesNoCancelAnswers.pop_front();
         return a;
     }
-    std::string openFileDialog(const std::string& title, const std::string&, const std::string&) override {
+    std::string openFileDialog(const std::string& title, const std::string&, const std::string& filter) override {
+        openFilters.push_back(filter);
         return nextFile(title);
     }
     std::string saveFileDialog(const std::string& title, const std::string&, const std::string&) override {

@@ -311,7 +311,33 @@ void Controller::onProfileList() {
     if (sel < 0 || sel >= int(s_.profiles.size())) return;
     if (ui_.itemText(ctl::ProfileList, sel).substr(0, 5) == "-----") return;
     s_.profileIndex = sel;
+    const int oldHeight = s_.projectHeight;
     applyProfile();
+    if (s_.projectHeight != oldHeight) offerToScaleY(oldHeight, s_.projectHeight);
+}
+
+// A Y made for one picture height sits elsewhere in another: offer once to
+// move every set with the picture.
+void Controller::offerToScaleY(int oldHeight, int newHeight) {
+    if (oldHeight <= 0 || newHeight <= 0) return;
+    bool anyY = false;
+    for (int i = 0; i < s_.list.lineCount() && !anyY; ++i)
+        anyY = !text::trimSpaces(s_.list.column(i, Column::Y)).empty();
+    if (!anyY) return;
+    if (!ui_.askYesNo("Question", "The picture is now " + std::to_string(newHeight) + " pixels high instead of " +
+                                      std::to_string(oldHeight) +
+                                      ".\nMove the subtitles with it (every Y position scaled to the new height)?"))
+        return;
+    const int maxY = ui_.range(ctl::OverrideYSlider).second;
+    for (int i = 0; i < s_.list.lineCount(); ++i) {
+        std::string y = text::trimSpaces(s_.list.column(i, Column::Y));
+        if (y.empty()) continue;
+        long long scaled = (2LL * text::toInt(y) * newHeight + oldHeight) / (2LL * oldHeight);  // rounded
+        s_.list.setLineColumn(i, Column::Y, std::to_string(std::clamp<long long>(scaled, 0, std::max(0, maxY))));
+    }
+    ui_.listChanged();
+    loadSetIntoFields();
+    refreshPreview();
 }
 
 void Controller::onStripsYSlider() {

@@ -118,6 +118,7 @@ private:
     void onPresetList(const Event& e);
     void onFontSizeList();
     void onProfileList();
+    void offerToScaleY(int oldHeight, int newHeight);
     void applySpins(bool on);
     int setRowOf(int row) const { return row - (row % 2); }
 

@@ -1,4 +1,5 @@
 #include "app/ControllerFixture.h"
+#include "project/Text.h"
 #include "render/Compositor.h"
 
 #include "app/Layout.h"
@@ -263,6 +264,14 @@ TEST_F(ControllerTest, BackgroundImageToggle) {
     EXPECT_EQ(ui.value(ctl::BgImage), 0);
     EXPECT_TRUE(c().background.empty());
 
+    // The dialog shows every kind of picture the program reads, first.
+    ASSERT_EQ(ui.openFilters.size(), 1u);
+    const std::vector<std::string> filter = text::split(ui.openFilters[0], '|');
+    ASSERT_GE(filter.size(), 2u);
+    EXPECT_EQ(filter[0], "All pictures");
+    for (const char* ext : {"*.png", "*.jpg", "*.jpeg", "*.tif", "*.tiff", "*.tga", "*.bmp", "*.JPG"})
+        EXPECT_NE((";" + filter[1] + ";").find(std::string(";") + ext + ";"), std::string::npos) << ext;
+
     // A file that is not a picture.
     std::string bad = (dir / "bad.png").string();
     ASSERT_TRUE(files::writeFileAtomic(bad, "not a picture"));
@@ -306,4 +315,33 @@ TEST_F(ControllerTest, PresetSpacingOutsideTheSliderRangeReRangesIt) {
     EXPECT_EQ(ui.range(ctl::StripsSpacingSlider), std::make_pair(56, 114));
     EXPECT_EQ(state.style.stripsSpacing, 80);
     EXPECT_EQ(ui.text(ctl::StripsSpacingValue), "80");
+}
+
+TEST_F(ControllerTest, AHeightChangeOffersToMoveTheSetsWithThePicture) {
+    state.list.clearList();
+    for (int i = 0; i < 4; ++i) state.list.appendLine({rowId(i), "t", "", "", i < 2 ? "430" : "100"});
+    state.list.appendLine({rowId(4), "", "", "", ""});
+    state.list.appendLine({rowId(5), "", "", "", ""});
+    ui.listChanged();
+    // No keeps every Y.
+    ui.yesNoAnswers = {false};
+    choose(ctl::ProfileList, 5);  // 576 -> 1080
+    ASSERT_EQ(state.projectHeight, 1080);
+    EXPECT_EQ(ui.countMessages("Question"), 1);
+    EXPECT_EQ(row(0, Column::Y), "430");
+    // Back to PAL (No again), then Yes on the way to 1080: scaled by 1080/576.
+    ui.yesNoAnswers = {false, true};
+    choose(ctl::ProfileList, 1);
+    choose(ctl::ProfileList, 5);
+    EXPECT_EQ(ui.countMessages("Question"), 3);
+    EXPECT_EQ(row(0, Column::Y), "806");  // 430 * 1.875 = 806.25
+    EXPECT_EQ(row(1, Column::Y), "806");
+    EXPECT_EQ(row(2, Column::Y), "188");  // 187.5 rounds up
+    EXPECT_EQ(row(4, Column::Y), "");     // an empty Y stays empty
+    // The same height (PAL 704 wide) asks nothing.
+    ui.yesNoAnswers = {true};
+    choose(ctl::ProfileList, 1);
+    const int asked = ui.countMessages("Question");
+    choose(ctl::ProfileList, 2);
+    EXPECT_EQ(ui.countMessages("Question"), asked);
 }

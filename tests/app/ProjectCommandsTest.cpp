@@ -252,3 +252,18 @@ TEST_F(ProjectCommandsTest, OpenAndImportAskOnlyAboutUnsavedWorkAndSaveTracksIt)
     click(ctl::ImportSrt);
     EXPECT_EQ(ui.countMessages("Question"), 0);
 }
+
+TEST_F(ProjectCommandsTest, AnUntimedProjectOfAnotherRateIsReportedOnce) {
+    // Made at 29.97 fps, opened while PAL is in force: one rate warning and
+    // one missing-timing box, not two.
+    std::string untimed = kProject;
+    untimed.replace(untimed.find("00:00:03:00>00:00:04:00|0+0"), 27, "|");
+    untimed.replace(untimed.find("00:00:03:00>00:00:04:00|0+0"), 27, "|");
+    ui.fileAnswers = {file("U.KVL8", untimed)};
+    click(ctl::Open);
+    EXPECT_EQ(ui.countMessages(kMissingTimingTitle), 2);  // the rate note and the missing-timing box
+    int missing = 0;
+    for (const auto& m : ui.messages) missing += m.text == kMissingTimingText;
+    EXPECT_EQ(missing, 1);
+    EXPECT_EQ(row(2, Column::Timing), "");
+}

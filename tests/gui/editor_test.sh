@@ -46,6 +46,8 @@ rows_of() { grep -a '^[AB][0-9]' "$1" | cut -d'|' -f1,2 | tr '\n' ' '; }
 wait_for 20 main_window || fail "the main window did not appear"
 sleep 1
 window_origin
+# Every control has at least the size GTK needs for it.
+! grep -q "Gtk-CRITICAL" "$work/stderr" || fail "GTK warnings at start-up: $(grep -c Gtk-CRITICAL "$work/stderr")"
 
 # Return right after a commit acts on the field the caret moved to: a set
 # with an empty line A is entered by pressing Return at once.

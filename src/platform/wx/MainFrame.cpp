@@ -57,7 +57,8 @@ wxFont MainFrame::uiFont(UiFontId id) const {
     // Liberation Sans (Arial's metrics) stands in for both Tahoma and Arial.
     switch (id) {
         case UiFontId::Bold: return wxFont(wxFontInfo(8).FaceName("Liberation Sans").Bold());
-        case UiFontId::Info: return wxFont(wxFontInfo(7).FaceName("Liberation Sans"));
+        // Help texts: a size that reads without effort.
+        case UiFontId::Info: return wxFont(wxFontInfo(9).FaceName("Liberation Sans"));
         case UiFontId::BigBold: return wxFont(wxFontInfo(15).FaceName("Liberation Sans").Bold());
         case UiFontId::Small: return wxFont(wxFontInfo(7).FaceName("Liberation Sans"));
         case UiFontId::Medium: return wxFont(wxFontInfo(10).FaceName("Liberation Sans"));
@@ -163,6 +164,12 @@ void MainFrame::buildControls() {
             }
         }
         w->SetFont(uiFont(c.font));
+        // A check box smaller than its box and caption need makes GTK complain
+        // and clips the caption: give it at least what it needs.
+        if (c.kind == ControlKind::CheckBox) {
+            wxSize best = w->GetBestSize();
+            w->SetSize(std::max(c.w, best.x), std::max(c.h, best.y));
+        }
         if (!c.tooltip.empty()) w->SetToolTip(toWx(c.tooltip));
         if (!c.enabled) w->Enable(false);
         controls_[c.id] = w;

@@ -11,7 +11,7 @@
 #include "timing/MoviePlayer.h"
 
 wxFont timingUiFont() { return wxFont(wxFontInfo(8).FaceName("Liberation Sans")); }
-wxFont timingInfoFont() { return wxFont(wxFontInfo(7).FaceName("Liberation Sans")); }
+wxFont timingInfoFont() { return wxFont(wxFontInfo(9).FaceName("Liberation Sans")); }
 wxFont timingBigBoldFont() { return wxFont(wxFontInfo(15).FaceName("Liberation Sans").Bold()); }
 
 namespace {
