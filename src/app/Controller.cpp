@@ -88,7 +88,7 @@ void Controller::windowBuilt() {
     windowExists_ = true;
     // Anchors: where every control of the two anchored groups stands at start-up.
     s_.columnOriginX = columnOriginFor(s_.windowWidth);
-    s_.lowerBlockOriginY = lowerBlockOriginFor(s_.projectHeight);
+    s_.lowerBlockOriginY = lowerBlockOriginFor(s_.displayHeight());
     for (const ControlSpec& c : mainWindowControls()) {
         if (c.anchor == Anchor::RightColumn) rightColumnAnchors_.push_back({c.id, s_.columnOriginX + c.x, c.w});
         if (c.anchor == Anchor::LowerBlock) lowerBlockAnchors_.push_back({c.id, s_.lowerBlockOriginY + c.y, c.h});

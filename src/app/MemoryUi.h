@@ -49,6 +49,7 @@ public:
     void selectListRow(int row) override { selectedRow_ = row; }
     int selectedListRow() override { return selectedRow_; }
     void showImage(int id, const Image&) override { ++imagesShown_[id]; }
+    void setCanvasScale(int num, int den) override { canvasScale_ = {num, den}; }
 
     void setTitle(const std::string& t) override { title_ = t; }
     std::pair<int, int> desktopSize() override { return desktop_; }
@@ -72,6 +73,7 @@ public:
     int listChanges() const { return listChanges_; }
     bool shutdownRequested() const { return shutdownRequested_; }
     int imagesShown(int id) { return imagesShown_[id]; }
+    std::pair<int, int> canvasScale() const { return canvasScale_; }
     void setDesktopSize(int w, int h) { desktop_ = {w, h}; }
 
 protected:
@@ -84,4 +86,5 @@ protected:
     std::string title_;
     std::pair<int, int> desktop_{2560, 1600};
     std::pair<int, int> windowSize_{0, 0}, windowPos_{0, 0};
+    std::pair<int, int> canvasScale_{1, 1};
 };

@@ -3,6 +3,7 @@
 #include <ctime>
 
 #include "app/ControlIds.h"
+#include "app/Layout.h"
 #include "app/Controller.h"
 #include "app/ProjectPaths.h"
 #include "app/Ui.h"
@@ -41,8 +42,8 @@ void Controller::clearProject() {
     ui_.showImage(ctl::Canvas, canvas);
     ui_.showImage(ctl::BgSwatch, bgSwatch);
     ui_.showImage(ctl::StripsSwatch, stripsSwatch);
-    s_.windowWidth = s_.projectWidth + 255;
-    s_.windowHeight = s_.projectHeight + 210;
+    s_.windowWidth = windowWidthFor(s_.displayWidth());
+    s_.windowHeight = windowHeightFor(s_.displayHeight());
 }
 
 namespace {

@@ -51,6 +51,9 @@ public:
 
     // Image controls: the canvas and the two colour swatches.
     virtual void showImage(int id, const Image& image) = 0;
+    // The canvas shows its pictures at num/den of their size, smoothly
+    // scaled (1/1: as they are).
+    virtual void setCanvasScale(int num, int den) = 0;
 
     // --- main window ----------------------------------------------------
     virtual void setTitle(const std::string& title) = 0;

@@ -240,9 +240,11 @@ protected:
 };
 
 TEST_F(SmallDesktopTest, DesktopFitAsksOnlyTheWidthQuestionAndReverts) {
-    // 975 x 786 does not fit 700 high: the start-up profile is kept on Yes.
+    // 975 x 786 does not fit 700 high: the preview starts at 3/4, unasked.
     ASSERT_TRUE(started);
-    ui.messages.clear();
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_EQ(ui.canvasScale(), std::make_pair(3, 4));
+    // 1920 x 1080 does not fit even at 1/2: the old question.
     ui.yesNoAnswers = {false};
     choose(ctl::ProfileList, 5);  // too wide and too tall: one question
     ASSERT_EQ(ui.messages.size(), 1u);
@@ -344,4 +346,35 @@ TEST_F(ControllerTest, AHeightChangeOffersToMoveTheSetsWithThePicture) {
     const int asked = ui.countMessages("Question");
     choose(ctl::ProfileList, 2);
     EXPECT_EQ(ui.countMessages("Question"), asked);
+}
+
+class FullHdDesktopTest : public ControllerTest {
+protected:
+    void SetUp() override {
+        desktopWidth = 1920;
+        desktopHeight = 1080;
+        ControllerTest::SetUp();
+    }
+};
+
+TEST_F(FullHdDesktopTest, AWindowThatWouldNotFitShowsThePreviewScaledWithoutAsking) {
+    ASSERT_TRUE(started);
+    EXPECT_EQ(ui.canvasScale(), std::make_pair(1, 1));  // PAL fits at 1:1
+    ui.messages.clear();
+    choose(ctl::ProfileList, 5);  // 1920 x 1080 needs 2175 x 1290
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_EQ(state.projectWidth, 1920);
+    EXPECT_EQ(ui.canvasScale(), std::make_pair(3, 4));
+    EXPECT_EQ(ui.windowSize(), std::make_pair(1440 + 255, 810 + 210));
+    // The controls stand around the scaled preview.
+    EXPECT_EQ(ui.controlPosition(ctl::LineA).second, 810 + 5 + 80);
+    EXPECT_EQ(ui.controlPosition(ctl::New).first, 1695 - 250);
+    // Every picture the program makes keeps the full size.
+    EXPECT_EQ(c().canvas.width(), 1920);
+    EXPECT_EQ(c().canvas.height(), 1080);
+    // Back to a profile that fits: 1:1 again.
+    choose(ctl::ProfileList, 1);
+    EXPECT_EQ(ui.canvasScale(), std::make_pair(1, 1));
+    EXPECT_EQ(ui.windowSize(), std::make_pair(975, 786));
+    EXPECT_EQ(ui.controlPosition(ctl::LineA).second, 576 + 5 + 80);
 }

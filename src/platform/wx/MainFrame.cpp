@@ -324,7 +324,20 @@ int MainFrame::selectedListRow() {
 }
 
 void MainFrame::showImage(int id, const Image& image) {
-    if (auto* p = dynamic_cast<ImagePanel*>(control(id))) p->setImage(image, id == ctl::Canvas);
+    auto* p = dynamic_cast<ImagePanel*>(control(id));
+    if (!p) return;
+    if (id == ctl::Canvas && canvasNum_ != canvasDen_ && !image.empty()) {
+        scaleForDisplay(image, image.width() * canvasNum_ / canvasDen_, image.height() * canvasNum_ / canvasDen_,
+                        scaledCanvas_);
+        p->setImage(scaledCanvas_, true);
+        return;
+    }
+    p->setImage(image, id == ctl::Canvas);
+}
+
+void MainFrame::setCanvasScale(int num, int den) {
+    canvasNum_ = num > 0 && den > 0 ? num : 1;
+    canvasDen_ = num > 0 && den > 0 ? den : 1;
 }
 
 // --- window -----------------------------------------------------------------------

@@ -42,6 +42,7 @@ public:
     void selectListRow(int row) override;
     int selectedListRow() override;
     void showImage(int id, const Image& image) override;
+    void setCanvasScale(int num, int den) override;
     void setTitle(const std::string& title) override;
     std::pair<int, int> desktopSize() override;
     void setWindowSize(int width, int height) override;
@@ -73,5 +74,7 @@ private:
     SubtitleListView* list_ = nullptr;
     std::map<int, wxWindow*> controls_;
     int suppress_ = 0;       // > 0 while the program itself changes controls
+    int canvasNum_ = 1, canvasDen_ = 1;
+    Image scaledCanvas_;
     bool shuttingDown_ = false;
 };
