@@ -163,4 +163,29 @@ import -window root -crop 80x20+$((WX + 875))+$((WY + 119)) +repage "$work/prese
 [ "$(compare -metric AE "$work/preset_before.png" "$work/preset_after.png" null: 2>&1)" != "0" ] ||
   fail "the colour dialog was not answered with OK"
 pass "the strips colour dialog keeps the colour on OK"
+kill "${pids[2]}"
+wait_for 10 bash -c "! kill -0 ${pids[2]}" || fail "the program did not end (3)"
+
+# Start-up on the NTSC profile (29.97 fps): the frame spin fields count to 29
+# from the start. A program folder of its own with that start-up profile.
+mkdir -p "$work/prog"
+cp "$bin/kalvero" "$work/prog/"
+ln -s "$(cd "$bin" && pwd)/includes" "$work/prog/includes"
+sed 's/^StartupProfile = .*/StartupProfile = 2/' "$bin/Kalvero.ini" >"$work/prog/Kalvero.ini"
+"$work/prog/kalvero" 2>"$work/stderr4" & pids+=($!)
+wait_for 20 main_window || fail "the main window did not appear on NTSC"
+sleep 1
+window_origin
+[ "$WH" = 690 ] || fail "NTSC window is ${WW}x${WH}"
+click_at 100 575   # line A (the lower block starts at 485)
+type_text "x"; key Return
+type_text "y"; key Return
+click_at 300 $((485 + 26))   # row 0
+click_at 860 $((485 + 54))   # the ON frames field
+xdotool key --delay 60 Prior Prior Up Up Up Up Up Up Up
+sleep 0.5
+save_as "$work/Ntsc.KVL8" "$work/Ntsc_project/Ntsc.KVL8"
+grep -a -q '^A0000|x|00:00:00:27>|' "$work/Ntsc_project/Ntsc.KVL8" ||
+  fail "frame 27 at 29.97 fps: $(grep -a '^A0000' "$work/Ntsc_project/Ntsc.KVL8")"
+pass "frame spin fields count to 29 from start-up on a 29.97 profile"
 echo "1 passed, 0 failed"
