@@ -7,7 +7,8 @@
 #include "app/MemoryUi.h"
 
 // A Ui for tests: records every dialog it is asked to show and answers from
-// a script. Unscripted questions answer No, unscripted dialogs are cancelled.
+// a script. Unscripted questions answer No (Cancel where offered), unscripted
+// dialogs are cancelled.
 class FakeUi : public MemoryUi {
 public:
     struct Message {
@@ -17,10 +18,13 @@ public:
 
     std::vector<Message> messages;
     std::deque<bool> yesNoAnswers;
+    std::deque<Answer> yesNoCancelAnswers;  // unscripted: Cancel
     std::deque<std::string> fileAnswers;
     std::deque<std::optional<Rgb>> colourAnswers;
+    std::vector<Rgb> colourInitials;  // the colour each colour dialog opened on
     std::deque<std::optional<std::string>> inputAnswers;
     std::vector<std::string> dialogTitles;  // file and input dialogs, in order
+    std::vector<std::string> openFilters;   // the filter of each open-file dialog
 
     void messageBox(const std::string& title, const std::string& text) override {
         messages.push_back({title, text, false});
@@ -32,14 +36,23 @@ public:
         yesNoAnswers.pop_front();
         return a;
     }
-    std::string openFileDialog(const std::string& title, const std::string&, const std::string&) override {
+    Answer askYesNoCancel(const std::string& title, const std::string& text) override {
+        messages.push_back({title, text, true});
+        if (yesNoCancelAnswers.empty()) return Answer::Cancel;
+        Answer a = yesNoCancelAnswers.front();
+        yesNoCancelAnswers.pop_front();
+        return a;
+    }
+    std::string openFileDialog(const std::string& title, const std::string&, const std::string& filter) override {
+        openFilters.push_back(filter);
         return nextFile(title);
     }
     std::string saveFileDialog(const std::string& title, const std::string&, const std::string&) override {
         return nextFile(title);
     }
-    std::optional<Rgb> chooseColour(Rgb) override {
+    std::optional<Rgb> chooseColour(Rgb initial) override {
         dialogTitles.push_back("colour");
+        colourInitials.push_back(initial);
         if (colourAnswers.empty()) return std::nullopt;
         auto a = colourAnswers.front();
         colourAnswers.pop_front();

@@ -36,6 +36,9 @@ struct AppState {
     int timedLength = 0;
     int lastLoadedY = 0;  // Y of the first row of the last loaded project
     SubtitleList list;
+    // What the list held when it was last loaded or saved (texts, time codes
+    // and Y of every row): a list that differs holds unsaved work.
+    std::string savedListKey;
 
     // Settings.
     std::vector<Profile> profiles;
@@ -44,6 +47,12 @@ struct AppState {
 
     // Window.
     int windowWidth = 0, windowHeight = 0;
+    // The preview is shown at num/den of the project size when the window
+    // would not fit the desktop at 1:1 (display only: every picture the
+    // program makes stays at the project size).
+    int previewScaleNum = 1, previewScaleDen = 1;
+    int displayWidth() const { return projectWidth * previewScaleNum / previewScaleDen; }
+    int displayHeight() const { return projectHeight * previewScaleNum / previewScaleDen; }
     int columnOriginX = 0, lowerBlockOriginY = 0;
 
     // Style.

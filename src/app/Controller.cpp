@@ -27,6 +27,11 @@ const char* aboutText() {
            "Kalvero is free of charge and free software (GNU GPL, version 3 or later).";
 }
 
+const char* const kBackgroundFilter =
+    "All pictures|*.png;*.PNG;*.jpg;*.JPG;*.jpeg;*.JPEG;*.tif;*.TIF;*.tiff;*.TIFF;*.tga;*.TGA;*.bmp;*.BMP|"
+    "PNG (*.png)|*.png|JPG (*.jpg)|*.jpg;*.jpeg|TIF (*.tif)|*.tif|TIFF (*.tiff)|*.tiff|TGA (*.tga)|*.tga|"
+    "BMP (*.bmp)|*.bmp";
+
 Controller::Controller(AppState& state, Ui& ui) : s_(state), ui_(ui) {}
 
 // --- start-up -----------------------------------------------------------------
@@ -107,7 +112,7 @@ void Controller::windowBuilt() {
     windowExists_ = true;
     // Anchors: where every control of the two anchored groups stands at start-up.
     s_.columnOriginX = columnOriginFor(s_.windowWidth);
-    s_.lowerBlockOriginY = lowerBlockOriginFor(s_.projectHeight);
+    s_.lowerBlockOriginY = lowerBlockOriginFor(s_.displayHeight());
     for (const ControlSpec& c : mainWindowControls()) {
         if (c.anchor == Anchor::RightColumn) rightColumnAnchors_.push_back({c.id, s_.columnOriginX + c.x, c.w});
         if (c.anchor == Anchor::LowerBlock) lowerBlockAnchors_.push_back({c.id, s_.lowerBlockOriginY + c.y, c.h});
@@ -121,6 +126,7 @@ void Controller::windowBuilt() {
     ui_.setValue(ctl::BorderList, 0);
 
     applyPreset();
+    applyFrameRange();
     if (s_.style.stripsMode == CutToText) ui_.setValue(ctl::CutStripsToText, 1);
 
     s_.list.setRowShade(0, 230);
@@ -134,6 +140,7 @@ void Controller::windowBuilt() {
     reloadFontSheets();
     refreshPreview();
     updateTitle();
+    markListSaved();
 }
 
 void Controller::commandLineOpen(const std::vector<std::string>& args) {
@@ -179,7 +186,7 @@ void Controller::dispatch(const Event& e) {
         return;
     }
     if (e.kind == EventKind::Close) {
-        ui_.shutdown();
+        onQuit();
         return;
     }
     const bool changed = e.sub == SubKind::Changed;
@@ -328,7 +335,33 @@ void Controller::onProfileList() {
     if (sel < 0 || sel >= int(s_.profiles.size())) return;
     if (ui_.itemText(ctl::ProfileList, sel).substr(0, 5) == "-----") return;
     s_.profileIndex = sel;
+    const int oldHeight = s_.projectHeight;
     applyProfile();
+    if (s_.projectHeight != oldHeight) offerToScaleY(oldHeight, s_.projectHeight);
+}
+
+// A Y made for one picture height sits elsewhere in another: offer once to
+// move every set with the picture.
+void Controller::offerToScaleY(int oldHeight, int newHeight) {
+    if (oldHeight <= 0 || newHeight <= 0) return;
+    bool anyY = false;
+    for (int i = 0; i < s_.list.lineCount() && !anyY; ++i)
+        anyY = !text::trimSpaces(s_.list.column(i, Column::Y)).empty();
+    if (!anyY) return;
+    if (!ui_.askYesNo("Question", "The picture is now " + std::to_string(newHeight) + " pixels high instead of " +
+                                      std::to_string(oldHeight) +
+                                      ".\nMove the subtitles with it (every Y position scaled to the new height)?"))
+        return;
+    const int maxY = ui_.range(ctl::OverrideYSlider).second;
+    for (int i = 0; i < s_.list.lineCount(); ++i) {
+        std::string y = text::trimSpaces(s_.list.column(i, Column::Y));
+        if (y.empty()) continue;
+        long long scaled = (2LL * text::toInt(y) * newHeight + oldHeight) / (2LL * oldHeight);  // rounded
+        s_.list.setLineColumn(i, Column::Y, std::to_string(std::clamp<long long>(scaled, 0, std::max(0, maxY))));
+    }
+    ui_.listChanged();
+    loadSetIntoFields();
+    refreshPreview();
 }
 
 void Controller::onStripsYSlider() {
@@ -362,14 +395,16 @@ void Controller::markPresetModified() {
 }
 
 void Controller::onQuit() {
-    if (ui_.askYesNo("Question", "Do you want to exit?\nAny unsaved work will be lost....")) ui_.shutdown();
+    if (settleUnsavedWork()) ui_.shutdown();
 }
 
 void Controller::onColour(int id) {
-    Rgb current = id == ctl::StripsColor ? s_.style.mixedColor : s_.style.bgColor;
+    // The dialog opens on the colour as chosen, not as mixed with the
+    // background: OK without a change keeps it. Black is a colour like any
+    // other; only a cancelled dialog picks nothing.
+    Rgb current = id == ctl::StripsColor ? s_.style.stripsColor : s_.style.bgColor;
     std::optional<Rgb> picked = ui_.chooseColour(current);
-    // Pure black reads as "nothing picked", like a cancelled dialog.
-    if (!picked || picked->packed() == 0) return;
+    if (!picked) return;
     if (id == ctl::StripsColor) {
         s_.style.stripsColor = s_.style.mixedColor = *picked;
         draw::fillOpaque(stripsSwatch, *picked);
@@ -434,9 +469,7 @@ void Controller::onBgImageToggle() {
         ui_.messageBox("Note",
                        "Background image chosen will be scaled/cropped to fill entire area. Background will not be "
                        "part of export, is intended for visual preview only.");
-        std::string path = ui_.openFileDialog("Choose image file", "",
-                                              "PNG (*.png)|*.png|JPG (*.jpg)|*.jpg|TIF (*.tif)|*.tif|TIFF (*.tiff)|"
-                                              "*.tiff|TGA (*.tga)|*.tga|BMP (*.bmp)|*.bmp");
+        std::string path = ui_.openFileDialog("Choose image file", "", kBackgroundFilter);
         if (path.empty()) {
             ui_.setValue(ctl::BgImage, 0);
             return;

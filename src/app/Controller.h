@@ -34,7 +34,10 @@ public:
     void refreshPreview();
     void markPresetModified();
     void applyPreset();
-    void applyProfile();
+    // `tellMissingTimes`: whether a recalculation of the frame counts tells
+    // the user about untimed sets (a load tells once itself).
+    void applyProfile(bool tellMissingTimes = true);
+    void applyFrameRange();
     void checkDesktopFit();
     void relayoutWindow();
     void savePreset();
@@ -47,6 +50,7 @@ public:
     // Line editor.
     void onLineFieldEvent(int line, bool changed);
     void onReturnKey();
+    void focusLineField(int line);
     void commitLineA();
     void commitLineB();
     void selectRow();
@@ -65,13 +69,22 @@ public:
     // Project.
     void newProject();
     void openProject();
-    void saveProject();
+    // False when nothing was written (cancelled or failed).
+    bool saveProject();
+    bool hasUnsavedWork() const;
+    void markListSaved();
+    // Before a command that replaces the list: with unsaved work asks
+    // "Save changes to NAME?"; Yes saves first. False when the command must
+    // not go on (Cancel, or the save did not happen).
+    bool settleUnsavedWork();
     void clearProject();
     // Reads a project file; only when it is sound does it replace the
     // current project (as Open and the command line do). False otherwise.
     bool loadProject(const std::string& path);
     void importSrt();
     void updateTitle();
+    // The project's file name as the title shows it (UTF-8).
+    std::string projectFileName() const;
 
     // Style controls.
     void onBgImageToggle();
@@ -106,6 +119,7 @@ private:
     void onPresetList(const Event& e);
     void onFontSizeList();
     void onProfileList();
+    void offerToScaleY(int oldHeight, int newHeight);
     void applySpins(bool on);
     int setRowOf(int row) const { return row - (row % 2); }
 
@@ -120,6 +134,9 @@ private:
     };
     std::vector<LayoutAnchor> rightColumnAnchors_, lowerBlockAnchors_;
 };
+
+// The filter of the background picture's open dialog.
+extern const char* const kBackgroundFilter;
 
 // The text of the About box.
 const char* aboutText();

@@ -203,6 +203,8 @@ ExportReport ExportCommands::exportIffScala(int scalaTarget, ExportProgress* pro
 
     const std::vector<SetTiming> sets = setTimings(s.list);
     const int total = int(sets.size());
+    const std::string leftOut = scheduleWarningText(scheduleSets(sets));
+    if (!leftOut.empty()) message(kScheduleWarningTitle, leftOut);
 
     ui_.selectListRow(0);
     s.pictureCounter = 1;
@@ -244,7 +246,8 @@ ExportReport ExportCommands::exportTimedAvi(ExportProgress* progress) {
     AppState& s = c_.state();
     if (aviFrameRate(s.fps) <= 0)
         return refusal("Error!", "The project has no frame rate, so its timing cannot be exported.");
-    const FrameTimeline timeline = buildFrameTimeline(s.list);
+    const SetSchedule schedule = scheduleSets(setTimings(s.list, exportSetCount(s.list)));
+    const FrameTimeline timeline = buildFrameTimeline(schedule);
     if (timeline.total <= 0) return refusal("Error!", kAviNoTimingsText);
 
     // The compression first: a cancelled choice leaves everything as it was.
@@ -256,6 +259,9 @@ ExportReport ExportCommands::exportTimedAvi(ExportProgress* progress) {
         codec = *chosen;
         s.aviCompression = codec;
     }
+
+    const std::string leftOut = scheduleWarningText(schedule);
+    if (!leftOut.empty()) message(kScheduleWarningTitle, leftOut);
 
     shortenProjectName();
     TimedMovieJob job;

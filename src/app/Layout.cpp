@@ -11,6 +11,11 @@ using K = ControlKind;
 using A = Anchor;
 using F = UiFontId;
 
+namespace {
+const char* const kEarlier = "An earlier line of the list, for reference (nearest at the bottom)";
+const char* const kLater = "A later line of the list, for reference (nearest at the top)";
+}  // namespace
+
 const std::vector<ControlSpec>& mainWindowControls() {
     static const std::vector<ControlSpec> controls = {
         // Right column.
@@ -27,9 +32,9 @@ const std::vector<ControlSpec>& mainWindowControls() {
         {ctl::BgSwatch, K::Image, "", 140, 50, 50, 20, A::RightColumn},
         {ctl::ProfileList, K::Choice, "", 0, 70, 240, 20, A::RightColumn, F::Small},
         {ctl::StripsFrame, K::Frame, "Kalvero Strips Config:", 0, 100, 240, 355, A::RightColumn, F::Bold},
-        {ctl::PresetList, K::Choice, "", 10, 120, 140, 20, A::RightColumn},
+        {ctl::PresetList, K::Choice, "", 10, 120, 140, 20, A::RightColumn, F::Small},
         {ctl::SavePreset, K::Button, "Save Preset", 150, 120, 80, 20, A::RightColumn, F::Default, 0, 0, 0, false},
-        {ctl::BorderList, K::Choice, "", 10, 150, 140, 20, A::RightColumn},
+        {ctl::BorderList, K::Choice, "", 10, 150, 140, 20, A::RightColumn, F::Small},
         {ctl::StripsColor, K::Button, "Strips Color", 150, 150, 80, 20, A::RightColumn},
         {ctl::StripsSwatch, K::Image, "", 150, 170, 80, 20, A::RightColumn},
         {ctl::DrawNoStrips, K::CheckBox, "Draw No Strips", 10, 175, 100, 20, A::RightColumn},
@@ -56,16 +61,18 @@ const std::vector<ControlSpec>& mainWindowControls() {
         {ctl::ResetAllY, K::Button, "Reset All in List", 149, 426, 85, 20, A::RightColumn},
 
         // Lower block.
-        {ctl::Context31, K::ContextField, "", 0, 0, 210, 20, A::LowerBlock},
-        {ctl::Context30, K::ContextField, "", 0, 20, 210, 20, A::LowerBlock},
-        {ctl::Context29, K::ContextField, "", 0, 40, 210, 20, A::LowerBlock},
-        {ctl::Context28, K::ContextField, "", 0, 60, 210, 20, A::LowerBlock},
-        {ctl::LineA, K::LineField, "", 0, 80, 210, 20, A::LowerBlock},
-        {ctl::LineB, K::LineField, "", 0, 100, 210, 20, A::LowerBlock},
-        {ctl::Context35, K::ContextField, "", 0, 120, 210, 20, A::LowerBlock},
-        {ctl::Context34, K::ContextField, "", 0, 140, 210, 20, A::LowerBlock},
-        {ctl::Context33, K::ContextField, "", 0, 160, 210, 20, A::LowerBlock},
-        {ctl::Context32, K::ContextField, "", 0, 180, 210, 20, A::LowerBlock},
+        {ctl::Context31, K::ContextField, "", 0, 0, 210, 20, A::LowerBlock, F::Default, 0, 0, 0, true, kEarlier},
+        {ctl::Context30, K::ContextField, "", 0, 20, 210, 20, A::LowerBlock, F::Default, 0, 0, 0, true, kEarlier},
+        {ctl::Context29, K::ContextField, "", 0, 40, 210, 20, A::LowerBlock, F::Default, 0, 0, 0, true, kEarlier},
+        {ctl::Context28, K::ContextField, "", 0, 60, 210, 20, A::LowerBlock, F::Default, 0, 0, 0, true, kEarlier},
+        {ctl::LineA, K::LineField, "", 0, 80, 210, 20, A::LowerBlock, F::Default, 0, 0, 0, true,
+         "Line A: the upper line of the set. Return moves on to line B."},
+        {ctl::LineB, K::LineField, "", 0, 100, 210, 20, A::LowerBlock, F::Default, 0, 0, 0, true,
+         "Line B: the lower line of the set. Return moves on to the next set."},
+        {ctl::Context35, K::ContextField, "", 0, 120, 210, 20, A::LowerBlock, F::Default, 0, 0, 0, true, kLater},
+        {ctl::Context34, K::ContextField, "", 0, 140, 210, 20, A::LowerBlock, F::Default, 0, 0, 0, true, kLater},
+        {ctl::Context33, K::ContextField, "", 0, 160, 210, 20, A::LowerBlock, F::Default, 0, 0, 0, true, kLater},
+        {ctl::Context32, K::ContextField, "", 0, 180, 210, 20, A::LowerBlock, F::Default, 0, 0, 0, true, kLater},
         {ctl::SubtitleListView, K::List, "", 212, 0, 508, 180, A::LowerBlock},
         {ctl::TimingFrame, K::Frame, "Adjust Timing/Strips Y Pos", 722, -3, 170, 183, A::LowerBlock, F::Bold},
         {ctl::OnCaption, K::Label, "HH : MM : SS : FF", 734, 22, 140, 30, A::LowerBlock, F::TimeCaption},

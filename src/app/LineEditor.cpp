@@ -52,6 +52,16 @@ void Controller::onLineFieldEvent(int line, bool changed) {
     refreshPreview();
 }
 
+// The program moving the caret into a line field counts as that field's
+// event, as the user's click would: Return then acts on the field that has
+// the caret, even before a key was typed there.
+void Controller::focusLineField(int line) {
+    int field = line == 1 ? ctl::LineA : ctl::LineB;
+    ui_.setFocus(field);
+    ui_.setCaretToEnd(field);
+    s_.activeLine = line;
+}
+
 void Controller::onReturnKey() {
     if (s_.activeLine != 1 && s_.activeLine != 2) return;
     bool lineA = s_.activeLine == 1;
@@ -64,8 +74,7 @@ void Controller::onReturnKey() {
             if (lineA) {
                 ui_.setEnabled(ctl::LineA, false);
                 s_.editState = EditLineB;
-                ui_.setFocus(ctl::LineB);
-                ui_.setCaretToEnd(ctl::LineB);
+                focusLineField(2);
             } else {
                 ui_.setEnabled(ctl::LineB, false);
                 s_.editState = EditLineB;
@@ -102,8 +111,7 @@ void Controller::commitLineA() {
     else if (s_.shadePhase == 2) s_.lastShade = 210, s_.shadePhase = 3;
     s_.list.setRowShade(2 * s_.currentSet, s_.lastShade);
     ui_.listChanged();
-    ui_.setFocus(ctl::LineB);
-    ui_.setCaretToEnd(ctl::LineB);
+    focusLineField(2);
 }
 
 void Controller::commitLineB() {
@@ -117,7 +125,7 @@ void Controller::commitLineB() {
     fillUpperContextFromEnd(ui_, s_.list);
     // The preview goes back to the bare background for the new set.
     refreshPreview();
-    ui_.setFocus(ctl::LineA);
+    focusLineField(1);
     if (s_.shadePhase == 1) s_.lastShade = 230, s_.shadePhase = 2;
     else if (s_.shadePhase == 3) s_.lastShade = 210, s_.shadePhase = 0;
     s_.list.setRowShade(2 * committed + 1, s_.lastShade);
@@ -216,7 +224,9 @@ void Controller::applySpins(bool on) {
     int a = setRowOf(s);
     s_.list.setLineColumn(a, Column::Timing, timing);
     s_.list.setLineColumn(a + 1, Column::Timing, timing);
-    recalculateOffOn(s_.list, s_.fps, ui_);
+    // No box here: a set is timed one spin step at a time, and untimed sets
+    // are the normal state of a list being timed.
+    recalculateOffOn(s_.list, s_.fps);
     ui_.listChanged();
 }
 
@@ -304,6 +314,7 @@ void Controller::removeAllSets() {
         ui_.messageBox("Info", "Sorry can't delete this item!");
         return;
     }
+    if (!settleUnsavedWork()) return;
     s_.list.clearList();
     s_.list.appendEmptySet();
     ui_.listChanged();
@@ -328,7 +339,6 @@ void Controller::goToBottom() {
     }
     loadSetIntoFields();
     s_.currentSet = (s_.list.lineCount() - 1) / 2;
-    ui_.setFocus(ctl::LineB);
-    ui_.setCaretToEnd(ctl::LineB);
+    focusLineField(2);
     ui_.drainPendingEvents();
 }

@@ -49,6 +49,7 @@ public:
     void selectListRow(int row) override { selectedRow_ = row; }
     int selectedListRow() override { return selectedRow_; }
     void showImage(int id, const Image&) override { ++imagesShown_[id]; }
+    void setCanvasScale(int num, int den) override { canvasScale_ = {num, den}; }
 
     void setTitle(const std::string& t) override { title_ = t; }
     std::pair<int, int> desktopSize() override { return desktop_; }
@@ -57,6 +58,8 @@ public:
     void moveControl(int id, int x, int y) override { controls_[id].x = x, controls_[id].y = y; }
     std::pair<int, int> controlPosition(int id) override { return {controls_[id].x, controls_[id].y}; }
     void shutdown() override { shutdownRequested_ = true; }
+    // Without a person to ask, the answer that loses nothing.
+    Answer askYesNoCancel(const std::string&, const std::string&) override { return Answer::Cancel; }
     void processPendingEvents() override {}
     void drainPendingEvents() override {}
 
@@ -70,6 +73,7 @@ public:
     int listChanges() const { return listChanges_; }
     bool shutdownRequested() const { return shutdownRequested_; }
     int imagesShown(int id) { return imagesShown_[id]; }
+    std::pair<int, int> canvasScale() const { return canvasScale_; }
     void setDesktopSize(int w, int h) { desktop_ = {w, h}; }
 
 protected:
@@ -82,4 +86,5 @@ protected:
     std::string title_;
     std::pair<int, int> desktop_{2560, 1600};
     std::pair<int, int> windowSize_{0, 0}, windowPos_{0, 0};
+    std::pair<int, int> canvasScale_{1, 1};
 };

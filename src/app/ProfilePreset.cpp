@@ -12,11 +12,26 @@
 #include "base/Draw.h"
 #include "io/SettingsFile.h"
 
+namespace {
+// The largest display scale of the preview (1/1, 3/4, 2/3, 1/2) at which the
+// window of a profile fits the desktop; {0, 0} when none does.
+std::pair<int, int> fittingScale(const Profile& p, int desktopW, int desktopH) {
+    static const int kScales[4][2] = {{1, 1}, {3, 4}, {2, 3}, {1, 2}};
+    for (const auto& sc : kScales)
+        if (windowWidthFor(p.width * sc[0] / sc[1]) <= desktopW && windowHeightFor(p.height * sc[0] / sc[1]) <= desktopH)
+            return {sc[0], sc[1]};
+    return {0, 0};
+}
+}  // namespace
+
 void Controller::checkDesktopFit() {
     auto [desktopW, desktopH] = ui_.desktopSize();
     auto fits = [&](int index) -> const Profile& { return s_.profiles[size_t(index)]; };
     const Profile& wanted = fits(s_.profileIndex);
     int needW = windowWidthFor(wanted.width), needH = windowHeightFor(wanted.height);
+    // A window larger than the desktop shows the preview scaled down instead
+    // of asking; only a window that does not fit even at 1/2 asks.
+    if (fittingScale(wanted, desktopW, desktopH).first > 0) needW = needH = 0;
     bool askedWidth = false;
     if (needW > desktopW) {
         askedWidth = true;
@@ -52,9 +67,14 @@ void Controller::checkDesktopFit() {
     s_.projectHeight = p.height;
     s_.style.fontSize = p.fontSize;
     s_.fps = p.fps;
+    auto [scaleNum, scaleDen] = fittingScale(p, desktopW, desktopH);
+    if (scaleNum == 0) scaleNum = 1, scaleDen = 2;  // kept on Yes although it does not fit
+    s_.previewScaleNum = scaleNum;
+    s_.previewScaleDen = scaleDen;
+    ui_.setCanvasScale(scaleNum, scaleDen);
     createImages();
-    s_.windowWidth = windowWidthFor(s_.projectWidth);
-    s_.windowHeight = windowHeightFor(s_.projectHeight);
+    s_.windowWidth = windowWidthFor(s_.displayWidth());
+    s_.windowHeight = windowHeightFor(s_.displayHeight());
 }
 
 void Controller::relayoutWindow() {
@@ -71,15 +91,19 @@ void Controller::relayoutWindow() {
     }
     int dx = columnOriginFor(s_.windowWidth) - s_.columnOriginX;
     for (const LayoutAnchor& a : rightColumnAnchors_) ui_.moveControl(a.id, a.start + dx, findControl(a.id)->y);
-    int dy = lowerBlockOriginFor(canvas.height()) - s_.lowerBlockOriginY;
+    int dy = lowerBlockOriginFor(s_.displayHeight()) - s_.lowerBlockOriginY;
     for (const LayoutAnchor& a : lowerBlockAnchors_) ui_.moveControl(a.id, findControl(a.id)->x, a.start + dy);
     ui_.showImage(ctl::Canvas, canvas);
     ui_.showImage(ctl::BgSwatch, bgSwatch);
     ui_.showImage(ctl::StripsSwatch, stripsSwatch);
 }
 
+std::string Controller::projectFileName() const {
+    return text::removeAllIgnoreCase(files::filePart(s_.projectName), s_.projectExt) + s_.projectExt;
+}
+
 void Controller::updateTitle() {
-    ui_.setTitle(s_.titlePrefix + s_.versionText + " - " + files::filePart(s_.projectName) + s_.projectExt);
+    ui_.setTitle(s_.titlePrefix + s_.versionText + " - " + projectFileName());
 }
 
 void Controller::fillProfileList() {
@@ -164,7 +188,7 @@ void Controller::applyPreset() {
     ui_.processPendingEvents();
 }
 
-void Controller::applyProfile() {
+void Controller::applyProfile(bool tellMissingTimes) {
     int oldRounded = roundedFps(s_.fps);
     int sel = ui_.value(ctl::PresetList);
     if (sel >= 0 && sel < int(s_.presets.size())) {
@@ -187,7 +211,8 @@ void Controller::applyProfile() {
                                        "\nNew requested FPS (frames pr second) has: " + std::to_string(newRounded) +
                                        "\nTimed HH:MM:SS:FF subtitle data will not match, however Frames ON+OFF "
                                        "will be recalculated now. Please consider to re-time everything if needed!");
-        recalculateOffOn(s_.list, s_.fps, ui_);
+        if (tellMissingTimes) recalculateOffOn(s_.list, s_.fps, ui_);
+        else recalculateOffOn(s_.list, s_.fps);
         ui_.listChanged();
     }
     reloadFontSheets();
@@ -199,6 +224,11 @@ void Controller::applyProfile() {
     for (int id : {ctl::StripsYSlider, ctl::OverrideYSlider}) ui_.setRange(id, 0, maxY);
     ui_.setText(ctl::StripsYValue, std::to_string(s_.style.stripsYPos));
     ui_.setText(ctl::OverrideYValue, std::to_string(s_.style.stripsYPos));
+    applyFrameRange();
+}
+
+// The frame spin fields count 0 .. rounded rate - 1 of the profile in force.
+void Controller::applyFrameRange() {
     int maxFrame = std::max(0, roundedFps(s_.fps) - 1);
     for (int id : {ctl::OnFrames, ctl::OffFrames}) {
         ui_.setRange(id, 0, maxFrame);

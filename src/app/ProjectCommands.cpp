@@ -3,10 +3,12 @@
 #include <ctime>
 
 #include "app/ControlIds.h"
+#include "app/Layout.h"
 #include "app/Controller.h"
 #include "app/ProjectPaths.h"
 #include "app/Ui.h"
 #include "io/Files.h"
+#include "base/Cp1252.h"
 #include "project/ProjectFile.h"
 #include "project/SrtImport.h"
 #include "base/Text.h"
@@ -29,6 +31,7 @@ void Controller::clearProject() {
     s_.shadePhase = 0;
     s_.activeLine = 1;
     s_.timedLength = 0;
+    applyFrameRange();
     background = backgroundSource = Image();
     backgroundPath.clear();
     ui_.setValue(ctl::BgImage, 0);
@@ -39,22 +42,65 @@ void Controller::clearProject() {
     ui_.showImage(ctl::Canvas, canvas);
     ui_.showImage(ctl::BgSwatch, bgSwatch);
     ui_.showImage(ctl::StripsSwatch, stripsSwatch);
-    s_.windowWidth = s_.projectWidth + 255;
-    s_.windowHeight = s_.projectHeight + 210;
+    s_.windowWidth = windowWidthFor(s_.displayWidth());
+    s_.windowHeight = windowHeightFor(s_.displayHeight());
+}
+
+namespace {
+std::string listKey(const SubtitleList& list) {
+    std::string key;
+    for (int i = 0; i < list.lineCount(); ++i) {
+        const SubtitleLine* r = list.row(i);
+        key += r->text;
+        key += '\x1f';
+        key += r->timing;
+        key += '\x1f';
+        key += r->y;
+        key += '\x1e';
+    }
+    return key;
+}
+}  // namespace
+
+bool Controller::hasUnsavedWork() const {
+    return listKey(s_.list) != s_.savedListKey;
+}
+
+void Controller::markListSaved() {
+    s_.savedListKey = listKey(s_.list);
+}
+
+bool Controller::settleUnsavedWork() {
+    if (!hasUnsavedWork()) return true;
+    switch (ui_.askYesNoCancel("Question", "Save changes to " + cp1252::fromUtf8(projectFileName()) + "?")) {
+        case Ui::Answer::Yes: return saveProject();
+        case Ui::Answer::No: return true;
+        case Ui::Answer::Cancel: break;
+    }
+    return false;
 }
 
 void Controller::newProject() {
-    if (!ui_.askYesNo("Question", "Any unsaved project will be lost, create new?")) return;
+    if (!settleUnsavedWork()) return;
     std::optional<std::string> name =
         ui_.inputBox("Create new project", "Enter a filename (" + s_.projectExt + " will be added)", "Untitled");
     // A cancelled box or an empty name changes nothing, so Save keeps working.
     if (!name || text::trimSpaces(*name).empty()) return;
-    s_.projectName = text::trimSpaces(*name);
+    // The name becomes a file name, and file names are UTF-8.
+    s_.projectName = cp1252::toUtf8(text::trimSpaces(*name));
     updateTitle();
     clearProject();
     s_.list.appendEmptySet();
     ui_.listChanged();
+    markListSaved();
+    // A new project starts typing its first set, whatever was being edited.
+    s_.editState = NewSet;
+    for (int id : {ctl::LineA, ctl::LineB}) {
+        ui_.setBackground(id, Rgb{255, 255, 255});
+        ui_.setEnabled(id, true);
+    }
     refreshPreview();
+    focusLineField(1);
 }
 
 namespace {
@@ -67,7 +113,7 @@ bool readProject(const std::string& path, int fallbackY, ProjectHeader& header, 
     std::string content;
     files::Result r = files::readFile(path, content, kMaxOpenBytes);
     if (!r) {
-        ui.messageBox("Error!", "Could not read/access:\n" + path);
+        ui.messageBox("Error!", "Could not read/access:\n" + cp1252::fromUtf8(path));
         return false;
     }
     if (parseProject(content, fallbackY, header, rows) != ProjectLoadStatus::Ok) {
@@ -101,7 +147,7 @@ bool Controller::loadProject(const std::string& path) {
         !s_.profiles[size_t(header.profile)].isSeparator && s_.profiles[size_t(header.profile)].width > 0)
         s_.profileIndex = header.profile;
     applyPreset();
-    applyProfile();
+    applyProfile(false);
     recalculateOffOn(s_.list, s_.fps, ui_);
     ui_.listChanged();
     s_.style.stripsYPos = loadedY;
@@ -116,16 +162,18 @@ bool Controller::loadProject(const std::string& path) {
     ui_.drainPendingEvents();
     s_.activeLine = 1;
     loadSetIntoFields();
+    markListSaved();
     return true;
 }
 
 void Controller::openProject() {
+    if (!settleUnsavedWork()) return;
     std::string path = ui_.openFileDialog("Load " + s_.titlePrefix + "project", s_.programDir + "*" + s_.projectExt,
                                           "Kalvero (*" + s_.projectExt + ")|*" + s_.projectExt);
     if (!path.empty()) loadProject(path);
 }
 
-void Controller::saveProject() {
+bool Controller::saveProject() {
     std::string remembered = s_.projectName;
     if (s_.projectName.find(s_.projectExt) != std::string::npos)
         s_.projectName = text::removeAllIgnoreCase(s_.projectName, s_.projectExt);
@@ -133,7 +181,7 @@ void Controller::saveProject() {
                                             "Kalvero (*" + s_.projectExt + ")|*.*;");
     if (chosen.empty()) {
         s_.projectName = remembered;
-        return;
+        return false;
     }
     SavePaths paths = projectSavePaths(chosen, s_.projectExt);
     s_.projectDir = paths.projectDir;
@@ -147,26 +195,39 @@ void Controller::saveProject() {
                          s_.timedLength};
     std::string content = formatProject(s_.list, header, local, s_.projectExt, s_.versionText);
     files::Result r = files::writeFileAtomic(s_.projectDir + paths.fileName, content);
-    if (!r) ui_.messageBox("Error!", "Unable to create the file:\n" + s_.projectName);
+    if (!r) {
+        ui_.messageBox("Error!", "Unable to create the file:\n" + cp1252::fromUtf8(s_.projectName));
+        return false;
+    }
+    s_.projectPath = s_.projectDir + paths.fileName;
+    markListSaved();
+    updateTitle();
+    return true;
 }
 
 void Controller::importSrt() {
-    if (!ui_.askYesNo("Qustion", "This will erase any unsaved project, continue?")) return;
+    if (!settleUnsavedWork()) return;
     std::string path = text::trimSpaces(ui_.openFileDialog("Import .SRT (SubRip) subtitle file", s_.programDir,
                                                            "SubRip Subtitle file (*.srt)|*.srt"));
     if (path.empty()) return;
     // Read first: a file that cannot be read leaves the current list alone.
     std::string bytes;
     if (!files::readFile(path, bytes, kMaxOpenBytes)) {
-        ui_.messageBox("Error!", "Could not read/access:\n" + path);
+        ui_.messageBox("Error!", "Could not read/access:\n" + cp1252::fromUtf8(path));
         return;
     }
+    // Every cue takes the Y of the "Strips Y Pos" slider, whatever set was
+    // selected before; the slider stays there when the preset is applied.
+    const int y = ui_.value(ctl::StripsYSlider);
     clearProject();
-    importSrtText(bytes, s_.fps, s_.style.stripsYPos, s_.list);
+    importSrtText(bytes, s_.fps, y, s_.list);
     if (s_.list.lineCount() == 0) s_.list.appendEmptySet();
     ui_.listChanged();
     ui_.selectListRow(0);
     applyPreset();
+    s_.style.stripsYPos = y;
+    ui_.setValue(ctl::StripsYSlider, y);
+    ui_.setText(ctl::StripsYValue, std::to_string(y));
     loadSetIntoFields();
     refreshPreview();
     recalculateOffOn(s_.list, s_.fps, ui_);

@@ -11,6 +11,8 @@ class Image;
 // The port through which all logic talks to the user interface. Controls are
 // addressed by their fixed ids (app/ControlIds.h). All text crossing this
 // port is single-byte Windows-1252, like the model; the adapters convert.
+// Paths are the exception: file names, the paths of the file dialogs and the
+// window title (which names the project file) are UTF-8.
 //
 // The wxWidgets adapter implements it for the real window, tests use a fake
 // that records calls and answers dialogs from a script, and the command-line
@@ -50,6 +52,9 @@ public:
 
     // Image controls: the canvas and the two colour swatches.
     virtual void showImage(int id, const Image& image) = 0;
+    // The canvas shows its pictures at num/den of their size, smoothly
+    // scaled (1/1: as they are).
+    virtual void setCanvasScale(int num, int den) = 0;
 
     // --- main window ----------------------------------------------------
     virtual void setTitle(const std::string& title) = 0;
@@ -72,6 +77,9 @@ public:
         return [this](const std::string& title, const std::string& text) { messageBox(title, text); };
     }
     virtual bool askYesNo(const std::string& title, const std::string& text) = 0;
+    // Yes / No / Cancel; closing the box is Cancel.
+    enum class Answer { Yes, No, Cancel };
+    virtual Answer askYesNoCancel(const std::string& title, const std::string& text) = 0;
     // Empty result: cancelled. The filter uses "Label|pattern|Label|pattern".
     virtual std::string openFileDialog(const std::string& title, const std::string& defaultPath,
                                        const std::string& filter) = 0;

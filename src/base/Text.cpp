@@ -152,3 +152,13 @@ std::vector<std::string> splitLines(std::string_view content) {
 }
 
 }  // namespace text
+
+std::string text::utf8Prefix(std::string_view s, size_t maxBytes) {
+    if (s.size() <= maxBytes) return std::string(s);
+    size_t cut = maxBytes;
+    // Back over the continuation bytes of a character cut in two (at most
+    // three, as a character has at most four bytes).
+    for (int k = 0; k < 3 && cut > 0 && (static_cast<unsigned char>(s[cut]) & 0xC0) == 0x80; ++k) --cut;
+    if ((static_cast<unsigned char>(s[cut]) & 0xC0) == 0x80) cut = maxBytes;  // not UTF-8: cut as it stands
+    return std::string(s.substr(0, cut));
+}

@@ -31,6 +31,10 @@ std::string replaceAll(std::string_view s, std::string_view what, std::string_vi
 // Zero-padded decimal text of at least `width` characters.
 std::string padded(long long value, int width);
 
+// The longest start of s of at most maxBytes bytes that does not end inside
+// a UTF-8 character (file names are UTF-8).
+std::string utf8Prefix(std::string_view s, size_t maxBytes);
+
 // Splits file content into lines ending with CR LF, LF or CR. A final line
 // without an ending counts; an empty tail after the last ending does not.
 std::vector<std::string> splitLines(std::string_view content);

@@ -36,13 +36,16 @@ int exportSetCount(const SubtitleList& list) {
 }
 
 FrameTimeline buildFrameTimeline(const SubtitleList& list) {
+    return buildFrameTimeline(scheduleSets(setTimings(list, exportSetCount(list))));
+}
+
+FrameTimeline buildFrameTimeline(const SetSchedule& schedule) {
     FrameTimeline timeline;
-    const int sets = exportSetCount(list);
-    for (int k = 0; k < sets; ++k) {
-        SubtitleEntry e = list.entry(k);
-        timeline.append(kBlankPicture, e.offFrames);
-        timeline.append(k, e.onFrames);
+    for (const SetSlot& slot : schedule.slots) {
+        timeline.append(kBlankPicture, slot.start - timeline.total);
+        timeline.append(slot.set, slot.frames());
     }
+    timeline.append(kBlankPicture, schedule.total - timeline.total);
     return timeline;
 }
 

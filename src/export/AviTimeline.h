@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "export/SetSchedule.h"
+
 class SubtitleList;
 
 // The picture of the frames while no subtitle is on.
@@ -29,10 +31,11 @@ struct FrameTimeline {
     void append(int picture, int64_t frames);
 };
 
-// For each set in list order: its blank frames, then its frames on, both
-// read from the "OFF+ON" column of the set's line A row. A trailing line A
-// without its line B row counts as a set.
+// The frames of a timed movie: every set at its place in the schedule of the
+// list's "OFF+ON" counts (export/SetSchedule.h), blank frames between. A
+// trailing line A without its line B row counts as a set.
 FrameTimeline buildFrameTimeline(const SubtitleList& list);
+FrameTimeline buildFrameTimeline(const SetSchedule& schedule);
 
 // Number of sets an export walks: rows 0, 2, 4, ... of the list.
 int exportSetCount(const SubtitleList& list);

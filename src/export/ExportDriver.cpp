@@ -237,22 +237,55 @@ ExportResult pipelinedPngSequence(const PngSequenceJob& job, const std::string& 
     return r;
 }
 
+// After a run of `count` pictures: removes the numbered pictures above that
+// count an earlier run of the same name left in the folder (base + four
+// digits + ext), so that a shorter list does not leave pictures of sets it no
+// longer has beside its own. Other files stay. Done only after a run that
+// succeeded, so a failed run leaves the earlier pictures as they were.
+bool removeEarlierPictures(const std::string& folder, const std::string& base, const std::string& ext, int count,
+                           ExportResult& r) {
+    for (const std::string& file : files::listFiles(folder)) {
+        if (!isEarlierPicture(file, base, ext) || std::stoi(file.substr(base.size(), 4)) <= count) continue;
+        files::Result removed = files::removeFile(folder + file);
+        if (!removed) {
+            r.ok = false;
+            r.error = "The pictures were written, but " + folder + file +
+                      " of an earlier export could not be removed: " + removed.error;
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
+
+bool isEarlierPicture(const std::string& file, const std::string& base, const std::string& ext) {
+    if (file.size() != base.size() + 4 + ext.size()) return false;
+    if (file.compare(0, base.size(), base) != 0 || file.compare(file.size() - ext.size(), ext.size(), ext) != 0)
+        return false;
+    for (size_t i = base.size(); i < base.size() + 4; ++i)
+        if (file[i] < '0' || file[i] > '9') return false;
+    return true;
+}
 
 ExportResult exportPngSequence(const PngSequenceJob& job) {
     ExportResult r;
     if (!validSize(job.width, job.height, r)) return r;
     const std::string folder = exportnames::outputFolder(job.projectDir, OutputKind::PngSequence);
     if (!makeFolder(folder, r)) return r;
-    if (job.encodeThreads > 0 && job.setCount > 1) return pipelinedPngSequence(job, folder, std::move(r));
-    Image canvas;
-    for (int k = 0; k < job.setCount; ++k) {
-        if (!renderSet(job.render, k, job.width, job.height, canvas, r)) return r;
-        if (!writePng(job.encode, canvas, exportnames::pngPicturePath(folder, job.name, k + 1), r)) return r;
-        r.pictures = k + 1;
-        if (job.progress) job.progress(k + 1, job.setCount);
+    if (job.encodeThreads > 0 && job.setCount > 1) {
+        r = pipelinedPngSequence(job, folder, std::move(r));
+    } else {
+        Image canvas;
+        for (int k = 0; k < job.setCount; ++k) {
+            if (!renderSet(job.render, k, job.width, job.height, canvas, r)) return r;
+            if (!writePng(job.encode, canvas, exportnames::pngPicturePath(folder, job.name, k + 1), r)) return r;
+            r.pictures = k + 1;
+            if (job.progress) job.progress(k + 1, job.setCount);
+        }
+        r.ok = true;
     }
-    r.ok = true;
+    if (r.ok) removeEarlierPictures(folder, job.name, ".png", job.setCount, r);
     return r;
 }
 
@@ -287,6 +320,7 @@ ExportResult exportIffScala(const IffScalaJob& job) {
     if (!written) return failure(r, "The file " + scriptFile + " could not be written: " + written.error);
     r.written.push_back(scriptFile);
     r.ok = true;
+    removeEarlierPictures(folder, exportnames::name16(job.name), ".iff", n, r);
     return r;
 }
 

@@ -50,8 +50,14 @@ struct PngSequenceJob {
     int encodeThreads = 0;
 };
 
+// True for a numbered picture of an export named `base`: base, four digits,
+// ext. Longer numbers are not taken, as "Film" + "20001" could as well be
+// picture 1 of "Film2".
+bool isEarlierPicture(const std::string& file, const std::string& base, const std::string& ext);
+
 // Creates "PNG_Output" below projectDir and writes picture k (from 1) of
-// every set. Stops at the first folder, render or file error; with worker
+// every set; after a run that succeeded, removes the numbered pictures above
+// the new count that an earlier run of that name left. Stops at the first folder, render or file error; with worker
 // threads, pictures after the failing one that were already under way are
 // finished and listed in `written`, but not counted in `pictures`.
 ExportResult exportPngSequence(const PngSequenceJob& job);
@@ -72,7 +78,9 @@ struct IffScalaJob {
 
 // Creates "IFF-SCALA_Output" below projectDir, writes the poster, one IFF
 // picture per set and the Scala script (the script last, so that it never
-// names a picture that failed). Stops at the first error.
+// names a picture that failed). Stops at the first error. After a run that
+// succeeded, the numbered pictures above the new count that an earlier run of
+// that name left are removed.
 ExportResult exportIffScala(const IffScalaJob& job);
 
 // The set a capture takes: the selected row's set (its line A row); no

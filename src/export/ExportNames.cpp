@@ -31,7 +31,7 @@ std::string captureBaseName(const std::string& projectName) {
 }
 
 std::string name16(const std::string& name) {
-    return name.substr(0, 16);
+    return text::utf8Prefix(name, 16);
 }
 
 std::string pictureNumber(long long n) {

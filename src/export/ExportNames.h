@@ -24,7 +24,8 @@ std::string shortenProjectName(const std::string& projectName, const std::string
 // removed whatever its letter case.
 std::string captureBaseName(const std::string& projectName);
 
-// The first 16 characters of a base name (the Amiga side keeps names short).
+// The first 16 bytes of a base name (the Amiga side keeps names short),
+// never ending inside a UTF-8 character.
 std::string name16(const std::string& name);
 
 // Picture number in four digits ("0001"); numbers above 9999 keep all their

@@ -28,14 +28,7 @@ bool scalaTargetSupported(int target) {
 }
 
 std::vector<SetTiming> setTimings(const SubtitleList& list) {
-    std::vector<SetTiming> sets;
-    const int n = list.lineCount() / 2;
-    sets.reserve(size_t(n));
-    for (int k = 0; k < n; ++k) {
-        SubtitleEntry e = list.entry(k);
-        sets.push_back(SetTiming{e.offFrames, e.onFrames});
-    }
-    return sets;
+    return setTimings(list, list.lineCount() / 2);
 }
 
 std::string scalaPause(long long frames, float fps, int target, bool blank) {
@@ -102,16 +95,19 @@ ScalaScript buildScalaScript(const std::vector<SetTiming>& sets, float fps, int 
     line(out, "END");
     line(out, "");
 
-    for (long long k = 1; k <= n; ++k) {
+    const SetSchedule schedule = scheduleSets(sets);
+    const std::vector<SetSlot>& slots = schedule.slots;
+    for (size_t i = 0; i < slots.size(); ++i) {
+        const long long k = slots[i].set + 1;
         line(out, "EVENT Slide" + text::padded(k, 5) + "/" + text::padded(n, 5));
         line(out, "PICTURE \"" + shortName + exportnames::pictureNumber(k) + ".iff\"");
-        line(out, "PAUSE " + scalaPause(sets[size_t(k - 1)].on, fps, target, false));
+        line(out, "PAUSE " + scalaPause(slots[i].frames(), fps, target, false));
         line(out, "END");
         line(out, "");
-        if (k < n) {
+        if (i + 1 < slots.size()) {
             line(out, "EVENT Blank" + text::padded(k, 4) + "/" + text::padded(n - 1, 5));
             line(out, blankScreen);
-            line(out, "PAUSE " + scalaPause(sets[size_t(k)].off, fps, target, true));
+            line(out, "PAUSE " + scalaPause(slots[i + 1].start - slots[i].end, fps, target, true));
             line(out, "END");
             line(out, "");
         }

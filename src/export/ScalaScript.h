@@ -2,14 +2,10 @@
 #include <string>
 #include <vector>
 
+#include "export/SetSchedule.h"
+
 class SubtitleList;
 
-// Frame counts of one subtitle set: blank frames before it and frames it is
-// shown. `off` is negative when the set overlaps the one before.
-struct SetTiming {
-    int off = 0;
-    int on = 0;
-};
 
 // The Scala versions the IFF export can target (index of the version list).
 enum ScalaTarget : int {
@@ -48,7 +44,9 @@ struct ScalaScript {
 };
 
 // The whole script: header, the poster event, the StandBy event, one Slide
-// event per set with a Blank event between sets, and the Exit event.
+// event per set with a Blank event between sets, and the Exit event. The
+// pauses follow the schedule of the sets (export/SetSchedule.h): a set left
+// out of it has no Slide event.
 // `name` is the shortened project name; it is cut to 16 characters here.
 ScalaScript buildScalaScript(const std::vector<SetTiming>& sets, float fps, int width, int height,
                              const std::string& name, int target);

@@ -51,6 +51,7 @@ ExportDialog::ExportDialog(wxWindow* parent, Controller& controller, Ui& ui, con
     help->SetFont(infoFont);
     help->SetBackgroundColour(wxColour(0, 0, 0));
     help->SetForegroundColour(wxColour(255, 255, 255));
+    help->ShowPosition(0);  // from its first line
 
     cancel_ = new wxButton(panel, wxID_ANY, "Cancel / Exit", wxPoint(5, 305), wxSize(390, 20));
     bar_ = new ImagePanel(panel, wxID_ANY, wxPoint(5, 305), wxSize(kBarWidth, kBarHeight));

@@ -57,7 +57,8 @@ wxFont MainFrame::uiFont(UiFontId id) const {
     // Liberation Sans (Arial's metrics) stands in for both Tahoma and Arial.
     switch (id) {
         case UiFontId::Bold: return wxFont(wxFontInfo(8).FaceName("Liberation Sans").Bold());
-        case UiFontId::Info: return wxFont(wxFontInfo(7).FaceName("Liberation Sans"));
+        // Help texts: a size that reads without effort.
+        case UiFontId::Info: return wxFont(wxFontInfo(9).FaceName("Liberation Sans"));
         case UiFontId::BigBold: return wxFont(wxFontInfo(15).FaceName("Liberation Sans").Bold());
         case UiFontId::Small: return wxFont(wxFontInfo(7).FaceName("Liberation Sans"));
         case UiFontId::Medium: return wxFont(wxFontInfo(10).FaceName("Liberation Sans"));
@@ -142,11 +143,33 @@ void MainFrame::buildControls() {
                 auto onRow = [this](wxListEvent&) { send(Event::control(ctl::SubtitleListView)); };
                 list_->Bind(wxEVT_LIST_ITEM_SELECTED, onRow);
                 list_->Bind(wxEVT_LIST_ITEM_ACTIVATED, onRow);
+                // A click on the row that is already selected changes no
+                // selection, so the list sends nothing; it is a click on a
+                // row all the same. The rows live in the largest child.
+                wxWindow* rows = nullptr;
+                for (wxWindow* child : list_->GetChildren())
+                    if (!rows || child->GetSize().GetHeight() > rows->GetSize().GetHeight()) rows = child;
+                if (rows)
+                    rows->Bind(wxEVT_LEFT_DOWN, [this](wxMouseEvent& e) {
+                        int flags = 0;
+                        long hit = list_->HitTest(e.GetPosition(), flags);
+                        if (hit >= 0 && hit == selectedListRow())
+                            CallAfter([this, hit] {
+                                if (selectedListRow() == hit) send(Event::control(ctl::SubtitleListView));
+                            });
+                        e.Skip();
+                    });
                 w = list_;
                 break;
             }
         }
         w->SetFont(uiFont(c.font));
+        // A check box smaller than its box and caption need makes GTK complain
+        // and clips the caption: give it at least what it needs.
+        if (c.kind == ControlKind::CheckBox) {
+            wxSize best = w->GetBestSize();
+            w->SetSize(std::max(c.w, best.x), std::max(c.h, best.y));
+        }
         if (!c.tooltip.empty()) w->SetToolTip(toWx(c.tooltip));
         if (!c.enabled) w->Enable(false);
         controls_[c.id] = w;
@@ -301,13 +324,26 @@ int MainFrame::selectedListRow() {
 }
 
 void MainFrame::showImage(int id, const Image& image) {
-    if (auto* p = dynamic_cast<ImagePanel*>(control(id))) p->setImage(image, id == ctl::Canvas);
+    auto* p = dynamic_cast<ImagePanel*>(control(id));
+    if (!p) return;
+    if (id == ctl::Canvas && canvasNum_ != canvasDen_ && !image.empty()) {
+        scaleForDisplay(image, image.width() * canvasNum_ / canvasDen_, image.height() * canvasNum_ / canvasDen_,
+                        scaledCanvas_);
+        p->setImage(scaledCanvas_, true);
+        return;
+    }
+    p->setImage(image, id == ctl::Canvas);
+}
+
+void MainFrame::setCanvasScale(int num, int den) {
+    canvasNum_ = num > 0 && den > 0 ? num : 1;
+    canvasDen_ = num > 0 && den > 0 ? den : 1;
 }
 
 // --- window -----------------------------------------------------------------------
 
 void MainFrame::setTitle(const std::string& title) {
-    SetTitle(toWx(title));
+    SetTitle(wxString::FromUTF8(title));
 }
 
 std::pair<int, int> MainFrame::desktopSize() {
@@ -363,12 +399,21 @@ bool MainFrame::askYesNo(const std::string& title, const std::string& t) {
     return d.ShowModal() == wxID_YES;
 }
 
+Ui::Answer MainFrame::askYesNoCancel(const std::string& title, const std::string& t) {
+    wxMessageDialog d(dialogParent(), toWx(t), toWx(title), wxYES_NO | wxCANCEL | wxCENTRE);
+    switch (d.ShowModal()) {
+        case wxID_YES: return Answer::Yes;
+        case wxID_NO: return Answer::No;
+        default: return Answer::Cancel;
+    }
+}
+
 std::string MainFrame::openFileDialog(const std::string& title, const std::string& defaultPath,
                                       const std::string& filter) {
     std::string dir = files::folderPart(defaultPath);
     std::string file = files::filePart(defaultPath);
     if (file.find('*') != std::string::npos) file.clear();
-    wxFileDialog d(dialogParent(), toWx(title), toWx(dir), toWx(file), filter.empty() ? wxString("*") : wildcard(filter),
+    wxFileDialog d(dialogParent(), toWx(title), wxString::FromUTF8(dir), wxString::FromUTF8(file), filter.empty() ? wxString("*") : wildcard(filter),
                    wxFD_OPEN | wxFD_FILE_MUST_EXIST);
     if (d.ShowModal() != wxID_OK) return {};
     return std::string(d.GetPath().utf8_str());
@@ -376,7 +421,8 @@ std::string MainFrame::openFileDialog(const std::string& title, const std::strin
 
 std::string MainFrame::saveFileDialog(const std::string& title, const std::string& defaultFile,
                                       const std::string& filter) {
-    wxFileDialog d(dialogParent(), toWx(title), toWx(state_.projectDir), toWx(files::filePart(defaultFile)),
+    wxFileDialog d(dialogParent(), toWx(title), wxString::FromUTF8(state_.projectDir),
+                   wxString::FromUTF8(files::filePart(defaultFile)),
                    wildcard(filter), wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
     if (d.ShowModal() != wxID_OK) return {};
     return std::string(d.GetPath().utf8_str());

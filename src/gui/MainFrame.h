@@ -42,6 +42,7 @@ public:
     void selectListRow(int row) override;
     int selectedListRow() override;
     void showImage(int id, const Image& image) override;
+    void setCanvasScale(int num, int den) override;
     void setTitle(const std::string& title) override;
     std::pair<int, int> desktopSize() override;
     void setWindowSize(int width, int height) override;
@@ -53,6 +54,7 @@ public:
     void drainPendingEvents() override;
     void messageBox(const std::string& title, const std::string& text) override;
     bool askYesNo(const std::string& title, const std::string& text) override;
+    Answer askYesNoCancel(const std::string& title, const std::string& text) override;
     std::string openFileDialog(const std::string& title, const std::string& defaultPath,
                                const std::string& filter) override;
     std::string saveFileDialog(const std::string& title, const std::string& defaultFile,
@@ -72,5 +74,7 @@ private:
     SubtitleListView* list_ = nullptr;
     std::map<int, wxWindow*> controls_;
     int suppress_ = 0;       // > 0 while the program itself changes controls
+    int canvasNum_ = 1, canvasDen_ = 1;
+    Image scaledCanvas_;
     bool shuttingDown_ = false;
 };

@@ -33,10 +33,11 @@ public:
         button(timingtext::kPlayInternally, 10)->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { playInternally(); });
         button(timingtext::kPlayExternally, 35)->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { playExternally(); });
         auto* info = new wxTextCtrl(this, wxID_ANY, toWx(timingtext::kDialogInfo), wxPoint(5, 60), wxSize(290, 130),
-                                    wxTE_MULTILINE | wxTE_READONLY | wxTE_WORDWRAP | wxTE_NO_VSCROLL);
+                                    wxTE_MULTILINE | wxTE_READONLY | wxTE_WORDWRAP);
         info->SetFont(timingInfoFont());
         info->SetForegroundColour(*wxWHITE);
         info->SetBackgroundColour(*wxBLACK);
+        info->ShowPosition(0);  // from its first line
         button(timingtext::kCancelExit, 195)->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { cancel(); });
         Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent&) { cancel(); });
         CentreOnParent();

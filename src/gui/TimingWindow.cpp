@@ -11,7 +11,7 @@
 #include "timing/MoviePlayer.h"
 
 wxFont timingUiFont() { return wxFont(wxFontInfo(8).FaceName("Liberation Sans")); }
-wxFont timingInfoFont() { return wxFont(wxFontInfo(7).FaceName("Liberation Sans")); }
+wxFont timingInfoFont() { return wxFont(wxFontInfo(9).FaceName("Liberation Sans")); }
 wxFont timingBigBoldFont() { return wxFont(wxFontInfo(15).FaceName("Liberation Sans").Bold()); }
 
 namespace {
@@ -109,8 +109,11 @@ void TimingWindow::buildControls() {
     // Playing without sound is fine, but say so.
     if (movie_ && !movie_->hasSound()) {
         std::string why = movie_->soundStatus();
+        // Two lines between the NextB field and the hint, wrapped at words.
+        const int w = std::max(60, startX - 120 - 10);
         auto* l = label(toWx("No sound: " + (why.empty() ? std::string("the sound cannot be played") : why)), 5,
-                        wh - 42, std::max(60, startX - 120 - 10), 16, ui);
+                        wh - 44, w, 29, ui);
+        l->Wrap(w);
         l->SetForegroundColour(wxColour(160, 0, 0));
         l->SetToolTip(l->GetLabel());
     }

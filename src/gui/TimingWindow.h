@@ -73,5 +73,5 @@ private:
 
 // Fonts of the timing recorder's windows.
 wxFont timingUiFont();       // Liberation Sans 8
-wxFont timingInfoFont();     // Liberation Sans 7
+wxFont timingInfoFont();     // Liberation Sans 9
 wxFont timingBigBoldFont();  // Liberation Sans 15 bold

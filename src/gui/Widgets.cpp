@@ -36,6 +36,23 @@ wxBitmap toBitmap(const Image& image, int y0, int rows) {
 
 }  // namespace
 
+void scaleForDisplay(const Image& in, int width, int height, Image& out) {
+    if (in.empty() || width <= 0 || height <= 0) return;
+    wxImage img(in.width(), in.height(), false);
+    unsigned char* rgb = img.GetData();
+    for (int y = 0; y < in.height(); ++y) {
+        const uint8_t* src = in.pixel(0, y);
+        for (int x = 0; x < in.width(); ++x, src += 4, rgb += 3) rgb[0] = src[0], rgb[1] = src[1], rgb[2] = src[2];
+    }
+    img.Rescale(width, height, wxIMAGE_QUALITY_BOX_AVERAGE);
+    if (out.width() != width || out.height() != height || out.empty()) out = Image(width, height);
+    const unsigned char* s = img.GetData();
+    for (int y = 0; y < height; ++y) {
+        uint8_t* dst = out.pixel(0, y);
+        for (int x = 0; x < width; ++x, s += 3, dst += 4) dst[0] = s[0], dst[1] = s[1], dst[2] = s[2], dst[3] = 255;
+    }
+}
+
 void ImagePanel::setImage(const Image& image, bool fitToImage) {
     if (image.empty()) return;
     const int w = image.width(), h = image.height();

@@ -9,6 +9,10 @@
 
 class SubtitleList;
 
+// A smoothly scaled copy of a picture for display (box average when
+// shrinking), into `out`.
+void scaleForDisplay(const Image& in, int width, int height, Image& out);
+
 // Shows an Image at 1:1 (the canvas and the colour swatches).
 class ImagePanel : public wxWindow {
 public:

@@ -231,12 +231,8 @@ void Recorder::stepOff() {
 }
 
 void Recorder::startRecording() {
-    SubtitleList& list = host_.list();
-    for (int r = 0; r < list.lineCount(); ++r) {
-        list.setLineColumn(r, Column::Timing, "");
-        list.setLineColumn(r, Column::OffOn, "");
-    }
-    host_.listChanged();
+    // The old times stay until a set is reached: a run stopped after a few
+    // sets keeps the times of all the others.
     view_.setStartButton(timingtext::kStop, true);
     state_ = RecorderState::Recording;
     current_ = 0;

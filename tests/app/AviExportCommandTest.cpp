@@ -207,6 +207,32 @@ TEST_F(AviExportCommandTest, SetsFollowTheirTimingsWithAndWithoutGaps) {
     EXPECT_NE(rgbOf(expected(sets[0])), rgbOf(expected(sets[1])));
 }
 
+TEST_F(AviExportCommandTest, OverlappingAndReversedSetsDoNotShiftTheLaterOnes) {
+    // Set 2 begins 2 frames before set 1 ends; set 3 ends before it begins;
+    // set 4 must still start at its own 4 s.
+    const std::vector<TimedSet> sets = {{"First", "", "00:00:01:00", "00:00:02:02", 0},
+                                        {"Second", "b", "00:00:02:00", "00:00:03:00", 0},
+                                        {"Back", "", "00:00:03:20", "00:00:03:10", 0},
+                                        {"", "Fourth", "00:00:04:00", "00:00:04:05", 0}};
+    open(sets, kSmallPal);
+    ExportReport r = exportMovie();
+    ASSERT_TRUE(r.done()) << r.text;
+    ASSERT_GE(ui.messages.size(), 2u);
+    EXPECT_EQ(ui.messages[0].title, "Warning!");
+    EXPECT_EQ(ui.messages[0].text,
+              "These subtitle sets are left out, their OFF time is before their ON time: 3\n"
+              "Please check their time codes.");
+
+    DecodedMovie m = decodeMovie(moviePath());
+    ASSERT_EQ(m.error, "");
+    ASSERT_EQ(m.frames.size(), 105u);
+    expectFrames(m, 0, 25, blank(), "before set 1");
+    expectFrames(m, 25, 50, expected(sets[0]), "set 1, cut short by set 2");
+    expectFrames(m, 50, 75, expected(sets[1]), "set 2 at its own ON");
+    expectFrames(m, 75, 100, blank(), "the left-out set 3 and the gap");
+    expectFrames(m, 100, 105, expected(sets[3]), "set 4 at its own ON");
+}
+
 TEST_F(AviExportCommandTest, FractionalRateIsRoundedUpWithTheFrameCountsOfTheProject) {
     open({{"Hi", "", "00:00:01:00", "00:00:02:00", 0}}, kSmallNtsc);
     ASSERT_FLOAT_EQ(state.fps, 29.97f);

@@ -1,4 +1,6 @@
 #include "app/ControllerFixture.h"
+#include "base/Text.h"
+#include "render/Compositor.h"
 
 #include "app/Layout.h"
 #include "io/SettingsFile.h"
@@ -119,20 +121,39 @@ TEST_F(ControllerTest, ModeCheckBoxesExcludeEachOther) {
     EXPECT_EQ(state.style.stripsMode, FullWidth);
 }
 
-TEST_F(ControllerTest, ColourDialogsRefuseBlackAndCancel) {
-    ui.colourAnswers = {Rgb{0, 0, 0}, std::nullopt, Rgb{200, 10, 10}};
+TEST_F(ControllerTest, ColourDialogsTakeBlackAndRefuseOnlyACancel) {
+    // The preset's strips are black; a cancelled dialog changes nothing.
+    ui.colourAnswers = {std::nullopt, Rgb{200, 10, 10}, Rgb{0, 0, 0}};
     click(ctl::StripsColor);
-    click(ctl::StripsColor);
-    EXPECT_EQ(state.style.stripsColor, (Rgb{0, 0, 0}));  // the preset's
+    EXPECT_EQ(state.style.stripsColor, (Rgb{0, 0, 0}));
     EXPECT_FALSE(ui.enabled(ctl::SavePreset));
     click(ctl::StripsColor);
     EXPECT_EQ(state.style.stripsColor, (Rgb{200, 10, 10}));
     EXPECT_TRUE(ui.enabled(ctl::SavePreset));
+    click(ctl::StripsColor);  // black is a colour
+    EXPECT_EQ(state.style.stripsColor, (Rgb{0, 0, 0}));
     ui.colourAnswers = {Rgb{0, 0, 0}, Rgb{0, 80, 0}};
     click(ctl::BgColor);
-    EXPECT_EQ(state.style.bgColor, (Rgb{0, 0, 160}));
+    EXPECT_EQ(state.style.bgColor, (Rgb{0, 0, 0}));
     click(ctl::BgColor);
     EXPECT_EQ(state.style.bgColor, (Rgb{0, 80, 0}));
+}
+
+TEST_F(ControllerTest, StripsColourDialogOpensOnTheChosenColourNotTheMixedOne) {
+    state.style.stripsColor = Rgb{0, 0, 48};
+    state.style.bgColor = Rgb{0, 0, 0};
+    slide(ctl::BlendSlider, 90);
+    ASSERT_NE(state.style.mixedColor, state.style.stripsColor);
+    // OK without a change returns the colour the dialog opened on, again and again.
+    ui.colourAnswers = {std::nullopt};
+    click(ctl::StripsColor);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(ui.colourInitials.back(), (Rgb{0, 0, 48}));
+        ui.colourAnswers = {ui.colourInitials.back()};
+        click(ctl::StripsColor);
+        EXPECT_EQ(state.style.stripsColor, (Rgb{0, 0, 48}));
+    }
+    EXPECT_EQ(state.style.mixedColor, mixStripColor(Rgb{0, 0, 48}, Rgb{0, 0, 0}, 90));
 }
 
 TEST_F(ControllerTest, SavePresetRulesAndFile) {
@@ -187,12 +208,26 @@ TEST_F(ControllerTest, StripsYSliderMovesOnlySetsSharingTheY) {
     EXPECT_EQ(row(0, Column::Y), "400");
 }
 
-TEST_F(ControllerTest, QuitAsksAndCloseDoesNot) {
-    ui.yesNoAnswers = {false};
+TEST_F(ControllerTest, QuitAndCloseAskOnlyWithUnsavedWork) {
+    click(ctl::Quit);  // nothing typed
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_TRUE(ui.shutdownRequested());
+}
+
+TEST_F(ControllerTest, CloseWithUnsavedWorkCanBeCancelledOrSaved) {
+    type(ctl::LineA, "unsaved");
+    c().dispatch(Event::close());  // unscripted: Cancel
+    EXPECT_FALSE(ui.shutdownRequested());
+    EXPECT_EQ(ui.messages.back().text, "Save changes to Untitled.KVL8?");
+    // Yes with a cancelled save dialog does not quit either.
+    ui.yesNoCancelAnswers = {Ui::Answer::Yes};
     click(ctl::Quit);
     EXPECT_FALSE(ui.shutdownRequested());
-    EXPECT_EQ(ui.messages.back().text, "Do you want to exit?\nAny unsaved work will be lost....");
-    c().dispatch(Event::close());
+    // Yes and a file: saved, then the end.
+    ui.yesNoCancelAnswers = {Ui::Answer::Yes};
+    ui.fileAnswers = {(dir / "Q.KVL8").string()};
+    click(ctl::Quit);
+    EXPECT_TRUE(std::filesystem::exists(dir / "Q_project" / "Q.KVL8"));
     EXPECT_TRUE(ui.shutdownRequested());
 }
 
@@ -206,9 +241,11 @@ protected:
 };
 
 TEST_F(SmallDesktopTest, DesktopFitAsksOnlyTheWidthQuestionAndReverts) {
-    // 975 x 786 does not fit 700 high: the start-up profile is kept on Yes.
+    // 975 x 786 does not fit 700 high: the preview starts at 3/4, unasked.
     ASSERT_TRUE(started);
-    ui.messages.clear();
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_EQ(ui.canvasScale(), std::make_pair(3, 4));
+    // 1920 x 1080 does not fit even at 1/2: the old question.
     ui.yesNoAnswers = {false};
     choose(ctl::ProfileList, 5);  // too wide and too tall: one question
     ASSERT_EQ(ui.messages.size(), 1u);
@@ -229,6 +266,14 @@ TEST_F(ControllerTest, BackgroundImageToggle) {
     EXPECT_EQ(ui.messages[0].title, "Note");
     EXPECT_EQ(ui.value(ctl::BgImage), 0);
     EXPECT_TRUE(c().background.empty());
+
+    // The dialog shows every kind of picture the program reads, first.
+    ASSERT_EQ(ui.openFilters.size(), 1u);
+    const std::vector<std::string> filter = text::split(ui.openFilters[0], '|');
+    ASSERT_GE(filter.size(), 2u);
+    EXPECT_EQ(filter[0], "All pictures");
+    for (const char* ext : {"*.png", "*.jpg", "*.jpeg", "*.tif", "*.tiff", "*.tga", "*.bmp", "*.JPG"})
+        EXPECT_NE((";" + filter[1] + ";").find(std::string(";") + ext + ";"), std::string::npos) << ext;
 
     // A file that is not a picture.
     std::string bad = (dir / "bad.png").string();
@@ -273,4 +318,64 @@ TEST_F(ControllerTest, PresetSpacingOutsideTheSliderRangeReRangesIt) {
     EXPECT_EQ(ui.range(ctl::StripsSpacingSlider), std::make_pair(56, 114));
     EXPECT_EQ(state.style.stripsSpacing, 80);
     EXPECT_EQ(ui.text(ctl::StripsSpacingValue), "80");
+}
+
+TEST_F(ControllerTest, AHeightChangeOffersToMoveTheSetsWithThePicture) {
+    state.list.clearList();
+    for (int i = 0; i < 4; ++i) state.list.appendLine({rowId(i), "t", "", "", i < 2 ? "430" : "100"});
+    state.list.appendLine({rowId(4), "", "", "", ""});
+    state.list.appendLine({rowId(5), "", "", "", ""});
+    ui.listChanged();
+    // No keeps every Y.
+    ui.yesNoAnswers = {false};
+    choose(ctl::ProfileList, 5);  // 576 -> 1080
+    ASSERT_EQ(state.projectHeight, 1080);
+    EXPECT_EQ(ui.countMessages("Question"), 1);
+    EXPECT_EQ(row(0, Column::Y), "430");
+    // Back to PAL (No again), then Yes on the way to 1080: scaled by 1080/576.
+    ui.yesNoAnswers = {false, true};
+    choose(ctl::ProfileList, 1);
+    choose(ctl::ProfileList, 5);
+    EXPECT_EQ(ui.countMessages("Question"), 3);
+    EXPECT_EQ(row(0, Column::Y), "806");  // 430 * 1.875 = 806.25
+    EXPECT_EQ(row(1, Column::Y), "806");
+    EXPECT_EQ(row(2, Column::Y), "188");  // 187.5 rounds up
+    EXPECT_EQ(row(4, Column::Y), "");     // an empty Y stays empty
+    // The same height (PAL 704 wide) asks nothing.
+    ui.yesNoAnswers = {true};
+    choose(ctl::ProfileList, 1);
+    const int asked = ui.countMessages("Question");
+    choose(ctl::ProfileList, 2);
+    EXPECT_EQ(ui.countMessages("Question"), asked);
+}
+
+class FullHdDesktopTest : public ControllerTest {
+protected:
+    void SetUp() override {
+        desktopWidth = 1920;
+        desktopHeight = 1080;
+        ControllerTest::SetUp();
+    }
+};
+
+TEST_F(FullHdDesktopTest, AWindowThatWouldNotFitShowsThePreviewScaledWithoutAsking) {
+    ASSERT_TRUE(started);
+    EXPECT_EQ(ui.canvasScale(), std::make_pair(1, 1));  // PAL fits at 1:1
+    ui.messages.clear();
+    choose(ctl::ProfileList, 5);  // 1920 x 1080 needs 2175 x 1290
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_EQ(state.projectWidth, 1920);
+    EXPECT_EQ(ui.canvasScale(), std::make_pair(3, 4));
+    EXPECT_EQ(ui.windowSize(), std::make_pair(1440 + 255, 810 + 210));
+    // The controls stand around the scaled preview.
+    EXPECT_EQ(ui.controlPosition(ctl::LineA).second, 810 + 5 + 80);
+    EXPECT_EQ(ui.controlPosition(ctl::New).first, 1695 - 250);
+    // Every picture the program makes keeps the full size.
+    EXPECT_EQ(c().canvas.width(), 1920);
+    EXPECT_EQ(c().canvas.height(), 1080);
+    // Back to a profile that fits: 1:1 again.
+    choose(ctl::ProfileList, 1);
+    EXPECT_EQ(ui.canvasScale(), std::make_pair(1, 1));
+    EXPECT_EQ(ui.windowSize(), std::make_pair(975, 786));
+    EXPECT_EQ(ui.controlPosition(ctl::LineA).second, 576 + 5 + 80);
 }

@@ -20,7 +20,7 @@ TEST_F(LineEditorTest, TypingWritesEveryKeystrokeAndReturnCommits) {
     EXPECT_TRUE(ui.enabled(ctl::Save));  // a rendered set with text can be saved
     pressReturn();
     EXPECT_EQ(ui.focus(), ctl::LineB);
-    EXPECT_EQ(state.activeLine, 0);
+    EXPECT_EQ(state.activeLine, 2);  // the caret is in line B
     type(ctl::LineB, "there");
     EXPECT_EQ(row(1), "there");
     EXPECT_EQ(row(1, Column::Y), "430");
@@ -34,9 +34,10 @@ TEST_F(LineEditorTest, TypingWritesEveryKeystrokeAndReturnCommits) {
     EXPECT_EQ(ui.text(ctl::Context28), "there");
     EXPECT_EQ(ui.text(ctl::Context29), "Hello");
     EXPECT_TRUE(ui.enabled(ctl::RecordTimings));
-    // Return with no line field in use does nothing.
+    // Return in the empty line A that has the caret moves on to line B.
     pressReturn();
     EXPECT_EQ(state.list.lineCount(), 4);
+    EXPECT_EQ(ui.focus(), ctl::LineB);
 }
 
 TEST_F(LineEditorTest, ShadesAlternatePerSet) {
@@ -112,7 +113,7 @@ TEST_F(LineEditorTest, SpinFieldsWriteTimingsAt25And2997) {
     EXPECT_TRUE(ui.enabled(ctl::OnSeconds));
     slide(ctl::OnSeconds, 1);
     EXPECT_EQ(row(0, Column::Timing), "00:00:01:00>");
-    EXPECT_GE(ui.countMessages("Warning!"), 1);  // OFF still missing
+    EXPECT_EQ(ui.countMessages("Warning!"), 0);  // OFF still missing, but no box on a spin step
     slide(ctl::OffSeconds, 2);
     slide(ctl::OffFrames, 30);  // clamped to 24 at 25 fps
     EXPECT_EQ(row(0, Column::Timing), "00:00:01:00>00:00:02:24");
@@ -164,6 +165,10 @@ TEST_F(LineEditorTest, RemoveOnASingleSetAndRemoveAll) {
     EXPECT_EQ(ui.countMessages("Info"), 2);
     EXPECT_EQ(ui.messages[0].text, "Sorry can't delete this item!");
     typeSet("a", "b");
+    click(ctl::RemoveAll);  // unsaved work: the question, Cancel keeps the list
+    EXPECT_EQ(ui.messages.back().text, "Save changes to Untitled.KVL8?");
+    EXPECT_EQ(state.list.lineCount(), 4);
+    ui.yesNoCancelAnswers = {Ui::Answer::No};
     click(ctl::RemoveAll);
     ASSERT_EQ(state.list.lineCount(), 2);
     EXPECT_EQ(row(0, Column::Id), "A0000");
@@ -213,4 +218,105 @@ TEST_F(LineEditorTest, OverrideYAndResetAll) {
     click(ctl::ResetAllY);
     EXPECT_EQ(row(2, Column::Y), "430");
     EXPECT_TRUE(ui.enabled(ctl::StripsYSlider));
+}
+
+TEST_F(LineEditorTest, ReturnActsOnTheFieldTheCaretWasMovedTo) {
+    // A set with an empty line A is entered by pressing Return at once.
+    type(ctl::LineA, "First");
+    pressReturn();
+    type(ctl::LineB, "set");
+    pressReturn();
+    pressReturn();  // nothing typed into line A of set 1
+    type(ctl::LineB, "Only B");
+    pressReturn();
+    type(ctl::LineA, "Third");
+    ASSERT_EQ(state.list.lineCount(), 6);
+    EXPECT_EQ(row(2), "");
+    EXPECT_EQ(row(3), "Only B");
+    EXPECT_EQ(row(4), "Third");
+    EXPECT_EQ(row(4, Column::Id), "A0004");
+}
+
+TEST_F(LineEditorTest, ReturnTwiceOnAMiddleSetDisablesBothFieldsUntilTheRowIsClickedAgain) {
+    typeSet("one", "two");
+    typeSet("three", "four");
+    typeSet("five", "six");
+    selectRow(2);
+    pressReturn();
+    EXPECT_FALSE(ui.enabled(ctl::LineA));
+    EXPECT_EQ(state.activeLine, 2);
+    pressReturn();
+    EXPECT_FALSE(ui.enabled(ctl::LineB));
+    EXPECT_EQ(row(2), "three");
+    EXPECT_EQ(row(3), "four");
+    selectRow(2);  // the same row again
+    EXPECT_TRUE(ui.enabled(ctl::LineA));
+    EXPECT_TRUE(ui.enabled(ctl::LineB));
+}
+
+TEST_F(LineEditorTest, NewLeavesTheEditingOfASelectedSet) {
+    typeSet("one", "two");
+    typeSet("three", "four");
+    selectRow(0);
+    pressReturn();
+    pressReturn();  // both fields disabled
+    ui.yesNoCancelAnswers = {Ui::Answer::No};
+    ui.inputAnswers = {std::string("Fresh")};
+    click(ctl::New);
+    EXPECT_EQ(state.editState, NewSet);
+    EXPECT_TRUE(ui.enabled(ctl::LineA));
+    EXPECT_TRUE(ui.enabled(ctl::LineB));
+    EXPECT_EQ(ui.control(ctl::LineA).background, (Rgb{255, 255, 255}));
+    EXPECT_EQ(ui.focus(), ctl::LineA);
+    type(ctl::LineA, "a");
+    pressReturn();
+    type(ctl::LineB, "b");
+    pressReturn();
+    EXPECT_EQ(state.list.lineCount(), 4);  // Return added a set
+    EXPECT_EQ(row(0), "a");
+    EXPECT_EQ(row(1), "b");
+}
+
+TEST_F(LineEditorTest, SpinStepsOnAnUntimedListShowNoBox) {
+    typeSet("one", "two");
+    typeSet("three", "four");
+    selectRow(0);
+    for (int k = 1; k <= 3; ++k) {
+        ui.setValue(ctl::OnSeconds, k);
+        click(ctl::OnSeconds);
+    }
+    ui.setValue(ctl::OffSeconds, 5);
+    click(ctl::OffSeconds);
+    EXPECT_EQ(row(0, Column::Timing), "00:00:03:00>00:00:05:00");
+    EXPECT_EQ(row(0, Column::OffOn), "75+50");
+    EXPECT_EQ(ui.countMessages(kMissingTimingTitle), 0);
+}
+
+// Start-up on a 29.97 profile: the frame spin fields count to 29 from the start.
+class NtscStartTest : public LineEditorTest {
+protected:
+    std::string iniText() override {
+        std::string ini = kIni;
+        ini.replace(ini.find("StartupProfile = 1"), 18, "StartupProfile = 3");
+        return ini;
+    }
+};
+
+TEST_F(NtscStartTest, FrameSpinsCountToTheProfileRateFromStartUpNewAndImport) {
+    ASSERT_TRUE(started);
+    ASSERT_NEAR(state.fps, 29.97f, 0.001f);
+    for (int id : {ctl::OnFrames, ctl::OffFrames}) EXPECT_EQ(ui.range(id), std::make_pair(0, 29)) << id;
+
+    // An imported frame 29 shows as 29.
+    std::string srt = (dir / "in.srt").string();
+    ASSERT_TRUE(files::writeFileAtomic(srt, "1\n00:00:01,990 --> 00:00:02,500\nHello\n\n"));
+    ui.fileAnswers = {srt};
+    click(ctl::ImportSrt);
+    ASSERT_EQ(state.list.lineCount(), 2);
+    EXPECT_EQ(row(0, Column::Timing).substr(0, 11), "00:00:01:29");
+    EXPECT_EQ(ui.value(ctl::OnFrames), 29);
+    ui.yesNoCancelAnswers = {Ui::Answer::No};
+    ui.inputAnswers = {std::string("Next")};
+    click(ctl::New);
+    EXPECT_EQ(ui.range(ctl::OffFrames), std::make_pair(0, 29));
 }

@@ -75,6 +75,7 @@ TEST_F(ProjectCommandsTest, BadFilesKeepTheCurrentProject) {
     c().dispatch(Event::changed(ctl::LineA));
     ui.fileAnswers = {file("bad.KVL8", "##-KVL8 project: v1\r\n"), (dir / "missing.KVL8").string(),
                       file("zero.KVL8", std::string(64, '\0'))};
+    ui.yesNoCancelAnswers = {Ui::Answer::No, Ui::Answer::No, Ui::Answer::No};
     click(ctl::Open);
     click(ctl::Open);
     click(ctl::Open);
@@ -124,25 +125,37 @@ TEST_F(ProjectCommandsTest, SaveFailureIsReported) {
 }
 
 TEST_F(ProjectCommandsTest, NewAsksAndNames) {
-    ui.yesNoAnswers = {false};
-    click(ctl::New);
-    EXPECT_TRUE(ui.dialogTitles.empty());
-    ui.yesNoAnswers = {true, true};
+    // Nothing typed: no question, straight to the name.
     ui.inputAnswers = {std::string(""), std::string("Show")};
     click(ctl::New);
+    EXPECT_TRUE(ui.messages.empty());
     EXPECT_EQ(state.projectName, "Untitled");  // an empty name changes nothing
     click(ctl::New);
     EXPECT_EQ(state.projectName, "Show");
     EXPECT_EQ(ui.title(), "Dunmere's Kalvero (DUKAL) v1.0 - 06 Mar 2017  - Show.KVL8");
     EXPECT_EQ(state.list.lineCount(), 2);
+    EXPECT_TRUE(ui.messages.empty());
+
+    // Unsaved work: Cancel keeps everything, No drops it.
+    type(ctl::LineA, "keep me");
+    click(ctl::New);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].title, "Question");
+    EXPECT_EQ(ui.messages[0].text, "Save changes to Show.KVL8?");
+    EXPECT_EQ(row(0), "keep me");
+    ui.yesNoCancelAnswers = {Ui::Answer::No};
+    ui.inputAnswers = {std::string("Caf\xE9")};  // typed names come in as single-byte text
+    click(ctl::New);
+    EXPECT_EQ(row(0), "");
+    EXPECT_EQ(state.projectName, "Caf\xC3\xA9");  // a file name: UTF-8
+    EXPECT_EQ(ui.title(), "Dunmere's Kalvero (DUKAL) v1.0 - 06 Mar 2017  - Caf\xC3\xA9.KVL8");
 }
 
 TEST_F(ProjectCommandsTest, ImportSrtKeepsTheNameAndSelectsRowZero) {
     std::string srt = file("in.srt", "1\n00:00:01,000 --> 00:00:02,500\nHello\n\n2\n00:00:03,000 --> 00:00:04,000\nGood\nbye\n\n");
-    ui.yesNoAnswers = {true};
     ui.fileAnswers = {srt};
     click(ctl::ImportSrt);
-    EXPECT_EQ(ui.messages[0].title, "Qustion");
+    EXPECT_TRUE(ui.messages.empty());  // nothing to lose: no question
     ASSERT_EQ(state.list.lineCount(), 4);
     EXPECT_EQ(row(1), "Hello");
     EXPECT_EQ(row(0, Column::OffOn), "25+37");
@@ -150,13 +163,13 @@ TEST_F(ProjectCommandsTest, ImportSrtKeepsTheNameAndSelectsRowZero) {
     EXPECT_EQ(ui.text(ctl::LineB), "Hello");
     EXPECT_EQ(state.projectName, "Untitled");
 
-    ui.yesNoAnswers = {true};
+    ui.yesNoCancelAnswers = {Ui::Answer::No};  // the imported list is unsaved work
     ui.fileAnswers = {(dir / "missing.srt").string()};
     click(ctl::ImportSrt);
     EXPECT_EQ(ui.messages.back().title, "Error!");
     EXPECT_EQ(state.list.lineCount(), 4);  // nothing lost
 
-    ui.yesNoAnswers = {true};
+    ui.yesNoCancelAnswers = {Ui::Answer::No};
     ui.fileAnswers = {file("none.srt", "no cues here\n")};
     click(ctl::ImportSrt);
     EXPECT_EQ(state.list.lineCount(), 2);  // one empty set to type into
@@ -173,4 +186,84 @@ TEST_F(ProjectCommandsTest, CommandLineOpen) {
     EXPECT_EQ(state.activeLine, 1);
     EXPECT_EQ(ui.text(ctl::LineA), "Hello");
     EXPECT_EQ(state.projectDir, dir.string() + "/");
+}
+
+TEST_F(ProjectCommandsTest, ImportSrtGivesEveryRowTheYOfTheStripsYSlider) {
+    // A set with a Y of its own is selected, as after a click in the list.
+    state.list.clearList();
+    state.list.appendLine({rowId(0), "low", "", "", "204"});
+    state.list.appendLine({rowId(1), "set", "", "", "204"});
+    ui.listChanged();
+    selectRow(0);
+    ASSERT_EQ(state.style.stripsYPos, 204);
+    const int slider = ui.value(ctl::StripsYSlider);
+    ASSERT_NE(slider, 204);
+    std::string srt = file("y.srt", "1\n00:00:01,000 --> 00:00:02,000\nOne\n\n2\n00:00:03,000 --> 00:00:04,000\nTwo\n\n");
+    ui.yesNoCancelAnswers = {Ui::Answer::No};
+    ui.fileAnswers = {srt};
+    click(ctl::ImportSrt);
+    ASSERT_EQ(state.list.lineCount(), 4);
+    for (int r = 0; r < 4; ++r) EXPECT_EQ(row(r, Column::Y), std::to_string(slider)) << r;
+    EXPECT_EQ(ui.value(ctl::StripsYSlider), slider);
+    EXPECT_TRUE(ui.enabled(ctl::StripsYSlider));
+
+    // A moved slider is what the next import takes.
+    slide(ctl::StripsYSlider, 300);
+    ui.yesNoCancelAnswers = {Ui::Answer::No};
+    ui.fileAnswers = {srt};
+    click(ctl::ImportSrt);
+    for (int r = 0; r < 4; ++r) EXPECT_EQ(row(r, Column::Y), "300") << r;
+    EXPECT_EQ(ui.value(ctl::StripsYSlider), 300);
+}
+
+TEST_F(ProjectCommandsTest, OpenAndImportAskOnlyAboutUnsavedWorkAndSaveTracksIt) {
+    std::string project = file("P.KVL8", kProject);
+    ui.fileAnswers = {project};
+    click(ctl::Open);  // nothing typed: no question
+    EXPECT_EQ(ui.countMessages("Question"), 0);
+    EXPECT_FALSE(c().hasUnsavedWork());
+    ui.messages.clear();
+
+    type(ctl::LineA, "Changed");
+    EXPECT_TRUE(c().hasUnsavedWork());
+    const size_t dialogs = ui.dialogTitles.size();
+    click(ctl::Open);  // Cancel: no file dialog, nothing changes
+    EXPECT_EQ(ui.countMessages("Question"), 1);
+    EXPECT_EQ(ui.messages.back().text, "Save changes to P.KVL8?");
+    EXPECT_EQ(ui.dialogTitles.size(), dialogs);
+    EXPECT_EQ(row(0), "Changed");
+
+    // Yes saves first (through the save dialog), then goes on.
+    ui.yesNoCancelAnswers = {Ui::Answer::Yes};
+    ui.fileAnswers = {(dir / "Saved.KVL8").string(), project};
+    click(ctl::Open);
+    EXPECT_NE(read((dir / "Saved_project" / "Saved.KVL8").string()).find("|Changed|"), std::string::npos);
+    EXPECT_EQ(row(0), "Hello");  // the opened project
+    EXPECT_FALSE(c().hasUnsavedWork());
+
+    // After a save the title names the file and nothing is unsaved.
+    type(ctl::LineA, "Again");
+    ui.fileAnswers = {(dir / "Named.KVL8").string()};
+    click(ctl::Save);
+    EXPECT_EQ(ui.title(), "Dunmere's Kalvero (DUKAL) v1.0 - 06 Mar 2017  - Named.KVL8");
+    EXPECT_FALSE(c().hasUnsavedWork());
+    ui.messages.clear();
+    ui.fileAnswers = {};
+    click(ctl::ImportSrt);
+    EXPECT_EQ(ui.countMessages("Question"), 0);
+}
+
+TEST_F(ProjectCommandsTest, AnUntimedProjectOfAnotherRateIsReportedOnce) {
+    // Made at 29.97 fps, opened while PAL is in force: one rate warning and
+    // one missing-timing box, not two.
+    std::string untimed = kProject;
+    untimed.replace(untimed.find("00:00:03:00>00:00:04:00|0+0"), 27, "|");
+    untimed.replace(untimed.find("00:00:03:00>00:00:04:00|0+0"), 27, "|");
+    ui.fileAnswers = {file("U.KVL8", untimed)};
+    click(ctl::Open);
+    EXPECT_EQ(ui.countMessages(kMissingTimingTitle), 2);  // the rate note and the missing-timing box
+    int missing = 0;
+    for (const auto& m : ui.messages) missing += m.text == kMissingTimingText;
+    EXPECT_EQ(missing, 1);
+    EXPECT_EQ(row(2, Column::Timing), "");
 }

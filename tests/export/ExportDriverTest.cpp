@@ -94,10 +94,27 @@ TEST_F(ExportDriverTest, PngSequenceWritesOnePicturePerSet) {
     ASSERT_TRUE(files::readFile(folder + "demo0002.png", content).ok);
     EXPECT_EQ(content, "png 64x32");
 
-    // A second run overwrites, a shorter list leaves the rest in place.
+    // A second run with a shorter list leaves no picture of the first run
+    // behind; files of other names stay.
+    for (const char* other : {"demo20001.png", "demo0003.png.bak", "notes.txt", "Demo0004.png", "demo_0001.png"})
+        ASSERT_TRUE(files::writeFileAtomic(folder + other, "x"));
     job.setCount = 1;
     ASSERT_TRUE(exportPngSequence(job).ok);
-    EXPECT_TRUE(files::exists(folder + "demo0003.png"));
+    EXPECT_TRUE(files::exists(folder + "demo0001.png"));
+    EXPECT_FALSE(files::exists(folder + "demo0002.png"));
+    EXPECT_FALSE(files::exists(folder + "demo0003.png"));
+    for (const char* other : {"demo20001.png", "demo0003.png.bak", "notes.txt", "Demo0004.png", "demo_0001.png"})
+        EXPECT_TRUE(files::exists(folder + other)) << other;
+}
+
+TEST(ExportNames, EarlierPicturesAreTheNameAndFourDigits) {
+    EXPECT_TRUE(isEarlierPicture("demo0001.png", "demo", ".png"));
+    EXPECT_TRUE(isEarlierPicture("demo9999.png", "demo", ".png"));
+    EXPECT_FALSE(isEarlierPicture("demo10000.png", "demo", ".png"));  // could be "demo1" picture 0000
+    EXPECT_FALSE(isEarlierPicture("demo000a.png", "demo", ".png"));
+    EXPECT_FALSE(isEarlierPicture("demo0001.iff", "demo", ".png"));
+    EXPECT_FALSE(isEarlierPicture("xdemo0001.png", "demo", ".png"));
+    EXPECT_FALSE(isEarlierPicture("demo_poster.iff", "demo", ".iff"));
 }
 
 TEST_F(ExportDriverTest, EmptyProjectFolderMeansTheWorkingFolder) {
@@ -186,6 +203,12 @@ TEST_F(ExportDriverTest, IffScalaWritesPosterPicturesAndScript) {
     EXPECT_EQ(iff.substr(82, 3), std::string("\x50\x00\x00", 3));  // set 2 is red 80
     // Only the IFF files and the script: no work files left behind.
     EXPECT_EQ(files::listFiles(folder).size(), 4u);
+
+    // A run with one set removes the second picture of the run before.
+    job.sets = {{0, 87}};
+    ASSERT_TRUE(exportIffScala(job).ok);
+    EXPECT_FALSE(files::exists(folder + "abcdefghijklmnop0002.iff"));
+    EXPECT_EQ(files::listFiles(folder).size(), 3u);
 }
 
 TEST_F(ExportDriverTest, WholeSecondVersionNotifiesBeforeWriting) {

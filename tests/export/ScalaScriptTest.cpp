@@ -168,3 +168,36 @@ TEST(ScalaScript, ManySetsWidenTheirNumbers) {
     EXPECT_NE(s.text.find("EVENT Blank10000/10000\n"), std::string::npos);
     EXPECT_NE(s.text.find("PICTURE \"n1000.iff\""), std::string::npos);
 }
+
+TEST(ScalaScript, PausesFollowEverySetsOwnTimeCodes) {
+    // Set 1 begins 2 frames before set 0 ends, set 2 a second after set 1;
+    // set 3 ends before it begins.
+    ScalaScript s = buildScalaScript({{25, 50}, {-2, 50}, {25, 25}, {10, -5}}, 25.0f, 720, 576, "o", ScalaIc500);
+    ASSERT_TRUE(s.ok) << s.error;
+    EXPECT_NE(s.text.find("EVENT Slide00001/00004\nPICTURE \"o0001.iff\"\nPAUSE 1.920\nEND\n\n"
+                          "EVENT Blank0001/00003\nBLANK 720 576 4 lace hires 0\nPAUSE 0.000\nEND\n\n"
+                          "EVENT Slide00002/00004\nPICTURE \"o0002.iff\"\nPAUSE 2.000\nEND\n\n"
+                          "EVENT Blank0002/00003\nBLANK 720 576 4 lace hires 0\nPAUSE 1.000\nEND\n\n"
+                          "EVENT Slide00003/00004\nPICTURE \"o0003.iff\"\nPAUSE 1.000\nEND\n\n"
+                          "EVENT \"Right Mouse Button to Exit\""),
+              std::string::npos)
+        << s.text;
+    EXPECT_EQ(s.text.find("o0004.iff"), std::string::npos);  // the reversed set is left out
+    size_t waits = 0;  // only the three events that wait for the mouse
+    for (size_t at = s.text.find("PAUSE -"); at != std::string::npos; at = s.text.find("PAUSE -", at + 1)) {
+        EXPECT_EQ(s.text.substr(at, 9), "PAUSE -1\n");
+        ++waits;
+    }
+    EXPECT_EQ(waits, 3u);
+}
+
+TEST(ScalaScript, NamesAreNotCutInsideAUtf8Character) {
+    // 15 ASCII bytes and a two-byte character: the cut falls before it.
+    ScalaScript s = buildScalaScript({{0, 1}}, 25.0f, 720, 576, "abcdefghijklmno\xC3\xA9z", ScalaIc500);
+    ASSERT_TRUE(s.ok);
+    EXPECT_NE(s.text.find("PICTURE \"abcdefghijklmno_poster.iff\""), std::string::npos);
+    s = buildScalaScript({{0, 1}}, 25.0f, 720, 576, "Caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x8E\xAC film", ScalaIc500);
+    EXPECT_NE(s.text.find("PICTURE \"Caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x8E\xAC f0001.iff\""), std::string::npos);
+    s = buildScalaScript({{0, 1}}, 25.0f, 720, 576, "abcdefghijklm\xF0\x9F\x8E\xAC", ScalaIc500);
+    EXPECT_NE(s.text.find("PICTURE \"abcdefghijklm0001.iff\""), std::string::npos);
+}

@@ -41,21 +41,99 @@ TEST(AviTimeline, OneSetShowsBlankThenTheSet) {
 }
 
 TEST(AviTimeline, CountsOfZeroOrLessAddNothingAndBlankRunsJoin) {
-    // set 1 follows set 0 without a gap; set 2 is never on; set 3 has a
-    // negative gap (overlapping time codes)
-    FrameTimeline t = buildFrameTimeline(listOf({"10+5", "0+3", "4+0", "-2+6", "2+-1"}));
-    std::vector<TimelineRun> expected = {
-        {kBlankPicture, 10}, {0, 5}, {1, 3}, {kBlankPicture, 4}, {3, 6}, {kBlankPicture, 2}};
+    FrameTimeline t;
+    t.append(kBlankPicture, 3);
+    t.append(kBlankPicture, 2);
+    t.append(0, 0);
+    t.append(0, -4);
+    t.append(1, 2);
+    std::vector<TimelineRun> expected = {{kBlankPicture, 5}, {1, 2}};
     EXPECT_EQ(t.runs, expected);
-    EXPECT_EQ(t.total, 30);
+    EXPECT_EQ(t.total, 7);
+}
 
-    // the frame rule: frame i shows set k from the sum of everything before
-    // it plus its own blank frames
+TEST(AviTimeline, EverySetStartsAtItsOwnOnFrame) {
+    // set 1 follows set 0 without a gap; set 2 is never on; set 3 begins 2
+    // frames before set 2's place (overlapping time codes); set 4 ends
+    // before it begins.
+    SetSchedule schedule = scheduleSets(setTimings(listOf({"10+5", "0+3", "4+0", "-2+6", "2+-1"}), 5));
+    EXPECT_EQ(schedule.reversed, std::vector<int>{4});
+    EXPECT_TRUE(schedule.hidden.empty());
+    FrameTimeline t = buildFrameTimeline(listOf({"10+5", "0+3", "4+0", "-2+6", "2+-1"}));
+    std::vector<TimelineRun> expected = {{kBlankPicture, 10}, {0, 5}, {1, 3}, {kBlankPicture, 2}, {3, 6}};
+    EXPECT_EQ(t.runs, expected);
+    EXPECT_EQ(t.total, 26);
     std::vector<int> frames = t.expand();
     EXPECT_EQ(frames[14], 0);
     EXPECT_EQ(frames[15], 1);
     EXPECT_EQ(frames[18], kBlankPicture);
-    EXPECT_EQ(frames[22], 3);
+    EXPECT_EQ(frames[20], 3);  // ON of set 3: 10+5+0+3+4-2
+}
+
+TEST(AviTimeline, AnOverlapEndsTheSetAtTheNextOnAndLaterSetsKeepTheirTimes) {
+    // Time codes at 25 fps: set 0 1:00-3:00, set 1 2:23-4:00 (2 frames of
+    // overlap), set 2 10:00-11:00. Then set 1 reversed (OFF before ON).
+    SubtitleList list;
+    list.clearList();
+    auto add = [&](const std::string& timing) {
+        list.appendLine(SubtitleLine{"", "A", timing, "", ""});
+        list.appendLine(SubtitleLine{"", "B", timing, "", ""});
+    };
+    add("00:00:01:00>00:00:03:00");
+    add("00:00:02:23>00:00:04:00");
+    add("00:00:10:00>00:00:11:00");
+    list.renumberIds();
+    recalculateOffOn(list, 25.0f);
+    FrameTimeline t = buildFrameTimeline(list);
+    EXPECT_EQ(t.pictureAt(24), kBlankPicture);
+    EXPECT_EQ(t.pictureAt(25), 0);
+    EXPECT_EQ(t.pictureAt(72), 0);
+    EXPECT_EQ(t.pictureAt(73), 1);   // set 1 at its own ON, set 0 ends there
+    EXPECT_EQ(t.pictureAt(99), 1);
+    EXPECT_EQ(t.pictureAt(100), kBlankPicture);
+    EXPECT_EQ(t.pictureAt(249), kBlankPicture);
+    EXPECT_EQ(t.pictureAt(250), 2);  // 10:00, not 2 frames late
+    EXPECT_EQ(t.total, 275);
+
+    list.setLineColumn(2, Column::Timing, "00:00:05:00>00:00:04:00");
+    list.setLineColumn(3, Column::Timing, "00:00:05:00>00:00:04:00");
+    recalculateOffOn(list, 25.0f);
+    SetSchedule s = scheduleSets(setTimings(list, 3));
+    EXPECT_EQ(s.reversed, std::vector<int>{1});
+    EXPECT_EQ(scheduleWarningText(s),
+              "These subtitle sets are left out, their OFF time is before their ON time: 2\n"
+              "Please check their time codes.");
+    t = buildFrameTimeline(list);
+    EXPECT_EQ(t.pictureAt(74), 0);   // set 0 runs to its OFF
+    EXPECT_EQ(t.pictureAt(75), kBlankPicture);
+    EXPECT_EQ(t.pictureAt(250), 2);  // seconds late before, on time now
+    EXPECT_EQ(t.total, 275);
+}
+
+TEST(AviTimeline, ListsWithoutOverlapsKeepTheSumOfTheirCounts) {
+    // Every frame as the counts add up: blank, set, blank, set, ...; untimed
+    // sets in between add nothing; a trailing blank count stays.
+    const std::vector<std::string> counts = {"3+4", "", "0+2", "5+1", "abc", "2+0", "7+3", "4+0"};
+    FrameTimeline t = buildFrameTimeline(listOf(counts));
+    std::vector<int> expected;
+    for (size_t k = 0; k < counts.size(); ++k) {
+        SubtitleList one = listOf({counts[k]});
+        SubtitleEntry e = one.entry(0);
+        expected.insert(expected.end(), size_t(e.offFrames), kBlankPicture);
+        expected.insert(expected.end(), size_t(e.onFrames), int(k));
+    }
+    EXPECT_EQ(t.expand(), expected);
+    EXPECT_TRUE(scheduleSets(setTimings(listOf(counts), int(counts.size()))).complete());
+}
+
+TEST(AviTimeline, ASetWhoseNextSetStartsEarlierIsHidden) {
+    // set 1 begins (frame 20) before set 0 (frame 30) would: set 0 is left out.
+    SetSchedule s = scheduleSets({{30, 10}, {-20, 10}, {50, 5}});
+    EXPECT_EQ(s.hidden, std::vector<int>{0});
+    ASSERT_EQ(s.slots.size(), 2u);
+    EXPECT_EQ(s.slots[0], (SetSlot{1, 20, 30}));
+    EXPECT_EQ(s.slots[1], (SetSlot{2, 80, 85}));
+    EXPECT_NE(scheduleWarningText(s).find("the set after them starts earlier: 1"), std::string::npos);
 }
 
 TEST(AviTimeline, EmptyAndUntimedListsGiveNoFrames) {

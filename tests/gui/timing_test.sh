@@ -179,7 +179,7 @@ black=$(convert "$shots/timing_external.png" -crop 200x60+140+280 +repage txt:- 
 [ "$black" -gt 200 ] || fail "a held Space did not leave the set ON ($black black pixels)"
 pass "a held Space is one step"
 xdotool mousemove $((TX + TW - 45)) $((TY + TH - 75)) click 1   # EXIT
-# START emptied the timings: the program says they are missing.
+# The first set went ON but never OFF: the program says a timing is missing.
 wait_for 10 xdotool search --onlyvisible --name "^Warning!$" || fail "no missing-timing warning after EXIT"
 dialog_key "Warning!" Return
 wait_for 10 bash -c "[ -z \"\$(xdotool search --onlyvisible --name '^Scaled to 50% preview')\" ]" ||

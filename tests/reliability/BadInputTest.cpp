@@ -132,17 +132,17 @@ TEST(BadInput, SubRipFilesWithoutCuesLeaveOneEmptySetAndAWarning) {
         const std::string out = (p.dir / "out.KVL8").string();
         fs::remove(out);
         p.ui.messages.clear();
-        p.ui.yesNoAnswers = {true};
+        p.ui.yesNoCancelAnswers = {Ui::Answer::No};  // an earlier import left unsaved work
         p.ui.fileAnswers = {path};
         p.click(ctl::ImportSrt);
+        std::erase_if(p.ui.messages, [](const FakeUi::Message& m) { return m.question; });
         auto kept = cuesKept.find(file.filename().string());
         if (kept != cuesKept.end()) {
             EXPECT_EQ(p.state.list.lineCount(), 2 * kept->second);
             EXPECT_EQ(p.cli({"import-srt", path, "-o", out}, 0), "");
             continue;
         }
-        EXPECT_EQ(texts(p.ui), "[Qustion] This will erase any unsaved project, continue?\n[" +
-                                   std::string(kMissingTimingTitle) + "] " + kMissingTimingText + "\n");
+        EXPECT_EQ(texts(p.ui), "[" + std::string(kMissingTimingTitle) + "] " + kMissingTimingText + "\n");
         EXPECT_EQ(p.state.list.lineCount(), 2);
         EXPECT_EQ(p.cli({"import-srt", path, "-o", out}), "kalvero-cli: no SubRip cue found in " + path + "\n");
         EXPECT_FALSE(files::exists(out));

@@ -133,12 +133,11 @@ TEST_F(ResourceLimits, FilesBeyondTheReadLimitsAreRefusedUnread) {
     EXPECT_EQ(cli({"info", project}, 1), "kalvero-cli: cannot read " + project + ": the file is too large\n");
 
     ui.messages.clear();
-    ui.yesNoAnswers = {true};
     ui.fileAnswers = {srt};
-    click(ctl::ImportSrt);
-    ASSERT_EQ(ui.messages.size(), 2u);
-    EXPECT_EQ(ui.messages[1].title, "Error!");
-    EXPECT_EQ(ui.messages[1].text, "Could not read/access:\n" + srt);
+    click(ctl::ImportSrt);  // nothing unsaved: no question first
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].title, "Error!");
+    EXPECT_EQ(ui.messages[0].text, "Could not read/access:\n" + srt);
     EXPECT_EQ(cli({"import-srt", srt, "-o", (dir / "x.KVL8").string()}, 1),
               "kalvero-cli: cannot read " + srt + ": the file is too large\n");
 

@@ -186,14 +186,11 @@ TEST_F(RecorderTest, ThreeSetsSwitchedOnAndOffEndTheRunAndReturnToEditing) {
     EXPECT_EQ(timing(0), "00:00:01:00>00:00:02:00");
 }
 
-TEST_F(RecorderTest, StartEmptiesEveryTimingAndUnreachedSetsStayEmpty) {
+TEST_F(RecorderTest, SetsTheRunDidNotReachKeepTheirTimes) {
     makeSets(4, true);
     externalRun();
     start();
-    for (int k = 0; k < 4; ++k) {
-        EXPECT_EQ(timing(k), "") << k;
-        EXPECT_EQ(state.list.column(2 * k + 1, Column::OffOn), "") << k;
-    }
+    for (int k = 0; k < 4; ++k) EXPECT_EQ(timing(k), "00:00:0" + std::to_string(k) + ":00>00:00:0" + std::to_string(k) + ":10") << k;
     advance(1000);
     space();
     advance(1000);
@@ -201,12 +198,32 @@ TEST_F(RecorderTest, StartEmptiesEveryTimingAndUnreachedSetsStayEmpty) {
     recorder->clickExit();
     advance(300);
     EXPECT_TRUE(recorder->ended());
-    EXPECT_EQ(timing(0), "00:00:01:00>00:00:02:00");
-    EXPECT_EQ(timing(1), "");
-    EXPECT_EQ(timing(3), "");
-    EXPECT_EQ(ui.countMessages("Warning!"), 1);  // the list now lacks timings
+    EXPECT_EQ(timing(0), "00:00:01:00>00:00:02:00");  // reached: the new times
+    EXPECT_EQ(timing(1), "00:00:01:00>00:00:01:10");  // not reached: the old ones
+    EXPECT_EQ(timing(3), "00:00:03:00>00:00:03:10");
+    EXPECT_EQ(state.list.column(7, Column::Timing), "00:00:03:00>00:00:03:10");
+    // The frame counts follow the new times of set 0 (it now overlaps set 1).
+    EXPECT_EQ(state.list.column(0, Column::OffOn), "25+25");
+    EXPECT_EQ(state.list.column(2, Column::OffOn), "-25+10");
+    EXPECT_EQ(ui.countMessages("Warning!"), 0);  // every set still has times
     EXPECT_EQ(state.timedLength, 3 * 25);
     EXPECT_EQ(state.style.bgColor, state.style.presetBgColor);
+}
+
+TEST_F(RecorderTest, ARunOverAnUntimedListLeavesTheUnreachedSetsUntimed) {
+    makeSets(3);
+    externalRun();
+    start();
+    advance(1000);
+    space();
+    advance(1000);
+    space();
+    recorder->clickExit();
+    advance(300);
+    EXPECT_EQ(timing(0), "00:00:01:00>00:00:02:00");
+    EXPECT_EQ(timing(1), "");
+    EXPECT_EQ(timing(2), "");
+    EXPECT_EQ(ui.countMessages("Warning!"), 1);  // once, when the run ends
 }
 
 TEST_F(RecorderTest, MovieStandsOnItsFirstPictureAndStopsItselfAtItsEnd) {
