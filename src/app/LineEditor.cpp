@@ -216,7 +216,8 @@ void Controller::applySpins(bool on) {
     int a = setRowOf(s);
     s_.list.setLineColumn(a, Column::Timing, timing);
     s_.list.setLineColumn(a + 1, Column::Timing, timing);
-    recalculateOffOn(s_.list, s_.fps, ui_);
+    // Only this set and the next timed one change.
+    if (recalculateOffOnOfSet(s_.list, s_.fps, a / 2) > 0) ui_.messageBox(kMissingTimingTitle, kMissingTimingText);
     ui_.listChanged();
 }
 

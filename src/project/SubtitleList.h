@@ -72,5 +72,12 @@ int recalculateOffOn(SubtitleList& list, float fps);
 // The same, telling the user once when sets lack timing.
 int recalculateOffOn(SubtitleList& list, float fps, Ui& ui);
 
+// The same after only the timing of `set` (0-based) changed in a list whose
+// column was up to date: recomputes that set and the next timed set after
+// it. Returns the number of sets without complete time codes.
+int recalculateOffOnOfSet(SubtitleList& list, float fps, int set);
+// Sets whose line A lacks the ON or the OFF time code.
+int countSetsWithoutTiming(const SubtitleList& list);
+
 extern const char* const kMissingTimingTitle;
 extern const char* const kMissingTimingText;
