@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "app/Ui.h"
-#include "io/ImageCodecs.h"
+#include "render/FontSheetCache.h"
 #include "base/Text.h"
 #include "base/Draw.h"
 
@@ -83,9 +83,9 @@ bool loadFontSheets(FontSheet& sheet, const std::string& programDir, int size, U
     bool rerange = false;
     for (int style = 0; style < FontSheet::kStyles; ++style) {
         std::string relative = fontSheetRelativePath(size, style);
-        Image img;
         std::string error;
-        bool ok = imageio::decodeImageFile(programDir + relative, img, error) && sheet.loadStyle(style, img);
+        std::shared_ptr<const Image> img = fontsheetcache::decodeSheet(programDir + relative, error);
+        bool ok = img && sheet.loadStyle(style, *img);
         if (!ok) {
             ui.messageBox("Error#10", "Could not find " + relative);
             continue;
