@@ -171,7 +171,7 @@ ExportReport ExportCommands::exportPngSequence(ExportProgress* progress) {
         return true;
     };
     job.encode = encodePng;
-    job.encodeThreads = pngEncodeThreads();
+    job.encodeThreads = workerThreads < 0 ? 0 : workerThreads > 0 ? workerThreads : pngEncodeThreads();
     job.progress = [&](int value, int of) {
         s.pictureCounter = value + 1;
         if (progress) progress->update(value, of);
@@ -228,6 +228,7 @@ ExportReport ExportCommands::exportIffScala(int scalaTarget, ExportProgress* pro
         renderWalkStep(2 * k, 2 * k, RenderTarget::OpaqueExport, out);
         return true;
     };
+    job.encodeThreads = workerThreads < 0 ? 0 : workerThreads > 0 ? workerThreads : pngEncodeThreads();
     job.progress = [&](int value, int of) {
         if (progress) progress->update(value, of);
         ui_.processPendingEvents();
