@@ -51,8 +51,9 @@ std::vector<std::string> split(std::string_view s, char c) {
     }
 }
 
-int toInt(std::string_view s) {
-    std::string t = trimBlanks(s);
+int toInt(std::string_view t) {
+    while (!t.empty() && (t.front() == ' ' || t.front() == '\t')) t.remove_prefix(1);
+    while (!t.empty() && (t.back() == ' ' || t.back() == '\t')) t.remove_suffix(1);
     size_t i = 0;
     bool negative = false;
     if (i < t.size() && (t[i] == '-' || t[i] == '+')) {

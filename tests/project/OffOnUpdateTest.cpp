@@ -82,3 +82,22 @@ TEST(RecalculateOffOnOfSet, OnlyTheEditedSetAndTheNextTimedSetChange) {
     EXPECT_EQ(recalculateOffOnOfSet(list, 25.0f, -1), 1);
     EXPECT_EQ(countSetsWithoutTiming(list), 1);
 }
+
+TEST(ParseTimeCode, FieldsReadAsIntegersWithBlanksSignsAndJunk) {
+    struct Case {
+        const char* text;
+        TimeCode want;
+    };
+    const Case cases[] = {
+        {"01:02:03:04", {1, 2, 3, 4}},
+        {" 01 :\t02: 3 :04\t", {1, 2, 3, 4}},
+        {"1:2", {1, 2, 0, 0}},
+        {"", {0, 0, 0, 0}},
+        {":::", {0, 0, 0, 0}},
+        {"1:2:3:4:5", {1, 2, 3, 4}},
+        {"-1:+2:3x:x4", {-1, 2, 3, 0}},
+        {"99999999999:-99999999999:1:1", {2147483647, -2147483647 - 1, 1, 1}},
+        {"12", {12, 0, 0, 0}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(parseTimeCode(c.text), c.want) << c.text;
+}
