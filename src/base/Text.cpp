@@ -134,7 +134,12 @@ std::string padded(long long value, int width) {
 }
 
 std::vector<std::string> splitLines(std::string_view content) {
-    std::vector<std::string> lines;
+    std::vector<std::string_view> views = splitLineViews(content);
+    return std::vector<std::string>(views.begin(), views.end());
+}
+
+std::vector<std::string_view> splitLineViews(std::string_view content) {
+    std::vector<std::string_view> lines;
     size_t start = 0;
     size_t i = 0;
     while (i < content.size()) {

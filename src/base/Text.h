@@ -34,5 +34,7 @@ std::string padded(long long value, int width);
 // Splits file content into lines ending with CR LF, LF or CR. A final line
 // without an ending counts; an empty tail after the last ending does not.
 std::vector<std::string> splitLines(std::string_view content);
+// The same as views into `content`.
+std::vector<std::string_view> splitLineViews(std::string_view content);
 
 }  // namespace text

@@ -9,8 +9,8 @@ std::string projectMagic(std::string_view projectExt) {
 
 ProjectLoadStatus parseProject(std::string_view content, int fallbackY, ProjectHeader& header, SubtitleList& rows) {
     rows.clearList();
-    std::vector<std::string> lines = text::splitLines(content);
-    auto lineAt = [&](size_t i) -> std::string { return i < lines.size() ? lines[i] : std::string(); };
+    std::vector<std::string_view> lines = text::splitLineViews(content);
+    auto lineAt = [&](size_t i) -> std::string_view { return i < lines.size() ? lines[i] : std::string_view(); };
     auto number = [&](size_t i) { return text::toInt(text::field(lineAt(i), ':', 2)); };
 
     if (text::field(lineAt(0), ':', 1) != projectMagic(".KVL8")) return ProjectLoadStatus::BadHeader;
@@ -28,7 +28,7 @@ ProjectLoadStatus parseProject(std::string_view content, int fallbackY, ProjectH
     size_t i = 10;
     do {
         // Views into the line: each field is copied once, into its row.
-        std::string_view raw = i < lines.size() ? std::string_view(lines[i]) : std::string_view();
+        std::string_view raw = lineAt(i);
         while (!raw.empty() && raw.front() == ' ') raw.remove_prefix(1);
         while (!raw.empty() && raw.back() == ' ') raw.remove_suffix(1);
         // Fields beyond the fifth are ignored.
