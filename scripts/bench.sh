@@ -8,7 +8,8 @@
 #
 # Environment: KALVERO_BUILD_DIR (default build/), KALVERO_BENCH_DIR (work
 # folder for the exported files, default BUILD/bench-work; it needs about
-# 20 GB free for the full run, 4 GB for --quick; emptied at the end).
+# 20 GB free for the full run, 4 GB for --quick; emptied at the end),
+# KALVERO_BENCH_SECTIONS (default "render gui png iff avi": the parts to run).
 #
 # Every row is measured in this run. Peers: the ffmpeg command-line tool
 # encoding the same frames with the same codec, and dd writing the same
@@ -46,6 +47,8 @@ else
   png_sets=2000; iff_sets=2000; avi_sets=1500; peer_frames=3000; raw_frames=3000; gui_rounds=15
 fi
 srt_cues=20000
+sections=" ${KALVERO_BENCH_SECTIONS:-render gui png iff avi} "
+want() { [[ "$sections" == *" $1 "* ]]; }
 
 log() { echo "[bench] $*" >&2; }
 
@@ -82,6 +85,7 @@ rows=()
 row() { rows+=("| $1 | $2 | $3 | $4 | $5 |"); }
 
 # --- 1. render and preview -------------------------------------------------
+if want render; then
 log "render (Google Benchmark)"
 "$bin/kalvero_bench" --benchmark_filter='BM_Render(Preview|Alpha|Color|Opaque)1080$' \
   --benchmark_format=csv --benchmark_min_time=0.3 2>/dev/null >"$work/render.csv"
@@ -90,15 +94,20 @@ r_prev=$(render_ms BM_RenderPreview1080); r_alpha=$(render_ms BM_RenderAlpha1080
 r_color=$(render_ms BM_RenderColor1080); r_opaque=$(render_ms BM_RenderOpaque1080)
 row "Render one 1920x1080 set: Preview / AlphaExport / ColorExport / OpaqueExport" \
   "$r_prev / $r_alpha / $r_color / $r_opaque ms" "-" "-" "-"
+fi
+
+if want gui; then
+export GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1
+if [ -n "${DISPLAY:-}" ]; then xrun=(); else xrun=(xvfb-run -a -s '-screen 0 2560x1600x24'); fi
+log "start-up to the painted window (5 starts)"
+"${xrun[@]}" sh -c "for i in 1 2 3 4 5; do '$bin/kalvero_gui_bench' --startup; done" >"$work/startup.out" 2>"$work/startup.err"
+startup_ms=$(awk '$1=="startup_ms"{print $2}' "$work/startup.out" | sort -n | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}')
+row "Start-up to the painted window (process start to first paint, median of 5; every font sheet of the start-up size)" \
+  "$startup_ms ms" "earlier: about 250 ms; goal < 300 ms" "-" "-"
 
 log "window benchmark under Xvfb ($srt_cues cues)"
 "$bin/kalvero_perf" srt "$work/gui.srt" "$srt_cues" 3
-export GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1
-if [ -n "${DISPLAY:-}" ]; then
-  timed gui "$bin/kalvero_gui_bench" "$work/gui.srt" "$work/gui_project" "$gui_rounds"
-else
-  timed gui xvfb-run -a -s '-screen 0 2560x1600x24' "$bin/kalvero_gui_bench" "$work/gui.srt" "$work/gui_project" "$gui_rounds"
-fi
+timed gui "${xrun[@]}" "$bin/kalvero_gui_bench" "$work/gui.srt" "$work/gui_project" "$gui_rounds"
 gui() { awk -v n="$1" -v c="$2" '$1==n { print $c }' "$work/gui.out"; }
 gui_rows=$(gui rows 2)
 row "Preview refresh of one keystroke in line A, in the window (render + canvas on screen), 1080p" \
@@ -115,11 +124,34 @@ row "Project of $(awk '$1=="rows"{print $2}' "$work/projfile.out") rows: load (p
   "$(calc "$(awk '$1=="load_s"{print $2}' "$work/projfile.out") * 1000" | xargs printf '%.0f') / $(calc "$(awk '$1=="save_s"{print $2}' "$work/projfile.out") * 1000" | xargs printf '%.0f') ms" "-" "-" "$(mb "$projfile_kb")"
 row "Window, $gui_rows rows: Import SRT / Save / Open (with repaint)" \
   "$(gui import_srt 2) / $(gui save_project 2) / $(gui open_project 2) ms" "-" "-" "(above)"
-for f in select_row return_key spin_step strips_y_slider insert_single remove_single list_scroll_page list_jump_end; do
+for f in select_row return_key strips_y_slider insert_single remove_single list_scroll_page list_jump_end; do
   row "Window, $gui_rows rows: $f (median, max)" "$(gui $f 2) ms, $(gui $f 3) ms" "-" "-" "(above)"
 done
 
+# The handlers without a window: the logic's share, with in-run peers.
+timed handlers "$bin/kalvero_perf" handlers "$work/gui.srt" "$work/handlers_project"
+hnd() { awk -v n="$1" -v c="$2" '$1==n { print $c }' "$work/handlers.out"; }
+row "Spin step, $gui_rows rows: window (median, max) / handler alone" \
+  "$(gui spin_step 2) ms, $(gui spin_step 3) ms / $(hnd spin_step 2) ms" \
+  "whole list recalculated: $(hnd spin_step_full_recalc 2) ms (earlier step: about 13 ms; goal < 2 ms)" \
+  "$(fmt "$(calc "$(hnd spin_step_full_recalc 2) / $(hnd spin_step 2)")" 1) x faster" "-"
+row "Profile change 1080p <-> PAL: window (median, max) / handler alone" \
+  "$(gui profile_change 2) ms, $(gui profile_change 3) ms / $(hnd profile_change 2) ms" \
+  "handler decoding the sheets again: $(hnd profile_change_decoding 2) ms (goal < 30 ms)" \
+  "$(fmt "$(calc "$(hnd profile_change_decoding 2) / $(hnd profile_change 2)")" 1) x faster" "-"
+row "Open of $gui_rows rows: window (with repaint) / handler alone" \
+  "$(gui open_project 2) ms / $(hnd open_project 2) ms" "goal < 30 ms" "-" "-"
+fi
+
 # --- 2. PNG sequence --------------------------------------------------------
+if want png; then
+log "PNG encoders on one 1080p caption picture (Google Benchmark)"
+"$bin/kalvero_bench" --benchmark_filter='BM_Png(Zlib3|Fast)Caption1080$' \
+  --benchmark_format=csv --benchmark_min_time=0.3 2>/dev/null >"$work/pngenc.csv"
+enc_ms() { awk -F, -v n="\"$1\"" '$1==n { t=$3; u=$5; gsub(/"/,"",u); if (u=="us") t/=1000; if (u=="ns") t/=1e6; printf "%.2f", t }' "$work/pngenc.csv"; }
+png_fast=$(enc_ms BM_PngFastCaption1080); png_zlib=$(enc_ms BM_PngZlib3Caption1080)
+row "PNG encoding of one 1080p caption picture, one thread (ISA-L level 1)" "$png_fast ms" \
+  "earlier encoder (libpng, zlib level 3): $png_zlib ms" "$(fmt "$(calc "$png_zlib / $png_fast")" 1) x faster" "-"
 log "PNG sequence, $png_sets sets at 1920x1080"
 png_proj=$(project png "$png_sets" 4 7 7)
 timed png "$bin/kalvero-cli" export png "$png_proj"
@@ -129,18 +161,30 @@ png_bytes=$(du -sb "$work/png_project/PNG_Output" | cut -f1)
 row "PNG sequence, $png_sets sets at 1920x1080 (render, encode, write; $(calc "$png_bytes / $png_sets / 1024" | xargs printf '%.0f') KB per file)" \
   "$(fmt "$(calc "$png_s * 1000 / $png_sets")" 1) ms per picture" \
   "ffmpeg -c:v png: $(fmt "$(calc "$pngpeer_s * 1000 / $png_sets")" 1) ms (feeder alone $(fmt "$(calc "$pngfeed_s * 1000 / $png_sets")" 1))" \
-  "$(fmt "$(calc "$png_s / $pngpeer_s")") x" "$(mb "$png_kb") (ffmpeg $(mb "$pngpeer_kb"))"
+  "$(fmt "$(calc "$png_s / $pngpeer_s")") x (goal <= 0.25; earlier 8.6 ms per picture)" "$(mb "$png_kb") (ffmpeg $(mb "$pngpeer_kb"))"
 rm -rf "$work/png_project/PNG_Output"
+fi
 
 # --- 3. IFF / Scala ---------------------------------------------------------
+if want iff; then
 log "IFF/Scala, $iff_sets sets at 720x576"
 iff_proj=$(project iff "$iff_sets" 4 1 0)
-timed iff "$bin/kalvero-cli" export iff "$iff_proj"
-row "IFF + Scala export, $iff_sets sets at 720x576" "$(fmt "$(calc "$iff_s * 1000 / $iff_sets")" 1) ms per picture ($(fmt "$iff_s" 1) s)" \
-  "-" "-" "$(mb "$iff_kb")"
+timed iff1 "$bin/kalvero_perf" iff "$iff_proj" -1
+iff1_ms=$(calc "$(awk '$1=="iff_s"{print $2}' "$work/iff1.out") * 1000 / $iff_sets")
 rm -rf "$work/iff_project/IFF-SCALA_Output"
+timed iff "$bin/kalvero_perf" iff "$iff_proj" 0
+iffn_ms=$(calc "$(awk '$1=="iff_s"{print $2}' "$work/iff.out") * 1000 / $iff_sets")
+row "IFF + Scala export, $iff_sets sets at 720x576, render on one thread, reduce + write on one per core ($(nproc) cores)" \
+  "$(fmt "$iffn_ms" 1) ms per picture" "all on one thread: $(fmt "$iff1_ms" 1) ms (earlier 25.9 ms)" \
+  "$(fmt "$(calc "$iff1_ms / $iffn_ms")") x faster (goal >= 1.8)" "$(mb "$iff_kb")"
+rm -rf "$work/iff_project/IFF-SCALA_Output"
+"$bin/kalvero_perf" iff-colours "$iff_proj" 500 >"$work/colours.out"
+colours=$(awk '{ printf "%s%d: %d of %d (colours %d / %d / %d)", (NR>1 ? "; " : ""), NR-1, $2, $3, $4, $5, $6 }' "$work/colours.out")
+row "IFF pictures of 16 colours or fewer (no quantiser), per border style (distinct colours min / median / max)" "$colours" "-" "-" "-"
+fi
 
 # --- 4. timed AVI -----------------------------------------------------------
+if want avi; then
 avi_proj=$(project avi "$avi_sets" 3.6 7 7)
 avi_minutes=$(calc "$avi_sets * 3.6 / 60" | xargs printf '%.0f')
 for codec in utvideo ffv1; do
@@ -189,6 +233,7 @@ else
     "$(fmt "$raw_s" 1) s ($(calc "$raw_bytes / 1000000 / $raw_s" | xargs printf '%.0f') MB/s)" \
     "dd conv=fdatasync, same bytes, before and after: $(fmt "$dd_s" 1) s ($(calc "$raw_bytes / 1000000 / $dd_s" | xargs printf '%.0f') MB/s; $(fmt "$dd1_s" 1) s and $(fmt "$dd2_s" 1) s)" \
     "$(fmt "$(calc "$raw_s / $dd_s")") x" "$(mb "$raw_kb")"
+fi
 fi
 
 # --- the table ----------------------------------------------------------------

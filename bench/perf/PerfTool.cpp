@@ -18,6 +18,13 @@
 //       typing, Return, a spin step, the Strips Y slider, Insert, Remove.
 //   kalvero_perf project PROJECT.KVL8 OUT.KVL8
 //       times reading and writing a project file (parse + recalculate; format + write).
+//   kalvero_perf iff PROJECT.KVL8 THREADS
+//       the IFF/Scala export as kalvero-cli runs it, with THREADS worker
+//       threads (-1: everything on one thread); prints "iff_s" and "pictures".
+//   kalvero_perf iff-colours PROJECT.KVL8 [LIMIT]
+//       renders every set as the IFF export does in each of the four border
+//       styles and counts the pictures of 16 colours or fewer (those skip the
+//       quantiser): "colours_style_B few total min median max" (distinct colours).
 //
 // Timings go to stdout as "name seconds"; peak memory as "peak_kb N".
 #include <sys/resource.h>
@@ -30,10 +37,14 @@
 #include <ctime>
 #include <iostream>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "app/Controller.h"
 #include "app/ControlIds.h"
+#include "app/ExportCommands.h"
+#include "export/Ilbm.h"
+#include "render/FontSheetCache.h"
 #include "cli/HeadlessUi.h"
 #include "export/AviExport.h"
 #include "export/AviTimeline.h"
@@ -251,6 +262,22 @@ int handlers(const std::string& srt, const std::string& work) {
         ui.setValue(ctl::OffFrames, (ui.value(ctl::OffFrames) + 1 + i) % 24);
         c.dispatch(Event::control(ctl::OffFrames));
     });
+    // The same edit with the whole list recalculated, as every step did before.
+    time("spin_step_full_recalc", 9, [&](int) { recalculateOffOn(state.list, state.fps); });
+    // Profile changes between two font sizes (full HD and PAL), with the
+    // decoded font sheets kept and, as the peer, decoded again every time.
+    auto profileChange = [&](int i) {
+        ui.setValue(ctl::ProfileList, i % 2 ? 7 : 1);
+        c.dispatch(Event::changed(ctl::ProfileList));
+    };
+    profileChange(1);
+    profileChange(0);
+    time("profile_change", 9, profileChange);
+    time("profile_change_decoding", 9, [&](int i) {
+        fontsheetcache::clear();
+        profileChange(i);
+    });
+    profileChange(1);
     time("strips_y_slider", 9, [&](int i) {
         ui.setValue(ctl::StripsYSlider, ui.value(ctl::StripsYSlider) + (i % 2 ? -1 : 1));
         c.dispatch(Event::control(ctl::StripsYSlider));
@@ -286,6 +313,50 @@ int project(const std::string& in, const std::string& out) {
     return 0;
 }
 
+int iffExport(const std::string& path, int threads) {
+    Session s;
+    if (!s.open(path)) return 1;
+    ExportCommands commands(s.controller, s.ui);
+    commands.notify = [](const std::string&, const std::string&) {};
+    commands.workerThreads = threads;
+    const double t0 = now();
+    ExportReport r = commands.exportIffScala(0);
+    const double t1 = now();
+    if (!r.done()) {
+        std::fprintf(stderr, "%s\n", r.text.c_str());
+        return 1;
+    }
+    std::printf("iff_s %.4f\npictures %d\n", t1 - t0, r.pictures);
+    return 0;
+}
+
+int iffColours(const std::string& path, int limit) {
+    Session s;
+    if (!s.open(path)) return 1;
+    const int sets = s.state.list.lineCount() / 2;
+    const int n = limit > 0 ? std::min(limit, sets) : sets;
+    Image img;
+    for (int style = 0; style < 4; ++style) {
+        s.ui.setValue(ctl::BorderList, style);
+        int few = 0;
+        std::vector<size_t> counts;
+        for (int k = 0; k < n; ++k) {
+            img = Image(s.state.projectWidth, s.state.projectHeight);
+            s.render(k, RenderTarget::OpaqueExport, img);
+            IlbmPicture out;
+            few += ilbmFromExactColours(img, out);
+            std::unordered_set<uint32_t> colours;
+            for (size_t i = 0; i < img.stride() * size_t(img.height()); i += 4)
+                colours.insert(uint32_t(img.data()[i]) << 16 | uint32_t(img.data()[i + 1]) << 8 | img.data()[i + 2]);
+            counts.push_back(colours.size());
+        }
+        std::sort(counts.begin(), counts.end());
+        std::printf("colours_style_%d %d %d %zu %zu %zu\n", style, few, n, counts.empty() ? 0 : counts.front(),
+                    counts.empty() ? 0 : counts[counts.size() / 2], counts.empty() ? 0 : counts.back());
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -301,6 +372,11 @@ int main(int argc, char** argv) {
     } else if (a.size() == 3 && a[0] == "project") {
         rc = project(a[1], a[2]);
         printPeak();
+    } else if (a.size() == 3 && a[0] == "iff") {
+        rc = iffExport(a[1], std::atoi(a[2].c_str()));
+        printPeak();
+    } else if ((a.size() == 2 || a.size() == 3) && a[0] == "iff-colours") {
+        rc = iffColours(a[1], a.size() == 3 ? std::atoi(a[2].c_str()) : 0);
     } else std::fprintf(stderr, "usage: see the head of bench/perf/PerfTool.cpp\n");
     return rc;
 }

@@ -71,17 +71,13 @@ ExportReport reportOf(const ExportResult& result, int total) {
     return r;
 }
 
-// Subtitle pictures are transparent but for two strips: zlib level 3 (the
-// fastest matcher) writes them several times faster than level 6 at about
-// twice the size (some 60 KB at full HD), which is still nothing on disk.
-constexpr int kPngZlibLevel = 3;
-
 // Safe to call from several threads at once.
 bool encodePng(const Image& image, const std::string& path, std::string& error) {
-    return imageio::writePng32(path, image, error, kPngZlibLevel);
+    return imageio::writePng32Fast(path, image, error);
 }
 
-// Worker threads that encode and write PNG pictures while the walk renders.
+// Worker threads that encode and write the pictures (PNG, IFF) while the
+// walk renders.
 int pngEncodeThreads() {
     const unsigned cores = std::thread::hardware_concurrency();
     return int(std::clamp(cores, 1u, 8u));
@@ -174,7 +170,7 @@ ExportReport ExportCommands::exportPngSequence(ExportProgress* progress) {
         return true;
     };
     job.encode = encodePng;
-    job.encodeThreads = pngEncodeThreads();
+    job.encodeThreads = workerThreads < 0 ? 0 : workerThreads > 0 ? workerThreads : pngEncodeThreads();
     job.progress = [&](int value, int of) {
         s.pictureCounter = value + 1;
         if (progress) progress->update(value, of);
@@ -233,6 +229,7 @@ ExportReport ExportCommands::exportIffScala(int scalaTarget, ExportProgress* pro
         renderWalkStep(2 * k, 2 * k, RenderTarget::OpaqueExport, out);
         return true;
     };
+    job.encodeThreads = workerThreads < 0 ? 0 : workerThreads > 0 ? workerThreads : pngEncodeThreads();
     job.progress = [&](int value, int of) {
         if (progress) progress->update(value, of);
         ui_.processPendingEvents();

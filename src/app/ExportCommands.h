@@ -61,6 +61,10 @@ public:
         std::function<std::optional<CodecChoice>(const std::vector<AviCodecInfo>& codecs, const CodecChoice& last)>;
     CodecChooser chooseCodec;
 
+    // Worker threads of the PNG and IFF exports; 0: one per core (at most 8),
+    // -1: everything on the calling thread.
+    int workerThreads = 0;
+
     // PNG sequence: one transparent 32-bit picture per set into "PNG_Output".
     ExportReport exportPngSequence(ExportProgress* progress = nullptr);
     // IFF pictures, the instruction poster and the Scala script into

@@ -225,8 +225,9 @@ void Controller::applySpins(bool on) {
     s_.list.setLineColumn(a, Column::Timing, timing);
     s_.list.setLineColumn(a + 1, Column::Timing, timing);
     // No box here: a set is timed one spin step at a time, and untimed sets
-    // are the normal state of a list being timed.
-    recalculateOffOn(s_.list, s_.fps);
+    // are the normal state of a list being timed. Only this set and the next
+    // timed one change.
+    recalculateOffOnOfSet(s_.list, s_.fps, a / 2);
     ui_.listChanged();
 }
 

@@ -51,8 +51,9 @@ std::vector<std::string> split(std::string_view s, char c) {
     }
 }
 
-int toInt(std::string_view s) {
-    std::string t = trimBlanks(s);
+int toInt(std::string_view t) {
+    while (!t.empty() && (t.front() == ' ' || t.front() == '\t')) t.remove_prefix(1);
+    while (!t.empty() && (t.back() == ' ' || t.back() == '\t')) t.remove_suffix(1);
     size_t i = 0;
     bool negative = false;
     if (i < t.size() && (t[i] == '-' || t[i] == '+')) {
@@ -133,7 +134,12 @@ std::string padded(long long value, int width) {
 }
 
 std::vector<std::string> splitLines(std::string_view content) {
-    std::vector<std::string> lines;
+    std::vector<std::string_view> views = splitLineViews(content);
+    return std::vector<std::string>(views.begin(), views.end());
+}
+
+std::vector<std::string_view> splitLineViews(std::string_view content) {
+    std::vector<std::string_view> lines;
     size_t start = 0;
     size_t i = 0;
     while (i < content.size()) {

@@ -38,5 +38,7 @@ std::string utf8Prefix(std::string_view s, size_t maxBytes);
 // Splits file content into lines ending with CR LF, LF or CR. A final line
 // without an ending counts; an empty tail after the last ending does not.
 std::vector<std::string> splitLines(std::string_view content);
+// The same as views into `content`.
+std::vector<std::string_view> splitLineViews(std::string_view content);
 
 }  // namespace text

@@ -103,29 +103,45 @@ bool writePng(const PngEncoderFn& encode, const Image& image, const std::string&
     return true;
 }
 
-bool writeIff(const Image& picture, const std::string& path, const IlbmOptions& options, ExportResult& r) {
+// Reduces the picture to 16 colours and writes it; safe to call from several
+// threads at once.
+bool encodeIff(const Image& picture, const std::string& path, const IlbmOptions& options, std::string& why) {
     IlbmPicture reduced;
-    std::string why;
-    if (!prepareIlbmPicture(picture, reduced, why, options)) {
-        r.error = "The file " + path + " could not be written: " + why;
-        return false;
-    }
+    if (!prepareIlbmPicture(picture, reduced, why, options)) return false;
     files::Result written = writeIlbm(reduced, path);
-    if (!written) {
-        r.error = "The file " + path + " could not be written: " + written.error;
+    if (!written) why = written.error;
+    return bool(written);
+}
+
+bool writeIff(const Image& picture, const std::string& path, const IlbmOptions& options, ExportResult& r) {
+    std::string why;
+    if (!encodeIff(picture, path, options, why)) {
+        r.error = "The file " + path + " could not be written: " + why;
         return false;
     }
     r.written.push_back(path);
     return true;
 }
 
-// The PNG sequence with encoding and writing on worker threads. The calling
-// thread renders set after set into a small pool of canvases and reports the
-// finished pictures in order; at most one canvas per worker plus two are in
-// use, so memory does not grow with the number of sets.
-ExportResult pipelinedPngSequence(const PngSequenceJob& job, const std::string& folder, ExportResult r) {
+// One picture per set, rendered on the calling thread and encoded and
+// written on worker threads.
+struct PicturePipeline {
+    int setCount = 0, width = 0, height = 0;
+    int threads = 1;
+    const RenderSetFn* render = nullptr;
+    std::function<std::string(int set)> pathOf;
+    // Called from the workers, several at once.
+    PngEncoderFn encode;
+    // Pictures done (from 1), in set order, on the calling thread; optional.
+    std::function<void(int done)> progress;
+};
+
+// The calling thread renders set after set into a small pool of canvases and
+// reports the finished pictures in order; at most one canvas per worker plus
+// two are in use, so memory does not grow with the number of sets.
+ExportResult pipelinedPictures(const PicturePipeline& job, ExportResult r) {
     const int n = job.setCount;
-    const int workers = std::clamp(job.encodeThreads, 1, std::max(1, n));
+    const int workers = std::clamp(job.threads, 1, std::max(1, n));
     struct Slot {
         Image canvas;
         std::string path;
@@ -196,7 +212,7 @@ ExportResult pipelinedPngSequence(const PngSequenceJob& job, const std::string& 
             progressed = true;
             if (job.progress && failedAt < 0) {
                 lock.unlock();
-                job.progress(reported, n);
+                job.progress(reported);
                 lock.lock();
             }
         }
@@ -208,8 +224,8 @@ ExportResult pipelinedPngSequence(const PngSequenceJob& job, const std::string& 
             Slot& slot = slots[i];
             lock.unlock();
             ExportResult why;
-            const bool ok = renderSet(job.render, next, job.width, job.height, slot.canvas, why);
-            if (ok) slot.path = exportnames::pngPicturePath(folder, job.name, next + 1);
+            const bool ok = renderSet(*job.render, next, job.width, job.height, slot.canvas, why);
+            if (ok) slot.path = job.pathOf(next);
             lock.lock();
             if (ok) {
                 inFlight.emplace(next, i);
@@ -274,7 +290,16 @@ ExportResult exportPngSequence(const PngSequenceJob& job) {
     const std::string folder = exportnames::outputFolder(job.projectDir, OutputKind::PngSequence);
     if (!makeFolder(folder, r)) return r;
     if (job.encodeThreads > 0 && job.setCount > 1) {
-        r = pipelinedPngSequence(job, folder, std::move(r));
+        PicturePipeline p;
+        p.setCount = job.setCount;
+        p.width = job.width;
+        p.height = job.height;
+        p.threads = job.encodeThreads;
+        p.render = &job.render;
+        p.pathOf = [&](int k) { return exportnames::pngPicturePath(folder, job.name, k + 1); };
+        p.encode = job.encode;
+        if (job.progress) p.progress = [&](int done) { job.progress(done, job.setCount); };
+        r = pipelinedPictures(p, std::move(r));
     } else {
         Image canvas;
         for (int k = 0; k < job.setCount; ++k) {
@@ -307,12 +332,29 @@ ExportResult exportIffScala(const IffScalaJob& job) {
     if (!writeIff(job.poster, exportnames::posterPath(folder, job.name), job.ilbm, r)) return r;
     if (job.progress && n > 0) job.progress(1, n);
 
-    for (int k = 0; k < n; ++k) {
-        Image canvas;
-        if (!renderSet(job.render, k, job.width, job.height, canvas, r)) return r;
-        if (!writeIff(canvas, exportnames::iffPicturePath(folder, job.name, k + 1), job.ilbm, r)) return r;
-        r.pictures = k + 1;
-        if (job.progress) job.progress(k + 1, n);
+    if (job.encodeThreads > 0 && n > 1) {
+        PicturePipeline p;
+        p.setCount = n;
+        p.width = job.width;
+        p.height = job.height;
+        p.threads = job.encodeThreads;
+        p.render = &job.render;
+        p.pathOf = [&](int k) { return exportnames::iffPicturePath(folder, job.name, k + 1); };
+        p.encode = [&](const Image& picture, const std::string& path, std::string& why) {
+            return encodeIff(picture, path, job.ilbm, why);
+        };
+        if (job.progress) p.progress = [&](int done) { job.progress(done, n); };
+        r = pipelinedPictures(p, std::move(r));
+        if (!r.ok) return r;
+        r.ok = false;
+    } else {
+        for (int k = 0; k < n; ++k) {
+            Image canvas;
+            if (!renderSet(job.render, k, job.width, job.height, canvas, r)) return r;
+            if (!writeIff(canvas, exportnames::iffPicturePath(folder, job.name, k + 1), job.ilbm, r)) return r;
+            r.pictures = k + 1;
+            if (job.progress) job.progress(k + 1, n);
+        }
     }
 
     const std::string scriptFile = exportnames::scriptPath(folder, job.name);

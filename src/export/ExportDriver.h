@@ -74,13 +74,18 @@ struct IffScalaJob {
     ProgressFn progress;  // optional
     NoticeFn notice;      // optional; shows the whole-second note of MM200
     IlbmOptions ilbm;
+    // As in PngSequenceJob: N > 0 reduces and writes the pictures on N worker
+    // threads while the calling thread renders, in set order. The files are
+    // the same either way.
+    int encodeThreads = 0;
 };
 
 // Creates "IFF-SCALA_Output" below projectDir, writes the poster, one IFF
 // picture per set and the Scala script (the script last, so that it never
-// names a picture that failed). Stops at the first error. After a run that
-// succeeded, the numbered pictures above the new count that an earlier run of
-// that name left are removed.
+// names a picture that failed). Stops at the first error (with worker
+// threads, pictures after it that were under way are finished, as in
+// exportPngSequence). After a run that succeeded, the numbered pictures above
+// the new count that an earlier run of that name left are removed.
 ExportResult exportIffScala(const IffScalaJob& job);
 
 // The set a capture takes: the selected row's set (its line A row); no

@@ -9,8 +9,8 @@ std::string projectMagic(std::string_view projectExt) {
 
 ProjectLoadStatus parseProject(std::string_view content, int fallbackY, ProjectHeader& header, SubtitleList& rows) {
     rows.clearList();
-    std::vector<std::string> lines = text::splitLines(content);
-    auto lineAt = [&](size_t i) -> std::string { return i < lines.size() ? lines[i] : std::string(); };
+    std::vector<std::string_view> lines = text::splitLineViews(content);
+    auto lineAt = [&](size_t i) -> std::string_view { return i < lines.size() ? lines[i] : std::string_view(); };
     auto number = [&](size_t i) { return text::toInt(text::field(lineAt(i), ':', 2)); };
 
     if (text::field(lineAt(0), ':', 1) != projectMagic(".KVL8")) return ProjectLoadStatus::BadHeader;
@@ -27,16 +27,24 @@ ProjectLoadStatus parseProject(std::string_view content, int fallbackY, ProjectH
     int phase = 0;
     size_t i = 10;
     do {
-        std::string raw = text::trimSpaces(lineAt(i));
+        // Views into the line: each field is copied once, into its row.
+        std::string_view raw = lineAt(i);
+        while (!raw.empty() && raw.front() == ' ') raw.remove_prefix(1);
+        while (!raw.empty() && raw.back() == ' ') raw.remove_suffix(1);
+        // Fields beyond the fifth are ignored.
+        std::string_view f[5];
+        for (size_t n = 0, start = 0; n < 5; ++n) {
+            const size_t end = raw.find('|', start);
+            f[n] = raw.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+            if (end == std::string_view::npos) break;
+            start = end + 1;
+        }
         SubtitleLine row;
-        // Split once; fields beyond the fifth are ignored.
-        std::vector<std::string> f = text::split(raw, '|');
-        auto at = [&](size_t n) { return n < f.size() ? f[n] : std::string(); };
-        row.id = at(0);
-        row.text = at(1);
-        row.timing = at(2);
-        row.offOn = at(3);
-        row.y = at(4).empty() ? fallback : at(4);
+        row.id = f[0];
+        row.text = f[1];
+        row.timing = f[2];
+        row.offOn = f[3];
+        row.y = f[4].empty() ? fallback : std::string(f[4]);
         int index = rows.lineCount();
         rows.appendLine(std::move(row));
         const std::string& id = rows.row(index)->id;

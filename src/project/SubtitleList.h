@@ -68,3 +68,10 @@ std::string rowId(int i);
 // Recomputes the "OFF+ON" column of every set with complete time codes.
 // Returns the number of sets without them.
 int recalculateOffOn(SubtitleList& list, float fps);
+
+// The same after only the timing of `set` (0-based) changed in a list whose
+// column was up to date: recomputes that set and the next timed set after
+// it. Returns the number of sets without complete time codes.
+int recalculateOffOnOfSet(SubtitleList& list, float fps, int set);
+// Sets whose line A lacks the ON or the OFF time code.
+int countSetsWithoutTiming(const SubtitleList& list);

@@ -18,11 +18,16 @@ std::string formatTimeCode(const TimeCode& t) {
 }
 
 TimeCode parseTimeCode(std::string_view s) {
+    // One pass over the text; later fields are ignored.
     TimeCode t;
-    t.hh = text::toInt(text::field(s, ':', 1));
-    t.mm = text::toInt(text::field(s, ':', 2));
-    t.ss = text::toInt(text::field(s, ':', 3));
-    t.ff = text::toInt(text::field(s, ':', 4));
+    int* fields[4] = {&t.hh, &t.mm, &t.ss, &t.ff};
+    size_t start = 0;
+    for (int n = 0; n < 4; ++n) {
+        const size_t end = s.find(':', start);
+        *fields[n] = text::toInt(s.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
+        if (end == std::string_view::npos) break;
+        start = end + 1;
+    }
     return t;
 }
 

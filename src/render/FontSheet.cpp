@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "io/Files.h"
-#include "io/ImageCodecs.h"
+#include "render/FontSheetCache.h"
 #include "base/Text.h"
 #include "base/Draw.h"
 
@@ -95,9 +95,9 @@ bool loadFontSheets(FontSheet& sheet, const std::vector<std::string>& folders, i
                 path = folder + relative;
                 break;
             }
-        Image img;
         std::string error;
-        bool ok = imageio::decodeImageFile(path, img, error) && sheet.loadStyle(style, img);
+        std::shared_ptr<const Image> img = fontsheetcache::decodeSheet(path, error);
+        bool ok = img && sheet.loadStyle(style, *img);
         if (!ok) {
             if (notice) notice("Error#10", "Could not find " + relative);
             continue;
