@@ -1,0 +1,25 @@
+#pragma once
+#include <memory>
+#include <string>
+
+class Image;
+
+// Bitmap subtitle tracks encoded by the linked video library: DVD subtitles
+// as .idx + .sub or inside a Matroska file, and DVB subtitles in an MPEG
+// transport stream.
+enum class SubtitleStreamKind { VobSub, VobSubMatroska, Dvb };
+
+class SubtitleStreamWriter {
+public:
+    virtual ~SubtitleStreamWriter() = default;
+    // `path` is the main file: NAME.sub (NAME.idx is written beside it),
+    // NAME.mks or NAME.ts. Returns an error text, empty on success.
+    virtual std::string open(const std::string& path, int width, int height, float fps) = 0;
+    // One subtitle: the full-frame transparent render, shown from onFrame
+    // until offFrame. Subtitles come in time order.
+    virtual std::string add(const Image& picture, long long onFrame, long long offFrame) = 0;
+    // Completes the files; on failure nothing is left behind.
+    virtual std::string finish() = 0;
+};
+
+std::unique_ptr<SubtitleStreamWriter> createSubtitleStreamWriter(SubtitleStreamKind kind);

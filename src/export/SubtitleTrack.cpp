@@ -1,0 +1,266 @@
+#include "export/SubtitleTrack.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <memory>
+
+#include <libimagequant.h>
+
+#include "base/Text.h"
+#include "project/SrtImport.h"
+
+bool blankLine(const std::string& line) {
+    return text::trimSpaces(line).empty();
+}
+
+TrackSets collectTrackSets(const SubtitleList& list, float fps) {
+    TrackSets out;
+    const int rows = list.lineCount();
+    out.total = rows <= 0 ? 0 : (rows + 1) / 2;
+    out.sets.reserve(size_t(out.total));
+    for (int k = 0; k < out.total; ++k) {
+        const auto [onText, offText] = splitTiming(list.column(2 * k, Column::Timing));
+        if (text::trimSpaces(onText).empty() || text::trimSpaces(offText).empty()) {
+            ++out.untimed;
+            continue;
+        }
+        TrackSet s;
+        s.set = k;
+        s.lineA = list.column(2 * k, Column::Text);
+        s.lineB = list.column(2 * k + 1, Column::Text);
+        s.on = parseTimeCode(onText);
+        s.off = parseTimeCode(offText);
+        s.onFrame = frameOf(s.on, fps);
+        s.offFrame = frameOf(s.off, fps);
+        if (s.offFrame <= s.onFrame) {
+            ++out.reversed;
+            continue;
+        }
+        out.sets.push_back(std::move(s));
+    }
+    return out;
+}
+
+FrameRate exactFrameRate(float fps) {
+    struct Known {
+        double value;
+        long long num, den;
+    };
+    static const Known kNtsc[] = {{23.976, 24000, 1001}, {29.97, 30000, 1001}, {59.94, 60000, 1001},
+                                  {47.952, 48000, 1001}, {119.88, 120000, 1001}};
+    for (const Known& k : kNtsc)
+        if (std::fabs(double(fps) - k.value) < 0.005) return {k.num, k.den};
+    if (!(fps > 0)) return {25, 1};
+    const double rounded = std::nearbyint(double(fps));
+    if (std::fabs(double(fps) - rounded) < 1e-4) return {(long long)rounded, 1};
+    return {(long long)std::llround(double(fps) * 1000.0), 1000};
+}
+
+namespace {
+
+// Frames read back by the SubRip reader from a fraction of `ms` milliseconds.
+int framesReadBack(long long ms, float fps) {
+    char text[32];
+    std::snprintf(text, sizeof text, "00:00:00,%03lld", ms);
+    const std::string tc = srtTimeToTimeCode(text, fps);
+    return parseTimeCode(tc).ff;
+}
+
+bool usualRanges(const TimeCode& t, float fps) {
+    return t.hh >= 0 && t.mm >= 0 && t.mm < 60 && t.ss >= 0 && t.ss < 60 && t.ff >= 0 && t.ff < roundedFps(fps);
+}
+
+}  // namespace
+
+long long timeCodeMilliseconds(const TimeCode& given, float fps) {
+    if (!(fps > 0)) return 0;
+    const TimeCode t = usualRanges(given, fps) ? given : timeCodeOfFrame(frameOf(given, fps), fps);
+    const long long whole = (long long)t.hh * 3600000LL + t.mm * 60000LL + t.ss * 1000LL;
+    // The reader truncates, so the fraction is rounded up and then checked
+    // against the reader's own arithmetic.
+    long long ms = (long long)std::ceil(double(t.ff) * 1000.0 / double(fps) - 1e-9);
+    ms = std::clamp(ms, 0LL, 999LL);
+    for (long long m = std::max(0LL, ms - 2); m <= std::min(999LL, ms + 2); ++m)
+        if (framesReadBack(m, fps) == t.ff) return whole + m;
+    return whole + ms;
+}
+
+std::string clockText(long long ms, char fractionSeparator) {
+    if (ms < 0) ms = 0;
+    char text[48];
+    std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld%c%03lld", ms / 3600000, (ms / 60000) % 60,
+                  (ms / 1000) % 60, fractionSeparator, ms % 1000);
+    return text;
+}
+
+long long frameTo90k(long long frame, float fps) {
+    const FrameRate r = exactFrameRate(fps);
+    // frame * 90000 * den / num, rounded to the nearest tick.
+    const long double ticks = (long double)frame * 90000.0L * (long double)r.den / (long double)r.num;
+    return (long long)std::llround(ticks);
+}
+
+PixelBox visibleBox(const Image& picture, int y0, int y1) {
+    y0 = std::max(0, y0);
+    y1 = std::min(picture.height(), y1);
+    int minX = picture.width(), maxX = -1, minY = -1, maxY = -1;
+    for (int y = y0; y < y1; ++y) {
+        const uint8_t* p = picture.pixel(0, y);
+        int first = -1, last = -1;
+        for (int x = 0; x < picture.width(); ++x)
+            if (p[size_t(x) * 4 + 3] != 0) {
+                if (first < 0) first = x;
+                last = x;
+            }
+        if (first < 0) continue;
+        if (minY < 0) minY = y;
+        maxY = y;
+        minX = std::min(minX, first);
+        maxX = std::max(maxX, last);
+    }
+    if (minY < 0) return {};
+    return {minX, minY, maxX - minX + 1, maxY - minY + 1};
+}
+
+PixelBox visibleBox(const Image& picture) {
+    return visibleBox(picture, 0, picture.height());
+}
+
+Image cropPicture(const Image& picture, const PixelBox& box) {
+    Image out(box.w, box.h);
+    if (out.empty()) return out;
+    for (int y = 0; y < box.h; ++y) {
+        const uint8_t* src = picture.pixel(box.x, box.y + y);
+        std::copy(src, src + size_t(box.w) * 4, out.pixel(0, y));
+    }
+    return out;
+}
+
+std::vector<PixelBox> visibleBands(const Image& picture) {
+    const PixelBox all = visibleBox(picture);
+    if (all.empty()) return {};
+    auto rowVisible = [&](int y) {
+        const uint8_t* p = picture.pixel(0, y);
+        for (int x = 0; x < picture.width(); ++x)
+            if (p[size_t(x) * 4 + 3] != 0) return true;
+        return false;
+    };
+    // The widest run of transparent rows separates the two lines; smaller
+    // gaps inside a line (an accent above its letter) do not.
+    int bestStart = -1, bestLength = 0;
+    for (int y = all.y + 1; y < all.y + all.h; ++y) {
+        if (rowVisible(y)) continue;
+        int next = y + 1;
+        while (!rowVisible(next)) ++next;  // the last row of `all` is visible
+        if (next - y > bestLength) bestStart = y, bestLength = next - y;
+        y = next;
+    }
+    if (bestStart >= 0)
+        return {visibleBox(picture, all.y, bestStart), visibleBox(picture, bestStart + bestLength, all.y + all.h)};
+    return {all};
+}
+
+namespace {
+
+struct LiqAttrDeleter {
+    void operator()(liq_attr* a) const { liq_attr_destroy(a); }
+};
+struct LiqImageDeleter {
+    void operator()(liq_image* i) const { liq_image_destroy(i); }
+};
+struct LiqResultDeleter {
+    void operator()(liq_result* r) const { liq_result_destroy(r); }
+};
+
+uint32_t keyOf(const uint8_t* p) {
+    return p[3] == 0 ? 0u : (uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]);
+}
+
+bool quantised(const Image& picture, int maxColours, PalettePicture& out, std::string& error) {
+    std::unique_ptr<liq_attr, LiqAttrDeleter> attr(liq_attr_create());
+    if (!attr) {
+        error = "The colour reduction could not start (out of memory).";
+        return false;
+    }
+    // One entry more than the caller's limit: the quantiser keeps a
+    // transparent entry of its own, which becomes entry 0.
+    liq_set_max_colors(attr.get(), std::clamp(maxColours + 1, 2, 256));
+    liq_set_speed(attr.get(), 4);
+    std::unique_ptr<liq_image, LiqImageDeleter> image(
+        liq_image_create_rgba(attr.get(), picture.data(), picture.width(), picture.height(), 0));
+    liq_result* raw = nullptr;
+    if (!image || liq_image_quantize(image.get(), attr.get(), &raw) != LIQ_OK || !raw) {
+        error = "The picture could not be reduced to " + std::to_string(maxColours) + " colours.";
+        return false;
+    }
+    std::unique_ptr<liq_result, LiqResultDeleter> result(raw);
+    liq_set_dithering_level(result.get(), 0.0f);
+    std::vector<uint8_t> remapped(size_t(picture.width()) * size_t(picture.height()));
+    if (liq_write_remapped_image(result.get(), image.get(), remapped.data(), remapped.size()) != LIQ_OK) {
+        error = "The picture could not be reduced to " + std::to_string(maxColours) + " colours.";
+        return false;
+    }
+    const liq_palette* pal = liq_get_palette(result.get());
+    std::vector<int> entryOf(pal->count, -1);
+    out.palette.assign(1, Rgba{});
+    for (unsigned e = 0; e < pal->count; ++e) {
+        const liq_color c = pal->entries[e];
+        if (c.a == 0) {
+            entryOf[e] = 0;
+        } else if (int(out.palette.size()) <= maxColours) {
+            entryOf[e] = int(out.palette.size());
+            out.palette.push_back(Rgba{c.r, c.g, c.b, c.a});
+        }
+    }
+    // Entries beyond the limit (only when the quantiser kept no transparent
+    // one) take the nearest kept colour.
+    for (unsigned e = 0; e < pal->count; ++e) {
+        if (entryOf[e] >= 0) continue;
+        const liq_color c = pal->entries[e];
+        int best = 1, bestDistance = 1 << 30;
+        for (size_t i = 1; i < out.palette.size(); ++i) {
+            const Rgba& p = out.palette[i];
+            const int d = (p.r - c.r) * (p.r - c.r) + (p.g - c.g) * (p.g - c.g) + (p.b - c.b) * (p.b - c.b) +
+                          (p.a - c.a) * (p.a - c.a);
+            if (d < bestDistance) bestDistance = d, best = int(i);
+        }
+        entryOf[e] = best;
+    }
+    out.indices.resize(remapped.size());
+    for (size_t i = 0; i < remapped.size(); ++i) {
+        // Fully transparent pixels stay transparent whatever the quantiser chose.
+        out.indices[i] = picture.data()[i * 4 + 3] == 0 ? 0 : uint8_t(entryOf[remapped[i]]);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool toPalettePicture(const Image& picture, int maxColours, PalettePicture& out, std::string& error) {
+    out = PalettePicture{};
+    out.width = picture.width();
+    out.height = picture.height();
+    if (picture.empty()) {
+        error = "The picture is empty.";
+        return false;
+    }
+    maxColours = std::clamp(maxColours, 1, 255);
+    std::map<uint32_t, uint8_t> entries;
+    entries[0] = 0;
+    out.palette.assign(1, Rgba{});
+    out.indices.resize(size_t(picture.width()) * size_t(picture.height()));
+    const uint8_t* p = picture.data();
+    for (size_t i = 0; i < out.indices.size(); ++i, p += 4) {
+        const uint32_t key = keyOf(p);
+        auto it = entries.find(key);
+        if (it == entries.end()) {
+            if (int(out.palette.size()) > maxColours) return quantised(picture, maxColours, out, error);
+            it = entries.emplace(key, uint8_t(out.palette.size())).first;
+            out.palette.push_back(Rgba{p[0], p[1], p[2], p[3]});
+        }
+        out.indices[i] = it->second;
+    }
+    return true;
+}
