@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
+#include <map>
 
 #include "export/Bdn.h"
 #include "export/ExportNames.h"
@@ -186,10 +188,45 @@ void exportSup(const SubtitleExportJob& job, const std::string& folder, Subtitle
     r.ok = true;
 }
 
+// The 16 colours of a DVD track: every DVD subtitle picks three of them.
+// The style is the same for every set, so the colours of a few sets spread
+// over the track, each reduced to three, give the palette of all.
+bool dvdPalette(const SubtitleExportJob& job, const std::vector<TrackSet>& sets, std::vector<Rgb>& palette,
+                ExportResult& r) {
+    std::map<uint32_t, long long> use;
+    Image canvas;
+    const size_t samples = std::min<size_t>(sets.size(), 24);
+    for (size_t i = 0; i < samples; ++i) {
+        const TrackSet& s = sets[samples <= 1 ? 0 : i * (sets.size() - 1) / (samples - 1)];
+        if (!renderTrackSet(job, s, canvas, r)) return false;
+        const PixelBox box = visibleBox(canvas);
+        if (box.empty()) continue;
+        PalettePicture pal;
+        std::string why;
+        if (!toPalettePicture(cropPicture(canvas, box), 3, pal, why)) {
+            r.error = "Subtitle set " + std::to_string(s.set + 1) + " could not be reduced to DVD colours: " + why;
+            return false;
+        }
+        for (uint8_t v : pal.indices) {
+            const Rgba& c = pal.palette[v];
+            if (c.a > 0) use[uint32_t(c.r) << 16 | uint32_t(c.g) << 8 | c.b] += 1;
+        }
+    }
+    std::vector<std::pair<long long, uint32_t>> byUse;
+    for (const auto& [colour, n] : use) byUse.push_back({n, colour});
+    std::sort(byUse.begin(), byUse.end(), std::greater<>());
+    palette.clear();
+    for (size_t i = 0; i < byUse.size() && palette.size() < 16; ++i)
+        palette.push_back(Rgb{uint8_t(byUse[i].second >> 16), uint8_t(byUse[i].second >> 8), uint8_t(byUse[i].second)});
+    return true;
+}
+
 bool streamTrack(const SubtitleExportJob& job, SubtitleStreamKind kind, const std::string& path,
                  SubtitleExportResult& r, bool countBlank) {
+    std::vector<Rgb> palette;
+    if (kind != SubtitleStreamKind::Dvb && !dvdPalette(job, inTimeOrder(job.sets), palette, r)) return false;
     std::unique_ptr<SubtitleStreamWriter> writer = createSubtitleStreamWriter(kind);
-    std::string why = writer->open(path, job.width, job.height, job.fps);
+    std::string why = writer->open(path, job.width, job.height, job.fps, palette);
     if (!why.empty()) {
         r.error = "The file " + path + " could not be written: " + why;
         return false;

@@ -1,6 +1,9 @@
 #pragma once
 #include <memory>
 #include <string>
+#include <vector>
+
+#include "base/Rgb.h"
 
 class Image;
 
@@ -13,8 +16,12 @@ class SubtitleStreamWriter {
 public:
     virtual ~SubtitleStreamWriter() = default;
     // `path` is the main file: NAME.sub (NAME.idx is written beside it),
-    // NAME.mks or NAME.ts. Returns an error text, empty on success.
-    virtual std::string open(const std::string& path, int width, int height, float fps) = 0;
+    // NAME.mks or NAME.ts. `palette` (at most 16 colours) is the DVD
+    // palette of the whole track; every DVD subtitle takes up to three of
+    // its colours, each with an opacity of its own. Returns an error text,
+    // empty on success.
+    virtual std::string open(const std::string& path, int width, int height, float fps,
+                             const std::vector<Rgb>& palette) = 0;
     // One subtitle: the full-frame transparent render, shown from onFrame
     // until offFrame. Subtitles come in time order.
     virtual std::string add(const Image& picture, long long onFrame, long long offFrame) = 0;

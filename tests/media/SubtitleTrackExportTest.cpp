@@ -371,3 +371,97 @@ TEST(PgsWriter, NoisyPictureIsQuantisedAndSplitOverSegments) {
     EXPECT_EQ(visibleBox(decoded[0].frame).y, 100);
     EXPECT_EQ(visibleBox(decoded[0].frame).h, 200);
 }
+
+namespace {
+
+// Share of the visible pixels of either picture that both show, and the
+// mean colour difference over them: DVD pictures hold three colours and
+// sixteen steps of opacity, so only the shape and the average can match.
+struct Overlap {
+    double shared = 0, meanColour = 255;
+};
+Overlap overlap(const Image& a, const Image& b) {
+    long long both = 0, either = 0, colour = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const uint8_t *p = a.pixel(x, y), *q = b.pixel(x, y);
+            const bool pa = p[3] >= 32, qa = q[3] >= 32;
+            either += pa || qa;
+            if (pa && qa) {
+                ++both;
+                for (int c = 0; c < 3; ++c) colour += std::abs(p[c] - q[c]);
+            }
+        }
+    Overlap o;
+    if (either > 0) o.shared = double(both) / double(either);
+    if (both > 0) o.meanColour = double(colour) / double(both * 3);
+    return o;
+}
+
+}  // namespace
+
+TEST_F(SubtitleTrackExportTest, VobSubAndMatroskaDecodeToTheRenderForTheirTimes) {
+    for (const Profile& p : {kPal, kNtsc}) {
+        SCOPED_TRACE(p.width);
+        const std::string project = writeProject(p, edgeSets());
+        Run r = run({"export", "vobsub", project});
+        ASSERT_EQ(r.code, 0) << r.err;
+        EXPECT_EQ(r.out, "exported 4 subtitles into " + (dir / "VobSub_Output").string() + "/\n");
+        EXPECT_EQ(testsupport::filesIn(dir / "VobSub_Output"),
+                  (std::vector<std::string>{"demo.idx", "demo.mks", "demo.sub"}));
+        std::string idx;
+        ASSERT_TRUE(files::readFile((dir / "VobSub_Output" / "demo.idx").string(), idx));
+        EXPECT_NE(idx.find("size: " + std::to_string(p.width) + "x" + std::to_string(p.height) + "\n"),
+                  std::string::npos);
+        const std::vector<Shown> shown = shownSets(p.fps);
+        for (const char* file : {"demo.idx", "demo.mks"}) {
+            SCOPED_TRACE(file);
+            std::string codec;
+            const auto decoded =
+                subdecode::decodeFile((dir / "VobSub_Output" / file).string(), p.width, p.height, nullptr, &codec);
+            EXPECT_EQ(codec, "dvdsub");
+            ASSERT_EQ(decoded.size(), shown.size());
+            for (size_t i = 0; i < shown.size(); ++i) {
+                // Shown from ON (within a millisecond) until OFF, then gone.
+                EXPECT_NEAR(double(decoded[i].pts90k), double(frameTo90k(shown[i].on, p.fps)), 90.0) << i;
+                const double lengthMs = double(frameTo90k(shown[i].off, p.fps) - frameTo90k(shown[i].on, p.fps)) / 90;
+                EXPECT_NEAR(double(decoded[i].endMs), lengthMs, 12.0) << i;  // DVD counts in 1024/90000 s
+                const Overlap o = overlap(decoded[i].frame, render(project, shown[i].k));
+                EXPECT_GT(o.shared, 0.9) << i;
+                EXPECT_LT(o.meanColour, 24) << i;
+            }
+        }
+    }
+}
+
+TEST_F(SubtitleTrackExportTest, DvbTransportStreamShowsEachSubtitleAndClearsIt) {
+    for (const Profile& p : {kPal, kNtsc, kFullHd}) {
+        SCOPED_TRACE(p.width);
+        const std::string project = writeProject(p, edgeSets());
+        Run r = run({"export", "dvb", project});
+        ASSERT_EQ(r.code, 0) << r.err;
+        std::string codec;
+        const auto decoded = subdecode::decodeFile((dir / "DVB_Output" / "demo.ts").string(), p.width, p.height,
+                                                   "mpegts", &codec);
+        EXPECT_EQ(codec, "dvbsub");
+        const std::vector<Shown> shown = shownSets(p.fps);
+        // Each subtitle, then an empty page at its OFF time unless the next one
+        // starts there.
+        size_t e = 0;
+        for (size_t i = 0; i < shown.size(); ++i) {
+            ASSERT_LT(e, decoded.size());
+            const subdecode::Decoded& on = decoded[e++];
+            EXPECT_NEAR(double(on.pts90k), double(frameTo90k(shown[i].on, p.fps)), 1.0) << i;
+            EXPECT_GT(on.rects, 0) << i;
+            const Overlap o = overlap(on.frame, render(project, shown[i].k));
+            EXPECT_GT(o.shared, 0.95) << i;
+            EXPECT_LT(o.meanColour, 12) << i;
+            if (i + 1 < shown.size() && shown[i + 1].on == shown[i].off) continue;
+            ASSERT_LT(e, decoded.size()) << "no empty page after " << i;
+            const subdecode::Decoded& off = decoded[e++];
+            EXPECT_NEAR(double(off.pts90k), double(frameTo90k(shown[i].off, p.fps)), 1.0) << i;
+            EXPECT_TRUE(visibleBox(off.frame).empty()) << i;
+        }
+        EXPECT_EQ(e, decoded.size());
+    }
+}
