@@ -17,12 +17,12 @@ using exportnames::OutputKind;
 
 const std::vector<SubtitleFormatInfo>& subtitleFormats() {
     static const std::vector<SubtitleFormatInfo> kFormats = {
-        {SubtitleFormat::Bdn, "bdn", "BDN XML + PNG (Blu-ray authoring)", true},
+        {SubtitleFormat::Bdn, "bdn", "BDN XML + PNG", true},
         {SubtitleFormat::Sup, "sup", "Blu-ray SUP (PGS)", true},
-        {SubtitleFormat::VobSub, "vobsub", "DVD VobSub (.idx + .sub, .mks)", true},
-        {SubtitleFormat::Dvb, "dvb", "DVB subtitles (MPEG-TS, broadcast)", true},
-        {SubtitleFormat::SubRip, "srt", "SubRip text (.srt)", false},
-        {SubtitleFormat::WebVtt, "vtt", "WebVTT text (.vtt)", false},
+        {SubtitleFormat::VobSub, "vobsub", "DVD VobSub (.idx/.sub, .mks)", true},
+        {SubtitleFormat::Dvb, "dvb", "DVB subtitles (MPEG-TS)", true},
+        {SubtitleFormat::SubRip, "srt", "SubRip (.srt)", false},
+        {SubtitleFormat::WebVtt, "vtt", "WebVTT (.vtt)", false},
     };
     return kFormats;
 }
