@@ -159,7 +159,7 @@ bool PgsWriter::add(const Image& picture, long long onFrame, long long offFrame,
         else shown_.clear();
     }
 
-    PixelBox all = visibleBox(picture);
+    PixelBox all = bands.front();
     for (PixelBox& b : bands) {
         b = atLeastMinimum(b, width_, height_);
         all.x = std::min(all.x, b.x);

@@ -222,7 +222,7 @@ bool dvdPalette(const SubtitleExportJob& job, const std::vector<TrackSet>& sets,
 }
 
 bool streamTrack(const SubtitleExportJob& job, SubtitleStreamKind kind, const std::string& path,
-                 SubtitleExportResult& r, bool countBlank) {
+                 SubtitleExportResult& r) {
     std::vector<Rgb> palette;
     if (kind != SubtitleStreamKind::Dvb && !dvdPalette(job, inTimeOrder(job.sets), palette, r)) return false;
     std::unique_ptr<SubtitleStreamWriter> writer = createSubtitleStreamWriter(kind);
@@ -238,7 +238,7 @@ bool streamTrack(const SubtitleExportJob& job, SubtitleStreamKind kind, const st
         const TrackSet& s = sets[i];
         if (!renderTrackSet(job, s, canvas, r)) return false;
         if (visibleBox(canvas).empty()) {
-            if (countBlank) ++r.blank;
+            ++r.blank;
         } else {
             // A subtitle still on when the next one starts gives way to it.
             long long off = s.offFrame;
@@ -258,11 +258,9 @@ bool streamTrack(const SubtitleExportJob& job, SubtitleStreamKind kind, const st
         r.error = "The file " + path + " could not be written: " + why;
         return false;
     }
-    if (kind == SubtitleStreamKind::VobSub) {
-        std::string idx = path.substr(0, path.size() - 4) + ".idx";
-        r.written.push_back(idx);
-    }
+    if (kind != SubtitleStreamKind::Dvb) r.written.push_back(path.substr(0, path.size() - 4) + ".idx");
     r.written.push_back(path);
+    if (kind == SubtitleStreamKind::VobSubMatroska) r.written.push_back(path.substr(0, path.size() - 4) + ".mks");
     r.subtitles = subtitles;
     r.pictures = subtitles;
     return true;
@@ -298,12 +296,11 @@ SubtitleExportResult exportSubtitleTrack(const SubtitleExportJob& job) {
         case SubtitleFormat::SubRip:
         case SubtitleFormat::WebVtt: exportText(job, folder, r); break;
         case SubtitleFormat::VobSub:
-            r.ok = streamTrack(job, SubtitleStreamKind::VobSub, folder + job.name + ".sub", r, true) &&
-                   (!job.matroska ||
-                    streamTrack(job, SubtitleStreamKind::VobSubMatroska, folder + job.name + ".mks", r, false));
+            r.ok = streamTrack(job, job.matroska ? SubtitleStreamKind::VobSubMatroska : SubtitleStreamKind::VobSub,
+                               folder + job.name + ".sub", r);
             break;
         case SubtitleFormat::Dvb:
-            r.ok = streamTrack(job, SubtitleStreamKind::Dvb, folder + job.name + ".ts", r, true);
+            r.ok = streamTrack(job, SubtitleStreamKind::Dvb, folder + job.name + ".ts", r);
             break;
     }
     return r;

@@ -10,13 +10,17 @@ class Image;
 // Bitmap subtitle tracks encoded by the linked video library: DVD subtitles
 // as .idx + .sub or inside a Matroska file, and DVB subtitles in an MPEG
 // transport stream.
-enum class SubtitleStreamKind { VobSub, VobSubMatroska, Dvb };
+enum class SubtitleStreamKind {
+    VobSub,           // NAME.sub + NAME.idx
+    VobSubMatroska,   // the same, and the same packets in NAME.mks
+    Dvb,              // NAME.ts
+};
 
 class SubtitleStreamWriter {
 public:
     virtual ~SubtitleStreamWriter() = default;
-    // `path` is the main file: NAME.sub (NAME.idx is written beside it),
-    // NAME.mks or NAME.ts. `palette` (at most 16 colours) is the DVD
+    // `path` is the main file: NAME.sub (NAME.idx and NAME.mks are written
+    // beside it) or NAME.ts. `palette` (at most 16 colours) is the DVD
     // palette of the whole track; every DVD subtitle takes up to three of
     // its colours, each with an opacity of its own. Returns an error text,
     // empty on success.

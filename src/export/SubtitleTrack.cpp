@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <map>
+#include <cstring>
+#include <unordered_map>
 #include <memory>
 
 #include <libimagequant.h>
@@ -102,19 +103,39 @@ long long frameTo90k(long long frame, float fps) {
     return (long long)std::llround(ticks);
 }
 
+namespace {
+
+// True when any pixel of the row span [x0, x1) has some opacity; eight
+// bytes (two pixels) at a time.
+bool anyAlpha(const uint8_t* row, int x0, int x1) {
+    const uint8_t* p = row + size_t(x0) * 4;
+    const uint8_t* end = row + size_t(x1) * 4;
+    uint64_t acc = 0;
+    for (; p + 8 <= end; p += 8) {
+        uint64_t v;
+        std::memcpy(&v, p, 8);
+        acc |= v;
+    }
+    // Alpha is the fourth byte of every pixel.
+    uint8_t bytes[8];
+    std::memcpy(bytes, &acc, 8);
+    const uint8_t tail = p < end ? p[3] : 0;
+    return (bytes[3] | bytes[7] | tail) != 0;
+}
+
+}  // namespace
+
 PixelBox visibleBox(const Image& picture, int y0, int y1) {
     y0 = std::max(0, y0);
     y1 = std::min(picture.height(), y1);
-    int minX = picture.width(), maxX = -1, minY = -1, maxY = -1;
+    const int w = picture.width();
+    int minX = w, maxX = -1, minY = -1, maxY = -1;
     for (int y = y0; y < y1; ++y) {
         const uint8_t* p = picture.pixel(0, y);
-        int first = -1, last = -1;
-        for (int x = 0; x < picture.width(); ++x)
-            if (p[size_t(x) * 4 + 3] != 0) {
-                if (first < 0) first = x;
-                last = x;
-            }
-        if (first < 0) continue;
+        if (!anyAlpha(p, 0, w)) continue;
+        int first = 0, last = w - 1;
+        while (p[size_t(first) * 4 + 3] == 0) ++first;
+        while (p[size_t(last) * 4 + 3] == 0) --last;
         if (minY < 0) minY = y;
         maxY = y;
         minX = std::min(minX, first);
@@ -139,27 +160,46 @@ Image cropPicture(const Image& picture, const PixelBox& box) {
 }
 
 std::vector<PixelBox> visibleBands(const Image& picture) {
-    const PixelBox all = visibleBox(picture);
-    if (all.empty()) return {};
-    auto rowVisible = [&](int y) {
+    // One pass over the rows: the first and last visible pixel of each.
+    const int w = picture.width(), h = picture.height();
+    std::vector<int> first(size_t(std::max(0, h)), -1), last(size_t(std::max(0, h)), -1);
+    int top = -1, bottom = -1;
+    for (int y = 0; y < h; ++y) {
         const uint8_t* p = picture.pixel(0, y);
-        for (int x = 0; x < picture.width(); ++x)
-            if (p[size_t(x) * 4 + 3] != 0) return true;
-        return false;
+        if (!anyAlpha(p, 0, w)) continue;
+        int f = 0, l = w - 1;
+        while (p[size_t(f) * 4 + 3] == 0) ++f;
+        while (p[size_t(l) * 4 + 3] == 0) --l;
+        first[size_t(y)] = f, last[size_t(y)] = l;
+        if (top < 0) top = y;
+        bottom = y;
+    }
+    if (top < 0) return {};
+    auto box = [&](int y0, int y1) {  // rows y0 .. y1 - 1, the first and last visible
+        PixelBox b;
+        int minX = w, maxX = -1, minY = -1, maxY = -1;
+        for (int y = y0; y < y1; ++y) {
+            if (first[size_t(y)] < 0) continue;
+            if (minY < 0) minY = y;
+            maxY = y;
+            minX = std::min(minX, first[size_t(y)]);
+            maxX = std::max(maxX, last[size_t(y)]);
+        }
+        if (minY >= 0) b = {minX, minY, maxX - minX + 1, maxY - minY + 1};
+        return b;
     };
     // The widest run of transparent rows separates the two lines; smaller
     // gaps inside a line (an accent above its letter) do not.
     int bestStart = -1, bestLength = 0;
-    for (int y = all.y + 1; y < all.y + all.h; ++y) {
-        if (rowVisible(y)) continue;
+    for (int y = top + 1; y < bottom; ++y) {
+        if (first[size_t(y)] >= 0) continue;
         int next = y + 1;
-        while (!rowVisible(next)) ++next;  // the last row of `all` is visible
+        while (first[size_t(next)] < 0) ++next;  // `bottom` is visible
         if (next - y > bestLength) bestStart = y, bestLength = next - y;
         y = next;
     }
-    if (bestStart >= 0)
-        return {visibleBox(picture, all.y, bestStart), visibleBox(picture, bestStart + bestLength, all.y + all.h)};
-    return {all};
+    if (bestStart < 0) return {box(top, bottom + 1)};
+    return {box(top, bestStart), box(bestStart + bestLength, bottom + 1)};
 }
 
 namespace {
@@ -187,7 +227,8 @@ bool quantised(const Image& picture, int maxColours, PalettePicture& out, std::s
     // One entry more than the caller's limit: the quantiser keeps a
     // transparent entry of its own, which becomes entry 0.
     liq_set_max_colors(attr.get(), std::clamp(maxColours + 1, 2, 256));
-    liq_set_speed(attr.get(), 4);
+    // Few colours (DVD, DVB) are worth a careful choice; 255 leave little to choose.
+    liq_set_speed(attr.get(), maxColours <= 16 ? 4 : 10);
     std::unique_ptr<liq_image, LiqImageDeleter> image(
         liq_image_create_rgba(attr.get(), picture.data(), picture.width(), picture.height(), 0));
     liq_result* raw = nullptr;
@@ -247,20 +288,29 @@ bool toPalettePicture(const Image& picture, int maxColours, PalettePicture& out,
         return false;
     }
     maxColours = std::clamp(maxColours, 1, 255);
-    std::map<uint32_t, uint8_t> entries;
+    std::unordered_map<uint32_t, uint8_t> entries;
+    entries.reserve(512);
     entries[0] = 0;
     out.palette.assign(1, Rgba{});
     out.indices.resize(size_t(picture.width()) * size_t(picture.height()));
     const uint8_t* p = picture.data();
+    // Subtitle pictures are long runs of one colour: the last colour is
+    // looked up once per run.
+    uint32_t lastKey = 0;
+    uint8_t lastIndex = 0;
     for (size_t i = 0; i < out.indices.size(); ++i, p += 4) {
         const uint32_t key = keyOf(p);
-        auto it = entries.find(key);
-        if (it == entries.end()) {
-            if (int(out.palette.size()) > maxColours) return quantised(picture, maxColours, out, error);
-            it = entries.emplace(key, uint8_t(out.palette.size())).first;
-            out.palette.push_back(Rgba{p[0], p[1], p[2], p[3]});
+        if (key != lastKey) {
+            auto it = entries.find(key);
+            if (it == entries.end()) {
+                if (int(out.palette.size()) > maxColours) return quantised(picture, maxColours, out, error);
+                it = entries.emplace(key, uint8_t(out.palette.size())).first;
+                out.palette.push_back(Rgba{p[0], p[1], p[2], p[3]});
+            }
+            lastKey = key;
+            lastIndex = it->second;
         }
-        out.indices[i] = it->second;
+        out.indices[i] = lastIndex;
     }
     return true;
 }

@@ -138,12 +138,17 @@ public:
         if (err < 0) return "the subtitle encoder cannot start: " + avError(err);
 
         temp_ = path + ".part";
-        if (kind_ == SubtitleStreamKind::VobSub) {
+        if (!dvb) {
             sub_ = std::fopen(temp_.c_str(), "wb");
             if (!sub_) return "cannot create " + temp_;
-            return {};
+            if (kind_ == SubtitleStreamKind::VobSub) return {};
+            // The same packets in Matroska.
+            containerPath_ = path.substr(0, path.size() - 4) + ".mks";
+        } else {
+            containerPath_ = path;
         }
-        err = avformat_alloc_output_context2(&fmt_, nullptr, dvb ? "mpegts" : "matroska", temp_.c_str());
+        containerTemp_ = containerPath_ + ".part";
+        err = avformat_alloc_output_context2(&fmt_, nullptr, dvb ? "mpegts" : "matroska", containerTemp_.c_str());
         if (err < 0 || !fmt_) return "the container cannot start: " + avError(err);
         AVStream* st = avformat_new_stream(fmt_, nullptr);
         if (!st) return "out of memory";
@@ -151,8 +156,8 @@ public:
         err = avcodec_parameters_from_context(st->codecpar, enc_);
         if (err < 0) return avError(err);
         av_dict_set(&st->metadata, "language", "und", 0);
-        err = avio_open(&fmt_->pb, temp_.c_str(), AVIO_FLAG_WRITE);
-        if (err < 0) return "cannot create " + temp_ + ": " + avError(err);
+        err = avio_open(&fmt_->pb, containerTemp_.c_str(), AVIO_FLAG_WRITE);
+        if (err < 0) return "cannot create " + containerTemp_ + ": " + avError(err);
         err = avformat_write_header(fmt_, nullptr);
         if (err < 0) return "the container header cannot be written: " + avError(err);
         stream_ = st;
@@ -224,28 +229,31 @@ public:
 
     std::string finish() override {
         std::string error;
-        if (kind_ == SubtitleStreamKind::VobSub) {
-            if (!sub_ || std::fflush(sub_) != 0) error = "cannot write " + temp_;
-            if (sub_ && std::fclose(sub_) != 0 && error.empty()) error = "cannot write " + temp_;
+        if (kind_ == SubtitleStreamKind::Dvb) error = clearPending(-1);
+        if (sub_) {
+            if (std::fflush(sub_) != 0 && error.empty()) error = "cannot write " + temp_;
+            if (std::fclose(sub_) != 0 && error.empty()) error = "cannot write " + temp_;
             sub_ = nullptr;
-            if (error.empty()) {
-                const std::string idxPath = path_.substr(0, path_.size() - 4) + ".idx";
-                files::Result w = files::writeFileAtomic(idxPath, idxText());
-                if (!w) error = "cannot write " + idxPath + ": " + w.error;
-            }
-        } else if (fmt_) {
-            error = clearPending(-1);
-            int err = av_write_trailer(fmt_);
-            if (err < 0 && error.empty()) error = "the container cannot be completed: " + avError(err);
-            if (avio_closep(&fmt_->pb) < 0 && error.empty()) error = "cannot write " + temp_;
         }
-        if (error.empty()) {
-            std::error_code ec;
-            std::filesystem::rename(temp_, path_, ec);
+        if (fmt_) {
+            const int err = av_write_trailer(fmt_);
+            if (err < 0 && error.empty()) error = "the container cannot be completed: " + avError(err);
+            if (avio_closep(&fmt_->pb) < 0 && error.empty()) error = "cannot write " + containerTemp_;
+        }
+        std::error_code ec;
+        if (error.empty() && kind_ != SubtitleStreamKind::Dvb) {
+            const std::string idxPath = path_.substr(0, path_.size() - 4) + ".idx";
+            files::Result w = files::writeFileAtomic(idxPath, idxText());
+            if (!w) error = "cannot write " + idxPath + ": " + w.error;
+            if (error.empty()) std::filesystem::rename(temp_, path_, ec);
             if (ec) error = "cannot move " + temp_ + " into place: " + ec.message();
         }
-        close(!error.empty());
+        if (error.empty() && fmt_) {
+            std::filesystem::rename(containerTemp_, containerPath_, ec);
+            if (ec) error = "cannot move " + containerTemp_ + " into place: " + ec.message();
+        }
         finished_ = error.empty();
+        close(!finished_);
         return error;
     }
 
@@ -264,7 +272,7 @@ private:
         std::vector<uint8_t> buffer(1 << 20);
         const int size = avcodec_encode_subtitle(enc_, buffer.data(), int(buffer.size()), &sub);
         if (size < 0) return "the subtitle encoder failed: " + avError(size);
-        if (kind_ == SubtitleStreamKind::VobSub) {
+        if (sub_) {
             const long position = std::ftell(sub_);
             const std::string packs = dvdPacks(buffer.data(), size_t(size), uint64_t(pts90k));
             if (std::fwrite(packs.data(), 1, packs.size(), sub_) != packs.size()) return "cannot write " + temp_;
@@ -272,7 +280,7 @@ private:
             std::snprintf(line, sizeof line, "timestamp: %s, filepos: %09lx\n", idxTime((pts90k + 45) / 90).c_str(),
                           position);
             index_ += line;
-            return {};
+            if (!fmt_) return {};
         }
         AVPacket* pkt = av_packet_alloc();
         if (!pkt) return "out of memory";
@@ -288,7 +296,7 @@ private:
         pkt->flags |= AV_PKT_FLAG_KEY;
         err = av_interleaved_write_frame(fmt_, pkt);
         av_packet_free(&pkt);
-        return err < 0 ? "cannot write " + temp_ + ": " + avError(err) : std::string();
+        return err < 0 ? "cannot write " + containerTemp_ + ": " + avError(err) : std::string();
     }
 
     std::string idxText() const {
@@ -315,14 +323,16 @@ private:
             fmt_ = nullptr;
         }
         if (enc_) avcodec_free_context(&enc_);
-        if (removePartial && !finished_ && !temp_.empty()) {
+        if (removePartial && !finished_) {
             std::error_code ec;
-            std::filesystem::remove(temp_, ec);
+            if (!temp_.empty()) std::filesystem::remove(temp_, ec);
+            if (!containerTemp_.empty()) std::filesystem::remove(containerTemp_, ec);
         }
     }
 
     SubtitleStreamKind kind_;
     std::string path_, temp_, index_;
+    std::string containerPath_, containerTemp_;  // .mks or .ts
     int width_ = 0, height_ = 0;
     float fps_ = 25;
     std::vector<Rgb> palette_;
