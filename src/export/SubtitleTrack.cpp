@@ -207,8 +207,8 @@ namespace {
 struct LiqAttrDeleter {
     void operator()(liq_attr* a) const { liq_attr_destroy(a); }
 };
-struct LiqImageDeleter {
-    void operator()(liq_image* i) const { liq_image_destroy(i); }
+struct LiqHistogramDeleter {
+    void operator()(liq_histogram* h) const { liq_histogram_destroy(h); }
 };
 struct LiqResultDeleter {
     void operator()(liq_result* r) const { liq_result_destroy(r); }
@@ -217,62 +217,70 @@ struct LiqResultDeleter {
 uint32_t keyOf(const uint8_t* p) {
     return p[3] == 0 ? 0u : (uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]);
 }
+Rgba rgbaOf(uint32_t key) {
+    return Rgba{uint8_t(key >> 24), uint8_t(key >> 16), uint8_t(key >> 8), uint8_t(key)};
+}
 
-bool quantised(const Image& picture, int maxColours, PalettePicture& out, std::string& error) {
+// Distance of two straight-alpha colours as they look over anything: the
+// colour weighted by its opacity, and the opacity itself.
+int distance(const Rgba& a, const Rgba& b) {
+    auto ch = [&](int x, int y) {
+        const int d = (x * a.a - y * b.a) / 255;
+        return d * d;
+    };
+    return ch(a.r, b.r) + ch(a.g, b.g) + ch(a.b, b.b) + (a.a - b.a) * (a.a - b.a);
+}
+
+// The palette for more colours than fit: the quantiser works on the colour
+// histogram (subtitle pictures hold a few hundred colours over many pixels),
+// and each colour takes the nearest palette entry.
+bool quantisedPalette(const std::unordered_map<uint32_t, uint32_t>& counts, int maxColours, std::vector<Rgba>& palette,
+                      std::unordered_map<uint32_t, uint8_t>& entryOf, std::string& error) {
+    const std::string failed = "The picture could not be reduced to " + std::to_string(maxColours) + " colours.";
     std::unique_ptr<liq_attr, LiqAttrDeleter> attr(liq_attr_create());
     if (!attr) {
         error = "The colour reduction could not start (out of memory).";
         return false;
     }
-    // One entry more than the caller's limit: the quantiser keeps a
-    // transparent entry of its own, which becomes entry 0.
-    liq_set_max_colors(attr.get(), std::clamp(maxColours + 1, 2, 256));
-    // Few colours (DVD, DVB) are worth a careful choice; 255 leave little to choose.
-    liq_set_speed(attr.get(), maxColours <= 16 ? 4 : 10);
-    std::unique_ptr<liq_image, LiqImageDeleter> image(
-        liq_image_create_rgba(attr.get(), picture.data(), picture.width(), picture.height(), 0));
+    liq_set_max_colors(attr.get(), std::clamp(maxColours, 2, 256));
+    // Few colours (DVD, DVB) are worth a careful choice.
+    liq_set_speed(attr.get(), maxColours <= 16 ? 3 : 6);
+    std::unique_ptr<liq_histogram, LiqHistogramDeleter> hist(liq_histogram_create(attr.get()));
+    std::vector<liq_histogram_entry> entries;
+    entries.reserve(counts.size());
+    for (const auto& [key, n] : counts) {
+        if (key == 0) continue;
+        const Rgba c = rgbaOf(key);
+        entries.push_back({liq_color{c.r, c.g, c.b, c.a}, n});
+    }
     liq_result* raw = nullptr;
-    if (!image || liq_image_quantize(image.get(), attr.get(), &raw) != LIQ_OK || !raw) {
-        error = "The picture could not be reduced to " + std::to_string(maxColours) + " colours.";
+    if (!hist || liq_histogram_add_colors(hist.get(), attr.get(), entries.data(), int(entries.size()), 0) != LIQ_OK ||
+        liq_histogram_quantize(hist.get(), attr.get(), &raw) != LIQ_OK || !raw) {
+        error = failed;
         return false;
     }
     std::unique_ptr<liq_result, LiqResultDeleter> result(raw);
-    liq_set_dithering_level(result.get(), 0.0f);
-    std::vector<uint8_t> remapped(size_t(picture.width()) * size_t(picture.height()));
-    if (liq_write_remapped_image(result.get(), image.get(), remapped.data(), remapped.size()) != LIQ_OK) {
-        error = "The picture could not be reduced to " + std::to_string(maxColours) + " colours.";
+    const liq_palette* pal = liq_get_palette(result.get());
+    palette.assign(1, Rgba{});
+    for (unsigned e = 0; e < pal->count && int(palette.size()) <= maxColours; ++e) {
+        const liq_color c = pal->entries[e];
+        if (c.a != 0) palette.push_back(Rgba{c.r, c.g, c.b, c.a});
+    }
+    if (palette.size() < 2) {
+        error = failed;
         return false;
     }
-    const liq_palette* pal = liq_get_palette(result.get());
-    std::vector<int> entryOf(pal->count, -1);
-    out.palette.assign(1, Rgba{});
-    for (unsigned e = 0; e < pal->count; ++e) {
-        const liq_color c = pal->entries[e];
-        if (c.a == 0) {
-            entryOf[e] = 0;
-        } else if (int(out.palette.size()) <= maxColours) {
-            entryOf[e] = int(out.palette.size());
-            out.palette.push_back(Rgba{c.r, c.g, c.b, c.a});
-        }
-    }
-    // Entries beyond the limit (only when the quantiser kept no transparent
-    // one) take the nearest kept colour.
-    for (unsigned e = 0; e < pal->count; ++e) {
-        if (entryOf[e] >= 0) continue;
-        const liq_color c = pal->entries[e];
+    entryOf.clear();
+    entryOf[0] = 0;
+    for (const auto& [key, n] : counts) {
+        if (key == 0) continue;
+        const Rgba c = rgbaOf(key);
         int best = 1, bestDistance = 1 << 30;
-        for (size_t i = 1; i < out.palette.size(); ++i) {
-            const Rgba& p = out.palette[i];
-            const int d = (p.r - c.r) * (p.r - c.r) + (p.g - c.g) * (p.g - c.g) + (p.b - c.b) * (p.b - c.b) +
-                          (p.a - c.a) * (p.a - c.a);
+        for (size_t i = 1; i < palette.size(); ++i) {
+            const int d = distance(c, palette[i]);
             if (d < bestDistance) bestDistance = d, best = int(i);
         }
-        entryOf[e] = best;
-    }
-    out.indices.resize(remapped.size());
-    for (size_t i = 0; i < remapped.size(); ++i) {
-        // Fully transparent pixels stay transparent whatever the quantiser chose.
-        out.indices[i] = picture.data()[i * 4 + 3] == 0 ? 0 : uint8_t(entryOf[remapped[i]]);
+        entryOf[key] = uint8_t(best);
     }
     return true;
 }
@@ -288,27 +296,53 @@ bool toPalettePicture(const Image& picture, int maxColours, PalettePicture& out,
         return false;
     }
     maxColours = std::clamp(maxColours, 1, 255);
-    std::unordered_map<uint32_t, uint8_t> entries;
-    entries.reserve(512);
-    entries[0] = 0;
-    out.palette.assign(1, Rgba{});
-    out.indices.resize(size_t(picture.width()) * size_t(picture.height()));
-    const uint8_t* p = picture.data();
-    // Subtitle pictures are long runs of one colour: the last colour is
-    // looked up once per run.
-    uint32_t lastKey = 0;
+    const size_t n = size_t(picture.width()) * size_t(picture.height());
+    const uint8_t* data = picture.data();
+
+    // The colours and how often they occur; subtitle pictures are long runs
+    // of one colour, so the table is touched once per run.
+    std::unordered_map<uint32_t, uint32_t> counts;
+    std::vector<uint32_t> order;  // colours in the order they first appear
+    counts.reserve(512);
+    {
+        uint32_t lastKey = 0xFFFFFFFFu;
+        uint32_t* lastCount = nullptr;
+        const uint8_t* p = data;
+        for (size_t i = 0; i < n; ++i, p += 4) {
+            const uint32_t key = keyOf(p);
+            if (key != lastKey || !lastCount) {
+                auto [it, added] = counts.try_emplace(key, 0);
+                if (added) order.push_back(key);
+                lastKey = key;
+                lastCount = &it->second;
+            }
+            ++*lastCount;
+        }
+    }
+
+    std::unordered_map<uint32_t, uint8_t> entryOf;
+    const size_t opaqueColours = order.size() - (counts.count(0) ? 1 : 0);
+    if (int(opaqueColours) <= maxColours) {
+        out.palette.assign(1, Rgba{});
+        entryOf[0] = 0;
+        for (uint32_t key : order) {
+            if (key == 0) continue;
+            entryOf[key] = uint8_t(out.palette.size());
+            out.palette.push_back(rgbaOf(key));
+        }
+    } else if (!quantisedPalette(counts, maxColours, out.palette, entryOf, error)) {
+        return false;
+    }
+
+    out.indices.resize(n);
+    uint32_t lastKey = 0xFFFFFFFFu;
     uint8_t lastIndex = 0;
-    for (size_t i = 0; i < out.indices.size(); ++i, p += 4) {
+    const uint8_t* p = data;
+    for (size_t i = 0; i < n; ++i, p += 4) {
         const uint32_t key = keyOf(p);
         if (key != lastKey) {
-            auto it = entries.find(key);
-            if (it == entries.end()) {
-                if (int(out.palette.size()) > maxColours) return quantised(picture, maxColours, out, error);
-                it = entries.emplace(key, uint8_t(out.palette.size())).first;
-                out.palette.push_back(Rgba{p[0], p[1], p[2], p[3]});
-            }
             lastKey = key;
-            lastIndex = it->second;
+            lastIndex = entryOf[key];
         }
         out.indices[i] = lastIndex;
     }

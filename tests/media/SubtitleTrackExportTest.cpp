@@ -339,7 +339,7 @@ TEST(PgsWriter, NoisyPictureIsQuantisedAndSplitOverSegments) {
         for (int x = 10; x < 1900; ++x) {
             seed = seed * 1103515245u + 12345u;
             uint8_t* p = picture.pixel(x, y);
-            p[0] = uint8_t(seed >> 24), p[1] = uint8_t(seed >> 16), p[2] = uint8_t(x), p[3] = 255;
+            p[0] = uint8_t((seed >> 24) & 0xF0), p[1] = uint8_t((seed >> 16) & 0xF0), p[2] = uint8_t(x & 0xF0), p[3] = 255;
         }
     PgsWriter pgs(w, h, 25.0f);
     std::string error;
