@@ -320,6 +320,57 @@ ExportReport ExportCommands::exportTimedAvi(ExportProgress* progress) {
     return r;
 }
 
+ExportReport ExportCommands::exportSubtitleTrack(SubtitleFormat format, bool indexedPng, ExportProgress* progress) {
+    AppState& s = c_.state();
+    const std::string refusal = subtitleExportRefusal(format, s.projectWidth, s.projectHeight, s.fps);
+    if (!refusal.empty()) return ::refusal("Error!", refusal);
+    shortenProjectName();
+
+    SubtitleExportJob job;
+    job.format = format;
+    job.projectDir = s.projectDir;
+    job.name = s.projectName;
+    job.width = s.projectWidth;
+    job.height = s.projectHeight;
+    job.fps = s.fps;
+    job.sets = collectTrackSets(s.list, s.fps);
+    job.indexedPng = indexedPng;
+    job.makeStreamWriter = createSubtitleStreamWriter;
+    const int total = int(job.sets.sets.size());
+
+    ui_.selectListRow(0);
+    s.pictureCounter = 1;
+    beginRun();
+    AtExit done{[&] { endRun(true); }};
+    if (progress) progress->start(0, total);
+    job.render = [&](int set, Image& out) {
+        renderWalkStep(2 * set, 2 * set, RenderTarget::AlphaExport, out);
+        return true;
+    };
+    job.progress = [&](int value, int of) {
+        if (progress) progress->update(value, of);
+        ui_.processPendingEvents();
+    };
+    const SubtitleExportResult result = ::exportSubtitleTrack(job);
+    s.pictureCounter = result.pictures + 1;
+
+    ExportReport r;
+    r.pictures = result.subtitles;
+    r.total = total;
+    r.folder = result.folder;
+    r.written = result.written;
+    if (result.ok) {
+        r.outcome = ExportReport::Outcome::Done;
+        r.title = "Success!";
+        r.text = subtitleExportMessage(result);
+    } else {
+        r.outcome = ExportReport::Outcome::Failed;
+        r.title = "Error!";
+        r.text = result.error + "\n\nThe export stopped.";
+    }
+    return r;
+}
+
 ExportReport ExportCommands::captureScreen() {
     AppState& s = c_.state();
     const int selected = ui_.selectedListRow();

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "export/AviWriter.h"
+#include "export/SubtitleExport.h"
 #include "render/Compositor.h"
 
 class Controller;
@@ -78,6 +79,14 @@ public:
     // for the rest of the run); a cancelled choice starts nothing. On any
     // failure no movie file is left.
     ExportReport exportTimedAvi(ExportProgress* progress = nullptr);
+    // A subtitle track (BDN XML + PNG, SUP, VobSub, DVB, SubRip, WebVTT)
+    // into the format's folder: each timed set at its own ON and OFF time
+    // codes, pictures rendered as for the PNG sequence. Sets without both
+    // time codes, with OFF not after ON or with nothing to show are left out
+    // and counted in the report. Refused when the format cannot name the
+    // project's size or frame rate.
+    ExportReport exportSubtitleTrack(SubtitleFormat format, bool indexedPng = false,
+                                     ExportProgress* progress = nullptr);
     // The selected set (the set being typed when no row is selected) as one
     // transparent picture into "Capture_Output".
     ExportReport captureScreen();

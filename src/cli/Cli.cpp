@@ -221,6 +221,8 @@ void usage(std::ostream& err) {
            "         --target preview|alpha|color|opaque -o OUT.png\n"
            "  export png|iff IN.KVL8 [--scala 0-3]\n"
            "  export avi IN.KVL8 [--codec NAME] [--quality 1-100]\n"
+           "  export bdn IN.KVL8 [--indexed]\n"
+           "  export sup|vobsub|dvb|srt|vtt IN.KVL8\n"
            "  capture IN.KVL8 [--row R]\n";
 }
 

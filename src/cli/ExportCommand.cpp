@@ -124,6 +124,12 @@ struct Session {
     }
 };
 
+std::string exportFormatNames() {
+    std::string names = "png, iff, avi";
+    for (const SubtitleFormatInfo& f : subtitleFormats()) names += std::string(", ") + f.cliName;
+    return names;
+}
+
 int finish(Context& c, const ExportReport& r) {
     if (!r.done()) return c.fail(oneLine(r.text));
     return Ok;
@@ -154,10 +160,13 @@ CodecChoice codecFromArgs(const Args& a) {
 }  // namespace
 
 int cmdExport(Context& c, const std::vector<std::string>& args) {
-    Args a = Args::parse(args, {"--scala", "--codec", "--quality"}, {});
-    if (a.positional.size() != 2) throw UsageError{"export needs png, iff or avi and one project file"};
+    Args a = Args::parse(args, {"--scala", "--codec", "--quality"}, {"--indexed"});
+    if (a.positional.size() != 2) throw UsageError{"export needs a format (" + exportFormatNames() + ") and one project file"};
     const std::string kind = a.positional[0];
-    if (kind != "png" && kind != "iff" && kind != "avi") throw UsageError{"export writes png, iff or avi, not " + kind};
+    const SubtitleFormatInfo* track = subtitleFormatByName(kind);
+    if (kind != "png" && kind != "iff" && kind != "avi" && !track)
+        throw UsageError{"export writes " + exportFormatNames() + ", not " + kind};
+    if (a.flag("--indexed") && kind != "bdn") throw UsageError{"--indexed applies to export bdn only"};
     if (kind != "iff" && a.has("--scala")) throw UsageError{"--scala applies to export iff only"};
     if (kind != "avi" && (a.has("--codec") || a.has("--quality")))
         throw UsageError{"--codec and --quality apply to export avi only"};
@@ -178,6 +187,17 @@ int cmdExport(Context& c, const std::vector<std::string>& args) {
     if (stderrIsTerminal(c)) progress = std::make_unique<TerminalProgress>(c.err, "exporting");
 
     ExportReport r;
+    if (track) {
+        r = commands.exportSubtitleTrack(track->format, a.flag("--indexed"), progress.get());
+        progress.reset();
+        if (!r.done()) return finish(c, r);
+        c.out << "exported " << r.pictures << (r.pictures == 1 ? " subtitle" : " subtitles") << " into " << r.folder
+              << "\n";
+        // The sets left out, one line each.
+        const std::vector<std::string> notes = text::split(r.text, '\n');
+        for (size_t i = 1; i < notes.size(); ++i) c.err << "kalvero-cli: note: " << oneLine(notes[i]) << "\n";
+        return Ok;
+    }
     if (kind == "png") {
         r = commands.exportPngSequence(progress.get());
     } else if (kind == "iff") {

@@ -7,6 +7,8 @@ struct Context;
 // kalvero-cli export png|iff|avi IN.KVL8 [--scala 0-3] [--codec NAME]
 // [--quality 1-100]: the export dialog's PNG sequence, IFF/Scala export or
 // timed AVI movie, into the folders below the project's folder.
+// kalvero-cli export bdn|sup|vobsub|dvb|srt|vtt IN.KVL8 [--indexed]: a
+// subtitle track in the format's folder; --indexed (bdn) writes palette PNGs.
 int cmdExport(Context& c, const std::vector<std::string>& args);
 // kalvero-cli capture IN.KVL8 [--row R]: the main window's screen capture of
 // the set that holds row R.

@@ -12,6 +12,12 @@ const char* folderName(OutputKind kind) {
         case OutputKind::Avi: return "AVI_Output";
         case OutputKind::AviWork: return "Temp_Output";
         case OutputKind::Capture: return "Capture_Output";
+        case OutputKind::Bdn: return "BDN_Output";
+        case OutputKind::Sup: return "SUP_Output";
+        case OutputKind::VobSub: return "VobSub_Output";
+        case OutputKind::Dvb: return "DVB_Output";
+        case OutputKind::SubRip: return "SRT_Output";
+        case OutputKind::WebVtt: return "VTT_Output";
     }
     return "Output";
 }

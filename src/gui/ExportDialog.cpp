@@ -12,6 +12,8 @@
 
 namespace {
 constexpr int kBarWidth = 300, kBarHeight = 20;
+// The subtitle-track block beside the picture exports.
+constexpr int kTrackBlockWidth = 210;
 
 void fillRect(Image& img, int x0, int x1, Rgb c) {
     for (int y = 0; y < img.height(); ++y) {
@@ -29,8 +31,8 @@ ExportDialog::ExportDialog(wxWindow* parent, Controller& controller, Ui& ui, con
       ui_(ui),
       commands_(controller, ui),
       barImage_(kBarWidth, kBarHeight) {
-    SetClientSize(400, 330);
-    auto* panel = new wxPanel(this, wxID_ANY, wxPoint(0, 0), wxSize(400, 330));
+    SetClientSize(400 + kTrackBlockWidth, 330);
+    auto* panel = new wxPanel(this, wxID_ANY, wxPoint(0, 0), wxSize(400 + kTrackBlockWidth, 330));
     panel->SetFont(uiFont);
 
     const AppState& s = controller_.state();
@@ -58,6 +60,8 @@ ExportDialog::ExportDialog(wxWindow* parent, Controller& controller, Ui& ui, con
     bar_->Hide();
     label_ = new wxStaticText(panel, wxID_ANY, "0/0", wxPoint(315, 309), wxSize(86, 20), wxST_NO_AUTORESIZE);
     label_->Hide();
+
+    buildSubtitleTrackBlock(panel);
 
     png_->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { onPng(); });
     avi_->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { onAvi(); });
@@ -103,6 +107,12 @@ void ExportDialog::setRunning(bool running) {
     for (wxWindow* w : {static_cast<wxWindow*>(png_), static_cast<wxWindow*>(avi_), static_cast<wxWindow*>(iff_),
                         static_cast<wxWindow*>(scala_)})
         w->Enable(!running);
+    for (wxWindow* w : {static_cast<wxWindow*>(trackFormat_), static_cast<wxWindow*>(trackIndexed_),
+                        static_cast<wxWindow*>(trackExport_)})
+        if (w) w->Enable(!running);
+    if (!running && trackIndexed_ && trackFormat_)
+        trackIndexed_->Enable(subtitleFormats()[size_t(std::max(0, trackFormat_->GetSelection()))].format ==
+                              SubtitleFormat::Bdn);
     if (!running) onScalaVersion();
 }
 
@@ -132,6 +142,32 @@ void ExportDialog::onAvi() {
     if (running_) return;
     setRunning(true);
     finish(commands_.exportTimedAvi(this));
+}
+
+void ExportDialog::buildSubtitleTrackBlock(wxWindow* panel) {
+    const int x = 400, w = kTrackBlockWidth - 5;
+    new wxStaticText(panel, wxID_ANY, "Subtitle track (with timing):", wxPoint(x, 7), wxSize(w, 18));
+    trackFormat_ = new wxChoice(panel, wxID_ANY, wxPoint(x, 27), wxSize(w, 28));
+    for (const SubtitleFormatInfo& f : subtitleFormats()) trackFormat_->Append(toWx(f.label));
+    trackFormat_->SetSelection(0);
+    trackIndexed_ = new wxCheckBox(panel, wxID_ANY, "8-bit palette PNG (BDN)", wxPoint(x, 60), wxSize(w, 20));
+    trackExport_ = new wxButton(panel, wxID_ANY, "Export subtitle track", wxPoint(x, 85), wxSize(w, 25));
+    new wxStaticText(panel, wxID_ANY,
+                     "Each timed set at its ON and OFF time codes, into a folder of its own beside the project. BDN "
+                     "XML + PNG and SUP for Blu-ray authoring, VobSub for DVD, DVB for broadcast, SubRip and WebVTT "
+                     "for text editors and players.",
+                     wxPoint(x, 120), wxSize(w, 180));
+    trackFormat_->Bind(wxEVT_CHOICE, [this](wxCommandEvent&) { setRunning(false); });
+    trackExport_->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { onSubtitleTrack(); });
+}
+
+void ExportDialog::onSubtitleTrack() {
+    if (running_) return;
+    const int choice = trackFormat_->GetSelection();
+    if (choice < 0 || choice >= int(subtitleFormats().size())) return;
+    const SubtitleFormat format = subtitleFormats()[size_t(choice)].format;
+    setRunning(true);
+    finish(commands_.exportSubtitleTrack(format, trackIndexed_->IsChecked(), this));
 }
 
 void ExportDialog::paintBar(int value, int total) {

@@ -29,6 +29,11 @@ private:
     void onAvi();
     void onIff();
     void onScalaVersion();
+
+    // Subtitle tracks (BDN, SUP, VobSub, DVB, SubRip, WebVTT): a block of
+    // its own to the right of the picture exports.
+    void buildSubtitleTrackBlock(wxWindow* panel);
+    void onSubtitleTrack();
     // Shows the report; a refused export keeps the dialog open.
     void finish(const ExportReport& report);
     void setRunning(bool running);
@@ -42,6 +47,9 @@ private:
     wxButton* iff_ = nullptr;
     wxButton* cancel_ = nullptr;
     wxChoice* scala_ = nullptr;
+    wxChoice* trackFormat_ = nullptr;
+    wxCheckBox* trackIndexed_ = nullptr;
+    wxButton* trackExport_ = nullptr;
     ImagePanel* bar_ = nullptr;
     wxStaticText* label_ = nullptr;
     Image barImage_;

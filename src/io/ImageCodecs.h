@@ -36,6 +36,7 @@ struct IndexedImage {
     int width = 0, height = 0;
     std::vector<uint8_t> indices;
     std::vector<Rgb> palette;  // at most 16 colours for encodePng4
+    std::vector<uint8_t> alpha;  // encodePng8: opacity of the first entries (the rest opaque)
 };
 
 // PNG, 8 bits per channel RGBA. zlibLevel 0 (none) to 9 (smallest).
@@ -48,6 +49,8 @@ bool encodePng32Fast(const Image& img, std::string& out, std::string& error);
 // PNG, 4-bit palette. Fails when the palette has more than 16 colours or an
 // index points past it.
 bool encodePng4(const IndexedImage& img, std::string& out, std::string& error, int zlibLevel = 6);
+// PNG, 8-bit palette of at most 256 colours with the opacities of `alpha`.
+bool encodePng8(const IndexedImage& img, std::string& out, std::string& error, int zlibLevel = 6);
 // BMP, 24 bits: bottom-up BGR rows padded to 4 bytes; alpha is dropped.
 bool encodeBmp24(const Image& img, std::string& out, std::string& error);
 
@@ -55,6 +58,7 @@ bool encodeBmp24(const Image& img, std::string& out, std::string& error);
 bool writePng32(const std::string& path, const Image& img, std::string& error, int zlibLevel = 6);
 bool writePng32Fast(const std::string& path, const Image& img, std::string& error);
 bool writePng4(const std::string& path, const IndexedImage& img, std::string& error, int zlibLevel = 6);
+bool writePng8(const std::string& path, const IndexedImage& img, std::string& error, int zlibLevel = 6);
 bool writeBmp24(const std::string& path, const Image& img, std::string& error);
 
 }  // namespace imageio

@@ -68,7 +68,8 @@ void onWarning(png_structp, png_const_charp) {}
 // Writes rows through libpng. Only plain data lives in this frame, so the
 // longjmp of the error handler skips no destructor.
 bool writePng(int width, int height, int bitDepth, int colorType, const png_color* palette, int paletteSize,
-              const uint8_t* const* rows, int zlibLevel, WriteState& st) {
+              const uint8_t* const* rows, int zlibLevel, WriteState& st, const uint8_t* alphas = nullptr,
+              int alphaCount = 0) {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &st, onError, onWarning);
     if (!png) {
         std::strcpy(st.message, "out of memory");
@@ -93,6 +94,7 @@ bool writePng(int width, int height, int bitDepth, int colorType, const png_colo
     png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), bitDepth, colorType, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     if (palette) png_set_PLTE(png, info, palette, paletteSize);
+    if (alphas && alphaCount > 0) png_set_tRNS(png, info, alphas, alphaCount, nullptr);
     png_write_info(png, info);
     png_write_image(png, (png_bytepp)rows);
     png_write_end(png, info);
@@ -152,6 +154,36 @@ bool encodePng4(const IndexedImage& img, std::string& out, std::string& error, i
     WriteState st{&out, {}};
     if (!writePng(img.width, img.height, 4, PNG_COLOR_TYPE_PALETTE, pal, int(img.palette.size()), rows.data(),
                   zlibLevel, st)) {
+        error = std::string("PNG encoding failed: ") + st.message;
+        out.clear();
+        return false;
+    }
+    return true;
+}
+
+bool encodePng8(const IndexedImage& img, std::string& out, std::string& error, int zlibLevel) {
+    out.clear();
+    if (!Image::validSize(img.width, img.height) ||
+        img.indices.size() != size_t(img.width) * size_t(img.height)) {
+        error = "cannot write a palette picture of that size";
+        return false;
+    }
+    if (img.palette.empty() || img.palette.size() > 256 || img.alpha.size() > img.palette.size()) {
+        error = "an 8-bit picture needs 1 to 256 palette colours";
+        return false;
+    }
+    png_color pal[256];
+    for (size_t i = 0; i < img.palette.size(); ++i) pal[i] = png_color{img.palette[i].r, img.palette[i].g, img.palette[i].b};
+    for (uint8_t v : img.indices)
+        if (v >= img.palette.size()) {
+            error = "a pixel names palette colour " + std::to_string(v) + " of " + std::to_string(img.palette.size());
+            return false;
+        }
+    std::vector<const uint8_t*> rows(size_t(img.height));
+    for (int y = 0; y < img.height; ++y) rows[size_t(y)] = &img.indices[size_t(y) * size_t(img.width)];
+    WriteState st{&out, {}};
+    if (!writePng(img.width, img.height, 8, PNG_COLOR_TYPE_PALETTE, pal, int(img.palette.size()), rows.data(),
+                  zlibLevel, st, img.alpha.empty() ? nullptr : img.alpha.data(), int(img.alpha.size()))) {
         error = std::string("PNG encoding failed: ") + st.message;
         out.clear();
         return false;

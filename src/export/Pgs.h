@@ -1,0 +1,54 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "base/Image.h"
+#include "export/SubtitleTrack.h"
+
+// Y'CbCr of a colour, limited range: BT.709 for HD pictures (taller than
+// 576 lines), BT.601 otherwise.
+struct YCbCr {
+    uint8_t y = 16, cb = 128, cr = 128;
+};
+YCbCr toYCbCr(uint8_t r, uint8_t g, uint8_t b, bool hd);
+
+// Run-length coding of one object's palette indices, rows ending in 00 00.
+std::string pgsRunLength(const uint8_t* indices, int width, int height);
+
+// A Blu-ray presentation-graphics stream (.sup) built subtitle by subtitle.
+// Each subtitle is one display set (presentation composition, windows,
+// palette, objects, end) at its ON time, at most two objects (the visible
+// bands of line A and line B), and an empty display set at its OFF time.
+class PgsWriter {
+public:
+    PgsWriter(int width, int height, float fps);
+
+    // `picture` is the full-frame transparent render of the subtitle. Times
+    // must not go backwards: a subtitle that starts before the previous one
+    // ends cuts the previous one short. An empty picture adds nothing.
+    bool add(const Image& picture, long long onFrame, long long offFrame, std::string& error);
+    // Writes the empty display set of the last subtitle.
+    void finish();
+
+    const std::string& bytes() const { return out_; }
+    int displaySets() const { return displaySets_; }
+
+private:
+    struct Window {
+        int x = 0, y = 0, w = 0, h = 0;
+    };
+    void segment(uint8_t type, long long pts, const std::string& payload);
+    void presentation(long long pts, uint8_t state, const std::vector<Window>& objects);
+    void windows(long long pts, const std::vector<Window>& w);
+    void clearAt(long long pts);
+
+    int width_, height_;
+    float fps_;
+    bool hd_;
+    std::string out_;
+    int composition_ = 0;
+    int displaySets_ = 0;
+    std::vector<Window> shown_;  // windows of the subtitle on screen
+    long long pendingOff_ = -1;  // OFF frame of the subtitle on screen
+};

@@ -1,0 +1,324 @@
+#include "export/SubtitleExport.h"
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <map>
+
+#include "export/Bdn.h"
+#include "export/ExportNames.h"
+#include "export/Pgs.h"
+#include "export/SubtitleStreamWriter.h"
+#include "export/TextSubtitles.h"
+#include "io/Files.h"
+#include "io/ImageCodecs.h"
+
+using exportnames::OutputKind;
+
+const std::vector<SubtitleFormatInfo>& subtitleFormats() {
+    static const std::vector<SubtitleFormatInfo> kFormats = {
+        {SubtitleFormat::Bdn, "bdn", "BDN XML + PNG", true},
+        {SubtitleFormat::Sup, "sup", "Blu-ray SUP (PGS)", true},
+        {SubtitleFormat::VobSub, "vobsub", "DVD VobSub (.idx/.sub, .mks)", true},
+        {SubtitleFormat::Dvb, "dvb", "DVB subtitles (MPEG-TS)", true},
+        {SubtitleFormat::SubRip, "srt", "SubRip (.srt)", false},
+        {SubtitleFormat::WebVtt, "vtt", "WebVTT (.vtt)", false},
+    };
+    return kFormats;
+}
+
+const SubtitleFormatInfo* subtitleFormatByName(std::string_view cliName) {
+    for (const SubtitleFormatInfo& f : subtitleFormats())
+        if (cliName == f.cliName) return &f;
+    return nullptr;
+}
+
+const SubtitleFormatInfo& subtitleFormatInfo(SubtitleFormat format) {
+    for (const SubtitleFormatInfo& f : subtitleFormats())
+        if (f.format == format) return f;
+    return subtitleFormats().front();
+}
+
+std::string subtitleExportRefusal(SubtitleFormat format, int width, int height, float fps) {
+    if (!(fps > 0)) return "The project has no frame rate, so its timing cannot be exported.";
+    if (!subtitleFormatInfo(format).pictures) return {};
+    if (!Image::validSize(width, height))
+        return "The picture size " + std::to_string(width) + " x " + std::to_string(height) + " is not valid.";
+    if (format == SubtitleFormat::Bdn) {
+        const BdnFormat f = bdnFormat(width, height, fps);
+        if (!f.ok) return f.error;
+    }
+    if ((format == SubtitleFormat::Sup || format == SubtitleFormat::VobSub || format == SubtitleFormat::Dvb) &&
+        (width > 4096 || height > 4096))
+        return "Subtitle pictures of this track can be at most 4096 x 4096 pixels.";
+    return {};
+}
+
+namespace {
+
+OutputKind kindOf(SubtitleFormat f) {
+    switch (f) {
+        case SubtitleFormat::Bdn: return OutputKind::Bdn;
+        case SubtitleFormat::Sup: return OutputKind::Sup;
+        case SubtitleFormat::VobSub: return OutputKind::VobSub;
+        case SubtitleFormat::Dvb: return OutputKind::Dvb;
+        case SubtitleFormat::SubRip: return OutputKind::SubRip;
+        case SubtitleFormat::WebVtt: return OutputKind::WebVtt;
+    }
+    return OutputKind::SubRip;
+}
+
+bool makeFolder(const std::string& folder, ExportResult& r) {
+    r.folder = folder;
+    files::Result made = files::makeDirectories(folder);
+    if (!made || !files::isDirectory(folder)) {
+        r.error = "The folder " + folder + " could not be created" + (made.error.empty() ? "." : ": " + made.error);
+        return false;
+    }
+    return true;
+}
+
+bool writeFile(const std::string& path, const std::string& bytes, ExportResult& r) {
+    files::Result written = files::writeFileAtomic(path, bytes);
+    if (!written) {
+        r.error = "The file " + path + " could not be written: " + written.error;
+        return false;
+    }
+    r.written.push_back(path);
+    return true;
+}
+
+// The sets in the order they appear on screen.
+std::vector<TrackSet> inTimeOrder(const TrackSets& sets) {
+    std::vector<TrackSet> v = sets.sets;
+    std::stable_sort(v.begin(), v.end(), [](const TrackSet& a, const TrackSet& b) { return a.onFrame < b.onFrame; });
+    return v;
+}
+
+bool renderTrackSet(const SubtitleExportJob& job, const TrackSet& s, Image& canvas, ExportResult& r) {
+    if (canvas.width() == job.width && canvas.height() == job.height && !canvas.empty())
+        std::memset(canvas.data(), 0, canvas.stride() * size_t(job.height));
+    else
+        canvas = Image(job.width, job.height);
+    if (canvas.empty()) {
+        r.error = "Out of memory for a picture of " + std::to_string(job.width) + " x " + std::to_string(job.height) + ".";
+        return false;
+    }
+    if (!job.render || !job.render(s.set, canvas) || canvas.width() != job.width || canvas.height() != job.height) {
+        r.error = "Subtitle set " + std::to_string(s.set + 1) + " could not be rendered.";
+        return false;
+    }
+    return true;
+}
+
+bool writeBdnPicture(const Image& crop, const std::string& path, bool indexed, ExportResult& r) {
+    std::string why;
+    bool ok;
+    if (indexed) {
+        PalettePicture pal;
+        ok = toPalettePicture(crop, 255, pal, why);
+        if (ok) {
+            imageio::IndexedImage img;
+            img.width = pal.width;
+            img.height = pal.height;
+            img.indices = std::move(pal.indices);
+            for (const Rgba& c : pal.palette) {
+                img.palette.push_back(Rgb{c.r, c.g, c.b});
+                img.alpha.push_back(c.a);
+            }
+            ok = imageio::writePng8(path, img, why, 6);
+        }
+    } else {
+        ok = imageio::writePng32(path, crop, why, 6);
+    }
+    if (!ok) {
+        r.error = "The file " + path + " could not be written: " + why;
+        return false;
+    }
+    r.written.push_back(path);
+    return true;
+}
+
+void exportBdn(const SubtitleExportJob& job, const std::string& folder, SubtitleExportResult& r) {
+    const BdnFormat format = bdnFormat(job.width, job.height, job.fps);
+    std::vector<BdnEvent> events;
+    Image canvas;
+    const std::vector<TrackSet> sets = inTimeOrder(job.sets);
+    for (size_t i = 0; i < sets.size(); ++i) {
+        const TrackSet& s = sets[i];
+        if (!renderTrackSet(job, s, canvas, r)) return;
+        const PixelBox box = visibleBox(canvas);
+        if (box.empty()) {
+            ++r.blank;
+        } else {
+            const std::string path = exportnames::pngPicturePath(folder, job.name, s.set + 1);
+            if (!writeBdnPicture(cropPicture(canvas, box), path, job.indexedPng, r)) return;
+            events.push_back({s.onFrame, s.offFrame, files::filePart(path), box});
+            r.pictures = int(events.size());
+        }
+        if (job.progress) job.progress(int(i + 1), int(sets.size()));
+    }
+    if (!writeFile(folder + job.name + ".xml", bdnXml(job.name, job.language, format, job.fps, events), r)) return;
+    r.subtitles = int(events.size());
+    r.ok = true;
+}
+
+void exportSup(const SubtitleExportJob& job, const std::string& folder, SubtitleExportResult& r) {
+    PgsWriter pgs(job.width, job.height, job.fps);
+    Image canvas;
+    const std::vector<TrackSet> sets = inTimeOrder(job.sets);
+    for (size_t i = 0; i < sets.size(); ++i) {
+        const TrackSet& s = sets[i];
+        if (!renderTrackSet(job, s, canvas, r)) return;
+        if (visibleBox(canvas).empty()) {
+            ++r.blank;
+        } else {
+            std::string why;
+            if (!pgs.add(canvas, s.onFrame, s.offFrame, why)) {
+                r.error = "Subtitle set " + std::to_string(s.set + 1) + " could not be encoded: " + why;
+                return;
+            }
+            ++r.subtitles;
+        }
+        if (job.progress) job.progress(int(i + 1), int(sets.size()));
+    }
+    pgs.finish();
+    if (!writeFile(folder + job.name + ".sup", pgs.bytes(), r)) return;
+    r.pictures = r.subtitles;
+    r.ok = true;
+}
+
+// The 16 colours of a DVD track: every DVD subtitle picks three of them.
+// The style is the same for every set, so the colours of a few sets spread
+// over the track, each reduced to three, give the palette of all.
+bool dvdPalette(const SubtitleExportJob& job, const std::vector<TrackSet>& sets, std::vector<Rgb>& palette,
+                ExportResult& r) {
+    std::map<uint32_t, long long> use;
+    Image canvas;
+    const size_t samples = std::min<size_t>(sets.size(), 24);
+    for (size_t i = 0; i < samples; ++i) {
+        const TrackSet& s = sets[samples <= 1 ? 0 : i * (sets.size() - 1) / (samples - 1)];
+        if (!renderTrackSet(job, s, canvas, r)) return false;
+        const PixelBox box = visibleBox(canvas);
+        if (box.empty()) continue;
+        PalettePicture pal;
+        std::string why;
+        if (!toPalettePicture(cropPicture(canvas, box), 3, pal, why)) {
+            r.error = "Subtitle set " + std::to_string(s.set + 1) + " could not be reduced to DVD colours: " + why;
+            return false;
+        }
+        for (uint8_t v : pal.indices) {
+            const Rgba& c = pal.palette[v];
+            if (c.a > 0) use[uint32_t(c.r) << 16 | uint32_t(c.g) << 8 | c.b] += 1;
+        }
+    }
+    std::vector<std::pair<long long, uint32_t>> byUse;
+    for (const auto& [colour, n] : use) byUse.push_back({n, colour});
+    std::sort(byUse.begin(), byUse.end(), std::greater<>());
+    palette.clear();
+    for (size_t i = 0; i < byUse.size() && palette.size() < 16; ++i)
+        palette.push_back(Rgb{uint8_t(byUse[i].second >> 16), uint8_t(byUse[i].second >> 8), uint8_t(byUse[i].second)});
+    return true;
+}
+
+bool streamTrack(const SubtitleExportJob& job, SubtitleStreamKind kind, const std::string& path,
+                 SubtitleExportResult& r) {
+    std::vector<Rgb> palette;
+    if (kind != SubtitleStreamKind::Dvb && !dvdPalette(job, inTimeOrder(job.sets), palette, r)) return false;
+    std::unique_ptr<SubtitleStreamWriter> writer = job.makeStreamWriter ? job.makeStreamWriter(kind) : nullptr;
+    if (!writer) {
+        r.error = "This build cannot encode " + std::string(kind == SubtitleStreamKind::Dvb ? "DVB" : "DVD") +
+                  " subtitles.";
+        return false;
+    }
+    std::string why = writer->open(path, job.width, job.height, job.fps, palette);
+    if (!why.empty()) {
+        r.error = "The file " + path + " could not be written: " + why;
+        return false;
+    }
+    Image canvas;
+    const std::vector<TrackSet> sets = inTimeOrder(job.sets);
+    int subtitles = 0;
+    for (size_t i = 0; i < sets.size(); ++i) {
+        const TrackSet& s = sets[i];
+        if (!renderTrackSet(job, s, canvas, r)) return false;
+        if (visibleBox(canvas).empty()) {
+            ++r.blank;
+        } else {
+            // A subtitle still on when the next one starts gives way to it.
+            long long off = s.offFrame;
+            if (i + 1 < sets.size() && sets[i + 1].onFrame < off && sets[i + 1].onFrame > s.onFrame)
+                off = sets[i + 1].onFrame;
+            why = writer->add(canvas, s.onFrame, off);
+            if (!why.empty()) {
+                r.error = "Subtitle set " + std::to_string(s.set + 1) + " could not be encoded: " + why;
+                return false;
+            }
+            ++subtitles;
+        }
+        if (job.progress) job.progress(int(i + 1), int(sets.size()));
+    }
+    why = writer->finish();
+    if (!why.empty()) {
+        r.error = "The file " + path + " could not be written: " + why;
+        return false;
+    }
+    if (kind != SubtitleStreamKind::Dvb) r.written.push_back(path.substr(0, path.size() - 4) + ".idx");
+    r.written.push_back(path);
+    if (kind == SubtitleStreamKind::VobSubMatroska) r.written.push_back(path.substr(0, path.size() - 4) + ".mks");
+    r.subtitles = subtitles;
+    r.pictures = subtitles;
+    return true;
+}
+
+void exportText(const SubtitleExportJob& job, const std::string& folder, SubtitleExportResult& r) {
+    const bool vtt = job.format == SubtitleFormat::WebVtt;
+    const TextSubtitles t =
+        writeTextSubtitles(job.sets, job.fps, vtt ? TextSubtitleFormat::WebVtt : TextSubtitleFormat::SubRip);
+    r.blank = t.blank;
+    if (!writeFile(folder + job.name + (vtt ? ".vtt" : ".srt"), t.bytes, r)) return;
+    r.subtitles = t.cues;
+    if (job.progress) job.progress(int(job.sets.sets.size()), int(job.sets.sets.size()));
+    r.ok = true;
+}
+
+}  // namespace
+
+SubtitleExportResult exportSubtitleTrack(const SubtitleExportJob& job) {
+    SubtitleExportResult r;
+    r.untimed = job.sets.untimed;
+    r.reversed = job.sets.reversed;
+    const std::string refusal = subtitleExportRefusal(job.format, job.width, job.height, job.fps);
+    if (!refusal.empty()) {
+        r.error = refusal;
+        return r;
+    }
+    const std::string folder = exportnames::outputFolder(job.projectDir, kindOf(job.format));
+    if (!makeFolder(folder, r)) return r;
+    switch (job.format) {
+        case SubtitleFormat::Bdn: exportBdn(job, folder, r); break;
+        case SubtitleFormat::Sup: exportSup(job, folder, r); break;
+        case SubtitleFormat::SubRip:
+        case SubtitleFormat::WebVtt: exportText(job, folder, r); break;
+        case SubtitleFormat::VobSub:
+            r.ok = streamTrack(job, job.matroska ? SubtitleStreamKind::VobSubMatroska : SubtitleStreamKind::VobSub,
+                               folder + job.name + ".sub", r);
+            break;
+        case SubtitleFormat::Dvb:
+            r.ok = streamTrack(job, SubtitleStreamKind::Dvb, folder + job.name + ".ts", r);
+            break;
+    }
+    return r;
+}
+
+std::string subtitleExportMessage(const SubtitleExportResult& r) {
+    std::string text = std::to_string(r.subtitles) + (r.subtitles == 1 ? " subtitle was" : " subtitles were") +
+                       " exported!";
+    auto note = [&](int n, const char* why) {
+        if (n > 0) text += "\n" + std::to_string(n) + (n == 1 ? " set was" : " sets were") + " left out: " + why;
+    };
+    note(r.untimed, "no ON or OFF time code.");
+    note(r.reversed, "OFF is not after ON.");
+    note(r.blank, "nothing to show.");
+    return text;
+}

@@ -1,0 +1,56 @@
+#pragma once
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "export/ExportDriver.h"
+#include "export/SubtitleStreamWriter.h"
+#include "export/SubtitleTrack.h"
+
+// Subtitle tracks for the tools users finish their work in.
+enum class SubtitleFormat { Bdn, Sup, VobSub, Dvb, SubRip, WebVtt };
+
+struct SubtitleFormatInfo {
+    SubtitleFormat format;
+    const char* cliName;  // "bdn", "sup", "vobsub", "dvb", "srt", "vtt"
+    const char* label;    // for the export dialog
+    bool pictures;        // rendered pictures (false: text only)
+};
+const std::vector<SubtitleFormatInfo>& subtitleFormats();
+const SubtitleFormatInfo* subtitleFormatByName(std::string_view cliName);
+const SubtitleFormatInfo& subtitleFormatInfo(SubtitleFormat format);
+
+struct SubtitleExportJob {
+    SubtitleFormat format = SubtitleFormat::SubRip;
+    std::string projectDir;  // "" = working folder
+    std::string name;        // shortened project name
+    int width = 0, height = 0;
+    float fps = 0;
+    TrackSets sets;
+    RenderSetFn render;    // full-frame transparent render of a set (by its list index)
+    ProgressFn progress;   // optional: sets done of sets to do
+    bool indexedPng = false;      // BDN: 8-bit palette pictures
+    bool matroska = true;         // VobSub: also NAME.mks
+    std::string language = "und";  // BDN language code
+    // Makes the encoder of the VobSub and DVB streams (the program passes
+    // createSubtitleStreamWriter of the media floor).
+    std::function<std::unique_ptr<SubtitleStreamWriter>(SubtitleStreamKind)> makeStreamWriter;
+};
+
+struct SubtitleExportResult : ExportResult {
+    int subtitles = 0;  // subtitles in the track
+    int untimed = 0, reversed = 0, blank = 0;  // sets left out
+};
+
+// Refusal before anything is written (size or rate the format cannot name);
+// empty when the job can run.
+std::string subtitleExportRefusal(SubtitleFormat format, int width, int height, float fps);
+
+// Creates the format's folder below projectDir and writes the track. Stops
+// at the first error; a track file is only put in place when complete.
+SubtitleExportResult exportSubtitleTrack(const SubtitleExportJob& job);
+
+// "N subtitles were exported!" with the sets left out and why.
+std::string subtitleExportMessage(const SubtitleExportResult& r);

@@ -1,0 +1,350 @@
+#include "export/SubtitleTrack.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <unordered_map>
+#include <memory>
+
+#include <libimagequant.h>
+
+#include "base/Text.h"
+#include "project/SrtImport.h"
+
+bool blankLine(const std::string& line) {
+    return text::trimSpaces(line).empty();
+}
+
+TrackSets collectTrackSets(const SubtitleList& list, float fps) {
+    TrackSets out;
+    const int rows = list.lineCount();
+    out.total = rows <= 0 ? 0 : (rows + 1) / 2;
+    out.sets.reserve(size_t(out.total));
+    for (int k = 0; k < out.total; ++k) {
+        const auto [onText, offText] = splitTiming(list.column(2 * k, Column::Timing));
+        if (text::trimSpaces(onText).empty() || text::trimSpaces(offText).empty()) {
+            ++out.untimed;
+            continue;
+        }
+        TrackSet s;
+        s.set = k;
+        s.lineA = list.column(2 * k, Column::Text);
+        s.lineB = list.column(2 * k + 1, Column::Text);
+        s.on = parseTimeCode(onText);
+        s.off = parseTimeCode(offText);
+        s.onFrame = frameOf(s.on, fps);
+        s.offFrame = frameOf(s.off, fps);
+        if (s.offFrame <= s.onFrame) {
+            ++out.reversed;
+            continue;
+        }
+        out.sets.push_back(std::move(s));
+    }
+    return out;
+}
+
+FrameRate exactFrameRate(float fps) {
+    struct Known {
+        double value;
+        long long num, den;
+    };
+    static const Known kNtsc[] = {{23.976, 24000, 1001}, {29.97, 30000, 1001}, {59.94, 60000, 1001},
+                                  {47.952, 48000, 1001}, {119.88, 120000, 1001}};
+    for (const Known& k : kNtsc)
+        if (std::fabs(double(fps) - k.value) < 0.005) return {k.num, k.den};
+    if (!(fps > 0)) return {25, 1};
+    const double rounded = std::nearbyint(double(fps));
+    if (std::fabs(double(fps) - rounded) < 1e-4) return {(long long)rounded, 1};
+    return {(long long)std::llround(double(fps) * 1000.0), 1000};
+}
+
+namespace {
+
+// Frames read back by the SubRip reader from a fraction of `ms` milliseconds.
+int framesReadBack(long long ms, float fps) {
+    char text[32];
+    std::snprintf(text, sizeof text, "00:00:00,%03lld", ms);
+    const std::string tc = srtTimeToTimeCode(text, fps);
+    return parseTimeCode(tc).ff;
+}
+
+bool usualRanges(const TimeCode& t, float fps) {
+    return t.hh >= 0 && t.mm >= 0 && t.mm < 60 && t.ss >= 0 && t.ss < 60 && t.ff >= 0 && t.ff < roundedFps(fps);
+}
+
+}  // namespace
+
+long long timeCodeMilliseconds(const TimeCode& given, float fps) {
+    if (!(fps > 0)) return 0;
+    const TimeCode t = usualRanges(given, fps) ? given : timeCodeOfFrame(frameOf(given, fps), fps);
+    const long long whole = (long long)t.hh * 3600000LL + t.mm * 60000LL + t.ss * 1000LL;
+    // The reader truncates, so the fraction is rounded up and then checked
+    // against the reader's own arithmetic.
+    long long ms = (long long)std::ceil(double(t.ff) * 1000.0 / double(fps) - 1e-9);
+    ms = std::clamp(ms, 0LL, 999LL);
+    for (long long m = std::max(0LL, ms - 2); m <= std::min(999LL, ms + 2); ++m)
+        if (framesReadBack(m, fps) == t.ff) return whole + m;
+    return whole + ms;
+}
+
+std::string clockText(long long ms, char fractionSeparator) {
+    if (ms < 0) ms = 0;
+    char text[48];
+    std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld%c%03lld", ms / 3600000, (ms / 60000) % 60,
+                  (ms / 1000) % 60, fractionSeparator, ms % 1000);
+    return text;
+}
+
+long long frameTo90k(long long frame, float fps) {
+    const FrameRate r = exactFrameRate(fps);
+    // frame * 90000 * den / num, rounded to the nearest tick.
+    const long double ticks = (long double)frame * 90000.0L * (long double)r.den / (long double)r.num;
+    return (long long)std::llround(ticks);
+}
+
+namespace {
+
+// True when any pixel of the row span [x0, x1) has some opacity; eight
+// bytes (two pixels) at a time.
+bool anyAlpha(const uint8_t* row, int x0, int x1) {
+    const uint8_t* p = row + size_t(x0) * 4;
+    const uint8_t* end = row + size_t(x1) * 4;
+    uint64_t acc = 0;
+    for (; p + 8 <= end; p += 8) {
+        uint64_t v;
+        std::memcpy(&v, p, 8);
+        acc |= v;
+    }
+    // Alpha is the fourth byte of every pixel.
+    uint8_t bytes[8];
+    std::memcpy(bytes, &acc, 8);
+    const uint8_t tail = p < end ? p[3] : 0;
+    return (bytes[3] | bytes[7] | tail) != 0;
+}
+
+}  // namespace
+
+PixelBox visibleBox(const Image& picture, int y0, int y1) {
+    y0 = std::max(0, y0);
+    y1 = std::min(picture.height(), y1);
+    const int w = picture.width();
+    int minX = w, maxX = -1, minY = -1, maxY = -1;
+    for (int y = y0; y < y1; ++y) {
+        const uint8_t* p = picture.pixel(0, y);
+        if (!anyAlpha(p, 0, w)) continue;
+        int first = 0, last = w - 1;
+        while (p[size_t(first) * 4 + 3] == 0) ++first;
+        while (p[size_t(last) * 4 + 3] == 0) --last;
+        if (minY < 0) minY = y;
+        maxY = y;
+        minX = std::min(minX, first);
+        maxX = std::max(maxX, last);
+    }
+    if (minY < 0) return {};
+    return {minX, minY, maxX - minX + 1, maxY - minY + 1};
+}
+
+PixelBox visibleBox(const Image& picture) {
+    return visibleBox(picture, 0, picture.height());
+}
+
+Image cropPicture(const Image& picture, const PixelBox& box) {
+    Image out(box.w, box.h);
+    if (out.empty()) return out;
+    for (int y = 0; y < box.h; ++y) {
+        const uint8_t* src = picture.pixel(box.x, box.y + y);
+        std::copy(src, src + size_t(box.w) * 4, out.pixel(0, y));
+    }
+    return out;
+}
+
+std::vector<PixelBox> visibleBands(const Image& picture) {
+    // One pass over the rows: the first and last visible pixel of each.
+    const int w = picture.width(), h = picture.height();
+    std::vector<int> first(size_t(std::max(0, h)), -1), last(size_t(std::max(0, h)), -1);
+    int top = -1, bottom = -1;
+    for (int y = 0; y < h; ++y) {
+        const uint8_t* p = picture.pixel(0, y);
+        if (!anyAlpha(p, 0, w)) continue;
+        int f = 0, l = w - 1;
+        while (p[size_t(f) * 4 + 3] == 0) ++f;
+        while (p[size_t(l) * 4 + 3] == 0) --l;
+        first[size_t(y)] = f, last[size_t(y)] = l;
+        if (top < 0) top = y;
+        bottom = y;
+    }
+    if (top < 0) return {};
+    auto box = [&](int y0, int y1) {  // rows y0 .. y1 - 1, the first and last visible
+        PixelBox b;
+        int minX = w, maxX = -1, minY = -1, maxY = -1;
+        for (int y = y0; y < y1; ++y) {
+            if (first[size_t(y)] < 0) continue;
+            if (minY < 0) minY = y;
+            maxY = y;
+            minX = std::min(minX, first[size_t(y)]);
+            maxX = std::max(maxX, last[size_t(y)]);
+        }
+        if (minY >= 0) b = {minX, minY, maxX - minX + 1, maxY - minY + 1};
+        return b;
+    };
+    // The widest run of transparent rows separates the two lines; smaller
+    // gaps inside a line (an accent above its letter) do not.
+    int bestStart = -1, bestLength = 0;
+    for (int y = top + 1; y < bottom; ++y) {
+        if (first[size_t(y)] >= 0) continue;
+        int next = y + 1;
+        while (first[size_t(next)] < 0) ++next;  // `bottom` is visible
+        if (next - y > bestLength) bestStart = y, bestLength = next - y;
+        y = next;
+    }
+    if (bestStart < 0) return {box(top, bottom + 1)};
+    return {box(top, bestStart), box(bestStart + bestLength, bottom + 1)};
+}
+
+namespace {
+
+struct LiqAttrDeleter {
+    void operator()(liq_attr* a) const { liq_attr_destroy(a); }
+};
+struct LiqHistogramDeleter {
+    void operator()(liq_histogram* h) const { liq_histogram_destroy(h); }
+};
+struct LiqResultDeleter {
+    void operator()(liq_result* r) const { liq_result_destroy(r); }
+};
+
+uint32_t keyOf(const uint8_t* p) {
+    return p[3] == 0 ? 0u : (uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]);
+}
+Rgba rgbaOf(uint32_t key) {
+    return Rgba{uint8_t(key >> 24), uint8_t(key >> 16), uint8_t(key >> 8), uint8_t(key)};
+}
+
+// Distance of two straight-alpha colours as they look over anything: the
+// colour weighted by its opacity, and the opacity itself.
+int distance(const Rgba& a, const Rgba& b) {
+    auto ch = [&](int x, int y) {
+        const int d = (x * a.a - y * b.a) / 255;
+        return d * d;
+    };
+    return ch(a.r, b.r) + ch(a.g, b.g) + ch(a.b, b.b) + (a.a - b.a) * (a.a - b.a);
+}
+
+// The palette for more colours than fit: the quantiser works on the colour
+// histogram (subtitle pictures hold a few hundred colours over many pixels),
+// and each colour takes the nearest palette entry.
+bool quantisedPalette(const std::unordered_map<uint32_t, uint32_t>& counts, int maxColours, std::vector<Rgba>& palette,
+                      std::unordered_map<uint32_t, uint8_t>& entryOf, std::string& error) {
+    const std::string failed = "The picture could not be reduced to " + std::to_string(maxColours) + " colours.";
+    std::unique_ptr<liq_attr, LiqAttrDeleter> attr(liq_attr_create());
+    if (!attr) {
+        error = "The colour reduction could not start (out of memory).";
+        return false;
+    }
+    liq_set_max_colors(attr.get(), std::clamp(maxColours, 2, 256));
+    // Few colours (DVD, DVB) are worth a careful choice.
+    liq_set_speed(attr.get(), maxColours <= 16 ? 3 : 6);
+    std::unique_ptr<liq_histogram, LiqHistogramDeleter> hist(liq_histogram_create(attr.get()));
+    std::vector<liq_histogram_entry> entries;
+    entries.reserve(counts.size());
+    for (const auto& [key, n] : counts) {
+        if (key == 0) continue;
+        const Rgba c = rgbaOf(key);
+        entries.push_back({liq_color{c.r, c.g, c.b, c.a}, n});
+    }
+    liq_result* raw = nullptr;
+    if (!hist || liq_histogram_add_colors(hist.get(), attr.get(), entries.data(), int(entries.size()), 0) != LIQ_OK ||
+        liq_histogram_quantize(hist.get(), attr.get(), &raw) != LIQ_OK || !raw) {
+        error = failed;
+        return false;
+    }
+    std::unique_ptr<liq_result, LiqResultDeleter> result(raw);
+    const liq_palette* pal = liq_get_palette(result.get());
+    palette.assign(1, Rgba{});
+    for (unsigned e = 0; e < pal->count && int(palette.size()) <= maxColours; ++e) {
+        const liq_color c = pal->entries[e];
+        if (c.a != 0) palette.push_back(Rgba{c.r, c.g, c.b, c.a});
+    }
+    if (palette.size() < 2) {
+        error = failed;
+        return false;
+    }
+    entryOf.clear();
+    entryOf[0] = 0;
+    for (const auto& [key, n] : counts) {
+        if (key == 0) continue;
+        const Rgba c = rgbaOf(key);
+        int best = 1, bestDistance = 1 << 30;
+        for (size_t i = 1; i < palette.size(); ++i) {
+            const int d = distance(c, palette[i]);
+            if (d < bestDistance) bestDistance = d, best = int(i);
+        }
+        entryOf[key] = uint8_t(best);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool toPalettePicture(const Image& picture, int maxColours, PalettePicture& out, std::string& error) {
+    out = PalettePicture{};
+    out.width = picture.width();
+    out.height = picture.height();
+    if (picture.empty()) {
+        error = "The picture is empty.";
+        return false;
+    }
+    maxColours = std::clamp(maxColours, 1, 255);
+    const size_t n = size_t(picture.width()) * size_t(picture.height());
+    const uint8_t* data = picture.data();
+
+    // The colours and how often they occur; subtitle pictures are long runs
+    // of one colour, so the table is touched once per run.
+    std::unordered_map<uint32_t, uint32_t> counts;
+    std::vector<uint32_t> order;  // colours in the order they first appear
+    counts.reserve(512);
+    {
+        uint32_t lastKey = 0xFFFFFFFFu;
+        uint32_t* lastCount = nullptr;
+        const uint8_t* p = data;
+        for (size_t i = 0; i < n; ++i, p += 4) {
+            const uint32_t key = keyOf(p);
+            if (key != lastKey || !lastCount) {
+                auto [it, added] = counts.try_emplace(key, 0);
+                if (added) order.push_back(key);
+                lastKey = key;
+                lastCount = &it->second;
+            }
+            ++*lastCount;
+        }
+    }
+
+    std::unordered_map<uint32_t, uint8_t> entryOf;
+    const size_t opaqueColours = order.size() - (counts.count(0) ? 1 : 0);
+    if (int(opaqueColours) <= maxColours) {
+        out.palette.assign(1, Rgba{});
+        entryOf[0] = 0;
+        for (uint32_t key : order) {
+            if (key == 0) continue;
+            entryOf[key] = uint8_t(out.palette.size());
+            out.palette.push_back(rgbaOf(key));
+        }
+    } else if (!quantisedPalette(counts, maxColours, out.palette, entryOf, error)) {
+        return false;
+    }
+
+    out.indices.resize(n);
+    uint32_t lastKey = 0xFFFFFFFFu;
+    uint8_t lastIndex = 0;
+    const uint8_t* p = data;
+    for (size_t i = 0; i < n; ++i, p += 4) {
+        const uint32_t key = keyOf(p);
+        if (key != lastKey) {
+            lastKey = key;
+            lastIndex = entryOf[key];
+        }
+        out.indices[i] = lastIndex;
+    }
+    return true;
+}

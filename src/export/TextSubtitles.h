@@ -1,0 +1,19 @@
+#pragma once
+#include <string>
+
+#include "export/SubtitleTrack.h"
+
+enum class TextSubtitleFormat { SubRip, WebVtt };
+
+struct TextSubtitles {
+    std::string bytes;  // the whole file, UTF-8
+    int cues = 0;
+    int blank = 0;  // timed sets with nothing to show, left out
+};
+
+// The timed sets as a SubRip or WebVTT file: one cue per set holding its
+// non-blank lines (line A above line B), times in milliseconds at `fps` such
+// that the SubRip reader gives the same frames back. Text is converted from
+// Windows-1252 to UTF-8 and the broken bar the list keeps instead of '|' is
+// written as '|' again. SubRip lines end in CR LF, WebVTT lines in LF.
+TextSubtitles writeTextSubtitles(const TrackSets& sets, float fps, TextSubtitleFormat format);

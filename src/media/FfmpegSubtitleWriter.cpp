@@ -1,0 +1,351 @@
+// DVD and DVB subtitle tracks on libavcodec's subtitle encoders. The DVD
+// packets go into MPEG program-stream packs written here (.sub, with the
+// .idx index beside it) or into Matroska through libavformat; the DVB
+// packets into an MPEG transport stream through libavformat.
+
+#include "export/SubtitleStreamWriter.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/opt.h>
+}
+
+#include "base/Image.h"
+#include "export/SubtitleTrack.h"
+#include "io/Files.h"
+
+namespace {
+
+std::string avError(int code) {
+    char buffer[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(code, buffer, sizeof buffer);
+    return buffer;
+}
+
+constexpr int kPackSize = 2048;
+
+void be16(std::string& s, unsigned v) {
+    s += char((v >> 8) & 0xff);
+    s += char(v & 0xff);
+}
+
+// One MPEG-2 pack header with the system clock at `scr` (90 kHz).
+std::string packHeader(uint64_t scr) {
+    std::string h("\x00\x00\x01\xBA", 4);
+    const unsigned mux = 25200;  // 10.08 Mbit/s in units of 50 bytes/s
+    h += char(0x40 | ((scr >> 27) & 0x38) | 0x04 | ((scr >> 28) & 0x03));
+    h += char((scr >> 20) & 0xff);
+    h += char(((scr >> 12) & 0xf8) | 0x04 | ((scr >> 13) & 0x03));
+    h += char((scr >> 5) & 0xff);
+    h += char(((scr << 3) & 0xf8) | 0x04);
+    h += char(0x01);
+    h += char((mux >> 14) & 0xff);
+    h += char((mux >> 6) & 0xff);
+    h += char(((mux << 2) & 0xfc) | 0x03);
+    h += char(0xF8);  // no stuffing
+    return h;
+}
+
+// The packets of one DVD subtitle as 2048-byte packs of private stream 1,
+// sub-stream 0x20; the first pack carries the time stamp.
+std::string dvdPacks(const uint8_t* data, size_t size, uint64_t pts) {
+    std::string out;
+    size_t at = 0;
+    bool first = true;
+    while (at < size || first) {
+        std::string pack = packHeader(pts);
+        const size_t headerData = first ? 5 : 0;
+        const size_t room = kPackSize - pack.size() - 6 - 3 - headerData - 1;
+        const size_t take = std::min(room, size - at);
+        size_t stuffing = 0;
+        const size_t left = room - take;
+        // A padding packet needs 6 bytes; fewer go into the header as stuffing.
+        if (left > 0 && left < 6) stuffing = left;
+        pack += std::string("\x00\x00\x01\xBD", 4);
+        be16(pack, unsigned(3 + headerData + stuffing + 1 + take));
+        pack += char(0x81);
+        pack += char(first ? 0x80 : 0x00);
+        pack += char(headerData + stuffing);
+        if (first) {
+            pack += char(0x21 | ((pts >> 29) & 0x0e));
+            pack += char((pts >> 22) & 0xff);
+            pack += char(((pts >> 14) & 0xfe) | 0x01);
+            pack += char((pts >> 7) & 0xff);
+            pack += char(((pts << 1) & 0xfe) | 0x01);
+        }
+        pack.append(stuffing, char(0xFF));
+        pack += char(0x20);
+        pack.append(reinterpret_cast<const char*>(data) + at, take);
+        if (pack.size() < size_t(kPackSize)) {
+            const size_t pad = kPackSize - pack.size();
+            pack += std::string("\x00\x00\x01\xBE", 4);
+            be16(pack, unsigned(pad - 6));
+            pack.append(pad - 6, char(0xFF));
+        }
+        out += pack;
+        at += take;
+        first = false;
+    }
+    return out;
+}
+
+std::string idxTime(long long ms) {
+    char t[64];
+    std::snprintf(t, sizeof t, "%02lld:%02lld:%02lld:%03lld", ms / 3600000, (ms / 60000) % 60, (ms / 1000) % 60,
+                  ms % 1000);
+    return t;
+}
+
+class FfmpegSubtitleWriter : public SubtitleStreamWriter {
+public:
+    explicit FfmpegSubtitleWriter(SubtitleStreamKind kind) : kind_(kind) {}
+    ~FfmpegSubtitleWriter() override { close(true); }
+
+    std::string open(const std::string& path, int width, int height, float fps,
+                     const std::vector<Rgb>& palette) override {
+        path_ = path;
+        width_ = width;
+        height_ = height;
+        fps_ = fps;
+        palette_ = palette;
+        if (palette_.empty()) palette_.push_back(Rgb{255, 255, 255});
+        if (palette_.size() > 16) palette_.resize(16);
+        while (palette_.size() < 16) palette_.push_back(palette_.back());
+
+        const bool dvb = kind_ == SubtitleStreamKind::Dvb;
+        const AVCodec* codec = avcodec_find_encoder(dvb ? AV_CODEC_ID_DVB_SUBTITLE : AV_CODEC_ID_DVD_SUBTITLE);
+        if (!codec) return std::string("this build has no ") + (dvb ? "DVB" : "DVD") + " subtitle encoder";
+        enc_ = avcodec_alloc_context3(codec);
+        if (!enc_) return "out of memory";
+        enc_->width = width;
+        enc_->height = height;
+        enc_->time_base = AVRational{1, 1000};
+        if (!dvb) {
+            std::string pal;
+            char hex[16];
+            for (const Rgb& c : palette_) {
+                std::snprintf(hex, sizeof hex, "%s%02x%02x%02x", pal.empty() ? "" : ",", c.r, c.g, c.b);
+                pal += hex;
+            }
+            av_opt_set(enc_->priv_data, "palette", pal.c_str(), 0);
+        }
+        int err = avcodec_open2(enc_, codec, nullptr);
+        if (err < 0) return "the subtitle encoder cannot start: " + avError(err);
+
+        temp_ = path + ".part";
+        if (!dvb) {
+            sub_ = std::fopen(temp_.c_str(), "wb");
+            if (!sub_) return "cannot create " + temp_;
+            if (kind_ == SubtitleStreamKind::VobSub) return {};
+            // The same packets in Matroska.
+            containerPath_ = path.substr(0, path.size() - 4) + ".mks";
+        } else {
+            containerPath_ = path;
+        }
+        containerTemp_ = containerPath_ + ".part";
+        err = avformat_alloc_output_context2(&fmt_, nullptr, dvb ? "mpegts" : "matroska", containerTemp_.c_str());
+        if (err < 0 || !fmt_) return "the container cannot start: " + avError(err);
+        AVStream* st = avformat_new_stream(fmt_, nullptr);
+        if (!st) return "out of memory";
+        st->time_base = dvb ? AVRational{1, 90000} : AVRational{1, 1000};
+        err = avcodec_parameters_from_context(st->codecpar, enc_);
+        if (err < 0) return avError(err);
+        av_dict_set(&st->metadata, "language", "und", 0);
+        err = avio_open(&fmt_->pb, containerTemp_.c_str(), AVIO_FLAG_WRITE);
+        if (err < 0) return "cannot create " + containerTemp_ + ": " + avError(err);
+        err = avformat_write_header(fmt_, nullptr);
+        if (err < 0) return "the container header cannot be written: " + avError(err);
+        stream_ = st;
+        return {};
+    }
+
+    std::string add(const Image& picture, long long onFrame, long long offFrame) override {
+        if (!enc_) return "the track is not open";
+        const PixelBox box = visibleBox(picture);
+        if (box.empty() || offFrame <= onFrame) return {};
+        PalettePicture pal;
+        std::string error;
+        const bool dvb = kind_ == SubtitleStreamKind::Dvb;
+        // DVD: transparent and three colours; DVB: a 4-bit palette.
+        if (!toPalettePicture(cropPicture(picture, box), dvb ? 15 : 3, pal, error)) return error;
+
+        const long long on90k = frameTo90k(onFrame, fps_), off90k = frameTo90k(offFrame, fps_);
+        const long long onMs = (on90k + 45) / 90, offMs = (off90k + 45) / 90;
+
+        AVSubtitleRect rect{};
+        AVSubtitleRect* rects[1] = {&rect};
+        std::vector<uint32_t> argb(256, 0);
+        for (size_t i = 0; i < pal.palette.size(); ++i) {
+            Rgba c = pal.palette[i];
+            if (!dvb && c.a > 0) {
+                const Rgb near = nearest(c);
+                c.r = near.r, c.g = near.g, c.b = near.b;
+            }
+            argb[i] = uint32_t(c.a) << 24 | uint32_t(c.r) << 16 | uint32_t(c.g) << 8 | c.b;
+        }
+        rect.x = box.x;
+        rect.y = box.y;
+        rect.w = box.w;
+        rect.h = box.h;
+        rect.type = SUBTITLE_BITMAP;
+        rect.nb_colors = dvb ? 16 : 4;
+        rect.data[0] = pal.indices.data();
+        rect.linesize[0] = box.w;
+        rect.data[1] = reinterpret_cast<uint8_t*>(argb.data());
+        rect.linesize[1] = 4;
+
+        AVSubtitle sub{};
+        sub.format = 0;
+        sub.start_display_time = 0;
+        sub.end_display_time = uint32_t(offMs - onMs);
+        sub.num_rects = 1;
+        sub.rects = rects;
+        sub.pts = av_rescale_q(on90k, AVRational{1, 90000}, AV_TIME_BASE_Q);
+        if (dvb) {
+            std::string e = clearPending(on90k);
+            if (!e.empty()) return e;
+        }
+        std::string e = encodeAndWrite(sub, on90k, offMs - onMs);
+        if (dvb) pendingClear_ = off90k;
+        return e;
+    }
+
+    // DVB: an empty page clears the screen at the OFF time, unless the next
+    // subtitle takes the screen over at that moment.
+    std::string clearPending(long long nextOn90k) {
+        if (pendingClear_ < 0) return {};
+        const long long at = pendingClear_;
+        pendingClear_ = -1;
+        if (nextOn90k >= 0 && nextOn90k <= at) return {};
+        AVSubtitle clear{};
+        clear.pts = av_rescale_q(at, AVRational{1, 90000}, AV_TIME_BASE_Q);
+        return encodeAndWrite(clear, at, 0);
+    }
+
+    std::string finish() override {
+        std::string error;
+        if (kind_ == SubtitleStreamKind::Dvb) error = clearPending(-1);
+        if (sub_) {
+            if (std::fflush(sub_) != 0 && error.empty()) error = "cannot write " + temp_;
+            if (std::fclose(sub_) != 0 && error.empty()) error = "cannot write " + temp_;
+            sub_ = nullptr;
+        }
+        if (fmt_) {
+            const int err = av_write_trailer(fmt_);
+            if (err < 0 && error.empty()) error = "the container cannot be completed: " + avError(err);
+            if (avio_closep(&fmt_->pb) < 0 && error.empty()) error = "cannot write " + containerTemp_;
+        }
+        std::error_code ec;
+        if (error.empty() && kind_ != SubtitleStreamKind::Dvb) {
+            const std::string idxPath = path_.substr(0, path_.size() - 4) + ".idx";
+            files::Result w = files::writeFileAtomic(idxPath, idxText());
+            if (!w) error = "cannot write " + idxPath + ": " + w.error;
+            if (error.empty()) std::filesystem::rename(temp_, path_, ec);
+            if (ec) error = "cannot move " + temp_ + " into place: " + ec.message();
+        }
+        if (error.empty() && fmt_) {
+            std::filesystem::rename(containerTemp_, containerPath_, ec);
+            if (ec) error = "cannot move " + containerTemp_ + " into place: " + ec.message();
+        }
+        finished_ = error.empty();
+        close(!finished_);
+        return error;
+    }
+
+private:
+    Rgb nearest(const Rgba& c) const {
+        Rgb best = palette_.front();
+        int bestDistance = 1 << 30;
+        for (const Rgb& p : palette_) {
+            const int d = (p.r - c.r) * (p.r - c.r) + (p.g - c.g) * (p.g - c.g) + (p.b - c.b) * (p.b - c.b);
+            if (d < bestDistance) bestDistance = d, best = p;
+        }
+        return best;
+    }
+
+    std::string encodeAndWrite(const AVSubtitle& sub, long long pts90k, long long durationMs) {
+        std::vector<uint8_t> buffer(1 << 20);
+        const int size = avcodec_encode_subtitle(enc_, buffer.data(), int(buffer.size()), &sub);
+        if (size < 0) return "the subtitle encoder failed: " + avError(size);
+        if (sub_) {
+            const long position = std::ftell(sub_);
+            const std::string packs = dvdPacks(buffer.data(), size_t(size), uint64_t(pts90k));
+            if (std::fwrite(packs.data(), 1, packs.size(), sub_) != packs.size()) return "cannot write " + temp_;
+            char line[96];
+            std::snprintf(line, sizeof line, "timestamp: %s, filepos: %09lx\n", idxTime((pts90k + 45) / 90).c_str(),
+                          position);
+            index_ += line;
+            if (!fmt_) return {};
+        }
+        AVPacket* pkt = av_packet_alloc();
+        if (!pkt) return "out of memory";
+        int err = av_new_packet(pkt, size);
+        if (err < 0) {
+            av_packet_free(&pkt);
+            return avError(err);
+        }
+        std::copy(buffer.begin(), buffer.begin() + size, pkt->data);
+        pkt->stream_index = stream_->index;
+        pkt->pts = pkt->dts = av_rescale_q(pts90k, AVRational{1, 90000}, stream_->time_base);
+        pkt->duration = av_rescale_q(durationMs, AVRational{1, 1000}, stream_->time_base);
+        pkt->flags |= AV_PKT_FLAG_KEY;
+        err = av_interleaved_write_frame(fmt_, pkt);
+        av_packet_free(&pkt);
+        return err < 0 ? "cannot write " + containerTemp_ + ": " + avError(err) : std::string();
+    }
+
+    std::string idxText() const {
+        std::string t = "# VobSub index file, v7 (do not modify this line!)\n";
+        t += "size: " + std::to_string(width_) + "x" + std::to_string(height_) + "\n";
+        t += "palette: ";
+        char hex[16];
+        for (size_t i = 0; i < palette_.size(); ++i) {
+            std::snprintf(hex, sizeof hex, "%s%02x%02x%02x", i ? ", " : "", palette_[i].r, palette_[i].g,
+                          palette_[i].b);
+            t += hex;
+        }
+        t += "\n\nid: en, index: 0\n";
+        t += index_;
+        return t;
+    }
+
+    void close(bool removePartial) {
+        if (sub_) std::fclose(sub_);
+        sub_ = nullptr;
+        if (fmt_) {
+            if (fmt_->pb) avio_closep(&fmt_->pb);
+            avformat_free_context(fmt_);
+            fmt_ = nullptr;
+        }
+        if (enc_) avcodec_free_context(&enc_);
+        if (removePartial && !finished_) {
+            std::error_code ec;
+            if (!temp_.empty()) std::filesystem::remove(temp_, ec);
+            if (!containerTemp_.empty()) std::filesystem::remove(containerTemp_, ec);
+        }
+    }
+
+    SubtitleStreamKind kind_;
+    std::string path_, temp_, index_;
+    std::string containerPath_, containerTemp_;  // .mks or .ts
+    int width_ = 0, height_ = 0;
+    float fps_ = 25;
+    std::vector<Rgb> palette_;
+    AVCodecContext* enc_ = nullptr;
+    AVFormatContext* fmt_ = nullptr;
+    AVStream* stream_ = nullptr;
+    std::FILE* sub_ = nullptr;
+    bool finished_ = false;
+    long long pendingClear_ = -1;  // 90 kHz time of the DVB page still to clear
+};
+
+}  // namespace
+
+std::unique_ptr<SubtitleStreamWriter> createSubtitleStreamWriter(SubtitleStreamKind kind) {
+    return std::make_unique<FfmpegSubtitleWriter>(kind);
+}

@@ -1,0 +1,135 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "TestSupport.h"
+#include "export/SubtitleExport.h"
+#include "export/TextSubtitles.h"
+#include "io/Files.h"
+#include "project/SrtImport.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+TrackSet timedSet(int set, long long on, long long off, float fps) {
+    TrackSet s;
+    s.set = set;
+    s.lineA = "Set " + std::to_string(set);
+    s.lineB = "line B";
+    s.on = timeCodeOfFrame(on, fps);
+    s.off = timeCodeOfFrame(off, fps);
+    s.onFrame = frameOf(s.on, fps);
+    s.offFrame = frameOf(s.off, fps);
+    return s;
+}
+
+// A render that draws a small opaque block whose place depends on the set;
+// set 3 draws nothing.
+bool blockRender(int set, Image& out) {
+    if (set == 3) return true;
+    const int x0 = 10 + set % 50, y0 = 400 + set % 20;
+    for (int y = y0; y < y0 + 12; ++y)
+        for (int x = x0; x < x0 + 30; ++x) {
+            uint8_t* p = out.pixel(x, y);
+            p[0] = 255, p[1] = uint8_t(set), p[2] = 0, p[3] = 200;
+        }
+    return true;
+}
+
+class SubtitleExportTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() /
+              ("kalvero-subexport-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+    fs::path dir;
+};
+
+}  // namespace
+
+// Ten thousand and one sets: every cue numbered, every frame read back.
+TEST_F(SubtitleExportTest, TenThousandSetsRoundTripThroughSubRip) {
+    const float fps = 29.97f;
+    TrackSets sets;
+    for (int k = 0; k < 10001; ++k) sets.sets.push_back(timedSet(k, 10LL * k, 10LL * k + 7, fps));
+    const TextSubtitles srt = writeTextSubtitles(sets, fps, TextSubtitleFormat::SubRip);
+    EXPECT_EQ(srt.cues, 10001);
+    EXPECT_NE(srt.bytes.find("\r\n10001\r\n"), std::string::npos);
+    SubtitleList back;
+    back.clearList();
+    EXPECT_EQ(importSrtText(srt.bytes, fps, 0, back).cues, 10001);
+    const TrackSets again = collectTrackSets(back, fps);
+    ASSERT_EQ(again.sets.size(), 10001u);
+    for (size_t k = 0; k < again.sets.size(); ++k) {
+        ASSERT_EQ(again.sets[k].onFrame, sets.sets[k].onFrame) << k;
+        ASSERT_EQ(again.sets[k].offFrame, sets.sets[k].offFrame) << k;
+    }
+}
+
+TEST_F(SubtitleExportTest, BdnNamesPicturesAfterTheirSetsAndCountsBlankOnes) {
+    SubtitleExportJob job;
+    job.format = SubtitleFormat::Bdn;
+    job.projectDir = dir.string();
+    job.name = "film";
+    job.width = 720;
+    job.height = 576;
+    job.fps = 25.0f;
+    // Set 10000 first on screen although later in the list.
+    job.sets.sets = {timedSet(2, 100, 150, 25.0f), timedSet(3, 160, 170, 25.0f), timedSet(10000, 10, 20, 25.0f)};
+    job.sets.untimed = 2;
+    job.render = blockRender;
+    std::vector<std::pair<int, int>> progress;
+    job.progress = [&](int v, int t) { progress.push_back({v, t}); };
+    const SubtitleExportResult r = exportSubtitleTrack(job);
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.subtitles, 2);
+    EXPECT_EQ(r.blank, 1);
+    EXPECT_EQ(r.untimed, 2);
+    EXPECT_EQ(progress, (std::vector<std::pair<int, int>>{{1, 3}, {2, 3}, {3, 3}}));
+    EXPECT_EQ(testsupport::filesIn(dir / "BDN_Output"),
+              (std::vector<std::string>{"film.xml", "film0003.png", "film10001.png"}));
+    const Image crop = testsupport::decodeFile((dir / "BDN_Output" / "film10001.png").string());
+    EXPECT_EQ(crop.width(), 30);
+    EXPECT_EQ(crop.height(), 12);
+    EXPECT_EQ(subtitleExportMessage(r),
+              "2 subtitles were exported!\n2 sets were left out: no ON or OFF time code.\n1 set was left out: "
+              "nothing to show.");
+}
+
+TEST_F(SubtitleExportTest, FailuresNameTheFolderOrTheSet) {
+    SubtitleExportJob job;
+    job.format = SubtitleFormat::Sup;
+    job.name = "film";
+    job.width = 720;
+    job.height = 576;
+    job.fps = 25.0f;
+    job.sets.sets = {timedSet(0, 10, 20, 25.0f), timedSet(1, 30, 40, 25.0f)};
+
+    // The project folder is a file.
+    const fs::path blocker = dir / "not_a_folder";
+    ASSERT_TRUE(files::writeFileAtomic(blocker.string(), "x"));
+    job.projectDir = blocker.string();
+    job.render = blockRender;
+    SubtitleExportResult r = exportSubtitleTrack(job);
+    EXPECT_FALSE(r.ok);
+    EXPECT_NE(r.error.find("SUP_Output"), std::string::npos) << r.error;
+
+    // A set that cannot be drawn stops the run; no track file is left.
+    job.projectDir = dir.string();
+    job.render = [](int set, Image& out) { return set == 0 && blockRender(set, out); };
+    r = exportSubtitleTrack(job);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error, "Subtitle set 2 could not be rendered.");
+    EXPECT_TRUE(testsupport::filesIn(dir / "SUP_Output").empty());
+
+    // No frame rate, or a size the BDN description cannot name: refused.
+    EXPECT_NE(subtitleExportRefusal(SubtitleFormat::SubRip, 720, 576, 0.0f), "");
+    EXPECT_EQ(subtitleExportRefusal(SubtitleFormat::SubRip, 640, 512, 25.0f), "");
+    EXPECT_NE(subtitleExportRefusal(SubtitleFormat::Bdn, 720, 576, 30.0f).find("frame rate of 30.000"),
+              std::string::npos);
+    EXPECT_EQ(subtitleExportRefusal(SubtitleFormat::Bdn, 1920, 1080, 29.97f), "");
+}
