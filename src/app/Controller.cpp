@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <new>
 
 #include "app/ControlIds.h"
 #include "app/Layout.h"
@@ -150,6 +151,16 @@ void Controller::showCanvas() {
 // --- dispatch -----------------------------------------------------------------
 
 void Controller::dispatch(const Event& e) {
+    // Whatever an action needs beyond the memory there is costs that action,
+    // not the program and the list it holds.
+    try {
+        dispatchEvent(e);
+    } catch (const std::bad_alloc&) {
+        ui_.messageBox("Error!", "Not enough memory to complete this action.");
+    }
+}
+
+void Controller::dispatchEvent(const Event& e) {
     if (e.kind == EventKind::Menu) {
         if (e.menuId == ctl::ReturnKeyMenuId) onReturnKey();
         return;

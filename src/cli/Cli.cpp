@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <ctime>
+#include <new>
 
 #include "app/ProgramDir.h"
+#include "app/ProjectOpen.h"
 #include "cli/CliSupport.h"
 #include "cli/ExportCommand.h"
 #include "cli/RenderCommand.h"
@@ -98,15 +100,16 @@ void Context::selectProfileAndPreset(int profile, int preset) {
 }
 
 bool Context::loadProject(const std::string& path) {
-    std::string content;
-    files::Result r = files::readFile(path, content);
-    if (!r) {
-        fail("cannot read " + path + ": " + r.error);
-        return false;
-    }
     ProjectHeader header;
-    if (parseProject(content, state.lastLoadedY, header, state.list) != ProjectLoadStatus::Ok) {
+    ProjectOpenResult opened = readProjectFile(path, state.lastLoadedY, header, state.list);
+    switch (opened.status) {
+    case ProjectOpenStatus::Ok: break;
+    case ProjectOpenStatus::CannotRead: fail("cannot read " + path + ": " + opened.error); return false;
+    case ProjectOpenStatus::NotAProject:
         fail(path + " is not a Kalvero project file (its header is damaged or missing)");
+        return false;
+    case ProjectOpenStatus::TooManyRows:
+        fail(path + " has more than " + std::to_string(kMaxProjectRows) + " rows");
         return false;
     }
     try {
@@ -154,10 +157,12 @@ int cmdImportSrt(Context& c, const std::vector<std::string>& args) {
     c.selectProfileAndPreset(profile, preset);
 
     std::string bytes;
-    files::Result r = files::readFile(input, bytes, uint64_t(512) << 20);
+    files::Result r = files::readFile(input, bytes, kMaxOpenBytes);
     if (!r) return c.fail("cannot read " + input + ": " + r.error);
     c.state.list.clearList();
     SrtImportResult result = importSrtText(bytes, c.state.fps, c.state.style.stripsYPos, c.state.list);
+    for (const std::string& line : text::splitLines(describeSkippedLines(result)))
+        c.err << "kalvero-cli: " << input << ": " << line << "\n";
     if (result.cues == 0) return c.fail("no SubRip cue found in " + input);
     recalculateOffOn(c.state.list, c.state.fps, c.ui);
     if (!c.writeProject(a.get("-o"))) return BadInput;
@@ -261,5 +266,8 @@ int runCli(const std::vector<std::string>& argsIn, std::ostream& out, std::ostre
     } catch (const UsageError& e) {
         err << "kalvero-cli: " << e.message << "\n";
         return Usage;
+    } catch (const std::bad_alloc&) {
+        err << "kalvero-cli: not enough memory for " << args[0] << "\n";
+        return BadInput;
     }
 }

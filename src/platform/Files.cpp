@@ -13,6 +13,7 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -36,15 +37,51 @@ void setWriteFailureHookForTests(std::function<bool(uint64_t)> hook) {
 
 Result readFile(const std::string& path, std::string& out, uint64_t maxBytes) {
     out.clear();
+#ifdef _WIN32
     std::error_code ec;
     if (fs::is_directory(fs::path(path), ec)) return Result::failure("is a folder, not a file");
-    // Refuse an oversized file before reading it, and read a file of known
-    // size into one allocation.
+    if (!fs::is_regular_file(fs::path(path), ec)) return Result::failure("is not a regular file");
     const uint64_t size = fs::file_size(fs::path(path), ec);
     if (!ec && size > maxBytes) return Result::failure("the file is too large");
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) return Result::failure(std::strerror(errno));
-    if (!ec) out.reserve(size_t(size));
+#else
+    // Opened without blocking (a FIFO would otherwise wait for a writer for
+    // ever) and checked on the open descriptor: only regular files are read.
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return Result::failure(std::strerror(errno));
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        int e = errno;
+        ::close(fd);
+        return Result::failure(std::strerror(e));
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return Result::failure(S_ISDIR(st.st_mode) ? "is a folder, not a file" : "is not a regular file");
+    }
+    // Refuse an oversized file before reading it, and read a file of known
+    // size into one allocation.
+    const uint64_t size = uint64_t(st.st_size);
+    if (size > maxBytes) {
+        ::close(fd);
+        return Result::failure("the file is too large");
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    std::FILE* f = ::fdopen(fd, "rb");
+    if (!f) {
+        int e = errno;
+        ::close(fd);
+        return Result::failure(std::strerror(e));
+    }
+    const std::error_code ec;
+#endif
+    try {
+        if (!ec) out.reserve(size_t(size));
+    } catch (const std::bad_alloc&) {
+        std::fclose(f);
+        return Result::failure("not enough memory to read the file");
+    }
     char buffer[65536];
     for (;;) {
         size_t n = std::fread(buffer, 1, sizeof buffer, f);
@@ -65,6 +102,11 @@ Result readFile(const std::string& path, std::string& out, uint64_t maxBytes) {
         return Result::failure("read error");
     }
     return {};
+}
+
+bool isRegularFile(const std::string& path) {
+    std::error_code ec;
+    return !path.empty() && fs::is_regular_file(fs::path(path), ec);
 }
 
 Result writeFileAtomic(const std::string& path, const std::string& content) {

@@ -16,7 +16,8 @@ struct Result {
     static Result failure(std::string why) { return Result{false, std::move(why)}; }
 };
 
-// Reads a whole file. Refuses files larger than maxBytes with an error.
+// Reads a whole regular file. Refuses anything else (FIFOs, devices,
+// folders) without waiting on it, and files larger than maxBytes.
 Result readFile(const std::string& path, std::string& out, uint64_t maxBytes = uint64_t(1) << 31);
 
 // Writes a file so that it is either completely the new content or still the
@@ -30,6 +31,7 @@ void setWriteFailureHookForTests(std::function<bool(uint64_t)> hook);
 
 bool exists(const std::string& path);
 bool isDirectory(const std::string& path);
+bool isRegularFile(const std::string& path);  // follows links
 // Creates a folder with its missing parents.
 Result makeDirectories(const std::string& path);
 Result removeFile(const std::string& path);

@@ -1,6 +1,7 @@
 #include "render/FontSheet.h"
 
 #include <cmath>
+#include <new>
 
 #include "app/Ui.h"
 #include "platform/image/ImageCodecs.h"
@@ -12,6 +13,11 @@ namespace {
 int32_t tableValue(const Image& img, int x, int y) {
     const uint8_t* p = img.pixel(x, y);
     return int32_t(p[0]) | int32_t(p[1]) << 8 | int32_t(p[2]) << 16;
+}
+
+bool fitsSheet(const FontSheet::Entry& e, int cellHeight, const Image& sheet) {
+    return e.width > 0 && e.left >= 0 && e.top >= 0 && e.width <= sheet.width() - e.left &&
+           cellHeight <= sheet.height() - e.top && Image::validSize(e.width, cellHeight);
 }
 
 }  // namespace
@@ -34,6 +40,21 @@ bool FontSheet::loadStyle(int style, const Image& sheet) {
     Table table;
     if (!readTable(sheet, table)) return false;
 
+    // The glyphs are copies cut out of the sheet. Packed glyphs cover the
+    // sheet at most once; a table that reuses the same large rectangle for
+    // every character would need many times the sheet's memory, and a glyph
+    // far wider than its cell is no character: such a sheet is refused.
+    const size_t usable = std::min<size_t>(table.entries.size(), 256 - kFirstCode);
+    const uint64_t budget = 2 * uint64_t(sheet.width()) * uint64_t(sheet.height());
+    uint64_t area = 0;
+    for (size_t n = 0; n < usable; ++n) {
+        const Entry& e = table.entries[n];
+        if (!fitsSheet(e, table.cellHeight, sheet)) continue;
+        if (int64_t(e.width) > 4 * int64_t(table.cellHeight)) return false;
+        area += uint64_t(e.width) * uint64_t(table.cellHeight);
+        if (area > budget) return false;
+    }
+
     auto& entries = entries_[size_t(style)];
     auto& glyphs = glyphs_[size_t(style)];
     entries = std::move(table.entries);
@@ -42,14 +63,11 @@ bool FontSheet::loadStyle(int style, const Image& sheet) {
 
     // Only codes 32..255 can ever be drawn; later entries are kept in the
     // list but get no image.
-    const size_t usable = std::min<size_t>(entries.size(), 256 - kFirstCode);
     glyphs.resize(usable);
     for (size_t n = 0; n < usable; ++n) {
         const Entry& e = entries[n];
         // A rectangle that leaves the sheet is damaged data: no glyph.
-        if (e.width <= 0 || e.left < 0 || e.top < 0 || e.width > sheet.width() - e.left ||
-            cellHeight > sheet.height() - e.top || !Image::validSize(e.width, cellHeight))
-            continue;
+        if (!fitsSheet(e, cellHeight, sheet)) continue;
         glyphs[n] = draw::copyRect(sheet, draw::Rect{e.left, e.top, e.width, cellHeight});
     }
     if (style == 0) {
@@ -85,9 +103,17 @@ bool loadFontSheets(FontSheet& sheet, const std::string& programDir, int size, U
         std::string relative = fontSheetRelativePath(size, style);
         Image img;
         std::string error;
-        bool ok = imageio::decodeImageFile(programDir + relative, img, error) && sheet.loadStyle(style, img);
-        if (!ok) {
-            ui.messageBox("Error#10", "Could not find " + relative);
+        try {
+            if (!imageio::decodeImageFile(programDir + relative, img, error)) {
+                ui.messageBox("Error#10", "Could not find " + relative);
+                continue;
+            }
+            if (!sheet.loadStyle(style, img)) {
+                ui.messageBox("Error#10", "The glyph table of " + relative + " is damaged");
+                continue;
+            }
+        } catch (const std::bad_alloc&) {
+            ui.messageBox("Error#10", "Not enough memory to load " + relative);
             continue;
         }
         if (style == FontSheet::kStyles - 1 && fontSheetsDirty) {

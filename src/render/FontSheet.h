@@ -39,7 +39,8 @@ public:
     // Replaces the glyphs of `style` with those cut out of `sheet`, and takes
     // its cell height. Entries whose rectangle does not lie inside the sheet
     // (or have no width) get no glyph. False, with nothing changed, when the
-    // picture cannot hold a table.
+    // picture cannot hold a table, when a glyph is more than four cells wide,
+    // or when the glyphs together would cover the sheet more than twice.
     bool loadStyle(int style, const Image& sheet);
 
     // The glyph of a character code in a border style, or nullptr.
