@@ -45,20 +45,19 @@ bool Controller::prepare(const std::string& executablePath, const std::string& w
         ui_.shutdown();
         return false;
     }
-    bool anyProfile = std::any_of(settings.profiles.begin(), settings.profiles.end(),
-                                  [](const Profile& p) { return !p.isSeparator && p.width > 0 && p.height > 0; });
+    bool anyProfile =
+        std::any_of(settings.profiles.begin(), settings.profiles.end(), [](const Profile& p) { return p.usable(); });
     if (!anyProfile || settings.presets.empty()) {
         ui_.messageBox("Severe error!", s_.settingsFileName + " lists no usable profile or no preset...exiting!");
         ui_.shutdown();
         return false;
     }
+    const std::string leftOut = settingsLeftOutNote(settings, s_.settingsFileName);
+    if (!leftOut.empty()) ui_.messageBox("Information", leftOut);
     s_.profiles = std::move(settings.profiles);
     s_.presets = std::move(settings.presets);
     // A start-up index outside its list, or on a separator, falls back to the first usable entry.
-    auto usable = [&](int i) {
-        return i >= 0 && i < int(s_.profiles.size()) && !s_.profiles[size_t(i)].isSeparator &&
-               s_.profiles[size_t(i)].width > 0 && s_.profiles[size_t(i)].height > 0;
-    };
+    auto usable = [&](int i) { return i >= 0 && i < int(s_.profiles.size()) && s_.profiles[size_t(i)].usable(); };
     int profile = settings.startupProfile;
     if (!usable(profile))
         for (profile = 0; !usable(profile); ++profile) {

@@ -53,15 +53,27 @@ int Args::getInt(const std::string& name, int fallback, int min, int max) const 
     const std::string& v = it->second;
     bool digits = !v.empty() && std::all_of(v.begin() + (v[0] == '-' ? 1 : 0), v.end(),
                                             [](char c) { return c >= '0' && c <= '9'; });
-    if (!digits || v == "-" || v.size() > 9) throw UsageError{name + " takes a whole number"};
-    int n = std::stoi(v);
-    if (n < min || n > max)
+    if (!digits || v == "-") throw UsageError{name + " takes a whole number"};
+    // More than nine digits (leading zeros aside) is outside every range here.
+    std::string_view magnitude(v);
+    if (magnitude[0] == '-') magnitude.remove_prefix(1);
+    while (magnitude.size() > 1 && magnitude[0] == '0') magnitude.remove_prefix(1);
+    const bool huge = magnitude.size() > 9;
+    const int n = huge ? 0 : std::stoi(v);
+    if (huge || n < min || n > max)
         throw UsageError{name + " must be between " + std::to_string(min) + " and " + std::to_string(max)};
     return n;
 }
 
+std::string terminalLine(const std::string& text) {
+    std::string s = text::replaceAll(text::replaceAll(text, "\r\n", "\n"), "\n\n", "\n");
+    std::replace(s.begin(), s.end(), '\r', ' ');
+    std::replace(s.begin(), s.end(), '\n', ' ');
+    return cp1252::looksLikeUtf8(s) ? s : cp1252::toUtf8(s);
+}
+
 int Context::fail(const std::string& message) {
-    err << "kalvero-cli: " << message << "\n";
+    err << "kalvero-cli: " << terminalLine(message) << "\n";
     return BadInput;
 }
 
@@ -73,13 +85,20 @@ bool Context::loadSettings() {
         fail("cannot read the settings file " + path + ": " + error);
         return false;
     }
-    if (s.profiles.empty() || s.presets.empty()) {
-        fail("the settings file " + path + " lists no profile or no preset");
+    auto usable = [&](int i) { return i >= 0 && i < int(s.profiles.size()) && s.profiles[size_t(i)].usable(); };
+    int profile = s.startupProfile;
+    if (!usable(profile))
+        for (profile = 0; profile < int(s.profiles.size()) && !usable(profile); ++profile) {
+        }
+    if (profile >= int(s.profiles.size()) || s.presets.empty()) {
+        fail("the settings file " + path + " lists no usable profile or no preset");
         return false;
     }
+    for (const std::string& line : text::splitLines(settingsLeftOutNote(s, path)))
+        err << "kalvero-cli: note: " << line << "\n";
     state.profiles = std::move(s.profiles);
     state.presets = std::move(s.presets);
-    state.profileIndex = state.acceptedProfileIndex = s.startupProfile;
+    state.profileIndex = state.acceptedProfileIndex = profile;
     state.presetIndex = s.startupPreset;
     return true;
 }
@@ -87,6 +106,10 @@ bool Context::loadSettings() {
 void Context::selectProfileAndPreset(int profile, int preset) {
     if (profile < 0 || profile >= int(state.profiles.size()) || state.profiles[size_t(profile)].isSeparator)
         throw UsageError{"profile " + std::to_string(profile) + " is not a profile of the settings file"};
+    if (!state.profiles[size_t(profile)].usable())
+        throw UsageError{"profile " + std::to_string(profile) + " of the settings file has no usable size (" +
+                         std::to_string(state.profiles[size_t(profile)].width) + " x " +
+                         std::to_string(state.profiles[size_t(profile)].height) + ")"};
     if (preset < 0 || preset >= int(state.presets.size()))
         throw UsageError{"preset " + std::to_string(preset) + " is not a preset of the settings file"};
     state.profileIndex = state.acceptedProfileIndex = profile;
@@ -162,7 +185,7 @@ int cmdImportSrt(Context& c, const std::vector<std::string>& args) {
     c.state.list.clearList();
     SrtImportResult result = importSrtText(bytes, c.state.fps, c.state.style.stripsYPos, c.state.list);
     for (const std::string& line : text::splitLines(describeSkippedLines(result)))
-        c.err << "kalvero-cli: " << input << ": " << line << "\n";
+        c.err << "kalvero-cli: " << terminalLine(input + ": " + line) << "\n";
     if (result.cues == 0) return c.fail("no SubRip cue found in " + input);
     recalculateOffOn(c.state.list, c.state.fps, c.ui);
     if (!c.writeProject(a.get("-o"))) return BadInput;

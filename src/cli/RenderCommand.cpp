@@ -61,6 +61,10 @@ int cmdRender(Context& c, const std::vector<std::string>& args) {
         if (!c.loadProject(a.positional[0])) return BadInput;
         int sets = c.state.list.entryCount();
         int k = a.getInt("--set", 1, 1, 1 << 30);
+        if (sets == 0)
+            return c.fail(a.positional[0] + " has " + std::to_string(c.state.list.lineCount()) +
+                          (c.state.list.lineCount() == 1 ? " row" : " rows") +
+                          "; a set needs two rows (line A and line B)");
         if (k > sets)
             return c.fail(a.positional[0] + " has " + std::to_string(sets) + " sets; there is no set " +
                           std::to_string(k));
@@ -86,6 +90,9 @@ int cmdRender(Context& c, const std::vector<std::string>& args) {
     FontSheet font;
     int dirty = 1;
     loadFontSheets(font, c.programDir, style.fontSize, c.ui, dirty);
+    if (!font.hasGlyphsFor(style.fontSize))
+        return c.fail("nothing was rendered: there is no font sheet " + fontSheetRelativePath(style.fontSize, 0) +
+                      " for the font size " + std::to_string(style.fontSize));
 
     Image background;
     if (a.has("--background")) {

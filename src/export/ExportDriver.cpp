@@ -123,8 +123,9 @@ bool writeIff(const Image& picture, const std::string& path, const IlbmOptions& 
 // thread renders set after set into a small pool of canvases and reports the
 // finished pictures in order; at most one canvas per worker plus two are in
 // use, so memory does not grow with the number of sets.
-ExportResult pipelinedPngSequence(const PngSequenceJob& job, const std::string& folder, ExportResult r) {
-    const int n = job.setCount;
+ExportResult pipelinedPngSequence(const PngSequenceJob& job, const std::vector<int>& sets, const std::string& folder,
+                                  ExportResult r) {
+    const int n = int(sets.size());
     const int workers = std::clamp(job.encodeThreads, 1, std::max(1, n));
     struct Slot {
         Image canvas;
@@ -208,8 +209,9 @@ ExportResult pipelinedPngSequence(const PngSequenceJob& job, const std::string& 
             Slot& slot = slots[i];
             lock.unlock();
             ExportResult why;
-            const bool ok = renderSet(job.render, next, job.width, job.height, slot.canvas, why);
-            if (ok) slot.path = exportnames::pngPicturePath(folder, job.name, next + 1);
+            const int set = sets[size_t(next)];
+            const bool ok = renderSet(job.render, set, job.width, job.height, slot.canvas, why);
+            if (ok) slot.path = exportnames::pngPicturePath(folder, job.name, set + 1);
             lock.lock();
             if (ok) {
                 inFlight.emplace(next, i);
@@ -244,13 +246,20 @@ ExportResult exportPngSequence(const PngSequenceJob& job) {
     if (!validSize(job.width, job.height, r)) return r;
     const std::string folder = exportnames::outputFolder(job.projectDir, OutputKind::PngSequence);
     if (!makeFolder(folder, r)) return r;
-    if (job.encodeThreads > 0 && job.setCount > 1) return pipelinedPngSequence(job, folder, std::move(r));
+    std::vector<int> sets;
+    sets.reserve(size_t(std::max(0, job.setCount)));
+    for (int k = 0; k < job.setCount; ++k)
+        if (!job.skip || !job.skip(k)) sets.push_back(k);
+    r.skipped = job.setCount - int(sets.size());
+    const int n = int(sets.size());
+    if (job.encodeThreads > 0 && n > 1) return pipelinedPngSequence(job, sets, folder, std::move(r));
     Image canvas;
-    for (int k = 0; k < job.setCount; ++k) {
+    for (int i = 0; i < n; ++i) {
+        const int k = sets[size_t(i)];
         if (!renderSet(job.render, k, job.width, job.height, canvas, r)) return r;
         if (!writePng(job.encode, canvas, exportnames::pngPicturePath(folder, job.name, k + 1), r)) return r;
-        r.pictures = k + 1;
-        if (job.progress) job.progress(k + 1, job.setCount);
+        r.pictures = i + 1;
+        if (job.progress) job.progress(i + 1, n);
     }
     r.ok = true;
     return r;

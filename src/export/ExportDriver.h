@@ -21,6 +21,7 @@ struct ExportResult {
     bool ok = false;
     std::string error;        // names the folder or file that failed
     int pictures = 0;         // subtitle-set pictures written (the poster not counted)
+    int skipped = 0;          // sets left out because they have no text
     std::string folder;       // the output folder
     std::vector<std::string> written;  // every file written, in order
 };
@@ -48,6 +49,10 @@ struct PngSequenceJob {
     // call from several threads at once. Either way `render` and `progress`
     // run on the calling thread, in set order.
     int encodeThreads = 0;
+    // Optional: true for a set that gets no picture (both lines blank). Its
+    // number is not reused, so picture k is always set k; progress counts
+    // the pictures to write.
+    std::function<bool(int setIndex)> skip = nullptr;
 };
 
 // Creates "PNG_Output" below projectDir and writes picture k (from 1) of

@@ -99,6 +99,7 @@ int defaultCellHeight(int size) {
 
 bool loadFontSheets(FontSheet& sheet, const std::string& programDir, int size, Ui& ui, int& fontSheetsDirty) {
     bool rerange = false;
+    sheet.loadedSize = 0;
     for (int style = 0; style < FontSheet::kStyles; ++style) {
         std::string relative = fontSheetRelativePath(size, style);
         Image img;
@@ -116,6 +117,7 @@ bool loadFontSheets(FontSheet& sheet, const std::string& programDir, int size, U
             ui.messageBox("Error#10", "Not enough memory to load " + relative);
             continue;
         }
+        if (style == 0) sheet.loadedSize = size;
         if (style == FontSheet::kStyles - 1 && fontSheetsDirty) {
             rerange = true;
             fontSheetsDirty = 0;

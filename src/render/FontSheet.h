@@ -58,6 +58,13 @@ public:
 
     int cellHeight = 0;   // from the last sheet that loaded
     int stripHeight = 0;  // cellHeight - 2, set by loadFontSheets
+    // The font size whose plain sheet (style 0) the last loadFontSheets
+    // loaded; 0 when it could not. Glyphs kept from an earlier size do not
+    // count: pictures drawn with them would not have the size asked for.
+    int loadedSize = 0;
+
+    // True when the plain glyphs of `size` are loaded.
+    bool hasGlyphsFor(int size) const { return loadedSize == size && size > 0 && glyphCount(0) > 0; }
 
 private:
     std::array<std::vector<Entry>, kStyles> entries_;

@@ -8,7 +8,9 @@
 #include <sstream>
 
 #include "app/ControllerFixture.h"
+#include "app/ExportCommands.h"
 #include "app/ProjectOpen.h"
+#include "TestSupport.h"
 #include "FakeUi.h"
 #include "cli/Cli.h"
 #include "render/FontSheet.h"
@@ -228,4 +230,179 @@ TEST(HostileFontSheets, TablesThatWouldMultiplyTheSheetAreRefused) {
     EXPECT_EQ(ui.messages[0].text, "The glyph table of includes/FontBitmap_16_0000.png is damaged");
     EXPECT_EQ(font.glyphCount(0), 10);
     fs::remove_all(dir);
+}
+
+namespace {
+// A settings file with `profiles` profiles (the second one 0 pixels wide and
+// the start-up profile) and `presets` presets.
+std::string longSettings(int profiles, int presets) {
+    std::string ini = "[Global]\r\nStartupProfile = 1\r\nPreset = 0\r\n[Profiles]\r\n";
+    for (int i = 0; i < profiles; ++i)
+        ini += i == 1 ? "Profile = 0|576|No width|430|32|25\r\n"
+                      : "Profile = 720|576|PAL " + std::to_string(i) + "|430|32|25\r\n";
+    ini += "[Presets]\r\n";
+    for (int i = 0; i < presets; ++i) ini += "Preset = P" + std::to_string(i) + "|0,0,0|1|0|254|0|0,0,160|0|-1|46|0|0|20\r\n";
+    return ini;
+}
+}  // namespace
+
+class LongSettings : public HostileInput {
+protected:
+    std::string iniText() override { return longSettings(1500, 1200); }
+};
+
+TEST_F(LongSettings, ListsStopAtTheirLimitAndTheFileKeepsTheRest) {
+    ASSERT_TRUE(started);
+    // One note at start-up; the lists hold the first 1000 entries.
+    ASSERT_EQ(ui.countMessages("Information"), 1);
+    EXPECT_EQ(ui.messages[0].text,
+              "Kalvero.ini lists 1500 profiles; only the first 1000 are used.\n"
+              "Kalvero.ini lists 1200 presets; only the first 1000 are used.");
+    EXPECT_EQ(ui.itemCount(ctl::ProfileList), 1000);
+    EXPECT_EQ(ui.itemCount(ctl::PresetList), 1000);
+    // The start-up profile has no width: the first usable one is taken.
+    EXPECT_EQ(state.profileIndex, 0);
+    EXPECT_EQ(state.projectWidth, 720);
+
+    // A full list takes no new preset, but a preset can still be replaced,
+    // and the presets the program never loaded stay in the file.
+    ui.inputAnswers = {std::string("Brand new"), std::string("P3")};
+    ui.yesNoAnswers = {true};
+    click(ctl::SavePreset);
+    EXPECT_EQ(ui.messages[1].title, "Denied!");
+    EXPECT_EQ(ui.messages[1].text, "Sorry, the preset list is full (1000 presets); replace one of them instead.");
+    Settings back;
+    std::string error;
+    ASSERT_TRUE(loadSettingsFile((dir / "Kalvero.ini").string(), back, error));
+    EXPECT_EQ(back.presets.size() + size_t(back.presetsLeftOut), 1200u);
+    std::string file = readBytes(dir / "Kalvero.ini");
+    EXPECT_NE(file.find("Preset = P1199|"), std::string::npos);
+    EXPECT_EQ(file.find("Brand new"), std::string::npos);
+
+    // The command line: the same note, and the unusable profile refused.
+    writeText(dir / "in.srt", "1\n00:00:01,000 --> 00:00:02,000\nHi\n\n");
+    Run r = cli({"import-srt", (dir / "in.srt").string(), "-o", (dir / "out.KVL8").string(), "--profile", "1"});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("kalvero-cli: note: " + (dir / "Kalvero.ini").string() +
+                         " lists 1500 profiles; only the first 1000 are used.\n"),
+              std::string::npos);
+    EXPECT_NE(r.err.find("kalvero-cli: profile 1 of the settings file has no usable size (0 x 576)\n"),
+              std::string::npos);
+    EXPECT_FALSE(fs::exists(dir / "out.KVL8"));
+    r = cli({"import-srt", (dir / "in.srt").string(), "-o", (dir / "out.KVL8").string()});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(cli({"info", (dir / "out.KVL8").string()}).code, 0);
+}
+
+namespace {
+std::string projectWithRows(const std::vector<std::string>& texts, int profile = 1) {
+    std::string s = "##-KVL8 Project: v1.0 - 06 Mar 2017 \r\n##-Resolution Width: 720\r\n##-Resolution Height: 576\r\n"
+                    "##-Profile: " + std::to_string(profile) +
+                    "\r\n##-Preset: 0\r\n##-Date Written: 09 Mar 2017 @ 14:05:09\r\n"
+                    "##-Number of lines/pages: 0 / 0\r\n##-Word count: 0\r\n##-User Timed Session: 0\r\n##-;\r\n";
+    for (size_t i = 0; i < texts.size(); ++i)
+        s += rowId(int(i)) + "|" + texts[i] + "|00:00:01:00>00:00:02:00||430\r\n";
+    return s;
+}
+}  // namespace
+
+TEST_F(HostileInput, PictureExportsSkipBlankSetsAndAskBeforeHugeRuns) {
+    ASSERT_TRUE(started);
+    // 200,002 empty rows and one set with text: one picture, the rest counted.
+    std::vector<std::string> rows(200002);
+    rows[4] = "Only text";
+    const fs::path empty = dir / "empty.KVL8";
+    writeText(empty, projectWithRows(rows));
+    Run r = cli({"export", "png", empty.string()});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(testsupport::filesIn(dir / "PNG_Output"), std::vector<std::string>{"empty0003.png"});
+    EXPECT_EQ(r.out, "exported 1 picture into " + (dir / "PNG_Output").string() + "/\n");
+
+    // More than 100,000 pictures: the window asks, the command line wants --force.
+    std::vector<std::string> many(200004, "x");
+    const fs::path big = dir / "many.KVL8";
+    writeText(big, projectWithRows(many));
+    r = cli({"export", "png", big.string()});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("kalvero-cli: Nothing was exported: the export would write 100002 pictures, more than "
+                         "100000. Add --force to write them.\n"),
+              std::string::npos)
+        << r.err;
+    r = cli({"export", "iff", big.string()});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_FALSE(fs::exists(dir / "IFF-SCALA_Output"));
+    EXPECT_EQ(testsupport::filesIn(dir / "PNG_Output").size(), 1u);
+
+    ASSERT_TRUE(c().loadProject(big.string()));
+    ui.messages.clear();
+    ui.yesNoAnswers = {false};
+    ExportCommands commands(c(), ui);
+    ExportReport report = commands.exportPngSequence();
+    EXPECT_TRUE(report.refused());
+    ASSERT_GE(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].title, "Question");
+    EXPECT_EQ(ui.messages[0].text, "This export will write 100002 pictures (more than 100000). Continue?");
+    EXPECT_EQ(testsupport::filesIn(dir / "PNG_Output").size(), 1u);
+}
+
+class NoFontSheets : public HostileInput {
+protected:
+    std::string iniText() override {
+        return "[Global]\r\nStartupProfile = 0\r\nPreset = 0\r\n[Profiles]\r\n"
+               "Profile = 720|576|PAL|430|32|25\r\nProfile = 720|576|No sheets|430|99|25\r\n"
+               "[Presets]\r\nPreset = Default|0,0,0|1|0|254|0|0,0,160|0|-1|46|1|1|20\r\n";
+    }
+};
+
+TEST_F(NoFontSheets, ExportsAndRendersWithoutGlyphsFail) {
+    ASSERT_TRUE(started);
+    const fs::path project = dir / "nofont.KVL8";
+    writeText(project, projectWithRows({"Hello", "there"}, 1));
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"export", "png", project.string()}, {"export", "iff", project.string()},
+          {"export", "avi", project.string()}, {"capture", project.string()}}) {
+        SCOPED_TRACE(args[0] + " " + args[1]);
+        Run r = cli(args);
+        EXPECT_EQ(r.code, 1);
+        EXPECT_NE(r.err.find("Could not find includes/FontBitmap_99_0000.png Nothing was exported: the pictures "
+                             "would have no text.\n"),
+                  std::string::npos)
+            << r.err;
+    }
+    for (const char* folder : {"PNG_Output", "IFF-SCALA_Output", "AVI_Output", "Capture_Output"})
+        EXPECT_FALSE(fs::exists(dir / folder)) << folder;
+    Run r = cli({"render", project.string(), "--set", "1", "--target", "alpha", "-o", (dir / "x.png").string()});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_FALSE(fs::exists(dir / "x.png"));
+}
+
+TEST_F(HostileInput, CommandLineMessagesStayOneReadableLine) {
+    ASSERT_TRUE(started);
+    // A UTF-8 name and a name with a line break, in a failing export.
+    for (const std::string name : {"caf\xC3\xA9", "two\nlines"}) {
+        SCOPED_TRACE(name);
+        const fs::path folder = dir / name;
+        fs::create_directories(folder);
+        writeText(folder / "p.KVL8", projectWithRows({"a", "b"}));
+        writeText(folder / "PNG_Output", "a file where the folder goes");
+        Run r = cli({"export", "png", (folder / "p.KVL8").string()});
+        EXPECT_EQ(r.code, 1);
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        if (name[0] == 'c') {
+            EXPECT_NE(r.err.find("caf\xC3\xA9"), std::string::npos) << r.err;
+            EXPECT_EQ(r.err.find("caf\xC3\x83"), std::string::npos) << r.err;
+        }
+    }
+    const std::string out = (dir / "x.png").string();
+    Run r = cli({"render", "--profile", "1", "--preset", "0", "--line-a", "a", "--line-b", "b", "--word-spacing",
+                 "-999999999", "--target", "alpha", "-o", out});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.err.find("takes a whole number"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("--word-spacing must be between"), std::string::npos) << r.err;
+
+    const fs::path oneRow = dir / "one.KVL8";
+    writeText(oneRow, projectWithRows({"alone"}));
+    r = cli({"render", oneRow.string(), "--set", "1", "--target", "alpha", "-o", out});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "kalvero-cli: " + oneRow.string() + " has 1 row; a set needs two rows (line A and line B)\n");
 }
