@@ -171,7 +171,8 @@ std::string requireOne(const Args& a, const char* what) {
 }
 
 int cmdImportSrt(Context& c, const std::vector<std::string>& args) {
-    Args a = Args::parse(args, {"-o", "--profile", "--preset"}, {});
+    Args a = Args::parse(args, {"-o", "--profile", "--preset"}, {"--force"});
+    files::setReplaceReadOnly(a.flag("--force"));
     std::string input = requireOne(a, "one SubRip file");
     if (!a.has("-o")) throw UsageError{"import-srt needs -o OUT.KVL8"};
     if (!c.loadSettings()) return BadInput;
@@ -194,7 +195,8 @@ int cmdImportSrt(Context& c, const std::vector<std::string>& args) {
 }
 
 int cmdRecalc(Context& c, const std::vector<std::string>& args) {
-    Args a = Args::parse(args, {"-o"}, {});
+    Args a = Args::parse(args, {"-o"}, {"--force"});
+    files::setReplaceReadOnly(a.flag("--force"));
     std::string input = requireOne(a, "one project file");
     if (!a.has("-o")) throw UsageError{"recalc needs -o OUT.KVL8"};
     if (!c.loadSettings() || !c.loadProject(input)) return BadInput;
@@ -231,15 +233,16 @@ int cmdInfo(Context& c, const std::vector<std::string>& args) {
 void usage(std::ostream& err) {
     err << "usage: kalvero-cli [--program-dir DIR] COMMAND ...\n"
            "commands:\n"
-           "  import-srt FILE.srt -o OUT.KVL8 [--profile N] [--preset N]\n"
-           "  recalc IN.KVL8 -o OUT.KVL8\n"
+           "  import-srt FILE.srt -o OUT.KVL8 [--profile N] [--preset N] [--force]\n"
+           "  recalc IN.KVL8 -o OUT.KVL8 [--force]\n"
            "  info IN.KVL8\n"
            "  render IN.KVL8 --set K | --profile N --preset N --line-a TEXT --line-b TEXT [--y Y] [--font-size N]\n"
            "         [--border 0-3] [--blend V] [--mode full|cut|all|none] [--center] [--background FILE]\n"
-           "         --target preview|alpha|color|opaque -o OUT.png\n"
-           "  export png|iff IN.KVL8 [--scala 0-3]\n"
-           "  export avi IN.KVL8 [--codec NAME] [--quality 1-100]\n"
-           "  capture IN.KVL8 [--row R]\n";
+           "         --target preview|alpha|color|opaque -o OUT.png [--force]\n"
+           "  export png|iff IN.KVL8 [--scala 0-3] [--force]\n"
+           "  export avi IN.KVL8 [--codec NAME] [--quality 1-100] [--force]\n"
+           "  capture IN.KVL8 [--row R] [--force]\n"
+           "--force replaces read-only output files and starts exports of more than 100000 pictures.\n";
 }
 
 }  // namespace
@@ -281,6 +284,7 @@ int runCli(const std::vector<std::string>& argsIn, std::ostream& out, std::ostre
         return Usage;
     }
     Context context(out, err);
+    files::setReplaceReadOnly(false);
     context.programDir =
         programDir.empty() ? findProgramDir(files::executablePath(), files::currentDirectory()) : programDir;
     context.state.programDir = context.programDir;

@@ -150,6 +150,7 @@ CodecChoice codecFromArgs(const Args& a) {
 
 int cmdExport(Context& c, const std::vector<std::string>& args) {
     Args a = Args::parse(args, {"--scala", "--codec", "--quality"}, {"--force"});
+    files::setReplaceReadOnly(a.flag("--force"));
     if (a.positional.size() != 2) throw UsageError{"export needs png, iff or avi and one project file"};
     const std::string kind = a.positional[0];
     if (kind != "png" && kind != "iff" && kind != "avi") throw UsageError{"export writes png, iff or avi, not " + kind};
@@ -197,7 +198,8 @@ int cmdExport(Context& c, const std::vector<std::string>& args) {
 }
 
 int cmdCapture(Context& c, const std::vector<std::string>& args) {
-    Args a = Args::parse(args, {"--row"}, {});
+    Args a = Args::parse(args, {"--row"}, {"--force"});
+    files::setReplaceReadOnly(a.flag("--force"));
     if (a.positional.size() != 1) throw UsageError{"capture needs one project file"};
     const int row = a.getInt("--row", 0, 0, 1 << 30);
     const std::string& path = a.positional[0];

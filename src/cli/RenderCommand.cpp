@@ -3,6 +3,7 @@
 #include "cli/RenderCommand.h"
 
 #include "cli/CliSupport.h"
+#include "platform/Files.h"
 #include "platform/image/ImageCodecs.h"
 #include "project/Cp1252.h"
 #include "render/Background.h"
@@ -47,8 +48,9 @@ int cmdRender(Context& c, const std::vector<std::string>& args) {
                          {"-o", "--set", "--target", "--profile", "--preset", "--line-a", "--line-b", "--y",
                           "--font-size", "--border", "--blend", "--mode", "--word-spacing", "--strips-spacing",
                           "--crop", "--background"},
-                         {"--center"});
+                         {"--center", "--force"});
     if (!a.has("-o")) throw UsageError{"render needs -o OUT.png"};
+    files::setReplaceReadOnly(a.flag("--force"));
     RenderTarget target = parseTarget(a.get("--target", "alpha"));
     if (a.positional.size() > 1) throw UsageError{"render takes at most one project file"};
     if (!c.loadSettings()) return BadInput;

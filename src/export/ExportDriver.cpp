@@ -278,20 +278,25 @@ ExportResult exportIffScala(const IffScalaJob& job) {
 
     const std::string folder = exportnames::outputFolder(job.projectDir, OutputKind::IffScala);
     if (!makeFolder(folder, r)) return r;
+    // Another project whose name starts with the same 16 characters may have
+    // written into this folder: its pictures and script are not overwritten.
+    const std::string name = exportnames::uniqueName16(folder, job.name);
+    if (name != exportnames::name16(job.name))
+        script = buildScalaScript(job.sets, job.fps, job.width, job.height, name, job.scalaTarget);
 
     const int n = int(job.sets.size());
-    if (!writeIff(job.poster, exportnames::posterPath(folder, job.name), job.ilbm, r)) return r;
+    if (!writeIff(job.poster, exportnames::posterPath(folder, name), job.ilbm, r)) return r;
     if (job.progress && n > 0) job.progress(1, n);
 
     for (int k = 0; k < n; ++k) {
         Image canvas;
         if (!renderSet(job.render, k, job.width, job.height, canvas, r)) return r;
-        if (!writeIff(canvas, exportnames::iffPicturePath(folder, job.name, k + 1), job.ilbm, r)) return r;
+        if (!writeIff(canvas, exportnames::iffPicturePath(folder, name, k + 1), job.ilbm, r)) return r;
         r.pictures = k + 1;
         if (job.progress) job.progress(k + 1, n);
     }
 
-    const std::string scriptFile = exportnames::scriptPath(folder, job.name);
+    const std::string scriptFile = exportnames::scriptPath(folder, name);
     files::Result written = files::writeFileAtomic(scriptFile, script.text);
     if (!written) return failure(r, "The file " + scriptFile + " could not be written: " + written.error);
     r.written.push_back(scriptFile);

@@ -1,5 +1,7 @@
 #include "export/ExportNames.h"
 
+#include <map>
+
 #include "platform/Files.h"
 #include "project/Text.h"
 
@@ -30,8 +32,70 @@ std::string captureBaseName(const std::string& projectName) {
     return text::removeAllIgnoreCase(files::filePart(projectName), ".kvl8");
 }
 
+namespace {
+// Length in bytes of the UTF-8 sequence starting with byte c; 1 for a byte
+// that starts none (single-byte text is cut byte by byte).
+size_t sequenceLength(const std::string& s, size_t i) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    size_t n = c >= 0xF0 && c < 0xF8 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+    if (n == 1 || i + n > s.size()) return 1;
+    for (size_t k = 1; k < n; ++k)
+        if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return 1;
+    return n;
+}
+
+// The first `count` characters of s.
+std::string firstCharacters(const std::string& s, size_t count) {
+    size_t i = 0;
+    for (size_t n = 0; n < count && i < s.size(); ++n) i += sequenceLength(s, i);
+    return s.substr(0, i);
+}
+
+std::string cleanName(std::string s) {
+    for (char& c : s)
+        if (c == '"' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '_';
+    return s;
+}
+
+// ".kalvero-names": one "NAME16<TAB>full name" line per project.
+constexpr const char* kRegistry = ".kalvero-names";
+
+std::string registryKey(const std::string& name) {
+    std::string k = name;
+    for (char& c : k)
+        if (c == '\t' || c == '\n' || c == '\r') c = ' ';
+    return k;
+}
+}  // namespace
+
 std::string name16(const std::string& name) {
-    return name.substr(0, 16);
+    return firstCharacters(cleanName(name), 16);
+}
+
+std::string uniqueName16(const std::string& folder, const std::string& name) {
+    const std::string key = registryKey(name);
+    const std::string plain = name16(name);
+    std::string chosen = plain;
+    files::updateLockedFile(folder + kRegistry, [&](const std::string& old) {
+        std::map<std::string, std::string> owner;  // name16 -> full name
+        for (const std::string& line : text::splitLines(old)) {
+            size_t tab = line.find('\t');
+            if (tab == std::string::npos) continue;
+            const std::string n16 = line.substr(0, tab), full = line.substr(tab + 1);
+            if (full == key) {
+                chosen = n16;
+                return old;  // known: nothing to add
+            }
+            owner.emplace(n16, full);
+        }
+        auto taken = [&](const std::string& n16) { return owner.count(n16) != 0; };
+        for (int n = 2; taken(chosen); ++n) {
+            const std::string suffix = "_" + std::to_string(n);
+            chosen = firstCharacters(cleanName(name), 16 - suffix.size()) + suffix;
+        }
+        return old + chosen + "\t" + key + "\n";
+    });
+    return chosen;
 }
 
 std::string pictureNumber(long long n) {

@@ -334,7 +334,8 @@ TEST_F(ExportCommandsTest, IffRunWritesPicturesPosterAndScriptAndRestoresThePrev
     EXPECT_EQ(r.pictures, 2);
     EXPECT_EQ(r.text, "2 frames were exported!");
     EXPECT_EQ(testsupport::filesIn(folder + "IFF-SCALA_Output"),
-              (std::vector<std::string>{"demo.script", "demo0001.iff", "demo0002.iff", "demo_poster.iff"}));
+              (std::vector<std::string>{".kalvero-names", "demo.script", "demo0001.iff", "demo0002.iff",
+                                        "demo_poster.iff"}));
     EXPECT_EQ(progress.starts, (std::vector<std::pair<int, int>>{{1, 2}}));
     ASSERT_EQ(progress.steps.size(), 3u);  // the poster, then each set
     EXPECT_EQ(progress.steps[0].value, 1);
