@@ -119,6 +119,22 @@ bool writeIff(const Image& picture, const std::string& path, const IlbmOptions& 
     return true;
 }
 
+}  // namespace
+
+PngPool pngPool(int width, int height, int encodeThreads, int pictures, uint64_t budget) {
+    PngPool pool;
+    pool.workers = std::clamp(encodeThreads, 1, std::max(1, pictures));
+    // One canvas per worker plus two keep the renderer busy; fewer when the
+    // canvases would exceed the budget, down to one (then the run is serial).
+    const uint64_t canvasBytes = uint64_t(std::max(width, 1)) * uint64_t(std::max(height, 1)) * 4;
+    const uint64_t fits = std::max<uint64_t>(1, budget / canvasBytes);
+    pool.canvases = int(std::min<uint64_t>(uint64_t(pool.workers) + 2, fits));
+    pool.workers = std::min(pool.workers, pool.canvases);
+    return pool;
+}
+
+namespace {
+
 // The PNG sequence with encoding and writing on worker threads. The calling
 // thread renders set after set into a small pool of canvases and reports the
 // finished pictures in order; at most one canvas per worker plus two are in
@@ -126,14 +142,15 @@ bool writeIff(const Image& picture, const std::string& path, const IlbmOptions& 
 ExportResult pipelinedPngSequence(const PngSequenceJob& job, const std::vector<int>& sets, const std::string& folder,
                                   ExportResult r) {
     const int n = int(sets.size());
-    const int workers = std::clamp(job.encodeThreads, 1, std::max(1, n));
+    const PngPool pool = pngPool(job.width, job.height, job.encodeThreads, n, job.poolBudget);
+    const int workers = pool.workers;
     struct Slot {
         Image canvas;
         std::string path;
         bool ok = false;
         std::string error;
     };
-    std::vector<Slot> slots(size_t(workers) + 2);
+    std::vector<Slot> slots(size_t(pool.canvases));
     std::mutex m;
     std::condition_variable cv;
     std::deque<size_t> freeSlots, todo;

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -35,6 +36,17 @@ int iffSetCount(int rows);
 bool iffSizeAllowed(int width, int height);
 extern const char* const kIffSizeErrorText;
 
+// Pictures in flight in a PNG sequence with worker threads: canvases in the
+// pool and threads encoding them. The canvases together stay within
+// kPngPoolBudget bytes (at least one canvas: then rendering and encoding
+// take turns).
+constexpr uint64_t kPngPoolBudget = uint64_t(768) << 20;
+struct PngPool {
+    int canvases = 0;
+    int workers = 0;
+};
+PngPool pngPool(int width, int height, int encodeThreads, int pictures, uint64_t budget = kPngPoolBudget);
+
 struct PngSequenceJob {
     std::string projectDir;  // "" = working folder
     std::string name;        // shortened project name
@@ -53,6 +65,8 @@ struct PngSequenceJob {
     // number is not reused, so picture k is always set k; progress counts
     // the pictures to write.
     std::function<bool(int setIndex)> skip = nullptr;
+    // Bytes the canvases in flight may take together (see pngPool).
+    uint64_t poolBudget = kPngPoolBudget;
 };
 
 // Creates "PNG_Output" below projectDir and writes picture k (from 1) of
