@@ -366,12 +366,12 @@ void MainFrame::drainPendingEvents() {
 // --- dialogs -------------------------------------------------------------------------
 
 void MainFrame::messageBox(const std::string& title, const std::string& t) {
-    wxMessageDialog d(dialogParent(), toWx(t), toWx(title), wxOK | wxCENTRE);
+    wxMessageDialog d(dialogParent(), messageToWx(t), toWx(title), wxOK | wxCENTRE);
     d.ShowModal();
 }
 
 bool MainFrame::askYesNo(const std::string& title, const std::string& t) {
-    wxMessageDialog d(dialogParent(), toWx(t), toWx(title), wxYES_NO | wxCENTRE);
+    wxMessageDialog d(dialogParent(), messageToWx(t), toWx(title), wxYES_NO | wxCENTRE);
     return d.ShowModal() == wxID_YES;
 }
 
