@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <new>
 
 #include "app/ControlIds.h"
 #include "app/DataDirs.h"
@@ -49,7 +50,7 @@ bool Controller::prepare(const std::string& executablePath, const std::string& w
 
     auto usableSettings = [](const Settings& s) {
         bool anyProfile = std::any_of(s.profiles.begin(), s.profiles.end(),
-                                      [](const Profile& p) { return !p.isSeparator && p.width > 0 && p.height > 0; });
+                                      [](const Profile& p) { return p.usable(); });
         return anyProfile && !s.presets.empty();
     };
     Settings settings;
@@ -80,13 +81,12 @@ bool Controller::prepare(const std::string& executablePath, const std::string& w
             return false;
         }
     }
+    const std::string leftOut = settingsLeftOutNote(settings, s_.settingsFileName);
+    if (!leftOut.empty()) ui_.messageBox("Information", leftOut);
     s_.profiles = std::move(settings.profiles);
     s_.presets = std::move(settings.presets);
     // A start-up index outside its list, or on a separator, falls back to the first usable entry.
-    auto usable = [&](int i) {
-        return i >= 0 && i < int(s_.profiles.size()) && !s_.profiles[size_t(i)].isSeparator &&
-               s_.profiles[size_t(i)].width > 0 && s_.profiles[size_t(i)].height > 0;
-    };
+    auto usable = [&](int i) { return i >= 0 && i < int(s_.profiles.size()) && s_.profiles[size_t(i)].usable(); };
     int profile = settings.startupProfile;
     if (!usable(profile))
         for (profile = 0; !usable(profile); ++profile) {
@@ -181,6 +181,16 @@ void Controller::showCanvas() {
 // --- dispatch -----------------------------------------------------------------
 
 void Controller::dispatch(const Event& e) {
+    // Whatever an action needs beyond the memory there is costs that action,
+    // not the program and the list it holds.
+    try {
+        dispatchEvent(e);
+    } catch (const std::bad_alloc&) {
+        ui_.messageBox("Error!", "Not enough memory to complete this action.");
+    }
+}
+
+void Controller::dispatchEvent(const Event& e) {
     if (e.kind == EventKind::Menu) {
         if (e.menuId == ctl::ReturnKeyMenuId) onReturnKey();
         return;

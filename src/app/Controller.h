@@ -110,6 +110,7 @@ public:
     AppState& state() { return s_; }
 
 private:
+    void dispatchEvent(const Event& e);
     void createImages();
     void showCanvas();
     void fillSwatches();

@@ -16,6 +16,7 @@
 #include "io/ImageCodecs.h"
 #include "io/TextRenderer.h"
 #include "base/Text.h"
+#include "render/FontSheet.h"
 
 const char* const kAviNoTimingsText =
     "The subtitle list has no timings yet, so the movie would have no frames. Please set the ON and OFF times "
@@ -95,7 +96,28 @@ AtExit(F) -> AtExit<F>;
 
 }  // namespace
 
+std::string largeRunQuestion(int pictures) {
+    return "This export will write " + std::to_string(pictures) + " pictures (more than " +
+           std::to_string(kLargeRunPictures) + "). Continue?";
+}
+
 ExportCommands::ExportCommands(Controller& controller, Ui& ui) : c_(controller), ui_(ui) {}
+
+std::optional<ExportReport> ExportCommands::refusalBeforeRun(int pictures) {
+    const AppState& s = c_.state();
+    if (!c_.renderer().fontSheet().hasGlyphsFor(s.style.fontSize))
+        return refusal("Error#10", "Could not find " + fontSheetRelativePath(s.style.fontSize, 0) +
+                                       "\n\nNothing was exported: the pictures would have no text.");
+    if (pictures > kLargeRunPictures && !allowLargeRuns &&
+        !ui_.askYesNo("Question", largeRunQuestion(pictures))) {
+        ExportReport r = refusal("Error!", "Nothing was exported: the export would write " +
+                                               std::to_string(pictures) + " pictures, more than " +
+                                               std::to_string(kLargeRunPictures) + ".");
+        r.total = pictures;
+        return r;
+    }
+    return std::nullopt;
+}
 
 void ExportCommands::message(const std::string& title, const std::string& text) {
     if (notify) notify(title, text);
@@ -150,8 +172,16 @@ void ExportCommands::renderWalkStep(int lineARow, int selectRow, RenderTarget ta
 
 ExportReport ExportCommands::exportPngSequence(ExportProgress* progress) {
     AppState& s = c_.state();
+    const int sets = pngSetCount(s.list.lineCount());
+    // A set whose two lines are blank would be a picture with nothing on it.
+    auto blank = [&](int k) {
+        return text::trimSpaces(s.list.column(2 * k, Column::Text)).empty() &&
+               text::trimSpaces(s.list.column(2 * k + 1, Column::Text)).empty();
+    };
+    int total = 0;
+    for (int k = 0; k < sets; ++k) total += !blank(k);
+    if (auto refused = refusalBeforeRun(total)) return *refused;
     shortenProjectName();
-    const int total = pngSetCount(s.list.lineCount());
 
     ui_.selectListRow(0);
     s.pictureCounter = 1;
@@ -164,7 +194,8 @@ ExportReport ExportCommands::exportPngSequence(ExportProgress* progress) {
     job.name = s.projectName;
     job.width = s.projectWidth;
     job.height = s.projectHeight;
-    job.setCount = total;
+    job.setCount = sets;
+    job.skip = blank;
     job.render = [&](int k, Image& out) {
         renderWalkStep(2 * k, 2 * k, RenderTarget::AlphaExport, out);
         return true;
@@ -178,7 +209,12 @@ ExportReport ExportCommands::exportPngSequence(ExportProgress* progress) {
     };
     ExportResult result = ::exportPngSequence(job);
     s.pictureCounter = result.pictures + 1;
-    return reportOf(result, total);
+    ExportReport report = reportOf(result, total);
+    report.skipped = result.skipped;
+    if (report.done() && result.skipped > 0)
+        report.text += "\n" + std::to_string(result.skipped) +
+                       (result.skipped == 1 ? " set without text was" : " sets without text were") + " skipped.";
+    return report;
 }
 
 ExportReport ExportCommands::exportIffScala(int scalaTarget, ExportProgress* progress) {
@@ -188,6 +224,7 @@ ExportReport ExportCommands::exportIffScala(int scalaTarget, ExportProgress* pro
         return refusal("Error!", "This Scala version cannot play the exported pictures, please choose another one!");
     if (!(s.fps > 0))
         return refusal("Error!", "The project has no frame rate, so its timing cannot be exported.");
+    if (auto refused = refusalBeforeRun(iffSetCount(s.list.lineCount()))) return *refused;
     shortenProjectName();
 
     // The poster first: without its fonts nothing is written.
@@ -246,6 +283,7 @@ ExportReport ExportCommands::exportTimedAvi(ExportProgress* progress) {
     const SetSchedule schedule = scheduleSets(setTimings(s.list, exportSetCount(s.list)));
     const FrameTimeline timeline = buildFrameTimeline(schedule);
     if (timeline.total <= 0) return refusal("Error!", kAviNoTimingsText);
+    if (auto refused = refusalBeforeRun(0)) return *refused;
 
     // The compression first: a cancelled choice leaves everything as it was.
     const std::vector<AviCodecInfo> codecs = availableAviCodecs();
@@ -379,6 +417,7 @@ ExportReport ExportCommands::captureScreen() {
     // typed, which is the one the preview shows.
     int row = selected >= 0 && selected < rows ? selected : std::min(2 * s.currentSet, std::max(0, rows - 1));
     row = captureRow(row);
+    if (auto refused = refusalBeforeRun(1)) return *refused;
 
     beginRun();
     AtExit done{[&] { endRun(false); }};

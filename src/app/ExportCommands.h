@@ -35,6 +35,7 @@ struct ExportReport {
     std::string title, text;  // the closing message box
     int pictures = 0;         // subtitle-set pictures written (a poster not counted)
     int total = 0;            // pictures the run was to write
+    int skipped = 0;          // sets without text that got no picture (PNG sequence)
     std::string folder;       // output folder
     std::vector<std::string> written;  // every file written, in order
 
@@ -66,7 +67,12 @@ public:
     // -1: everything on the calling thread.
     int workerThreads = 0;
 
-    // PNG sequence: one transparent 32-bit picture per set into "PNG_Output".
+    // Runs of more than kLargeRunPictures pictures are asked about first
+    // (a headless run answers No); true starts them without asking.
+    bool allowLargeRuns = false;
+
+    // PNG sequence: one transparent 32-bit picture per set into "PNG_Output";
+    // sets whose two lines are blank get none (picture k stays set k).
     ExportReport exportPngSequence(ExportProgress* progress = nullptr);
     // IFF pictures, the instruction poster and the Scala script into
     // "IFF-SCALA_Output"; refused when the size is not a multiple of 8 or the
@@ -111,10 +117,17 @@ private:
     void endRun(bool selectFirstRow);
     void refreshBgSwatch();
     void message(const std::string& title, const std::string& text);
+    // A refusal when the font size has no glyphs (the pictures would show
+    // strips without text) or when a large run is not confirmed; nullopt to go on.
+    std::optional<ExportReport> refusalBeforeRun(int pictures);
 
     Controller& c_;
     Ui& ui_;
 };
+
+// Runs above this many pictures need a confirmation.
+constexpr int kLargeRunPictures = 100000;
+std::string largeRunQuestion(int pictures);
 
 // Texts of the export dialog.
 extern const char* const kExportDialogTitle;  // "Export/Render Subtitles"

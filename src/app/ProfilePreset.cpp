@@ -107,8 +107,10 @@ void Controller::updateTitle() {
 }
 
 void Controller::fillProfileList() {
-    ui_.clearItems(ctl::ProfileList);
-    for (const Profile& p : s_.profiles) ui_.appendItem(ctl::ProfileList, profileDisplayText(p));
+    std::vector<std::string> items;
+    items.reserve(s_.profiles.size());
+    for (const Profile& p : s_.profiles) items.push_back(profileDisplayText(p));
+    ui_.setItems(ctl::ProfileList, items);
     ui_.setValue(ctl::ProfileList, s_.profileIndex);
 }
 
@@ -133,8 +135,10 @@ void Controller::fillFontSizeList() {
 }
 
 void Controller::fillPresetList() {
-    ui_.clearItems(ctl::PresetList);
-    for (const Preset& p : s_.presets) ui_.appendItem(ctl::PresetList, p.name);
+    std::vector<std::string> items;
+    items.reserve(s_.presets.size());
+    for (const Preset& p : s_.presets) items.push_back(p.name);
+    ui_.setItems(ctl::PresetList, items);
 }
 
 void Controller::resetPresetNames() {
@@ -275,6 +279,11 @@ void Controller::savePreset() {
 
         std::vector<Preset> updated = s_.presets;
         bool isNew = found == s_.presets.end();
+        if (isNew && updated.size() >= kMaxPresets) {
+            ui_.messageBox("Denied!", "Sorry, the preset list is full (" + std::to_string(kMaxPresets) +
+                                          " presets); replace one of them instead.");
+            continue;
+        }
         int index = isNew ? int(updated.size()) : int(found - s_.presets.begin());
         if (isNew) updated.push_back(p);
         else updated[size_t(index)] = p;

@@ -5,6 +5,7 @@
 #include "app/ControlIds.h"
 #include "app/Layout.h"
 #include "app/Controller.h"
+#include "app/ProjectOpen.h"
 #include "app/ProjectPaths.h"
 #include "app/Ui.h"
 #include "io/Files.h"
@@ -104,23 +105,22 @@ void Controller::newProject() {
 }
 
 namespace {
-// Projects and SubRip files beyond this are refused: a SubRip file takes about
-// twelve times its size in memory while it is converted.
-constexpr uint64_t kMaxOpenBytes = uint64_t(256) << 20;
-
 // Reads and checks a project file without touching the program's state.
 bool readProject(const std::string& path, int fallbackY, ProjectHeader& header, SubtitleList& rows, Ui& ui) {
-    std::string content;
-    files::Result r = files::readFile(path, content, kMaxOpenBytes);
-    if (!r) {
+    switch (readProjectFile(path, fallbackY, header, rows).status) {
+    case ProjectOpenStatus::Ok: return true;
+    case ProjectOpenStatus::CannotRead:
         ui.messageBox("Error!", "Could not read/access:\n" + cp1252::fromUtf8(path));
-        return false;
-    }
-    if (parseProject(content, fallbackY, header, rows) != ProjectLoadStatus::Ok) {
+        break;
+    case ProjectOpenStatus::NotAProject:
         ui.messageBox("Error!", "This is not a Kalvero project file, or its header is damaged:\n" + path);
-        return false;
+        break;
+    case ProjectOpenStatus::TooManyRows:
+        ui.messageBox("Error!", "This project has more than " + std::to_string(kMaxProjectRows) +
+                                    " rows and cannot be opened:\n" + path);
+        break;
     }
-    return true;
+    return false;
 }
 }  // namespace
 
@@ -220,7 +220,7 @@ void Controller::importSrt() {
     // selected before; the slider stays there when the preset is applied.
     const int y = ui_.value(ctl::StripsYSlider);
     clearProject();
-    importSrtText(bytes, s_.fps, y, s_.list);
+    SrtImportResult result = importSrtText(bytes, s_.fps, y, s_.list);
     if (s_.list.lineCount() == 0) s_.list.appendEmptySet();
     ui_.listChanged();
     ui_.selectListRow(0);
@@ -232,4 +232,7 @@ void Controller::importSrt() {
     refreshPreview();
     recalculateOffOn(s_.list, s_.fps, ui_);
     ui_.listChanged();
+    std::string skipped = describeSkippedLines(result);
+    if (!skipped.empty())
+        ui_.messageBox("Import SRT", "Not everything in\n" + path + "\ncould be imported:\n" + skipped);
 }

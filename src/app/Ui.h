@@ -1,6 +1,7 @@
 #pragma once
 #include <optional>
 #include <string>
+#include <vector>
 #include <utility>
 
 #include "base/Notice.h"
@@ -40,6 +41,11 @@ public:
     // Drop-down lists (profiles, presets, font sizes, border styles).
     virtual void clearItems(int id) = 0;
     virtual void appendItem(int id, const std::string& text) = 0;
+    // Replaces every item at once; a toolkit can do that in one step.
+    virtual void setItems(int id, const std::vector<std::string>& items) {
+        clearItems(id);
+        for (const std::string& t : items) appendItem(id, t);
+    }
     virtual void setItemText(int id, int index, const std::string& text) = 0;
     virtual std::string itemText(int id, int index) = 0;
     virtual int itemCount(int id) = 0;

@@ -115,6 +115,21 @@ std::string fromUtf16(std::string_view bytes, bool bigEndian) {
     return fromUtf8(utf8);
 }
 
+std::string fromUtf32(std::string_view bytes, bool bigEndian) {
+    std::string out;
+    out.reserve(bytes.size() / 4);
+    for (size_t i = 0; i + 3 < bytes.size(); i += 4) {
+        uint32_t u = 0;
+        for (size_t k = 0; k < 4; ++k) {
+            uint32_t b = static_cast<unsigned char>(bytes[i + (bigEndian ? k : 3 - k)]);
+            u = u << 8 | b;
+        }
+        int b = u > 0x10FFFF || (u >= 0xD800 && u <= 0xDFFF) ? -1 : codePointToByte(u);
+        out += b < 0 ? '?' : char(b);
+    }
+    return out;
+}
+
 bool looksLikeUtf8(std::string_view bytes) {
     bool multi = false;
     size_t i = 0;

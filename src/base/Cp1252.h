@@ -13,6 +13,8 @@ std::string toUtf8(std::string_view single);
 // UTF-16 (without its byte-order mark) to Windows-1252; unpaired surrogates
 // and characters it cannot hold become '?'.
 std::string fromUtf16(std::string_view bytes, bool bigEndian);
+// UTF-32 (without its byte-order mark) to Windows-1252, likewise.
+std::string fromUtf32(std::string_view bytes, bool bigEndian);
 
 // True when the bytes are valid UTF-8 and hold at least one multi-byte
 // sequence (so they cannot be plain single-byte text that happens to be ASCII).

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <ctime>
+#include <new>
 
 #include "app/DataDirs.h"
+#include "app/ProjectOpen.h"
 #include "base/Version.h"
 #include "cli/CliSupport.h"
 #include "cli/ExportCommand.h"
@@ -53,15 +55,27 @@ int Args::getInt(const std::string& name, int fallback, int min, int max) const 
     const std::string& v = it->second;
     bool digits = !v.empty() && std::all_of(v.begin() + (v[0] == '-' ? 1 : 0), v.end(),
                                             [](char c) { return c >= '0' && c <= '9'; });
-    if (!digits || v == "-" || v.size() > 9) throw UsageError{name + " takes a whole number"};
-    int n = std::stoi(v);
-    if (n < min || n > max)
+    if (!digits || v == "-") throw UsageError{name + " takes a whole number"};
+    // More than nine digits (leading zeros aside) is outside every range here.
+    std::string_view magnitude(v);
+    if (magnitude[0] == '-') magnitude.remove_prefix(1);
+    while (magnitude.size() > 1 && magnitude[0] == '0') magnitude.remove_prefix(1);
+    const bool huge = magnitude.size() > 9;
+    const int n = huge ? 0 : std::stoi(v);
+    if (huge || n < min || n > max)
         throw UsageError{name + " must be between " + std::to_string(min) + " and " + std::to_string(max)};
     return n;
 }
 
+std::string terminalLine(const std::string& text) {
+    std::string s = text::replaceAll(text::replaceAll(text, "\r\n", "\n"), "\n\n", "\n");
+    std::replace(s.begin(), s.end(), '\r', ' ');
+    std::replace(s.begin(), s.end(), '\n', ' ');
+    return cp1252::looksLikeUtf8(s) ? s : cp1252::toUtf8(s);
+}
+
 int Context::fail(const std::string& message) {
-    err << "kalvero-cli: " << message << "\n";
+    err << "kalvero-cli: " << terminalLine(message) << "\n";
     return BadInput;
 }
 
@@ -80,13 +94,20 @@ bool Context::loadSettings() {
         fail("cannot read the settings file " + path + ": " + error);
         return false;
     }
-    if (s.profiles.empty() || s.presets.empty()) {
-        fail("the settings file " + path + " lists no profile or no preset");
+    auto usable = [&](int i) { return i >= 0 && i < int(s.profiles.size()) && s.profiles[size_t(i)].usable(); };
+    int profile = s.startupProfile;
+    if (!usable(profile))
+        for (profile = 0; profile < int(s.profiles.size()) && !usable(profile); ++profile) {
+        }
+    if (profile >= int(s.profiles.size()) || s.presets.empty()) {
+        fail("the settings file " + path + " lists no usable profile or no preset");
         return false;
     }
+    for (const std::string& line : text::splitLines(settingsLeftOutNote(s, path)))
+        err << "kalvero-cli: note: " << line << "\n";
     state.profiles = std::move(s.profiles);
     state.presets = std::move(s.presets);
-    state.profileIndex = state.acceptedProfileIndex = s.startupProfile;
+    state.profileIndex = state.acceptedProfileIndex = profile;
     state.presetIndex = s.startupPreset;
     return true;
 }
@@ -94,6 +115,10 @@ bool Context::loadSettings() {
 void Context::selectProfileAndPreset(int profile, int preset) {
     if (profile < 0 || profile >= int(state.profiles.size()) || state.profiles[size_t(profile)].isSeparator)
         throw UsageError{"profile " + std::to_string(profile) + " is not a profile of the settings file"};
+    if (!state.profiles[size_t(profile)].usable())
+        throw UsageError{"profile " + std::to_string(profile) + " of the settings file has no usable size (" +
+                         std::to_string(state.profiles[size_t(profile)].width) + " x " +
+                         std::to_string(state.profiles[size_t(profile)].height) + ")"};
     if (preset < 0 || preset >= int(state.presets.size()))
         throw UsageError{"preset " + std::to_string(preset) + " is not a preset of the settings file"};
     state.profileIndex = state.acceptedProfileIndex = profile;
@@ -107,15 +132,16 @@ void Context::selectProfileAndPreset(int profile, int preset) {
 }
 
 bool Context::loadProject(const std::string& path) {
-    std::string content;
-    files::Result r = files::readFile(path, content);
-    if (!r) {
-        fail("cannot read " + path + ": " + r.error);
-        return false;
-    }
     ProjectHeader header;
-    if (parseProject(content, state.lastLoadedY, header, state.list) != ProjectLoadStatus::Ok) {
+    ProjectOpenResult opened = readProjectFile(path, state.lastLoadedY, header, state.list);
+    switch (opened.status) {
+    case ProjectOpenStatus::Ok: break;
+    case ProjectOpenStatus::CannotRead: fail("cannot read " + path + ": " + opened.error); return false;
+    case ProjectOpenStatus::NotAProject:
         fail(path + " is not a Kalvero project file (its header is damaged or missing)");
+        return false;
+    case ProjectOpenStatus::TooManyRows:
+        fail(path + " has more than " + std::to_string(kMaxProjectRows) + " rows");
         return false;
     }
     try {
@@ -154,7 +180,8 @@ std::string requireOne(const Args& a, const char* what) {
 }
 
 int cmdImportSrt(Context& c, const std::vector<std::string>& args) {
-    Args a = Args::parse(args, {"-o", "--profile", "--preset"}, {});
+    Args a = Args::parse(args, {"-o", "--profile", "--preset"}, {"--force"});
+    files::setReplaceReadOnly(a.flag("--force"));
     std::string input = requireOne(a, "one SubRip file");
     if (!a.has("-o")) throw UsageError{"import-srt needs -o OUT.KVL8"};
     if (!c.loadSettings()) return BadInput;
@@ -163,10 +190,12 @@ int cmdImportSrt(Context& c, const std::vector<std::string>& args) {
     c.selectProfileAndPreset(profile, preset);
 
     std::string bytes;
-    files::Result r = files::readFile(input, bytes, uint64_t(512) << 20);
+    files::Result r = files::readFile(input, bytes, kMaxOpenBytes);
     if (!r) return c.fail("cannot read " + input + ": " + r.error);
     c.state.list.clearList();
     SrtImportResult result = importSrtText(bytes, c.state.fps, c.state.style.stripsYPos, c.state.list);
+    for (const std::string& line : text::splitLines(describeSkippedLines(result)))
+        c.err << "kalvero-cli: " << terminalLine(input + ": " + line) << "\n";
     if (result.cues == 0) return c.fail("no SubRip cue found in " + input);
     recalculateOffOn(c.state.list, c.state.fps, c.ui);
     if (!c.writeProject(a.get("-o"))) return BadInput;
@@ -175,7 +204,8 @@ int cmdImportSrt(Context& c, const std::vector<std::string>& args) {
 }
 
 int cmdRecalc(Context& c, const std::vector<std::string>& args) {
-    Args a = Args::parse(args, {"-o"}, {});
+    Args a = Args::parse(args, {"-o"}, {"--force"});
+    files::setReplaceReadOnly(a.flag("--force"));
     std::string input = requireOne(a, "one project file");
     if (!a.has("-o")) throw UsageError{"recalc needs -o OUT.KVL8"};
     if (!c.loadSettings() || !c.loadProject(input)) return BadInput;
@@ -213,17 +243,18 @@ void usage(std::ostream& err) {
     err << "usage: kalvero-cli [--program-dir DIR] COMMAND ...\n"
            "       kalvero-cli --help | --version\n"
            "commands:\n"
-           "  import-srt FILE.srt -o OUT.KVL8 [--profile N] [--preset N]\n"
-           "  recalc IN.KVL8 -o OUT.KVL8\n"
+           "  import-srt FILE.srt -o OUT.KVL8 [--profile N] [--preset N] [--force]\n"
+           "  recalc IN.KVL8 -o OUT.KVL8 [--force]\n"
            "  info IN.KVL8\n"
            "  render IN.KVL8 --set K | --profile N --preset N --line-a TEXT --line-b TEXT [--y Y] [--font-size N]\n"
            "         [--border 0-3] [--blend V] [--mode full|cut|all|none] [--center] [--background FILE]\n"
-           "         --target preview|alpha|color|opaque -o OUT.png\n"
-           "  export png|iff IN.KVL8 [--scala 0-3]\n"
-           "  export avi IN.KVL8 [--codec NAME] [--quality 1-100]\n"
-           "  export bdn IN.KVL8 [--indexed]\n"
-           "  export sup|vobsub|dvb|srt|vtt IN.KVL8\n"
-           "  capture IN.KVL8 [--row R]\n";
+           "         --target preview|alpha|color|opaque -o OUT.png [--force]\n"
+           "  export png|iff IN.KVL8 [--scala 0-3] [--force]\n"
+           "  export avi IN.KVL8 [--codec NAME] [--quality 1-100] [--force]\n"
+           "  export bdn IN.KVL8 [--indexed] [--force]\n"
+           "  export sup|vobsub|dvb|srt|vtt IN.KVL8 [--force]\n"
+           "  capture IN.KVL8 [--row R] [--force]\n"
+           "--force replaces read-only output files and starts exports of more than 100000 pictures.\n";
 }
 
 }  // namespace
@@ -273,6 +304,7 @@ int runCli(const std::vector<std::string>& argsIn, std::ostream& out, std::ostre
         return Usage;
     }
     Context context(out, err);
+    files::setReplaceReadOnly(false);
     DataDirs dirs = programDir.empty()
                         ? findDataDirs(files::executablePath(), files::currentDirectory(), processEnvironment())
                         : fixedDataDirs(programDir);
@@ -285,5 +317,8 @@ int runCli(const std::vector<std::string>& argsIn, std::ostream& out, std::ostre
     } catch (const UsageError& e) {
         err << "kalvero-cli: " << e.message << "\n";
         return Usage;
+    } catch (const std::bad_alloc&) {
+        err << "kalvero-cli: not enough memory for " << args[0] << "\n";
+        return BadInput;
     }
 }

@@ -55,6 +55,11 @@ struct Context {
     int fail(const std::string& message);  // prints "kalvero-cli: message", returns BadInput
 };
 
+// A message as one line of the terminal: line breaks become blanks, and
+// single-byte text becomes UTF-8 (text that already is UTF-8, such as a
+// path, stays as it is).
+std::string terminalLine(const std::string& text);
+
 using Command = int (*)(Context&, const std::vector<std::string>&);
 
 // The command table; later commands register here.

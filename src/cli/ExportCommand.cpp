@@ -51,10 +51,7 @@ public:
 };
 
 // A message as one line of the terminal.
-std::string oneLine(const std::string& text) {
-    std::string s = text::replaceAll(text, "\n\n", " ");
-    return cp1252::toUtf8(text::replaceAll(s, "\n", " "));
-}
+std::string oneLine(const std::string& text) { return terminalLine(text); }
 
 bool stderrIsTerminal(const Context& c) {
     if (&c.err != &std::cerr) return false;
@@ -160,7 +157,8 @@ CodecChoice codecFromArgs(const Args& a) {
 }  // namespace
 
 int cmdExport(Context& c, const std::vector<std::string>& args) {
-    Args a = Args::parse(args, {"--scala", "--codec", "--quality"}, {"--indexed"});
+    Args a = Args::parse(args, {"--scala", "--codec", "--quality"}, {"--indexed", "--force"});
+    files::setReplaceReadOnly(a.flag("--force"));
     if (a.positional.size() != 2) throw UsageError{"export needs a format (" + exportFormatNames() + ") and one project file"};
     const std::string kind = a.positional[0];
     const SubtitleFormatInfo* track = subtitleFormatByName(kind);
@@ -180,6 +178,7 @@ int cmdExport(Context& c, const std::vector<std::string>& args) {
     commands.notify = [&](const std::string& title, const std::string& text) {
         c.err << "kalvero-cli: " << oneLine(title) << ": " << oneLine(text) << "\n";
     };
+    commands.allowLargeRuns = a.flag("--force");
     commands.chooseCodec = [&](const std::vector<AviCodecInfo>&, const CodecChoice&) {
         return std::optional<CodecChoice>(codec);
     };
@@ -208,6 +207,7 @@ int cmdExport(Context& c, const std::vector<std::string>& args) {
         r = commands.exportTimedAvi(progress.get());
     }
     progress.reset();
+    if (r.refused() && r.total > kLargeRunPictures) r.text += " Add --force to write them.";
     if (!r.done()) return finish(c, r);
     if (kind == "avi") {
         c.out << "exported " << r.pictures << (r.pictures == 1 ? " frame" : " frames") << " into " << r.written.back()
@@ -220,7 +220,8 @@ int cmdExport(Context& c, const std::vector<std::string>& args) {
 }
 
 int cmdCapture(Context& c, const std::vector<std::string>& args) {
-    Args a = Args::parse(args, {"--row"}, {});
+    Args a = Args::parse(args, {"--row"}, {"--force"});
+    files::setReplaceReadOnly(a.flag("--force"));
     if (a.positional.size() != 1) throw UsageError{"capture needs one project file"};
     const int row = a.getInt("--row", 0, 0, 1 << 30);
     const std::string& path = a.positional[0];

@@ -1,11 +1,13 @@
 #include "cli/HeadlessUi.h"
 
+#include "cli/CliSupport.h"
+
 #include "base/Cp1252.h"
 #include "base/Text.h"
 
 void HeadlessUi::messageBox(const std::string& title, const std::string& text) {
     // One line per message: "Title: text" with line breaks as blanks.
-    err_ << cp1252::toUtf8(title) << ": " << cp1252::toUtf8(text::replaceAll(text, "\n", " ")) << "\n";
+    err_ << cli::terminalLine(title) << ": " << cli::terminalLine(text) << "\n";
 }
 
 bool HeadlessUi::askYesNo(const std::string& title, const std::string& text) {

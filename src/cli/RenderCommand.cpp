@@ -3,6 +3,7 @@
 #include "cli/RenderCommand.h"
 
 #include "cli/CliSupport.h"
+#include "io/Files.h"
 #include "io/ImageCodecs.h"
 #include "base/Cp1252.h"
 #include "render/Background.h"
@@ -47,8 +48,9 @@ int cmdRender(Context& c, const std::vector<std::string>& args) {
                          {"-o", "--set", "--target", "--profile", "--preset", "--line-a", "--line-b", "--y",
                           "--font-size", "--border", "--blend", "--mode", "--word-spacing", "--strips-spacing",
                           "--crop", "--background"},
-                         {"--center"});
+                         {"--center", "--force"});
     if (!a.has("-o")) throw UsageError{"render needs -o OUT.png"};
+    files::setReplaceReadOnly(a.flag("--force"));
     RenderTarget target = parseTarget(a.get("--target", "alpha"));
     if (a.positional.size() > 1) throw UsageError{"render takes at most one project file"};
     if (!c.loadSettings()) return BadInput;
@@ -61,6 +63,10 @@ int cmdRender(Context& c, const std::vector<std::string>& args) {
         if (!c.loadProject(a.positional[0])) return BadInput;
         int sets = c.state.list.entryCount();
         int k = a.getInt("--set", 1, 1, 1 << 30);
+        if (sets == 0)
+            return c.fail(a.positional[0] + " has " + std::to_string(c.state.list.lineCount()) +
+                          (c.state.list.lineCount() == 1 ? " row" : " rows") +
+                          "; a set needs two rows (line A and line B)");
         if (k > sets)
             return c.fail(a.positional[0] + " has " + std::to_string(sets) + " sets; there is no set " +
                           std::to_string(k));
@@ -86,6 +92,9 @@ int cmdRender(Context& c, const std::vector<std::string>& args) {
     FontSheet font;
     int dirty = 1;
     loadFontSheets(font, fontSheetFolders(c.state.dataDirs()), style.fontSize, c.ui.notice(), dirty);
+    if (!font.hasGlyphsFor(style.fontSize))
+        return c.fail("nothing was rendered: there is no font sheet " + fontSheetRelativePath(style.fontSize, 0) +
+                      " for the font size " + std::to_string(style.fontSize));
 
     Image background;
     if (a.has("--background")) {

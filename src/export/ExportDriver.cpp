@@ -123,11 +123,29 @@ bool writeIff(const Image& picture, const std::string& path, const IlbmOptions& 
     return true;
 }
 
-// One picture per set, rendered on the calling thread and encoded and
+}  // namespace
+
+PngPool pngPool(int width, int height, int encodeThreads, int pictures, uint64_t budget) {
+    PngPool pool;
+    pool.workers = std::clamp(encodeThreads, 1, std::max(1, pictures));
+    // One canvas per worker plus two keep the renderer busy; fewer when the
+    // canvases would exceed the budget, down to one (then the run is serial).
+    const uint64_t canvasBytes = uint64_t(std::max(width, 1)) * uint64_t(std::max(height, 1)) * 4;
+    const uint64_t fits = std::max<uint64_t>(1, budget / canvasBytes);
+    pool.canvases = int(std::min<uint64_t>(uint64_t(pool.workers) + 2, fits));
+    pool.workers = std::min(pool.workers, pool.canvases);
+    return pool;
+}
+
+namespace {
+
+// One picture per chosen set, rendered on the calling thread and encoded and
 // written on worker threads.
 struct PicturePipeline {
-    int setCount = 0, width = 0, height = 0;
+    std::vector<int> sets;  // the sets to render, in order
+    int width = 0, height = 0;
     int threads = 1;
+    uint64_t poolBudget = kPngPoolBudget;
     const RenderSetFn* render = nullptr;
     std::function<std::string(int set)> pathOf;
     // Called from the workers, several at once.
@@ -138,17 +156,19 @@ struct PicturePipeline {
 
 // The calling thread renders set after set into a small pool of canvases and
 // reports the finished pictures in order; at most one canvas per worker plus
-// two are in use, so memory does not grow with the number of sets.
+// two are in use, and never more than the pool's budget, so memory does not
+// grow with the number of sets or beyond what the machine can give.
 ExportResult pipelinedPictures(const PicturePipeline& job, ExportResult r) {
-    const int n = job.setCount;
-    const int workers = std::clamp(job.threads, 1, std::max(1, n));
+    const int n = int(job.sets.size());
+    const PngPool pool = pngPool(job.width, job.height, job.threads, n, job.poolBudget);
+    const int workers = pool.workers;
     struct Slot {
         Image canvas;
         std::string path;
         bool ok = false;
         std::string error;
     };
-    std::vector<Slot> slots(size_t(workers) + 2);
+    std::vector<Slot> slots(size_t(pool.canvases));
     std::mutex m;
     std::condition_variable cv;
     std::deque<size_t> freeSlots, todo;
@@ -224,8 +244,9 @@ ExportResult pipelinedPictures(const PicturePipeline& job, ExportResult r) {
             Slot& slot = slots[i];
             lock.unlock();
             ExportResult why;
-            const bool ok = renderSet(*job.render, next, job.width, job.height, slot.canvas, why);
-            if (ok) slot.path = job.pathOf(next);
+            const int set = job.sets[size_t(next)];
+            const bool ok = renderSet(*job.render, set, job.width, job.height, slot.canvas, why);
+            if (ok) slot.path = job.pathOf(set);
             lock.lock();
             if (ok) {
                 inFlight.emplace(next, i);
@@ -254,14 +275,18 @@ ExportResult pipelinedPictures(const PicturePipeline& job, ExportResult r) {
 }
 
 // After a run of `count` pictures: removes the numbered pictures above that
-// count an earlier run of the same name left in the folder (base + four
+// count (and those of the sets marked in `leftOut`, which this run gave no
+// picture) that an earlier run of the same name left in the folder (base + four
 // digits + ext), so that a shorter list does not leave pictures of sets it no
 // longer has beside its own. Other files stay. Done only after a run that
 // succeeded, so a failed run leaves the earlier pictures as they were.
 bool removeEarlierPictures(const std::string& folder, const std::string& base, const std::string& ext, int count,
-                           ExportResult& r) {
+                           ExportResult& r, const std::vector<bool>& leftOut = {}) {
     for (const std::string& file : files::listFiles(folder)) {
-        if (!isEarlierPicture(file, base, ext) || std::stoi(file.substr(base.size(), 4)) <= count) continue;
+        if (!isEarlierPicture(file, base, ext)) continue;
+        const int number = std::stoi(file.substr(base.size(), 4));
+        const bool skippedNow = number >= 1 && size_t(number - 1) < leftOut.size() && leftOut[size_t(number - 1)];
+        if (number <= count && !skippedNow) continue;
         files::Result removed = files::removeFile(folder + file);
         if (!removed) {
             r.ok = false;
@@ -289,28 +314,40 @@ ExportResult exportPngSequence(const PngSequenceJob& job) {
     if (!validSize(job.width, job.height, r)) return r;
     const std::string folder = exportnames::outputFolder(job.projectDir, OutputKind::PngSequence);
     if (!makeFolder(folder, r)) return r;
-    if (job.encodeThreads > 0 && job.setCount > 1) {
+    std::vector<int> sets;
+    sets.reserve(size_t(std::max(0, job.setCount)));
+    for (int k = 0; k < job.setCount; ++k)
+        if (!job.skip || !job.skip(k)) sets.push_back(k);
+    r.skipped = job.setCount - int(sets.size());
+    const int n = int(sets.size());
+    if (job.encodeThreads > 0 && n > 1) {
         PicturePipeline p;
-        p.setCount = job.setCount;
+        p.sets = sets;
         p.width = job.width;
         p.height = job.height;
         p.threads = job.encodeThreads;
+        p.poolBudget = job.poolBudget;
         p.render = &job.render;
         p.pathOf = [&](int k) { return exportnames::pngPicturePath(folder, job.name, k + 1); };
         p.encode = job.encode;
-        if (job.progress) p.progress = [&](int done) { job.progress(done, job.setCount); };
+        if (job.progress) p.progress = [&](int done) { job.progress(done, n); };
         r = pipelinedPictures(p, std::move(r));
     } else {
         Image canvas;
-        for (int k = 0; k < job.setCount; ++k) {
+        for (int i = 0; i < n; ++i) {
+            const int k = sets[size_t(i)];
             if (!renderSet(job.render, k, job.width, job.height, canvas, r)) return r;
             if (!writePng(job.encode, canvas, exportnames::pngPicturePath(folder, job.name, k + 1), r)) return r;
-            r.pictures = k + 1;
-            if (job.progress) job.progress(k + 1, job.setCount);
+            r.pictures = i + 1;
+            if (job.progress) job.progress(i + 1, n);
         }
         r.ok = true;
     }
-    if (r.ok) removeEarlierPictures(folder, job.name, ".png", job.setCount, r);
+    if (r.ok) {
+        std::vector<bool> leftOut(size_t(std::max(0, job.setCount)), true);
+        for (int k : sets) leftOut[size_t(k)] = false;
+        removeEarlierPictures(folder, job.name, ".png", job.setCount, r, leftOut);
+    }
     return r;
 }
 
@@ -327,19 +364,24 @@ ExportResult exportIffScala(const IffScalaJob& job) {
 
     const std::string folder = exportnames::outputFolder(job.projectDir, OutputKind::IffScala);
     if (!makeFolder(folder, r)) return r;
+    // Another project whose name starts with the same 16 characters may have
+    // written into this folder: its pictures and script are not overwritten.
+    const std::string name = exportnames::uniqueName16(folder, job.name);
+    if (name != exportnames::name16(job.name))
+        script = buildScalaScript(job.sets, job.fps, job.width, job.height, name, job.scalaTarget);
 
     const int n = int(job.sets.size());
-    if (!writeIff(job.poster, exportnames::posterPath(folder, job.name), job.ilbm, r)) return r;
+    if (!writeIff(job.poster, exportnames::posterPath(folder, name), job.ilbm, r)) return r;
     if (job.progress && n > 0) job.progress(1, n);
 
     if (job.encodeThreads > 0 && n > 1) {
         PicturePipeline p;
-        p.setCount = n;
+        for (int k = 0; k < n; ++k) p.sets.push_back(k);
         p.width = job.width;
         p.height = job.height;
         p.threads = job.encodeThreads;
         p.render = &job.render;
-        p.pathOf = [&](int k) { return exportnames::iffPicturePath(folder, job.name, k + 1); };
+        p.pathOf = [&](int k) { return exportnames::iffPicturePath(folder, name, k + 1); };
         p.encode = [&](const Image& picture, const std::string& path, std::string& why) {
             return encodeIff(picture, path, job.ilbm, why);
         };
@@ -351,18 +393,18 @@ ExportResult exportIffScala(const IffScalaJob& job) {
         for (int k = 0; k < n; ++k) {
             Image canvas;
             if (!renderSet(job.render, k, job.width, job.height, canvas, r)) return r;
-            if (!writeIff(canvas, exportnames::iffPicturePath(folder, job.name, k + 1), job.ilbm, r)) return r;
+            if (!writeIff(canvas, exportnames::iffPicturePath(folder, name, k + 1), job.ilbm, r)) return r;
             r.pictures = k + 1;
             if (job.progress) job.progress(k + 1, n);
         }
     }
 
-    const std::string scriptFile = exportnames::scriptPath(folder, job.name);
+    const std::string scriptFile = exportnames::scriptPath(folder, name);
     files::Result written = files::writeFileAtomic(scriptFile, script.text);
     if (!written) return failure(r, "The file " + scriptFile + " could not be written: " + written.error);
     r.written.push_back(scriptFile);
     r.ok = true;
-    removeEarlierPictures(folder, exportnames::name16(job.name), ".iff", n, r);
+    removeEarlierPictures(folder, name, ".iff", n, r);
     return r;
 }
 

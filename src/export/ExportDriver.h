@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -21,6 +22,7 @@ struct ExportResult {
     bool ok = false;
     std::string error;        // names the folder or file that failed
     int pictures = 0;         // subtitle-set pictures written (the poster not counted)
+    int skipped = 0;          // sets left out because they have no text
     std::string folder;       // the output folder
     std::vector<std::string> written;  // every file written, in order
 };
@@ -33,6 +35,17 @@ int iffSetCount(int rows);
 // True when the IFF export can take this size (both multiples of 8).
 bool iffSizeAllowed(int width, int height);
 extern const char* const kIffSizeErrorText;
+
+// Pictures in flight in a PNG sequence with worker threads: canvases in the
+// pool and threads encoding them. The canvases together stay within
+// kPngPoolBudget bytes (at least one canvas: then rendering and encoding
+// take turns).
+constexpr uint64_t kPngPoolBudget = uint64_t(768) << 20;
+struct PngPool {
+    int canvases = 0;
+    int workers = 0;
+};
+PngPool pngPool(int width, int height, int encodeThreads, int pictures, uint64_t budget = kPngPoolBudget);
 
 struct PngSequenceJob {
     std::string projectDir;  // "" = working folder
@@ -48,6 +61,12 @@ struct PngSequenceJob {
     // call from several threads at once. Either way `render` and `progress`
     // run on the calling thread, in set order.
     int encodeThreads = 0;
+    // Optional: true for a set that gets no picture (both lines blank). Its
+    // number is not reused, so picture k is always set k; progress counts
+    // the pictures to write.
+    std::function<bool(int setIndex)> skip = nullptr;
+    // Bytes the canvases in flight may take together (see pngPool).
+    uint64_t poolBudget = kPngPoolBudget;
 };
 
 // True for a numbered picture of an export named `base`: base, four digits,

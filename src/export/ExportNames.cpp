@@ -1,5 +1,7 @@
 #include "export/ExportNames.h"
 
+#include <map>
+
 #include "io/Files.h"
 #include "base/Text.h"
 
@@ -36,8 +38,52 @@ std::string captureBaseName(const std::string& projectName) {
     return text::removeAllIgnoreCase(files::filePart(projectName), ".kvl8");
 }
 
+namespace {
+std::string cleanName(std::string s) {
+    for (char& c : s)
+        if (c == '"' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '_';
+    return s;
+}
+
+// ".kalvero-names": one "NAME16<TAB>full name" line per project.
+constexpr const char* kRegistry = ".kalvero-names";
+
+std::string registryKey(const std::string& name) {
+    std::string k = name;
+    for (char& c : k)
+        if (c == '\t' || c == '\n' || c == '\r') c = ' ';
+    return k;
+}
+}  // namespace
+
 std::string name16(const std::string& name) {
-    return text::utf8Prefix(name, 16);
+    return text::utf8Prefix(cleanName(name), 16);
+}
+
+std::string uniqueName16(const std::string& folder, const std::string& name) {
+    const std::string key = registryKey(name);
+    const std::string plain = name16(name);
+    std::string chosen = plain;
+    files::updateLockedFile(folder + kRegistry, [&](const std::string& old) {
+        std::map<std::string, std::string> owner;  // name16 -> full name
+        for (const std::string& line : text::splitLines(old)) {
+            size_t tab = line.find('\t');
+            if (tab == std::string::npos) continue;
+            const std::string n16 = line.substr(0, tab), full = line.substr(tab + 1);
+            if (full == key) {
+                chosen = n16;
+                return old;  // known: nothing to add
+            }
+            owner.emplace(n16, full);
+        }
+        auto taken = [&](const std::string& n16) { return owner.count(n16) != 0; };
+        for (int n = 2; taken(chosen); ++n) {
+            const std::string suffix = "_" + std::to_string(n);
+            chosen = text::utf8Prefix(cleanName(name), 16 - suffix.size()) + suffix;
+        }
+        return old + chosen + "\t" + key + "\n";
+    });
+    return chosen;
 }
 
 std::string pictureNumber(long long n) {

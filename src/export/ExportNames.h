@@ -26,8 +26,17 @@ std::string shortenProjectName(const std::string& projectName, const std::string
 std::string captureBaseName(const std::string& projectName);
 
 // The first 16 bytes of a base name (the Amiga side keeps names short),
-// never ending inside a UTF-8 character.
+// never ending inside a UTF-8 character, with '"' and control characters (a
+// line break would end a line of the Scala script) replaced by '_'.
 std::string name16(const std::string& name);
+
+// The 16-character name project `name` uses in the IFF output `folder`:
+// name16(name), unless another project already uses that name there; then
+// the first free one of name16 cut shorter + "_2", "_3", ... The choice is
+// kept in the folder (".kalvero-names", under a lock, so that concurrent runs
+// choose apart), and a project keeps its name from run to run. Pictures left
+// by an earlier version that recorded nothing count as the first claimant's.
+std::string uniqueName16(const std::string& folder, const std::string& name);
 
 // Picture number in four digits ("0001"); numbers above 9999 keep all their
 // digits ("10000") so that no picture overwrites an earlier one.

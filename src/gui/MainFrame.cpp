@@ -281,6 +281,18 @@ void MainFrame::appendItem(int id, const std::string& t) {
     if (auto* co = dynamic_cast<wxComboBox*>(control(id))) co->Append(toWx(t));
 }
 
+void MainFrame::setItems(int id, const std::vector<std::string>& items) {
+    Suppress s(suppress_);
+    auto* co = dynamic_cast<wxComboBox*>(control(id));
+    if (!co) return;
+    wxArrayString all;
+    all.reserve(items.size());
+    for (const std::string& t : items) all.Add(toWx(t));
+    co->Freeze();
+    co->Set(all);
+    co->Thaw();
+}
+
 void MainFrame::setItemText(int id, int index, const std::string& t) {
     Suppress s(suppress_);
     auto* co = dynamic_cast<wxComboBox*>(control(id));
@@ -390,12 +402,12 @@ void MainFrame::drainPendingEvents() {
 // --- dialogs -------------------------------------------------------------------------
 
 void MainFrame::messageBox(const std::string& title, const std::string& t) {
-    wxMessageDialog d(dialogParent(), toWx(t), toWx(title), wxOK | wxCENTRE);
+    wxMessageDialog d(dialogParent(), messageToWx(t), toWx(title), wxOK | wxCENTRE);
     d.ShowModal();
 }
 
 bool MainFrame::askYesNo(const std::string& title, const std::string& t) {
-    wxMessageDialog d(dialogParent(), toWx(t), toWx(title), wxYES_NO | wxCENTRE);
+    wxMessageDialog d(dialogParent(), messageToWx(t), toWx(title), wxYES_NO | wxCENTRE);
     return d.ShowModal() == wxID_YES;
 }
 

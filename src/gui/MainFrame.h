@@ -35,6 +35,7 @@ public:
     void setCaretToEnd(int id) override;
     void clearItems(int id) override;
     void appendItem(int id, const std::string& text) override;
+    void setItems(int id, const std::vector<std::string>& items) override;
     void setItemText(int id, int index, const std::string& text) override;
     std::string itemText(int id, int index) override;
     int itemCount(int id) override;

@@ -246,6 +246,8 @@ bool decodeTga(std::string_view bytes, Image& out, std::string& error) {
         error = type < 9 ? "the TGA file is shorter than its picture size says" : "the TGA file is truncated";
         return false;
     }
+    error = pixelBudgetError("TGA", uint64_t(w), uint64_t(h));
+    if (!error.empty()) return false;
     std::vector<uint8_t> linear(total * 4);  // pixels in file order
     if (type < 9) {
         for (size_t i = 0; i < total; ++i) decodePixel(d + pos + i * bpp, &linear[i * 4]);

@@ -1,11 +1,14 @@
 #include "io/Files.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <random>
+#include <set>
 #include <system_error>
 
 #ifdef _WIN32
@@ -13,6 +16,9 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -36,15 +42,51 @@ void setWriteFailureHookForTests(std::function<bool(uint64_t)> hook) {
 
 Result readFile(const std::string& path, std::string& out, uint64_t maxBytes) {
     out.clear();
+#ifdef _WIN32
     std::error_code ec;
     if (fs::is_directory(fs::path(path), ec)) return Result::failure("is a folder, not a file");
-    // Refuse an oversized file before reading it, and read a file of known
-    // size into one allocation.
+    if (!fs::is_regular_file(fs::path(path), ec)) return Result::failure("is not a regular file");
     const uint64_t size = fs::file_size(fs::path(path), ec);
     if (!ec && size > maxBytes) return Result::failure("the file is too large");
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) return Result::failure(std::strerror(errno));
-    if (!ec) out.reserve(size_t(size));
+#else
+    // Opened without blocking (a FIFO would otherwise wait for a writer for
+    // ever) and checked on the open descriptor: only regular files are read.
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return Result::failure(std::strerror(errno));
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        int e = errno;
+        ::close(fd);
+        return Result::failure(std::strerror(e));
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return Result::failure(S_ISDIR(st.st_mode) ? "is a folder, not a file" : "is not a regular file");
+    }
+    // Refuse an oversized file before reading it, and read a file of known
+    // size into one allocation.
+    const uint64_t size = uint64_t(st.st_size);
+    if (size > maxBytes) {
+        ::close(fd);
+        return Result::failure("the file is too large");
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    std::FILE* f = ::fdopen(fd, "rb");
+    if (!f) {
+        int e = errno;
+        ::close(fd);
+        return Result::failure(std::strerror(e));
+    }
+    const std::error_code ec;
+#endif
+    try {
+        if (!ec) out.reserve(size_t(size));
+    } catch (const std::bad_alloc&) {
+        std::fclose(f);
+        return Result::failure("not enough memory to read the file");
+    }
     char buffer[65536];
     for (;;) {
         size_t n = std::fread(buffer, 1, sizeof buffer, f);
@@ -67,13 +109,98 @@ Result readFile(const std::string& path, std::string& out, uint64_t maxBytes) {
     return {};
 }
 
-Result writeFileAtomic(const std::string& path, const std::string& content) {
+bool isRegularFile(const std::string& path) {
+    std::error_code ec;
+    return !path.empty() && fs::is_regular_file(fs::path(path), ec);
+}
+
+namespace {
+std::atomic<bool> g_replaceReadOnly{false};
+constexpr const char* kTempPrefix = ".kalvero-tmp-";
+}  // namespace
+
+void setReplaceReadOnly(bool allowed) { g_replaceReadOnly = allowed; }
+
+Result checkOutputPath(const std::string& path) {
+#ifndef _WIN32
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return {};  // nothing there yet
+    if (S_ISDIR(st.st_mode)) return Result::failure("is a folder, not a file");
+    if (!S_ISREG(st.st_mode)) return Result::failure("is not a regular file; it is left as it is");
+    if ((st.st_mode & 0222) == 0 && !g_replaceReadOnly)
+        return Result::failure("is read-only; it is left as it is");
+#else
+    (void)path;
+#endif
+    return {};
+}
+
+unsigned outputMode(const std::string& path) {
+#ifndef _WIN32
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) return unsigned(st.st_mode & 07777);
+#else
+    (void)path;
+#endif
+    return 0644;
+}
+
+std::string temporaryPathFor(const std::string& path) {
+    static std::atomic<unsigned> counter{0};
     std::random_device rd;
-    std::string tmp = path + ".tmp" + std::to_string(rd() % 1000000);
+    std::string name = filePart(path);
+    if (name.size() > 120) name.resize(120);  // stays within a file name's length
+#ifdef _WIN32
+    const long pid = long(GetCurrentProcessId());
+#else
+    const long pid = long(::getpid());
+#endif
+    return folderPart(path) + kTempPrefix + std::to_string(pid) + "-" +
+           std::to_string((rd() + counter++) % 1000000) + "-" + name;
+}
+
+void removeStaleTemporaries(const std::string& folder) {
+#ifndef _WIN32
+    static std::mutex m;
+    static std::set<std::string> checked;
+    const std::string key = folder.empty() ? "." : folder;
+    {
+        std::lock_guard<std::mutex> lock(m);
+        if (!checked.insert(key).second) return;
+    }
+    std::error_code ec;
+    fs::directory_iterator it(fs::path(key), ec);
+    if (ec) return;
+    const std::string prefix = kTempPrefix;
+    for (const auto& e : it) {
+        const std::string name = e.path().filename().string();
+        if (name.compare(0, prefix.size(), prefix) != 0) continue;
+        size_t end = name.find('-', prefix.size());
+        if (end == std::string::npos || end == prefix.size() || end - prefix.size() > 9) continue;
+        const std::string digits = name.substr(prefix.size(), end - prefix.size());
+        if (digits.find_first_not_of("0123456789") != std::string::npos) continue;
+        const pid_t pid = pid_t(std::stol(digits));
+        if (pid <= 0 || ::kill(pid, 0) == 0 || errno != ESRCH) continue;  // its writer may be at work
+        std::error_code removed;
+        fs::remove(e.path(), removed);
+    }
+#else
+    (void)folder;
+#endif
+}
+
+Result writeFileAtomic(const std::string& path, const std::string& content) {
+    Result allowed = checkOutputPath(path);
+    if (!allowed) return allowed;
+    removeStaleTemporaries(folderPart(path));
+    std::string tmp = temporaryPathFor(path);
 #ifdef _WIN32
     std::FILE* f = std::fopen(tmp.c_str(), "wb");
 #else
-    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const unsigned mode = outputMode(path);
+    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    // The permissions of the file it replaces, whatever the umask says.
+    if (fd >= 0) ::fchmod(fd, mode_t(mode));
     std::FILE* f = fd < 0 ? nullptr : ::fdopen(fd, "wb");
 #endif
     if (!f) return Result::failure(std::strerror(errno));
@@ -125,6 +252,45 @@ Result writeFileAtomic(const std::string& path, const std::string& content) {
         return Result::failure(describe(ec));
     }
     return {};
+}
+
+Result updateLockedFile(const std::string& path, const std::function<std::string(const std::string&)>& change) {
+#ifndef _WIN32
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+    if (fd < 0) {
+        change(std::string());
+        return Result::failure(std::strerror(errno));
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > (1 << 24)) {
+        ::close(fd);
+        change(std::string());
+        return Result::failure("is not a usable file");
+    }
+    while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+    }
+    std::string old;
+    char buffer[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n > 0) old.append(buffer, size_t(n));
+        else if (n == 0 || errno != EINTR) break;
+    }
+    const std::string updated = change(old);
+    Result result;
+    if (updated != old) {
+        if (::ftruncate(fd, 0) != 0 || ::pwrite(fd, updated.data(), updated.size(), 0) != ssize_t(updated.size()))
+            result = Result::failure(std::strerror(errno));
+    }
+    ::flock(fd, LOCK_UN);
+    ::close(fd);
+    return result;
+#else
+    std::string old;
+    readFile(path, old);
+    const std::string updated = change(old);
+    return updated == old ? Result{} : writeFileAtomic(path, updated);
+#endif
 }
 
 bool exists(const std::string& path) {

@@ -16,20 +16,49 @@ struct Result {
     static Result failure(std::string why) { return Result{false, std::move(why)}; }
 };
 
-// Reads a whole file. Refuses files larger than maxBytes with an error.
+// Reads a whole regular file. Refuses anything else (FIFOs, devices,
+// folders) without waiting on it, and files larger than maxBytes.
 Result readFile(const std::string& path, std::string& out, uint64_t maxBytes = uint64_t(1) << 31);
 
 // Writes a file so that it is either completely the new content or still the
 // previous file: the bytes go to a temporary file in the same folder, are
-// flushed to disk and then renamed over the target.
+// flushed to disk and then renamed over the target. See checkOutputPath for
+// the targets refused; a replaced file keeps its permissions.
 Result writeFileAtomic(const std::string& path, const std::string& content);
+
+// Whether `path` may be replaced by a new file: refused when it exists and
+// is not a regular file (a device, FIFO or folder is never replaced), or is
+// read-only (no write permission for anyone) while replacing read-only files
+// is not allowed.
+Result checkOutputPath(const std::string& path);
+// Read-only files are kept unless this is set (kalvero-cli --force).
+void setReplaceReadOnly(bool allowed);
+
+// Permission bits for the new file that replaces `path`: those of the file
+// there now, 0644 when there is none.
+unsigned outputMode(const std::string& path);
+
+// The temporary file a write to `path` goes through, beside it:
+// ".kalvero-tmp-PID-NNNNNN-" + the file name. The process id lets a later
+// run tell a stale one (its writer was killed) from one being written.
+std::string temporaryPathFor(const std::string& path);
+// Removes the temporary files in `folder` whose process is gone. Checks each
+// folder once per run; writeFileAtomic and the movie writer call it.
+void removeStaleTemporaries(const std::string& folder);
 
 // Test hook: when set, called before each write with the bytes written so
 // far; returning false makes that write fail as a full disk would.
 void setWriteFailureHookForTests(std::function<bool(uint64_t)> hook);
 
+// Reads the file at `path` (created empty when missing), holding an
+// exclusive lock on it while `change` turns its content into the new one,
+// which is written back when it differs. Other processes doing the same on
+// the same file wait for the lock.
+Result updateLockedFile(const std::string& path, const std::function<std::string(const std::string&)>& change);
+
 bool exists(const std::string& path);
 bool isDirectory(const std::string& path);
+bool isRegularFile(const std::string& path);  // follows links
 // Creates a folder with its missing parents.
 Result makeDirectories(const std::string& path);
 Result removeFile(const std::string& path);

@@ -6,6 +6,12 @@
 
 namespace imageio {
 
+std::string pixelBudgetError(const char* format, uint64_t width, uint64_t height) {
+    if (width * height <= kMaxPicturePixels) return {};
+    return std::string("the ") + format + " picture is " + std::to_string(width) + " x " + std::to_string(height) +
+           " pixels, more than the " + std::to_string(kMaxPicturePixels) + " pixels this program reads";
+}
+
 bool tgaLooksValid(std::string_view bytes);  // BmpTga.cpp
 
 namespace {

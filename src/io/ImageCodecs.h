@@ -14,6 +14,16 @@ namespace imageio {
 
 enum class Format { Unknown, Png, Jpeg, Tiff, Tga, Bmp };
 
+// The most pixels a compressed picture may claim (8192 x 8192, 256 MiB
+// decoded): a small file can describe a picture of gigabytes.
+constexpr uint64_t kMaxPicturePixels = uint64_t(1) << 26;
+// The sentence for a picture beyond that; empty when it is within.
+std::string pixelBudgetError(const char* format, uint64_t width, uint64_t height);
+
+// Progressive JPEG files with more scans than this are refused: every scan
+// is decoded again over the whole picture.
+constexpr int kMaxJpegScans = 100;
+
 // The format by the file's signature; TGA has none and is recognised by a
 // plausible header only when `nameHint` ends in ".tga" (any case) or when no
 // other format matched.

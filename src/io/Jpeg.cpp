@@ -24,10 +24,20 @@ void onError(j_common_ptr cinfo) {
 }
 void onMessage(j_common_ptr) {}
 
+// Stops a progressive file that repeats its scans: each one costs a pass
+// over every coefficient of the picture.
+void onProgress(j_common_ptr cinfo) {
+    if (cinfo->is_decompressor && reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxJpegScans) {
+        auto* em = reinterpret_cast<ErrorManager*>(cinfo->err);
+        std::snprintf(em->message, sizeof em->message, "more than %d scans", kMaxJpegScans);
+        std::longjmp(em->jump, 1);
+    }
+}
+
 // Result of the C part; the caller turns it into an Image.
 struct Decoded {
     int width = 0, height = 0, components = 0;
-    bool cmyk = false, adobeInverted = false, tooLarge = false;
+    bool cmyk = false, adobeInverted = false, tooLarge = false, overBudget = false;
 };
 
 // All libjpeg work happens here with only plain data in the frame, so the
@@ -44,6 +54,9 @@ bool runDecoder(const unsigned char* data, unsigned long size, std::vector<uint8
         return false;
     }
     jpeg_create_decompress(&cinfo);
+    jpeg_progress_mgr progress{};
+    progress.progress_monitor = onProgress;
+    cinfo.progress = &progress;
     jpeg_mem_src(&cinfo, data, size);
     jpeg_read_header(&cinfo, TRUE);
     if (cinfo.image_width > unsigned(Image::kMaxSide) || cinfo.image_height > unsigned(Image::kMaxSide) ||
@@ -51,6 +64,13 @@ bool runDecoder(const unsigned char* data, unsigned long size, std::vector<uint8
         d->width = int(std::min<JDIMENSION>(cinfo.image_width, 1u << 30));
         d->height = int(std::min<JDIMENSION>(cinfo.image_height, 1u << 30));
         d->tooLarge = true;
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+    if (uint64_t(cinfo.image_width) * cinfo.image_height > kMaxPicturePixels) {
+        d->width = int(cinfo.image_width);
+        d->height = int(cinfo.image_height);
+        d->overBudget = true;
         jpeg_destroy_decompress(&cinfo);
         return false;
     }
@@ -89,7 +109,9 @@ bool decodeJpeg(std::string_view bytes, Image& out, std::string& error) {
     std::memset(&em, 0, sizeof em);
     if (!runDecoder(reinterpret_cast<const unsigned char*>(bytes.data()), (unsigned long)bytes.size(), &pixels, &d,
                     &em)) {
-        if (d.tooLarge)
+        if (d.overBudget)
+            error = pixelBudgetError("JPEG", uint64_t(d.width), uint64_t(d.height));
+        else if (d.tooLarge)
             error = "the JPEG picture is " + std::to_string(d.width) + " x " + std::to_string(d.height) +
                     " pixels, outside the 1 to " + std::to_string(Image::kMaxSide) + " pixels per side this program reads";
         else

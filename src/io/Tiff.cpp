@@ -75,6 +75,11 @@ bool decodeTiff(std::string_view bytes, Image& out, std::string& error) {
         TIFFClose(tif);
         return false;
     }
+    error = pixelBudgetError("TIFF", w, h);
+    if (!error.empty()) {
+        TIFFClose(tif);
+        return false;
+    }
     char emsg[1024] = "";
     if (!TIFFRGBAImageOK(tif, emsg)) {
         error = std::string("the TIFF picture's layout is not supported (") + emsg + ")";

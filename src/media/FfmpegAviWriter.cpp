@@ -25,6 +25,8 @@
 #define fsync _commit
 #define fileno _fileno
 #else
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -37,6 +39,7 @@ extern "C" {
 }
 
 #include "base/Image.h"
+#include "io/Files.h"
 
 namespace {
 
@@ -79,10 +82,19 @@ class FileSink : public Sink {
 public:
     std::string open(const std::string& path) {
         path_ = path;
-        std::random_device rd;
-        tmp_ = path + ".tmp" + std::to_string(rd() % 1000000);
-        file_ = std::fopen(tmp_.c_str(), "wb");
-        if (!file_) return std::strerror(errno);
+        files::Result allowed = files::checkOutputPath(path);
+        if (!allowed) return allowed.error;
+        files::removeStaleTemporaries(files::folderPart(path));
+        tmp_ = files::temporaryPathFor(path);
+        int fd = ::open(tmp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0) ::fchmod(fd, mode_t(files::outputMode(path)));
+        file_ = fd < 0 ? nullptr : ::fdopen(fd, "wb");
+        if (!file_) {
+            const int why = errno;
+            if (fd >= 0) ::close(fd);
+            tmp_.clear();
+            return std::strerror(why);
+        }
         return {};
     }
     ~FileSink() override { discard(); }

@@ -30,6 +30,7 @@ extern "C" {
 }
 
 #include "base/Image.h"
+#include "io/Files.h"
 #include "timing/Clock.h"
 #include "timing/MoviePlayer.h"
 
@@ -167,6 +168,8 @@ private:
 std::string FfmpegMoviePlayer::load(const std::string& path) {
     free();
     const std::string where = "Could not load the movie \"" + path + "\": ";
+    // A FIFO or device would block the open or stream without end.
+    if (!files::isRegularFile(path)) return where + "not a regular file";
     AVFormatContext* fmt = nullptr;
     int r = avformat_open_input(&fmt, path.c_str(), nullptr, nullptr);
     if (r < 0) return where + avError(r);

@@ -9,6 +9,18 @@ std::string projectMagic(std::string_view projectExt) {
 
 ProjectLoadStatus parseProject(std::string_view content, int fallbackY, ProjectHeader& header, SubtitleList& rows) {
     rows.clearList();
+    if (text::field(content.substr(0, content.find_first_of("\r\n")), ':', 1) != projectMagic(".KVL8"))
+        return ProjectLoadStatus::BadHeader;
+    // Count the lines before any of them is stored: a file of nothing but
+    // line breaks must not become millions of rows in memory.
+    size_t lineCount = 0;
+    for (size_t i = 0; i < content.size(); ++i) {
+        if (content[i] == '\n' || (content[i] == '\r' && (i + 1 == content.size() || content[i + 1] != '\n')))
+            ++lineCount;
+        if (lineCount > kMaxProjectRows + 10) return ProjectLoadStatus::TooManyRows;
+    }
+    if (!content.empty() && content.back() != '\n' && content.back() != '\r') ++lineCount;
+    if (lineCount > kMaxProjectRows + 10) return ProjectLoadStatus::TooManyRows;
     std::vector<std::string_view> lines = text::splitLineViews(content);
     auto lineAt = [&](size_t i) -> std::string_view { return i < lines.size() ? lines[i] : std::string_view(); };
     auto number = [&](size_t i) { return text::toInt(text::field(lineAt(i), ':', 2)); };

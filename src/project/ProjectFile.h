@@ -14,8 +14,12 @@ struct ProjectHeader {
 
 enum class ProjectLoadStatus {
     Ok,
-    BadHeader,  // first line, resolution or line 10 not as expected: no rows loaded
+    BadHeader,    // first line, resolution or line 10 not as expected: no rows loaded
+    TooManyRows,  // more than kMaxProjectRows rows: nothing loaded
 };
+
+// The most rows a project file may hold (a million sets).
+constexpr size_t kMaxProjectRows = 2000000;
 
 // Reads a project file's content. Rows go to `rows` (cleared first), shaded
 // per set; a row whose Y is empty takes `fallbackY`. On BadHeader `rows` is

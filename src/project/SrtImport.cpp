@@ -13,10 +13,36 @@ bool startsWithIgnoreCase(std::string_view s, size_t at, std::string_view word) 
         if (std::tolower(static_cast<unsigned char>(s[at + i])) != word[i]) return false;
     return true;
 }
+
+// The frames field of a time code from the digits after the seconds: the
+// fraction of a second as a decimal fraction (",5" is 500 ms), times fps,
+// each step rounded to single precision, then cut to two digits.
+std::string framesText(std::string_view fraction, float fps) {
+    std::string digits(fraction.substr(0, 7));
+    long value = digits.empty() ? 0 : std::stol(digits);
+    float scale = 1.0f;
+    for (size_t i = 0; i < digits.size(); ++i) scale *= 10.0f;
+    float quotient = float(value) / scale;
+    float product = quotient * fps;
+    long frames = long(product);
+    if (frames < 0) frames = 0;
+    std::string ff = std::to_string(frames);
+    if (ff.size() < 2) ff.insert(0, "0");
+    if (ff.size() > 2) ff.resize(2);
+    return ff;
+}
 }  // namespace
 
 std::string srtToSingleByte(std::string_view bytes, bool* converted) {
     if (converted) *converted = false;
+    if (bytes.substr(0, 4) == std::string_view("\xFF\xFE\0\0", 4)) {
+        if (converted) *converted = true;
+        return cp1252::fromUtf32(bytes.substr(4), false);
+    }
+    if (bytes.substr(0, 4) == std::string_view("\0\0\xFE\xFF", 4)) {
+        if (converted) *converted = true;
+        return cp1252::fromUtf32(bytes.substr(4), true);
+    }
     if (bytes.size() >= 2 && (unsigned char)bytes[0] == 0xFF && (unsigned char)bytes[1] == 0xFE) {
         if (converted) *converted = true;
         return cp1252::fromUtf16(bytes.substr(2), false);
@@ -84,67 +110,196 @@ std::string srtTimeToTimeCode(std::string_view time, float fps) {
     if (dot != std::string::npos)
         for (size_t i = dot + 1; i < t.size() && std::isdigit(static_cast<unsigned char>(t[i])) && digits.size() < 7; ++i)
             digits += t[i];
-    // The fraction of a second as a decimal fraction: ",5" is 500 ms, ",530" 530 ms.
-    long value = digits.empty() ? 0 : std::stol(digits);
-    float scale = 1.0f;
-    for (size_t i = 0; i < digits.size(); ++i) scale *= 10.0f;
-    float quotient = float(value) / scale;  // rounded to single precision
-    float product = quotient * fps;          // likewise
-    long frames = long(product);
-    if (frames < 0) frames = 0;
-    std::string ff = std::to_string(frames);
-    if (ff.size() < 2) ff.insert(0, "0");
-    if (ff.size() > 2) ff.resize(2);
-    return clock + ":" + ff;
+    return clock + ":" + framesText(digits, fps);
+}
+
+namespace {
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+size_t countDigits(std::string_view s, size_t i) {
+    size_t n = 0;
+    while (i + n < s.size() && isDigit(s[i + n])) ++n;
+    return n;
+}
+
+// One time of a time line: H:M:S with one or two digits each, then an
+// optional fraction of a second after ',' or '.'.
+struct ClockTime {
+    std::string clock;     // HH:MM:SS
+    std::string fraction;  // the digits after the separator, may be empty
+};
+
+bool readTime(std::string_view s, size_t& i, ClockTime& t) {
+    std::string fields[3];
+    for (int f = 0; f < 3; ++f) {
+        if (f > 0) {
+            if (i >= s.size() || s[i] != ':') return false;
+            ++i;
+        }
+        size_t n = countDigits(s, i);
+        if (n == 0 || n > 2) return false;
+        fields[f] = std::string(n == 1 ? "0" : "") + std::string(s.substr(i, n));
+        i += n;
+    }
+    t.clock = fields[0] + ":" + fields[1] + ":" + fields[2];
+    t.fraction.clear();
+    if (i < s.size() && (s[i] == ',' || s[i] == '.')) {
+        size_t n = countDigits(s, i + 1);
+        if (n == 0) return false;
+        t.fraction = std::string(s.substr(i + 1, n));
+        i += 1 + n;
+    }
+    return true;
+}
+
+void skipBlanks(std::string_view s, size_t& i) {
+    while (i < s.size() && isBlank(s[i])) ++i;
+}
+
+// "00:00:01,000 --> 00:00:02,500", also with "->" or "- >", any blanks
+// around the arrow, and position hints after the second time.
+bool readTimeLine(std::string_view line, ClockTime& on, ClockTime& off) {
+    size_t i = 0;
+    if (!readTime(line, i, on)) return false;
+    skipBlanks(line, i);
+    if (i >= line.size() || line[i] != '-') return false;
+    while (i < line.size() && line[i] == '-') ++i;
+    skipBlanks(line, i);
+    if (i >= line.size() || line[i] != '>') return false;
+    ++i;
+    skipBlanks(line, i);
+    if (!readTime(line, i, off)) return false;
+    return i == line.size() || isBlank(line[i]);
+}
+
+// A line meant as a time line even though it cannot be read.
+bool looksLikeTimeLine(std::string_view line) {
+    if (line.find("-->") != std::string_view::npos) return true;
+    return !line.empty() && isDigit(line[0]) && line.find(':') != std::string_view::npos &&
+           (line.find("->") != std::string_view::npos || line.find("- >") != std::string_view::npos);
+}
+
+bool isNumberLine(std::string_view line) {
+    return !line.empty() && countDigits(line, 0) == line.size();
+}
+
+std::string listLines(const SrtImportResult::Lines& lines) {
+    std::string out;
+    for (int n : lines.first) out += (out.empty() ? "" : ", ") + std::to_string(n);
+    if (lines.count > int(lines.first.size())) out += ", ...";
+    return out;
+}
+}  // namespace
+
+void SrtImportResult::Lines::add(int lineNumber) {
+    ++count;
+    if (first.size() < kListed) first.push_back(lineNumber);
+}
+
+std::string describeSkippedLines(const SrtImportResult& r) {
+    std::string out;
+    if (r.unreadableTimeLines.count > 0)
+        out += std::to_string(r.unreadableTimeLines.count) +
+               (r.unreadableTimeLines.count == 1 ? " time line could not be read; its cue was"
+                                                 : " time lines could not be read; their cues were") +
+               " left out (line" + (r.unreadableTimeLines.count == 1 ? " " : "s ") +
+               listLines(r.unreadableTimeLines) + ")";
+    if (r.linesOutsideCues.count > 0) {
+        if (!out.empty()) out += "\n";
+        out += std::to_string(r.linesOutsideCues.count) +
+               (r.linesOutsideCues.count == 1 ? " line belongs" : " lines belong") +
+               " to no cue and " + (r.linesOutsideCues.count == 1 ? "was" : "were") + " left out (line" +
+               (r.linesOutsideCues.count == 1 ? " " : "s ") + listLines(r.linesOutsideCues) + ")";
+    }
+    return out;
 }
 
 SrtImportResult importSrtText(std::string_view bytes, float fps, int stripsY, SubtitleList& list) {
     SrtImportResult result;
     std::string content = srtToSingleByte(bytes, &result.convertedFromUtf8);
     std::vector<std::string> lines = text::splitLines(content);
-    size_t next = 0;
-    auto readLine = [&]() -> std::string {
-        if (next >= lines.size()) return {};
-        // Spaces and tabs around a line carry nothing in SubRip.
-        return text::trimBlanks(lines[next++]);
+    const std::string y = std::to_string(stripsY);
+
+    // The cue being read: opened by a time line, its text runs up to a blank
+    // line or the next time line.
+    bool open = false, readable = false;
+    std::string timing;
+    std::vector<std::string> cueText;
+    // A number line is kept back until the next line shows whether it is the
+    // index of a cue (right before a time line) or text.
+    int heldNumber = 0;
+    std::string heldText;
+
+    // Text with '|' would split the row in the project file; the broken bar looks the same.
+    auto clean = [](const std::string& s) { return text::replaceAll(stripSrtFormatting(s), "|", "\xA6"); };
+    auto finishCue = [&]() {
+        if (open && readable) {
+            std::string a, b;
+            if (cueText.size() == 1) {
+                b = clean(cueText[0]);
+            } else if (cueText.size() >= 2) {
+                a = clean(cueText[0]);
+                // Lines after the second go onto line B.
+                for (size_t i = 1; i < cueText.size(); ++i) {
+                    std::string part = clean(cueText[i]);
+                    if (part.empty()) continue;
+                    b += (b.empty() ? "" : " ") + part;
+                }
+            }
+            int row = list.lineCount();
+            list.appendLine(SubtitleLine{rowId(row), a, timing, "", y});
+            list.appendLine(SubtitleLine{rowId(row + 1), b, timing, "", y});
+            ++result.cues;
+        }
+        open = false;
+        cueText.clear();
     };
-    std::string y = std::to_string(stripsY);
-    int expected = 1;
-    while (next < lines.size()) {
-        std::string number = readLine();
-        if (number != std::to_string(expected)) continue;
-        ++expected;
-        std::string timeLine = readLine();
-        std::string onText, offText;
-        size_t arrow = timeLine.find("-->");
-        if (arrow != std::string::npos) {
-            onText = timeLine.substr(0, arrow);
-            // Anything after the second time (position hints) is ignored.
-            std::string rest = text::trimBlanks(timeLine.substr(arrow + 3));
-            offText = rest.substr(0, rest.find_first_of(" \t"));
-        } else {
-            onText = timeLine;
+    auto addText = [&](std::string line, int lineNumber) {
+        if (open)
+            cueText.push_back(std::move(line));
+        else
+            result.linesOutsideCues.add(lineNumber);
+    };
+    auto flushHeld = [&]() {
+        if (heldNumber == 0) return;
+        addText(std::move(heldText), heldNumber);
+        heldNumber = 0;
+    };
+
+    for (size_t k = 0; k < lines.size(); ++k) {
+        // Spaces and tabs around a line carry nothing in SubRip.
+        std::string line = text::trimBlanks(lines[k]);
+        const int lineNumber = int(k) + 1;
+        ClockTime on, off;
+        bool isTime = readTimeLine(line, on, off);
+        // A line that only looks like a time line counts as one where a cue
+        // could start, not in the middle of a cue's text.
+        bool isBadTime = !isTime && looksLikeTimeLine(line) && (!open || cueText.empty() || heldNumber != 0);
+        if (isTime || isBadTime) {
+            heldNumber = 0;  // the cue's index: never text
+            finishCue();
+            open = true;
+            readable = isTime;
+            cueText.clear();
+            if (isTime)
+                timing = on.clock + ":" + framesText(on.fraction, fps) + ">" + off.clock + ":" +
+                         framesText(off.fraction, fps);
+            else
+                result.unreadableTimeLines.add(lineNumber);
+            continue;
         }
-        std::string timing = srtTimeToTimeCode(onText, fps) + ">" + srtTimeToTimeCode(offText, fps);
-        // A damaged time line may hold the project file's column separator.
-        timing = text::replaceAll(timing, "|", "\xA6");
-        std::string line1 = readLine();
-        std::string line2 = readLine();
-        // Text with '|' would split the row in the project file; the broken bar looks the same.
-        auto clean = [](const std::string& s) { return text::replaceAll(stripSrtFormatting(s), "|", "\xA6"); };
-        std::string a, b;
-        if (line2.empty()) {
-            b = clean(line1);
-        } else if (!line1.empty()) {
-            a = clean(line1);
-            b = clean(line2);
+        flushHeld();
+        if (isNumberLine(line)) {
+            heldNumber = lineNumber;
+            heldText = line;
+        } else if (line.empty()) {
+            finishCue();
         } else {
-            continue;  // empty first line with a second one: the cue is dropped
+            addText(line, lineNumber);
         }
-        int row = list.lineCount();
-        list.appendLine(SubtitleLine{rowId(row), a, timing, "", y});
-        list.appendLine(SubtitleLine{rowId(row + 1), b, timing, "", y});
-        ++result.cues;
     }
+    flushHeld();
+    finishCue();
     return result;
 }

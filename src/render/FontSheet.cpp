@@ -1,6 +1,7 @@
 #include "render/FontSheet.h"
 
 #include <cmath>
+#include <new>
 
 #include "io/Files.h"
 #include "render/FontSheetCache.h"
@@ -12,6 +13,11 @@ namespace {
 int32_t tableValue(const Image& img, int x, int y) {
     const uint8_t* p = img.pixel(x, y);
     return int32_t(p[0]) | int32_t(p[1]) << 8 | int32_t(p[2]) << 16;
+}
+
+bool fitsSheet(const FontSheet::Entry& e, int cellHeight, const Image& sheet) {
+    return e.width > 0 && e.left >= 0 && e.top >= 0 && e.width <= sheet.width() - e.left &&
+           cellHeight <= sheet.height() - e.top && Image::validSize(e.width, cellHeight);
 }
 
 }  // namespace
@@ -34,6 +40,21 @@ bool FontSheet::loadStyle(int style, const Image& sheet) {
     Table table;
     if (!readTable(sheet, table)) return false;
 
+    // The glyphs are copies cut out of the sheet. Packed glyphs cover the
+    // sheet at most once; a table that reuses the same large rectangle for
+    // every character would need many times the sheet's memory, and a glyph
+    // far wider than its cell is no character: such a sheet is refused.
+    const size_t usable = std::min<size_t>(table.entries.size(), 256 - kFirstCode);
+    const uint64_t budget = 2 * uint64_t(sheet.width()) * uint64_t(sheet.height());
+    uint64_t area = 0;
+    for (size_t n = 0; n < usable; ++n) {
+        const Entry& e = table.entries[n];
+        if (!fitsSheet(e, table.cellHeight, sheet)) continue;
+        if (int64_t(e.width) > 4 * int64_t(table.cellHeight)) return false;
+        area += uint64_t(e.width) * uint64_t(table.cellHeight);
+        if (area > budget) return false;
+    }
+
     auto& entries = entries_[size_t(style)];
     auto& glyphs = glyphs_[size_t(style)];
     entries = std::move(table.entries);
@@ -42,14 +63,11 @@ bool FontSheet::loadStyle(int style, const Image& sheet) {
 
     // Only codes 32..255 can ever be drawn; later entries are kept in the
     // list but get no image.
-    const size_t usable = std::min<size_t>(entries.size(), 256 - kFirstCode);
     glyphs.resize(usable);
     for (size_t n = 0; n < usable; ++n) {
         const Entry& e = entries[n];
         // A rectangle that leaves the sheet is damaged data: no glyph.
-        if (e.width <= 0 || e.left < 0 || e.top < 0 || e.width > sheet.width() - e.left ||
-            cellHeight > sheet.height() - e.top || !Image::validSize(e.width, cellHeight))
-            continue;
+        if (!fitsSheet(e, cellHeight, sheet)) continue;
         glyphs[n] = draw::copyRect(sheet, draw::Rect{e.left, e.top, e.width, cellHeight});
     }
     if (style == 0) {
@@ -87,6 +105,7 @@ bool loadFontSheets(FontSheet& sheet, const std::string& programDir, int size, c
 bool loadFontSheets(FontSheet& sheet, const std::vector<std::string>& folders, int size, const Notice& notice,
                     int& fontSheetsDirty) {
     bool rerange = false;
+    sheet.loadedSize = 0;
     for (int style = 0; style < FontSheet::kStyles; ++style) {
         std::string relative = fontSheetRelativePath(size, style);
         std::string path = folders.empty() ? relative : folders.back() + relative;
@@ -96,12 +115,21 @@ bool loadFontSheets(FontSheet& sheet, const std::vector<std::string>& folders, i
                 break;
             }
         std::string error;
-        std::shared_ptr<const Image> img = fontsheetcache::decodeSheet(path, error);
-        bool ok = img && sheet.loadStyle(style, *img);
-        if (!ok) {
-            if (notice) notice("Error#10", "Could not find " + relative);
+        try {
+            std::shared_ptr<const Image> img = fontsheetcache::decodeSheet(path, error);
+            if (!img) {
+                if (notice) notice("Error#10", "Could not find " + relative);
+                continue;
+            }
+            if (!sheet.loadStyle(style, *img)) {
+                if (notice) notice("Error#10", "The glyph table of " + relative + " is damaged");
+                continue;
+            }
+        } catch (const std::bad_alloc&) {
+            if (notice) notice("Error#10", "Not enough memory to load " + relative);
             continue;
         }
+        if (style == 0) sheet.loadedSize = size;
         if (style == FontSheet::kStyles - 1 && fontSheetsDirty) {
             rerange = true;
             fontSheetsDirty = 0;

@@ -39,7 +39,8 @@ public:
     // Replaces the glyphs of `style` with those cut out of `sheet`, and takes
     // its cell height. Entries whose rectangle does not lie inside the sheet
     // (or have no width) get no glyph. False, with nothing changed, when the
-    // picture cannot hold a table.
+    // picture cannot hold a table, when a glyph is more than four cells wide,
+    // or when the glyphs together would cover the sheet more than twice.
     bool loadStyle(int style, const Image& sheet);
 
     // The glyph of a character code in a border style, or nullptr.
@@ -57,6 +58,13 @@ public:
 
     int cellHeight = 0;   // from the last sheet that loaded
     int stripHeight = 0;  // cellHeight - 2, set by loadFontSheets
+    // The font size whose plain sheet (style 0) the last loadFontSheets
+    // loaded; 0 when it could not. Glyphs kept from an earlier size do not
+    // count: pictures drawn with them would not have the size asked for.
+    int loadedSize = 0;
+
+    // True when the plain glyphs of `size` are loaded.
+    bool hasGlyphsFor(int size) const { return loadedSize == size && size > 0 && glyphCount(0) > 0; }
 
 private:
     std::array<std::vector<Entry>, kStyles> entries_;

@@ -61,6 +61,19 @@ std::string presetLine(const Preset& p) {
            "|" + n(p.stripsSpacing) + "|" + n(p.centerText) + "|" + n(p.programDefault) + "|" + n(p.cropStrips);
 }
 
+std::string settingsLeftOutNote(const Settings& s, const std::string& fileName) {
+    std::string note;
+    auto part = [&](int leftOut, size_t limit, const char* what) {
+        if (leftOut <= 0) return;
+        if (!note.empty()) note += "\n";
+        note += fileName + " lists " + std::to_string(limit + size_t(leftOut)) + " " + what + "; only the first " +
+                std::to_string(limit) + " are used.";
+    };
+    part(s.profilesLeftOut, kMaxProfiles, "profiles");
+    part(s.presetsLeftOut, kMaxPresets, "presets");
+    return note;
+}
+
 std::string profileDisplayText(const Profile& p) {
     if (p.isSeparator) return p.name;
     return std::to_string(p.width) + " x " + std::to_string(p.height) + " - " + p.name;
@@ -84,9 +97,11 @@ Settings parseSettings(std::string_view content) {
             if (key == "startupprofile") s.startupProfile = text::toInt(value);
             else if (key == "preset") s.startupPreset = text::toInt(value);
         } else if (section == "profiles") {
-            s.profiles.push_back(parseProfileLine(value));
+            if (s.profiles.size() < kMaxProfiles) s.profiles.push_back(parseProfileLine(value));
+            else ++s.profilesLeftOut;
         } else if (section == "presets") {
-            s.presets.push_back(parsePresetLine(value));
+            if (s.presets.size() < kMaxPresets) s.presets.push_back(parsePresetLine(value));
+            else ++s.presetsLeftOut;
         }
     }
     return s;
@@ -109,6 +124,19 @@ std::optional<std::string> rewritePresets(std::string_view content, const std::v
             for (const Preset& p : presets) {
                 std::string line = presetLine(p);
                 if (std::count(line.begin(), line.end(), '|') >= 11) out += "Preset = " + line + "\r\n";
+            }
+            // Preset lines the program did not load stay in the file.
+            size_t seen = 0;
+            bool inPresets = true;
+            for (const std::string& raw : text::splitLines(content.substr(next))) {
+                std::string line = text::trimBlanks(raw);
+                if (line.empty() || line[0] == ';' || line[0] == '#') continue;
+                if (line.front() == '[' && line.back() == ']') {
+                    inPresets = text::lower(text::trimBlanks(line.substr(1, line.size() - 2))) == "presets";
+                    continue;
+                }
+                if (!inPresets || line.find('=') == std::string::npos) continue;
+                if (++seen > kMaxPresets) out += line + "\r\n";
             }
             return out;
         }

@@ -14,6 +14,8 @@ struct Profile {
     int fontSize = 0;
     float fps = 0.0f;
     bool isSeparator = false;
+    // A profile that can be chosen: not a separator, and a picture size.
+    bool usable() const { return !isSeparator && width > 0 && height > 0; }
 };
 
 // A named, stored strips style.
@@ -34,12 +36,22 @@ struct Preset {
     friend bool operator==(const Preset&, const Preset&) = default;
 };
 
+// The lists hold at most this many entries each; further lines of the file
+// are counted, kept in the file, and not used.
+constexpr size_t kMaxProfiles = 1000;
+constexpr size_t kMaxPresets = 1000;
+
 struct Settings {
     int startupProfile = 0;
     int startupPreset = 0;
     std::vector<Profile> profiles;
     std::vector<Preset> presets;
+    int profilesLeftOut = 0;  // beyond kMaxProfiles
+    int presetsLeftOut = 0;   // beyond kMaxPresets
 };
+
+// The note about lists cut to their limits; empty when nothing was left out.
+std::string settingsLeftOutNote(const Settings& s, const std::string& fileName);
 
 // Parses the settings file's text. Never fails: what is missing reads as 0.
 Settings parseSettings(std::string_view content);
@@ -52,5 +64,7 @@ std::string presetLine(const Preset& p);
 std::string profileDisplayText(const Profile& p);
 
 // The settings file with everything after its "[Presets]" line replaced by
-// the given presets. nullopt when the file has no "[Presets]" line.
+// the given presets, followed by the file's own preset lines beyond the first
+// kMaxPresets (which the program never loaded). nullopt when the file has no
+// "[Presets]" line.
 std::optional<std::string> rewritePresets(std::string_view content, const std::vector<Preset>& presets);

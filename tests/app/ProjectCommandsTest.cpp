@@ -175,6 +175,20 @@ TEST_F(ProjectCommandsTest, ImportSrtKeepsTheNameAndSelectsRowZero) {
     EXPECT_EQ(state.list.lineCount(), 2);  // one empty set to type into
 }
 
+TEST_F(ProjectCommandsTest, ImportSrtNamesLeftOutLinesInOneMessage) {
+    ui.fileAnswers = {file("bad.srt",
+                           "1\n00:00:01,000 --> 00:00:02,000\nGood\n\n2\n00:00:xx --> 00:00:03,000\nBad\n\n"
+                           "3\n00:00:03,000 --> 00:00:04,000\nAlso good\n\n4\n0:0:4 ---> ?\n\n")};
+    click(ctl::ImportSrt);  // nothing unsaved: no question first
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].title, "Import SRT");
+    EXPECT_EQ(ui.messages[0].text, "Not everything in\n" + (dir / "bad.srt").string() +
+                                       "\ncould be imported:\n2 time lines could not be read; their cues were left out "
+                                       "(lines 6, 14)");
+    ASSERT_EQ(state.list.lineCount(), 4);
+    EXPECT_EQ(row(3), "Also good");
+}
+
 TEST_F(ProjectCommandsTest, CommandLineOpen) {
     std::string path = file("Cmd.KVL8", kProject);
     c().commandLineOpen({path, "extra"});

@@ -79,6 +79,15 @@ TEST_F(CliTest, ImportSrtWritesWhatImportAndSaveWrite) {
     EXPECT_NE(ntsc.find("A0000||00:00:01:00>00:00:02:14|30+44|356\r\n"), std::string::npos);
 }
 
+TEST_F(CliTest, ImportSrtReportsUnreadableTimeLinesAndKeepsTheRest) {
+    write("bad.srt", "1\n00:00:01,000 --> 00:00:02,000\nGood\n\n2\n00:00:xx,000 --> 00:00:03,000\nBad\n\n");
+    CliRun r = run({"import-srt", path("bad.srt"), "-o", path("out.KVL8")});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.err, "kalvero-cli: " + path("bad.srt") + ": 1 time line could not be read; its cue was left out (line 6)\n");
+    EXPECT_NE(read("out.KVL8").find("\r\nB0000|Good|00:00:01:00>00:00:02:00|"), std::string::npos);
+    EXPECT_EQ(read("out.KVL8").find("Bad"), std::string::npos);
+}
+
 TEST_F(CliTest, RecalcAndInfo) {
     write("p.KVL8",
           "##-KVL8 Project: v1.0 - 06 Mar 2017 \r\n##-Resolution Width: 720\r\n##-Resolution Height: 576\r\n"

@@ -75,7 +75,8 @@ TEST_F(CliExportTest, IffExportWritesTheScalaFilesAndTheWholeSecondNote) {
     ExportRun r = run({"export", "iff", project, "--scala", "3"});
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(testsupport::filesIn(dir / "IFF-SCALA_Output"),
-              (std::vector<std::string>{"demo.script", "demo0001.iff", "demo0002.iff", "demo_poster.iff"}));
+              (std::vector<std::string>{".kalvero-names", "demo.script", "demo0001.iff", "demo0002.iff",
+                                        "demo_poster.iff"}));
     EXPECT_EQ(lines(r.err), 1);
     EXPECT_NE(r.err.find("Info: Please note that this version of Scala does not support"), std::string::npos) << r.err;
     std::string script;

@@ -201,14 +201,16 @@ TEST_F(ExportDriverTest, IffScalaWritesPosterPicturesAndScript) {
     ASSERT_TRUE(files::readFile(folder + "abcdefghijklmnop0002.iff", iff).ok);
     ASSERT_EQ(iff.size(), 186u + ilbmBodySize(24, 16));
     EXPECT_EQ(iff.substr(82, 3), std::string("\x50\x00\x00", 3));  // set 2 is red 80
-    // Only the IFF files and the script: no work files left behind.
-    EXPECT_EQ(files::listFiles(folder).size(), 4u);
+    // Only the IFF files, the script and the record of the folder's names: no
+    // work files left behind.
+    EXPECT_EQ(files::listFiles(folder).size(), 5u);
+    EXPECT_TRUE(files::exists(folder + ".kalvero-names"));
 
     // A run with one set removes the second picture of the run before.
     job.sets = {{0, 87}};
     ASSERT_TRUE(exportIffScala(job).ok);
     EXPECT_FALSE(files::exists(folder + "abcdefghijklmnop0002.iff"));
-    EXPECT_EQ(files::listFiles(folder).size(), 3u);
+    EXPECT_EQ(files::listFiles(folder).size(), 4u);
 }
 
 TEST_F(ExportDriverTest, WholeSecondVersionNotifiesBeforeWriting) {

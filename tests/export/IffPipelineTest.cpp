@@ -102,7 +102,8 @@ TEST_F(IffPipelineTest, WorkersWriteTheSameBytesAsOneThread) {
     for (int k = 0; k < sets; ++k) order[size_t(k)] = k;
     EXPECT_EQ(rendered_, order);
     EXPECT_EQ(progress_, seqProgress);
-    EXPECT_EQ(files::listFiles(folder_).size(), size_t(sets) + 2);
+    // The pictures, the poster, the script and the record of the folder's names.
+    EXPECT_EQ(files::listFiles(folder_).size(), size_t(sets) + 3);
 }
 
 TEST_F(IffPipelineTest, FailedPictureStopsTheRunAndNoScriptIsWritten) {

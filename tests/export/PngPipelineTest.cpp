@@ -173,3 +173,42 @@ TEST_F(PngPipelineTest, OneSetOrOneThreadWorks) {
     EXPECT_EQ(single.pictures, 5);
     EXPECT_EQ(exportPngSequence(job(0, 2)).pictures, 0);
 }
+
+TEST(PngPool, CanvasesInFlightStayWithinTheMemoryBudget) {
+    // Full HD: one canvas per worker plus two.
+    EXPECT_EQ(pngPool(1920, 1080, 8, 1000).canvases, 10);
+    EXPECT_EQ(pngPool(1920, 1080, 8, 1000).workers, 8);
+    // 8192 x 8192 (256 MiB a canvas): three canvases, three workers.
+    EXPECT_EQ(pngPool(8192, 8192, 8, 1000).canvases, 3);
+    EXPECT_EQ(pngPool(8192, 8192, 8, 1000).workers, 3);
+    // 16384 x 16384 (1 GiB a canvas): one, rendering and encoding take turns.
+    EXPECT_EQ(pngPool(16384, 16384, 8, 1000).canvases, 1);
+    EXPECT_EQ(pngPool(16384, 16384, 8, 1000).workers, 1);
+    for (int side : {640, 2048, 8192, 16384}) {
+        PngPool p = pngPool(side, side, 8, 1000);
+        EXPECT_TRUE(p.canvases == 1 || uint64_t(p.canvases) * uint64_t(side) * uint64_t(side) * 4 <= kPngPoolBudget)
+            << side;
+    }
+}
+
+TEST_F(PngPipelineTest, ABudgetForOneCanvasStillWritesEveryPictureInOrder) {
+    PngSequenceJob j = job(9, 4);
+    j.poolBudget = 40 * 12 * 4;  // exactly one canvas
+    j.skip = [](int k) { return k == 3; };
+    ExportResult r = exportPngSequence(j);
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.pictures, 8);
+    EXPECT_EQ(r.skipped, 1);
+    EXPECT_EQ(rendered_, (std::vector<int>{0, 1, 2, 4, 5, 6, 7, 8}));
+    EXPECT_FALSE(files::exists(path(4)));
+    for (int k : {1, 2, 3, 5, 9}) {
+        Image decoded;
+        std::string bytes, error;
+        ASSERT_TRUE(files::readFile(path(k), bytes).ok) << k;
+        ASSERT_TRUE(imageio::decodePng(bytes, decoded, error)) << error;
+        Image expected(40, 12);
+        renderer()(k - 1, expected);
+        EXPECT_EQ(std::memcmp(decoded.data(), expected.data(), expected.stride() * 12), 0) << "picture " << k;
+    }
+    EXPECT_EQ(progress_.back(), std::make_pair(8, 8));
+}

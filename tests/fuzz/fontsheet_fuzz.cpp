@@ -31,10 +31,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     FontSheet font;
-    for (int style = 0; style < FontSheet::kStyles; ++style) FUZZ_CHECK(font.loadStyle(style, sheet));
-    for (int style = 0; style < FontSheet::kStyles; ++style)
+    // A table is refused as a whole (nothing loaded) or its glyphs together
+    // stay within twice the sheet.
+    for (int style = 0; style < FontSheet::kStyles; ++style) {
+        if (!font.loadStyle(style, sheet)) {
+            FUZZ_CHECK(font.glyphCount(style) == 0);
+            continue;
+        }
+        size_t area = 0;
         for (int code = 0; code < 256; ++code)
-            if (const Image* g = font.glyph(uint8_t(code), style)) FUZZ_CHECK(g->height() == font.cellHeight);
+            if (const Image* g = font.glyph(uint8_t(code), style)) {
+                FUZZ_CHECK(g->height() == font.cellHeight);
+                FUZZ_CHECK(g->width() <= 4 * font.cellHeight);
+                area += size_t(g->width()) * size_t(g->height());
+            }
+        FUZZ_CHECK(area <= 2 * size_t(sheet.width()) * size_t(sheet.height()));
+    }
     font.stripHeight = std::max(0, font.cellHeight - 2);
 
     // Draw with it, in every border style, into a small picture.

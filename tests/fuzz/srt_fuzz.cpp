@@ -15,7 +15,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             const SubtitleLine& row = *list.row(i);
             for (const std::string* s : {&row.text, &row.timing})
                 FUZZ_CHECK(s->find_first_of("|\r\n") == std::string::npos);
+            // Only readable time lines make cues: "HH:MM:SS:FF>HH:MM:SS:FF".
+            FUZZ_CHECK(row.timing.size() == 23 && row.timing[11] == '>');
+            for (size_t c = 0; c < row.timing.size(); ++c)
+                if (c % 3 == 2) FUZZ_CHECK(row.timing[c] == (c == 11 ? '>' : ':'));
+                else FUZZ_CHECK(row.timing[c] >= '0' && row.timing[c] <= '9');
         }
+        FUZZ_CHECK(r.unreadableTimeLines.count >= 0 && r.linesOutsideCues.count >= 0);
+        FUZZ_CHECK(r.unreadableTimeLines.first.size() <= SrtImportResult::Lines::kListed);
+        describeSkippedLines(r);
         recalculateOffOn(list, fps);
         for (int k = 0; k < list.entryCount(); ++k) list.entry(k);
     }

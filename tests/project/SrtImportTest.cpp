@@ -32,21 +32,21 @@ TEST(SrtImport, TimeConversionInSinglePrecision) {
     EXPECT_EQ(srtTimeToTimeCode("00:00:01,999", 120.0f), "00:00:01:11");  // 119: first two digits
 }
 
-TEST(SrtImport, DroppedCueGapsAndNumberingRules) {
-    // Cue 2 has an empty first line and a second line: dropped. Cue 4 is
-    // missing, so cue 5 is not taken.
+TEST(SrtImport, GapsEmptyLinesAndNumberingDoNotDropCues) {
+    // Cue 2's text starts after a blank line: the cue stays (empty) and the
+    // stray line is reported. Cue 4 is missing and cue 5 is still taken.
     SubtitleList l = import(
         "1\n00:00:01,000 --> 00:00:02,000\nA\nB\nC\n\n"
         "2\n00:00:03,000 --> 00:00:04,000\n\nlost\n\n"
         "3\n00:00:05,000 --> 00:00:06,000\n\n\n"
         "5\n00:00:07,000 --> 00:00:08,000\nlate\n\n");
-    ASSERT_EQ(l.lineCount(), 4);
+    ASSERT_EQ(l.lineCount(), 8);
     EXPECT_EQ(l.line(0).text, "A");
-    EXPECT_EQ(l.line(1).text, "B");
-    EXPECT_EQ(l.line(2).text, "");
+    EXPECT_EQ(l.line(1).text, "B C");
     EXPECT_EQ(l.line(3).text, "");
-    EXPECT_EQ(l.line(2).timing, "00:00:05:00>00:00:06:00");
-    EXPECT_EQ(import("0\n00:00:01,000 --> 00:00:02,000\nA\n\n").lineCount(), 0);
+    EXPECT_EQ(l.line(4).timing, "00:00:05:00>00:00:06:00");
+    EXPECT_EQ(l.line(7).text, "late");
+    EXPECT_EQ(import("0\n00:00:01,000 --> 00:00:02,000\nA\n\n").lineCount(), 2);
     EXPECT_EQ(import("").lineCount(), 0);
 }
 
@@ -62,6 +62,14 @@ TEST(SrtImport, ByteOrderMarkUtf8AndSingleByteText) {
     std::string u16 = "\xFF\xFE";
     for (char c : std::string("1\n00:00:01,000 --> 00:00:02,000\nHi\n\n")) u16 += c, u16 += '\0';
     EXPECT_EQ(import(u16).line(1).text, "Hi");
+    // UTF-32 with a byte-order mark, both byte orders.
+    std::string le = std::string("\xFF\xFE\0\0", 4), be = std::string("\0\0\xFE\xFF", 4);
+    for (char c : std::string("1\n00:00:01,000 --> 00:00:02,000\nCaf\xE9\n\n")) {
+        le += c, le += std::string(3, '\0');
+        be += std::string(3, '\0'), be += c;
+    }
+    EXPECT_EQ(import(le).line(1).text, "Caf\xE9");
+    EXPECT_EQ(import(be).line(1).text, "Caf\xE9");
 }
 
 TEST(SrtImport, TolerantTimeLinesAndFormatting) {
@@ -76,10 +84,12 @@ TEST(SrtImport, TolerantTimeLinesAndFormatting) {
 }
 
 TEST(SrtImport, MalformedTimeLineDoesNotCrash) {
-    SubtitleList l = import("1\ngarbage\ntext\n\n2\n-->\n\n\n");
-    ASSERT_EQ(l.lineCount(), 4);
-    EXPECT_EQ(l.line(0).timing, "garbage:00>");
-    EXPECT_EQ(l.line(1).text, "text");
+    SubtitleList list;
+    list.clearList();
+    SrtImportResult r = importSrtText("1\ngarbage\ntext\n\n2\n-->\n\n\n", 25.0f, 420, list);
+    EXPECT_EQ(list.lineCount(), 0);
+    EXPECT_EQ(r.unreadableTimeLines.count, 1);
+    EXPECT_EQ(r.linesOutsideCues.count, 3);
 }
 
 TEST(Cp1252, RoundTripAndReplacement) {

@@ -123,9 +123,10 @@ TEST(BadInput, ProjectFilesAreRefusedWithoutLosingTheOpenList) {
 TEST(BadInput, SubRipFilesWithoutCuesLeaveOneEmptySetAndAWarning) {
     Program p("srt");
     ASSERT_TRUE(p.started);
-    // Cues that a damaged file still holds are imported.
+    // Cues that a damaged file still holds are imported; a wrong first number
+    // costs nothing, an unreadable time line costs its cue and is reported.
     const std::map<std::string, int> cuesKept = {
-        {"truncated.srt", 1}, {"utf16_odd_length.srt", 2}, {"huge_times.srt", 1}};
+        {"truncated.srt", 1}, {"utf16_odd_length.srt", 2}, {"wrong_magic.srt", 2}};
     for (const fs::path& file : badFiles("srt")) {
         SCOPED_TRACE(file.filename().string());
         const std::string path = file.string();
@@ -142,9 +143,21 @@ TEST(BadInput, SubRipFilesWithoutCuesLeaveOneEmptySetAndAWarning) {
             EXPECT_EQ(p.cli({"import-srt", path, "-o", out}, 0), "");
             continue;
         }
-        EXPECT_EQ(texts(p.ui), "[" + std::string(kMissingTimingTitle) + "] " + kMissingTimingText + "\n");
+        // The warning about missing times, then what was left out and where.
+        std::string shown = texts(p.ui);
+        std::string expected = "[" + std::string(kMissingTimingTitle) + "] " + kMissingTimingText + "\n";
+        EXPECT_EQ(shown.substr(0, expected.size()), expected);
+        EXPECT_LE(p.ui.messages.size(), 2u);
         EXPECT_EQ(p.state.list.lineCount(), 2);
-        EXPECT_EQ(p.cli({"import-srt", path, "-o", out}), "kalvero-cli: no SubRip cue found in " + path + "\n");
+        std::string err = p.cli({"import-srt", path, "-o", out});
+        const std::string last = "kalvero-cli: no SubRip cue found in " + path + "\n";
+        ASSERT_GE(err.size(), last.size());
+        EXPECT_EQ(err.substr(err.size() - last.size()), last);
+        if (file.filename() == "huge_times.srt") {
+            EXPECT_NE(shown.find("1 time line could not be read; its cue was left out (line 2)"), std::string::npos);
+            EXPECT_EQ(err, "kalvero-cli: " + path + ": 1 time line could not be read; its cue was left out (line 2)\n" +
+                               last);
+        }
         EXPECT_FALSE(files::exists(out));
     }
 }
@@ -190,9 +203,12 @@ TEST(BadInput, DamagedFontSheetsGiveError10AndKeepTheGlyphsLoaded) {
         FakeUi ui;
         int dirty = 1;
         EXPECT_FALSE(loadFontSheets(font, dir.string() + "/", 16, ui.notice(), dirty));
+        // A picture that decodes but whose table cannot be used says so.
+        const bool decodes = file.filename() == "one_row.png" || file.filename() == "whole_sheet_glyphs.png";
         std::string want;
         for (int style = 0; style < FontSheet::kStyles; ++style)
-            want += "[Error#10] Could not find " + fontSheetRelativePath(16, style) + "\n";
+            want += decodes ? "[Error#10] The glyph table of " + fontSheetRelativePath(16, style) + " is damaged\n"
+                            : "[Error#10] Could not find " + fontSheetRelativePath(16, style) + "\n";
         EXPECT_EQ(texts(ui), want);
         EXPECT_EQ(font.glyphCount(0), 0);
         EXPECT_EQ(font.stripHeight, defaultCellHeight(16) - 2);
@@ -253,6 +269,8 @@ TEST(BadInput, BackgroundPicturesAreRefusedWithTheirReason) {
          "not a PNG, JPEG, TIFF, TGA or BMP picture"},
         {"tif_huge_dimensions.tif",
          "the TIFF picture is 30000 x 30000 pixels, outside the 1 to 16384 pixels per side this program reads"},
+        {"jpg_many_scans.jpg",
+         "the JPEG file is damaged (more than 100 scans)"},
         {"tif_random.tif",
          "not a PNG, JPEG, TIFF, TGA or BMP picture"},
         {"tif_truncated.tif",

@@ -24,12 +24,13 @@ SubtitleList saveAndLoad(const SubtitleList& rows) {
 }  // namespace
 
 TEST(ReaderFixes, ADamagedSubRipTimeLineCannotSplitTheSavedRow) {
-    // The time line of cue 2 is "c|d": its text ends up in the timing column.
+    // A '|' in a cue's text, and a damaged time line "c|d", never reach a column.
     SubtitleList list;
     list.clearList();
-    importSrtText("1\n00:00:01,000 --> 00:00:02,000\na\n\n2\nc|d\nb\n\n", 25.0f, 430, list);
+    importSrtText("1\n00:00:01,000 --> 00:00:02,000\na\n\n2\n00:00:03,000 --> 00:00:04,000\nc|d\nb\n\n3\nc|d\nb\n\n",
+                  25.0f, 430, list);
     ASSERT_EQ(list.lineCount(), 4);
-    EXPECT_EQ(list.column(2, Column::Timing).find('|'), std::string::npos);
+    EXPECT_EQ(list.column(2, Column::Text).find('|'), std::string::npos);
     SubtitleList back = saveAndLoad(list);
     ASSERT_EQ(back.lineCount(), 4);
     for (int i = 0; i < 4; ++i) {

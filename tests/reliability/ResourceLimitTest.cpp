@@ -120,7 +120,7 @@ protected:
 
 TEST_F(ResourceLimits, FilesBeyondTheReadLimitsAreRefusedUnread) {
     ASSERT_TRUE(started);
-    // Larger than every limit (the largest, the command line's project files, is 2 GiB).
+    // Larger than every limit (the largest, picture files, is 512 MiB).
     const uint64_t huge = uint64_t(3) << 30;
     const std::string project = sparseFile(dir / "huge.KVL8", huge).string();
     const std::string srt = sparseFile(dir / "huge.srt", huge).string();

@@ -71,8 +71,15 @@ TEST_F(RenderCommand, SetOfAProjectAtItsOwnY) {
 
     EXPECT_EQ(run({"render", project, "--set", "3", "--target", "alpha", "-o", png}), 1);
     EXPECT_EQ(run({"render", project, "--target", "sepia", "-o", png}), 2);
-    // Sheets of a size that does not exist: reported, strips still drawn.
+    // Sheets of a size that does not exist: reported, and no picture of
+    // strips without text.
     err.str("");
-    EXPECT_EQ(run({"render", project, "--font-size", "99", "--target", "alpha", "-o", png}), 0);
+    fs::remove(png);
+    EXPECT_EQ(run({"render", project, "--font-size", "99", "--target", "alpha", "-o", png}), 1);
     EXPECT_NE(err.str().find("Could not find includes/FontBitmap_99_0000.png"), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find("kalvero-cli: nothing was rendered: there is no font sheet "
+                             "includes/FontBitmap_99_0000.png for the font size 99\n"),
+              std::string::npos)
+        << err.str();
+    EXPECT_FALSE(fs::exists(png));
 }

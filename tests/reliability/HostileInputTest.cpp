@@ -1,0 +1,409 @@
+// Inputs and faults a hostile test found: FIFOs and devices given as input
+// files, projects built to exhaust memory, and what the program does about
+// them in the window and on the command line.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "app/ControllerFixture.h"
+#include "app/ExportCommands.h"
+#include "app/ProjectOpen.h"
+#include "TestSupport.h"
+#include "FakeUi.h"
+#include "cli/Cli.h"
+#include "render/FontSheet.h"
+#include "io/ImageCodecs.h"
+#include "io/SettingsFile.h"
+#include "settings/Settings.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+std::string projectHeader() {
+    return "##-KVL8 Project: v1.0 - 06 Mar 2017 \r\n##-Resolution Width: 720\r\n##-Resolution Height: 576\r\n"
+           "##-Profile: 1\r\n##-Preset: 0\r\n##-Date Written: 09 Mar 2017 @ 14:05:09\r\n"
+           "##-Number of lines/pages: 2 / 1\r\n##-Word count: 1\r\n##-User Timed Session: 0\r\n##-;\r\n";
+}
+
+void writeText(const fs::path& p, const std::string& s) { std::ofstream(p, std::ios::binary) << s; }
+}  // namespace
+
+class HostileInput : public ControllerTest {
+protected:
+    struct Run {
+        int code;
+        std::string out, err;
+    };
+    Run cli(std::vector<std::string> args) {
+        args.insert(args.begin(), {"--program-dir", dir.string()});
+        std::ostringstream out, err;
+        int code = runCli(args, out, err);
+        return {code, out.str(), err.str()};
+    }
+};
+
+TEST_F(HostileInput, FifosAndDevicesAreRefusedWithoutWaiting) {
+    ASSERT_TRUE(started);
+    const fs::path fifo = dir / "pipe.KVL8";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const fs::path zero = dir / "zero.KVL8";
+    fs::create_symlink("/dev/zero", zero);
+
+    std::string bytes;
+    for (const fs::path& p : {fifo, zero, fs::path("/dev/null")}) {
+        SCOPED_TRACE(p.string());
+        files::Result r = files::readFile(p.string(), bytes);
+        EXPECT_FALSE(r);
+        EXPECT_EQ(r.error, "is not a regular file");
+    }
+    // Every kind of input file goes through the same reader.
+    Image image;
+    std::string error;
+    EXPECT_FALSE(imageio::decodeImageFile(fifo.string(), image, error));
+    EXPECT_EQ(error, "is not a regular file");
+    Settings settings;
+    EXPECT_FALSE(loadSettingsFile(fifo.string(), settings, error));
+
+    EXPECT_EQ(cli({"info", fifo.string()}).err, "kalvero-cli: cannot read " + fifo.string() + ": is not a regular file\n");
+    EXPECT_EQ(cli({"info", zero.string()}).err, "kalvero-cli: cannot read " + zero.string() + ": is not a regular file\n");
+    Run r = cli({"import-srt", fifo.string(), "-o", (dir / "x.KVL8").string()});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_FALSE(fs::exists(dir / "x.KVL8"));
+
+    ui.fileAnswers = {fifo.string()};
+    click(ctl::Open);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text, "Could not read/access:\n" + fifo.string());
+    ui.yesNoAnswers = {true};
+    ui.fileAnswers = {zero.string()};
+    click(ctl::ImportSrt);
+    EXPECT_EQ(ui.messages.back().text, "Could not read/access:\n" + zero.string());
+}
+
+TEST_F(HostileInput, ProjectsAreCheckedTheSameWayInTheWindowAndOnTheCommandLine) {
+    ASSERT_TRUE(started);
+    // Above the open limit but far below what the command line used to accept.
+    const fs::path big = dir / "big.KVL8";
+    { std::ofstream(big, std::ios::binary) << projectHeader(); }
+    fs::resize_file(big, kMaxOpenBytes + 1);
+    EXPECT_EQ(cli({"info", big.string()}).err, "kalvero-cli: cannot read " + big.string() + ": the file is too large\n");
+
+    // Nothing but line breaks after the header: refused before any row is stored.
+    const fs::path feeds = dir / "feeds.KVL8";
+    writeText(feeds, projectHeader() + std::string(kMaxProjectRows + 100, '\n'));
+    Run r = cli({"info", feeds.string()});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "kalvero-cli: " + feeds.string() + " has more than 2000000 rows\n");
+    ui.fileAnswers = {feeds.string()};
+    click(ctl::Open);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text, "This project has more than 2000000 rows and cannot be opened:\n" + feeds.string());
+    EXPECT_EQ(state.list.lineCount(), 2);  // the open list is kept
+
+    // One row more than the limit is refused by the shared reader too.
+    ProjectHeader header;
+    SubtitleList rows;
+    writeText(feeds, projectHeader() + std::string(kMaxProjectRows + 1, '\n'));
+    EXPECT_EQ(readProjectFile(feeds.string(), 430, header, rows).status, ProjectOpenStatus::TooManyRows);
+    EXPECT_EQ(rows.lineCount(), 0);
+}
+
+namespace {
+std::string le16(unsigned v) { return {char(v & 255), char(v >> 8 & 255)}; }
+std::string le32(unsigned v) { return le16(v & 0xFFFF) + le16(v >> 16); }
+
+std::string readBytes(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+// The JPEG file with the size in its frame header replaced.
+std::string jpegClaiming(std::string jpeg, unsigned w, unsigned h) {
+    for (size_t i = 2; i + 9 < jpeg.size(); ++i) {
+        unsigned char m = static_cast<unsigned char>(jpeg[i + 1]);
+        if (jpeg[i] == char(0xFF) && (m == 0xC0 || m == 0xC1 || m == 0xC2)) {
+            jpeg[i + 5] = char(h >> 8), jpeg[i + 6] = char(h & 255);
+            jpeg[i + 7] = char(w >> 8), jpeg[i + 8] = char(w & 255);
+            return jpeg;
+        }
+    }
+    ADD_FAILURE() << "no frame header";
+    return jpeg;
+}
+
+// A little-endian TIFF of one deflate strip claiming w x h grey pixels.
+std::string tiffClaiming(unsigned w, unsigned h) {
+    struct Tag { unsigned id, type, value; };
+    const std::vector<Tag> tags = {{256, 4, w}, {257, 4, h}, {258, 3, 8}, {259, 3, 8}, {262, 3, 1},
+                                   {273, 4, 8 + 2 + 9 * 12 + 4}, {277, 3, 1}, {278, 4, h}, {279, 4, 11}};
+    std::string t = "II" + le16(42) + le32(8) + le16(unsigned(tags.size()));
+    for (const Tag& g : tags) t += le16(g.id) + le16(g.type) + le32(1) + (g.type == 3 ? le16(g.value) + le16(0) : le32(g.value));
+    // Sixteen zero bytes, deflated.
+    return t + le32(0) + std::string("\x78\xda\x63\x60\x40\x05\x00\x00\x10\x00\x01", 11);
+}
+
+// An RLE grey TGA of w x h pixels: runs of 128 black pixels.
+std::string tgaRleClaiming(unsigned w, unsigned h) {
+    std::string t = std::string(2, '\0') + '\x0b' + std::string(9, '\0') + le16(w) + le16(h) + '\x08' + '\x20';
+    size_t packets = (size_t(w) * h + 127) / 128;
+    t.reserve(t.size() + packets * 2);
+    for (size_t i = 0; i < packets; ++i) t += "\xff", t += '\0';
+    return t;
+}
+}  // namespace
+
+TEST(HostilePictures, SmallFilesClaimingHugePicturesAreRefusedBeforeDecoding) {
+    const std::string jpeg = readBytes(fs::path(KALVERO_TEST_DATA) / "bad" / "picture" / "jpg_many_scans.jpg");
+    ASSERT_FALSE(jpeg.empty());
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {jpegClaiming(jpeg, 16384, 16384),
+         "the JPEG picture is 16384 x 16384 pixels, more than the 67108864 pixels this program reads"},
+        {tiffClaiming(9000, 9000),
+         "the TIFF picture is 9000 x 9000 pixels, more than the 67108864 pixels this program reads"},
+        {tgaRleClaiming(8200, 8200),
+         "the TGA picture is 8200 x 8200 pixels, more than the 67108864 pixels this program reads"},
+    };
+    for (const auto& [bytes, message] : cases) {
+        Image image;
+        std::string error;
+        EXPECT_FALSE(imageio::decodeImage(bytes, image, error, "x.tga"));
+        EXPECT_EQ(error, message);
+    }
+    // Within the budget the same kinds of file still decode.
+    Image image;
+    std::string error;
+    EXPECT_TRUE(imageio::decodeImage(tgaRleClaiming(300, 200), image, error, "x.tga")) << error;
+    EXPECT_EQ(image.width(), 300);
+    EXPECT_TRUE(imageio::decodeImage(tiffClaiming(4, 4), image, error)) << error;
+}
+
+namespace {
+void putValue(Image& img, int x, int y, int v) {
+    uint8_t* p = img.pixel(x, y);
+    p[0] = uint8_t(v & 255), p[1] = uint8_t(v >> 8 & 255), p[2] = uint8_t(v >> 16 & 255), p[3] = 255;
+}
+
+// A sheet whose table gives every character the rectangle (left, 0, width)
+// in a cell of `cell` rows.
+Image sheetWithTable(int w, int h, int cell, int glyphs, int width) {
+    Image img(w, h);
+    putValue(img, 0, h - 2, cell - 1);
+    for (int n = 0; n < glyphs && 3 * n + 2 < w; ++n) {
+        putValue(img, 3 * n, h - 1, 0);
+        putValue(img, 3 * n + 1, h - 1, 0);
+        putValue(img, 3 * n + 2, h - 1, width);
+    }
+    return img;
+}
+}  // namespace
+
+TEST(HostileFontSheets, TablesThatWouldMultiplyTheSheetAreRefused) {
+    FontSheet font;
+    // A usable sheet first: its glyphs must survive the refused ones.
+    ASSERT_TRUE(font.loadStyle(0, sheetWithTable(400, 40, 20, 10, 12)));
+    EXPECT_EQ(font.glyphCount(0), 10);
+    // Every character the whole sheet: 224 copies of it.
+    EXPECT_FALSE(font.loadStyle(0, sheetWithTable(1024, 1024, 1022, 224, 1024)));
+    // A glyph more than four cells wide.
+    EXPECT_FALSE(font.loadStyle(0, sheetWithTable(400, 40, 10, 1, 41)));
+    EXPECT_EQ(font.glyphCount(0), 10);
+    EXPECT_EQ(font.cellHeight, 20);
+    // Exactly four cells wide is a glyph.
+    EXPECT_TRUE(font.loadStyle(1, sheetWithTable(400, 40, 10, 1, 40)));
+
+    // Through the loader: one message per refused sheet.
+    const fs::path dir = fs::temp_directory_path() / "kalvero-hostile-sheets";
+    fs::remove_all(dir);
+    fs::create_directories(dir / "includes");
+    std::string error;
+    for (int style = 0; style < FontSheet::kStyles; ++style)
+        ASSERT_TRUE(imageio::writePng32((dir / fontSheetRelativePath(16, style)).string(),
+                                        sheetWithTable(1024, 1024, 1022, 224, 1024), error));
+    FakeUi ui;
+    int dirty = 0;
+    loadFontSheets(font, dir.string() + "/", 16, ui.notice(), dirty);
+    ASSERT_EQ(ui.messages.size(), 4u);
+    EXPECT_EQ(ui.messages[0].title, "Error#10");
+    EXPECT_EQ(ui.messages[0].text, "The glyph table of includes/FontBitmap_16_0000.png is damaged");
+    EXPECT_EQ(font.glyphCount(0), 10);
+    fs::remove_all(dir);
+}
+
+namespace {
+// A settings file with `profiles` profiles (the second one 0 pixels wide and
+// the start-up profile) and `presets` presets.
+std::string longSettings(int profiles, int presets) {
+    std::string ini = "[Global]\r\nStartupProfile = 1\r\nPreset = 0\r\n[Profiles]\r\n";
+    for (int i = 0; i < profiles; ++i)
+        ini += i == 1 ? "Profile = 0|576|No width|430|32|25\r\n"
+                      : "Profile = 720|576|PAL " + std::to_string(i) + "|430|32|25\r\n";
+    ini += "[Presets]\r\n";
+    for (int i = 0; i < presets; ++i) ini += "Preset = P" + std::to_string(i) + "|0,0,0|1|0|254|0|0,0,160|0|-1|46|0|0|20\r\n";
+    return ini;
+}
+}  // namespace
+
+class LongSettings : public HostileInput {
+protected:
+    std::string iniText() override { return longSettings(1500, 1200); }
+};
+
+TEST_F(LongSettings, ListsStopAtTheirLimitAndTheFileKeepsTheRest) {
+    ASSERT_TRUE(started);
+    // One note at start-up; the lists hold the first 1000 entries.
+    ASSERT_EQ(ui.countMessages("Information"), 1);
+    EXPECT_EQ(ui.messages[0].text,
+              "Kalvero.ini lists 1500 profiles; only the first 1000 are used.\n"
+              "Kalvero.ini lists 1200 presets; only the first 1000 are used.");
+    EXPECT_EQ(ui.itemCount(ctl::ProfileList), 1000);
+    EXPECT_EQ(ui.itemCount(ctl::PresetList), 1000);
+    // The start-up profile has no width: the first usable one is taken.
+    EXPECT_EQ(state.profileIndex, 0);
+    EXPECT_EQ(state.projectWidth, 720);
+
+    // A full list takes no new preset, but a preset can still be replaced,
+    // and the presets the program never loaded stay in the file.
+    ui.inputAnswers = {std::string("Brand new"), std::string("P3")};
+    ui.yesNoAnswers = {true};
+    click(ctl::SavePreset);
+    EXPECT_EQ(ui.messages[1].title, "Denied!");
+    EXPECT_EQ(ui.messages[1].text, "Sorry, the preset list is full (1000 presets); replace one of them instead.");
+    Settings back;
+    std::string error;
+    ASSERT_TRUE(loadSettingsFile((dir / "Kalvero.ini").string(), back, error));
+    EXPECT_EQ(back.presets.size() + size_t(back.presetsLeftOut), 1200u);
+    std::string file = readBytes(dir / "Kalvero.ini");
+    EXPECT_NE(file.find("Preset = P1199|"), std::string::npos);
+    EXPECT_EQ(file.find("Brand new"), std::string::npos);
+
+    // The command line: the same note, and the unusable profile refused.
+    writeText(dir / "in.srt", "1\n00:00:01,000 --> 00:00:02,000\nHi\n\n");
+    Run r = cli({"import-srt", (dir / "in.srt").string(), "-o", (dir / "out.KVL8").string(), "--profile", "1"});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("kalvero-cli: note: " + (dir / "Kalvero.ini").string() +
+                         " lists 1500 profiles; only the first 1000 are used.\n"),
+              std::string::npos);
+    EXPECT_NE(r.err.find("kalvero-cli: profile 1 of the settings file has no usable size (0 x 576)\n"),
+              std::string::npos);
+    EXPECT_FALSE(fs::exists(dir / "out.KVL8"));
+    r = cli({"import-srt", (dir / "in.srt").string(), "-o", (dir / "out.KVL8").string()});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(cli({"info", (dir / "out.KVL8").string()}).code, 0);
+}
+
+namespace {
+std::string projectWithRows(const std::vector<std::string>& texts, int profile = 1) {
+    std::string s = "##-KVL8 Project: v1.0 - 06 Mar 2017 \r\n##-Resolution Width: 720\r\n##-Resolution Height: 576\r\n"
+                    "##-Profile: " + std::to_string(profile) +
+                    "\r\n##-Preset: 0\r\n##-Date Written: 09 Mar 2017 @ 14:05:09\r\n"
+                    "##-Number of lines/pages: 0 / 0\r\n##-Word count: 0\r\n##-User Timed Session: 0\r\n##-;\r\n";
+    for (size_t i = 0; i < texts.size(); ++i)
+        s += rowId(int(i)) + "|" + texts[i] + "|00:00:01:00>00:00:02:00||430\r\n";
+    return s;
+}
+}  // namespace
+
+TEST_F(HostileInput, PictureExportsSkipBlankSetsAndAskBeforeHugeRuns) {
+    ASSERT_TRUE(started);
+    // 200,002 empty rows and one set with text: one picture, the rest counted.
+    std::vector<std::string> rows(200002);
+    rows[4] = "Only text";
+    const fs::path empty = dir / "empty.KVL8";
+    writeText(empty, projectWithRows(rows));
+    Run r = cli({"export", "png", empty.string()});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(testsupport::filesIn(dir / "PNG_Output"), std::vector<std::string>{"empty0003.png"});
+    EXPECT_EQ(r.out, "exported 1 picture into " + (dir / "PNG_Output").string() + "/\n");
+
+    // More than 100,000 pictures: the window asks, the command line wants --force.
+    std::vector<std::string> many(200004, "x");
+    const fs::path big = dir / "many.KVL8";
+    writeText(big, projectWithRows(many));
+    r = cli({"export", "png", big.string()});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("kalvero-cli: Nothing was exported: the export would write 100002 pictures, more than "
+                         "100000. Add --force to write them.\n"),
+              std::string::npos)
+        << r.err;
+    r = cli({"export", "iff", big.string()});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_FALSE(fs::exists(dir / "IFF-SCALA_Output"));
+    EXPECT_EQ(testsupport::filesIn(dir / "PNG_Output").size(), 1u);
+
+    ASSERT_TRUE(c().loadProject(big.string()));
+    ui.messages.clear();
+    ui.yesNoAnswers = {false};
+    ExportCommands commands(c(), ui);
+    ExportReport report = commands.exportPngSequence();
+    EXPECT_TRUE(report.refused());
+    ASSERT_GE(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].title, "Question");
+    EXPECT_EQ(ui.messages[0].text, "This export will write 100002 pictures (more than 100000). Continue?");
+    EXPECT_EQ(testsupport::filesIn(dir / "PNG_Output").size(), 1u);
+}
+
+class NoFontSheets : public HostileInput {
+protected:
+    std::string iniText() override {
+        return "[Global]\r\nStartupProfile = 0\r\nPreset = 0\r\n[Profiles]\r\n"
+               "Profile = 720|576|PAL|430|32|25\r\nProfile = 720|576|No sheets|430|99|25\r\n"
+               "[Presets]\r\nPreset = Default|0,0,0|1|0|254|0|0,0,160|0|-1|46|1|1|20\r\n";
+    }
+};
+
+TEST_F(NoFontSheets, ExportsAndRendersWithoutGlyphsFail) {
+    ASSERT_TRUE(started);
+    const fs::path project = dir / "nofont.KVL8";
+    writeText(project, projectWithRows({"Hello", "there"}, 1));
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"export", "png", project.string()}, {"export", "iff", project.string()},
+          {"export", "avi", project.string()}, {"capture", project.string()}}) {
+        SCOPED_TRACE(args[0] + " " + args[1]);
+        Run r = cli(args);
+        EXPECT_EQ(r.code, 1);
+        EXPECT_NE(r.err.find("Could not find includes/FontBitmap_99_0000.png Nothing was exported: the pictures "
+                             "would have no text.\n"),
+                  std::string::npos)
+            << r.err;
+    }
+    for (const char* folder : {"PNG_Output", "IFF-SCALA_Output", "AVI_Output", "Capture_Output"})
+        EXPECT_FALSE(fs::exists(dir / folder)) << folder;
+    Run r = cli({"render", project.string(), "--set", "1", "--target", "alpha", "-o", (dir / "x.png").string()});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_FALSE(fs::exists(dir / "x.png"));
+}
+
+TEST_F(HostileInput, CommandLineMessagesStayOneReadableLine) {
+    ASSERT_TRUE(started);
+    // A UTF-8 name and a name with a line break, in a failing export.
+    for (const std::string name : {"caf\xC3\xA9", "two\nlines"}) {
+        SCOPED_TRACE(name);
+        const fs::path folder = dir / name;
+        fs::create_directories(folder);
+        writeText(folder / "p.KVL8", projectWithRows({"a", "b"}));
+        writeText(folder / "PNG_Output", "a file where the folder goes");
+        Run r = cli({"export", "png", (folder / "p.KVL8").string()});
+        EXPECT_EQ(r.code, 1);
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        if (name[0] == 'c') {
+            EXPECT_NE(r.err.find("caf\xC3\xA9"), std::string::npos) << r.err;
+            EXPECT_EQ(r.err.find("caf\xC3\x83"), std::string::npos) << r.err;
+        }
+    }
+    const std::string out = (dir / "x.png").string();
+    Run r = cli({"render", "--profile", "1", "--preset", "0", "--line-a", "a", "--line-b", "b", "--word-spacing",
+                 "-999999999", "--target", "alpha", "-o", out});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.err.find("takes a whole number"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("--word-spacing must be between"), std::string::npos) << r.err;
+
+    const fs::path oneRow = dir / "one.KVL8";
+    writeText(oneRow, projectWithRows({"alone"}));
+    r = cli({"render", oneRow.string(), "--set", "1", "--target", "alpha", "-o", out});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "kalvero-cli: " + oneRow.string() + " has 1 row; a set needs two rows (line A and line B)\n");
+}
