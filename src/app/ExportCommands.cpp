@@ -11,10 +11,13 @@
 #include "export/AviTimeline.h"
 #include "export/ExportDriver.h"
 #include "export/ExportNames.h"
+#include "export/PngTimeline.h"
 #include "export/Poster.h"
+#include "export/SetSpans.h"
 #include "export/ScalaScript.h"
 #include "io/ImageCodecs.h"
 #include "io/TextRenderer.h"
+#include "project/TimeCode.h"
 #include "base/Text.h"
 
 const char* const kAviNoTimingsText =
@@ -183,7 +186,31 @@ ExportReport ExportCommands::exportPngSequence(ExportProgress* progress) {
     };
     ExportResult result = ::exportPngSequence(job);
     s.pictureCounter = result.pictures + 1;
+    if (result.ok) writePngTimelineFiles(result);
     return reportOf(result, total);
+}
+
+// The editors' timeline and the timing table beside the pictures.
+void ExportCommands::writePngTimelineFiles(ExportResult& result) {
+    const AppState& s = c_.state();
+    PngTimelineJob t;
+    t.folder = result.folder;
+    t.name = s.projectName;
+    t.width = s.projectWidth;
+    t.height = s.projectHeight;
+    t.fps = s.fps;
+    t.setCount = result.pictures;
+    t.spans = buildSetSpans(s.list, s.fps);
+    for (int k = 0; k < t.setCount; ++k) {
+        const auto [on, off] = splitTiming(s.list.column(2 * k, Column::Timing));
+        t.onText.push_back(text::trimSpaces(on));
+        t.offText.push_back(text::trimSpaces(off));
+    }
+    files::Result written = writePngTimeline(t, result.written);
+    if (!written) {
+        result.ok = false;
+        result.error = written.error;
+    }
 }
 
 ExportReport ExportCommands::exportIffScala(int scalaTarget, ExportProgress* progress) {

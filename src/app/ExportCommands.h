@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <functional>
 #include <optional>
 #include <string>
@@ -8,6 +9,7 @@
 #include "render/Compositor.h"
 
 class Controller;
+struct ExportResult;
 class Image;
 class Ui;
 
@@ -61,7 +63,8 @@ public:
         std::function<std::optional<CodecChoice>(const std::vector<AviCodecInfo>& codecs, const CodecChoice& last)>;
     CodecChooser chooseCodec;
 
-    // PNG sequence: one transparent 32-bit picture per set into "PNG_Output".
+    // PNG sequence: one transparent 32-bit picture per set into "PNG_Output",
+    // with the editors' XML timeline NAME.xml and NAME_timing.csv beside them.
     ExportReport exportPngSequence(ExportProgress* progress = nullptr);
     // IFF pictures, the instruction poster and the Scala script into
     // "IFF-SCALA_Output"; refused when the size is not a multiple of 8 or the
@@ -77,6 +80,15 @@ public:
     // The selected set (the set being typed when no row is selected) as one
     // transparent picture into "Capture_Output".
     ExportReport captureScreen();
+
+    // --- Video for editors (overlay movie, burn-in) ---
+    // The transparent overlay movie "OVERLAY_Output/<name>_overlay.<ext>" in
+    // one of overlayCodecs(): fully transparent while no set is on, each set
+    // (as the PNG export draws it) from its own ON frame, at the project rate
+    // as a fraction (29.97 is 30000/1001). On any failure no file is left.
+    ExportReport exportOverlayMovie(const std::string& codec, ExportProgress* progress = nullptr,
+                                    const std::atomic<bool>* cancel = nullptr);
+    // --- end of video for editors ---
 
     // Shows a report's message through `notify`.
     void show(const ExportReport& report);
@@ -97,6 +109,7 @@ private:
     // End of a run: clicks count again, row 0 is selected and shown.
     void endRun(bool selectFirstRow);
     void refreshBgSwatch();
+    void writePngTimelineFiles(ExportResult& result);
     void message(const std::string& title, const std::string& text);
 
     Controller& c_;

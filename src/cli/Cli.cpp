@@ -211,6 +211,7 @@ void usage(std::ostream& err) {
            "         --target preview|alpha|color|opaque -o OUT.png\n"
            "  export png|iff IN.KVL8 [--scala 0-3]\n"
            "  export avi IN.KVL8 [--codec NAME] [--quality 1-100]\n"
+           "  export overlay IN.KVL8 [--codec prores|qtrle|png|vp9|utvideo]\n"
            "  capture IN.KVL8 [--row R]\n";
 }
 

@@ -18,6 +18,7 @@
 #include "app/Controller.h"
 #include "app/MemoryUi.h"
 #include "cli/CliSupport.h"
+#include "export/OverlayWriter.h"
 #include "export/ScalaScript.h"
 #include "io/Files.h"
 #include "base/Cp1252.h"
@@ -149,18 +150,31 @@ CodecChoice codecFromArgs(const Args& a) {
     return choice;
 }
 
+// --codec of export overlay: one of the overlay codecs of this build.
+std::string overlayCodecFromArgs(const Args& a) {
+    const std::string name = a.get("--codec", "prores");
+    if (findOverlayCodec(name) && overlayCodecAvailable(name)) return name;
+    std::string names;
+    for (const OverlayCodec& i : overlayCodecs())
+        if (overlayCodecAvailable(i.name)) names += (names.empty() ? "" : ", ") + std::string(i.name);
+    throw UsageError{"--codec " + name + " is not available for overlays; this build has " + names};
+}
+
 }  // namespace
 
 int cmdExport(Context& c, const std::vector<std::string>& args) {
     Args a = Args::parse(args, {"--scala", "--codec", "--quality"}, {});
-    if (a.positional.size() != 2) throw UsageError{"export needs png, iff or avi and one project file"};
+    if (a.positional.size() != 2) throw UsageError{"export needs png, iff, avi or overlay and one project file"};
     const std::string kind = a.positional[0];
-    if (kind != "png" && kind != "iff" && kind != "avi") throw UsageError{"export writes png, iff or avi, not " + kind};
+    if (kind != "png" && kind != "iff" && kind != "avi" && kind != "overlay")
+        throw UsageError{"export writes png, iff, avi or overlay, not " + kind};
     if (kind != "iff" && a.has("--scala")) throw UsageError{"--scala applies to export iff only"};
-    if (kind != "avi" && (a.has("--codec") || a.has("--quality")))
-        throw UsageError{"--codec and --quality apply to export avi only"};
+    if (kind != "avi" && kind != "overlay" && a.has("--codec"))
+        throw UsageError{"--codec applies to export avi and export overlay only"};
+    if (kind != "avi" && a.has("--quality")) throw UsageError{"--quality applies to export avi only"};
     const int scala = a.getInt("--scala", ScalaIc500, 0, 3);
     const CodecChoice codec = kind == "avi" ? codecFromArgs(a) : CodecChoice{};
+    const std::string overlayCodec = kind == "overlay" ? overlayCodecFromArgs(a) : std::string();
     const std::string& path = a.positional[1];
 
     Session s;
@@ -181,13 +195,16 @@ int cmdExport(Context& c, const std::vector<std::string>& args) {
     } else if (kind == "iff") {
         s.reportMissingTimings(c);
         r = commands.exportIffScala(scala, progress.get());
+    } else if (kind == "overlay") {
+        s.reportMissingTimings(c);
+        r = commands.exportOverlayMovie(overlayCodec, progress.get());
     } else {
         s.reportMissingTimings(c);
         r = commands.exportTimedAvi(progress.get());
     }
     progress.reset();
     if (!r.done()) return finish(c, r);
-    if (kind == "avi") {
+    if (kind == "avi" || kind == "overlay") {
         c.out << "exported " << r.pictures << (r.pictures == 1 ? " frame" : " frames") << " into " << r.written.back()
               << "\n";
         return Ok;
