@@ -88,6 +88,14 @@ public:
     // as a fraction (29.97 is 30000/1001). On any failure no file is left.
     ExportReport exportOverlayMovie(const std::string& codec, ExportProgress* progress = nullptr,
                                     const std::atomic<bool>* cancel = nullptr);
+    // The captions burned into a copy of `movie` (H.264, sound copied), each
+    // set from its ON to its OFF time in the movie's own time; scaled with
+    // the picture when the movie's size differs from the project's. `progress`
+    // gets frames done, the total and seconds left (negative while unknown).
+    // A failed or cancelled run leaves no file.
+    ExportReport burnIntoMovie(const std::string& movie, const std::string& output, int crf, const std::string& preset,
+                               const std::function<void(int64_t, int64_t, double)>& progress = {},
+                               const std::atomic<bool>* cancel = nullptr);
     // --- end of video for editors ---
 
     // Shows a report's message through `notify`.

@@ -7,6 +7,8 @@
 #include "app/ExportCommands.h"
 #include "app/Ui.h"
 #include "base/Image.h"
+#include "io/Files.h"
+#include "export/BurnIn.h"
 #include "export/ExportNames.h"
 #include "export/OverlayExport.h"
 #include "export/SetSpans.h"
@@ -91,6 +93,67 @@ ExportReport ExportCommands::exportOverlayMovie(const std::string& codecName, Ex
         r.outcome = ExportReport::Outcome::Failed;
         r.title = result.cancelled ? "Info" : "Error!";
         r.text = result.cancelled ? "The export was cancelled; no movie was written." : result.error + "\n\nNo movie was written.";
+    }
+    return r;
+}
+
+ExportReport ExportCommands::burnIntoMovie(const std::string& movie, const std::string& output, int crf,
+                                           const std::string& preset,
+                                           const std::function<void(int64_t, int64_t, double)>& progress,
+                                           const std::atomic<bool>* cancel) {
+    AppState& s = c_.state();
+    if (movieFrameRate(s.fps).num <= 0)
+        return refused("The project has no frame rate, so its timing cannot be used.");
+    BurnJob job;
+    job.input = movie;
+    job.output = output;
+    job.crf = crf;
+    job.preset = preset;
+    job.width = s.projectWidth;
+    job.height = s.projectHeight;
+    job.fps = s.fps;
+    job.spans = buildSetSpans(s.list, s.fps);
+    if (job.spans.spans.empty()) return refused(kAviNoTimingsText);
+    if (!job.spans.reversed.empty())
+        message("Warning!", "These subtitles end before they begin and are left out of the movie: " +
+                                setList(job.spans.reversed));
+
+    ui_.selectListRow(0);
+    beginRun();
+    struct End {
+        ExportCommands* x;
+        ~End() { x->endRun(true); }
+    } end{this};
+    const BurnPictureSource pictures = [&](int set, Image& out) {
+        renderWalkStep(2 * set, 2 * set, RenderTarget::AlphaExport, out);
+        return true;
+    };
+    const BurnProgress onProgress = [&](int64_t done, int64_t total, double left) {
+        if (progress) progress(done, total, left);
+        ui_.processPendingEvents();
+    };
+    std::unique_ptr<MovieBurner> burner = createMovieBurner();
+    const BurnResult result = burner->burn(job, pictures, onProgress, cancel);
+
+    ExportReport r;
+    r.folder = files::folderPart(output);
+    r.pictures = int(std::min<int64_t>(result.frames, INT32_MAX));
+    r.total = r.pictures;
+    if (result.ok()) {
+        r.outcome = ExportReport::Outcome::Done;
+        r.written = {output};
+        r.title = "Success!";
+        r.text = exportnames::exportedMessage(result.frames);
+        if (result.scaled)
+            r.text += "\nThe captions were scaled to the movie's size (" + std::to_string(result.movieWidth) + " x " +
+                      std::to_string(result.movieHeight) + ").";
+        if (result.soundStreamsEncoded > 0)
+            r.text += "\nThe sound was encoded as AAC, because the container cannot hold it as it was.";
+    } else {
+        r.outcome = ExportReport::Outcome::Failed;
+        r.title = result.cancelled ? "Info" : "Error!";
+        r.text = result.cancelled ? "The burn-in was cancelled; no movie was written."
+                                  : result.error + "\n\nNo movie was written.";
     }
     return r;
 }

@@ -212,6 +212,7 @@ void usage(std::ostream& err) {
            "  export png|iff IN.KVL8 [--scala 0-3]\n"
            "  export avi IN.KVL8 [--codec NAME] [--quality 1-100]\n"
            "  export overlay IN.KVL8 [--codec prores|qtrle|png|vp9|utvideo]\n"
+           "  burn MOVIE IN.KVL8 -o OUT.mp4|OUT.mkv [--crf 0-51] [--preset NAME]\n"
            "  capture IN.KVL8 [--row R]\n";
 }
 
@@ -225,6 +226,7 @@ const std::map<std::string, Command>& commands() {
         {"render", cmdRender},
         {"export", cmdExport},
         {"capture", cmdCapture},
+        {"burn", cmdBurn},
     };
     return table;
 }

@@ -18,6 +18,7 @@
 #include "app/Controller.h"
 #include "app/MemoryUi.h"
 #include "cli/CliSupport.h"
+#include "export/BurnIn.h"
 #include "export/OverlayWriter.h"
 #include "export/ScalaScript.h"
 #include "io/Files.h"
@@ -230,6 +231,49 @@ int cmdCapture(Context& c, const std::vector<std::string>& args) {
     ExportReport r = commands.captureScreen();
     if (!r.done()) return finish(c, r);
     c.out << "captured " << r.written.back() << "\n";
+    return Ok;
+}
+
+int cmdBurn(Context& c, const std::vector<std::string>& args) {
+    Args a = Args::parse(args, {"-o", "--crf", "--preset"}, {});
+    if (a.positional.size() != 2) throw UsageError{"burn needs a movie and one project file"};
+    if (!a.has("-o")) throw UsageError{"burn needs -o OUT.mp4 or OUT.mkv"};
+    const int crf = a.getInt("--crf", 18, 0, 51);
+    const std::string preset = a.get("--preset", "medium");
+    if (!validBurnPreset(preset)) {
+        std::string names;
+        for (const char* const* p = burnPresets(); *p; ++p) names += (names.empty() ? "" : ", ") + std::string(*p);
+        throw UsageError{"--preset " + preset + " is not one of " + names};
+    }
+    const std::string& movie = a.positional[0];
+    const std::string& path = a.positional[1];
+    const std::string output = a.get("-o");
+    if (!files::exists(movie)) return c.fail("cannot read " + movie + ": the file does not exist");
+
+    Session s;
+    if (!s.open(c, path)) return BadInput;
+    s.reportMissingTimings(c);
+    ExportCommands commands(s.controller, s.ui);
+    commands.notify = [&](const std::string& title, const std::string& text) {
+        c.err << "kalvero-cli: " << oneLine(title) << ": " << oneLine(text) << "\n";
+    };
+    const bool terminal = stderrIsTerminal(c);
+    bool shown = false;
+    auto progress = [&](int64_t done, int64_t total, double left) {
+        if (!terminal) return;
+        c.err << "\rburning " << done << "/" << total;
+        if (left >= 0) {
+            const long secs = long(left + 0.5);
+            c.err << ", " << secs / 60 << ":" << (secs % 60 < 10 ? "0" : "") << secs % 60 << " left   ";
+        }
+        c.err << std::flush;
+        shown = true;
+    };
+    ExportReport r = commands.burnIntoMovie(movie, output, crf, preset, progress);
+    if (shown) c.err << "\n";
+    if (!r.done()) return finish(c, r);
+    c.out << "burned " << r.pictures << (r.pictures == 1 ? " frame" : " frames") << " into " << output << "\n";
+    if (r.text.find("scaled") != std::string::npos) c.err << "kalvero-cli: note: " << oneLine(r.text.substr(r.text.find('\n') + 1)) << "\n";
     return Ok;
 }
 

@@ -11,4 +11,6 @@ int cmdExport(Context& c, const std::vector<std::string>& args);
 // kalvero-cli capture IN.KVL8 [--row R]: the main window's screen capture of
 // the set that holds row R.
 int cmdCapture(Context& c, const std::vector<std::string>& args);
+// burn MOVIE PROJECT -o OUT [--crf N] [--preset NAME]
+int cmdBurn(Context& c, const std::vector<std::string>& args);
 }  // namespace cli

@@ -97,6 +97,8 @@ std::string FfmpegOverlayWriter::open(const std::string& path, int width, int he
                                       const std::string& codec) {
     release(true);
     error_.clear();
+    // The encoders' statistics are for developers, not for the user.
+    if (av_log_get_level() > AV_LOG_ERROR) av_log_set_level(AV_LOG_ERROR);
     path_ = path;
     frames_ = encoded_ = 0;
     setup_ = setupOf(codec);
