@@ -401,8 +401,6 @@ std::string Burn::processFrame(AVFrame* frame) {
         if (av_frame_get_buffer(converted_, 0) < 0) return "out of memory";
         sws_scale(sws_, frame->data, frame->linesize, 0, frame->height, converted_->data, converted_->linesize);
         picture = converted_;
-    } else if (av_frame_make_writable(frame) < 0) {
-        return "out of memory";
     }
 
     const int64_t projectFrame =
@@ -412,6 +410,8 @@ std::string Burn::processFrame(AVFrame* frame) {
     if (set >= 0) {
         std::string why = captionFor(set);
         if (!why.empty()) return why;
+        // the decoder may still hold the picture as a reference
+        if (av_frame_make_writable(picture) < 0) return "out of memory";
         blendLayer(layer_, picture);
     }
     picture->pts = pts;
