@@ -7,11 +7,11 @@
 
 const std::vector<OverlayCodec>& overlayCodecs() {
     static const std::vector<OverlayCodec> codecs = {
-        {"prores", "ProRes 4444 (QuickTime .mov)", ".mov", false, true},
-        {"qtrle", "QuickTime Animation (.mov)", ".mov", true, true},
-        {"png", "PNG in QuickTime (.mov)", ".mov", true, true},
-        {"vp9", "VP9 with alpha (WebM)", ".webm", false, false},
-        {"utvideo", "Ut Video RGBA (.avi)", ".avi", true, true},
+        {"prores", "ProRes 4444 (.mov)", ".mov", false, true},
+        {"qtrle", "QuickTime Animation", ".mov", true, true},
+        {"png", "PNG in .mov", ".mov", true, true},
+        {"vp9", "VP9 alpha (.webm)", ".webm", false, false},
+        {"utvideo", "Ut Video (.avi)", ".avi", true, true},
     };
     return codecs;
 }
