@@ -279,3 +279,34 @@ TEST_F(VideoExportCli, OverlayUsageAndFailures) {
     EXPECT_NE(r.err.find("OVERLAY_Output"), std::string::npos) << r.err;
     EXPECT_FALSE(fs::is_directory(dir / "OVERLAY_Output"));
 }
+
+TEST_F(VideoExportCli, BurnCommand) {
+    const std::string path = project("demo", 1, 720, 576, kOverlapping);
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"burn", "movie.mp4", path},                                   // no -o
+             {"burn", path, "-o", "x.mp4"},                                 // no movie
+             {"burn", "movie.mp4", path, "-o", "x.mp4", "--crf", "52"},
+             {"burn", "movie.mp4", path, "-o", "x.mp4", "--preset", "warp"}}) {
+        CliRun r = run(args);
+        EXPECT_EQ(r.code, 2) << r.err;
+    }
+    CliRun missing = run({"burn", (dir / "none.mp4").string(), path, "-o", (dir / "x.mp4").string()});
+    EXPECT_EQ(missing.code, 1);
+    EXPECT_NE(missing.err.find("none.mp4"), std::string::npos) << missing.err;
+
+    if (std::system("ffmpeg -version >/dev/null 2>&1") != 0) GTEST_SKIP() << "the ffmpeg tool is not installed";
+    const std::string movie = (dir / "film.mp4").string(), out = (dir / "burned.mp4").string();
+    const std::string make = "ffmpeg -nostdin -v error -y -f lavfi -i color=c=0x305070:s=320x240:r=25:d=5 -f lavfi "
+                             "-i sine=d=5 -c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a aac '" + movie + "'";
+    ASSERT_EQ(std::system(make.c_str()), 0);
+    CliRun r = run({"burn", movie, path, "-o", out, "--crf", "23", "--preset", "veryfast"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "burned 125 frames into " + out + "\n");
+    // the reversed set is named; the scaling is noted
+    EXPECT_NE(r.err.find("end before they begin"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("scaled"), std::string::npos) << r.err;
+    RgbaMovie m = readRgbaMovie(out);
+    ASSERT_EQ(m.error, "");
+    EXPECT_EQ(m.codec, AV_CODEC_ID_H264);
+    EXPECT_EQ(m.frames.size(), 125u);
+}
