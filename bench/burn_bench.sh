@@ -38,14 +38,17 @@ while IFS=, read -r picture on off start end frames; do
 done < "$work/burn_project/PNG_Output/burn_timing.csv"
 chain=${chain%;}
 
-t() { local t0 t1; t0=$(date +%s.%N); /usr/bin/time -f '%M' -o "$work/$1.rss" "${@:2}" >/dev/null 2>"$work/$1.err"; t1=$(date +%s.%N); echo "$t1 - $t0" | bc -l; }
+# t NAME CMD...: wall seconds on stdout; NAME.rss gets peak KB, user and system CPU seconds.
+t() { local t0 t1; t0=$(date +%s.%N); /usr/bin/time -f '%M %U %S' -o "$work/$1.rss" "${@:2}" >/dev/null 2>"$work/$1.err"; t1=$(date +%s.%N); echo "$t1 - $t0" | bc -l; }
 ours=$(t ours "$bin/kalvero-cli" burn "$movie" "$proj" -o "$work/ours.mp4" --crf 18 --preset medium)
 peer=$(t peer ffmpeg -nostdin -v error -y -i "$movie" "${inputs[@]}" -filter_complex "$chain" -map "[$prev]" -map 0:a \
   -c:v libx264 -crf 18 -preset medium -c:a copy "$work/peer.mp4")
 frames=$(ffprobe -v error -select_streams v -count_packets -show_entries stream=nb_read_packets -of csv=p=0 "$work/ours.mp4")
 ours_mb=$(awk '{ printf "%.0f", $1 / 1024 }' "$work/ours.rss"); peer_mb=$(awk '{ printf "%.0f", $1 / 1024 }' "$work/peer.rss")
-printf '| Burn-in, %d s 1080p25 movie with sound (%d frames, %d sets; x264 CRF 18 medium) | %.1f s (%.0f fps) | ffmpeg overlay filter with the PNG sequence: %.1f s (%.0f fps) | %.2f x | %s MB (ffmpeg %s MB) |\n' \
-  "$secs" "$frames" "$sets" "$ours" "$(echo "$frames / $ours" | bc -l)" "$peer" "$(echo "$frames / $peer" | bc -l)" \
-  "$(echo "$peer / $ours" | bc -l)" "$ours_mb" "$peer_mb"
+# CPU seconds too: on a shared machine the wall clock depends on the neighbours
+ours_cpu=$(awk '{ print $2 + $3 }' "$work/ours.rss"); peer_cpu=$(awk '{ print $2 + $3 }' "$work/peer.rss")
+printf '| Burn-in, %d s 1080p25 movie with sound (%d frames, %d sets; x264 CRF 18 medium) | %.1f s (%.0f fps), CPU %.1f s | ffmpeg overlay filter with the PNG sequence: %.1f s (%.0f fps), CPU %.1f s | %.2f x (CPU %.2f x) | %s MB (ffmpeg %s MB) |\n' \
+  "$secs" "$frames" "$sets" "$ours" "$(echo "$frames / $ours" | bc -l)" "$ours_cpu" "$peer" "$(echo "$frames / $peer" | bc -l)" \
+  "$peer_cpu" "$(echo "$peer / $ours" | bc -l)" "$(echo "$peer_cpu / $ours_cpu" | bc -l)" "$ours_mb" "$peer_mb"
 rm -f "$work/ours.mp4" "$work/peer.mp4" "$movie"
 rm -rf "$work/burn_project"
