@@ -15,6 +15,13 @@ class Image;
 // rate) is laid over it, and the result is encoded as H.264. Sound streams
 // are copied untouched (encoded as AAC only where the container cannot hold
 // them); the other streams keep their metadata.
+// What the user picks for a burn-in; the window offers the last choice again.
+struct BurnSettings {
+    std::string movie, output;
+    int crf = 18;
+    std::string preset = "medium";
+};
+
 struct BurnJob {
     std::string input, output;  // output: .mp4, .m4v, .mov or .mkv
     int crf = 18;               // 0 (lossless) .. 51

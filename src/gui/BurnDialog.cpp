@@ -19,7 +19,7 @@ std::string pathFromWx(const wxString& s) { return std::string(s.utf8_str()); }
 
 class BurnDialog : public wxDialog {
 public:
-    BurnDialog(wxWindow* parent, int projectWidth, int projectHeight, const BurnChoice& last)
+    BurnDialog(wxWindow* parent, int projectWidth, int projectHeight, const BurnSettings& last)
         : wxDialog(parent, wxID_ANY, "Burn into movie", wxDefaultPosition, wxDefaultSize,
                    wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX),
           width_(projectWidth),
@@ -85,8 +85,8 @@ public:
         CentreOnParent();
     }
 
-    BurnChoice choice() const {
-        BurnChoice c;
+    BurnSettings choice() const {
+        BurnSettings c;
         c.movie = pathFromWx(movie_->GetValue());
         c.output = pathFromWx(output_->GetValue());
         c.crf = crf_->GetValue();
@@ -142,7 +142,7 @@ private:
 
 }  // namespace
 
-std::optional<BurnChoice> chooseBurn(wxWindow* parent, int projectWidth, int projectHeight, const BurnChoice& last) {
+std::optional<BurnSettings> chooseBurn(wxWindow* parent, int projectWidth, int projectHeight, const BurnSettings& last) {
     BurnDialog d(parent, projectWidth, projectHeight, last);
     if (d.ShowModal() != wxID_OK) return std::nullopt;
     return d.choice();

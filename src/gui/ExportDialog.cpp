@@ -206,11 +206,10 @@ void ExportDialog::onOverlay() {
 
 void ExportDialog::onBurn() {
     if (running_) return;
-    static BurnChoice last;  // offered again for the rest of the session
-    const AppState& s = controller_.state();
-    std::optional<BurnChoice> chosen = chooseBurn(this, s.projectWidth, s.projectHeight, last);
+    AppState& s = controller_.state();
+    std::optional<BurnSettings> chosen = chooseBurn(this, s.projectWidth, s.projectHeight, s.burnSettings);
     if (!chosen) return;
-    last = *chosen;
+    s.burnSettings = *chosen;
     setRunning(true);
     std::atomic<bool> cancel{false};
     wxProgressDialog progress("Burn into movie", "Starting...", 100, this,

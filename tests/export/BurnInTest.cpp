@@ -198,6 +198,7 @@ TEST_F(BurnIn, NtscMovieInMatroskaCountsCaptionTimeInTheMoviesClock) {
     Packets a = readPackets(in), b = readPackets(out);
     EXPECT_EQ(b.audioCodec, AV_CODEC_ID_PCM_S16LE);
     EXPECT_TRUE(a.audio == b.audio);
+    EXPECT_NEAR(b.videoSeconds, a.videoSeconds, 0.002);
     DecodedMovie m = decodeMovie(out);
     EXPECT_EQ(m.rFrameRate.num, 30000);
     EXPECT_EQ(m.rFrameRate.den, 1001);
