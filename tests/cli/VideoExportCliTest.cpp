@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 #include "TestSupport.h"
@@ -52,7 +53,8 @@ class VideoExportCli : public ::testing::Test {
 protected:
     void SetUp() override {
         dir = fs::temp_directory_path() /
-              ("kalvero video " + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+              ("kalvero video " + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + " " +
+               std::to_string(std::random_device{}()));
         fs::remove_all(dir);
         fs::create_directories(dir);
     }
