@@ -212,7 +212,7 @@ void ExportDialog::onBurn() {
     s.burnSettings = *chosen;
     setRunning(true);
     std::atomic<bool> cancel{false};
-    wxProgressDialog progress("Burn into movie", "Starting...", 100, this,
+    wxProgressDialog progress("Burning captions", "Starting...", 100, this,
                               wxPD_APP_MODAL | wxPD_CAN_ABORT | wxPD_ELAPSED_TIME | wxPD_AUTO_HIDE);
     int range = 100;
     auto onProgress = [&](int64_t done, int64_t total, double left) {

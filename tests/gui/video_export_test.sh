@@ -90,3 +90,27 @@ luma() { ffmpeg -v error -i "$out" -vf "select=eq(n\,$1),format=gray,crop=320:30
 [ "$(luma 10 2)" -gt 40 ] || fail "frame 10 has a caption"
 [ "$(luma 30 2)" -lt 30 ] || fail "frame 30 has no black strip"
 pass "burn into movie from the export dialog"
+
+# --- Cancel while burning leaves no file ---
+ffmpeg -nostdin -v error -f lavfi -i "testsrc2=s=1280x720:r=25:d=60" -f lavfi -i "sine=f=440:d=60" \
+  -c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a aac -shortest "$work/long.mp4" || fail "no long test movie"
+wait_for 10 bash -c "! xdotool search --onlyvisible --name '^Export/Render Subtitles$'" || fail "the export dialog stayed open"
+open_export_dialog
+dialog_click 200 365
+wait_for 10 xdotool search --onlyvisible --name "^Burn into movie$" || fail "no burn dialog the second time"
+sleep 0.5
+dialog_origin "Burn into movie"
+dialog_click 265 21; key ctrl+a; type_text "$work/long.mp4"
+dialog_click 265 54; key ctrl+a; type_text "$work/cancelled.mp4"
+dialog_click $((DW - 142)) $((DH - 22))   # "Burn"
+wait_for 20 xdotool search --onlyvisible --name "^Burning captions$" || fail "no progress while burning"
+sleep 1
+import -window root "$shots/burn_progress.png"
+dialog_origin "Burning captions"
+dialog_click $((DW - 60)) $((DH - 18))   # its Cancel button
+wait_for 60 xdotool search --onlyvisible --name "^Info$" || fail "no message after cancelling"
+dialog_key Info Return
+[ ! -e "$work/cancelled.mp4" ] || fail "a cancelled burn left its movie"
+ls "$work" | grep -q tmp && fail "a cancelled burn left a temporary file: $(ls "$work")"
+pass "cancelled burn leaves no file"
+
