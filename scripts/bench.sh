@@ -236,6 +236,11 @@ else
 fi
 fi
 
+# --- 6. burn-in ---------------------------------------------------------------
+log "burn-in against the ffmpeg overlay filter"
+burn_secs=$([ $quick = 1 ] && echo 8 || echo 20)
+rows+=("$(bash "$root/bench/burn_bench.sh" "$bin" "$work/burn" "$burn_secs")")
+
 # --- the table ----------------------------------------------------------------
 echo "| What | Kalvero | Peer | Ratio | Peak memory |"
 echo "|---|---|---|---|---|"

@@ -4,6 +4,7 @@
 
 #include "app/DataDirs.h"
 #include "export/AviWriter.h"
+#include "export/BurnIn.h"
 #include "project/SubtitleList.h"
 #include "base/Rgb.h"
 #include "render/StripsConfig.h"
@@ -76,6 +77,8 @@ struct AppState {
     // The compression of the last timed movie, offered again for the next
     // one until the program ends.
     CodecChoice aviCompression;
+    // The last burn-in's movie, new file and H.264 settings, offered again.
+    BurnSettings burnSettings;
 
     // Current profile, or nullptr when the index is outside the list.
     const Profile* profile() const {

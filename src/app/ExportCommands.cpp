@@ -11,10 +11,13 @@
 #include "export/AviTimeline.h"
 #include "export/ExportDriver.h"
 #include "export/ExportNames.h"
+#include "export/PngTimeline.h"
 #include "export/Poster.h"
+#include "export/SetSpans.h"
 #include "export/ScalaScript.h"
 #include "io/ImageCodecs.h"
 #include "io/TextRenderer.h"
+#include "project/TimeCode.h"
 #include "base/Text.h"
 #include "render/FontSheet.h"
 
@@ -209,12 +212,41 @@ ExportReport ExportCommands::exportPngSequence(ExportProgress* progress) {
     };
     ExportResult result = ::exportPngSequence(job);
     s.pictureCounter = result.pictures + 1;
+    if (result.ok) {
+        std::vector<bool> hasPicture(static_cast<size_t>(sets));
+        for (int k = 0; k < sets; ++k) hasPicture[size_t(k)] = !blank(k);
+        writePngTimelineFiles(result, hasPicture);
+    }
     ExportReport report = reportOf(result, total);
     report.skipped = result.skipped;
     if (report.done() && result.skipped > 0)
         report.text += "\n" + std::to_string(result.skipped) +
                        (result.skipped == 1 ? " set without text was" : " sets without text were") + " skipped.";
     return report;
+}
+
+// The editors' timeline and the timing table beside the pictures.
+void ExportCommands::writePngTimelineFiles(ExportResult& result, const std::vector<bool>& hasPicture) {
+    const AppState& s = c_.state();
+    PngTimelineJob t;
+    t.folder = result.folder;
+    t.name = s.projectName;
+    t.width = s.projectWidth;
+    t.height = s.projectHeight;
+    t.fps = s.fps;
+    t.setCount = int(hasPicture.size());
+    t.hasPicture = hasPicture;
+    t.spans = buildSetSpans(s.list, s.fps);
+    for (int k = 0; k < t.setCount; ++k) {
+        const auto [on, off] = splitTiming(s.list.column(2 * k, Column::Timing));
+        t.onText.push_back(text::trimSpaces(on));
+        t.offText.push_back(text::trimSpaces(off));
+    }
+    files::Result written = writePngTimeline(t, result.written);
+    if (!written) {
+        result.ok = false;
+        result.error = written.error;
+    }
 }
 
 ExportReport ExportCommands::exportIffScala(int scalaTarget, ExportProgress* progress) {

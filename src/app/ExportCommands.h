@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <functional>
 #include <optional>
 #include <string>
@@ -9,6 +10,7 @@
 #include "render/Compositor.h"
 
 class Controller;
+struct ExportResult;
 class Image;
 class Ui;
 
@@ -71,7 +73,8 @@ public:
     // (a headless run answers No); true starts them without asking.
     bool allowLargeRuns = false;
 
-    // PNG sequence: one transparent 32-bit picture per set into "PNG_Output";
+    // PNG sequence: one transparent 32-bit picture per set into "PNG_Output",
+    // with the editors' XML timeline NAME.xml and NAME_timing.csv beside them;
     // sets whose two lines are blank get none (picture k stays set k).
     ExportReport exportPngSequence(ExportProgress* progress = nullptr);
     // IFF pictures, the instruction poster and the Scala script into
@@ -97,6 +100,23 @@ public:
     // transparent picture into "Capture_Output".
     ExportReport captureScreen();
 
+    // --- Video for editors (overlay movie, burn-in) ---
+    // The transparent overlay movie "OVERLAY_Output/<name>_overlay.<ext>" in
+    // one of overlayCodecs(): fully transparent while no set is on, each set
+    // (as the PNG export draws it) from its own ON frame, at the project rate
+    // as a fraction (29.97 is 30000/1001). On any failure no file is left.
+    ExportReport exportOverlayMovie(const std::string& codec, ExportProgress* progress = nullptr,
+                                    const std::atomic<bool>* cancel = nullptr);
+    // The captions burned into a copy of `movie` (H.264, sound copied), each
+    // set from its ON to its OFF time in the movie's own time; scaled with
+    // the picture when the movie's size differs from the project's. `progress`
+    // gets frames done, the total and seconds left (negative while unknown).
+    // A failed or cancelled run leaves no file.
+    ExportReport burnIntoMovie(const std::string& movie, const std::string& output, int crf, const std::string& preset,
+                               const std::function<void(int64_t, int64_t, double)>& progress = {},
+                               const std::atomic<bool>* cancel = nullptr);
+    // --- end of video for editors ---
+
     // Shows a report's message through `notify`.
     void show(const ExportReport& report);
 
@@ -116,6 +136,7 @@ private:
     // End of a run: clicks count again, row 0 is selected and shown.
     void endRun(bool selectFirstRow);
     void refreshBgSwatch();
+    void writePngTimelineFiles(ExportResult& result, const std::vector<bool>& hasPicture);
     void message(const std::string& title, const std::string& text);
     // A refusal when the font size has no glyphs (the pictures would show
     // strips without text) or when a large run is not confirmed; nullopt to go on.

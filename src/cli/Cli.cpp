@@ -251,8 +251,10 @@ void usage(std::ostream& err) {
            "         --target preview|alpha|color|opaque -o OUT.png [--force]\n"
            "  export png|iff IN.KVL8 [--scala 0-3] [--force]\n"
            "  export avi IN.KVL8 [--codec NAME] [--quality 1-100] [--force]\n"
+           "  export overlay IN.KVL8 [--codec prores|qtrle|png|vp9|utvideo] [--force]\n"
            "  export bdn IN.KVL8 [--indexed] [--force]\n"
            "  export sup|vobsub|dvb|srt|vtt IN.KVL8 [--force]\n"
+           "  burn MOVIE IN.KVL8 -o OUT.mp4|OUT.mkv [--crf 0-51] [--preset NAME] [--force]\n"
            "  capture IN.KVL8 [--row R] [--force]\n"
            "--force replaces read-only output files and starts exports of more than 100000 pictures.\n";
 }
@@ -267,6 +269,7 @@ const std::map<std::string, Command>& commands() {
         {"render", cmdRender},
         {"export", cmdExport},
         {"capture", cmdCapture},
+        {"burn", cmdBurn},
     };
     return table;
 }

@@ -18,6 +18,8 @@
 #include "app/Controller.h"
 #include "app/MemoryUi.h"
 #include "cli/CliSupport.h"
+#include "export/BurnIn.h"
+#include "export/OverlayWriter.h"
 #include "export/ScalaScript.h"
 #include "io/Files.h"
 #include "base/Cp1252.h"
@@ -122,7 +124,7 @@ struct Session {
 };
 
 std::string exportFormatNames() {
-    std::string names = "png, iff, avi";
+    std::string names = "png, iff, avi, overlay";
     for (const SubtitleFormatInfo& f : subtitleFormats()) names += std::string(", ") + f.cliName;
     return names;
 }
@@ -154,6 +156,16 @@ CodecChoice codecFromArgs(const Args& a) {
     return choice;
 }
 
+// --codec of export overlay: one of the overlay codecs of this build.
+std::string overlayCodecFromArgs(const Args& a) {
+    const std::string name = a.get("--codec", "prores");
+    if (findOverlayCodec(name) && overlayCodecAvailable(name)) return name;
+    std::string names;
+    for (const OverlayCodec& i : overlayCodecs())
+        if (overlayCodecAvailable(i.name)) names += (names.empty() ? "" : ", ") + std::string(i.name);
+    throw UsageError{"--codec " + name + " is not available for overlays; this build has " + names};
+}
+
 }  // namespace
 
 int cmdExport(Context& c, const std::vector<std::string>& args) {
@@ -162,14 +174,16 @@ int cmdExport(Context& c, const std::vector<std::string>& args) {
     if (a.positional.size() != 2) throw UsageError{"export needs a format (" + exportFormatNames() + ") and one project file"};
     const std::string kind = a.positional[0];
     const SubtitleFormatInfo* track = subtitleFormatByName(kind);
-    if (kind != "png" && kind != "iff" && kind != "avi" && !track)
+    if (kind != "png" && kind != "iff" && kind != "avi" && kind != "overlay" && !track)
         throw UsageError{"export writes " + exportFormatNames() + ", not " + kind};
     if (a.flag("--indexed") && kind != "bdn") throw UsageError{"--indexed applies to export bdn only"};
     if (kind != "iff" && a.has("--scala")) throw UsageError{"--scala applies to export iff only"};
-    if (kind != "avi" && (a.has("--codec") || a.has("--quality")))
-        throw UsageError{"--codec and --quality apply to export avi only"};
+    if (kind != "avi" && kind != "overlay" && a.has("--codec"))
+        throw UsageError{"--codec applies to export avi and export overlay only"};
+    if (kind != "avi" && a.has("--quality")) throw UsageError{"--quality applies to export avi only"};
     const int scala = a.getInt("--scala", ScalaIc500, 0, 3);
     const CodecChoice codec = kind == "avi" ? codecFromArgs(a) : CodecChoice{};
+    const std::string overlayCodec = kind == "overlay" ? overlayCodecFromArgs(a) : std::string();
     const std::string& path = a.positional[1];
 
     Session s;
@@ -202,6 +216,9 @@ int cmdExport(Context& c, const std::vector<std::string>& args) {
     } else if (kind == "iff") {
         s.reportMissingTimings(c);
         r = commands.exportIffScala(scala, progress.get());
+    } else if (kind == "overlay") {
+        s.reportMissingTimings(c);
+        r = commands.exportOverlayMovie(overlayCodec, progress.get());
     } else {
         s.reportMissingTimings(c);
         r = commands.exportTimedAvi(progress.get());
@@ -209,7 +226,7 @@ int cmdExport(Context& c, const std::vector<std::string>& args) {
     progress.reset();
     if (r.refused() && r.total > kLargeRunPictures) r.text += " Add --force to write them.";
     if (!r.done()) return finish(c, r);
-    if (kind == "avi") {
+    if (kind == "avi" || kind == "overlay") {
         c.out << "exported " << r.pictures << (r.pictures == 1 ? " frame" : " frames") << " into " << r.written.back()
               << "\n";
         return Ok;
@@ -236,6 +253,49 @@ int cmdCapture(Context& c, const std::vector<std::string>& args) {
     ExportReport r = commands.captureScreen();
     if (!r.done()) return finish(c, r);
     c.out << "captured " << r.written.back() << "\n";
+    return Ok;
+}
+
+int cmdBurn(Context& c, const std::vector<std::string>& args) {
+    Args a = Args::parse(args, {"-o", "--crf", "--preset"}, {});
+    if (a.positional.size() != 2) throw UsageError{"burn needs a movie and one project file"};
+    if (!a.has("-o")) throw UsageError{"burn needs -o OUT.mp4 or OUT.mkv"};
+    const int crf = a.getInt("--crf", 18, 0, 51);
+    const std::string preset = a.get("--preset", "medium");
+    if (!validBurnPreset(preset)) {
+        std::string names;
+        for (const char* const* p = burnPresets(); *p; ++p) names += (names.empty() ? "" : ", ") + std::string(*p);
+        throw UsageError{"--preset " + preset + " is not one of " + names};
+    }
+    const std::string& movie = a.positional[0];
+    const std::string& path = a.positional[1];
+    const std::string output = a.get("-o");
+    if (!files::exists(movie)) return c.fail("cannot read " + movie + ": the file does not exist");
+
+    Session s;
+    if (!s.open(c, path)) return BadInput;
+    s.reportMissingTimings(c);
+    ExportCommands commands(s.controller, s.ui);
+    commands.notify = [&](const std::string& title, const std::string& text) {
+        c.err << "kalvero-cli: " << oneLine(title) << ": " << oneLine(text) << "\n";
+    };
+    const bool terminal = stderrIsTerminal(c);
+    bool shown = false;
+    auto progress = [&](int64_t done, int64_t total, double left) {
+        if (!terminal) return;
+        c.err << "\rburning " << done << "/" << total;
+        if (left >= 0) {
+            const long secs = long(left + 0.5);
+            c.err << ", " << secs / 60 << ":" << (secs % 60 < 10 ? "0" : "") << secs % 60 << " left   ";
+        }
+        c.err << std::flush;
+        shown = true;
+    };
+    ExportReport r = commands.burnIntoMovie(movie, output, crf, preset, progress);
+    if (shown) c.err << "\n";
+    if (!r.done()) return finish(c, r);
+    c.out << "burned " << r.pictures << (r.pictures == 1 ? " frame" : " frames") << " into " << output << "\n";
+    if (r.text.find("scaled") != std::string::npos) c.err << "kalvero-cli: note: " << oneLine(r.text.substr(r.text.find('\n') + 1)) << "\n";
     return Ok;
 }
 

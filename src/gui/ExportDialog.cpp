@@ -1,11 +1,16 @@
 #include "gui/ExportDialog.h"
 
+#include <atomic>
 #include <cmath>
+
+#include <wx/progdlg.h>
 
 #include "app/ControlIds.h"
 #include "app/Controller.h"
 #include "app/Ui.h"
+#include "export/OverlayWriter.h"
 #include "export/ScalaScript.h"
+#include "gui/BurnDialog.h"
 #include "gui/CompressionDialog.h"
 #include "gui/Widgets.h"
 #include "gui/WxText.h"
@@ -33,6 +38,9 @@ ExportDialog::ExportDialog(wxWindow* parent, Controller& controller, Ui& ui, con
       barImage_(kBarWidth, kBarHeight) {
     SetClientSize(400 + kTrackBlockWidth, 330);
     auto* panel = new wxPanel(this, wxID_ANY, wxPoint(0, 0), wxSize(400 + kTrackBlockWidth, 330));
+    const int videoBlock = addVideoBlock(panel, 330);
+    SetClientSize(400 + kTrackBlockWidth, 330 + videoBlock);
+    panel->SetSize(400 + kTrackBlockWidth, 330 + videoBlock);
     panel->SetFont(uiFont);
 
     const AppState& s = controller_.state();
@@ -113,6 +121,7 @@ void ExportDialog::setRunning(bool running) {
     if (!running && trackIndexed_ && trackFormat_)
         trackIndexed_->Enable(subtitleFormats()[size_t(std::max(0, trackFormat_->GetSelection()))].format ==
                               SubtitleFormat::Bdn);
+    enableVideoBlock(!running);
     if (!running) onScalaVersion();
 }
 
@@ -193,4 +202,75 @@ void ExportDialog::update(int value, int total) {
     paintBar(value, total);
     label_->SetLabel(wxString::Format("%d/%d", value, total));
     label_->Update();
+}
+
+// --- Video for editors ----------------------------------------------------
+
+int ExportDialog::addVideoBlock(wxWindow* panel, int top) {
+    overlay_ = new wxButton(panel, wxID_ANY, "Transparent overlay movie", wxPoint(5, top), wxSize(250, 20));
+    overlay_->SetToolTip(
+        "The timed movie with an alpha channel, transparent where no subtitle is, for a track above the film in "
+        "a video editor. Each subtitle starts at its own ON frame; 29.97 and 23.976 stay exact.");
+    overlayCodec_ = new wxChoice(panel, wxID_ANY, wxPoint(260, top), wxSize(135, 20));
+    for (const OverlayCodec& c : overlayCodecs()) {
+        if (!overlayCodecAvailable(c.name)) continue;
+        overlayCodec_->Append(toWx(c.displayName));
+        overlayCodecNames_.push_back(c.name);
+    }
+    overlayCodec_->SetSelection(0);
+    overlayCodec_->SetToolTip(
+        "ProRes 4444 for most editors, QuickTime Animation where ProRes is missing, VP9 for web editors");
+    if (overlayCodecNames_.empty()) overlay_->Disable();
+    burn_ = new wxButton(panel, wxID_ANY, "Burn into movie...", wxPoint(5, top + 25), wxSize(390, 20));
+    burn_->SetToolTip("A copy of a movie with the subtitles in its picture (H.264, the sound copied)");
+    overlay_->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { onOverlay(); });
+    burn_->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { onBurn(); });
+    return 50;
+}
+
+void ExportDialog::enableVideoBlock(bool enable) {
+    if (overlay_) overlay_->Enable(enable && !overlayCodecNames_.empty());
+    if (overlayCodec_) overlayCodec_->Enable(enable);
+    if (burn_) burn_->Enable(enable);
+}
+
+void ExportDialog::onOverlay() {
+    const int i = overlayCodec_->GetSelection();
+    if (running_ || i < 0 || size_t(i) >= overlayCodecNames_.size()) return;
+    setRunning(true);
+    finish(commands_.exportOverlayMovie(overlayCodecNames_[size_t(i)], this));
+}
+
+void ExportDialog::onBurn() {
+    if (running_) return;
+    AppState& s = controller_.state();
+    std::optional<BurnSettings> chosen = chooseBurn(this, s.projectWidth, s.projectHeight, s.burnSettings);
+    if (!chosen) return;
+    s.burnSettings = *chosen;
+    setRunning(true);
+    std::atomic<bool> cancel{false};
+    wxProgressDialog progress("Burning captions", "Starting...", 100, this,
+                              wxPD_APP_MODAL | wxPD_CAN_ABORT | wxPD_ELAPSED_TIME | wxPD_AUTO_HIDE);
+    int range = 100;
+    auto onProgress = [&](int64_t done, int64_t total, double left) {
+        if (total > 0 && total != range && total < INT32_MAX) {
+            range = int(total);
+            progress.SetRange(range);
+        }
+        wxString text = wxString::Format("Frame %lld of %lld", (long long)done, (long long)total);
+        if (left >= 0) {
+            const long secs = long(left + 0.5);
+            text += wxString::Format(", %ld:%02ld left", secs / 60, secs % 60);
+        }
+        if (!progress.Update(int(std::min<int64_t>(done, range)), text)) cancel = true;
+    };
+    ExportReport report = commands_.burnIntoMovie(chosen->movie, chosen->output, chosen->crf, chosen->preset,
+                                                  onProgress, &cancel);
+    progress.Hide();
+    if (report.refused() || cancel) {
+        commands_.show(report);
+        setRunning(false);
+        return;
+    }
+    finish(report);
 }

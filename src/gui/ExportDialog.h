@@ -2,6 +2,9 @@
 #include <wx/choice.h>
 #include <wx/wx.h>
 
+#include <string>
+#include <vector>
+
 #include "app/ExportCommands.h"
 #include "base/Image.h"
 
@@ -55,4 +58,17 @@ private:
     Image barImage_;
     Rgb barColour_, barBack_;
     bool running_ = false;
+
+    // --- Video for editors: transparent overlay movie and burn-in, in a
+    // block of their own below the dialog's original controls ---
+    // Adds the block at `top` and returns the height it takes.
+    int addVideoBlock(wxWindow* panel, int top);
+    void enableVideoBlock(bool enable);
+    void onOverlay();
+    void onBurn();
+    wxButton* overlay_ = nullptr;
+    wxChoice* overlayCodec_ = nullptr;
+    wxButton* burn_ = nullptr;
+    std::vector<std::string> overlayCodecNames_;
+    // --- end of video for editors ---
 };

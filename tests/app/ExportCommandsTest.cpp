@@ -145,7 +145,8 @@ TEST_F(ExportCommandsTest, OneSetGivesExactlyPictureOneAndTheSuccessReport) {
     ExportCommands x = commands();
     ExportReport r = x.exportPngSequence();
     ASSERT_TRUE(r.done()) << r.text;
-    EXPECT_EQ(testsupport::filesIn(folder + "PNG_Output"), std::vector<std::string>{"demo0001.png"});
+    EXPECT_EQ(testsupport::filesIn(folder + "PNG_Output"),
+              (std::vector<std::string>{"demo.xml", "demo0001.png", "demo_timing.csv"}));
     EXPECT_EQ(state.pictureCounter, 2);
     x.show(r);
     ASSERT_EQ(ui.messages.size(), 1u);
@@ -200,7 +201,8 @@ TEST_F(ExportCommandsTest, NeverSavedProjectWritesIntoTheWorkingFolder) {
     state.list.setLineColumn(0, Column::Text, "Typed");
     ASSERT_EQ(state.projectDir, "");
     ASSERT_TRUE(commands().exportPngSequence().done());
-    EXPECT_EQ(testsupport::filesIn(dir / "cwd" / "PNG_Output"), std::vector<std::string>{"Untitled0001.png"});
+    EXPECT_EQ(testsupport::filesIn(dir / "cwd" / "PNG_Output"),
+              (std::vector<std::string>{"Untitled.xml", "Untitled0001.png", "Untitled_timing.csv"}));
 
     ui.selectListRow(-1);
     ExportCommands x = commands();

@@ -60,7 +60,8 @@ TEST_F(CliExportTest, PngSequenceMatchesTheRenderOfEachSet) {
     const std::string folder = (dir / "PNG_Output").string() + "/";
     EXPECT_EQ(r.out, "exported 2 pictures into " + folder + "\n");
     EXPECT_EQ(r.err, "");  // no terminal, no progress line
-    EXPECT_EQ(testsupport::filesIn(folder), (std::vector<std::string>{"demo0001.png", "demo0002.png"}));
+    EXPECT_EQ(testsupport::filesIn(folder),
+              (std::vector<std::string>{"demo.xml", "demo0001.png", "demo0002.png", "demo_timing.csv"}));
 
     // The walk through the window and the one-set renderer agree.
     for (int k : {1, 2}) {

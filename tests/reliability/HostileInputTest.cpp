@@ -316,7 +316,13 @@ TEST_F(HostileInput, PictureExportsSkipBlankSetsAndAskBeforeHugeRuns) {
     writeText(empty, projectWithRows(rows));
     Run r = cli({"export", "png", empty.string()});
     ASSERT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(testsupport::filesIn(dir / "PNG_Output"), std::vector<std::string>{"empty0003.png"});
+    // The one picture, and the timeline files that place only it.
+    EXPECT_EQ(testsupport::filesIn(dir / "PNG_Output"),
+              (std::vector<std::string>{"empty.xml", "empty0003.png", "empty_timing.csv"}));
+    std::string csv;
+    ASSERT_TRUE(files::readFile((dir / "PNG_Output" / "empty_timing.csv").string(), csv));
+    EXPECT_EQ(csv.substr(csv.find('\n') + 1).rfind("empty0003.png,", 0), 0u) << csv;
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 2) << csv;
     EXPECT_EQ(r.out, "exported 1 picture into " + (dir / "PNG_Output").string() + "/\n");
 
     // More than 100,000 pictures: the window asks, the command line wants --force.
@@ -332,7 +338,7 @@ TEST_F(HostileInput, PictureExportsSkipBlankSetsAndAskBeforeHugeRuns) {
     r = cli({"export", "iff", big.string()});
     EXPECT_EQ(r.code, 1);
     EXPECT_FALSE(fs::exists(dir / "IFF-SCALA_Output"));
-    EXPECT_EQ(testsupport::filesIn(dir / "PNG_Output").size(), 1u);
+    EXPECT_EQ(testsupport::filesIn(dir / "PNG_Output").size(), 3u);
 
     ASSERT_TRUE(c().loadProject(big.string()));
     ui.messages.clear();
@@ -343,7 +349,7 @@ TEST_F(HostileInput, PictureExportsSkipBlankSetsAndAskBeforeHugeRuns) {
     ASSERT_GE(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].title, "Question");
     EXPECT_EQ(ui.messages[0].text, "This export will write 100002 pictures (more than 100000). Continue?");
-    EXPECT_EQ(testsupport::filesIn(dir / "PNG_Output").size(), 1u);
+    EXPECT_EQ(testsupport::filesIn(dir / "PNG_Output").size(), 3u);
 }
 
 class NoFontSheets : public HostileInput {

@@ -1,0 +1,74 @@
+#include "export/SetSpans.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+#include "base/Text.h"
+#include "project/SubtitleList.h"
+#include "project/TimeCode.h"
+
+MovieRate movieFrameRate(float fps) {
+    if (!(fps > 0.0f) || !std::isfinite(fps) || fps > 1000.0f) return {0, 1};
+    const double f = double(fps);
+    const double whole = std::round(f);
+    if (std::fabs(f - whole) < 1e-4) return {int(whole), 1};
+    const double ntsc = std::round(f * 1001.0 / 1000.0);
+    if (ntsc >= 1.0 && std::fabs(f - ntsc * 1000.0 / 1001.0) < 2e-3) return {int(ntsc) * 1000, 1001};
+    int num = int(std::lround(f * 1000.0)), den = 1000;
+    const int g = std::gcd(num, den);
+    return {num / g, den / g};
+}
+
+SetSpans buildSetSpans(const SubtitleList& list, float fps) {
+    SetSpans out;
+    std::vector<SetSpan> timed;
+    const int sets = exportSetCount(list);
+    for (int k = 0; k < sets; ++k) {
+        const auto [on, off] = splitTiming(list.column(2 * k, Column::Timing));
+        if (text::trimSpaces(on).empty() || text::trimSpaces(off).empty()) {
+            out.untimed.push_back(k);
+            continue;
+        }
+        const int64_t start = frameOf(parseTimeCode(text::trimSpaces(on)), fps);
+        const int64_t end = frameOf(parseTimeCode(text::trimSpaces(off)), fps);
+        if (end < start) {
+            out.reversed.push_back(k);
+            continue;
+        }
+        if (end <= 0) continue;
+        timed.push_back(SetSpan{k, std::max<int64_t>(start, 0), end});
+    }
+    // In list order first: a set ends where the next one begins.
+    for (size_t i = 0; i + 1 < timed.size(); ++i)
+        if (timed[i + 1].start >= timed[i].start && timed[i + 1].start < timed[i].end)
+            timed[i].end = timed[i + 1].start;
+    // A list out of time order: the later start wins the frames it shares.
+    std::stable_sort(timed.begin(), timed.end(), [](const SetSpan& a, const SetSpan& b) { return a.start < b.start; });
+    for (size_t i = 0; i + 1 < timed.size(); ++i) timed[i].end = std::min(timed[i].end, timed[i + 1].start);
+    for (const SetSpan& s : timed)
+        if (s.end > s.start) {
+            out.spans.push_back(s);
+            out.end = std::max(out.end, s.end);
+        }
+    return out;
+}
+
+FrameTimeline timelineOfSpans(const SetSpans& spans) {
+    FrameTimeline t;
+    int64_t at = 0;
+    for (const SetSpan& s : spans.spans) {
+        t.append(kBlankPicture, s.start - at);
+        t.append(s.set, s.end - s.start);
+        at = s.end;
+    }
+    return t;
+}
+
+int setAtFrame(const SetSpans& spans, int64_t frame) {
+    auto it = std::upper_bound(spans.spans.begin(), spans.spans.end(), frame,
+                               [](int64_t f, const SetSpan& s) { return f < s.start; });
+    if (it == spans.spans.begin()) return -1;
+    --it;
+    return frame < it->end ? it->set : -1;
+}
