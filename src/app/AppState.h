@@ -61,7 +61,6 @@ struct AppState {
     int fontSheetsDirty = 1;
     Rgb progressBarColor{136, 136, 255};
     Rgb progressBackColor{0, 0, 0};
-    int rowShadeLight = 230, rowShadeDark = 210;
 
     // Line editor.
     int editState = NewSet;

@@ -104,8 +104,6 @@ void Controller::setDefaultStyle() {
     s_.style.stripsMode = CutToText;
     s_.style.bgColor = Rgb{0, 0, 0};
     s_.style.stripsColor = s_.style.mixedColor = Rgb{128, 128, 128};
-    s_.rowShadeLight = 230;
-    s_.rowShadeDark = 210;
 }
 
 void Controller::windowBuilt() {
@@ -165,13 +163,6 @@ void Controller::createImages() {
     if (!backgroundSource.empty() &&
         (background.width() != s_.projectWidth || background.height() != s_.projectHeight || background.empty()))
         background = prepareBackground(backgroundSource, s_.projectWidth, s_.projectHeight);
-}
-
-void Controller::fillSwatches() {
-    draw::fillOpaque(stripsSwatch, s_.style.mixedColor);
-    draw::fillOpaque(bgSwatch, s_.style.bgColor);
-    ui_.showImage(ctl::StripsSwatch, stripsSwatch);
-    ui_.showImage(ctl::BgSwatch, bgSwatch);
 }
 
 void Controller::showCanvas() {

@@ -113,7 +113,6 @@ private:
     void dispatchEvent(const Event& e);
     void createImages();
     void showCanvas();
-    void fillSwatches();
     void setDefaultStyle();
     void onStripsYSlider();
     void onModeCheckBox(int id);

@@ -79,19 +79,9 @@ bool writePng32(const std::string& path, const Image& img, std::string& error, i
     return encodePng32(img, bytes, error, zlibLevel) && writeBytes(path, bytes, error);
 }
 
-bool writePng4(const std::string& path, const IndexedImage& img, std::string& error, int zlibLevel) {
-    std::string bytes;
-    return encodePng4(img, bytes, error, zlibLevel) && writeBytes(path, bytes, error);
-}
-
 bool writePng8(const std::string& path, const IndexedImage& img, std::string& error, int zlibLevel) {
     std::string bytes;
     return encodePng8(img, bytes, error, zlibLevel) && writeBytes(path, bytes, error);
-}
-
-bool writeBmp24(const std::string& path, const Image& img, std::string& error) {
-    std::string bytes;
-    return encodeBmp24(img, bytes, error) && writeBytes(path, bytes, error);
 }
 
 }  // namespace imageio

@@ -67,8 +67,6 @@ bool encodeBmp24(const Image& img, std::string& out, std::string& error);
 // The same, written to a file in one step (temporary file + rename).
 bool writePng32(const std::string& path, const Image& img, std::string& error, int zlibLevel = 6);
 bool writePng32Fast(const std::string& path, const Image& img, std::string& error);
-bool writePng4(const std::string& path, const IndexedImage& img, std::string& error, int zlibLevel = 6);
 bool writePng8(const std::string& path, const IndexedImage& img, std::string& error, int zlibLevel = 6);
-bool writeBmp24(const std::string& path, const Image& img, std::string& error);
 
 }  // namespace imageio

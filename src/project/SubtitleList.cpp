@@ -3,8 +3,9 @@
 #include "base/Text.h"
 
 std::string rowId(int i) {
+    // At least four digits; a longer index keeps all of its digits, so that
+    // ids stay unique in lists of more than 10,000 rows.
     std::string digits = text::padded(i - (i % 2), 4);
-    if (digits.size() > 4) digits.resize(4);
     return (i % 2 == 0 ? "A" : "B") + digits;
 }
 

@@ -61,8 +61,8 @@ private:
     std::vector<int> shades_;
 };
 
-// The id of row i: "A" or "B" followed by the A row's index in four digits
-// (a longer index keeps its first four digits).
+// The id of row i: "A" or "B" followed by the A row's index in at least four
+// digits (A0000, B0000, ..., A10000).
 std::string rowId(int i);
 
 // Recomputes the "OFF+ON" column of every set with complete time codes.

@@ -134,7 +134,7 @@ TEST(ImageCodecs, Png32KeepsEveryChannel) {
 }
 
 TEST(ImageCodecs, Png4WritesPaletteIndicesAndRefusesBadPalettes) {
-    IndexedImage ix{5, 3, {}, {Rgb{0, 0, 0}, Rgb{255, 0, 0}, Rgb{1, 2, 3}}};
+    IndexedImage ix{5, 3, {}, {Rgb{0, 0, 0}, Rgb{255, 0, 0}, Rgb{1, 2, 3}}, {}};
     for (int i = 0; i < 15; ++i) ix.indices.push_back(uint8_t(i % 3));
     std::string bytes, error;
     ASSERT_TRUE(encodePng4(ix, bytes, error)) << error;

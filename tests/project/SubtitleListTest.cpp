@@ -17,9 +17,11 @@ TEST(SubtitleList, Ids) {
     EXPECT_EQ(rowId(0), "A0000");
     EXPECT_EQ(rowId(3), "B0002");
     EXPECT_EQ(rowId(11), "B0010");
-    EXPECT_EQ(rowId(10000), "A1000");  // the fifth digit is cut
-    EXPECT_EQ(rowId(10001), "B1000");
-    EXPECT_EQ(rowId(123457), "B1234");
+    // Past 9,999 the ids grow a digit instead of repeating earlier ones.
+    EXPECT_EQ(rowId(10000), "A10000");
+    EXPECT_EQ(rowId(10001), "B10000");
+    EXPECT_NE(rowId(10000), rowId(1000));
+    EXPECT_EQ(rowId(123457), "B123456");
     SubtitleList list;
     list.appendLine({"X", "", "", "", ""});
     list.appendLine({"Y", "", "", "", ""});
