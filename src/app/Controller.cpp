@@ -53,6 +53,7 @@ bool Controller::prepare(const std::string& executablePath, const std::string& w
     }
     s_.profiles = std::move(settings.profiles);
     s_.presets = std::move(settings.presets);
+    s_.reactionMs = settings.reactionMs;
     // A start-up index outside its list, or on a separator, falls back to the first usable entry.
     auto usable = [&](int i) {
         return i >= 0 && i < int(s_.profiles.size()) && !s_.profiles[size_t(i)].isSeparator &&

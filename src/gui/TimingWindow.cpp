@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "app/Controller.h"
+#include "app/Ui.h"
 #include "gui/Widgets.h"
 #include "gui/WxText.h"
 #include "base/Draw.h"
@@ -15,7 +16,8 @@ wxFont timingInfoFont() { return wxFont(wxFontInfo(7).FaceName("Liberation Sans"
 wxFont timingBigBoldFont() { return wxFont(wxFontInfo(15).FaceName("Liberation Sans").Bold()); }
 
 namespace {
-constexpr int kControlsHeight = 90;
+constexpr int kOptionsHeight = 46;  // the timing options, between the picture and the controls
+constexpr int kControlsHeight = 90 + kOptionsHeight;
 constexpr int kTickMs = 10;
 constexpr int kNudgeMs = 100;
 }  // namespace
@@ -24,6 +26,7 @@ TimingWindow::TimingWindow(wxWindow* parent, Controller& controller, Ui& ui, Fra
                            MoviePlayer* movie)
     : wxDialog(parent, wxID_ANY, "", wxDefaultPosition, wxDefaultSize, wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX),
       controller_(controller),
+      ui_(ui),
       movie_(movie),
       tick_(this),
       nudgeBack_(this) {
@@ -62,11 +65,67 @@ TimingWindow::TimingWindow(wxWindow* parent, Controller& controller, Ui& ui, Fra
     });
 
     recorder_ = std::make_unique<Recorder>(controller, ui, *this, source);
+    optionsChanged();
 }
 
 TimingWindow::~TimingWindow() {
     tick_.Stop();
     nudgeBack_.Stop();
+}
+
+void TimingWindow::buildOptions() {
+    wxFont ui = timingUiFont();
+    const int y1 = hp_ + 4, y2 = hp_ + 25;
+    auto* l = new wxStaticText(this, wxID_ANY, "Reaction offset (ms):", wxPoint(5, y1 + 3), wxSize(120, 16),
+                               wxST_NO_AUTORESIZE);
+    l->SetFont(ui);
+    storedReactionMs_ = clampReactionMs(controller_.state().reactionMs);
+    reaction_ = new wxSpinCtrl(this, wxID_ANY, wxString::Format("%d", storedReactionMs_), wxPoint(125, y1),
+                               wxSize(110, -1), wxSP_ARROW_KEYS, 0, kMaxReactionMs, storedReactionMs_);
+    reaction_->SetFont(ui);
+    reaction_->SetToolTip("Every recorded time is moved earlier by this many milliseconds");
+    reaction_->Bind(wxEVT_SPINCTRL, [this](wxSpinEvent&) { optionsChanged(); });
+    reaction_->Bind(wxEVT_TEXT, [this](wxCommandEvent&) { optionsChanged(); });
+    auto check = [&](const char* caption, int x, int w, const char* tip) {
+        auto* c = new wxCheckBox(this, wxID_ANY, caption, wxPoint(x, y2), wxSize(w, 18));
+        c->SetFont(ui);
+        c->SetToolTip(tip);
+        c->Bind(wxEVT_CHECKBOX, [this](wxCommandEvent&) { optionsChanged(); });
+        return c;
+    };
+    hold_ = check("Hold mode", 5, 90, "Space down = the set goes ON, Space up = OFF");
+    atRelease_ = check("Time at release", 100, 120, "Take the time when Space is released instead of pressed");
+    fromSelected_ = check("Start at the selected set", 225, 200,
+                          "Record from the selected set on; every other set keeps its times");
+}
+
+void TimingWindow::optionsChanged() {
+    if (!recorder_) return;
+    RecordOptions o;
+    o.reactionMs = reaction_->GetValue();
+    o.holdMode = hold_->GetValue();
+    o.timeAtRelease = atRelease_->GetValue();
+    o.fromSelectedSet = fromSelected_->GetValue();
+    atRelease_->Enable(!o.holdMode);
+    recorder_->setOptions(o);
+    controller_.state().reactionMs = recorder_->options().reactionMs;
+}
+
+void TimingWindow::storeReactionMs() {
+    const AppState& s = controller_.state();
+    if (s.reactionMs == storedReactionMs_ || s.programDir.empty()) return;
+    std::string error;
+    if (saveReactionMsToFile(s.programDir + s.settingsFileName, s.reactionMs, error))
+        storedReactionMs_ = s.reactionMs;
+    else
+        ui_.messageBox("Warning!", "The reaction offset could not be stored in " + s.settingsFileName + ":\n" + error);
+}
+
+bool TimingWindow::editingField() const {
+    // Keys typed into the offset field are the field's.
+    for (wxWindow* w = wxWindow::FindFocus(); w; w = w->GetParent())
+        if (w == reaction_) return true;
+    return false;
 }
 
 void TimingWindow::buildControls() {
@@ -114,6 +173,8 @@ void TimingWindow::buildControls() {
         l->SetForegroundColour(wxColour(160, 0, 0));
         l->SetToolTip(l->GetLabel());
     }
+    // Last, so that the window's first focus is not the offset field.
+    buildOptions();
 }
 
 void TimingWindow::bindKeyUp(wxWindow* w) {
@@ -124,15 +185,43 @@ void TimingWindow::bindKeyUp(wxWindow* w) {
 void TimingWindow::onCharHook(wxKeyEvent& e) {
     // Space is the window's own key: it never reaches a focused button.
     if (e.GetKeyCode() == WXK_SPACE) {
-        if (!keyDown_) keyPressed_ = true;  // key repeat sends more presses while held
+        if (!keyDown_) {  // key repeat sends more presses while held
+            keyPressed_ = true;
+            downAtUs_ = keyEventInstantUs(uint32_t(e.GetTimestamp()), steadyMicros());
+        }
         keyDown_ = true;
+        // Timed now, not at the next tick.
+        runPass();
         return;
+    }
+    if (recorder_ && !editingField() && !e.HasModifiers()) {
+        switch (e.GetKeyCode()) {
+            case 'P':
+            case 'p':
+                recorder_->togglePause();
+                return;
+            case WXK_LEFT:
+                recorder_->stepFrames(-1);
+                return;
+            case WXK_RIGHT:
+                recorder_->stepFrames(1);
+                return;
+            case WXK_BACK:
+                recorder_->jumpBack(2'000'000);
+                return;
+            default:
+                break;
+        }
     }
     e.Skip();
 }
 
 void TimingWindow::onKeyUp(wxKeyEvent& e) {
-    if (e.GetKeyCode() == WXK_SPACE) keyDown_ = false;
+    if (e.GetKeyCode() == WXK_SPACE) {
+        if (keyDown_) upAtUs_ = keyEventInstantUs(uint32_t(e.GetTimestamp()), steadyMicros());
+        keyDown_ = false;
+        runPass();
+    }
     e.Skip();
 }
 
@@ -141,10 +230,17 @@ SpaceInput TimingWindow::readSpace() {
     if (polled) pollingWorks_ = true;
     // Where the key state can be read it is the truth (a release may have
     // gone to another window); elsewhere the key events are.
-    if (pollingWorks_ && !polled) keyDown_ = false;
+    if (pollingWorks_ && !polled && keyDown_) {
+        keyDown_ = false;
+        upAtUs_ = steadyMicros();
+    }
     SpaceInput in;
-    in.down = polled || keyDown_;
+    // Only the key events press it: a press seen by polling before its
+    // event would lose the event's moment.
+    in.down = keyDown_;
     in.pressed = keyPressed_;
+    in.downAtUs = downAtUs_;
+    in.upAtUs = upAtUs_;
     keyPressed_ = false;
     return in;
 }
@@ -157,9 +253,12 @@ void TimingWindow::run() {
     SetFocus();
     ShowModal();
     tick_.Stop();
+    storeReactionMs();
 }
 
-void TimingWindow::onTick(wxTimerEvent&) {
+void TimingWindow::onTick(wxTimerEvent&) { runPass(); }
+
+void TimingWindow::runPass() {
     if (!recorder_ || recorder_->ended()) return;
     recorder_->pass(readSpace());
     if (recorder_->ended()) {

@@ -1,7 +1,9 @@
 #pragma once
 #include <memory>
+#include <optional>
 #include <vector>
 
+#include <wx/spinctrl.h>
 #include <wx/tglbtn.h>
 #include <wx/wx.h>
 
@@ -41,7 +43,12 @@ public:
 
 private:
     void buildControls();
+    void buildOptions();
+    void optionsChanged();
+    void storeReactionMs();
+    bool editingField() const;
     void onTick(wxTimerEvent&);
+    void runPass();
     void onCharHook(wxKeyEvent& e);
     void onKeyUp(wxKeyEvent& e);
     void bindKeyUp(wxWindow* w);
@@ -49,6 +56,7 @@ private:
     void compose();
 
     Controller& controller_;
+    Ui& ui_;
     MoviePlayer* movie_;
     std::unique_ptr<Recorder> recorder_;
     int wp_, hp_;
@@ -57,6 +65,9 @@ private:
     wxToggleButton* start_ = nullptr;
     wxStaticText *seconds_ = nullptr, *frames_ = nullptr, *total_ = nullptr;
     wxTextCtrl *nextA_ = nullptr, *nextB_ = nullptr;
+    wxSpinCtrl* reaction_ = nullptr;
+    wxCheckBox *hold_ = nullptr, *atRelease_ = nullptr, *fromSelected_ = nullptr;
+    int storedReactionMs_ = 0;
 
     Image picture_;  // what the area shows
     std::vector<OverlayPiece> overlay_;
@@ -69,6 +80,7 @@ private:
     bool nudged_ = false;
 
     bool keyDown_ = false, keyPressed_ = false, pollingWorks_ = false;
+    std::optional<int64_t> downAtUs_, upAtUs_;  // moments of the last key-down and key-up
 };
 
 // Fonts of the timing recorder's windows.

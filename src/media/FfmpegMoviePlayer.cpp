@@ -79,12 +79,18 @@ public:
     }
 
     void play() override;
+    void playFrom(double seconds, bool paused) override;
     void pause() override;
     void resume() override;
     void stop() override;
     bool playing() const override { return state_ == State::Playing; }
     bool paused() const override { return state_ == State::Playing && userPaused_; }
     int64_t currentFrame() const override;
+    double positionAt(double monotonic) const override {
+        if (state_ != State::Playing) return 0.0;
+        std::lock_guard<std::mutex> lock(clockMutex_);
+        return std::max(0.0, clock_.get(monotonic));
+    }
     std::shared_ptr<const Image> currentPicture(uint64_t* serial) const override {
         std::lock_guard<std::mutex> lock(pictureMutex_);
         if (serial) *serial = serial_;
@@ -107,7 +113,8 @@ private:
     void publish(Picture& p);
     void startClock();
     void joinThreads();
-    void rewind();
+    void startThreads(double from, bool paused);
+    void rewind(double seconds);
     double soundSeconds() const {  // with m_ held
         return soundFormat_.rate > 0 ? double(soundFrames_) / soundFormat_.rate : 0.0;
     }
@@ -149,6 +156,7 @@ private:
     mutable std::mutex clockMutex_;
     Clock clock_;
     bool priming_ = true;
+    double from_ = 0.0;  // where this playing started: earlier pictures and sound are skipped
 
     // control (play / pause from the user, first picture from the presenter)
     std::mutex controlMutex_;
@@ -271,17 +279,31 @@ void FfmpegMoviePlayer::play() {
         return;
     }
     joinThreads();  // after the movie ended by itself
-    if (started_) rewind();
+    if (started_) rewind(0.0);
+    startThreads(0.0, false);
+}
+
+void FfmpegMoviePlayer::playFrom(double seconds, bool paused) {
+    if (!format_) return;
+    if (!(seconds > 0.0)) seconds = 0.0;
+    joinThreads();
+    state_ = State::Stopped;
+    if (started_ || seconds > 0.0) rewind(seconds);
+    startThreads(seconds, paused);
+}
+
+void FfmpegMoviePlayer::startThreads(double from, bool paused) {
     started_ = true;
     quit_ = false;
-    userPaused_ = false;
+    userPaused_ = paused;
     videoDone_ = false;
     readerDone_ = false;
-    soundEnd_ = 0.0;
+    from_ = from;
+    soundEnd_ = from;
     {
         std::lock_guard<std::mutex> lock(clockMutex_);
         clock_ = Clock{};
-        clock_.set(0.0, monotonicSeconds());
+        clock_.set(from, monotonicSeconds());
         clock_.paused = true;
         priming_ = true;
     }
@@ -324,7 +346,7 @@ void FfmpegMoviePlayer::startClock() {
         std::lock_guard<std::mutex> lock(clockMutex_);
         priming_ = false;
         run = !userPaused_;
-        clock_.set(0.0, monotonicSeconds());
+        clock_.set(from_, monotonicSeconds());
         clock_.paused = !run;
     }
     if (run && soundOpen_) sound_->setPaused(false);
@@ -367,8 +389,10 @@ void FfmpegMoviePlayer::joinThreads() {
     soundFrames_ = 0;
 }
 
-void FfmpegMoviePlayer::rewind() {
+void FfmpegMoviePlayer::rewind(double seconds) {
+    // To the key picture at or before that time; the decoders skip up to it.
     int64_t target = format_->start_time != AV_NOPTS_VALUE ? format_->start_time : 0;
+    target += int64_t(seconds * AV_TIME_BASE);
     if (avformat_seek_file(format_, -1, INT64_MIN, target, target, 0) < 0)
         av_seek_frame(format_, -1, target, AVSEEK_FLAG_BACKWARD);
     avcodec_flush_buffers(video_);
@@ -486,6 +510,14 @@ void FfmpegMoviePlayer::decodeSound(const AVPacket* packet) {
         double pts = frame->best_effort_timestamp != AV_NOPTS_VALUE
                          ? double(frame->best_effort_timestamp) * tb - startSeconds_
                          : -1.0;
+        if (pts >= 0.0 && pts < from_) {
+            // before where playing starts (after a seek): cut it off
+            int64_t skip = std::min<int64_t>(int64_t((from_ - pts) * rate + 0.5), n);
+            if (skip >= n) continue;
+            samples.erase(samples.begin(), samples.begin() + ptrdiff_t(skip * ch));
+            n -= int(skip);
+            pts = from_;
+        }
         std::lock_guard<std::mutex> lock(m_);
         if (pts >= 0.0 && pts - soundEnd_ > 0.05 && pts - soundEnd_ < 60.0) {
             // a gap before this sound (a late start): fill it with silence
@@ -570,6 +602,11 @@ void FfmpegMoviePlayer::videoLoop() {
                              ? double(frame->best_effort_timestamp) * tb - startSeconds_
                              : lastPts + frameSeconds;
             lastPts = pts;
+            // Pictures before where playing starts (after a seek) are skipped.
+            if (pts < from_ - frameSeconds / 2) {
+                av_frame_unref(frame);
+                continue;
+            }
             // Late pictures are not scaled: they would be dropped anyway.
             if (!first && pts + 2 * frameSeconds < clockNow()) {
                 av_frame_unref(frame);

@@ -37,6 +37,7 @@ struct Preset {
 struct Settings {
     int startupProfile = 0;
     int startupPreset = 0;
+    int reactionMs = 0;  // the timing window's reaction offset, 0..1000
     std::vector<Profile> profiles;
     std::vector<Preset> presets;
 };
@@ -54,6 +55,16 @@ std::string profileDisplayText(const Profile& p);
 // The settings file with everything after its "[Presets]" line replaced by
 // the given presets. nullopt when the file has no "[Presets]" line.
 std::optional<std::string> rewritePresets(std::string_view content, const std::vector<Preset>& presets);
+
+// The settings file with `key = value` in section [Global]: the key's line
+// replaced where it is there (letter case of the key ignored), added after
+// the section's last key line otherwise, and a [Global] section added at the
+// top when there is none. Every other byte stays as it was.
+std::string withGlobalKey(std::string_view content, const std::string& key, const std::string& value);
+
+// Stores the reaction offset as "ReactionMs" in the settings file at
+// `path`, replacing the file in one step. False with `error` set on failure.
+bool saveReactionMsToFile(const std::string& path, int reactionMs, std::string& error);
 
 // Reads `folder` + `fileName`. False (with `error` set) when it cannot be read.
 bool loadSettingsFile(const std::string& path, Settings& out, std::string& error);

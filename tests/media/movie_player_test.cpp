@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "base/Image.h"
+#include "timing/Clock.h"
 #include "timing/MoviePlayer.h"
 
 namespace fs = std::filesystem;
@@ -34,7 +35,12 @@ protected:
                 std::system((ff + "-f lavfi -i testsrc=size=321x241:rate=25:duration=1 -c:v ffv1 " + d + "odd.avi").c_str()) == 0 &&
                 std::system((ff + "-f lavfi -i testsrc=size=320x240:rate=25:duration=1 -vf select='not(eq(mod(n\\,3)\\,1))' "
                                   "-vsync vfr -c:v mpeg4 " + d + "vfr.mkv").c_str()) == 0 &&
-                std::system((ff + "-f lavfi -i sine=duration=1 " + d + "tone.wav").c_str()) == 0;
+                std::system((ff + "-f lavfi -i sine=duration=1 " + d + "tone.wav").c_str()) == 0 &&
+                // the frame number in ten black or white columns, bit k in column k
+                std::system((ff + "-f lavfi -i \"color=black:size=320x240:rate=25:duration=4,format=yuv420p,"
+                                  "geq=lum='255*mod(trunc(N/pow(2\\,trunc(X/32)))\\,2)':cb=128:cr=128\" "
+                                  "-f lavfi -i sine=frequency=440:duration=4 -c:v mpeg4 -q:v 2 -g 50 -c:a pcm_s16le " +
+                             d + "bits.avi").c_str()) == 0;
         std::ofstream(d + "text.avi") << "this is not a movie\n";
     }
     static void TearDownTestSuite() {
@@ -135,6 +141,75 @@ TEST_F(MoviePlayerTest, FramesAdvanceHoldWhilePausedAndStopAtZero) {
     p->play();
     std::this_thread::sleep_for(100ms);
     EXPECT_LT(p->currentFrame(), 20);
+    p->free();
+}
+
+// The frame number a picture of bits.avi shows.
+static int frameNumberShown(const Image& picture) {
+    int n = 0;
+    for (int bit = 0; bit < 10; ++bit)
+        if (picture.pixel((32 * bit + 16) * picture.width() / 320, picture.height() / 6)[1] > 128) n |= 1 << bit;
+    return n;
+}
+
+static std::shared_ptr<const Image> waitForPicture(MoviePlayer& p, uint64_t after) {
+    auto until = std::chrono::steady_clock::now() + 5s;
+    uint64_t serial = 0;
+    std::shared_ptr<const Image> picture;
+    while (std::chrono::steady_clock::now() < until) {
+        picture = p.currentPicture(&serial);
+        if (picture && serial > after) return picture;
+        std::this_thread::sleep_for(5ms);
+    }
+    return nullptr;
+}
+
+TEST_F(MoviePlayerTest, PlaysFromAPositionStandingOrRunning) {
+    auto p = createMoviePlayer();
+    ASSERT_EQ(p->load(movie("bits.avi")), "");
+    // Between two key pictures: the decoder goes on from the one before.
+    p->playFrom(1.2, true);
+    std::shared_ptr<const Image> picture = waitForPicture(*p, 0);
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(frameNumberShown(*picture), 30);
+    EXPECT_TRUE(p->paused());
+    EXPECT_EQ(p->currentFrame(), 30);
+    double now = monotonicSeconds();
+    EXPECT_DOUBLE_EQ(p->positionAt(now + 5.0), 1.2);  // standing
+    std::this_thread::sleep_for(150ms);
+    EXPECT_EQ(p->currentFrame(), 30);
+
+    // One picture on, then back: the picture and the clock follow.
+    uint64_t serial = 0;
+    p->currentPicture(&serial);
+    p->playFrom(31 / 25.0, true);
+    picture = waitForPicture(*p, serial);
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(frameNumberShown(*picture), 31);
+    EXPECT_EQ(p->currentFrame(), 31);
+    p->currentPicture(&serial);
+    p->playFrom(0.4, true);
+    picture = waitForPicture(*p, serial);
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(frameNumberShown(*picture), 10);
+
+    // Running on from there: the clock is the movie's time, read at any moment.
+    p->resume();
+    std::this_thread::sleep_for(300ms);
+    now = monotonicSeconds();
+    double at = p->positionAt(now);
+    EXPECT_GT(at, 0.45);
+    EXPECT_LT(at, 1.5);
+    EXPECT_NEAR(p->positionAt(now - 0.1), at - 0.1, 1e-6);
+    p->currentPicture(&serial);
+    picture = waitForPicture(*p, serial);
+    ASSERT_TRUE(picture);
+    EXPECT_GT(frameNumberShown(*picture), 10);
+
+    // A time beyond the end: the movie ends by itself.
+    p->playFrom(60.0, false);
+    EXPECT_TRUE(waitForEnd(*p, 5s));
+    EXPECT_EQ(p->currentFrame(), 0);
     p->free();
 }
 
