@@ -1,0 +1,184 @@
+#!/usr/bin/env bash
+# Live timing measured against the movie's own clock. The test movie shows
+# its frame number as black and white columns; key_probe.py reads the frame
+# on the screen just before and just after each Space key-down. Six taps
+# with a reaction offset of 0: every saved time lies within one frame of
+# the movie at the key-down. Then 200 ms typed into the timing window: the
+# times of the second run lie 5 frames (200 ms at 25 fps) earlier, and the
+# offset is kept in Kalvero.ini. Last, hold mode from the selected set: the
+# OFF times follow the key-ups and the earlier sets keep their times.
+bin=$(cd "$1" && pwd)
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/lib.sh"
+[ -n "${DISPLAY:-}" ] || { echo "no X display: skipped"; exit 77; }
+command -v ffmpeg >/dev/null || { echo "no ffmpeg: skipped"; exit 77; }
+command -v python3 >/dev/null || { echo "no python3: skipped"; exit 77; }
+export GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1 SDL_AUDIODRIVER=dummy
+fail() {
+  [ -n "${KALVERO_GUI_SHOTS:-}" ] && import -window root "$KALVERO_GUI_SHOTS/live_timing_failure.png" 2>/dev/null
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+work=$(mktemp -d)
+shots=${KALVERO_GUI_SHOTS:-$work}
+export HOME=$work/home
+mkdir -p "$HOME"
+pids=()
+cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done; rm -rf "$work"; }
+trap cleanup EXIT
+
+# A program folder of its own: the run writes the reaction offset into its settings file.
+prog=$work/prog
+mkdir -p "$prog"
+cp "$bin/kalvero" "$bin/Kalvero.ini" "$prog/" && cp -r "$bin/includes" "$prog/" || fail "could not copy the program"
+cp "$prog/Kalvero.ini" "$work/Kalvero.ini.before"
+
+# Twenty seconds at 25 fps: bit k of the frame number white in column k (32 pixels wide).
+ffmpeg -loglevel error -y \
+  -f lavfi -i "color=black:size=320x240:rate=25:duration=20,format=yuv420p,geq=lum='255*mod(trunc(N/pow(2\,trunc(X/32)))\,2)':cb=128:cr=128" \
+  -f lavfi -i sine=frequency=440:duration=20:sample_rate=44100 \
+  -c:v mpeg4 -q:v 2 -c:a pcm_s16le -shortest "$work/movie.avi" || fail "could not make the test movie"
+
+project=$work/Film.KVL8
+{
+  printf '##-KVL8 Project: v1.0 - 06 Mar 2017 \r\n##-Resolution Width: 720\r\n##-Resolution Height: 576\r\n'
+  printf '##-Profile: 1\r\n##-Preset: 0\r\n##-Date Written: 09 Mar 2017 @ 14:05:09\r\n'
+  printf '##-Number of lines/pages: 6 / 3\r\n##-Word count: 12\r\n##-User Timed Session: 0\r\n##-;\r\n'
+  printf 'A0000|First one|00:00:09:00>00:00:09:10|225+10|430\r\nB0000|line b one|00:00:09:00>00:00:09:10|225+10|430\r\n'
+  printf 'A0002|Second set|00:00:10:00>00:00:10:10|15+10|430\r\nB0002|goes here|00:00:10:00>00:00:10:10|15+10|430\r\n'
+  printf 'A0004|Third and|00:00:11:00>00:00:11:10|15+10|430\r\nB0004|last set|00:00:11:00>00:00:11:10|15+10|430\r\n'
+} >"$project"
+
+timing_window() {
+  local id; id=$(xdotool search --onlyvisible --name "^Scaled to 50% preview of Project" 2>/dev/null | head -n 1)
+  [ -n "$id" ] && echo "$id"
+}
+timing_origin() {
+  local id; id=$(timing_window)
+  [ -n "$id" ] || return 1
+  eval "$(xdotool getwindowgeometry --shell "$id")"
+  TX=$X; TY=$Y; TW=$WIDTH; TH=$HEIGHT
+}
+not_shown() { [ -z "$(xdotool search --onlyvisible --name "$1")" ]; }
+open_record_timings() {
+  click_at 675 770
+  wait_for 10 xdotool search --onlyvisible --name "^Record Timings$" || fail "no Record Timings dialog"
+  local id; id=$(xdotool search --onlyvisible --name "^Record Timings$" | head -n 1)
+  eval "$(xdotool getwindowgeometry --shell "$id")"
+  RX=$X; RY=$Y
+}
+choose_file() {  # TITLE PATH
+  wait_for 10 xdotool search --onlyvisible --name "^$1\$" || fail "no '$1' dialog"
+  sleep 0.5
+  dialog_key "$1" ctrl+a
+  type_text "$2"
+  key Return
+}
+# The frame number the timing window shows (read like key_probe.py does).
+frame_shown() {
+  local n=0 bit x g
+  for bit in 0 1 2 3 4 5 6 7 8 9; do
+    x=$(( (32 * bit + 16) * TW / 320 ))
+    g=$(import -window root -crop 1x1+$((TX + x))+$((TY + 40)) +repage txt:- 2>/dev/null | sed -n 2p |
+      sed -E 's/.*\(([0-9]+),([0-9]+),([0-9]+).*/\2/')
+    [ "${g:-0}" -gt 128 ] && n=$((n | (1 << bit)))
+  done
+  echo "$n"
+}
+# Opens the movie in the timing window and waits for its first picture.
+open_movie() {
+  open_record_timings
+  xdotool mousemove $((RX + 150)) $((RY + 20)) click 1   # Play Movie Internally
+  choose_file "Load a movie - will scale to 75%" movie.avi
+  wait_for 15 timing_window || fail "no timing window"
+  sleep 0.5
+  timing_origin
+  [ "$TW" = 480 ] || fail "timing window is $TW wide"
+  standing() { [ "$(frame_shown)" -ge 1 ]; }
+  wait_for 10 standing || fail "the movie's picture did not appear"
+}
+start_run() {
+  xdotool mousemove $((TX + TW - 55)) $((TY + TH - 25)) click 1   # START!
+  xdotool mousemove $((TX + 240)) $((TY + 150))                 # keys go where the pointer is
+  sleep 0.3
+}
+wait_run_end() {
+  wait_for 15 bash -c "[ -z \"\$(xdotool search --onlyvisible --name '^Scaled to 50% preview')\" ]" ||
+    fail "the timing window did not close after the last OFF"
+  wait_for 5 not_shown "^Record Timings$" || fail "the Record Timings dialog did not close"
+}
+saved_path() { SAVED=$(find "$work" -name "$1.KVL8" | head -n 1); [ -n "$SAVED" ]; }
+save_as() {  # NAME: saves the project; SAVED is its path
+  click_at $((975 - 250 + 85 + 20)) 20
+  choose_file "Save Project as" "$1.KVL8"
+  wait_for 10 xdotool search --onlyvisible --name "^Information$" && dialog_key Information Return
+  # The dialog may open in the folder of the last save.
+  wait_for 10 saved_path "$1" || fail "the project $1 was not saved"
+}
+frames() {  # HH:MM:SS:FF at 25 fps
+  local IFS=:; set -- $1; echo $(( (10#$1 * 3600 + 10#$2 * 60 + 10#$3) * 25 + 10#$4 ))
+}
+# saved_frames FILE: the ON and OFF frames of the three sets, one per line.
+saved_frames() {
+  local row timing
+  for row in A0000 A0002 A0004; do
+    timing=$(grep -a "^$row|" "$1" | cut -d'|' -f3)
+    frames "${timing%>*}"; frames "${timing#*>}"
+  done
+}
+# check_times PROBE SAVED SHIFT: every saved time within one frame of the
+# movie at its key-down, moved SHIFT frames earlier.
+check_times() {
+  local i=0 before after t
+  mapfile -t got < <(saved_frames "$2")
+  while read -r before after; do
+    t=${got[$i]}
+    echo "tap $i: screen showed $before..$after at the key-down, saved $t (offset $3 frames)"
+    [ "$after" -ge "$before" ] && [ $((after - before)) -le 2 ] || fail "tap $i: unreadable screen ($before, $after)"
+    [ "$t" -ge $((before - $3 - 1)) ] && [ "$t" -le $((after - $3 + 1)) ] ||
+      fail "tap $i saved at frame $t, the movie was at $before..$after (offset $3 frames)"
+    i=$((i + 1))
+  done <"$1"
+  [ "$i" = 6 ] || fail "only $i taps measured"
+}
+
+cd "$work"
+"$prog/kalvero" "$project" 2>"$work/stderr" & pids+=($!)
+wait_for 20 main_window || fail "the main window did not appear"
+sleep 1
+window_origin
+
+# --- run 1: no offset ------------------------------------------------------------
+open_movie
+start_run
+python3 "$here/key_probe.py" "$TX" "$TY" "$TW" 320 0.8 0.7 0.9 0.6 0.8 0.7 >"$work/probe1" ||
+  fail "key probe failed"
+wait_run_end
+save_as Run1
+check_times "$work/probe1" "$SAVED" 0
+pass "taps timed at the key-down, within one frame of the movie"
+
+# --- run 2: 200 ms offset typed into the timing window --------------------------------
+open_movie
+# The offset field: right of its label, in the first row under the picture.
+xdotool mousemove $((TX + 150)) $((TY + TH - 136 + 14)) click 1
+sleep 0.3
+xdotool key ctrl+a
+type_text 200
+key Tab
+import -window root -crop ${TW}x${TH}+${TX}+${TY} +repage "$shots/live_timing_offset.png"
+start_run
+python3 "$here/key_probe.py" "$TX" "$TY" "$TW" 320 0.8 0.7 0.9 0.6 0.8 0.7 >"$work/probe2" ||
+  fail "key probe failed"
+wait_run_end
+save_as Run2
+check_times "$work/probe2" "$SAVED" 5
+pass "with 200 ms the times are 5 frames earlier"
+
+# The offset is kept in the settings file, the rest of the file as it was.
+grep -aq '^ReactionMs = 200'$'\r''$' "$prog/Kalvero.ini" || fail "ReactionMs not stored: $(grep -a Reaction "$prog/Kalvero.ini")"
+diff <(grep -av '^ReactionMs = ' "$prog/Kalvero.ini") "$work/Kalvero.ini.before" >/dev/null ||
+  fail "the settings file changed beyond ReactionMs"
+pass "the reaction offset is kept in Kalvero.ini"
+echo "1 passed, 0 failed"
