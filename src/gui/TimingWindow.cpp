@@ -1,6 +1,8 @@
 #include "gui/TimingWindow.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <iterator>
 #include <cstring>
 
 #include "app/Controller.h"
@@ -19,6 +21,12 @@ namespace {
 constexpr int kOptionsHeight = 46;  // the timing options, between the picture and the controls
 constexpr int kControlsHeight = 90 + kOptionsHeight;
 constexpr int kTickMs = 10;
+constexpr double kSpeeds[] = {0.5, 0.75, 1.0, 1.5, 2.0};
+std::string speedText(double v) {
+    char b[16];
+    std::snprintf(b, sizeof b, "%g\u00d7", v);
+    return b;
+}
 constexpr int kNudgeMs = 100;
 }  // namespace
 
@@ -86,6 +94,18 @@ void TimingWindow::buildOptions() {
     reaction_->SetToolTip("Every recorded time is moved earlier by this many milliseconds");
     reaction_->Bind(wxEVT_SPINCTRL, [this](wxSpinEvent&) { optionsChanged(); });
     reaction_->Bind(wxEVT_TEXT, [this](wxCommandEvent&) { optionsChanged(); });
+    auto* sl = new wxStaticText(this, wxID_ANY, "Speed:", wxPoint(245, y1 + 3), wxSize(40, 16), wxST_NO_AUTORESIZE);
+    sl->SetFont(ui);
+    speed_ = new wxChoice(this, wxID_ANY, wxPoint(285, y1), wxSize(80, -1));
+    speed_->SetFont(ui);
+    for (double v : kSpeeds) speed_->Append(wxString::FromUTF8(speedText(v)));
+    speed_->SetSelection(2);
+    speed_->SetToolTip("Playback speed of the movie; the times are always movie time");
+    speed_->Enable(movie_ != nullptr);
+    speed_->Bind(wxEVT_CHOICE, [this](wxCommandEvent&) {
+        int i = speed_->GetSelection();
+        if (movie_ && i >= 0 && i < int(std::size(kSpeeds))) movie_->setSpeed(kSpeeds[i]);
+    });
     auto check = [&](const char* caption, int x, int w, const char* tip) {
         auto* c = new wxCheckBox(this, wxID_ANY, caption, wxPoint(x, y2), wxSize(w, 18));
         c->SetFont(ui);
@@ -139,6 +159,8 @@ void TimingWindow::buildControls() {
     };
 
     area_ = new ImagePanel(this, wxID_ANY, wxPoint(0, 0), wxSize(wp_, hp_));
+    area_->SetToolTip("While recording: P pauses and goes on; while paused, Left and Right step one picture and "
+                      "Backspace goes back 2 seconds");
 
     start_ = new wxToggleButton(this, wxID_ANY, timingtext::kStart, wxPoint(startX, wh - 45), wxSize(100, 40));
     start_->SetFont(big);

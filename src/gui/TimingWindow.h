@@ -66,6 +66,7 @@ private:
     wxStaticText *seconds_ = nullptr, *frames_ = nullptr, *total_ = nullptr;
     wxTextCtrl *nextA_ = nullptr, *nextB_ = nullptr;
     wxSpinCtrl* reaction_ = nullptr;
+    wxChoice* speed_ = nullptr;
     wxCheckBox *hold_ = nullptr, *atRelease_ = nullptr, *fromSelected_ = nullptr;
     int storedReactionMs_ = 0;
 

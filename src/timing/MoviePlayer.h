@@ -53,6 +53,11 @@ public:
     // it); with `paused` the movie stands on that picture until resume().
     virtual void playFrom(double seconds, bool paused) = 0;
 
+    // Playback speed (1 normal, 0.5 half; 0.25 to 4); the sound keeps its
+    // pitch. Positions and frames stay movie time.
+    virtual void setSpeed(double speed) = 0;
+    virtual double speed() const = 0;
+
     // The picture due now at the display size (RGBA, opaque), or nullptr
     // before the first one. `serial` (when given) grows with every new picture.
     virtual std::shared_ptr<const Image> currentPicture(uint64_t* serial = nullptr) const = 0;

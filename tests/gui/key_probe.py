@@ -9,9 +9,12 @@ two readings bracket the moment the server stamps the key-down with.
 
 usage: key_probe.py AREA_X AREA_Y AREA_W MOVIE_W TAP_SECONDS...
   AREA_*: where the movie is shown on the screen; MOVIE_W: its width in the
-  movie; TAP_SECONDS: pauses before each tap. Prints "before after" frame
-  numbers, one line per tap.
+  movie; TAP_SECONDS: pauses before each tap. The key is held for 0.12 s, or
+  for $KEY_HOLD seconds. Prints the frames before and after the key-down and
+  before and after the key-up, one line per tap. Without TAP_SECONDS: prints
+  the frame on the screen now.
 """
+import os
 import ctypes
 import sys
 import time
@@ -51,6 +54,7 @@ BITS = 10
 def main():
     ax, ay, aw, movie_w = (int(v) for v in sys.argv[1:5])
     pauses = [float(v) for v in sys.argv[5:]]
+    hold = float(os.environ.get("KEY_HOLD", "0.12"))
     display = x11.XOpenDisplay(None)
     if not display:
         sys.exit("no X display")
@@ -74,15 +78,19 @@ def main():
                 n |= 1 << bit
         return n
 
+    if not pauses:
+        print(frame_on_screen())
+        return
     for pause in pauses:
         time.sleep(pause)
         before = frame_on_screen()
         xtst.XTestFakeKeyEvent(display, space, 1, 0)
         after = frame_on_screen()  # a round trip: the key-down came first
-        time.sleep(0.12)
+        time.sleep(hold)
+        before_up = frame_on_screen()
         xtst.XTestFakeKeyEvent(display, space, 0, 0)
-        x11.XSync(display, 0)
-        print(before, after, flush=True)
+        after_up = frame_on_screen()
+        print(before, after, before_up, after_up, flush=True)
 
 
 if __name__ == "__main__":

@@ -75,17 +75,8 @@ choose_file() {  # TITLE PATH
   type_text "$2"
   key Return
 }
-# The frame number the timing window shows (read like key_probe.py does).
-frame_shown() {
-  local n=0 bit x g
-  for bit in 0 1 2 3 4 5 6 7 8 9; do
-    x=$(( (32 * bit + 16) * TW / 320 ))
-    g=$(import -window root -crop 1x1+$((TX + x))+$((TY + 40)) +repage txt:- 2>/dev/null | sed -n 2p |
-      sed -E 's/.*\(([0-9]+),([0-9]+),([0-9]+).*/\2/')
-    [ "${g:-0}" -gt 128 ] && n=$((n | (1 << bit)))
-  done
-  echo "$n"
-}
+# The frame number the timing window shows.
+frame_shown() { python3 "$here/key_probe.py" "$TX" "$TY" "$TW" 320; }
 # Opens the movie in the timing window and waits for its first picture.
 open_movie() {
   open_record_timings
@@ -132,7 +123,7 @@ saved_frames() {
 check_times() {
   local i=0 before after t
   mapfile -t got < <(saved_frames "$2")
-  while read -r before after; do
+  while read -r before after _; do
     t=${got[$i]}
     echo "tap $i: screen showed $before..$after at the key-down, saved $t (offset $3 frames)"
     [ "$after" -ge "$before" ] && [ $((after - before)) -le 2 ] || fail "tap $i: unreadable screen ($before, $after)"
@@ -181,4 +172,55 @@ grep -aq '^ReactionMs = 200'$'\r''$' "$prog/Kalvero.ini" || fail "ReactionMs not
 diff <(grep -av '^ReactionMs = ' "$prog/Kalvero.ini") "$work/Kalvero.ini.before" >/dev/null ||
   fail "the settings file changed beyond ReactionMs"
 pass "the reaction offset is kept in Kalvero.ini"
+
+# --- run 3: half speed, pause keys, hold mode --------------------------------------
+open_movie
+# The offset field shows the stored 200; back to 0 for this run.
+xdotool mousemove $((TX + 150)) $((TY + TH - 136 + 14)) click 1
+sleep 0.3
+xdotool key ctrl+a
+type_text 0
+key Tab
+xdotool mousemove $((TX + 12)) $((TY + TH - 136 + 34)) click 1   # Hold mode
+sleep 0.3
+xdotool mousemove $((TX + 320)) $((TY + TH - 136 + 14)) click 1  # Speed: the list opens on 1x
+sleep 0.8
+xdotool key Up Up Return                                        # 0.5x
+sleep 0.5
+import -window root -crop ${TW}x${TH}+${TX}+${TY} +repage "$shots/live_timing_hold.png"
+start_run
+sleep 2
+xdotool key p                                                   # pause
+sleep 0.5
+f0=$(frame_shown)
+sleep 0.5
+[ "$(frame_shown)" = "$f0" ] || fail "P did not stop the movie ($f0, then $(frame_shown))"
+xdotool key Right
+moved() { [ "$(frame_shown)" = "$1" ]; }
+wait_for 5 moved $((f0 + 1)) || fail "Right did not step one picture on from $f0 (shows $(frame_shown))"
+xdotool key Left Left
+wait_for 5 moved $((f0 - 1)) || fail "Left did not step back from $((f0 + 1)) (shows $(frame_shown))"
+xdotool key BackSpace
+back=$((f0 - 1 - 50)); [ "$back" -lt 0 ] && back=0
+wait_for 5 moved "$back" || fail "Backspace did not go back 2 s from $((f0 - 1)) (shows $(frame_shown))"
+pass "P pauses, Left and Right step one picture, Backspace goes back 2 s"
+xdotool key p                                                   # on again
+KEY_HOLD=0.6 python3 "$here/key_probe.py" "$TX" "$TY" "$TW" 320 0.5 0.4 0.5 >"$work/probe3" ||
+  fail "key probe failed"
+wait_run_end
+save_as Run3
+mapfile -t got < <(saved_frames "$SAVED")
+i=0
+while read -r before after before_up after_up; do
+  on=${got[$((2 * i))]}; off=${got[$((2 * i + 1))]}
+  echo "hold $i: down at $before..$after, up at $before_up..$after_up; saved $on>$off"
+  [ "$on" -ge $((before - 1)) ] && [ "$on" -le $((after + 1)) ] || fail "hold $i: ON $on, the movie was at $before..$after"
+  [ "$off" -ge $((before_up - 1)) ] && [ "$off" -le $((after_up + 1)) ] ||
+    fail "hold $i: OFF $off, the movie was at $before_up..$after_up at the key-up"
+  # 0.6 s held: at full speed at least 15 frames would pass.
+  [ $((off - on)) -lt 15 ] || fail "hold $i: $((off - on)) frames in 0.6 s: not half speed"
+  i=$((i + 1))
+done <"$work/probe3"
+[ "$i" = 3 ] || fail "only $i holds measured"
+pass "hold mode at half speed: ON at the key-down, OFF at the key-up, in movie time"
 echo "1 passed, 0 failed"

@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <random>
 #include <thread>
+#include <vector>
 
 #include "base/Image.h"
 #include "timing/Clock.h"
@@ -62,6 +65,65 @@ protected:
     static inline fs::path dir_;
     static inline bool made_ = false;
 };
+
+// A sound device that plays in real time into memory.
+class CapturingSound : public SoundOutput {
+public:
+    ~CapturingSound() override { close(); }
+    std::string open(int rate, int, Fill fill) override {
+        fill_ = std::move(fill);
+        rate_ = rate;
+        running_ = true;
+        thread_ = std::thread([this] {
+            std::vector<int16_t> block(512);
+            auto next = std::chrono::steady_clock::now();
+            while (running_) {
+                if (!paused_) {
+                    fill_(block.data(), 512);
+                    std::lock_guard<std::mutex> lock(m_);
+                    captured_.insert(captured_.end(), block.begin(), block.end());
+                }
+                next += std::chrono::microseconds(512 * 1000000LL / rate_);
+                std::this_thread::sleep_until(next);
+            }
+        });
+        return {};
+    }
+    SoundFormat format() const override { return {rate_, 1}; }
+    void setPaused(bool paused) override { paused_ = paused; }
+    double latencySeconds() const override { return 0; }
+    void close() override {
+        running_ = false;
+        if (thread_.joinable()) thread_.join();
+    }
+    std::vector<int16_t> captured() {
+        std::lock_guard<std::mutex> lock(m_);
+        return captured_;
+    }
+
+private:
+    Fill fill_;
+    int rate_ = 0;
+    std::atomic<bool> running_{false}, paused_{true};
+    std::thread thread_;
+    std::mutex m_;
+    std::vector<int16_t> captured_;
+};
+
+// Tone frequency from the rising zero crossings of the samples, and how
+// many samples lie between the first and the last of them.
+static double toneHz(const std::vector<int16_t>& s, int rate, int64_t* span = nullptr) {
+    int64_t first = -1, last = -1, crossings = 0;
+    for (size_t i = 1; i < s.size(); ++i)
+        if (s[i - 1] < 0 && s[i] >= 0 && s[i] - s[i - 1] > 100) {
+            if (first < 0) first = int64_t(i);
+            last = int64_t(i);
+            ++crossings;
+        }
+    if (span) *span = last - first;
+    if (crossings < 10) return 0.0;
+    return double(crossings - 1) * rate / double(last - first);
+}
 
 class FailingSound : public SoundOutput {
 public:
@@ -210,6 +272,51 @@ TEST_F(MoviePlayerTest, PlaysFromAPositionStandingOrRunning) {
     p->playFrom(60.0, false);
     EXPECT_TRUE(waitForEnd(*p, 5s));
     EXPECT_EQ(p->currentFrame(), 0);
+    p->free();
+}
+
+TEST_F(MoviePlayerTest, SpeedChangesTheTempoNotThePitch) {
+    for (double speed : {0.5, 2.0}) {
+        auto sound = std::make_unique<CapturingSound>();
+        CapturingSound* device = sound.get();
+        auto p = createMoviePlayer(std::move(sound));
+        ASSERT_EQ(p->load(movie("tone.avi")), "");  // 2 s, 440 Hz
+        ASSERT_TRUE(p->hasSound());
+        p->setSpeed(speed);
+        EXPECT_EQ(p->speed(), speed);
+        p->play();
+        ASSERT_TRUE(waitForEnd(*p, 15s)) << speed;
+        // The movie's 2 s of tone are heard for 4 s at half speed and 1 s
+        // at double, at the same pitch.
+        std::vector<int16_t> heard = device->captured();
+        const int rate = device->format().rate;
+        int64_t span = 0;
+        EXPECT_NEAR(toneHz(heard, rate, &span), 440.0, 15.0) << speed;
+        EXPECT_NEAR(double(span) / rate, 2.0 / speed, 0.15 / speed) << speed;
+        p->free();
+    }
+}
+
+TEST_F(MoviePlayerTest, ChangingSpeedWhilePlayingKeepsThePosition) {
+    auto p = createMoviePlayer(std::make_unique<CapturingSound>());
+    ASSERT_EQ(p->load(movie("bits.avi")), "");
+    p->playFrom(2.0, true);
+    ASSERT_TRUE(waitForPicture(*p, 0));
+    p->setSpeed(0.5);
+    EXPECT_TRUE(p->paused());
+    EXPECT_NEAR(p->positionAt(monotonicSeconds()), 2.0, 1e-9);
+    uint64_t serial = 0;
+    p->currentPicture(&serial);
+    std::shared_ptr<const Image> picture = waitForPicture(*p, serial);
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(frameNumberShown(*picture), 50);
+    const double resumed = monotonicSeconds();
+    p->resume();
+    std::this_thread::sleep_for(600ms);
+    const double now = monotonicSeconds();
+    double at = p->positionAt(now);
+    EXPECT_GT(at, 2.0);
+    EXPECT_LE(at - 2.0, (now - resumed) * 0.5 + 0.05);  // half as fast as the wall clock
     p->free();
 }
 

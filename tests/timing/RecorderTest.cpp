@@ -49,7 +49,7 @@ struct FakeMovie : MoviePlayer {
     bool isPlaying = false, isPaused = false, freed = false;
     int plays = 0, resumes = 0, stops = 0;
     const int64_t* now = nullptr;  // fake monotonic microseconds
-    double clockPos = 0.0;
+    double clockPos = 0.0, rate = 1.0;
     int64_t clockAt = 0;
     std::optional<double> playedFrom;
 
@@ -92,8 +92,13 @@ struct FakeMovie : MoviePlayer {
     double positionAt(double s) const override {
         if (!isPlaying) return 0.0;
         if (!now) return double(frame) / fps;
-        return isPaused ? clockPos : clockPos + (s - double(clockAt) / 1e6);
+        return isPaused ? clockPos : clockPos + (s - double(clockAt) / 1e6) * rate;
     }
+    void setSpeed(double v) override {
+        holdClock();
+        rate = v;
+    }
+    double speed() const override { return rate; }
     std::shared_ptr<const Image> currentPicture(uint64_t*) const override { return nullptr; }
     bool hasSound() const override { return false; }
     std::string soundStatus() const override { return "the movie has no sound"; }
@@ -632,6 +637,27 @@ TEST_F(RecorderTest, PartialRunWithoutAnOldTimeStartsTheMovieAtTheBeginning) {
     space();
     EXPECT_EQ(timing(0), "");
     EXPECT_EQ(timing(1), "00:00:01:02");  // 0.1 s of first picture + 1 s
+}
+
+TEST_F(RecorderTest, AtHalfSpeedTheTimesAreMovieTime) {
+    makeSets(2);
+    movie.now = &nowUs;
+    movie.length = 2500;
+    movie.duration = 100000;
+    internalRun();
+    advance(100);
+    start();
+    movie.setSpeed(0.5);
+    advance(3800);  // 1.9 s of movie after 0.1 s at full speed
+    space();
+    EXPECT_EQ(timing(0), "00:00:02:00");
+    RecordOptions o;
+    o.reactionMs = 200;  // moves movie time
+    recorder->setOptions(o);
+    advance(2000);
+    space();
+    EXPECT_EQ(timing(0), "00:00:02:00>00:00:02:20");
+    EXPECT_EQ(view.seconds, "00:00:03:");
 }
 
 TEST_F(RecorderTest, PauseStepsAndJumpsBackMoveTheMovieAndSpaceTakesTheStandingPicture) {
