@@ -7,6 +7,7 @@
 #include "cli/CliSupport.h"
 #include "cli/ExportCommand.h"
 #include "cli/RenderCommand.h"
+#include "cli/SnapCommand.h"
 #include "io/Files.h"
 #include "base/Cp1252.h"
 #include "project/ProjectFile.h"
@@ -211,7 +212,8 @@ void usage(std::ostream& err) {
            "         --target preview|alpha|color|opaque -o OUT.png\n"
            "  export png|iff IN.KVL8 [--scala 0-3]\n"
            "  export avi IN.KVL8 [--codec NAME] [--quality 1-100]\n"
-           "  capture IN.KVL8 [--row R]\n";
+           "  capture IN.KVL8 [--row R]\n"
+           "  snap MOVIE IN.KVL8 -o OUT.KVL8 [--within N] [--gap N]\n";
 }
 
 }  // namespace
@@ -224,6 +226,7 @@ const std::map<std::string, Command>& commands() {
         {"render", cmdRender},
         {"export", cmdExport},
         {"capture", cmdCapture},
+        {"snap", cmdSnap},
     };
     return table;
 }
