@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <iterator>
 #include <cstring>
+#include <iterator>
 
 #include "app/Controller.h"
 #include "app/Ui.h"
@@ -12,6 +12,7 @@
 #include "base/Draw.h"
 #include "timing/FrameSource.h"
 #include "timing/MoviePlayer.h"
+#include "timing/ShotSnap.h"
 
 wxFont timingUiFont() { return wxFont(wxFontInfo(8).FaceName("Liberation Sans")); }
 wxFont timingInfoFont() { return wxFont(wxFontInfo(7).FaceName("Liberation Sans")); }
@@ -31,11 +32,12 @@ constexpr int kNudgeMs = 100;
 }  // namespace
 
 TimingWindow::TimingWindow(wxWindow* parent, Controller& controller, Ui& ui, FrameSource& source,
-                           MoviePlayer* movie)
+                           MoviePlayer* movie, std::string moviePath)
     : wxDialog(parent, wxID_ANY, "", wxDefaultPosition, wxDefaultSize, wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX),
       controller_(controller),
       ui_(ui),
       movie_(movie),
+      moviePath_(std::move(moviePath)),
       tick_(this),
       nudgeBack_(this) {
     const AppState& s = controller.state();
@@ -106,6 +108,11 @@ void TimingWindow::buildOptions() {
         int i = speed_->GetSelection();
         if (movie_ && i >= 0 && i < int(std::size(kSpeeds))) movie_->setSpeed(kSpeeds[i]);
     });
+    auto* snap = new wxButton(this, wxID_ANY, "Snap to Shots", wxPoint(wp_ - 110, y1), wxSize(105, 22));
+    snap->SetFont(ui);
+    snap->SetToolTip("Move every ON and OFF within 6 frames of a shot change onto it (OFFs 2 frames before it)");
+    snap->Enable(movie_ != nullptr && !moviePath_.empty());
+    snap->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { snapToShots(); });
     auto check = [&](const char* caption, int x, int w, const char* tip) {
         auto* c = new wxCheckBox(this, wxID_ANY, caption, wxPoint(x, y2), wxSize(w, 18));
         c->SetFont(ui);
@@ -139,6 +146,36 @@ void TimingWindow::storeReactionMs() {
         storedReactionMs_ = s.reactionMs;
     else
         ui_.messageBox("Warning!", "The reaction offset could not be stored in " + s.settingsFileName + ":\n" + error);
+}
+
+void TimingWindow::snapToShots() {
+    if (!recorder_ || recorder_->state() == RecorderState::Recording) {
+        wxBell();
+        return;
+    }
+    ShotList shots;
+    {
+        wxBusyCursor busy;
+        shots = loadOrDetectShots(moviePath_, &detectShotChanges);
+    }
+    if (!shots.error.empty()) {
+        setStatus(shots.error, true);
+        return;
+    }
+    AppState& s = controller_.state();
+    std::vector<int64_t> changes = shotChangeFrames(shots.changeSeconds, s.fps);
+    SnapReport report = snapListToShots(s.list, s.fps, changes, SnapOptions{});
+    recalculateOffOn(s.list, s.fps, ui_);
+    ui_.listChanged();
+    std::string text = "Snapped " + std::to_string(report.moved) + " of " + std::to_string(report.times) +
+                       " times to " + std::to_string(changes.size()) + " shot changes";
+    setStatus(shots.warning.empty() ? text : text + "; " + shots.warning, !shots.warning.empty());
+}
+
+void TimingWindow::setStatus(const std::string& text, bool problem) {
+    status_->SetForegroundColour(problem ? wxColour(160, 0, 0) : wxColour(0, 0, 0));
+    status_->SetLabel(toWx(text));
+    status_->SetToolTip(toWx(text));
 }
 
 bool TimingWindow::editingField() const {
@@ -187,13 +224,12 @@ void TimingWindow::buildControls() {
         t->SetBackgroundColour(*wxWHITE);
     }
 
+    // A line for what the window has to say: no sound, the result of Snap to Shots.
+    status_ = label("", 5, wh - 42, std::max(60, startX - 120 - 10), 16, ui);
     // Playing without sound is fine, but say so.
     if (movie_ && !movie_->hasSound()) {
         std::string why = movie_->soundStatus();
-        auto* l = label(toWx("No sound: " + (why.empty() ? std::string("the sound cannot be played") : why)), 5,
-                        wh - 42, std::max(60, startX - 120 - 10), 16, ui);
-        l->SetForegroundColour(wxColour(160, 0, 0));
-        l->SetToolTip(l->GetLabel());
+        setStatus("No sound: " + (why.empty() ? std::string("the sound cannot be played") : why), true);
     }
     // Last, so that the window's first focus is not the offset field.
     buildOptions();

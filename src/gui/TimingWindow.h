@@ -1,6 +1,7 @@
 #pragma once
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include <wx/spinctrl.h>
@@ -23,8 +24,9 @@ class Ui;
 // itself when the run has ended.
 class TimingWindow : public wxDialog, public TimingView {
 public:
-    // `movie` is null in External mode.
-    TimingWindow(wxWindow* parent, Controller& controller, Ui& ui, FrameSource& source, MoviePlayer* movie);
+    // `movie` is null in External mode; `moviePath` names the movie file.
+    TimingWindow(wxWindow* parent, Controller& controller, Ui& ui, FrameSource& source, MoviePlayer* movie,
+                 std::string moviePath = {});
     ~TimingWindow() override;
 
     // Opens the window and runs the recorder until the run ends.
@@ -46,6 +48,8 @@ private:
     void buildOptions();
     void optionsChanged();
     void storeReactionMs();
+    void snapToShots();
+    void setStatus(const std::string& text, bool problem);
     bool editingField() const;
     void onTick(wxTimerEvent&);
     void runPass();
@@ -58,6 +62,7 @@ private:
     Controller& controller_;
     Ui& ui_;
     MoviePlayer* movie_;
+    std::string moviePath_;
     std::unique_ptr<Recorder> recorder_;
     int wp_, hp_;
 
@@ -67,6 +72,7 @@ private:
     wxTextCtrl *nextA_ = nullptr, *nextB_ = nullptr;
     wxSpinCtrl* reaction_ = nullptr;
     wxChoice* speed_ = nullptr;
+    wxStaticText* status_ = nullptr;
     wxCheckBox *hold_ = nullptr, *atRelease_ = nullptr, *fromSelected_ = nullptr;
     int storedReactionMs_ = 0;
 

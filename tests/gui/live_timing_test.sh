@@ -223,4 +223,22 @@ while read -r before after before_up after_up; do
 done <"$work/probe3"
 [ "$i" = 3 ] || fail "only $i holds measured"
 pass "hold mode at half speed: ON at the key-down, OFF at the key-up, in movie time"
+
+# --- Snap to Shots in the timing window: the same as the command line -----------------
+run3=$SAVED
+open_movie
+xdotool mousemove $((TX + TW - 60)) $((TY + TH - 136 + 14)) click 1   # Snap to Shots
+wait_for 60 test -f "$work/movie.avi.shots" || fail "the shot changes were not kept beside the movie"
+xdotool mousemove $((TX + 240)) $((TY + 150))   # away, so the button's tool tip goes
+sleep 1.5
+import -window root -crop ${TW}x${TH}+${TX}+${TY} +repage "$shots/live_timing_snap.png"
+xdotool mousemove $((TX + TW - 45)) $((TY + TH - 75)) click 1   # EXIT
+wait_run_end
+save_as Run4
+"$bin/kalvero-cli" --program-dir "$prog" snap "$work/movie.avi" "$run3" -o "$work/cli.KVL8" >"$work/cli.out" ||
+  fail "kalvero-cli snap failed"
+grep -q "kept from" "$work/cli.out" || fail "the command line did not use the kept shot list: $(cat "$work/cli.out")"
+[ "$(grep -a '^[AB]' "$SAVED" | cut -d'|' -f3)" = "$(grep -a '^[AB]' "$work/cli.KVL8" | cut -d'|' -f3)" ] ||
+  fail "the window snapped otherwise than the command line ($(cat "$work/cli.out"))"
+pass "Snap to Shots in the window: $(cat "$work/cli.out")"
 echo "1 passed, 0 failed"
