@@ -173,7 +173,9 @@ diff <(grep -av '^ReactionMs = ' "$prog/Kalvero.ini") "$work/Kalvero.ini.before"
   fail "the settings file changed beyond ReactionMs"
 pass "the reaction offset is kept in Kalvero.ini"
 
-# --- run 3: half speed, pause keys, hold mode --------------------------------------
+# --- run 3: from the second set, half speed, pause keys, hold mode -----------------------
+run2=$SAVED
+click_at 300 643   # row A0002 of the list: the second set
 open_movie
 # The offset field shows the stored 200; back to 0 for this run.
 xdotool mousemove $((TX + 150)) $((TY + TH - 136 + 14)) click 1
@@ -183,6 +185,9 @@ type_text 0
 key Tab
 xdotool mousemove $((TX + 12)) $((TY + TH - 136 + 34)) click 1   # Hold mode
 sleep 0.3
+xdotool mousemove $((TX + 232)) $((TY + TH - 136 + 34)) click 1  # Start at the selected set
+sleep 0.3
+[ "$(xdotool getwindowname "$(timing_window)")" != "" ] || fail "timing window lost"
 xdotool mousemove $((TX + 320)) $((TY + TH - 136 + 14)) click 1  # Speed: the list opens on 1x
 sleep 0.8
 xdotool key Up Up Return                                        # 0.5x
@@ -205,15 +210,17 @@ back=$((f0 - 1 - 50)); [ "$back" -lt 0 ] && back=0
 wait_for 5 moved "$back" || fail "Backspace did not go back 2 s from $((f0 - 1)) (shows $(frame_shown))"
 pass "P pauses, Left and Right step one picture, Backspace goes back 2 s"
 xdotool key p                                                   # on again
-KEY_HOLD=0.6 python3 "$here/key_probe.py" "$TX" "$TY" "$TW" 320 0.5 0.4 0.5 >"$work/probe3" ||
+KEY_HOLD=0.6 python3 "$here/key_probe.py" "$TX" "$TY" "$TW" 320 0.5 0.4 >"$work/probe3" ||
   fail "key probe failed"
 wait_run_end
 save_as Run3
 mapfile -t got < <(saved_frames "$SAVED")
+[ "$(grep -a '^A0000|' "$SAVED" | cut -d'|' -f3)" = "$(grep -a '^A0000|' "$run2" | cut -d'|' -f3)" ] ||
+  fail "the first set, before the selected one, did not keep its times"
 i=0
 while read -r before after before_up after_up; do
-  on=${got[$((2 * i))]}; off=${got[$((2 * i + 1))]}
-  echo "hold $i: down at $before..$after, up at $before_up..$after_up; saved $on>$off"
+  on=${got[$((2 * i + 2))]}; off=${got[$((2 * i + 3))]}
+  echo "hold $i (set $((i + 1))): down at $before..$after, up at $before_up..$after_up; saved $on>$off"
   [ "$on" -ge $((before - 1)) ] && [ "$on" -le $((after + 1)) ] || fail "hold $i: ON $on, the movie was at $before..$after"
   [ "$off" -ge $((before_up - 1)) ] && [ "$off" -le $((after_up + 1)) ] ||
     fail "hold $i: OFF $off, the movie was at $before_up..$after_up at the key-up"
@@ -221,8 +228,8 @@ while read -r before after before_up after_up; do
   [ $((off - on)) -lt 15 ] || fail "hold $i: $((off - on)) frames in 0.6 s: not half speed"
   i=$((i + 1))
 done <"$work/probe3"
-[ "$i" = 3 ] || fail "only $i holds measured"
-pass "hold mode at half speed: ON at the key-down, OFF at the key-up, in movie time"
+[ "$i" = 2 ] || fail "only $i holds measured"
+pass "from the selected set, hold mode at half speed: ON at the key-down, OFF at the key-up, in movie time; the set before kept its times"
 
 # --- Snap to Shots in the timing window: the same as the command line -----------------
 run3=$SAVED
