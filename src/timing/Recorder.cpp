@@ -341,6 +341,10 @@ void Recorder::startRecording() {
     shownFrames_ = shownSeconds_ = -1;
     startMs_ = now_();
     source_.start(fromUs);
+    if (fromUs > 0) {  // the running time shows where the run starts
+        frame_ = source_.frame();
+        updateRunningTime();
+    }
 }
 
 void Recorder::stopRecording() {

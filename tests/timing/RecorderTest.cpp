@@ -620,6 +620,23 @@ TEST_F(RecorderTest, PartialRunStartsAtTheSelectedSetAndKeepsEveryOtherTiming) {
     EXPECT_EQ(state.list.column(7, Column::OffOn), "140+25");  // 8 s after set 2's old OFF
 }
 
+TEST_F(RecorderTest, PartialRunWithTheExternalClockCountsFromThreeSecondsBeforeTheOldOn) {
+    makeSets(3, true);
+    state.list.setLineColumn(4, Column::Timing, "00:01:00:05>00:01:02:00");
+    ui.selectListRow(4);
+    externalRun();
+    RecordOptions o;
+    o.fromSelectedSet = true;
+    recorder->setOptions(o);
+    start();
+    EXPECT_EQ(recorder->timeCode(), "00:00:57:05");
+    EXPECT_EQ(view.seconds, "00:00:57:");
+    advance(3000);
+    space();
+    EXPECT_EQ(timing(2), "00:01:00:05");
+    EXPECT_EQ(timing(0), "00:00:00:00>00:00:00:10");
+}
+
 TEST_F(RecorderTest, PartialRunWithoutAnOldTimeStartsTheMovieAtTheBeginning) {
     makeSets(3);
     ui.selectListRow(2);
