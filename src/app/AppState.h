@@ -45,6 +45,7 @@ struct AppState {
     std::vector<Profile> profiles;
     std::vector<Preset> presets;
     int profileIndex = 0, acceptedProfileIndex = 0, presetIndex = 0;
+    int reactionMs = 0;  // reaction offset of the timing recorder
 
     // Window.
     int windowWidth = 0, windowHeight = 0;

@@ -85,6 +85,7 @@ bool Controller::prepare(const std::string& executablePath, const std::string& w
     if (!leftOut.empty()) ui_.messageBox("Information", leftOut);
     s_.profiles = std::move(settings.profiles);
     s_.presets = std::move(settings.presets);
+    s_.reactionMs = settings.reactionMs;
     // A start-up index outside its list, or on a separator, falls back to the first usable entry.
     auto usable = [&](int i) { return i >= 0 && i < int(s_.profiles.size()) && s_.profiles[size_t(i)].usable(); };
     int profile = settings.startupProfile;

@@ -85,3 +85,14 @@ bool saveUserPresets(const DataDirs& dirs, const std::string& fileName, const st
     }
     return savePresetsToFile(dirs.programDir + fileName, target, presets, error);
 }
+
+bool saveUserReactionMs(const DataDirs& dirs, const std::string& fileName, int reactionMs, std::string& error) {
+    std::string target = settingsWritePath(dirs, fileName);
+    if (files::exists(target)) return saveReactionMsToFile(target, reactionMs, error);
+    files::Result r = files::makeDirectories(files::folderPart(target));
+    if (!r) {
+        error = r.error;
+        return false;
+    }
+    return saveReactionMsToFile(dirs.programDir + fileName, target, reactionMs, error);
+}

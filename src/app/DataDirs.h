@@ -48,3 +48,5 @@ std::vector<std::string> fontSheetFolders(const DataDirs& dirs);
 // set on failure.
 bool saveUserPresets(const DataDirs& dirs, const std::string& fileName, const std::vector<Preset>& presets,
                      std::string& error);
+// The same for the reaction offset of the timing window ("ReactionMs").
+bool saveUserReactionMs(const DataDirs& dirs, const std::string& fileName, int reactionMs, std::string& error);

@@ -17,6 +17,8 @@ void EditorRecorderHost::listChanged() { ui_.listChanged(); }
 
 void EditorRecorderHost::selectListRow(int row) { ui_.selectListRow(row); }
 
+int EditorRecorderHost::selectedListRow() const { return ui_.selectedListRow(); }
+
 std::vector<OverlayPiece> EditorRecorderHost::showSet(int set) {
     ui_.selectListRow(2 * set);
     c_.loadSetIntoFields();

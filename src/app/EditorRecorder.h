@@ -18,6 +18,7 @@ public:
     void setRecordingActive(bool active) override;
     void listChanged() override;
     void selectListRow(int row) override;
+    int selectedListRow() const override;
     std::vector<OverlayPiece> showSet(int set) override;
     void runEnded(std::optional<int64_t> elapsedMs, int rate) override;
 

@@ -10,6 +10,7 @@
 #include "cli/CliSupport.h"
 #include "cli/ExportCommand.h"
 #include "cli/RenderCommand.h"
+#include "cli/SnapCommand.h"
 #include "io/Files.h"
 #include "base/Cp1252.h"
 #include "project/ProjectFile.h"
@@ -256,6 +257,7 @@ void usage(std::ostream& err) {
            "  export sup|vobsub|dvb|srt|vtt IN.KVL8 [--force]\n"
            "  burn MOVIE IN.KVL8 -o OUT.mp4|OUT.mkv [--crf 0-51] [--preset NAME] [--force]\n"
            "  capture IN.KVL8 [--row R] [--force]\n"
+           "  snap MOVIE IN.KVL8 -o OUT.KVL8 [--within N] [--gap N]\n"
            "--force replaces read-only output files and starts exports of more than 100000 pictures.\n";
 }
 
@@ -270,6 +272,7 @@ const std::map<std::string, Command>& commands() {
         {"export", cmdExport},
         {"capture", cmdCapture},
         {"burn", cmdBurn},
+        {"snap", cmdSnap},
     };
     return table;
 }

@@ -62,7 +62,7 @@ private:
             return;  // the dialog stays: the external player is still there
         }
         MovieFrameSource source(*movie);
-        runTimingWindow(source, movie.get());
+        runTimingWindow(source, movie.get(), path);
     }
 
     void playExternally() {
@@ -78,9 +78,9 @@ private:
         runTimingWindow(source, nullptr);
     }
 
-    void runTimingWindow(FrameSource& source, MoviePlayer* movie) {
+    void runTimingWindow(FrameSource& source, MoviePlayer* movie, const std::string& path = {}) {
         {
-            TimingWindow window(this, controller_, ui_, source, movie);
+            TimingWindow window(this, controller_, ui_, source, movie, path);
             window.run();
         }
         // The run has closed the dialog's work (User Timed Session, frame counts, toggle).

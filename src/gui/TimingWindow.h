@@ -1,7 +1,10 @@
 #pragma once
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
+#include <wx/spinctrl.h>
 #include <wx/tglbtn.h>
 #include <wx/wx.h>
 
@@ -21,8 +24,9 @@ class Ui;
 // itself when the run has ended.
 class TimingWindow : public wxDialog, public TimingView {
 public:
-    // `movie` is null in External mode.
-    TimingWindow(wxWindow* parent, Controller& controller, Ui& ui, FrameSource& source, MoviePlayer* movie);
+    // `movie` is null in External mode; `moviePath` names the movie file.
+    TimingWindow(wxWindow* parent, Controller& controller, Ui& ui, FrameSource& source, MoviePlayer* movie,
+                 std::string moviePath = {});
     ~TimingWindow() override;
 
     // Opens the window and runs the recorder until the run ends.
@@ -41,7 +45,14 @@ public:
 
 private:
     void buildControls();
+    void buildOptions();
+    void optionsChanged();
+    void storeReactionMs();
+    void snapToShots();
+    void setStatus(const std::string& text, bool problem);
+    bool editingField() const;
     void onTick(wxTimerEvent&);
+    void runPass();
     void onCharHook(wxKeyEvent& e);
     void onKeyUp(wxKeyEvent& e);
     void bindKeyUp(wxWindow* w);
@@ -49,7 +60,9 @@ private:
     void compose();
 
     Controller& controller_;
+    Ui& ui_;
     MoviePlayer* movie_;
+    std::string moviePath_;
     std::unique_ptr<Recorder> recorder_;
     int wp_, hp_;
 
@@ -57,6 +70,11 @@ private:
     wxToggleButton* start_ = nullptr;
     wxStaticText *seconds_ = nullptr, *frames_ = nullptr, *total_ = nullptr;
     wxTextCtrl *nextA_ = nullptr, *nextB_ = nullptr;
+    wxSpinCtrl* reaction_ = nullptr;
+    wxChoice* speed_ = nullptr;
+    wxStaticText* status_ = nullptr;
+    wxCheckBox *hold_ = nullptr, *atRelease_ = nullptr, *fromSelected_ = nullptr;
+    int storedReactionMs_ = 0;
 
     Image picture_;  // what the area shows
     std::vector<OverlayPiece> overlay_;
@@ -69,6 +87,7 @@ private:
     bool nudged_ = false;
 
     bool keyDown_ = false, keyPressed_ = false, pollingWorks_ = false;
+    std::optional<int64_t> downAtUs_, upAtUs_;  // moments of the last key-down and key-up
 };
 
 // Fonts of the timing recorder's windows.

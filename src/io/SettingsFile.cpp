@@ -1,5 +1,6 @@
 #include "io/SettingsFile.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "io/Files.h"
@@ -33,6 +34,26 @@ bool savePresetsToFile(const std::string& source, const std::string& target, con
         return false;
     }
     r = files::writeFileAtomic(target, *rewritten);
+    if (!r) {
+        error = r.error;
+        return false;
+    }
+    return true;
+}
+
+bool saveReactionMsToFile(const std::string& path, int reactionMs, std::string& error) {
+    return saveReactionMsToFile(path, path, reactionMs, error);
+}
+
+bool saveReactionMsToFile(const std::string& source, const std::string& target, int reactionMs, std::string& error) {
+    std::string content;
+    files::Result r = files::readFile(source, content, 16u << 20);
+    if (!r) {
+        error = r.error;
+        return false;
+    }
+    r = files::writeFileAtomic(target,
+                               withGlobalKey(content, "ReactionMs", std::to_string(std::clamp(reactionMs, 0, 1000))));
     if (!r) {
         error = r.error;
         return false;

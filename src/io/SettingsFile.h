@@ -15,3 +15,9 @@ bool savePresetsToFile(const std::string& path, const std::vector<Preset>& prese
 // (which is replaced in one step); `source` is left as it was.
 bool savePresetsToFile(const std::string& source, const std::string& target, const std::vector<Preset>& presets,
                        std::string& error);
+
+// Stores the reaction offset as "ReactionMs" in the settings file at
+// `path`, replacing the file in one step. False with `error` set on failure.
+bool saveReactionMsToFile(const std::string& path, int reactionMs, std::string& error);
+// The same, reading the file at `source` and writing the result to `target`.
+bool saveReactionMsToFile(const std::string& source, const std::string& target, int reactionMs, std::string& error);

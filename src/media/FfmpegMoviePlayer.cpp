@@ -15,6 +15,7 @@
 #include <atomic>
 #include <cmath>
 #include <condition_variable>
+#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <mutex>
@@ -23,6 +24,10 @@
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavfilter/avfilter.h>
+#include <libavfilter/buffersink.h>
+#include <libavfilter/buffersrc.h>
+#include <libavutil/opt.h>
 #include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
 #include <libswresample/swresample.h>
@@ -60,6 +65,81 @@ struct SoundChunk {
 
 enum class State { Stopped, Playing, Ended };
 
+// Changes the tempo of interleaved 16-bit sound and keeps its pitch
+// (libavfilter's atempo).
+class TempoFilter {
+public:
+    TempoFilter() = default;
+    TempoFilter(const TempoFilter&) = delete;
+    TempoFilter& operator=(const TempoFilter&) = delete;
+    ~TempoFilter() { avfilter_graph_free(&graph_); }
+
+    bool open(int rate, int channels, double tempo) {
+        graph_ = avfilter_graph_alloc();
+        if (!graph_) return false;
+        channels_ = channels;
+        AVChannelLayout layout{};
+        av_channel_layout_default(&layout, channels);
+        char layoutName[64] = {};
+        av_channel_layout_describe(&layout, layoutName, sizeof layoutName);
+        av_channel_layout_uninit(&layout);
+        char args[256];
+        std::snprintf(args, sizeof args, "time_base=1/%d:sample_rate=%d:sample_fmt=s16:channel_layout=%s", rate, rate,
+                      layoutName);
+        char tempoArgs[64];
+        std::snprintf(tempoArgs, sizeof tempoArgs, "tempo=%.4f", tempo);
+        AVFilterContext* atempo = nullptr;
+        if (avfilter_graph_create_filter(&src_, avfilter_get_by_name("abuffer"), "in", args, nullptr, graph_) < 0 ||
+            avfilter_graph_create_filter(&atempo, avfilter_get_by_name("atempo"), "tempo", tempoArgs, nullptr, graph_) < 0 ||
+            avfilter_graph_create_filter(&sink_, avfilter_get_by_name("abuffersink"), "out", nullptr, nullptr, graph_) < 0)
+            return false;
+        const AVSampleFormat formats[] = {AV_SAMPLE_FMT_S16, AV_SAMPLE_FMT_NONE};
+        if (av_opt_set_int_list(sink_, "sample_fmts", formats, AV_SAMPLE_FMT_NONE, AV_OPT_SEARCH_CHILDREN) < 0 ||
+            avfilter_link(src_, 0, atempo, 0) < 0 || avfilter_link(atempo, 0, sink_, 0) < 0 ||
+            avfilter_graph_config(graph_, nullptr) < 0)
+            return false;
+        rate_ = rate;
+        return true;
+    }
+
+    // Feeds `in` (an empty vector at the end) and returns what comes out.
+    std::vector<int16_t> push(const std::vector<int16_t>& in, bool end) {
+        std::vector<int16_t> out;
+        const int frames = int(in.size() / size_t(channels_));
+        if (frames > 0) {
+            AVFrame* f = av_frame_alloc();
+            if (!f) return out;
+            f->format = AV_SAMPLE_FMT_S16;
+            f->sample_rate = rate_;
+            av_channel_layout_default(&f->ch_layout, channels_);
+            f->nb_samples = frames;
+            f->pts = pts_;
+            pts_ += frames;
+            if (av_frame_get_buffer(f, 0) == 0) {
+                std::memcpy(f->data[0], in.data(), in.size() * sizeof(int16_t));
+                if (av_buffersrc_add_frame(src_, f) < 0) ok_ = false;
+            }
+            av_frame_free(&f);
+        }
+        if (end && av_buffersrc_add_frame(src_, nullptr) < 0) ok_ = false;
+        AVFrame* o = av_frame_alloc();
+        while (o && av_buffersink_get_frame(sink_, o) >= 0) {
+            const int16_t* d = reinterpret_cast<const int16_t*>(o->data[0]);
+            out.insert(out.end(), d, d + size_t(o->nb_samples) * size_t(channels_));
+            av_frame_unref(o);
+        }
+        av_frame_free(&o);
+        return out;
+    }
+
+private:
+    AVFilterGraph* graph_ = nullptr;
+    AVFilterContext *src_ = nullptr, *sink_ = nullptr;
+    int rate_ = 0, channels_ = 1;
+    int64_t pts_ = 0;
+    bool ok_ = true;  // false after a frame the filter refused (that sound is lost)
+};
+
 class FfmpegMoviePlayer : public MoviePlayer {
 public:
     explicit FfmpegMoviePlayer(std::unique_ptr<SoundOutput> sound) : sound_(std::move(sound)) {}
@@ -80,12 +160,20 @@ public:
     }
 
     void play() override;
+    void playFrom(double seconds, bool paused) override;
+    void setSpeed(double speed) override;
+    double speed() const override { return speed_; }
     void pause() override;
     void resume() override;
     void stop() override;
     bool playing() const override { return state_ == State::Playing; }
     bool paused() const override { return state_ == State::Playing && userPaused_; }
     int64_t currentFrame() const override;
+    double positionAt(double monotonic) const override {
+        if (state_ != State::Playing) return 0.0;
+        std::lock_guard<std::mutex> lock(clockMutex_);
+        return std::max(0.0, clock_.get(monotonic));
+    }
     std::shared_ptr<const Image> currentPicture(uint64_t* serial) const override {
         std::lock_guard<std::mutex> lock(pictureMutex_);
         if (serial) *serial = serial_;
@@ -100,6 +188,7 @@ private:
     void videoLoop();
     void presenterLoop();
     void decodeSound(const AVPacket* packet);
+    void queueSound(std::vector<int16_t> samples, bool end);
     void fillSound(int16_t* out, int frames);
     double clockNow() const {
         std::lock_guard<std::mutex> lock(clockMutex_);
@@ -108,7 +197,8 @@ private:
     void publish(Picture& p);
     void startClock();
     void joinThreads();
-    void rewind();
+    void startThreads(double from, bool paused);
+    void rewind(double seconds);
     double soundSeconds() const {  // with m_ held
         return soundFormat_.rate > 0 ? double(soundFrames_) / soundFormat_.rate : 0.0;
     }
@@ -143,13 +233,18 @@ private:
     bool videoDone_ = false;
     std::deque<SoundChunk> soundQueue_;
     int64_t soundFrames_ = 0;
-    double soundEnd_ = 0.0;
+    double soundEnd_ = 0.0;    // movie time at the end of the queued sound
+    double soundInEnd_ = 0.0;  // and of the decoded sound (ahead of it by what the tempo filter holds)
+    std::unique_ptr<TempoFilter> tempo_;  // at speeds other than 1
+    bool soundMuted_ = false;             // no tempo filter for this speed: the clock runs alone
     bool readerDone_ = false;
 
     // clock
     mutable std::mutex clockMutex_;
     Clock clock_;
     bool priming_ = true;
+    std::atomic<double> speed_{1.0};
+    double from_ = 0.0;  // where this playing started: earlier pictures and sound are skipped
 
     // control (play / pause from the user, first picture from the presenter)
     std::mutex controlMutex_;
@@ -274,17 +369,41 @@ void FfmpegMoviePlayer::play() {
         return;
     }
     joinThreads();  // after the movie ended by itself
-    if (started_) rewind();
+    if (started_) rewind(0.0);
+    startThreads(0.0, false);
+}
+
+void FfmpegMoviePlayer::playFrom(double seconds, bool paused) {
+    if (!format_) return;
+    if (!(seconds > 0.0)) seconds = 0.0;
+    joinThreads();
+    state_ = State::Stopped;
+    if (started_ || seconds > 0.0) rewind(seconds);
+    startThreads(seconds, paused);
+}
+
+void FfmpegMoviePlayer::startThreads(double from, bool paused) {
     started_ = true;
     quit_ = false;
-    userPaused_ = false;
+    userPaused_ = paused;
     videoDone_ = false;
     readerDone_ = false;
-    soundEnd_ = 0.0;
+    from_ = from;
+    soundEnd_ = soundInEnd_ = from;
+    tempo_.reset();
+    soundMuted_ = false;
+    if (soundOpen_ && speed_ != 1.0) {
+        tempo_ = std::make_unique<TempoFilter>();
+        if (!tempo_->open(soundFormat_.rate, soundFormat_.channels, speed_)) {
+            tempo_.reset();
+            soundMuted_ = true;
+        }
+    }
     {
         std::lock_guard<std::mutex> lock(clockMutex_);
         clock_ = Clock{};
-        clock_.set(0.0, monotonicSeconds());
+        clock_.speed = speed_;
+        clock_.set(from, monotonicSeconds());
         clock_.paused = true;
         priming_ = true;
     }
@@ -292,6 +411,22 @@ void FfmpegMoviePlayer::play() {
     reader_ = std::thread([this] { readerLoop(); });
     decoder_ = std::thread([this] { videoLoop(); });
     presenter_ = std::thread([this] { presenterLoop(); });
+}
+
+void FfmpegMoviePlayer::setSpeed(double speed) {
+    if (!(speed >= 0.25)) speed = 0.25;
+    if (speed > 4.0) speed = 4.0;
+    if (speed == speed_) return;
+    if (state_ != State::Playing) {
+        speed_ = speed;
+        return;
+    }
+    // Start again where it is: the sound already decoded is at the old tempo.
+    const double at = positionAt(monotonicSeconds());
+    const bool wasPaused = userPaused_;
+    joinThreads();
+    speed_ = speed;
+    playFrom(at, wasPaused);
 }
 
 void FfmpegMoviePlayer::pause() {
@@ -327,7 +462,7 @@ void FfmpegMoviePlayer::startClock() {
         std::lock_guard<std::mutex> lock(clockMutex_);
         priming_ = false;
         run = !userPaused_;
-        clock_.set(0.0, monotonicSeconds());
+        clock_.set(from_, monotonicSeconds());
         clock_.paused = !run;
     }
     if (run && soundOpen_) sound_->setPaused(false);
@@ -370,8 +505,10 @@ void FfmpegMoviePlayer::joinThreads() {
     soundFrames_ = 0;
 }
 
-void FfmpegMoviePlayer::rewind() {
+void FfmpegMoviePlayer::rewind(double seconds) {
+    // To the key picture at or before that time; the decoders skip up to it.
     int64_t target = format_->start_time != AV_NOPTS_VALUE ? format_->start_time : 0;
+    target += int64_t(seconds * AV_TIME_BASE);
     if (avformat_seek_file(format_, -1, INT64_MIN, target, target, 0) < 0)
         av_seek_frame(format_, -1, target, AVSEEK_FLAG_BACKWARD);
     avcodec_flush_buffers(video_);
@@ -489,27 +626,40 @@ void FfmpegMoviePlayer::decodeSound(const AVPacket* packet) {
         double pts = frame->best_effort_timestamp != AV_NOPTS_VALUE
                          ? double(frame->best_effort_timestamp) * tb - startSeconds_
                          : -1.0;
-        std::lock_guard<std::mutex> lock(m_);
-        if (pts >= 0.0 && pts - soundEnd_ > 0.05 && pts - soundEnd_ < 60.0) {
-            // a gap before this sound (a late start): fill it with silence
-            SoundChunk silence;
-            silence.samples.assign(size_t((pts - soundEnd_) * rate) * size_t(ch), 0);
-            silence.pts = soundEnd_;
-            int64_t frames = int64_t(silence.samples.size()) / ch;
-            if (frames > 0) {
-                soundFrames_ += frames;
-                soundEnd_ += double(frames) / rate;
-                soundQueue_.push_back(std::move(silence));
-            }
+        if (pts >= 0.0 && pts < from_) {
+            // before where playing starts (after a seek): cut it off
+            int64_t skip = std::min<int64_t>(int64_t((from_ - pts) * rate + 0.5), n);
+            if (skip >= n) continue;
+            samples.erase(samples.begin(), samples.begin() + ptrdiff_t(skip * ch));
+            n -= int(skip);
+            pts = from_;
         }
-        SoundChunk chunk;
-        chunk.pts = soundEnd_;
-        chunk.samples = std::move(samples);
-        soundFrames_ += n;
-        soundEnd_ += double(n) / rate;
-        soundQueue_.push_back(std::move(chunk));
+        if (pts >= 0.0 && pts - soundInEnd_ > 0.05 && pts - soundInEnd_ < 60.0) {
+            // a gap before this sound (a late start): silence first
+            size_t gap = size_t((pts - soundInEnd_) * rate);
+            samples.insert(samples.begin(), gap * size_t(ch), int16_t(0));
+            n += int(gap);
+        }
+        soundInEnd_ += double(n) / rate;
+        queueSound(std::move(samples), false);
     }
     av_frame_free(&frame);
+    if (!packet && tempo_) queueSound({}, true);  // what the tempo filter still holds
+}
+
+void FfmpegMoviePlayer::queueSound(std::vector<int16_t> samples, bool end) {
+    if (soundMuted_) return;
+    if (tempo_) samples = tempo_->push(samples, end);
+    const int ch = soundFormat_.channels;
+    const int64_t n = int64_t(samples.size()) / ch;
+    if (n <= 0) return;
+    std::lock_guard<std::mutex> lock(m_);
+    SoundChunk chunk;
+    chunk.pts = soundEnd_;
+    chunk.samples = std::move(samples);
+    soundFrames_ += n;
+    soundEnd_ += double(n) * speed_ / soundFormat_.rate;
+    soundQueue_.push_back(std::move(chunk));
 }
 
 void FfmpegMoviePlayer::fillSound(int16_t* out, int frames) {
@@ -528,7 +678,7 @@ void FfmpegMoviePlayer::fillSound(int16_t* out, int frames) {
         std::lock_guard<std::mutex> lock(m_);
         while (written < frames && !soundQueue_.empty()) {
             SoundChunk& c = soundQueue_.front();
-            if (firstPts < 0.0) firstPts = c.pts + double(c.offset / size_t(ch)) / soundFormat_.rate;
+            if (firstPts < 0.0) firstPts = c.pts + double(c.offset / size_t(ch)) * speed_ / soundFormat_.rate;
             size_t available = (c.samples.size() - c.offset) / size_t(ch);
             size_t n = std::min(available, size_t(frames - written));
             std::memcpy(out + size_t(written) * size_t(ch), c.samples.data() + c.offset, n * size_t(ch) * sizeof(int16_t));
@@ -543,7 +693,9 @@ void FfmpegMoviePlayer::fillSound(int16_t* out, int frames) {
         std::memset(out + size_t(written) * size_t(ch), 0, size_t(frames - written) * size_t(ch) * sizeof(int16_t));
     if (firstPts >= 0.0) {
         std::lock_guard<std::mutex> lock(clockMutex_);
-        if (!clock_.paused) clock_.set(firstPts - soundLatency_, now);
+        // What is handed over now is heard after the device's latency, in
+        // which the movie moves on by latency x speed.
+        if (!clock_.paused) clock_.set(firstPts - soundLatency_ * speed_, now);
     }
 }
 
@@ -573,6 +725,11 @@ void FfmpegMoviePlayer::videoLoop() {
                              ? double(frame->best_effort_timestamp) * tb - startSeconds_
                              : lastPts + frameSeconds;
             lastPts = pts;
+            // Pictures before where playing starts (after a seek) are skipped.
+            if (pts < from_ - frameSeconds / 2) {
+                av_frame_unref(frame);
+                continue;
+            }
             // Late pictures are not scaled: they would be dropped anyway.
             if (!first && pts + 2 * frameSeconds < clockNow()) {
                 av_frame_unref(frame);

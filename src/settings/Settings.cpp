@@ -96,6 +96,7 @@ Settings parseSettings(std::string_view content) {
         if (section == "global") {
             if (key == "startupprofile") s.startupProfile = text::toInt(value);
             else if (key == "preset") s.startupPreset = text::toInt(value);
+            else if (key == "reactionms") s.reactionMs = std::clamp(text::toInt(value), 0, 1000);
         } else if (section == "profiles") {
             if (s.profiles.size() < kMaxProfiles) s.profiles.push_back(parseProfileLine(value));
             else ++s.profilesLeftOut;
@@ -143,4 +144,53 @@ std::optional<std::string> rewritePresets(std::string_view content, const std::v
         pos = next;
     }
     return std::nullopt;
+}
+
+namespace {
+struct RawLine {
+    size_t begin, end, next;  // text [begin, end), the next line at `next`
+};
+std::vector<RawLine> rawLines(std::string_view content) {
+    std::vector<RawLine> lines;
+    size_t pos = 0;
+    while (pos < content.size()) {
+        size_t end = content.find_first_of("\r\n", pos);
+        if (end == std::string_view::npos) end = content.size();
+        size_t next = end;
+        if (next < content.size()) next += content[next] == '\r' && next + 1 < content.size() && content[next + 1] == '\n' ? 2 : 1;
+        lines.push_back({pos, end, next});
+        pos = next;
+    }
+    return lines;
+}
+}  // namespace
+
+std::string withGlobalKey(std::string_view content, const std::string& key, const std::string& value) {
+    const std::string eol = content.find("\r\n") != std::string_view::npos || content.find('\n') == std::string_view::npos
+                                ? "\r\n"
+                                : "\n";
+    const std::string keyLine = key + " = " + value;
+    const std::string wanted = text::lower(key);
+    std::vector<RawLine> lines = rawLines(content);
+    bool inGlobal = false;
+    std::optional<size_t> insertAt;  // after the header or the last key line of [Global]
+    for (const RawLine& l : lines) {
+        std::string line = text::trimBlanks(std::string(content.substr(l.begin, l.end - l.begin)));
+        if (!line.empty() && line.front() == '[' && line.back() == ']') {
+            if (inGlobal) break;
+            inGlobal = text::lower(text::trimBlanks(line.substr(1, line.size() - 2))) == "global";
+            if (inGlobal) insertAt = l.next;
+            continue;
+        }
+        if (!inGlobal || line.empty() || line[0] == ';' || line[0] == '#') continue;
+        size_t eq = line.find('=');
+        if (eq == std::string::npos) continue;
+        if (text::lower(text::trimBlanks(line.substr(0, eq))) == wanted)
+            return std::string(content.substr(0, l.begin)) + keyLine + std::string(content.substr(l.end));
+        insertAt = l.next;
+    }
+    if (!insertAt) return "[Global]" + eol + keyLine + eol + std::string(content);
+    std::string out(content.substr(0, *insertAt));
+    if (!out.empty() && out.back() != '\n' && out.back() != '\r') out += eol;  // the last line had no ending
+    return out + keyLine + eol + std::string(content.substr(*insertAt));
 }

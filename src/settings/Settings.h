@@ -44,6 +44,7 @@ constexpr size_t kMaxPresets = 1000;
 struct Settings {
     int startupProfile = 0;
     int startupPreset = 0;
+    int reactionMs = 0;  // the timing window's reaction offset, 0..1000
     std::vector<Profile> profiles;
     std::vector<Preset> presets;
     int profilesLeftOut = 0;  // beyond kMaxProfiles
@@ -68,3 +69,9 @@ std::string profileDisplayText(const Profile& p);
 // kMaxPresets (which the program never loaded). nullopt when the file has no
 // "[Presets]" line.
 std::optional<std::string> rewritePresets(std::string_view content, const std::vector<Preset>& presets);
+
+// The settings file with `key = value` in section [Global]: the key's line
+// replaced where it is there (letter case of the key ignored), added after
+// the section's last key line otherwise, and a [Global] section added at the
+// top when there is none. Every other byte stays as it was.
+std::string withGlobalKey(std::string_view content, const std::string& key, const std::string& value);

@@ -11,11 +11,11 @@ int64_t ExternalClock::steadyMicros() {
         .count();
 }
 
-void ExternalClock::start() {
+void ExternalClock::start(int64_t fromMicros) {
     running_ = true;
     paused_ = false;
     heldElapsed_ = 0;
-    startedAt_ = now_();
+    startedAt_ = now_() - (fromMicros > 0 ? fromMicros : 0);
 }
 
 void ExternalClock::stop() {
@@ -37,9 +37,13 @@ void ExternalClock::resume() {
 }
 
 int64_t ExternalClock::elapsedMicros() const {
+    return elapsedMicrosAt(now_());
+}
+
+int64_t ExternalClock::elapsedMicrosAt(int64_t atMicros) const {
     if (!running_) return 0;
     if (paused_) return heldElapsed_;
-    int64_t e = now_() - startedAt_;
+    int64_t e = atMicros - startedAt_;
     return e > 0 ? e : 0;
 }
 

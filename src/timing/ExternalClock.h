@@ -11,7 +11,7 @@ public:
 
     explicit ExternalClock(int framesPerSecond, Micros now = {});
 
-    void start();  // from frame 0, running
+    void start(int64_t fromMicros = 0);  // running, from that elapsed time (frame 0 by default)
     void stop();   // not running, frame 0
     void pause();
     void resume();
@@ -20,6 +20,9 @@ public:
     bool paused() const { return paused_; }
     int rate() const { return rate_; }
     int64_t elapsedMicros() const;
+    // The elapsed time the clock read (or will read) at a moment of its own
+    // monotonic time, as long as it is not paused or restarted in between.
+    int64_t elapsedMicrosAt(int64_t atMicros) const;
     int64_t frame() const;
 
     static int64_t steadyMicros();

@@ -44,6 +44,20 @@ public:
     // movie stopped by itself at its end.
     virtual int64_t currentFrame() const = 0;
 
+    // Movie time in seconds at a moment of the monotonic clock (seconds of
+    // monotonicSeconds(), Clock.h), past or coming, as long as the movie is
+    // not paused, moved or stopped in between; 0 when stopped.
+    virtual double positionAt(double monotonicSeconds) const = 0;
+
+    // Starts playing at a movie time (from the first picture at or after
+    // it); with `paused` the movie stands on that picture until resume().
+    virtual void playFrom(double seconds, bool paused) = 0;
+
+    // Playback speed (1 normal, 0.5 half; 0.25 to 4); the sound keeps its
+    // pitch. Positions and frames stay movie time.
+    virtual void setSpeed(double speed) = 0;
+    virtual double speed() const = 0;
+
     // The picture due now at the display size (RGBA, opaque), or nullptr
     // before the first one. `serial` (when given) grows with every new picture.
     virtual std::shared_ptr<const Image> currentPicture(uint64_t* serial = nullptr) const = 0;
@@ -56,5 +70,9 @@ public:
     // Stops and closes the movie.
     virtual void free() = 0;
 };
+
+// The frame shown at a movie time: whole frames since the start, within
+// the movie's length when it is known.
+int64_t movieFrameAt(double seconds, double fps, int64_t length);
 
 std::unique_ptr<MoviePlayer> createMoviePlayer(std::unique_ptr<SoundOutput> sound = createSoundOutput());

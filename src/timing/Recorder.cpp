@@ -5,6 +5,7 @@
 #include <climits>
 
 #include "project/SubtitleList.h"
+#include "project/TimeCode.h"
 #include "timing/FrameSource.h"
 
 namespace timingtext {
@@ -69,6 +70,48 @@ std::string recorderTimeCode(int64_t f, int rate) {
     return runningSecondsText(f, rate) + runningFramesText(f, rate);
 }
 
+int64_t keyEventInstantUs(uint32_t eventMs, int64_t nowUs) {
+    const uint32_t nowMs = uint32_t(uint64_t(nowUs / 1000));
+    const int32_t age = int32_t(nowMs - eventMs);  // wraps like the stamps
+    // Milliseconds of a coarse clock may run up to a tick behind the exact one.
+    if (age < -20 || age > 1000) return nowUs;
+    int64_t at = (nowUs / 1000 - age) * 1000;
+    return at < nowUs ? at : nowUs;
+}
+
+int clampReactionMs(int ms) { return std::clamp(ms, 0, kMaxReactionMs); }
+
+int64_t reactionCorrected(int64_t positionUs, int reactionMs) {
+    int64_t t = positionUs - int64_t(clampReactionMs(reactionMs)) * 1000;
+    return t > 0 ? t : 0;
+}
+
+int runStartSet(bool fromSelectedSet, int selectedRow, int setCount) {
+    if (!fromSelectedSet || selectedRow < 0 || setCount <= 0) return 0;
+    return std::min(selectedRow / 2, setCount - 1);
+}
+
+std::optional<int64_t> onFrameOfTiming(const std::string& timing, int rate) {
+    std::string on = splitTiming(timing).first;
+    // Exactly four fields of digits; anything else is no time.
+    int fields[4] = {0, 0, 0, 0}, n = 0;
+    size_t digits = 0;
+    for (char ch : on) {
+        if (ch >= '0' && ch <= '9') {
+            if (++digits > 6) return std::nullopt;
+            fields[n] = fields[n] * 10 + (ch - '0');
+        } else if (ch == ':' && digits > 0 && n < 3) {
+            ++n;
+            digits = 0;
+        } else if (ch != ' ') {
+            return std::nullopt;
+        }
+    }
+    if (n != 3 || digits == 0) return std::nullopt;
+    int64_t secs = int64_t(fields[0]) * 3600 + int64_t(fields[1]) * 60 + fields[2];
+    return secs * safeRate(rate) + fields[3];
+}
+
 int64_t steadyMillis() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
@@ -97,7 +140,8 @@ void Recorder::showNextSet(int set) {
 void Recorder::open() {
     host_.setRecordingActive(true);
     current_ = 0;
-    showNextSet(0);
+    selectedRow_ = host_.selectedListRow();
+    showNextSet(runStartSet(options_.fromSelectedSet, selectedRow_, setCount()));
     view_.setTotalLabel(recorderTimeCode(source_.totalFrames(), rate_));
     view_.setStartButton(timingtext::kStart, false);
     source_.open();
@@ -107,6 +151,30 @@ void Recorder::open() {
         view_.clearOverlay(host_.bgColor());
         state_ = RecorderState::Stopped;
     }
+}
+
+void Recorder::setOptions(const RecordOptions& options) {
+    options_ = options;
+    options_.reactionMs = clampReactionMs(options.reactionMs);
+    if (state_ != RecorderState::Recording && !ended_)
+        showNextSet(runStartSet(options_.fromSelectedSet, selectedRow_, setCount()));
+}
+
+bool Recorder::paused() const { return state_ == RecorderState::Recording && source_.paused(); }
+
+void Recorder::togglePause() {
+    if (state_ != RecorderState::Recording) return;
+    source_.setPaused(!source_.paused());
+}
+
+void Recorder::stepFrames(int frames) {
+    if (!paused() || !source_.canMove()) return;
+    source_.stepPictures(frames);
+}
+
+void Recorder::jumpBack(int64_t us) {
+    if (!paused() || !source_.canMove()) return;
+    source_.moveTo(std::max<int64_t>(source_.positionUs() - us, 0));
 }
 
 void Recorder::clickStartStop() { startStopClicked_ = true; }
@@ -168,7 +236,7 @@ void Recorder::updateRunningTime() {
 }
 
 bool Recorder::movieEnded() {
-    if (!source_.internal() || source_.frame() != 0) return false;
+    if (!source_.internal() || source_.frame() != 0 || source_.paused()) return false;
     // A movie reads frame 0 for a moment after it was started; it has ended
     // when it has run for two seconds, or when it says it stopped.
     return frame_ >= 2 * int64_t(rate_) || !source_.running();
@@ -193,17 +261,37 @@ void Recorder::handleSpace(const SpaceInput& space) {
         return;
     }
     if (!waitingRelease_ && press) {
+        // The press decides the step. Timed at the press unless the user
+        // asked for the release; in hold mode the release switches OFF
+        // what the press switched ON.
         waitingRelease_ = true;
         stepIsOn_ = nextOn_;
+        stepAtRelease_ = options_.timeAtRelease && !options_.holdMode;
+        offAtRelease_ = options_.holdMode && stepIsOn_;
+        if (!stepAtRelease_) step(stepIsOn_, frameAt(space.downAtUs));
     }
     if (waitingRelease_ && !space.down) {
         waitingRelease_ = false;
-        nextOn_ = !stepIsOn_;
-        if (stepIsOn_)
-            stepOn();
-        else
-            stepOff();
+        if (stepAtRelease_)
+            step(stepIsOn_, frameAt(space.upAtUs));
+        else if (offAtRelease_ && !nextOn_ && current_ < setCount())
+            step(false, frameAt(space.upAtUs));
     }
+}
+
+int64_t Recorder::frameAt(std::optional<int64_t> atUs) const {
+    // The reaction offset is for a moving picture; a picture that stands
+    // still is timed as it is.
+    int reaction = source_.paused() ? 0 : options_.reactionMs;
+    return source_.frameOfPosition(reactionCorrected(source_.positionUs(atUs), reaction));
+}
+
+void Recorder::step(bool on, int64_t frame) {
+    nextOn_ = !on;
+    if (on)
+        stepOn(frame);
+    else
+        stepOff(frame);
 }
 
 void Recorder::writeTiming(int set, const std::string& timing) {
@@ -213,8 +301,8 @@ void Recorder::writeTiming(int set, const std::string& timing) {
     host_.listChanged();
 }
 
-void Recorder::stepOn() {
-    onTime_ = timeCode();
+void Recorder::stepOn(int64_t frame) {
+    onTime_ = recorderTimeCode(frame, rate_);
     writeTiming(current_, onTime_);
     // Show the set in the main window, which renders it, and lay it over the picture.
     std::vector<OverlayPiece> pieces = host_.showSet(current_);
@@ -222,8 +310,8 @@ void Recorder::stepOn() {
     showNextSet(current_ + 1);
 }
 
-void Recorder::stepOff() {
-    writeTiming(current_, onTime_ + ">" + timeCode());
+void Recorder::stepOff(int64_t frame) {
+    writeTiming(current_, onTime_ + ">" + recorderTimeCode(frame, rate_));
     view_.nudge();
     view_.clearOverlay(host_.bgColor());
     ++current_;
@@ -231,20 +319,28 @@ void Recorder::stepOff() {
 }
 
 void Recorder::startRecording() {
-    // The old times stay until a set is reached: a run stopped after a few
-    // sets keeps the times of all the others.
+    // Every set keeps its timing until the run reaches it.
     view_.setStartButton(timingtext::kStop, true);
     state_ = RecorderState::Recording;
-    current_ = 0;
-    host_.selectListRow(0);
-    showNextSet(0);
+    current_ = runStartSet(options_.fromSelectedSet, selectedRow_, setCount());
+    int64_t fromUs = 0;
+    if (options_.fromSelectedSet) {
+        std::optional<int64_t> on = onFrameOfTiming(host_.list().column(2 * current_, Column::Timing), rate_);
+        if (on) fromUs = std::max<int64_t>(source_.positionOfFrame(*on) - kLeadInUs, 0);
+    }
+    host_.selectListRow(2 * current_);
+    showNextSet(current_);
     nextOn_ = true;
     waitingRelease_ = false;
     onTime_.clear();
     frame_ = 0;
     shownFrames_ = shownSeconds_ = -1;
     startMs_ = now_();
-    source_.start();
+    source_.start(fromUs);
+    if (fromUs > 0) {  // the running time shows where the run starts
+        frame_ = source_.frame();
+        updateRunningTime();
+    }
 }
 
 void Recorder::stopRecording() {

@@ -73,7 +73,42 @@ public:
 struct SpaceInput {
     bool down = false;     // held now
     bool pressed = false;  // went down since the last pass (a short tap may be up again)
+    // When the key last went down and up (steadyMicros()), where the window
+    // knows it; the pass's own time otherwise.
+    std::optional<int64_t> downAtUs, upAtUs;
 };
+
+// The moment (steadyMicros()) of a key event stamped `eventMs` by the window
+// system, read at `nowUs`. The X server stamps events with the same
+// monotonic clock in milliseconds, wrapped at 32 bits; a stamp that does
+// not fit that (another clock, older than a second, from the future) is
+// not trusted and the event counts as happening now.
+int64_t keyEventInstantUs(uint32_t eventMs, int64_t nowUs);
+
+// How Space steps are timed; the window's choices.
+struct RecordOptions {
+    int reactionMs = 0;             // every recorded time moves earlier by this
+    bool timeAtRelease = false;     // tap mode: the time of the release, not of the press
+    bool holdMode = false;          // press = ON, release = OFF
+    bool fromSelectedSet = false;   // START records from the selected set on
+};
+
+constexpr int kMaxReactionMs = 1000;
+int clampReactionMs(int ms);
+
+// A movie time moved earlier by the reaction offset, never before 0.
+int64_t reactionCorrected(int64_t positionUs, int reactionMs);
+
+// Where a run begins: the selected set (line A or B row selected) with
+// "Start at the selected set", the first set otherwise.
+int runStartSet(bool fromSelectedSet, int selectedRow, int setCount);
+
+// How far before a set's old ON the movie starts for a run from that set.
+constexpr int64_t kLeadInUs = 3'000'000;
+
+// The frame of the ON time of a timing ("HH:MM:SS:FF>..." or "HH:MM:SS:FF")
+// at `rate`; nullopt when the timing has no ON time.
+std::optional<int64_t> onFrameOfTiming(const std::string& timing, int rate);
 
 enum class RecorderState { Armed, Stopped, Recording };
 
@@ -90,6 +125,8 @@ public:
     virtual void listChanged() = 0;
     // Selects list row `row` in the main window.
     virtual void selectListRow(int row) = 0;
+    // The row selected in the main window, -1 when none.
+    virtual int selectedListRow() const = 0;
     // Selects `set` in the main window as a click would and returns its
     // picture as pieces to lay over the movie.
     virtual std::vector<OverlayPiece> showSet(int set) = 0;
@@ -117,6 +154,16 @@ public:
     void clickStartStop();
     void clickExit();
 
+    void setOptions(const RecordOptions& options);
+    const RecordOptions& options() const { return options_; }
+
+    // While recording: P stops and continues the clock; while it stands,
+    // frame steps and jumps back move the movie (not the external counter).
+    void togglePause();
+    bool paused() const;
+    void stepFrames(int frames);
+    void jumpBack(int64_t us);
+
     RecorderState state() const { return state_; }
     bool ended() const { return ended_; }
     int currentSet() const { return current_; }
@@ -131,8 +178,10 @@ private:
     bool movieEnded();
     void onMovieEnd();
     void handleSpace(const SpaceInput& space);
-    void stepOn();
-    void stepOff();
+    int64_t frameAt(std::optional<int64_t> atUs) const;
+    void step(bool on, int64_t frame);
+    void stepOn(int64_t frame);
+    void stepOff(int64_t frame);
     void startRecording();
     void stopRecording();
     void endRun();
@@ -153,9 +202,13 @@ private:
     bool nextOn_ = true;
     bool waitingRelease_ = false;
     bool stepIsOn_ = true;
+    bool stepAtRelease_ = false;  // the pending step is timed at the release
+    bool offAtRelease_ = false;   // hold mode: the release switches the set OFF
     bool wasDown_ = false;
     std::optional<int64_t> startMs_;
     bool startStopClicked_ = false, exitClicked_ = false;
+    RecordOptions options_;
+    int selectedRow_ = -1;  // the list selection when the window opened
 };
 
 int64_t steadyMillis();

@@ -1,13 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <random>
 #include <thread>
+#include <vector>
 
 #include "base/Image.h"
+#include "timing/Clock.h"
 #include "timing/MoviePlayer.h"
 
 namespace fs = std::filesystem;
@@ -34,7 +38,12 @@ protected:
                 std::system((ff + "-f lavfi -i testsrc=size=321x241:rate=25:duration=1 -c:v ffv1 " + d + "odd.avi").c_str()) == 0 &&
                 std::system((ff + "-f lavfi -i testsrc=size=320x240:rate=25:duration=1 -vf select='not(eq(mod(n\\,3)\\,1))' "
                                   "-vsync vfr -c:v mpeg4 " + d + "vfr.mkv").c_str()) == 0 &&
-                std::system((ff + "-f lavfi -i sine=duration=1 " + d + "tone.wav").c_str()) == 0;
+                std::system((ff + "-f lavfi -i sine=duration=1 " + d + "tone.wav").c_str()) == 0 &&
+                // the frame number in ten black or white columns, bit k in column k
+                std::system((ff + "-f lavfi -i \"color=black:size=320x240:rate=25:duration=4,format=yuv420p,"
+                                  "geq=lum='255*mod(trunc(N/pow(2\\,trunc(X/32)))\\,2)':cb=128:cr=128\" "
+                                  "-f lavfi -i sine=frequency=440:duration=4 -c:v mpeg4 -q:v 2 -g 50 -c:a pcm_s16le " +
+                             d + "bits.avi").c_str()) == 0;
         std::ofstream(d + "text.avi") << "this is not a movie\n";
     }
     static void TearDownTestSuite() {
@@ -56,6 +65,65 @@ protected:
     static inline fs::path dir_;
     static inline bool made_ = false;
 };
+
+// A sound device that plays in real time into memory.
+class CapturingSound : public SoundOutput {
+public:
+    ~CapturingSound() override { close(); }
+    std::string open(int rate, int, Fill fill) override {
+        fill_ = std::move(fill);
+        rate_ = rate;
+        running_ = true;
+        thread_ = std::thread([this] {
+            std::vector<int16_t> block(512);
+            auto next = std::chrono::steady_clock::now();
+            while (running_) {
+                if (!paused_) {
+                    fill_(block.data(), 512);
+                    std::lock_guard<std::mutex> lock(m_);
+                    captured_.insert(captured_.end(), block.begin(), block.end());
+                }
+                next += std::chrono::microseconds(512 * 1000000LL / rate_);
+                std::this_thread::sleep_until(next);
+            }
+        });
+        return {};
+    }
+    SoundFormat format() const override { return {rate_, 1}; }
+    void setPaused(bool paused) override { paused_ = paused; }
+    double latencySeconds() const override { return 0; }
+    void close() override {
+        running_ = false;
+        if (thread_.joinable()) thread_.join();
+    }
+    std::vector<int16_t> captured() {
+        std::lock_guard<std::mutex> lock(m_);
+        return captured_;
+    }
+
+private:
+    Fill fill_;
+    int rate_ = 0;
+    std::atomic<bool> running_{false}, paused_{true};
+    std::thread thread_;
+    std::mutex m_;
+    std::vector<int16_t> captured_;
+};
+
+// Tone frequency from the rising zero crossings of the samples, and how
+// many samples lie between the first and the last of them.
+static double toneHz(const std::vector<int16_t>& s, int rate, int64_t* span = nullptr) {
+    int64_t first = -1, last = -1, crossings = 0;
+    for (size_t i = 1; i < s.size(); ++i)
+        if (s[i - 1] < 0 && s[i] >= 0 && s[i] - s[i - 1] > 100) {
+            if (first < 0) first = int64_t(i);
+            last = int64_t(i);
+            ++crossings;
+        }
+    if (span) *span = last - first;
+    if (crossings < 10) return 0.0;
+    return double(crossings - 1) * rate / double(last - first);
+}
 
 class FailingSound : public SoundOutput {
 public:
@@ -135,6 +203,120 @@ TEST_F(MoviePlayerTest, FramesAdvanceHoldWhilePausedAndStopAtZero) {
     p->play();
     std::this_thread::sleep_for(100ms);
     EXPECT_LT(p->currentFrame(), 20);
+    p->free();
+}
+
+// The frame number a picture of bits.avi shows.
+static int frameNumberShown(const Image& picture) {
+    int n = 0;
+    for (int bit = 0; bit < 10; ++bit)
+        if (picture.pixel((32 * bit + 16) * picture.width() / 320, picture.height() / 6)[1] > 128) n |= 1 << bit;
+    return n;
+}
+
+static std::shared_ptr<const Image> waitForPicture(MoviePlayer& p, uint64_t after) {
+    auto until = std::chrono::steady_clock::now() + 5s;
+    uint64_t serial = 0;
+    std::shared_ptr<const Image> picture;
+    while (std::chrono::steady_clock::now() < until) {
+        picture = p.currentPicture(&serial);
+        if (picture && serial > after) return picture;
+        std::this_thread::sleep_for(5ms);
+    }
+    return nullptr;
+}
+
+TEST_F(MoviePlayerTest, PlaysFromAPositionStandingOrRunning) {
+    auto p = createMoviePlayer();
+    ASSERT_EQ(p->load(movie("bits.avi")), "");
+    // Between two key pictures: the decoder goes on from the one before.
+    p->playFrom(1.2, true);
+    std::shared_ptr<const Image> picture = waitForPicture(*p, 0);
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(frameNumberShown(*picture), 30);
+    EXPECT_TRUE(p->paused());
+    EXPECT_EQ(p->currentFrame(), 30);
+    double now = monotonicSeconds();
+    EXPECT_DOUBLE_EQ(p->positionAt(now + 5.0), 1.2);  // standing
+    std::this_thread::sleep_for(150ms);
+    EXPECT_EQ(p->currentFrame(), 30);
+
+    // One picture on, then back: the picture and the clock follow.
+    uint64_t serial = 0;
+    p->currentPicture(&serial);
+    p->playFrom(31 / 25.0, true);
+    picture = waitForPicture(*p, serial);
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(frameNumberShown(*picture), 31);
+    EXPECT_EQ(p->currentFrame(), 31);
+    p->currentPicture(&serial);
+    p->playFrom(0.4, true);
+    picture = waitForPicture(*p, serial);
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(frameNumberShown(*picture), 10);
+
+    // Running on from there: the clock is the movie's time, read at any moment.
+    p->resume();
+    std::this_thread::sleep_for(300ms);
+    now = monotonicSeconds();
+    double at = p->positionAt(now);
+    EXPECT_GT(at, 0.45);
+    EXPECT_LT(at, 1.5);
+    EXPECT_NEAR(p->positionAt(now - 0.1), at - 0.1, 1e-6);
+    p->currentPicture(&serial);
+    picture = waitForPicture(*p, serial);
+    ASSERT_TRUE(picture);
+    EXPECT_GT(frameNumberShown(*picture), 10);
+
+    // A time beyond the end: the movie ends by itself.
+    p->playFrom(60.0, false);
+    EXPECT_TRUE(waitForEnd(*p, 5s));
+    EXPECT_EQ(p->currentFrame(), 0);
+    p->free();
+}
+
+TEST_F(MoviePlayerTest, SpeedChangesTheTempoNotThePitch) {
+    for (double speed : {0.5, 2.0}) {
+        auto sound = std::make_unique<CapturingSound>();
+        CapturingSound* device = sound.get();
+        auto p = createMoviePlayer(std::move(sound));
+        ASSERT_EQ(p->load(movie("tone.avi")), "");  // 2 s, 440 Hz
+        ASSERT_TRUE(p->hasSound());
+        p->setSpeed(speed);
+        EXPECT_EQ(p->speed(), speed);
+        p->play();
+        ASSERT_TRUE(waitForEnd(*p, 15s)) << speed;
+        // The movie's 2 s of tone are heard for 4 s at half speed and 1 s
+        // at double, at the same pitch.
+        std::vector<int16_t> heard = device->captured();
+        const int rate = device->format().rate;
+        int64_t span = 0;
+        EXPECT_NEAR(toneHz(heard, rate, &span), 440.0, 15.0) << speed;
+        EXPECT_NEAR(double(span) / rate, 2.0 / speed, 0.15 / speed) << speed;
+        p->free();
+    }
+}
+
+TEST_F(MoviePlayerTest, ChangingSpeedWhilePlayingKeepsThePosition) {
+    auto p = createMoviePlayer(std::make_unique<CapturingSound>());
+    ASSERT_EQ(p->load(movie("bits.avi")), "");
+    p->playFrom(2.0, true);
+    ASSERT_TRUE(waitForPicture(*p, 0));
+    p->setSpeed(0.5);
+    EXPECT_TRUE(p->paused());
+    EXPECT_NEAR(p->positionAt(monotonicSeconds()), 2.0, 1e-9);
+    uint64_t serial = 0;
+    p->currentPicture(&serial);
+    std::shared_ptr<const Image> picture = waitForPicture(*p, serial);
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(frameNumberShown(*picture), 50);
+    const double resumed = monotonicSeconds();
+    p->resume();
+    std::this_thread::sleep_for(600ms);
+    const double now = monotonicSeconds();
+    double at = p->positionAt(now);
+    EXPECT_GT(at, 2.0);
+    EXPECT_LE(at - 2.0, (now - resumed) * 0.5 + 0.05);  // half as fast as the wall clock
     p->free();
 }
 

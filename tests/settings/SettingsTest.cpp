@@ -127,3 +127,59 @@ TEST(Settings, ShippedFileIsUsable) {
     for (const Preset& p : s.presets) defaults += p.programDefault;
     EXPECT_GE(defaults, 1);
 }
+
+TEST(Settings, ReactionOffsetReadsZeroWhenMissingAndStaysInRange) {
+    EXPECT_EQ(parseSettings(kIni).reactionMs, 0);
+    EXPECT_EQ(parseSettings("[Global]\nreactionMS = 250\n").reactionMs, 250);
+    EXPECT_EQ(parseSettings("[Global]\nReactionMs = 5000\n").reactionMs, 1000);
+    EXPECT_EQ(parseSettings("[Global]\nReactionMs = -40\n").reactionMs, 0);
+    EXPECT_EQ(parseSettings("[Global]\nReactionMs = soon\n").reactionMs, 0);
+    EXPECT_EQ(parseSettings("[Presets]\nReactionMs = 300\n").reactionMs, 0);  // only in [Global]
+}
+
+TEST(Settings, GlobalKeyIsAddedOrReplacedWithoutTouchingTheRest) {
+    // Added after the last key line of [Global]: everything else byte for byte.
+    std::string added = withGlobalKey(kIni, "ReactionMs", "300");
+    std::string expected = kIni;
+    expected.insert(expected.find("[Profiles]"), "ReactionMs = 300\r\n");
+    EXPECT_EQ(added, expected);
+    Settings s = parseSettings(added);
+    EXPECT_EQ(s.reactionMs, 300);
+    EXPECT_EQ(s.startupProfile, 2);
+    EXPECT_EQ(s.presets.size(), 2u);
+    // Replaced in place, whatever the case of the key and the blanks around it.
+    std::string replaced = withGlobalKey("[global]\n  reactionms=10\nPreset = 1\n[Presets]\nPreset = a|1\n", "ReactionMs", "0");
+    EXPECT_EQ(replaced, "[global]\nReactionMs = 0\nPreset = 1\n[Presets]\nPreset = a|1\n");
+    // No [Global]: one at the top, in the file's own line endings; the
+    // [Presets] section stays the last one.
+    EXPECT_EQ(withGlobalKey("[Presets]\nPreset = a\n", "ReactionMs", "5"),
+              "[Global]\nReactionMs = 5\n[Presets]\nPreset = a\n");
+    // A [Global] header that is the last line without an ending.
+    EXPECT_EQ(withGlobalKey("[Global]", "ReactionMs", "7"), "[Global]\r\nReactionMs = 7\r\n");
+    // The same key in another section is not touched.
+    EXPECT_EQ(withGlobalKey("[Global]\r\nPreset = 1\r\n[Profiles]\r\nReactionMs = 9\r\n", "ReactionMs", "7"),
+              "[Global]\r\nPreset = 1\r\nReactionMs = 7\r\n[Profiles]\r\nReactionMs = 9\r\n");
+}
+
+TEST(Settings, ReactionOffsetIsSavedIntoTheFile) {
+    auto dir = std::filesystem::temp_directory_path() / "kalvero-reaction-test";
+    std::filesystem::create_directories(dir);
+    std::string path = (dir / "Kalvero.ini").string();
+    ASSERT_TRUE(files::writeFileAtomic(path, kIni));
+    std::string error;
+    ASSERT_TRUE(saveReactionMsToFile(path, 200, error)) << error;
+    ASSERT_TRUE(saveReactionMsToFile(path, 1500, error)) << error;  // stored as 1000
+    Settings back;
+    ASSERT_TRUE(loadSettingsFile(path, back, error));
+    EXPECT_EQ(back.reactionMs, 1000);
+    std::string content;
+    ASSERT_TRUE(files::readFile(path, content));
+    EXPECT_EQ(content, withGlobalKey(kIni, "ReactionMs", "1000"));
+    // Presets are still written after it.
+    ASSERT_TRUE(savePresetsToFile(path, back.presets, error));
+    ASSERT_TRUE(loadSettingsFile(path, back, error));
+    EXPECT_EQ(back.reactionMs, 1000);
+    EXPECT_FALSE(saveReactionMsToFile((dir / "missing.ini").string(), 10, error));
+    EXPECT_FALSE(error.empty());
+    std::filesystem::remove_all(dir);
+}

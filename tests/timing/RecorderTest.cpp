@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "app/ControllerFixture.h"
 #include "base/Image.h"
 #include "timing/FrameSource.h"
@@ -39,27 +41,64 @@ struct FakeView : TimingView {
     void nudge() override { ++nudges; }
 };
 
-// A movie whose frame counter the test sets.
+// A movie whose frame counter the test sets, or whose clock runs on the
+// test's fake time (`now` set) from `clockPos` at `clockAt`.
 struct FakeMovie : MoviePlayer {
     int64_t frame = 0, length = 150, duration = 6000;
+    double fps = 25.0;
     bool isPlaying = false, isPaused = false, freed = false;
     int plays = 0, resumes = 0, stops = 0;
+    const int64_t* now = nullptr;  // fake monotonic microseconds
+    double clockPos = 0.0, rate = 1.0;
+    int64_t clockAt = 0;
+    std::optional<double> playedFrom;
+
+    double nowSeconds() const { return double(*now) / 1e6; }
+    void holdClock() {
+        if (now) clockPos = positionAt(nowSeconds()), clockAt = *now;
+    }
 
     std::string load(const std::string&) override { return {}; }
     bool loaded() const override { return !freed; }
     int width() const override { return 320; }
     int height() const override { return 240; }
-    double frameRate() const override { return 25.0; }
+    double frameRate() const override { return fps; }
     int64_t lengthInFrames() const override { return length; }
     int64_t durationMs() const override { return duration; }
     void setDisplaySize(int, int) override {}
-    void play() override { isPlaying = true, isPaused = false, ++plays; }
-    void pause() override { isPaused = isPlaying; }
-    void resume() override { isPaused = false, ++resumes; }
+    void play() override {
+        isPlaying = true, isPaused = false, ++plays;
+        clockPos = 0.0, clockAt = now ? *now : 0;
+    }
+    void playFrom(double seconds, bool paused) override {
+        isPlaying = true, isPaused = paused, playedFrom = seconds;
+        clockPos = seconds, clockAt = now ? *now : 0;
+    }
+    void pause() override {
+        holdClock();
+        isPaused = isPlaying;
+    }
+    void resume() override {
+        holdClock();
+        isPaused = false, ++resumes;
+    }
     void stop() override { isPlaying = isPaused = false, frame = 0, ++stops; }
     bool playing() const override { return isPlaying; }
     bool paused() const override { return isPaused; }
-    int64_t currentFrame() const override { return frame; }
+    int64_t currentFrame() const override {
+        if (!now) return frame;
+        return isPlaying ? movieFrameAt(positionAt(nowSeconds()), fps, length) : 0;
+    }
+    double positionAt(double s) const override {
+        if (!isPlaying) return 0.0;
+        if (!now) return double(frame) / fps;
+        return isPaused ? clockPos : clockPos + (s - double(clockAt) / 1e6) * rate;
+    }
+    void setSpeed(double v) override {
+        holdClock();
+        rate = v;
+    }
+    double speed() const override { return rate; }
     std::shared_ptr<const Image> currentPicture(uint64_t*) const override { return nullptr; }
     bool hasSound() const override { return false; }
     std::string soundStatus() const override { return "the movie has no sound"; }
@@ -94,12 +133,12 @@ protected:
         recorder->open();
     }
     void internalRun() {
-        source = std::make_unique<MovieFrameSource>(movie);
+        source = std::make_unique<MovieFrameSource>(movie, [this] { return nowUs; });
         recorder = std::make_unique<EditorRecorder>(c(), ui, view, *source, [this] { return nowUs / 1000; });
         recorder->open();
     }
 
-    void pass(bool down = false, bool pressed = false) { recorder->pass({down, pressed}); }
+    void pass(bool down = false, bool pressed = false) { recorder->pass({down, pressed, std::nullopt, std::nullopt}); }
     void advance(int64_t ms) {
         nowUs += ms * 1000;
         pass();
@@ -205,6 +244,7 @@ TEST_F(RecorderTest, SetsTheRunDidNotReachKeepTheirTimes) {
     // The frame counts follow the new times of set 0 (it now overlaps set 1).
     EXPECT_EQ(state.list.column(0, Column::OffOn), "25+25");
     EXPECT_EQ(state.list.column(2, Column::OffOn), "-25+10");
+    EXPECT_EQ(state.list.column(7, Column::OffOn), "15+10");
     EXPECT_EQ(ui.countMessages("Warning!"), 0);  // every set still has times
     EXPECT_EQ(state.timedLength, 3 * 25);
     EXPECT_EQ(state.style.bgColor, state.style.presetBgColor);
@@ -333,20 +373,33 @@ TEST_F(RecorderTest, HeldSpaceMakesOneStepAndATapBetweenPassesCounts) {
 
     advance(1000);
     pass(true, true);
+    EXPECT_EQ(timing(0), "00:00:01:00");  // the time of the press
     for (int i = 0; i < 20; ++i) {
         nowUs += 50'000;
         pass(true, i % 3 == 0);  // key repeat reports more presses
     }
-    EXPECT_EQ(timing(0), "");  // nothing until the release
     pass(false);
-    EXPECT_EQ(timing(0), "00:00:02:00");  // the time of the release
+    EXPECT_EQ(timing(0), "00:00:01:00");  // one step however long it was held
     EXPECT_TRUE(recorder->nextStepIsOn() == false);
 
     // A press and release both between two passes.
     nowUs += 400'000;
     pass(false, true);
-    EXPECT_EQ(timing(0), "00:00:02:00>00:00:02:10");
+    EXPECT_EQ(timing(0), "00:00:01:00>00:00:02:10");
     EXPECT_EQ(recorder->currentSet(), 1);
+
+    // Timed at the release when asked: nothing until then.
+    RecordOptions o;
+    o.timeAtRelease = true;
+    recorder->setOptions(o);
+    pass(true, true);
+    for (int i = 0; i < 20; ++i) {
+        nowUs += 50'000;
+        pass(true, i % 3 == 0);
+    }
+    EXPECT_EQ(timing(1), "");
+    pass(false);
+    EXPECT_EQ(timing(1), "00:00:03:10");
 }
 
 TEST_F(RecorderTest, StopEndsTheOnlyRecordingOfTheWindow) {
@@ -411,6 +464,329 @@ TEST(FrameSources, RatesOfMovieAndCounter) {
     EXPECT_EQ(MovieFrameSource(m).rate(), 25);
     EXPECT_EQ(ExternalFrameSource(29.97f).rate(), 30);
     EXPECT_EQ(ExternalFrameSource(23.976f).totalFrames(), 36000 * 24);
+}
+
+// --- key-down time, reaction offset, hold mode, partial runs, pause ------------
+
+struct ClockCase {
+    const char* name;
+    bool internal;
+    double fps;              // movie
+    int64_t length, durationMs;
+    float projectFps;        // external counter
+    const char* at10500;     // time code of movie time 10.5 s
+    const char* at10200;     // and of 10.2 s
+};
+
+class RecorderClockTest : public RecorderTest, public ::testing::WithParamInterface<ClockCase> {
+protected:
+    void run() {
+        const ClockCase& k = GetParam();
+        if (k.internal) {
+            movie.fps = k.fps;
+            movie.length = k.length;
+            movie.duration = k.durationMs;
+            movie.now = &nowUs;
+            internalRun();
+            advance(100);  // the first picture: the movie stands on it
+            ASSERT_EQ(recorder->state(), RecorderState::Stopped);
+        } else {
+            state.fps = k.projectFps;
+            externalRun();
+        }
+        start();
+        ASSERT_EQ(recorder->state(), RecorderState::Recording);
+    }
+    // A tap whose key went down when the movie was at `movieUs`; the passes
+    // see the press and the release only 150 ms later.
+    void tapAt(int64_t movieUs) {
+        int64_t down = nowUs + (movieUs - source->positionUs());
+        ASSERT_GE(down, nowUs);
+        nowUs = down + 150'000;
+        recorder->pass({false, true, down, down + 120'000});
+    }
+};
+
+TEST_P(RecorderClockTest, KeyDownIsTimedAtItsOwnMomentMinusTheReactionOffset) {
+    makeSets(3);
+    run();
+    tapAt(10'500'000);  // ON, no offset
+    EXPECT_EQ(timing(0), GetParam().at10500);
+    RecordOptions o;
+    o.reactionMs = 300;
+    recorder->setOptions(o);
+    tapAt(10'800'000);  // OFF 300 ms after the ON: the same time code
+    EXPECT_EQ(timing(0), std::string(GetParam().at10500) + ">" + GetParam().at10500);
+    advance(3000);
+    // Set 1: ON at 10.5 s of movie time less 300 ms. The movie has run on
+    // since; the key-down's own moment counts.
+    int64_t downMovie = source->positionUs();
+    tapAt(downMovie);
+    int64_t back = downMovie - 300'000;
+    EXPECT_EQ(timing(1), recorderTimeCode(source->frameOfPosition(back), source->rate()));
+    EXPECT_NE(timing(1), recorderTimeCode(source->frameOfPosition(downMovie), source->rate()));
+}
+
+TEST_P(RecorderClockTest, OffsetMovesTenPointFiveSecondsToTenPointTwo) {
+    makeSets(2);
+    run();
+    RecordOptions o;
+    o.reactionMs = 300;
+    recorder->setOptions(o);
+    tapAt(10'500'000);
+    EXPECT_EQ(timing(0), GetParam().at10200);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rates, RecorderClockTest,
+    ::testing::Values(ClockCase{"Movie25", true, 25.0, 2500, 100000, 25.0f, "00:00:10:12", "00:00:10:05"},
+                      // 29.97 and 23.976 movies count at the truncated clock rates 29 and 23
+                      ClockCase{"Movie2997", true, 29.97, 2997, 100000, 25.0f, "00:00:10:14", "00:00:10:05"},
+                      ClockCase{"Movie23976", true, 23.976, 2398, 100017, 25.0f, "00:00:10:11", "00:00:10:04"},
+                      ClockCase{"Counter2997", false, 0, 0, 0, 29.97f, "00:00:10:15", "00:00:10:06"},
+                      ClockCase{"Counter23976", false, 0, 0, 0, 23.976f, "00:00:10:12", "00:00:10:04"}),
+    [](const ::testing::TestParamInfo<ClockCase>& i) { return std::string(i.param.name); });
+
+TEST_F(RecorderTest, TimeAtReleaseHoldModeAndNeverBeforeZero) {
+    makeSets(4);
+    externalRun();
+    start();
+    const int64_t t0 = nowUs;  // the counter's 0
+    auto at = [&](int64_t ms) { return t0 + ms * 1000; };
+
+    // An offset larger than the time so far stops at 00:00:00:00.
+    RecordOptions o;
+    o.reactionMs = 5000;  // read as 1000
+    recorder->setOptions(o);
+    EXPECT_EQ(recorder->options().reactionMs, 1000);
+    nowUs = at(600);
+    recorder->pass({false, true, at(500), at(550)});
+    EXPECT_EQ(timing(0), "00:00:00:00");
+
+    // "Time at release": the key-up's moment, not the press's.
+    o = RecordOptions{};
+    o.timeAtRelease = true;
+    recorder->setOptions(o);
+    nowUs = at(1100);
+    recorder->pass({true, true, at(1000), std::nullopt});
+    EXPECT_EQ(timing(0), "00:00:00:00");  // nothing until the release
+    nowUs = at(1500);
+    recorder->pass({false, false, std::nullopt, at(1400)});
+    EXPECT_EQ(timing(0), "00:00:00:00>00:00:01:10");
+
+    // Hold mode: ON at the press, OFF at the release, the next press is the next set.
+    o = RecordOptions{};
+    o.holdMode = true;
+    recorder->setOptions(o);
+    nowUs = at(2050);
+    recorder->pass({true, true, at(2000), std::nullopt});
+    EXPECT_EQ(timing(1), "00:00:02:00");
+    EXPECT_TRUE(view.overlayOn);
+    for (int i = 0; i < 10; ++i) {
+        nowUs += 80'000;
+        recorder->pass({true, i % 4 == 0, std::nullopt, std::nullopt});  // key repeat
+    }
+    EXPECT_EQ(timing(1), "00:00:02:00");
+    nowUs = at(3100);
+    recorder->pass({false, false, std::nullopt, at(3000)});
+    EXPECT_EQ(timing(1), "00:00:02:00>00:00:03:00");
+    EXPECT_FALSE(view.overlayOn);
+    // A short hold between two passes is still ON and OFF.
+    nowUs = at(4300);
+    recorder->pass({false, true, at(4000), at(4200)});
+    EXPECT_EQ(timing(2), "00:00:04:00>00:00:04:05");
+    EXPECT_EQ(recorder->currentSet(), 3);
+    // Without the key's own moments the pass's time counts.
+    nowUs = at(5000);
+    recorder->pass({true, true, std::nullopt, std::nullopt});
+    nowUs = at(5400);
+    recorder->pass({false, false, std::nullopt, std::nullopt});
+    EXPECT_TRUE(recorder->ended());
+    EXPECT_EQ(timing(3), "00:00:05:00>00:00:05:10");
+}
+
+TEST_F(RecorderTest, PartialRunStartsAtTheSelectedSetAndKeepsEveryOtherTiming) {
+    makeSets(6, true);
+    state.list.setLineColumn(6, Column::Timing, "00:00:09:00>00:00:09:20");
+    state.list.setLineColumn(7, Column::Timing, "00:00:09:00>00:00:09:20");
+    ui.selectListRow(7);  // line B of set 3
+    movie.now = &nowUs;
+    movie.length = 2500;
+    movie.duration = 100000;
+    source = std::make_unique<MovieFrameSource>(movie, [this] { return nowUs; });
+    recorder = std::make_unique<EditorRecorder>(c(), ui, view, *source, [this] { return nowUs / 1000; });
+    RecordOptions o;
+    o.fromSelectedSet = true;
+    recorder->setOptions(o);
+    recorder->open();
+    EXPECT_EQ(view.nextA, "Line 3 A");
+    advance(100);
+    start();
+    // The movie starts 3 s before the set's old ON.
+    ASSERT_TRUE(movie.playedFrom.has_value());
+    EXPECT_DOUBLE_EQ(*movie.playedFrom, 6.0);
+    EXPECT_EQ(ui.selectedListRow(), 6);
+    advance(2000);
+    space();  // ON at 8 s
+    advance(1000);
+    space();  // OFF at 9 s
+    EXPECT_EQ(timing(3), "00:00:08:00>00:00:09:00");
+    EXPECT_EQ(recorder->currentSet(), 4);
+    recorder->clickExit();
+    pass();
+    ASSERT_TRUE(recorder->ended());
+    for (int k : {0, 1, 2, 4, 5})
+        EXPECT_EQ(timing(k), "00:00:0" + std::to_string(k) + ":00>00:00:0" + std::to_string(k) + ":10") << k;
+    EXPECT_EQ(state.list.column(7, Column::OffOn), "140+25");  // 8 s after set 2's old OFF
+}
+
+TEST_F(RecorderTest, PartialRunWithTheExternalClockCountsFromThreeSecondsBeforeTheOldOn) {
+    makeSets(3, true);
+    state.list.setLineColumn(4, Column::Timing, "00:01:00:05>00:01:02:00");
+    ui.selectListRow(4);
+    externalRun();
+    RecordOptions o;
+    o.fromSelectedSet = true;
+    recorder->setOptions(o);
+    start();
+    EXPECT_EQ(recorder->timeCode(), "00:00:57:05");
+    EXPECT_EQ(view.seconds, "00:00:57:");
+    advance(3000);
+    space();
+    EXPECT_EQ(timing(2), "00:01:00:05");
+    EXPECT_EQ(timing(0), "00:00:00:00>00:00:00:10");
+}
+
+TEST_F(RecorderTest, PartialRunWithoutAnOldTimeStartsTheMovieAtTheBeginning) {
+    makeSets(3);
+    ui.selectListRow(2);
+    movie.now = &nowUs;
+    internalRun();
+    RecordOptions o;
+    o.fromSelectedSet = true;
+    recorder->setOptions(o);
+    EXPECT_EQ(view.nextA, "Line 1 A");
+    advance(100);
+    start();
+    EXPECT_FALSE(movie.playedFrom.has_value());
+    EXPECT_EQ(movie.resumes, 1);
+    advance(1000);
+    space();
+    EXPECT_EQ(timing(0), "");
+    EXPECT_EQ(timing(1), "00:00:01:02");  // 0.1 s of first picture + 1 s
+}
+
+TEST_F(RecorderTest, AtHalfSpeedTheTimesAreMovieTime) {
+    makeSets(2);
+    movie.now = &nowUs;
+    movie.length = 2500;
+    movie.duration = 100000;
+    internalRun();
+    advance(100);
+    start();
+    movie.setSpeed(0.5);
+    advance(3800);  // 1.9 s of movie after 0.1 s at full speed
+    space();
+    EXPECT_EQ(timing(0), "00:00:02:00");
+    RecordOptions o;
+    o.reactionMs = 200;  // moves movie time
+    recorder->setOptions(o);
+    advance(2000);
+    space();
+    EXPECT_EQ(timing(0), "00:00:02:00>00:00:02:20");
+    EXPECT_EQ(view.seconds, "00:00:03:");
+}
+
+TEST_F(RecorderTest, PauseStepsAndJumpsBackMoveTheMovieAndSpaceTakesTheStandingPicture) {
+    makeSets(2);
+    movie.now = &nowUs;
+    movie.length = 2500;
+    movie.duration = 100000;
+    internalRun();
+    advance(100);
+    start();
+    RecordOptions o;
+    o.reactionMs = 200;
+    recorder->setOptions(o);
+    recorder->stepFrames(1);  // not paused: nothing
+    EXPECT_FALSE(movie.playedFrom.has_value());
+    advance(4900);  // movie at 5.0 s
+    recorder->togglePause();
+    EXPECT_TRUE(recorder->paused());
+    advance(3000);  // stands
+    EXPECT_EQ(recorder->timeCode(), "00:00:05:00");
+    recorder->stepFrames(1);
+    EXPECT_DOUBLE_EQ(*movie.playedFrom, 5.04);
+    EXPECT_TRUE(movie.isPaused);
+    recorder->stepFrames(-3);
+    EXPECT_NEAR(*movie.playedFrom, 4.92, 1e-9);
+    recorder->jumpBack(2'000'000);
+    EXPECT_NEAR(*movie.playedFrom, 2.92, 1e-9);
+    pass();
+    EXPECT_EQ(recorder->timeCode(), "00:00:02:23");
+    // Paused: no reaction offset, the picture that stands is the time.
+    space();
+    EXPECT_EQ(timing(0), "00:00:02:23");
+    recorder->togglePause();
+    EXPECT_FALSE(recorder->paused());
+    advance(1000);
+    space();
+    EXPECT_EQ(timing(0), "00:00:02:23>00:00:03:18");  // 3.92 - 0.2 s
+    // Going back to 0 while paused is no end of the movie.
+    recorder->togglePause();
+    recorder->jumpBack(10'000'000);
+    advance(10);
+    EXPECT_EQ(recorder->state(), RecorderState::Recording);
+}
+
+TEST(RecorderRules, StartSetOldOnTimeAndOffsetClamp) {
+    EXPECT_EQ(runStartSet(false, 7, 5), 0);
+    EXPECT_EQ(runStartSet(true, 7, 5), 3);
+    EXPECT_EQ(runStartSet(true, 6, 5), 3);
+    EXPECT_EQ(runStartSet(true, 40, 5), 4);  // a row beyond the list: the last set
+    EXPECT_EQ(runStartSet(true, -1, 5), 0);
+    EXPECT_EQ(runStartSet(true, 3, 0), 0);
+
+    EXPECT_EQ(onFrameOfTiming("00:00:09:05>00:00:10:00", 25), std::optional<int64_t>(230));
+    EXPECT_EQ(onFrameOfTiming("01:00:00:00", 30), std::optional<int64_t>(108000));
+    EXPECT_EQ(onFrameOfTiming(" 00:00:01:02 ", 25), std::optional<int64_t>(27));
+    for (const char* bad : {"", ">00:00:01:00", "00:00:01", "aa:00:01:00", "00:00:01:00:00", "00::01:00", "-1:00:00:00"})
+        EXPECT_EQ(onFrameOfTiming(bad, 25), std::nullopt) << bad;
+
+    EXPECT_EQ(reactionCorrected(1'000'000, 300), 700'000);
+    EXPECT_EQ(reactionCorrected(100'000, 300), 0);
+    EXPECT_EQ(reactionCorrected(5'000'000, 4000), 4'000'000);  // at most 1000 ms
+    EXPECT_EQ(reactionCorrected(5'000'000, -50), 5'000'000);
+}
+
+TEST(RecorderRules, KeyEventStampsOnTheMonotonicClock) {
+    const int64_t now = 5'000'123'456;  // 5000.123456 s
+    const uint32_t nowMs = 5'000'123;
+    EXPECT_EQ(keyEventInstantUs(nowMs - 150, now), 4'999'973'000);
+    EXPECT_EQ(keyEventInstantUs(nowMs, now), 5'000'123'000);
+    EXPECT_EQ(keyEventInstantUs(nowMs + 5, now), now);       // a coarse clock a tick ahead: now
+    EXPECT_EQ(keyEventInstantUs(nowMs - 5000, now), now);    // too old to be this press
+    EXPECT_EQ(keyEventInstantUs(123, now), now);             // another clock
+    // Across the 32-bit wrap of the stamps.
+    const int64_t wrapNow = (int64_t(1) << 32) * 1000 + 40'000;  // 40 ms after a wrap
+    EXPECT_EQ(keyEventInstantUs(uint32_t(-60), wrapNow), wrapNow - 100'000);
+}
+
+TEST(FrameSources, PositionsAndFramesAtFractionalRates) {
+    FakeMovie m;
+    m.fps = 29.97;
+    m.length = 2997;
+    m.duration = 100000;
+    MovieFrameSource s(m, [] { return int64_t(0); });
+    ASSERT_EQ(s.rate(), 29);
+    EXPECT_EQ(s.frameOfPosition(60'000'000), 60 * 29);   // the seconds stay the movie's
+    EXPECT_EQ(s.frameOfPosition(500'000'000), 2899);  // no further than the last picture, at 99.97 s
+    for (int64_t f : {1, 28, 29, 1234, 2800}) EXPECT_EQ(s.frameOfPosition(s.positionOfFrame(f)), f) << f;
+    ExternalFrameSource e(23.976f, [] { return int64_t(0); });
+    for (int64_t f : {1, 23, 24, 86399}) EXPECT_EQ(e.frameOfPosition(e.positionOfFrame(f)), f) << f;
+    EXPECT_EQ(movieFrameAt(-1.0, 25.0, 100), 0);
+    EXPECT_EQ(movieFrameAt(1.0, 25.0, 100), 25);
+    EXPECT_EQ(movieFrameAt(100.0, 25.0, 100), 99);
 }
 
 }  // namespace

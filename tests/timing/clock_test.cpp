@@ -81,3 +81,17 @@ TEST(MediaClock, RunsOnFromTheLastSetAndHoldsWhenPaused) {
     c.set(5.0, 151.0);  // the sound position corrects it
     EXPECT_DOUBLE_EQ(c.get(152.0), 6.0);
 }
+
+TEST(ExternalClock, ReadsAtAGivenMomentAndStartsWhereAsked) {
+    int64_t now = 0;
+    ExternalClock clock(25, [&] { return now; });
+    clock.start(6'000'000);
+    EXPECT_EQ(clock.frame(), 150);
+    now = 1'000'000;
+    EXPECT_EQ(clock.elapsedMicrosAt(400'000), 6'400'000);  // a moment already past
+    EXPECT_EQ(clock.elapsedMicrosAt(-9'000'000), 0);       // before the counter's 0
+    clock.pause();
+    EXPECT_EQ(clock.elapsedMicrosAt(5'000'000), 7'000'000);  // standing
+    clock.stop();
+    EXPECT_EQ(clock.elapsedMicrosAt(now), 0);
+}

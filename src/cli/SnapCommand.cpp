@@ -1,0 +1,31 @@
+#include "cli/SnapCommand.h"
+
+#include "cli/CliSupport.h"
+#include "timing/ShotSnap.h"
+
+namespace cli {
+
+int cmdSnap(Context& c, const std::vector<std::string>& args) {
+    Args a = Args::parse(args, {"-o", "--within", "--gap"}, {});
+    if (a.positional.size() != 2) throw UsageError{"expected a movie and a project file"};
+    if (!a.has("-o")) throw UsageError{"snap needs -o OUT.KVL8"};
+    SnapOptions o;
+    o.within = a.getInt("--within", o.within, 0, 1000);
+    o.gap = a.getInt("--gap", o.gap, 0, 1000);
+    const std::string& movie = a.positional[0];
+    if (!c.loadSettings() || !c.loadProject(a.positional[1])) return BadInput;
+
+    ShotList shots = loadOrDetectShots(movie, &detectShotChanges);
+    if (!shots.error.empty()) return c.fail(shots.error);
+    if (!shots.warning.empty()) c.err << "kalvero-cli: " << shots.warning << "\n";
+    std::vector<int64_t> changes = shotChangeFrames(shots.changeSeconds, c.state.fps);
+    SnapReport report = snapListToShots(c.state.list, c.state.fps, changes, o);
+    recalculateOffOn(c.state.list, c.state.fps, c.ui);
+    if (!c.writeProject(a.get("-o"))) return BadInput;
+    c.out << "moved " << report.moved << " of " << report.times << " times onto " << changes.size()
+          << " shot changes" << (shots.fromCache ? " (kept from " + shotCachePath(movie) + ")" : std::string())
+          << "\n";
+    return Ok;
+}
+
+}  // namespace cli

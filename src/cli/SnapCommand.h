@@ -1,0 +1,9 @@
+#pragma once
+#include <string>
+#include <vector>
+
+namespace cli {
+struct Context;
+// kalvero-cli snap: ON and OFF times moved onto the shot changes of a movie.
+int cmdSnap(Context& c, const std::vector<std::string>& args);
+}  // namespace cli
