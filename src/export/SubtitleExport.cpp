@@ -48,6 +48,12 @@ std::string subtitleExportRefusal(SubtitleFormat format, int width, int height, 
         const BdnFormat f = bdnFormat(width, height, fps);
         if (!f.ok) return f.error;
     }
+    // A DVD subtitle covers a DVD picture: 720 x 576 (PAL) or 720 x 480 (NTSC).
+    if (format == SubtitleFormat::VobSub && (width > 720 || height > 576))
+        return "A DVD subtitle picture can be at most 720 x 576 pixels; this project is " + std::to_string(width) +
+               " x " + std::to_string(height) +
+               " pixels. Please choose a profile of 720 x 576 or 720 x 480 pixels, or export Blu-ray SUP or DVB "
+               "subtitles for this size.";
     if ((format == SubtitleFormat::Sup || format == SubtitleFormat::VobSub || format == SubtitleFormat::Dvb) &&
         (width > 4096 || height > 4096))
         return "Subtitle pictures of this track can be at most 4096 x 4096 pixels.";
