@@ -3,6 +3,7 @@
 // the SubRip import.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
@@ -12,6 +13,7 @@
 #include "cli/Cli.h"
 #include "export/Bdn.h"
 #include "export/Pgs.h"
+#include "export/SubtitleExport.h"
 #include "export/SubtitleTrack.h"
 #include "io/Files.h"
 #include "project/SrtImport.h"
@@ -730,4 +732,54 @@ TEST_F(SubtitleTrackExportTest, VobSubRefusesPicturesLargerThanADvd) {
     Run small = run({"export", "vobsub", writeProject(amiga, edgeSets())});
     EXPECT_EQ(small.code, 0) << small.err;
     EXPECT_EQ(run({"export", "dvb", writeProject(hd720, edgeSets())}).code, 0);
+}
+
+// A run stopped part-way leaves no file of any kind in the track's folder:
+// no track, no picture, no temporary file; the result says why.
+TEST(SubtitleTrackCancel, StoppedRunsLeaveNothingBehind) {
+    const fs::path dir = fs::temp_directory_path() / "kalvero-subtrack-cancel";
+    for (SubtitleFormat format : {SubtitleFormat::Bdn, SubtitleFormat::Sup, SubtitleFormat::VobSub, SubtitleFormat::Dvb}) {
+        for (int stopAfter : {0, 5, 40}) {  // before the first set, part-way, after the last
+            SCOPED_TRACE(std::string(subtitleFormatInfo(format).cliName) + " " + std::to_string(stopAfter));
+            fs::remove_all(dir);
+            fs::create_directories(dir);
+            std::atomic<bool> cancel{stopAfter == 0};
+            SubtitleExportJob job;
+            job.format = format;
+            job.projectDir = dir.string();
+            job.name = "film";
+            job.width = 720;
+            job.height = 576;
+            job.fps = 25.0f;
+            for (int k = 0; k < 40; ++k) {
+                TrackSet s;
+                s.set = k;
+                s.onFrame = 10 * k;
+                s.offFrame = 10 * k + 8;
+                job.sets.sets.push_back(s);
+            }
+            job.render = [](int set, Image& out) {
+                for (int y = 400; y < 440; ++y)
+                    for (int x = 10 + set; x < 200 + set; ++x) {
+                        uint8_t* p = out.pixel(x, y);
+                        p[0] = 255, p[1] = uint8_t(set), p[2] = 0, p[3] = 255;
+                    }
+                return true;
+            };
+            job.progress = [&](int done, int) {
+                if (done >= stopAfter) cancel = true;
+            };
+            job.cancel = &cancel;
+            job.makeStreamWriter = createSubtitleStreamWriter;
+            const SubtitleExportResult r = exportSubtitleTrack(job);
+            EXPECT_FALSE(r.ok);
+            EXPECT_TRUE(r.cancelled);
+            EXPECT_TRUE(r.written.empty());
+            std::vector<std::string> left;
+            for (const auto& e : fs::recursive_directory_iterator(dir))
+                if (e.is_regular_file()) left.push_back(e.path().filename().string());
+            EXPECT_TRUE(left.empty()) << left.front();
+        }
+    }
+    fs::remove_all(dir);
 }
