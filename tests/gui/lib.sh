@@ -53,15 +53,22 @@ write_project() {
     "##-Word count: $rows" "##-User Timed Session: 0" "##-;" "$@" >"$path"
 }
 
+# dialog_origin NAME: DX, DY, DW, DH of the window titled NAME.
+dialog_origin() {
+  local id; id=$(xdotool search --onlyvisible --name "^$1\$" | tail -n 1)
+  [ -n "$id" ] || return 1
+  eval "$(xdotool getwindowgeometry --shell "$id")"
+  DX=$X; DY=$Y; DW=$WIDTH; DH=$HEIGHT
+}
+dialog_click() { xdotool mousemove $((DX + $1)) $((DY + $2)) click 1; sleep 0.4; }
+
 # open_export_dialog: "Export Files..." (its place follows the window's right
 # edge) and the dialog's place DX, DY, DW, DH.
 open_export_dialog() {
   click_at $((WW - 250 + 40)) 40
   wait_for 10 xdotool search --onlyvisible --name "^Export/Render Subtitles$" || fail "no export dialog"
   sleep 0.5
-  local id; id=$(xdotool search --onlyvisible --name "^Export/Render Subtitles$" | tail -n 1)
-  eval "$(xdotool getwindowgeometry --shell "$id")"
-  DX=$X; DY=$Y; DW=$WIDTH; DH=$HEIGHT
+  dialog_origin "Export/Render Subtitles"
 }
 
 # wait_for SECONDS COMMAND...: polls until the command succeeds.
