@@ -184,7 +184,8 @@ public:
         // times as 90 kHz ticks.
         long long on90k, off90k, onMs, offMs;
         if (dvb) {
-            on90k = unitsBefore(onFrame, 90000), off90k = unitsBefore(offFrame, 90000);
+            // Not at 0 either: see open().
+            on90k = std::max(1LL, unitsBefore(onFrame, 90000)), off90k = unitsBefore(offFrame, 90000);
             onMs = on90k / 90, offMs = off90k / 90;
         } else {
             onMs = unitsBefore(onFrame, 1000), offMs = unitsBefore(offFrame, 1000);
