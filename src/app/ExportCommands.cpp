@@ -390,7 +390,8 @@ ExportReport ExportCommands::exportTimedAvi(ExportProgress* progress) {
     return r;
 }
 
-ExportReport ExportCommands::exportSubtitleTrack(SubtitleFormat format, bool indexedPng, ExportProgress* progress) {
+ExportReport ExportCommands::exportSubtitleTrack(SubtitleFormat format, bool indexedPng, ExportProgress* progress,
+                                                 const std::atomic<bool>* cancel) {
     AppState& s = c_.state();
     const std::string refusal = subtitleExportRefusal(format, s.projectWidth, s.projectHeight, s.fps);
     if (!refusal.empty()) return ::refusal("Error!", refusal);
@@ -406,6 +407,7 @@ ExportReport ExportCommands::exportSubtitleTrack(SubtitleFormat format, bool ind
     job.sets = collectTrackSets(s.list, s.fps);
     job.indexedPng = indexedPng;
     job.makeStreamWriter = createSubtitleStreamWriter;
+    job.cancel = cancel;
     const int total = int(job.sets.sets.size());
 
     ui_.selectListRow(0);
@@ -433,6 +435,10 @@ ExportReport ExportCommands::exportSubtitleTrack(SubtitleFormat format, bool ind
         r.outcome = ExportReport::Outcome::Done;
         r.title = "Success!";
         r.text = subtitleExportMessage(result);
+    } else if (result.cancelled) {
+        r.outcome = ExportReport::Outcome::Failed;
+        r.title = "Info";
+        r.text = "The export was cancelled; no subtitle track was written.";
     } else {
         r.outcome = ExportReport::Outcome::Failed;
         r.title = "Error!";

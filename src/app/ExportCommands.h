@@ -94,8 +94,9 @@ public:
     // time codes, with OFF not after ON or with nothing to show are left out
     // and counted in the report. Refused when the format cannot name the
     // project's size or frame rate.
+    // Setting `cancel` stops the run; a cancelled run leaves no file.
     ExportReport exportSubtitleTrack(SubtitleFormat format, bool indexedPng = false,
-                                     ExportProgress* progress = nullptr);
+                                     ExportProgress* progress = nullptr, const std::atomic<bool>* cancel = nullptr);
     // The selected set (the set being typed when no row is selected) as one
     // transparent picture into "Capture_Output".
     ExportReport captureScreen();

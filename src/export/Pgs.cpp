@@ -61,6 +61,10 @@ namespace {
 enum : uint8_t { kPalette = 0x14, kObject = 0x15, kPresentation = 0x16, kWindows = 0x17, kEnd = 0x80 };
 constexpr int kMinObjectSide = 8;
 constexpr size_t kMaxSegment = 0xFFFF;
+constexpr int kMaxObjectSide = 4096;
+// The object data length is a 24-bit field that also counts the 4 bytes of
+// width and height.
+constexpr size_t kMaxObjectData = 0xFFFFFF - 4;
 
 void be16(std::string& s, unsigned v) {
     s += char((v >> 8) & 0xff);
@@ -95,17 +99,30 @@ PgsWriter::PgsWriter(int width, int height, float fps)
 void PgsWriter::segment(uint8_t type, long long pts, const std::string& payload) {
     out_ += "PG";
     be32(out_, uint32_t(pts & 0xffffffffLL));
-    be32(out_, 0);  // decoding time: not used by players of finished streams
+    be32(out_, 0);  // no decoding time: readers of .sup files take 0 as unset
     out_ += char(type);
     be16(out_, unsigned(payload.size()));
     out_ += payload;
+}
+
+uint8_t pgsFrameRateCode(float fps) {
+    const FrameRate r = exactFrameRate(fps);
+    struct Code {
+        long long num, den;
+        uint8_t code;
+    };
+    static const Code kCodes[] = {{24000, 1001, 0x10}, {24, 1, 0x20},   {25, 1, 0x30},
+                                  {30000, 1001, 0x40}, {50, 1, 0x60}, {60000, 1001, 0x70}};
+    for (const Code& c : kCodes)
+        if (r.num == c.num && r.den == c.den) return c.code;
+    return 0x10;  // rates without a code of their own: the value most streams carry
 }
 
 void PgsWriter::presentation(long long pts, uint8_t state, const std::vector<Window>& objects) {
     std::string p;
     be16(p, unsigned(width_));
     be16(p, unsigned(height_));
-    p += char(0x10);  // frame rate code
+    p += char(pgsFrameRateCode(fps_));
     be16(p, unsigned(composition_++ & 0xffff));
     p += char(state);
     p += char(0);  // not a palette-only update
@@ -152,12 +169,6 @@ bool PgsWriter::add(const Image& picture, long long onFrame, long long offFrame,
     if (offFrame <= onFrame) return true;
     std::vector<PixelBox> bands = visibleBands(picture);
     if (bands.empty()) return true;
-    // The screen is cleared at the OFF time, unless this subtitle starts
-    // there or earlier: then it takes the screen over.
-    if (pendingOff_ >= 0) {
-        if (pendingOff_ < onFrame) clearAt(pendingOff_);
-        else shown_.clear();
-    }
 
     PixelBox all = bands.front();
     for (PixelBox& b : bands) {
@@ -170,13 +181,53 @@ bool PgsWriter::add(const Image& picture, long long onFrame, long long offFrame,
     }
     // Grown bands may meet; two windows must not overlap.
     if (bands.size() == 2 && bands[0].y + bands[0].h > bands[1].y) bands = {all};
+    for (const PixelBox& b : bands)
+        if (b.w > kMaxObjectSide || b.h > kMaxObjectSide) {
+            error = "A subtitle object can be at most " + std::to_string(kMaxObjectSide) + " x " +
+                    std::to_string(kMaxObjectSide) + " pixels; this one is " + std::to_string(b.w) + " x " +
+                    std::to_string(b.h) + ".";
+            return false;
+        }
 
     PalettePicture pal;
     if (!toPalettePicture(cropPicture(picture, all), 255, pal, error)) return false;
+    if (pal.palette.size() > 256) {
+        error = "A subtitle palette holds at most 256 colours; this one has " + std::to_string(pal.palette.size()) + ".";
+        return false;
+    }
+    std::vector<std::string> rles;
+    for (const PixelBox& b : bands) {
+        std::vector<uint8_t> idx(size_t(b.w) * size_t(b.h));
+        for (int y = 0; y < b.h; ++y)
+            for (int x = 0; x < b.w; ++x)
+                idx[size_t(y) * size_t(b.w) + size_t(x)] =
+                    pal.indices[size_t(b.y - all.y + y) * size_t(all.w) + size_t(b.x - all.x + x)];
+        rles.push_back(pgsRunLength(idx.data(), b.w, b.h));
+        if (rles.back().size() > kMaxObjectData) {
+            error = "A subtitle object can hold at most " + std::to_string(kMaxObjectData) +
+                    " bytes of picture data; this one needs " + std::to_string(rles.back().size()) + ".";
+            return false;
+        }
+    }
 
+    // The screen is cleared at the OFF time, unless this subtitle starts
+    // there or earlier: then it takes the screen over.
+    if (pendingOff_ >= 0) {
+        if (pendingOff_ < onFrame) clearAt(pendingOff_);
+        else shown_.clear();
+    }
     const long long pts = frameTo90k(onFrame, fps_);
     std::vector<Window> objects;
     for (const PixelBox& b : bands) objects.push_back({b.x, b.y, b.w, b.h});
+    // Tools that line their inputs up by each input's first time stamp (the
+    // FFmpeg command-line tool does) would move a stream that starts late to
+    // the start of the movie: the stream starts with an empty screen at 0.
+    if (displaySets_ == 0 && pts > 0) {
+        presentation(0, 0x80, {});
+        windows(0, objects);
+        segment(kEnd, 0, {});
+        ++displaySets_;
+    }
     presentation(pts, 0x80, objects);  // each subtitle starts an epoch of its own
     windows(pts, objects);
 
@@ -196,12 +247,7 @@ bool PgsWriter::add(const Image& picture, long long onFrame, long long offFrame,
 
     for (size_t i = 0; i < bands.size(); ++i) {
         const PixelBox& b = bands[i];
-        std::vector<uint8_t> idx(size_t(b.w) * size_t(b.h));
-        for (int y = 0; y < b.h; ++y)
-            for (int x = 0; x < b.w; ++x)
-                idx[size_t(y) * size_t(b.w) + size_t(x)] =
-                    pal.indices[size_t(b.y - all.y + y) * size_t(all.w) + size_t(b.x - all.x + x)];
-        const std::string rle = pgsRunLength(idx.data(), b.w, b.h);
+        const std::string& rle = rles[i];
         // The first fragment carries the data length and the size; the data
         // continues in further fragments when a segment cannot hold it.
         size_t at = 0;

@@ -16,10 +16,17 @@ YCbCr toYCbCr(uint8_t r, uint8_t g, uint8_t b, bool hd);
 // Run-length coding of one object's palette indices, rows ending in 00 00.
 std::string pgsRunLength(const uint8_t* indices, int width, int height);
 
+// The frame-rate code of the presentation composition: 0x10 23.976, 0x20 24,
+// 0x30 25, 0x40 29.97, 0x60 50, 0x70 59.94; 0x10 for other rates.
+uint8_t pgsFrameRateCode(float fps);
+
 // A Blu-ray presentation-graphics stream (.sup) built subtitle by subtitle.
 // Each subtitle is one display set (presentation composition, windows,
 // palette, objects, end) at its ON time, at most two objects (the visible
 // bands of line A and line B), and an empty display set at its OFF time.
+// A stream whose first subtitle starts after 0 begins with an empty display
+// set at 0. Objects are at most 4096 x 4096 pixels with at most 16 MB of
+// data, the palette at most 256 entries: add() refuses larger ones.
 class PgsWriter {
 public:
     PgsWriter(int width, int height, float fps);

@@ -48,6 +48,12 @@ std::string subtitleExportRefusal(SubtitleFormat format, int width, int height, 
         const BdnFormat f = bdnFormat(width, height, fps);
         if (!f.ok) return f.error;
     }
+    // A DVD subtitle covers a DVD picture: 720 x 576 (PAL) or 720 x 480 (NTSC).
+    if (format == SubtitleFormat::VobSub && (width > 720 || height > 576))
+        return "A DVD subtitle picture can be at most 720 x 576 pixels; this project is " + std::to_string(width) +
+               " x " + std::to_string(height) +
+               " pixels. Please choose a profile of 720 x 576 or 720 x 480 pixels, or export Blu-ray SUP or DVB "
+               "subtitles for this size.";
     if ((format == SubtitleFormat::Sup || format == SubtitleFormat::VobSub || format == SubtitleFormat::Dvb) &&
         (width > 4096 || height > 4096))
         return "Subtitle pictures of this track can be at most 4096 x 4096 pixels.";
@@ -93,6 +99,14 @@ std::vector<TrackSet> inTimeOrder(const TrackSets& sets) {
     std::vector<TrackSet> v = sets.sets;
     std::stable_sort(v.begin(), v.end(), [](const TrackSet& a, const TrackSet& b) { return a.onFrame < b.onFrame; });
     return v;
+}
+
+// True (and the result marked) once the user has asked to stop.
+bool cancelled(const SubtitleExportJob& job, SubtitleExportResult& r) {
+    if (!job.cancel || !job.cancel->load()) return false;
+    r.cancelled = true;
+    r.error = "The export was cancelled.";
+    return true;
 }
 
 bool renderTrackSet(const SubtitleExportJob& job, const TrackSet& s, Image& canvas, ExportResult& r) {
@@ -146,6 +160,7 @@ void exportBdn(const SubtitleExportJob& job, const std::string& folder, Subtitle
     const std::vector<TrackSet> sets = inTimeOrder(job.sets);
     for (size_t i = 0; i < sets.size(); ++i) {
         const TrackSet& s = sets[i];
+        if (cancelled(job, r)) break;
         if (!renderTrackSet(job, s, canvas, r)) return;
         const PixelBox box = visibleBox(canvas);
         if (box.empty()) {
@@ -158,6 +173,13 @@ void exportBdn(const SubtitleExportJob& job, const std::string& folder, Subtitle
         }
         if (job.progress) job.progress(int(i + 1), int(sets.size()));
     }
+    if (cancelled(job, r)) {
+        // The pictures written so far go again.
+        for (const std::string& path : r.written) files::removeFile(path);
+        r.written.clear();
+        r.pictures = 0;
+        return;
+    }
     if (!writeFile(folder + job.name + ".xml", bdnXml(job.name, job.language, format, job.fps, events), r)) return;
     r.subtitles = int(events.size());
     r.ok = true;
@@ -169,6 +191,7 @@ void exportSup(const SubtitleExportJob& job, const std::string& folder, Subtitle
     const std::vector<TrackSet> sets = inTimeOrder(job.sets);
     for (size_t i = 0; i < sets.size(); ++i) {
         const TrackSet& s = sets[i];
+        if (cancelled(job, r)) return;
         if (!renderTrackSet(job, s, canvas, r)) return;
         if (visibleBox(canvas).empty()) {
             ++r.blank;
@@ -182,6 +205,7 @@ void exportSup(const SubtitleExportJob& job, const std::string& folder, Subtitle
         }
         if (job.progress) job.progress(int(i + 1), int(sets.size()));
     }
+    if (cancelled(job, r)) return;
     pgs.finish();
     if (!writeFile(folder + job.name + ".sup", pgs.bytes(), r)) return;
     r.pictures = r.subtitles;
@@ -192,13 +216,13 @@ void exportSup(const SubtitleExportJob& job, const std::string& folder, Subtitle
 // The style is the same for every set, so the colours of a few sets spread
 // over the track, each reduced to three, give the palette of all.
 bool dvdPalette(const SubtitleExportJob& job, const std::vector<TrackSet>& sets, std::vector<Rgb>& palette,
-                ExportResult& r) {
+                SubtitleExportResult& r) {
     std::map<uint32_t, long long> use;
     Image canvas;
     const size_t samples = std::min<size_t>(sets.size(), 24);
     for (size_t i = 0; i < samples; ++i) {
         const TrackSet& s = sets[samples <= 1 ? 0 : i * (sets.size() - 1) / (samples - 1)];
-        if (!renderTrackSet(job, s, canvas, r)) return false;
+        if (cancelled(job, r) || !renderTrackSet(job, s, canvas, r)) return false;
         const PixelBox box = visibleBox(canvas);
         if (box.empty()) continue;
         PalettePicture pal;
@@ -241,7 +265,8 @@ bool streamTrack(const SubtitleExportJob& job, SubtitleStreamKind kind, const st
     int subtitles = 0;
     for (size_t i = 0; i < sets.size(); ++i) {
         const TrackSet& s = sets[i];
-        if (!renderTrackSet(job, s, canvas, r)) return false;
+        // Leaving here drops the writer, which removes its unfinished files.
+        if (cancelled(job, r) || !renderTrackSet(job, s, canvas, r)) return false;
         if (visibleBox(canvas).empty()) {
             ++r.blank;
         } else {
@@ -258,6 +283,7 @@ bool streamTrack(const SubtitleExportJob& job, SubtitleStreamKind kind, const st
         }
         if (job.progress) job.progress(int(i + 1), int(sets.size()));
     }
+    if (cancelled(job, r)) return false;
     why = writer->finish();
     if (!why.empty()) {
         r.error = "The file " + path + " could not be written: " + why;

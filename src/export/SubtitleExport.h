@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
@@ -31,6 +32,7 @@ struct SubtitleExportJob {
     TrackSets sets;
     RenderSetFn render;    // full-frame transparent render of a set (by its list index)
     ProgressFn progress;   // optional: sets done of sets to do
+    const std::atomic<bool>* cancel = nullptr;  // optional: set to stop; nothing is left behind
     bool indexedPng = false;      // BDN: 8-bit palette pictures
     bool matroska = true;         // VobSub: also NAME.mks
     std::string language = "und";  // BDN language code
@@ -42,6 +44,7 @@ struct SubtitleExportJob {
 struct SubtitleExportResult : ExportResult {
     int subtitles = 0;  // subtitles in the track
     int untimed = 0, reversed = 0, blank = 0;  // sets left out
+    bool cancelled = false;  // stopped through job.cancel: no file written
 };
 
 // Refusal before anything is written (size or rate the format cannot name);

@@ -98,9 +98,14 @@ std::string clockText(long long ms, char fractionSeparator) {
 
 long long frameTo90k(long long frame, float fps) {
     const FrameRate r = exactFrameRate(fps);
-    // frame * 90000 * den / num, rounded to the nearest tick.
-    const long double ticks = (long double)frame * 90000.0L * (long double)r.den / (long double)r.num;
-    return (long long)std::llround(ticks);
+    // frame * 90000 * den / num, rounded down: at 23.976 and 59.94 a frame
+    // starts between two ticks, and a time stamp on the later tick would
+    // fall after the frame's start, so players comparing times exactly
+    // would show the change one frame late.
+    const long long n = frame * 90000LL * r.den;
+    long long q = n / r.num;
+    if (n % r.num != 0 && n < 0) --q;
+    return q;
 }
 
 namespace {

@@ -49,7 +49,8 @@ long long timeCodeMilliseconds(const TimeCode& t, float fps);
 // "HH:MM:SS,mmm" (SubRip) or "HH:MM:SS.mmm" (WebVTT).
 std::string clockText(long long ms, char fractionSeparator);
 
-// 90 kHz clock ticks of a frame number at the exact rate, rounded.
+// 90 kHz clock ticks of a frame number at the exact rate: the last tick not
+// after the frame starts.
 long long frameTo90k(long long frame, float fps);
 
 // The rectangle of the visible pixels (alpha > 0) of a picture; empty (w = 0)

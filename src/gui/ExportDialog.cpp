@@ -167,7 +167,10 @@ void ExportDialog::buildSubtitleTrackBlock(wxWindow* panel) {
                      "for text editors and players.",
                      wxPoint(x, 120), wxSize(w, 180));
     trackFormat_->Bind(wxEVT_CHOICE, [this](wxCommandEvent&) { setRunning(false); });
-    trackExport_->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { onSubtitleTrack(); });
+    trackExport_->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) {
+        if (trackCancel_) *trackCancel_ = true;
+        else onSubtitleTrack();
+    });
 }
 
 void ExportDialog::onSubtitleTrack() {
@@ -176,7 +179,23 @@ void ExportDialog::onSubtitleTrack() {
     if (choice < 0 || choice >= int(subtitleFormats().size())) return;
     const SubtitleFormat format = subtitleFormats()[size_t(choice)].format;
     setRunning(true);
-    finish(commands_.exportSubtitleTrack(format, trackIndexed_->IsChecked(), this));
+    // The export button stops the run while it lasts.
+    std::atomic<bool> cancel{false};
+    trackCancel_ = &cancel;
+    trackExport_->SetLabel("Cancel");
+    trackExport_->Enable();
+    const ExportReport report = commands_.exportSubtitleTrack(format, trackIndexed_->IsChecked(), this, &cancel);
+    trackCancel_ = nullptr;
+    trackExport_->SetLabel("Export subtitle track");
+    if (cancel && !report.done()) {
+        commands_.show(report);
+        bar_->Hide();
+        label_->Hide();
+        cancel_->Show();
+        setRunning(false);
+        return;
+    }
+    finish(report);
 }
 
 void ExportDialog::paintBar(int value, int total) {

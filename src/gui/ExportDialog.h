@@ -52,7 +52,8 @@ private:
     wxChoice* scala_ = nullptr;
     wxChoice* trackFormat_ = nullptr;
     wxCheckBox* trackIndexed_ = nullptr;
-    wxButton* trackExport_ = nullptr;
+    wxButton* trackExport_ = nullptr;  // "Cancel" while a subtitle track is written
+    std::atomic<bool>* trackCancel_ = nullptr;  // set while a subtitle track is written
     ImagePanel* bar_ = nullptr;
     wxStaticText* label_ = nullptr;
     Image barImage_;

@@ -118,6 +118,12 @@ public:
         while (palette_.size() < 16) palette_.push_back(palette_.back());
 
         const bool dvb = kind_ == SubtitleStreamKind::Dvb;
+        // A transport stream starts with an empty page: tools that line
+        // their inputs up by each one's first time stamp would otherwise move
+        // the first subtitle to the start of the movie. One tick after 0:
+        // FFmpeg's DVB subtitle parser takes a first packet at 0 for the
+        // continuation of an earlier one and passes it on unparsed.
+        pendingClear_ = dvb ? 1 : -1;
         const AVCodec* codec = avcodec_find_encoder(dvb ? AV_CODEC_ID_DVB_SUBTITLE : AV_CODEC_ID_DVD_SUBTITLE);
         if (!codec) return std::string("this build has no ") + (dvb ? "DVB" : "DVD") + " subtitle encoder";
         enc_ = avcodec_alloc_context3(codec);
@@ -174,8 +180,17 @@ public:
         // DVD: transparent and three colours; DVB: a 4-bit palette.
         if (!toPalettePicture(cropPicture(picture, box), dvb ? 15 : 3, pal, error)) return error;
 
-        const long long on90k = frameTo90k(onFrame, fps_), off90k = frameTo90k(offFrame, fps_);
-        const long long onMs = (on90k + 45) / 90, offMs = (off90k + 45) / 90;
+        // DVD times are read as whole milliseconds (.idx, Matroska), DVB
+        // times as 90 kHz ticks.
+        long long on90k, off90k, onMs, offMs;
+        if (dvb) {
+            // Not at 0 either: see open().
+            on90k = std::max(1LL, unitsBefore(onFrame, 90000)), off90k = unitsBefore(offFrame, 90000);
+            onMs = on90k / 90, offMs = off90k / 90;
+        } else {
+            onMs = unitsBefore(onFrame, 1000), offMs = unitsBefore(offFrame, 1000);
+            on90k = onMs * 90, off90k = offMs * 90;
+        }
 
         AVSubtitleRect rect{};
         AVSubtitleRect* rects[1] = {&rect};
@@ -258,6 +273,17 @@ public:
     }
 
 private:
+    // The last time stamp (in 1/scale seconds) before `frame` starts. Never
+    // after the start, or the change would come a frame late; never on it
+    // either: a tool that reads the movie and the track side by side takes
+    // the movie frame first when both carry the same time, and burns the
+    // first subtitle in from the next frame.
+    long long unitsBefore(long long frame, long long scale) const {
+        const FrameRate r = exactFrameRate(fps_);
+        const long long n = frame * scale * r.den;
+        return std::max(0LL, (n + r.num - 1) / r.num - 1);
+    }
+
     Rgb nearest(const Rgba& c) const {
         Rgb best = palette_.front();
         int bestDistance = 1 << 30;
@@ -277,7 +303,7 @@ private:
             const std::string packs = dvdPacks(buffer.data(), size_t(size), uint64_t(pts90k));
             if (std::fwrite(packs.data(), 1, packs.size(), sub_) != packs.size()) return "cannot write " + temp_;
             char line[96];
-            std::snprintf(line, sizeof line, "timestamp: %s, filepos: %09lx\n", idxTime((pts90k + 45) / 90).c_str(),
+            std::snprintf(line, sizeof line, "timestamp: %s, filepos: %09lx\n", idxTime(pts90k / 90).c_str(),
                           position);
             index_ += line;
             if (!fmt_) return {};
@@ -291,7 +317,7 @@ private:
         }
         std::copy(buffer.begin(), buffer.begin() + size, pkt->data);
         pkt->stream_index = stream_->index;
-        pkt->pts = pkt->dts = av_rescale_q(pts90k, AVRational{1, 90000}, stream_->time_base);
+        pkt->pts = pkt->dts = av_rescale_q_rnd(pts90k, AVRational{1, 90000}, stream_->time_base, AV_ROUND_DOWN);
         pkt->duration = av_rescale_q(durationMs, AVRational{1, 1000}, stream_->time_base);
         pkt->flags |= AV_PKT_FLAG_KEY;
         err = av_interleaved_write_frame(fmt_, pkt);

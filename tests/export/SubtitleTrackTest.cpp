@@ -73,6 +73,10 @@ TEST(SubtitleTrack, FrameRatesAndNinetyKilohertz) {
     EXPECT_EQ(frameTo90k(25, 25.0f), 90000);
     EXPECT_EQ(frameTo90k(17982, 29.97f), 17982LL * 3003);
     EXPECT_EQ(exactFrameRate(59.94f).num, 60000);
+    // Between two ticks: the earlier one, so that the time is not after the
+    // frame's start (frame 29 at 24000/1001 starts at tick 108858.75).
+    EXPECT_EQ(frameTo90k(29, 23.976f), 108858);
+    EXPECT_EQ(frameTo90k(1, 59.94f), 1501);
 }
 
 TEST(SubtitleTrack, BandsSplitAtTheTransparentRowsBetweenTheLines) {

@@ -5,20 +5,7 @@
 bin=$1
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/lib.sh"
-[ -n "${DISPLAY:-}" ] || { echo "no X display: skipped"; exit 77; }
-export GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1 SDL_AUDIODRIVER=dummy
-
-work=$(mktemp -d)
-export HOME=$work
-shots=${KALVERO_GUI_SHOTS:-$work}
-fail() {
-  [ -n "${KALVERO_GUI_SHOTS:-}" ] && import -window root "$KALVERO_GUI_SHOTS/editor_failure.png" 2>/dev/null
-  echo "FAIL: $*" >&2
-  exit 1
-}
-pids=()
-cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done; rm -rf "$work"; }
-trap cleanup EXIT
+gui_start editor
 
 # Places in the window (PAL profile, 975 x 786).
 lineA() { click_at 100 671; }

@@ -2,8 +2,74 @@
 set -u
 # The programs keep user settings below these; the tests give them a home of their own.
 unset XDG_CONFIG_HOME XDG_DATA_HOME
-fail() { echo "FAIL: $*" >&2; exit 1; }
+# fail TEXT: ends the test; with KALVERO_GUI_SHOTS set it first keeps a
+# picture of the screen there as NAME_failure.png (NAME given to gui_start).
+fail() {
+  [ -n "${KALVERO_GUI_SHOTS:-}" ] && [ -n "${failure_shot:-}" ] &&
+    import -window root "$KALVERO_GUI_SHOTS/${failure_shot}_failure.png" 2>/dev/null
+  echo "FAIL: $*" >&2
+  exit 1
+}
 pass() { echo "ok: $*"; }
+
+# gui_start NAME [HOME]: the common start of a real-window test. Skipped
+# (77) without an X display. Makes the scratch folder $work, removed at the
+# end together with every program whose id is in $pids; gives the programs a
+# home of their own (the single-instance lock lives there): $work itself, or
+# the folder HOME below it; $shots is where screenshots go.
+gui_start() {
+  failure_shot=$1
+  [ -n "${DISPLAY:-}" ] || { echo "no X display: skipped"; exit 77; }
+  export GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1 SDL_AUDIODRIVER=dummy
+  work=$(mktemp -d)
+  shots=${KALVERO_GUI_SHOTS:-$work}
+  export HOME=$work${2:+/$2}
+  mkdir -p "$HOME"
+  pids=()
+  trap gui_cleanup EXIT
+}
+gui_cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
+  rm -rf "$work"
+}
+
+# start_kalvero [ARGS...]: starts the program of $bin (its messages in
+# $work/stderr), waits for the main window and takes its place (WX, WY, WW, WH).
+start_kalvero() {
+  "$bin/kalvero" "$@" 2>"$work/stderr" & pids+=($!)
+  wait_for 20 main_window || fail "the main window did not appear"
+  sleep 1
+  window_origin
+}
+
+# write_project PATH WIDTH HEIGHT PROFILE PRESET ROW...: a project file with
+# the given rows ("A0000|text|timing||Y"), its header counting them.
+write_project() {
+  local path=$1 width=$2 height=$3 profile=$4 preset=$5; shift 5
+  local rows=$#
+  printf '%s\r\n' "##-KVL8 Project: v1.0 - 06 Mar 2017 " "##-Resolution Width: $width" \
+    "##-Resolution Height: $height" "##-Profile: $profile" "##-Preset: $preset" \
+    "##-Date Written: 09 Mar 2017 @ 14:05:09" "##-Number of lines/pages: $rows / $(((rows + 1) / 2))" \
+    "##-Word count: $rows" "##-User Timed Session: 0" "##-;" "$@" >"$path"
+}
+
+# dialog_origin NAME: DX, DY, DW, DH of the window titled NAME.
+dialog_origin() {
+  local id; id=$(xdotool search --onlyvisible --name "^$1\$" | tail -n 1)
+  [ -n "$id" ] || return 1
+  eval "$(xdotool getwindowgeometry --shell "$id")"
+  DX=$X; DY=$Y; DW=$WIDTH; DH=$HEIGHT
+}
+dialog_click() { xdotool mousemove $((DX + $1)) $((DY + $2)) click 1; sleep 0.4; }
+
+# open_export_dialog: "Export Files..." (its place follows the window's right
+# edge) and the dialog's place DX, DY, DW, DH.
+open_export_dialog() {
+  click_at $((WW - 250 + 40)) 40
+  wait_for 10 xdotool search --onlyvisible --name "^Export/Render Subtitles$" || fail "no export dialog"
+  sleep 0.5
+  dialog_origin "Export/Render Subtitles"
+}
 
 # wait_for SECONDS COMMAND...: polls until the command succeeds.
 wait_for() {

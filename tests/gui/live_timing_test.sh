@@ -10,23 +10,9 @@
 bin=$(cd "$1" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/lib.sh"
-[ -n "${DISPLAY:-}" ] || { echo "no X display: skipped"; exit 77; }
+gui_start live_timing home
 command -v ffmpeg >/dev/null || { echo "no ffmpeg: skipped"; exit 77; }
 command -v python3 >/dev/null || { echo "no python3: skipped"; exit 77; }
-export GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1 SDL_AUDIODRIVER=dummy
-fail() {
-  [ -n "${KALVERO_GUI_SHOTS:-}" ] && import -window root "$KALVERO_GUI_SHOTS/live_timing_failure.png" 2>/dev/null
-  echo "FAIL: $*" >&2
-  exit 1
-}
-
-work=$(mktemp -d)
-shots=${KALVERO_GUI_SHOTS:-$work}
-export HOME=$work/home
-mkdir -p "$HOME"
-pids=()
-cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done; rm -rf "$work"; }
-trap cleanup EXIT
 
 # A program folder of its own: the run writes the reaction offset into its settings file.
 prog=$work/prog

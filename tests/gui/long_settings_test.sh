@@ -4,14 +4,7 @@
 bin=$1
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/lib.sh"
-[ -n "${DISPLAY:-}" ] || { echo "no X display: skipped"; exit 77; }
-export GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1 SDL_AUDIODRIVER=dummy
-
-work=$(mktemp -d)
-export HOME=$work
-pids=()
-cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done; rm -rf "$work"; }
-trap cleanup EXIT
+gui_start long_settings
 
 # A program folder of its own: the program, its font sheets and the long file.
 cp "$bin/kalvero" "$work/kalvero"

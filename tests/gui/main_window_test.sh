@@ -5,17 +5,9 @@
 bin=$1
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/lib.sh"
-[ -n "${DISPLAY:-}" ] || { echo "no X display: skipped"; exit 77; }
-export GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1 SDL_AUDIODRIVER=dummy
-
-work=$(mktemp -d)
 # A home of its own: the single-instance lock lives there, so other copies
 # of the program on this machine do not get in the way.
-export HOME=$work
-shots=${KALVERO_GUI_SHOTS:-$work}
-pids=()
-cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done; rm -rf "$work"; }
-trap cleanup EXIT
+gui_start main_window
 
 "$bin/kalvero" 2>"$work/stderr1" & pids+=($!)
 wait_for 20 main_window || fail "the main window did not appear"

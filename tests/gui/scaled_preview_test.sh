@@ -10,20 +10,8 @@ if [ -z "${KALVERO_SCALED_INNER:-}" ]; then
   KALVERO_SCALED_INNER=1 exec xvfb-run -a -s '-screen 0 1920x1080x24' bash "$0" "$bin"
 fi
 . "$here/lib.sh"
-export GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1 SDL_AUDIODRIVER=dummy
+gui_start scaled
 command -v ffprobe >/dev/null || { echo "no ffprobe: skipped"; exit 77; }
-
-work=$(mktemp -d)
-export HOME=$work
-shots=${KALVERO_GUI_SHOTS:-$work}
-fail() {
-  [ -n "${KALVERO_GUI_SHOTS:-}" ] && import -window root "$KALVERO_GUI_SHOTS/scaled_failure.png" 2>/dev/null
-  echo "FAIL: $*" >&2
-  exit 1
-}
-pids=()
-cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done; rm -rf "$work"; }
-trap cleanup EXIT
 
 # Profile 7 of the shipped settings: 1920 x 1080, 25 fps; strips Y 810.
 mkdir -p "$work/Big_project"

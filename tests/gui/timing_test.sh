@@ -6,24 +6,9 @@
 bin=$(cd "$1" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/lib.sh"
-[ -n "${DISPLAY:-}" ] || { echo "no X display: skipped"; exit 77; }
+# A home of its own below the scratch folder: the single-instance lock lives there.
+gui_start timing home
 command -v ffmpeg >/dev/null || { echo "no ffmpeg: skipped"; exit 77; }
-export GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1 SDL_AUDIODRIVER=dummy
-# On failure, keep a picture of the screen where the screenshots go.
-fail() {
-  [ -n "${KALVERO_GUI_SHOTS:-}" ] && import -window root "$KALVERO_GUI_SHOTS/timing_failure.png" 2>/dev/null
-  echo "FAIL: $*" >&2
-  exit 1
-}
-
-work=$(mktemp -d)
-shots=${KALVERO_GUI_SHOTS:-$work}
-# A home of its own: the single-instance lock lives there.
-export HOME=$work/home
-mkdir -p "$HOME"
-pids=()
-cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done; rm -rf "$work"; }
-trap cleanup EXIT
 
 # Ten seconds of test picture at 25 fps with a tone.
 ffmpeg -loglevel error -y -f lavfi -i testsrc=size=320x240:rate=25:duration=10 \
@@ -81,10 +66,7 @@ choose_file() {  # TITLE PATH
 # The file dialogs open in the working folder: a plain file name is typed
 # there (the location field's completion garbles long typed paths).
 cd "$work"
-"$bin/kalvero" "$project" 2>"$work/stderr" & pids+=($!)
-wait_for 20 main_window || fail "the main window did not appear"
-sleep 1
-window_origin
+start_kalvero "$project"
 
 # --- Internal: the movie plays in the timing window --------------------------------
 open_record_timings

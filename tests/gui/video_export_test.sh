@@ -5,47 +5,18 @@
 bin=$1
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/lib.sh"
-[ -n "${DISPLAY:-}" ] || { echo "no X display: skipped"; exit 77; }
+gui_start video_export
 command -v ffmpeg >/dev/null && command -v ffprobe >/dev/null || { echo "no ffmpeg tool: skipped"; exit 77; }
-export GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1 SDL_AUDIODRIVER=dummy
-
-work=$(mktemp -d)
-export HOME=$work
-shots=${KALVERO_GUI_SHOTS:-$work}
-pids=()
-cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done; rm -rf "$work"; }
-trap cleanup EXIT
 
 # PAL 25 fps: "Hello/there" from frame 25 to 50, "Good/bye" from 60 to 75.
 mkdir -p "$work/film_project"
-printf '%s\r\n' "##-KVL8 Project: v1.0 - 06 Mar 2017 " "##-Resolution Width: 720" "##-Resolution Height: 576" \
-  "##-Profile: 1" "##-Preset: 0" "##-Date Written: 09 Mar 2017 @ 14:05:09" "##-Number of lines/pages: 4 / 2" \
-  "##-Word count: 4" "##-User Timed Session: 0" "##-;" \
+write_project "$work/film_project/demo.KVL8" 720 576 1 0 \
   "A0000|Hello|00:00:01:00>00:00:02:00||430" "B0000|there|00:00:01:00>00:00:02:00||430" \
-  "A0002|Good|00:00:02:10>00:00:03:00||430" "B0002|bye|00:00:02:10>00:00:03:00||430" >"$work/film_project/demo.KVL8"
+  "A0002|Good|00:00:02:10>00:00:03:00||430" "B0002|bye|00:00:02:10>00:00:03:00||430"
 ffmpeg -nostdin -v error -f lavfi -i "color=c=0x305070:s=320x240:r=25:d=4" -f lavfi -i "sine=f=440:d=4" \
   -c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a aac -shortest "$work/film.mp4" || fail "no test movie"
 
-"$bin/kalvero" "$work/film_project/demo.KVL8" 2>"$work/stderr" & pids+=($!)
-wait_for 20 main_window || fail "the main window did not appear"
-sleep 1
-window_origin
-
-# dialog_origin NAME: DX, DY, DW, DH of the window titled NAME.
-dialog_origin() {
-  local id; id=$(xdotool search --onlyvisible --name "^$1\$" | tail -n 1)
-  [ -n "$id" ] || return 1
-  eval "$(xdotool getwindowgeometry --shell "$id")"
-  DX=$X; DY=$Y; DW=$WIDTH; DH=$HEIGHT
-}
-dialog_click() { xdotool mousemove $((DX + $1)) $((DY + $2)) click 1; sleep 0.4; }
-
-open_export_dialog() {
-  click_at 767 39   # "Export Files..."
-  wait_for 10 xdotool search --onlyvisible --name "^Export/Render Subtitles$" || fail "no export dialog"
-  sleep 0.5
-  dialog_origin "Export/Render Subtitles"
-}
+start_kalvero "$work/film_project/demo.KVL8"
 
 # --- the overlay movie ---
 open_export_dialog

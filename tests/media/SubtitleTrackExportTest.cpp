@@ -3,6 +3,7 @@
 // the SubRip import.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
@@ -12,6 +13,7 @@
 #include "cli/Cli.h"
 #include "export/Bdn.h"
 #include "export/Pgs.h"
+#include "export/SubtitleExport.h"
 #include "export/SubtitleTrack.h"
 #include "io/Files.h"
 #include "project/SrtImport.h"
@@ -117,6 +119,8 @@ void checkDecodedTrack(const std::vector<subdecode::Decoded>& decoded, const std
                        const std::vector<long long>& on, const std::vector<long long>& off, float fps,
                        int maxColourError, int maxAlphaError) {
     std::vector<std::pair<long long, int>> expected;  // time, set index or -1 for an empty screen
+    // A track that starts late begins with an empty screen at 0.
+    if (!on.empty() && on[0] > 0) expected.push_back({0, -1});
     for (size_t i = 0; i < on.size(); ++i) {
         expected.push_back({frameTo90k(on[i], fps), int(i)});
         if (i + 1 == on.size() || on[i + 1] > off[i]) expected.push_back({frameTo90k(off[i], fps), -1});
@@ -176,12 +180,13 @@ TEST_F(SubtitleTrackExportTest, SupKeepsTwoLinesAsTwoObjects) {
     Run r = run({"export", "sup", project});
     ASSERT_EQ(r.code, 0) << r.err;
     const auto decoded = subdecode::decodeFile((dir / "SUP_Output" / "demo.sup").string(), 1920, 1080, "sup");
-    ASSERT_EQ(decoded.size(), 2u);
-    EXPECT_EQ(decoded[0].rects, 2);  // line A and line B
-    const subdecode::Difference diff = subdecode::compare(decoded[0].frame, render(project, 1));
+    ASSERT_EQ(decoded.size(), 3u);
+    EXPECT_EQ(decoded[0].rects, 0);  // the empty screen at 0
+    EXPECT_EQ(decoded[1].rects, 2);  // line A and line B
+    const subdecode::Difference diff = subdecode::compare(decoded[1].frame, render(project, 1));
     EXPECT_LE(diff.colour, 6);
     EXPECT_LE(diff.alpha, 2);
-    EXPECT_EQ(decoded[1].rects, 0);
+    EXPECT_EQ(decoded[2].rects, 0);
 }
 
 TEST_F(SubtitleTrackExportTest, BdnPlacesEachCropExactlyOnTheFullFrame) {
@@ -360,16 +365,18 @@ TEST(PgsWriter, NoisyPictureIsQuantisedAndSplitOverSegments) {
     ASSERT_TRUE(files::writeFileAtomic(path.string(), pgs.bytes()));
     const auto decoded = subdecode::decodeFile(path.string(), w, h, "sup");
     fs::remove(path);
-    ASSERT_EQ(decoded.size(), 2u);
-    EXPECT_EQ(decoded[0].pts90k, 180000);
-    EXPECT_EQ(decoded[1].pts90k, 270000);
-    EXPECT_EQ(decoded[1].rects, 0);
+    ASSERT_EQ(decoded.size(), 3u);
+    EXPECT_EQ(decoded[0].pts90k, 0);
+    EXPECT_EQ(decoded[0].rects, 0);
+    EXPECT_EQ(decoded[1].pts90k, 180000);
+    EXPECT_EQ(decoded[2].pts90k, 270000);
+    EXPECT_EQ(decoded[2].rects, 0);
     // Same shape; the colours only as close as 255 entries allow.
-    const subdecode::Difference diff = subdecode::compare(decoded[0].frame, picture);
+    const subdecode::Difference diff = subdecode::compare(decoded[1].frame, picture);
     EXPECT_EQ(diff.alpha, 0);
     EXPECT_LE(diff.colour, 120);
-    EXPECT_EQ(visibleBox(decoded[0].frame).y, 100);
-    EXPECT_EQ(visibleBox(decoded[0].frame).h, 200);
+    EXPECT_EQ(visibleBox(decoded[1].frame).y, 100);
+    EXPECT_EQ(visibleBox(decoded[1].frame).h, 200);
 }
 
 namespace {
@@ -445,9 +452,11 @@ TEST_F(SubtitleTrackExportTest, DvbTransportStreamShowsEachSubtitleAndClearsIt) 
                                                    "mpegts", &codec);
         EXPECT_EQ(codec, "dvbsub");
         const std::vector<Shown> shown = shownSets(p.fps);
-        // Each subtitle, then an empty page at its OFF time unless the next one
-        // starts there.
+        // Each subtitle, then an empty page at its OFF time unless the next
+        // one starts there. (The empty page that starts the stream clears
+        // nothing, so the decoder may report nothing for it.)
         size_t e = 0;
+        if (!decoded.empty() && decoded[0].pts90k <= 1 && visibleBox(decoded[0].frame).empty()) e = 1;
         for (size_t i = 0; i < shown.size(); ++i) {
             ASSERT_LT(e, decoded.size());
             const subdecode::Decoded& on = decoded[e++];
@@ -464,4 +473,321 @@ TEST_F(SubtitleTrackExportTest, DvbTransportStreamShowsEachSubtitleAndClearsIt) 
         }
         EXPECT_EQ(e, decoded.size());
     }
+}
+
+namespace {
+
+// Where a burnt-in frame differs from the plain blue movie: the box of the
+// pixels far from blue (empty when the frame shows nothing).
+PixelBox burntBox(const std::vector<uint8_t>& rgb, int width, int height) {
+    int x0 = width, y0 = height, x1 = -1, y1 = -1;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const uint8_t* p = &rgb[(size_t(y) * size_t(width) + size_t(x)) * 3];
+            if (p[0] > 60 || p[1] > 60 || p[2] < 195) {
+                x0 = std::min(x0, x), y0 = std::min(y0, y);
+                x1 = std::max(x1, x), y1 = std::max(y1, y);
+            }
+        }
+    if (x1 < 0) return {};
+    return {x0, y0, x1 - x0 + 1, y1 - y0 + 1};
+}
+
+}  // namespace
+
+// The FFmpeg command-line tool burns a track onto a movie of the project's
+// rate with its overlay filter: each subtitle on exactly the frames from its
+// ON up to its OFF, nothing before the first ON, between sets or after the
+// last OFF. The .sup at 25, 29.97 and 23.976, the DVD track (.idx/.sub and
+// .mks) at 25 and 29.97, the DVB stream at 25 and 23.976 (a transport
+// stream names no picture size, so the tool is given the canvas, and the
+// last page's time-out would run the movie on without shortest=1).
+TEST_F(SubtitleTrackExportTest, TracksBurnOntoAMovieWithTheFfmpegTool) {
+    if (std::system("command -v ffmpeg > /dev/null 2>&1") != 0) GTEST_SKIP() << "no ffmpeg program";
+    const std::vector<Set> ordinarySets = {
+        {"Burnt", "in", "00:00:01:05>00:00:02:10"},
+        {"Right", "after", "00:00:02:10>00:00:03:00"},
+        {"Later", "", "00:00:03:20>00:00:04:02"},
+    };
+    struct Case {
+        Profile profile;
+        const char* rate;
+        const char* format;
+        std::vector<std::string> files;
+        std::string options = "", overlay = "overlay";
+        bool fromZero = false;  // the first set at 00:00:00:00
+    };
+    const Case cases[] = {
+        {kPal, "25", "sup", {"SUP_Output/demo.sup"}},
+        {kNtsc, "30000/1001", "sup", {"SUP_Output/demo.sup"}},
+        {kFullHd, "24000/1001", "sup", {"SUP_Output/demo.sup"}},
+        {kPal, "25", "vobsub", {"VobSub_Output/demo.idx", "VobSub_Output/demo.mks"}},
+        {kNtsc, "30000/1001", "vobsub", {"VobSub_Output/demo.idx", "VobSub_Output/demo.mks"}},
+        {kPal, "25", "dvb", {"DVB_Output/demo.ts"}, "-canvas_size 720x576", "overlay=shortest=1"},
+        {kFullHd, "24000/1001", "dvb", {"DVB_Output/demo.ts"}, "-canvas_size 1920x1080", "overlay=shortest=1"},
+        {kPal, "25", "dvb", {"DVB_Output/demo.ts"}, "-canvas_size 720x576", "overlay=shortest=1", true},
+        {kPal, "25", "sup", {"SUP_Output/demo.sup"}, "", "overlay", true},
+    };
+    for (const Case& c : cases) {
+        const Profile& p = c.profile;
+        std::vector<Set> sets = ordinarySets;
+        if (c.fromZero) sets[0].timing = "00:00:00:00>00:00:02:10";
+        const std::string project = writeProject(p, sets);
+        Run r = run({"export", c.format, project});
+        ASSERT_EQ(r.code, 0) << r.err;
+        std::vector<long long> on, off;
+        std::vector<PixelBox> boxes;
+        for (size_t k = 0; k < sets.size(); ++k) {
+            const auto [a, b] = splitTiming(sets[k].timing);
+            on.push_back(frameOf(parseTimeCode(a), p.fps));
+            off.push_back(frameOf(parseTimeCode(b), p.fps));
+            boxes.push_back(visibleBox(render(project, int(k) + 1)));
+        }
+        for (const std::string& file : c.files) {
+            SCOPED_TRACE(file + " at " + c.rate + (c.fromZero ? " from 0" : ""));
+            const std::string track = (dir / file).string();
+            const std::string log = (dir / "ffmpeg.txt").string();
+            const std::string cmd = "ffmpeg -nostdin -v error -f lavfi -i color=c=blue:s=" + std::to_string(p.width) +
+                                    "x" + std::to_string(p.height) + ":r=" + c.rate + ":d=5 " + c.options + " -i '" + track +
+                                    "' -filter_complex '[0:v][1:s]" + c.overlay +
+                                    "[v]' -map '[v]' -f rawvideo -pix_fmt rgb24 - 2> '" + log + "'";
+            FILE* pipe = popen(cmd.c_str(), "r");
+            ASSERT_NE(pipe, nullptr);
+            std::vector<uint8_t> rgb(size_t(p.width) * size_t(p.height) * 3);
+            long long frame = 0;
+            int wrong = 0;
+            while (wrong <= 5 && std::fread(rgb.data(), 1, rgb.size(), pipe) == rgb.size()) {
+                int shown = -1;
+                for (size_t k = 0; k < sets.size(); ++k)
+                    if (frame >= on[k] && frame < off[k]) shown = int(k);
+                const PixelBox got = burntBox(rgb, p.width, p.height);
+                // The tool draws the first movie frame before it has read
+                // any subtitle: a set at 0 is on from the frame after.
+                if (c.fromZero && frame == 0) shown = -1;
+                if (shown < 0) {
+                    if (!got.empty()) ++wrong, ADD_FAILURE() << "frame " << frame << " shows a subtitle";
+                } else {
+                    // The set's own pixels: the box of its render, give or
+                    // take the colour subsampling of the movie.
+                    const PixelBox want = boxes[size_t(shown)];
+                    if (got.empty() || std::abs(got.x - want.x) > 2 || std::abs(got.y - want.y) > 2 ||
+                        std::abs(got.w - want.w) > 4 || std::abs(got.h - want.h) > 4)
+                        ++wrong, ADD_FAILURE() << "frame " << frame << " should show set " << shown + 1 << " at "
+                                               << want.x << "," << want.y << " " << want.w << "x" << want.h
+                                               << ", shows " << got.x << "," << got.y << " " << got.w << "x" << got.h;
+                }
+                ++frame;
+            }
+            const int status = pclose(pipe);
+            if (wrong > 5) continue;
+            std::string errors;
+            files::readFile(log, errors);
+            EXPECT_EQ(status, 0) << errors;
+            EXPECT_EQ(frame, (long long)std::lround(5 * p.fps)) << errors;
+            EXPECT_EQ(errors.find("rror"), std::string::npos) << errors;
+        }
+    }
+}
+
+namespace {
+
+struct PgsSegment {
+    uint32_t pts = 0, dts = 0;
+    uint8_t type = 0;
+    std::string payload;
+};
+
+std::vector<PgsSegment> pgsSegments(const std::string& bytes) {
+    std::vector<PgsSegment> v;
+    auto u = [&](size_t at) { return uint32_t(uint8_t(bytes[at])); };
+    for (size_t at = 0; at + 13 <= bytes.size();) {
+        EXPECT_EQ(bytes.substr(at, 2), "PG") << at;
+        if (bytes.substr(at, 2) != "PG") break;
+        PgsSegment s;
+        s.pts = u(at + 2) << 24 | u(at + 3) << 16 | u(at + 4) << 8 | u(at + 5);
+        s.dts = u(at + 6) << 24 | u(at + 7) << 16 | u(at + 8) << 8 | u(at + 9);
+        s.type = uint8_t(bytes[at + 10]);
+        const size_t size = size_t(u(at + 11) << 8 | u(at + 12));
+        s.payload = bytes.substr(at + 13, size);
+        v.push_back(s);
+        at += 13 + size;
+    }
+    return v;
+}
+
+}  // namespace
+
+// The presentation compositions of a track: the frame-rate code of the
+// project's rate, a composition number one up from the one before, an epoch
+// start for every subtitle and for the empty screen at 0, a normal update
+// for each OFF, and each display set closed by an end segment.
+TEST_F(SubtitleTrackExportTest, SupCompositionsCarryTheRateNumbersAndStates) {
+    for (const Profile& p : {kPal, kNtsc, kFullHd}) {
+        SCOPED_TRACE(p.width);
+        const std::string project = writeProject(p, edgeSets());
+        ASSERT_EQ(run({"export", "sup", project}).code, 0);
+        std::string bytes;
+        ASSERT_TRUE(files::readFile((dir / "SUP_Output" / "demo.sup").string(), bytes));
+        const std::vector<PgsSegment> segments = pgsSegments(bytes);
+        const uint8_t rate = p.fps == 25.0f ? 0x30 : p.fps == 29.97f ? 0x40 : 0x10;
+        std::vector<std::pair<uint32_t, uint8_t>> sets;  // PTS and state of each composition
+        int number = 0, objects = -1;
+        uint8_t last = 0x80;
+        for (const PgsSegment& s : segments) {
+            if (s.type == 0x16) {
+                ASSERT_GE(s.payload.size(), 11u);
+                EXPECT_EQ(last, 0x80) << "a display set without an end segment";
+                EXPECT_EQ(uint8_t(s.payload[4]), rate);
+                EXPECT_EQ(uint8_t(s.payload[5]) << 8 | uint8_t(s.payload[6]), number++);
+                objects = uint8_t(s.payload[10]);
+                sets.push_back({s.pts, uint8_t(s.payload[7])});
+                EXPECT_EQ(uint8_t(s.payload[7]), objects > 0 || s.pts == 0 ? 0x80 : 0x00) << s.pts;
+                EXPECT_EQ(uint8_t(s.payload[8]), 0);  // no palette-only update
+            }
+            EXPECT_TRUE(s.dts == 0 || s.dts <= s.pts);
+            last = s.type;
+        }
+        EXPECT_EQ(last, 0x80);
+        // Empty screen at 0, then each shown set and its OFF (the back-to-back
+        // set takes the screen over at the OFF of the one before).
+        const std::vector<Shown> shown = shownSets(p.fps);
+        ASSERT_EQ(sets.size(), 1 + 4 + 3u);
+        EXPECT_EQ(sets[0].first, 0u);
+        EXPECT_EQ(sets[1].first, uint32_t(frameTo90k(shown[0].on, p.fps)));
+        EXPECT_EQ(sets.back().first, uint32_t(frameTo90k(shown.back().off, p.fps)));
+    }
+}
+
+TEST(PgsWriter, FrameRateCodes) {
+    EXPECT_EQ(pgsFrameRateCode(23.976f), 0x10);
+    EXPECT_EQ(pgsFrameRateCode(24.0f), 0x20);
+    EXPECT_EQ(pgsFrameRateCode(25.0f), 0x30);
+    EXPECT_EQ(pgsFrameRateCode(29.97f), 0x40);
+    EXPECT_EQ(pgsFrameRateCode(50.0f), 0x60);
+    EXPECT_EQ(pgsFrameRateCode(59.94f), 0x70);
+    EXPECT_EQ(pgsFrameRateCode(12.5f), 0x10);
+}
+
+// Three bands of text become at most two objects and decode to the whole
+// picture; an object wider than the format allows or with more data than its
+// length field holds is refused with a message, and nothing is written.
+TEST(PgsWriter, ObjectLimits) {
+    {
+        const int w = 720, h = 576;
+        Image picture(w, h);
+        for (int band : {100, 200, 300})
+            for (int y = band; y < band + 30; ++y)
+                for (int x = 50; x < 400; ++x) {
+                    uint8_t* q = picture.pixel(x, y);
+                    q[0] = uint8_t(band), q[1] = 255, q[2] = uint8_t(x), q[3] = 255;
+                }
+        PgsWriter pgs(w, h, 25.0f);
+        std::string error;
+        ASSERT_TRUE(pgs.add(picture, 0, 25, error)) << error;
+        pgs.finish();
+        const fs::path path = fs::temp_directory_path() / "kalvero-pgs-bands.sup";
+        ASSERT_TRUE(files::writeFileAtomic(path.string(), pgs.bytes()));
+        const auto decoded = subdecode::decodeFile(path.string(), w, h, "sup");
+        fs::remove(path);
+        ASSERT_EQ(decoded.size(), 2u);  // starts at 0: no empty screen before it
+        EXPECT_EQ(decoded[0].rects, 2);
+        EXPECT_EQ(subdecode::compare(decoded[0].frame, picture).alpha, 0);
+    }
+    {
+        PgsWriter pgs(5000, 64, 25.0f);
+        Image wide(5000, 64);
+        for (int x = 100; x < 4900; ++x) wide.pixel(x, 20)[3] = 255;
+        std::string error;
+        EXPECT_FALSE(pgs.add(wide, 10, 20, error));
+        EXPECT_NE(error.find("at most 4096 x 4096 pixels; this one is 4800 x 8"), std::string::npos) << error;
+        EXPECT_EQ(pgs.displaySets(), 0);
+        EXPECT_TRUE(pgs.bytes().empty());
+    }
+    {
+        // Single transparent and opaque pixels in turn: 1.5 bytes a pixel,
+        // more than the 24-bit length of one object's data.
+        const int side = 4096;
+        Image checker(side, side);
+        for (int y = 0; y < side; ++y)
+            for (int x = (y & 1); x < side; x += 2) {
+                uint8_t* q = checker.pixel(x, y);
+                q[0] = q[1] = q[2] = q[3] = 255;
+            }
+        PgsWriter pgs(side, side, 25.0f);
+        std::string error;
+        EXPECT_FALSE(pgs.add(checker, 10, 20, error));
+        EXPECT_NE(error.find("bytes of picture data"), std::string::npos) << error;
+        EXPECT_TRUE(pgs.bytes().empty());
+    }
+}
+
+// A DVD subtitle covers at most a DVD picture: larger projects are refused
+// with the limits named, before any folder is made; DVB takes any size.
+TEST_F(SubtitleTrackExportTest, VobSubRefusesPicturesLargerThanADvd) {
+    const Profile hd720{5, 1280, 720, 25.0f, 540};
+    for (const Profile& p : {hd720, kFullHd}) {
+        SCOPED_TRACE(p.width);
+        const std::string project = writeProject(p, edgeSets());
+        Run r = run({"export", "vobsub", project});
+        EXPECT_EQ(r.code, 1);
+        EXPECT_NE(r.err.find("A DVD subtitle picture can be at most 720 x 576 pixels; this project is " +
+                             std::to_string(p.width) + " x " + std::to_string(p.height) + " pixels."),
+                  std::string::npos)
+            << r.err;
+        EXPECT_FALSE(fs::exists(dir / "VobSub_Output"));
+    }
+    const Profile amiga{3, 640, 512, 25.0f, 380};
+    Run small = run({"export", "vobsub", writeProject(amiga, edgeSets())});
+    EXPECT_EQ(small.code, 0) << small.err;
+    EXPECT_EQ(run({"export", "dvb", writeProject(hd720, edgeSets())}).code, 0);
+}
+
+// A run stopped part-way leaves no file of any kind in the track's folder:
+// no track, no picture, no temporary file; the result says why.
+TEST(SubtitleTrackCancel, StoppedRunsLeaveNothingBehind) {
+    const fs::path dir = fs::temp_directory_path() / "kalvero-subtrack-cancel";
+    for (SubtitleFormat format : {SubtitleFormat::Bdn, SubtitleFormat::Sup, SubtitleFormat::VobSub, SubtitleFormat::Dvb}) {
+        for (int stopAfter : {0, 5, 40}) {  // before the first set, part-way, after the last
+            SCOPED_TRACE(std::string(subtitleFormatInfo(format).cliName) + " " + std::to_string(stopAfter));
+            fs::remove_all(dir);
+            fs::create_directories(dir);
+            std::atomic<bool> cancel{stopAfter == 0};
+            SubtitleExportJob job;
+            job.format = format;
+            job.projectDir = dir.string();
+            job.name = "film";
+            job.width = 720;
+            job.height = 576;
+            job.fps = 25.0f;
+            for (int k = 0; k < 40; ++k) {
+                TrackSet s;
+                s.set = k;
+                s.onFrame = 10 * k;
+                s.offFrame = 10 * k + 8;
+                job.sets.sets.push_back(s);
+            }
+            job.render = [](int set, Image& out) {
+                for (int y = 400; y < 440; ++y)
+                    for (int x = 10 + set; x < 200 + set; ++x) {
+                        uint8_t* p = out.pixel(x, y);
+                        p[0] = 255, p[1] = uint8_t(set), p[2] = 0, p[3] = 255;
+                    }
+                return true;
+            };
+            job.progress = [&](int done, int) {
+                if (done >= stopAfter) cancel = true;
+            };
+            job.cancel = &cancel;
+            job.makeStreamWriter = createSubtitleStreamWriter;
+            const SubtitleExportResult r = exportSubtitleTrack(job);
+            EXPECT_FALSE(r.ok);
+            EXPECT_TRUE(r.cancelled);
+            EXPECT_TRUE(r.written.empty());
+            std::vector<std::string> left;
+            for (const auto& e : fs::recursive_directory_iterator(dir))
+                if (e.is_regular_file()) left.push_back(e.path().filename().string());
+            EXPECT_TRUE(left.empty()) << left.front();
+        }
+    }
+    fs::remove_all(dir);
 }
