@@ -143,7 +143,7 @@ bool writeBdnPicture(const Image& crop, const std::string& path, bool indexed, E
             ok = imageio::writePng8(path, img, why, 6);
         }
     } else {
-        ok = imageio::writePng32(path, crop, why, 6);
+        ok = imageio::writePng32Fast(path, crop, why);
     }
     if (!ok) {
         r.error = "The file " + path + " could not be written: " + why;
