@@ -193,16 +193,15 @@ void exportSup(const SubtitleExportJob& job, const std::string& folder, Subtitle
         const TrackSet& s = sets[i];
         if (cancelled(job, r)) return;
         if (!renderTrackSet(job, s, canvas, r)) return;
-        if (visibleBox(canvas).empty()) {
-            ++r.blank;
-        } else {
-            std::string why;
-            if (!pgs.add(canvas, s.onFrame, s.offFrame, why)) {
-                r.error = "Subtitle set " + std::to_string(s.set + 1) + " could not be encoded: " + why;
-                return;
-            }
-            ++r.subtitles;
+        // The writer finds the visible pixels itself; a picture with none adds no display set.
+        const int before = pgs.displaySets();
+        std::string why;
+        if (!pgs.add(canvas, s.onFrame, s.offFrame, why)) {
+            r.error = "Subtitle set " + std::to_string(s.set + 1) + " could not be encoded: " + why;
+            return;
         }
+        if (pgs.displaySets() == before) ++r.blank;
+        else ++r.subtitles;
         if (job.progress) job.progress(int(i + 1), int(sets.size()));
     }
     if (cancelled(job, r)) return;

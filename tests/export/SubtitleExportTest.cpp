@@ -70,6 +70,23 @@ TEST_F(SubtitleExportTest, TenThousandSetsRoundTripThroughSubRip) {
     }
 }
 
+TEST_F(SubtitleExportTest, SupCountsBlankSetsAndShowsTheOthers) {
+    SubtitleExportJob job;
+    job.format = SubtitleFormat::Sup;
+    job.projectDir = dir.string();
+    job.name = "film";
+    job.width = 720;
+    job.height = 576;
+    job.fps = 25.0f;
+    job.sets.sets = {timedSet(2, 100, 150, 25.0f), timedSet(3, 160, 170, 25.0f), timedSet(10000, 10, 20, 25.0f)};
+    job.render = blockRender;
+    const SubtitleExportResult r = exportSubtitleTrack(job);
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.subtitles, 2);
+    EXPECT_EQ(r.blank, 1);
+    EXPECT_EQ(testsupport::filesIn(dir / "SUP_Output"), (std::vector<std::string>{"film.sup"}));
+}
+
 TEST_F(SubtitleExportTest, BdnNamesPicturesAfterTheirSetsAndCountsBlankOnes) {
     SubtitleExportJob job;
     job.format = SubtitleFormat::Bdn;
