@@ -32,6 +32,8 @@ namespace {
 
 using Outcome = ExportReport::Outcome;
 
+const char* const kNoMovieWriterText = "This build cannot write movies.";
+
 ExportReport refusal(const std::string& text) { return ExportReport::refusal("Error!", text); }
 
 // The closing report of a PNG or IFF run.
@@ -244,6 +246,7 @@ ExportReport exportAviMovie(const ProjectExportInput& in, const CodecChoice& cod
                             const AviCodecChooser& chooseCodec) {
     if (aviFrameRate(in.fps) <= 0)
         return refusal("The project has no frame rate, so its timing cannot be exported.");
+    if (!in.media.avi) return refusal(kNoMovieWriterText);
     const SetSchedule schedule = scheduleSets(setTimings(in.sets, int(in.sets.size())));
     const FrameTimeline timeline = buildFrameTimeline(schedule);
     if (timeline.total <= 0) return refusal(kAviNoTimingsText);
@@ -267,6 +270,8 @@ ExportReport exportAviMovie(const ProjectExportInput& in, const CodecChoice& cod
     job.fps = in.fps;
     job.codec = chosen;
     const int total = int(timeline.total);
+    std::unique_ptr<AviWriter> writer = in.media.avi();
+    if (!writer) return refusal(kNoMovieWriterText);
     start(in, 0, total);
 
     // Each picture is drawn once, when its first frame comes up; the blank
@@ -280,7 +285,6 @@ ExportReport exportAviMovie(const ProjectExportInput& in, const CodecChoice& cod
         if (in.progress) in.progress->update(int(value), int(of));
         idle(in);
     };
-    std::unique_ptr<AviWriter> writer = in.media.avi();
     const TimedMovieResult result = writeTimedMovie(*writer, job, timeline, pictures, onProgress);
 
     ExportReport r = movieReport(result.ok(), false, result.error, result.frames, total, folder, job.path, "");
@@ -365,7 +369,7 @@ ExportReport exportCapture(const ProjectExportInput& in, int set, int row) {
 ExportReport exportOverlay(const ProjectExportInput& in, const std::string& codecName,
                            const std::atomic<bool>* cancel) {
     const OverlayCodec* codec = findOverlayCodec(codecName);
-    if (!codec || !in.media.overlayAvailable || !in.media.overlayAvailable(codecName))
+    if (!codec || !in.media.overlay || !in.media.overlayAvailable || !in.media.overlayAvailable(codecName))
         return refusal("The codec \"" + codecName + "\" is not available in this build.");
     if (movieFrameRate(in.fps).num <= 0)
         return refusal("The project has no frame rate, so its timing cannot be exported.");
@@ -384,6 +388,8 @@ ExportReport exportOverlay(const ProjectExportInput& in, const std::string& code
     job.fps = in.fps;
     job.codec = codecName;
     const int total = int(std::min<int64_t>(timeline.total, INT32_MAX));
+    std::unique_ptr<OverlayWriter> writer = in.media.overlay();
+    if (!writer) return refusal(kNoMovieWriterText);
     start(in, 0, total);
 
     const OverlayPictureSource pictures = [&](int set, Image& out) {
@@ -396,7 +402,6 @@ ExportReport exportOverlay(const ProjectExportInput& in, const std::string& code
             in.progress->update(int(std::min<int64_t>(value, INT32_MAX)), int(std::min<int64_t>(of, INT32_MAX)));
         idle(in);
     };
-    std::unique_ptr<OverlayWriter> writer = in.media.overlay();
     const OverlayMovieResult result = writeOverlayMovie(*writer, job, timeline, pictures, onProgress, cancel);
     return movieReport(result.ok(), result.cancelled, result.error, result.frames, total, folder, job.path,
                        "The export was cancelled; no movie was written.");
@@ -406,6 +411,7 @@ ExportReport exportBurnIn(const ProjectExportInput& in, const std::string& movie
                           const std::string& preset, const std::function<void(int64_t, int64_t, double)>& progress,
                           const std::atomic<bool>* cancel) {
     if (movieFrameRate(in.fps).num <= 0) return refusal("The project has no frame rate, so its timing cannot be used.");
+    if (!in.media.burner) return refusal(kNoMovieWriterText);
     BurnJob job;
     job.input = movie;
     job.output = output;
@@ -419,6 +425,8 @@ ExportReport exportBurnIn(const ProjectExportInput& in, const std::string& movie
     if (!job.spans.reversed.empty())
         tell(in, "Warning!",
              "These subtitles end before they begin and are left out of the movie: " + setList(job.spans.reversed));
+    std::unique_ptr<MovieBurner> burner = in.media.burner();
+    if (!burner) return refusal(kNoMovieWriterText);
     if (in.starting) in.starting();
 
     const BurnPictureSource pictures = [&](int set, Image& out) { return drawSet(in, set, RenderTarget::AlphaExport, out); };
@@ -426,7 +434,6 @@ ExportReport exportBurnIn(const ProjectExportInput& in, const std::string& movie
         if (progress) progress(done, total, left);
         idle(in);
     };
-    std::unique_ptr<MovieBurner> burner = in.media.burner();
     const BurnResult result = burner->burn(job, pictures, onProgress, cancel);
 
     ExportReport r = movieReport(result.ok(), result.cancelled, result.error, result.frames, 0,

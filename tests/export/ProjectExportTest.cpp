@@ -92,6 +92,11 @@ TEST_F(ProjectExportTest, RefusalsStartNothingAndWriteNothing) {
     EXPECT_TRUE(exportIffPictures(in, 0).refused());
     EXPECT_TRUE(exportAviMovie(in, CodecChoice{}).refused());
     in.fps = 25;
+    // No media writers handed down: refused, never a crash.
+    EXPECT_TRUE(exportAviMovie(in, CodecChoice{}).refused());
+    EXPECT_TRUE(exportBurnIn(in, "in.mp4", (dir / "out.mp4").string(), 18, "medium", {}).refused());
+    in.media.avi = [] { return std::unique_ptr<AviWriter>(); };
+    EXPECT_TRUE(exportAviMovie(in, CodecChoice{}).refused());
     // A cancelled codec choice: nothing, and no message either.
     r = exportAviMovie(in, CodecChoice{}, [] { return std::optional<CodecChoice>(); });
     EXPECT_TRUE(r.refused());
