@@ -88,7 +88,7 @@ int cmdRender(Context& c, const std::vector<std::string>& args) {
 
     FontSheet font;
     int dirty = 1;
-    loadFontSheets(font, fontSheetFolders(c.state.dataDirs()), style.fontSize, c.ui.notice(), dirty);
+    loadFontSheets(font, fontSheetFolders(c.state.dataDirs()), style.fontSize, c.notice(), dirty);
     if (!font.hasGlyphsFor(style.fontSize))
         return c.fail("nothing was rendered: there is no font sheet " + fontSheetRelativePath(style.fontSize, 0) +
                       " for the font size " + std::to_string(style.fontSize));
