@@ -60,25 +60,12 @@ TimedMovieResult writeTimedMovie(AviWriter& writer, const TimedMovieJob& job, co
         }
     }
 
-    std::string error = writer.open(job.path, job.width, job.height, rate, job.codec);
-    if (!error.empty()) {
-        result.error = error;
-        return result;
-    }
-
+    result.error = writer.open(job.path, job.width, job.height, rate, job.codec);
+    if (!result.error.empty()) return result;
     const FrameWalkResult walked =
         walkFrames(writer, job.width, job.height, timeline, pictures, true, progress, cancel, where);
-    if (!walked.error.empty() || walked.cancelled) {
-        result.error = walked.error;
-        result.cancelled = walked.cancelled;
-        return result;
-    }
-    error = writer.finish();
-    if (!error.empty()) {
-        result.error = error;
-        return result;
-    }
-    result.frames = total;
-    if (progress) progress(total, total);
+    result.error = walked.error;
+    result.cancelled = walked.cancelled;
+    result.frames = walked.frames;
     return result;
 }

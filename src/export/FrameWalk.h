@@ -16,17 +16,19 @@
 struct FrameWalkResult {
     std::string error;  // for the user; empty when every frame was written
     bool cancelled = false;
+    int64_t frames = 0;  // frames in the finished movie
 };
 
 // Makes the folder of `path` when it is missing; the user's message or "".
 std::string makeFolderOf(const std::string& path);
 
+// Walks an opened writer through the timeline and finishes the movie.
 // `Writer` has PictureId, kNoPicture, writeFrame, repeatPicture,
-// releasePicture and abort, as AviWriter and OverlayWriter do. With
+// releasePicture, finish and abort, as AviWriter and OverlayWriter do. With
 // `drawBlank` the blank picture is drawn by `draw` too (with kBlankPicture);
 // without it the blank picture stays as made (fully transparent). `where`
 // starts the message of a picture that could not be drawn. The writer is
-// aborted on any error or cancel; finish() is the caller's.
+// aborted on any error or cancel.
 template <class Writer>
 FrameWalkResult walkFrames(Writer& writer, int width, int height, const FrameTimeline& timeline,
                            const std::function<bool(int picture, Image& out)>& draw, bool drawBlank,
@@ -77,5 +79,9 @@ FrameWalkResult walkFrames(Writer& writer, int width, int height, const FrameTim
         }
         if (!blank) writer.releasePicture(id);
     }
+    result.error = writer.finish();
+    if (!result.error.empty()) return result;
+    result.frames = total;
+    if (progress) progress(total, total);
     return result;
 }

@@ -49,25 +49,12 @@ OverlayMovieResult writeOverlayMovie(OverlayWriter& writer, const OverlayMovieJo
     }
     result.error = makeFolderOf(job.path);
     if (!result.error.empty()) return result;
-    std::string error = writer.open(job.path, job.width, job.height, rate, job.codec);
-    if (!error.empty()) {
-        result.error = error;
-        return result;
-    }
-
+    result.error = writer.open(job.path, job.width, job.height, rate, job.codec);
+    if (!result.error.empty()) return result;
     const FrameWalkResult walked =
         walkFrames(writer, job.width, job.height, timeline, pictures, false, progress, cancel, where);
-    if (!walked.error.empty() || walked.cancelled) {
-        result.error = walked.error;
-        result.cancelled = walked.cancelled;
-        return result;
-    }
-    error = writer.finish();
-    if (!error.empty()) {
-        result.error = error;
-        return result;
-    }
-    result.frames = total;
-    if (progress) progress(total, total);
+    result.error = walked.error;
+    result.cancelled = walked.cancelled;
+    result.frames = walked.frames;
     return result;
 }
