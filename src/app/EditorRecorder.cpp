@@ -6,6 +6,8 @@
 #include "app/ControlIds.h"
 #include "app/Controller.h"
 #include "app/Ui.h"
+#include "project/SubtitleSet.h"
+#include "render/Compositor.h"
 
 SubtitleList& EditorRecorderHost::list() { return c_.state().list; }
 
@@ -20,9 +22,18 @@ void EditorRecorderHost::selectListRow(int row) { ui_.selectListRow(row); }
 int EditorRecorderHost::selectedListRow() const { return ui_.selectedListRow(); }
 
 std::vector<OverlayPiece> EditorRecorderHost::showSet(int set) {
+    // The window follows the run: the set is selected and shown in the editor.
     ui_.selectListRow(2 * set);
     c_.loadSetIntoFields();
-    return makeSetOverlay(c_.canvas, c_.renderer().lastRender(), c_.state().style);
+    // The overlay is drawn from the set itself, as the preview draws it: at
+    // its own Y or the slider's, over the background picture when one is loaded.
+    StripsConfig style = c_.state().style;
+    style.stripsYPos = ui_.value(ctl::StripsYSlider);
+    const std::vector<SubtitleSet> one{subtitleSetOf(c_.state().list, set)};
+    Image picture(c_.canvas.width(), c_.canvas.height());
+    const RenderResult drawn = renderSet(one, 0, style, RenderTarget::Preview, c_.renderer().fontSheet(), picture,
+                                         c_.background.empty() ? nullptr : &c_.background);
+    return makeSetOverlay(picture, drawn, style);
 }
 
 void EditorRecorderHost::runEnded(std::optional<int64_t> elapsedMs, int rate) {

@@ -6,50 +6,27 @@
 #include <vector>
 
 #include "export/AviWriter.h"
+#include "export/ExportReport.h"
+#include "export/ProjectExport.h"
 #include "export/SubtitleExport.h"
 #include "render/Compositor.h"
 
 class Controller;
-struct ExportResult;
-class Image;
+struct AppState;
 class Ui;
 
-// The progress display of a running export. The export dialog draws its bar
-// and "v/t" label; the command-line tool prints a line.
-class ExportProgress {
-public:
-    virtual ~ExportProgress() = default;
-    // The run begins: show the display with an empty bar and the label
-    // `first` "/" `total`.
-    virtual void start(int first, int total) = 0;
-    // `value` of `total` pictures are done.
-    virtual void update(int value, int total) = 0;
-};
-
-// How an export ended and what to tell the user.
-struct ExportReport {
-    enum class Outcome {
-        Done,     // every picture written
-        Failed,   // stopped at a folder, render or file error
-        Refused,  // nothing was started (the export dialog stays open)
-    };
-    Outcome outcome = Outcome::Refused;
-    std::string title, text;  // the closing message box
-    int pictures = 0;         // subtitle-set pictures written (a poster not counted)
-    int total = 0;            // pictures the run was to write
-    int skipped = 0;          // sets without text that got no picture (PNG sequence)
-    std::string folder;       // output folder
-    std::vector<std::string> written;  // every file written, in order
-
-    bool done() const { return outcome == Outcome::Done; }
-    bool refused() const { return outcome == Outcome::Refused; }
-};
+// The writers of the media floor for the exports.
+MediaWriters mediaWriters();
+// The input of an export of the open project: its sets, style, size, rate,
+// folder and shortened name, with `font` and the media writers.
+ProjectExportInput projectExportInput(const AppState& s, const FontSheet& font);
 
 // The exports of the main window: PNG sequence, IFF pictures with a Scala
-// script, the timed AVI movie and the single capture. Every run walks the
-// subtitle list the way the user would see it: it selects each set, puts its
-// lines into the line fields, renders it and refreshes the line editor, so
-// the preview follows the export.
+// script, the timed AVI movie and the single capture. Each runs the plain
+// export of export/ProjectExport.h over the project's sets; while it runs the
+// window follows it: the list ignores clicks, each set is selected and shown
+// in the line fields as it is drawn (the pictures come from the sets, never
+// from the fields), and afterwards the first set is shown again.
 class ExportCommands {
 public:
     ExportCommands(Controller& controller, Ui& ui);
@@ -127,33 +104,25 @@ public:
     void shortenProjectName();
 
 private:
-    // One step of the walk: select `selectRow`, put rows lineARow and
-    // lineARow + 1 into the line fields, render them for `target` into `out`
-    // and refresh the line editor.
-    void renderWalkStep(int lineARow, int selectRow, RenderTarget target, Image& out);
-    // Start of a run: the list ignores clicks; blend and border style come
-    // from their controls once.
+    // The input of a run with the window's hooks: notices through `notify`,
+    // the walk followed in the window, the run begun and ended in the state.
+    ProjectExportInput input(ExportProgress* progress);
+    // Start of a run: the list ignores clicks; the border style comes from
+    // its control once.
     void beginRun();
     // End of a run: clicks count again, row 0 is selected and shown.
     void endRun(bool selectFirstRow);
     void refreshBgSwatch();
-    void writePngTimelineFiles(ExportResult& result, const std::vector<bool>& hasPicture);
     void message(const std::string& title, const std::string& text);
-    // A refusal when the font size has no glyphs (the pictures would show
-    // strips without text) or when a large run is not confirmed; nullopt to go on.
-    std::optional<ExportReport> refusalBeforeRun(int pictures);
+    struct RunEnd;
 
+    bool running_ = false;
     Controller& c_;
     Ui& ui_;
 };
-
-// Runs above this many pictures need a confirmation.
-constexpr int kLargeRunPictures = 100000;
-std::string largeRunQuestion(int pictures);
 
 // Texts of the export dialog.
 extern const char* const kExportDialogTitle;  // "Export/Render Subtitles"
 extern const char* const kExportHelpText;     // the three paragraphs of the help box
 // The AVI button: the profile's display text and the frame rate the movie gets.
 std::string aviButtonCaption(const std::string& profileText, float fps);
-extern const char* const kAviNoTimingsText;  // the list gives no movie frames

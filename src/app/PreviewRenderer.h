@@ -23,9 +23,15 @@ public:
     const FontSheet& fontSheet() const { return sheet_; }
 
     // Renders line A and B into `preview` with the given style; with a
-    // background picture `composite` receives what the window shows.
+    // background picture `composite` receives what the window shows. The
+    // editor's style takes over the colours the preview is drawn with (with
+    // drawNoStrips the preset's background colour), so that the swatch and a
+    // saved preset show what the preview shows.
     const RenderResult& renderPreview(StripsConfig& style, const std::string& lineA, const std::string& lineB,
                                       Image& preview, Image& composite, const Image* background) {
+        const StripsConfig drawn = renderColours(RenderTarget::Preview, style);
+        style.bgColor = drawn.bgColor;
+        style.mixedColor = drawn.mixedColor;
         last_ = renderSubtitleSet(RenderTarget::Preview, style, sheet_, preview, lineA, lineB, background, &composite);
         return last_;
     }

@@ -75,6 +75,18 @@ std::string terminalLine(const std::string& text) {
     return cp1252::looksLikeUtf8(s) ? s : cp1252::toUtf8(s);
 }
 
+Notice Context::notice() {
+    return [this](const std::string& title, const std::string& text) {
+        err << terminalLine(title) << ": " << terminalLine(text) << "\n";
+    };
+}
+
+int Context::recalculateTimings() {
+    const int missing = recalculateOffOn(state.list, state.fps);
+    if (missing > 0) notice()(kMissingTimingTitle, kMissingTimingText);
+    return missing;
+}
+
 int Context::fail(const std::string& message) {
     err << "kalvero-cli: " << terminalLine(message) << "\n";
     return BadInput;
@@ -156,7 +168,7 @@ bool Context::loadProject(const std::string& path) {
     state.projectDir = files::folderPart(path);
     state.projectName = text::removeAll(files::filePart(path), state.projectExt);
     state.lastLoadedY = text::toInt(state.list.column(0, Column::Y));
-    recalculateOffOn(state.list, state.fps, ui);
+    recalculateTimings();
     return true;
 }
 
@@ -198,7 +210,7 @@ int cmdImportSrt(Context& c, const std::vector<std::string>& args) {
     for (const std::string& line : text::splitLines(describeSkippedLines(result)))
         c.err << "kalvero-cli: " << terminalLine(input + ": " + line) << "\n";
     if (result.cues == 0) return c.fail("no SubRip cue found in " + input);
-    recalculateOffOn(c.state.list, c.state.fps, c.ui);
+    c.recalculateTimings();
     if (!c.writeProject(a.get("-o"))) return BadInput;
     c.out << "imported " << result.cues << " cues into " << a.get("-o") << "\n";
     return Ok;

@@ -7,7 +7,7 @@
 
 #include "app/AppState.h"
 #include "app/MissingTiming.h"
-#include "cli/HeadlessUi.h"
+#include "base/Notice.h"
 
 // Shared pieces of the kalvero-cli commands.
 namespace cli {
@@ -36,11 +36,17 @@ struct Args {
 struct Context {
     std::ostream& out;
     std::ostream& err;
-    HeadlessUi ui;
     AppState state;
     std::string programDir;
 
-    Context(std::ostream& o, std::ostream& e) : out(o), err(e), ui(e) {}
+    Context(std::ostream& o, std::ostream& e) : out(o), err(e) {}
+
+    // Notices of the lower floors, one line each on the error stream:
+    // "Title: text".
+    Notice notice();
+    // Recomputes the list's "OFF+ON" column; tells once when sets lack
+    // timing. Returns the number of such sets.
+    int recalculateTimings();
 
     // Loads the settings file of the program folder into `state`.
     bool loadSettings();

@@ -1,7 +1,7 @@
-// kalvero-cli export and capture: the main window's exports run headless.
-// A controller is built over a window held in memory, the project is opened
-// as the command line of the windowed program opens it, and the same export
-// commands walk the list.
+// kalvero-cli export, capture and burn: the exports of the main window, run
+// on the project's sets without an editor or a window. The project is read
+// as the window opens it (its profile and preset, the first row's Y for the
+// strips Y slider) and the same plain exports write the files.
 #include "cli/ExportCommand.h"
 
 #include <algorithm>
@@ -15,42 +15,21 @@
 #endif
 
 #include "app/ExportCommands.h"
-#include "app/Controller.h"
-#include "app/MemoryUi.h"
+#include "app/ProjectOpen.h"
 #include "cli/CliSupport.h"
 #include "export/BurnIn.h"
+#include "export/ExportDriver.h"
 #include "export/OverlayWriter.h"
 #include "export/ScalaScript.h"
 #include "io/Files.h"
-#include "base/Cp1252.h"
-#include "project/SubtitleList.h"
 #include "base/Text.h"
+#include "project/SubtitleList.h"
+#include "render/FontSheet.h"
+#include "render/PresetStyle.h"
 
 namespace cli {
 
 namespace {
-
-// The window of a headless run: keeps every message for the command to
-// judge; questions answer No and dialogs are cancelled.
-class RecordingUi : public MemoryUi {
-public:
-    struct Message {
-        std::string title, text;
-    };
-    std::vector<Message> messages;
-
-    void messageBox(const std::string& title, const std::string& text) override { messages.push_back({title, text}); }
-    bool askYesNo(const std::string& title, const std::string& text) override {
-        messageBox(title, text);
-        return false;
-    }
-    std::string openFileDialog(const std::string&, const std::string&, const std::string&) override { return {}; }
-    std::string saveFileDialog(const std::string&, const std::string&, const std::string&) override { return {}; }
-    std::optional<Rgb> chooseColour(Rgb) override { return std::nullopt; }
-    std::optional<std::string> inputBox(const std::string&, const std::string&, const std::string&) override {
-        return std::nullopt;
-    }
-};
 
 // A message as one line of the terminal.
 std::string oneLine(const std::string& text) { return terminalLine(text); }
@@ -84,42 +63,85 @@ private:
     bool shown_ = false;
 };
 
-// The windowed program's state, controller and window, with a project open.
+// A project open for a headless export: read and set up as the main window
+// opens it, with the font sheets of its font size.
 struct Session {
     AppState state;
-    RecordingUi ui;
-    Controller controller{state, ui};
+    FontSheet font;
+    int untimedSets = 0;
+    int sliderY = 0;  // where the strips Y slider of the window would stand
 
     // False with a message printed when the settings or the project cannot be read.
     bool open(Context& c, const std::string& path) {
-        state.programDir = c.programDir;
-        state.userConfigDir = c.state.userConfigDir;
-        state.userDataDir = c.state.userDataDir;
-        if (!controller.prepare(files::executablePath(), files::currentDirectory())) {
-            c.fail(ui.messages.empty() ? "cannot start" : oneLine(ui.messages.back().text));
-            return false;
-        }
-        ui.buildMainWindow();
-        controller.windowBuilt();
         if (!files::exists(path)) {
             c.fail("cannot read " + path + ": the file does not exist");
             return false;
         }
-        ui.messages.clear();
-        controller.commandLineOpen({path});
-        for (const RecordingUi::Message& m : ui.messages)
-            if (m.title == "Error!") {
-                c.fail(oneLine(m.text));
+        if (!c.loadSettings()) return false;
+        state.programDir = c.state.programDir;
+        state.userConfigDir = c.state.userConfigDir;
+        state.userDataDir = c.state.userDataDir;
+        state.profiles = c.state.profiles;
+        state.presets = c.state.presets;
+        state.profileIndex = c.state.profileIndex;
+        state.presetIndex = c.state.presetIndex;
+
+        ProjectHeader header;
+        switch (readProjectFile(path, 0, header, state.list).status) {
+            case ProjectOpenStatus::Ok: break;
+            case ProjectOpenStatus::CannotRead: c.fail("Could not read/access: " + path); return false;
+            case ProjectOpenStatus::NotAProject:
+                c.fail("This is not a Kalvero project file, or its header is damaged: " + path);
                 return false;
-            }
+            case ProjectOpenStatus::TooManyRows:
+                c.fail("This project has more than " + std::to_string(kMaxProjectRows) +
+                       " rows and cannot be opened: " + path);
+                return false;
+        }
+        // Indexes that do not fit the settings file keep the settings' own.
+        if (header.preset >= 0 && header.preset < int(state.presets.size())) state.presetIndex = header.preset;
+        if (header.profile >= 0 && header.profile < int(state.profiles.size()) &&
+            !state.profiles[size_t(header.profile)].isSeparator && state.profiles[size_t(header.profile)].width > 0)
+            state.profileIndex = header.profile;
+        const Profile* profile = state.profile();
+        const Preset* preset = state.preset();
+        if (!profile || !preset) {
+            c.fail(path + ": the settings file has no such profile or preset");
+            return false;
+        }
+        state.projectPath = path;
+        state.projectDir = files::folderPart(path);
+        state.projectName = text::removeAll(files::filePart(path), state.projectExt);
+        state.timedLength = header.timedLength;
+        state.projectWidth = profile->width;
+        state.projectHeight = profile->height;
+        state.fps = profile->fps;
+        state.style = styleFromPreset(*preset, *profile);
+        state.style.cropStrips = std::clamp(state.style.cropStrips, 0, 100);
+        state.style.wordSpacing = std::clamp(state.style.wordSpacing, -6, 6);
+        untimedSets = recalculateOffOn(state.list, state.fps);
+
+        // A missing sheet is told by the export that needs it.
+        int dirty = 1;
+        loadFontSheets(font, fontSheetFolders(state.dataDirs()), state.style.fontSize, Notice(), dirty);
+        const int loadedY = text::toInt(state.list.column(0, Column::Y));
+        sliderY = std::clamp(loadedY, 0, std::max(0, state.projectHeight - 2 * font.stripHeight));
+        state.style.stripsYPos = sliderY;
         return true;
     }
 
-    // Notes of the open that matter for a timed export.
-    void reportMissingTimings(Context& c) {
-        for (const RecordingUi::Message& m : ui.messages)
-            if (m.title == kMissingTimingTitle && m.text == kMissingTimingText)
-                c.err << "kalvero-cli: note: " << oneLine(m.text) << "\n";
+    // The input of an export, its notices printed as notes.
+    ProjectExportInput input(Context& c) const {
+        ProjectExportInput in = projectExportInput(state, font);
+        in.notice = [&c](const std::string& title, const std::string& text) {
+            c.err << "kalvero-cli: " << oneLine(title) << ": " << oneLine(text) << "\n";
+        };
+        return in;
+    }
+
+    // The note of the open that matters for a timed export.
+    void reportMissingTimings(Context& c) const {
+        if (untimedSets > 0) c.err << "kalvero-cli: note: " << oneLine(kMissingTimingText) << "\n";
     }
 };
 
@@ -188,20 +210,15 @@ int cmdExport(Context& c, const std::vector<std::string>& args) {
 
     Session s;
     if (!s.open(c, path)) return BadInput;
-    ExportCommands commands(s.controller, s.ui);
-    commands.notify = [&](const std::string& title, const std::string& text) {
-        c.err << "kalvero-cli: " << oneLine(title) << ": " << oneLine(text) << "\n";
-    };
-    commands.allowLargeRuns = a.flag("--force");
-    commands.chooseCodec = [&](const std::vector<AviCodecInfo>&, const CodecChoice&) {
-        return std::optional<CodecChoice>(codec);
-    };
+    ProjectExportInput in = s.input(c);
+    in.allowLargeRuns = a.flag("--force");
     std::unique_ptr<TerminalProgress> progress;
     if (stderrIsTerminal(c)) progress = std::make_unique<TerminalProgress>(c.err, "exporting");
+    in.progress = progress.get();
 
     ExportReport r;
     if (track) {
-        r = commands.exportSubtitleTrack(track->format, a.flag("--indexed"), progress.get());
+        r = exportTrack(in, track->format, a.flag("--indexed"));
         progress.reset();
         if (!r.done()) return finish(c, r);
         c.out << "exported " << r.pictures << (r.pictures == 1 ? " subtitle" : " subtitles") << " into " << r.folder
@@ -212,16 +229,16 @@ int cmdExport(Context& c, const std::vector<std::string>& args) {
         return Ok;
     }
     if (kind == "png") {
-        r = commands.exportPngSequence(progress.get());
+        r = exportPngPictures(in);
     } else if (kind == "iff") {
         s.reportMissingTimings(c);
-        r = commands.exportIffScala(scala, progress.get());
+        r = exportIffPictures(in, scala);
     } else if (kind == "overlay") {
         s.reportMissingTimings(c);
-        r = commands.exportOverlayMovie(overlayCodec, progress.get());
+        r = exportOverlay(in, overlayCodec);
     } else {
         s.reportMissingTimings(c);
-        r = commands.exportTimedAvi(progress.get());
+        r = exportAviMovie(in, codec);
     }
     progress.reset();
     if (r.refused() && r.total > kLargeRunPictures) r.text += " Add --force to write them.";
@@ -248,9 +265,10 @@ int cmdCapture(Context& c, const std::vector<std::string>& args) {
     const int rows = s.state.list.lineCount();
     if (row >= rows)
         return c.fail(path + " has " + std::to_string(rows) + " rows; there is no row " + std::to_string(row));
-    s.ui.selectListRow(row);
-    ExportCommands commands(s.controller, s.ui);
-    ExportReport r = commands.captureScreen();
+    ProjectExportInput in = s.input(c);
+    in.name = s.state.projectName;
+    const int setRow = captureRow(row);
+    ExportReport r = exportCapture(in, setRow / 2, setRow);
     if (!r.done()) return finish(c, r);
     c.out << "captured " << r.written.back() << "\n";
     return Ok;
@@ -275,10 +293,6 @@ int cmdBurn(Context& c, const std::vector<std::string>& args) {
     Session s;
     if (!s.open(c, path)) return BadInput;
     s.reportMissingTimings(c);
-    ExportCommands commands(s.controller, s.ui);
-    commands.notify = [&](const std::string& title, const std::string& text) {
-        c.err << "kalvero-cli: " << oneLine(title) << ": " << oneLine(text) << "\n";
-    };
     const bool terminal = stderrIsTerminal(c);
     bool shown = false;
     auto progress = [&](int64_t done, int64_t total, double left) {
@@ -291,7 +305,7 @@ int cmdBurn(Context& c, const std::vector<std::string>& args) {
         c.err << std::flush;
         shown = true;
     };
-    ExportReport r = commands.burnIntoMovie(movie, output, crf, preset, progress);
+    ExportReport r = exportBurnIn(s.input(c), movie, output, crf, preset, progress);
     if (shown) c.err << "\n";
     if (!r.done()) return finish(c, r);
     c.out << "burned " << r.pictures << (r.pictures == 1 ? " frame" : " frames") << " into " << output << "\n";

@@ -3,7 +3,8 @@
 
 #include "app/MemoryUi.h"
 
-// The command-line front end's Ui: messages go to the error stream, questions
+// A Ui for runs without a window (the benchmarks drive the editor with it;
+// kalvero-cli itself needs none): messages go to the error stream, questions
 // take their safe answer (No), dialogs are cancelled.
 class HeadlessUi : public MemoryUi {
 public:

@@ -55,43 +55,40 @@ int cmdRender(Context& c, const std::vector<std::string>& args) {
     if (a.positional.size() > 1) throw UsageError{"render takes at most one project file"};
     if (!c.loadSettings()) return BadInput;
 
-    std::string lineA, lineB;
-    int setY = 0;
+    // The set to draw, from the project or typed on the command line.
+    std::vector<SubtitleSet> sets(1);
     if (a.positional.size() == 1) {
         if (a.has("--line-a") || a.has("--line-b") || a.has("--profile") || a.has("--preset"))
             throw UsageError{"a project's set is rendered with --set K; typed lines go without a project"};
         if (!c.loadProject(a.positional[0])) return BadInput;
-        int sets = c.state.list.entryCount();
+        const int count = c.state.list.entryCount();
         int k = a.getInt("--set", 1, 1, 1 << 30);
-        if (sets == 0)
+        if (count == 0)
             return c.fail(a.positional[0] + " has " + std::to_string(c.state.list.lineCount()) +
                           (c.state.list.lineCount() == 1 ? " row" : " rows") +
                           "; a set needs two rows (line A and line B)");
-        if (k > sets)
-            return c.fail(a.positional[0] + " has " + std::to_string(sets) + " sets; there is no set " +
+        if (k > count)
+            return c.fail(a.positional[0] + " has " + std::to_string(count) + " sets; there is no set " +
                           std::to_string(k));
-        SubtitleEntry e = c.state.list.entry(k - 1);
-        lineA = e.lineA;
-        lineB = e.lineB;
-        setY = e.y;
+        sets[0] = subtitleSetOf(c.state.list, k - 1);
     } else {
         if (a.has("--set")) throw UsageError{"--set needs a project file"};
         int profile = a.getInt("--profile", c.state.profileIndex, 0, 1 << 20);
         int preset = a.getInt("--preset", c.state.presetIndex, 0, 1 << 20);
         c.selectProfileAndPreset(profile, preset);
-        lineA = cp1252::fromUtf8(a.get("--line-a"));
-        lineB = cp1252::fromUtf8(a.get("--line-b"));
+        sets[0].lineA = cp1252::fromUtf8(a.get("--line-a"));
+        sets[0].lineB = cp1252::fromUtf8(a.get("--line-b"));
     }
-    if (a.has("--y")) setY = a.getInt("--y", 0, 0, 1 << 16);
+    if (a.has("--y")) sets[0].y = a.getInt("--y", 0, 0, 1 << 16);
 
     const Profile& profile = *c.state.profile();
     StripsConfig style = styleFromPreset(*c.state.preset(), profile);
     applyOverrides(a, style);
-    style.stripsYPos = resolveStripsY(setY, profile.stripsYPos);
+    style.stripsYPos = profile.stripsYPos;  // for a set without a Y of its own
 
     FontSheet font;
     int dirty = 1;
-    loadFontSheets(font, fontSheetFolders(c.state.dataDirs()), style.fontSize, c.ui.notice(), dirty);
+    loadFontSheets(font, fontSheetFolders(c.state.dataDirs()), style.fontSize, c.notice(), dirty);
     if (!font.hasGlyphsFor(style.fontSize))
         return c.fail("nothing was rendered: there is no font sheet " + fontSheetRelativePath(style.fontSize, 0) +
                       " for the font size " + std::to_string(style.fontSize));
@@ -109,8 +106,8 @@ int cmdRender(Context& c, const std::vector<std::string>& args) {
     Image image(profile.width, profile.height), composite;
     if (image.empty()) return c.fail("the profile's size " + std::to_string(profile.width) + " x " +
                                      std::to_string(profile.height) + " cannot be rendered");
-    RenderResult r = renderSubtitleSet(target, style, font, image, lineA, lineB,
-                                       background.empty() ? nullptr : &background, &composite);
+    RenderResult r =
+        renderSet(sets, 0, style, target, font, image, background.empty() ? nullptr : &background, &composite);
     std::string error;
     if (!imageio::writePng32(a.get("-o"), r.compositeMade ? composite : image, error))
         return c.fail("cannot write " + a.get("-o") + ": " + error);

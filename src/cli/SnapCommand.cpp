@@ -20,7 +20,7 @@ int cmdSnap(Context& c, const std::vector<std::string>& args) {
     if (!shots.warning.empty()) c.err << "kalvero-cli: " << shots.warning << "\n";
     std::vector<int64_t> changes = shotChangeFrames(shots.changeSeconds, c.state.fps);
     SnapReport report = snapListToShots(c.state.list, c.state.fps, changes, o);
-    recalculateOffOn(c.state.list, c.state.fps, c.ui);
+    c.recalculateTimings();
     if (!c.writeProject(a.get("-o"))) return BadInput;
     c.out << "moved " << report.moved << " of " << report.times << " times onto " << changes.size()
           << " shot changes" << (shots.fromCache ? " (kept from " + shotCachePath(movie) + ")" : std::string())

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "export/FrameWalk.h"
 #include "io/Files.h"
 #include "base/Image.h"
 
@@ -45,14 +46,9 @@ TimedMovieResult writeTimedMovie(AviWriter& writer, const TimedMovieJob& job, co
         return result;
     }
 
+    result.error = makeFolderOf(job.path);
+    if (!result.error.empty()) return result;
     const std::string folder = files::folderPart(job.path);
-    if (!folder.empty() && !files::isDirectory(folder)) {
-        files::Result made = files::makeDirectories(folder);
-        if (!made) {
-            result.error = "Could not create the folder \"" + folder + "\": " + made.error;
-            return result;
-        }
-    }
     if (job.checkFreeSpace && job.codec.codec == "rawvideo") {
         const uint64_t need = estimatedUncompressedAviBytes(job.width, job.height, total);
         const uint64_t have = files::freeSpace(folder.empty() ? "." : folder);
@@ -64,66 +60,12 @@ TimedMovieResult writeTimedMovie(AviWriter& writer, const TimedMovieJob& job, co
         }
     }
 
-    std::string error = writer.open(job.path, job.width, job.height, rate, job.codec);
-    if (!error.empty()) {
-        result.error = error;
-        return result;
-    }
-
-    using Clock = std::chrono::steady_clock;
-    auto lastReport = Clock::now();
-    if (progress) progress(0, total);
-
-    Image picture;
-    AviWriter::PictureId blankId = AviWriter::kNoPicture;
-    int64_t done = 0;
-    for (const TimelineRun& run : timeline.runs) {
-        AviWriter::PictureId id = run.picture == kBlankPicture ? blankId : AviWriter::kNoPicture;
-        for (int64_t n = 0; n < run.frames; ++n, ++done) {
-            if (cancel && cancel->load(std::memory_order_relaxed)) {
-                writer.abort();
-                result.cancelled = true;
-                return result;
-            }
-            if (id == AviWriter::kNoPicture) {
-                picture = Image(job.width, job.height);
-                if (picture.empty() || !pictures(run.picture, picture) || picture.width() != job.width ||
-                    picture.height() != job.height) {
-                    writer.abort();
-                    result.error = where + (run.picture == kBlankPicture
-                                                ? std::string("the blank frame could not be drawn")
-                                                : "subtitle set " + std::to_string(run.picture + 1) +
-                                                      " could not be drawn");
-                    return result;
-                }
-                error = writer.writeFrame(picture, id);
-                if (run.picture == kBlankPicture) blankId = id;
-            } else {
-                error = writer.repeatPicture(id);
-            }
-            if (!error.empty()) {
-                writer.abort();
-                result.error = error;
-                return result;
-            }
-            if (progress) {
-                auto now = Clock::now();
-                if (now - lastReport > std::chrono::milliseconds(30)) {
-                    lastReport = now;
-                    progress(done, total);
-                }
-            }
-        }
-        // A set is shown in one run only; the blank frame comes back.
-        if (run.picture != kBlankPicture) writer.releasePicture(id);
-    }
-
-    error = writer.finish();
-    if (!error.empty()) {
-        result.error = error;
-        return result;
-    }
-    result.frames = total;
-    if (progress) progress(total, total);
+    result.error = writer.open(job.path, job.width, job.height, rate, job.codec);
+    if (!result.error.empty()) return result;
+    const FrameWalkResult walked =
+        walkFrames(writer, job.width, job.height, timeline, pictures, true, progress, cancel, where);
+    result.error = walked.error;
+    result.cancelled = walked.cancelled;
+    result.frames = walked.frames;
     return result;
 }

@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "base/Image.h"
+#include "export/FrameWalk.h"
 #include "io/Files.h"
 
 const std::vector<OverlayCodec>& overlayCodecs() {
@@ -46,64 +47,14 @@ OverlayMovieResult writeOverlayMovie(OverlayWriter& writer, const OverlayMovieJo
                        " frames long, more than 24 hours. Please check the timings of the subtitle list.";
         return result;
     }
-    const std::string folder = files::folderPart(job.path);
-    if (!folder.empty() && !files::isDirectory(folder)) {
-        files::Result made = files::makeDirectories(folder);
-        if (!made) {
-            result.error = "Could not create the folder \"" + folder + "\": " + made.error;
-            return result;
-        }
-    }
-    std::string error = writer.open(job.path, job.width, job.height, rate, job.codec);
-    if (!error.empty()) {
-        result.error = error;
-        return result;
-    }
-
-    using Clock = std::chrono::steady_clock;
-    auto lastReport = Clock::now();
-    if (progress) progress(0, total);
-    OverlayWriter::PictureId blankId = OverlayWriter::kNoPicture;
-    int64_t done = 0;
-    for (const TimelineRun& run : timeline.runs) {
-        OverlayWriter::PictureId id = run.picture == kBlankPicture ? blankId : OverlayWriter::kNoPicture;
-        for (int64_t n = 0; n < run.frames; ++n, ++done) {
-            if (cancel && cancel->load(std::memory_order_relaxed)) {
-                writer.abort();
-                result.cancelled = true;
-                return result;
-            }
-            if (id == OverlayWriter::kNoPicture) {
-                Image picture(job.width, job.height);
-                if (picture.empty() || (run.picture != kBlankPicture && !pictures(run.picture, picture)) ||
-                    picture.width() != job.width || picture.height() != job.height) {
-                    writer.abort();
-                    result.error = where + "subtitle set " + std::to_string(run.picture + 1) + " could not be drawn";
-                    return result;
-                }
-                error = writer.writeFrame(picture, id);
-                if (run.picture == kBlankPicture) blankId = id;
-            } else {
-                error = writer.repeatPicture(id);
-            }
-            if (!error.empty()) {
-                writer.abort();
-                result.error = error;
-                return result;
-            }
-            if (progress && Clock::now() - lastReport > std::chrono::milliseconds(30)) {
-                lastReport = Clock::now();
-                progress(done, total);
-            }
-        }
-        if (run.picture != kBlankPicture) writer.releasePicture(id);
-    }
-    error = writer.finish();
-    if (!error.empty()) {
-        result.error = error;
-        return result;
-    }
-    result.frames = total;
-    if (progress) progress(total, total);
+    result.error = makeFolderOf(job.path);
+    if (!result.error.empty()) return result;
+    result.error = writer.open(job.path, job.width, job.height, rate, job.codec);
+    if (!result.error.empty()) return result;
+    const FrameWalkResult walked =
+        walkFrames(writer, job.width, job.height, timeline, pictures, false, progress, cancel, where);
+    result.error = walked.error;
+    result.cancelled = walked.cancelled;
+    result.frames = walked.frames;
     return result;
 }

@@ -4,17 +4,22 @@
 #include <cstdint>
 
 #include "project/SubtitleList.h"
+#include "project/SubtitleSet.h"
 
 const char* const kScheduleWarningTitle = "Warning!";
 
-std::vector<SetTiming> setTimings(const SubtitleList& list, int count) {
-    std::vector<SetTiming> sets;
-    sets.reserve(size_t(std::max(count, 0)));
+std::vector<SetTiming> setTimings(const std::vector<SubtitleSet>& sets, int count) {
+    std::vector<SetTiming> out;
+    out.reserve(size_t(std::max(count, 0)));
     for (int k = 0; k < count; ++k) {
-        SubtitleEntry e = list.entry(k);
-        sets.push_back(SetTiming{e.offFrames, e.onFrames});
+        if (k < int(sets.size())) out.push_back(SetTiming{sets[size_t(k)].offFrames(), sets[size_t(k)].onFrames()});
+        else out.push_back(SetTiming{});
     }
-    return sets;
+    return out;
+}
+
+std::vector<SetTiming> setTimings(const SubtitleList& list, int count) {
+    return setTimings(subtitleSets(list), count);
 }
 
 SetSchedule scheduleSets(const std::vector<SetTiming>& sets) {

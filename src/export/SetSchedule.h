@@ -4,6 +4,7 @@
 #include <vector>
 
 class SubtitleList;
+struct SubtitleSet;
 
 // Frame counts of one subtitle set, as its "OFF+ON" column holds them: blank
 // frames since the OFF of the timed set before it (from frame 0 for the
@@ -45,6 +46,7 @@ SetSchedule scheduleSets(const std::vector<SetTiming>& sets);
 
 // The "OFF+ON" counts of sets 0 .. count - 1 of the list (line A rows).
 std::vector<SetTiming> setTimings(const SubtitleList& list, int count);
+std::vector<SetTiming> setTimings(const std::vector<SubtitleSet>& sets, int count);
 
 // Names the sets a schedule leaves out, for a warning; "" when none. Sets are
 // named by their number from 1, as the exported pictures are.

@@ -6,6 +6,7 @@
 
 #include "base/Text.h"
 #include "project/SubtitleList.h"
+#include "project/SubtitleSet.h"
 #include "project/TimeCode.h"
 
 MovieRate movieFrameRate(float fps) {
@@ -21,17 +22,20 @@ MovieRate movieFrameRate(float fps) {
 }
 
 SetSpans buildSetSpans(const SubtitleList& list, float fps) {
+    return buildSetSpans(subtitleSets(list), fps);
+}
+
+SetSpans buildSetSpans(const std::vector<SubtitleSet>& sets, float fps) {
     SetSpans out;
     std::vector<SetSpan> timed;
-    const int sets = exportSetCount(list);
-    for (int k = 0; k < sets; ++k) {
-        const auto [on, off] = splitTiming(list.column(2 * k, Column::Timing));
-        if (text::trimSpaces(on).empty() || text::trimSpaces(off).empty()) {
+    for (int k = 0; k < int(sets.size()); ++k) {
+        const SubtitleSet& set = sets[size_t(k)];
+        if (!set.timed()) {
             out.untimed.push_back(k);
             continue;
         }
-        const int64_t start = frameOf(parseTimeCode(text::trimSpaces(on)), fps);
-        const int64_t end = frameOf(parseTimeCode(text::trimSpaces(off)), fps);
+        const int64_t start = frameOf(*set.on, fps);
+        const int64_t end = frameOf(*set.off, fps);
         if (end < start) {
             out.reversed.push_back(k);
             continue;

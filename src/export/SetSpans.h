@@ -5,6 +5,7 @@
 #include "export/AviTimeline.h"
 
 class SubtitleList;
+struct SubtitleSet;
 
 // A frame rate as a fraction: 23.976 and 29.97 are 24000/1001 and
 // 30000/1001, so that a movie keeps the time codes' clock exactly.
@@ -41,6 +42,7 @@ struct SetSpans {
 // with OFF before ON, or left without frames are not shown. Frames come from
 // the time codes themselves, so an overlap never shifts the sets after it.
 SetSpans buildSetSpans(const SubtitleList& list, float fps);
+SetSpans buildSetSpans(const std::vector<SubtitleSet>& sets, float fps);
 
 // The spans as frames of a movie: blank frames between them, from frame 0 to
 // the end of the last span.

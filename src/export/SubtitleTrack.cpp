@@ -17,22 +17,25 @@ bool blankLine(const std::string& line) {
 }
 
 TrackSets collectTrackSets(const SubtitleList& list, float fps) {
+    return collectTrackSets(subtitleSets(list), fps);
+}
+
+TrackSets collectTrackSets(const std::vector<SubtitleSet>& sets, float fps) {
     TrackSets out;
-    const int rows = list.lineCount();
-    out.total = rows <= 0 ? 0 : (rows + 1) / 2;
+    out.total = int(sets.size());
     out.sets.reserve(size_t(out.total));
     for (int k = 0; k < out.total; ++k) {
-        const auto [onText, offText] = splitTiming(list.column(2 * k, Column::Timing));
-        if (text::trimSpaces(onText).empty() || text::trimSpaces(offText).empty()) {
+        const SubtitleSet& set = sets[size_t(k)];
+        if (!set.timed()) {
             ++out.untimed;
             continue;
         }
         TrackSet s;
         s.set = k;
-        s.lineA = list.column(2 * k, Column::Text);
-        s.lineB = list.column(2 * k + 1, Column::Text);
-        s.on = parseTimeCode(onText);
-        s.off = parseTimeCode(offText);
+        s.lineA = set.lineA;
+        s.lineB = set.lineB;
+        s.on = *set.on;
+        s.off = *set.off;
         s.onFrame = frameOf(s.on, fps);
         s.offFrame = frameOf(s.off, fps);
         if (s.offFrame <= s.onFrame) {

@@ -5,6 +5,7 @@
 
 #include "base/Image.h"
 #include "project/SubtitleList.h"
+#include "project/SubtitleSet.h"
 #include "project/TimeCode.h"
 
 // The timed sets of a subtitle list as the subtitle-track exports see them:
@@ -28,6 +29,7 @@ struct TrackSets {
 // Walks sets 0 .. (rows + 1) / 2 - 1. A set is timed when both parts of its
 // line A row's timing are non-empty after trimming spaces.
 TrackSets collectTrackSets(const SubtitleList& list, float fps);
+TrackSets collectTrackSets(const std::vector<SubtitleSet>& sets, float fps);
 
 // True when a line shows nothing (empty after trimming spaces).
 bool blankLine(const std::string& line);

@@ -39,6 +39,7 @@ extern "C" {
 }
 
 #include "base/Image.h"
+#include "media/KeptPictures.h"
 #include "io/Files.h"
 
 namespace {
@@ -260,8 +261,7 @@ private:
     AVCodecContext* encoder_ = nullptr;
     SwsContext* sws_ = nullptr;
     AVPacket* scratch_ = nullptr;
-    std::vector<AVPacket*> packets_;  // by picture id (reused packets)
-    std::vector<AVFrame*> keptFrames_;  // by picture id (pictures encoded again)
+    KeptPictures kept_;  // by picture id: packets (reused) or frames (encoded again)
 };
 
 std::string FfmpegAviWriter::fail(const std::string& what) {
@@ -467,15 +467,9 @@ std::string FfmpegAviWriter::convert(const Image& picture, AVFrame*& out) {
 }
 
 std::string FfmpegAviWriter::writePacket(const AVPacket* stored) {
-    int r = av_packet_ref(scratch_, stored);
-    if (r < 0) return failAv("out of memory", r);
-    scratch_->pts = scratch_->dts = frames_;
-    scratch_->duration = 1;
-    scratch_->stream_index = 0;
-    scratch_->flags |= AV_PKT_FLAG_KEY;
-    av_packet_rescale_ts(scratch_, AVRational{1, rate_}, stream_->time_base);
-    r = av_write_frame(format_, scratch_);
-    av_packet_unref(scratch_);
+    bool outOfMemory = false;
+    const int r = writeKeptPacket(format_, stream_, scratch_, stored, frames_, AVRational{1, rate_}, outOfMemory);
+    if (outOfMemory) return failAv("out of memory", r);
     if (r < 0 || io_->error < 0) return failAv("writing frame " + std::to_string(frames_) + " failed", r < 0 ? r : io_->error);
     ++frames_;
     return {};
@@ -511,8 +505,7 @@ std::string FfmpegAviWriter::writeFrame(const Image& picture, PictureId& id) {
         AVPacket* p = nullptr;
         std::string why = rawPacket(picture, p);
         if (!why.empty()) return fail(why);
-        packets_.push_back(p);
-        id = PictureId(packets_.size() - 1);
+        id = kept_.keepPacket(p);
         return writePacket(p);
     }
 
@@ -520,47 +513,37 @@ std::string FfmpegAviWriter::writeFrame(const Image& picture, PictureId& id) {
     std::string why = convert(picture, f);
     if (!why.empty()) return fail(why);
     if (!reusePackets_) {
-        keptFrames_.push_back(f);
-        id = PictureId(keptFrames_.size() - 1);
+        id = kept_.keepFrame(f);
         return encode(f);
     }
-    f->pts = frames_;
-    f->pict_type = AV_PICTURE_TYPE_I;
-    int r = avcodec_send_frame(encoder_, f);
-    av_frame_free(&f);
-    if (r < 0) return failAv("the video codec refused frame " + std::to_string(frames_), r);
-    AVPacket* p = av_packet_alloc();
-    if (!p) return fail("out of memory");
-    r = avcodec_receive_packet(encoder_, p);
-    if (r < 0) {
-        av_packet_free(&p);
-        return failAv("the video codec returned no picture for frame " + std::to_string(frames_), r);
-    }
-    packets_.push_back(p);
-    id = PictureId(packets_.size() - 1);
-    return writePacket(p);
+    KeptPictures::Step step{};
+    const int r = kept_.encodeAndKeep(encoder_, f, frames_, id, step);
+    if (step == KeptPictures::Step::Memory) return fail("out of memory");
+    if (r < 0)
+        return failAv((step == KeptPictures::Step::Send ? "the video codec refused frame "
+                                                         : "the video codec returned no picture for frame ") +
+                          std::to_string(frames_),
+                      r);
+    return writePacket(kept_.packet(id));
 }
 
 std::string FfmpegAviWriter::repeatPicture(PictureId id) {
     if (!error_.empty()) return error_;
     if (!open_) return fail("the movie is not open");
     if (reusePackets_) {
-        if (id < 0 || size_t(id) >= packets_.size() || !packets_[size_t(id)]) return fail("an unknown picture was repeated");
-        return writePacket(packets_[size_t(id)]);
+        if (!kept_.packet(id)) return fail("an unknown picture was repeated");
+        return writePacket(kept_.packet(id));
     }
-    if (id < 0 || size_t(id) >= keptFrames_.size() || !keptFrames_[size_t(id)]) return fail("an unknown picture was repeated");
+    if (!kept_.frame(id)) return fail("an unknown picture was repeated");
     // The encoder may still hold a reference to the frame it was given last.
-    AVFrame* copy = av_frame_clone(keptFrames_[size_t(id)]);
+    AVFrame* copy = av_frame_clone(kept_.frame(id));
     if (!copy) return fail("out of memory");
     std::string why = encode(copy);
     av_frame_free(&copy);
     return why;
 }
 
-void FfmpegAviWriter::releasePicture(PictureId id) {
-    if (id >= 0 && size_t(id) < packets_.size()) av_packet_free(&packets_[size_t(id)]);
-    if (id >= 0 && size_t(id) < keptFrames_.size()) av_frame_free(&keptFrames_[size_t(id)]);
-}
+void FfmpegAviWriter::releasePicture(PictureId id) { kept_.release(id); }
 
 std::string FfmpegAviWriter::finish() {
     if (!error_.empty()) return error_;
@@ -588,10 +571,7 @@ void FfmpegAviWriter::abort() {
 }
 
 void FfmpegAviWriter::release() {
-    for (AVPacket*& p : packets_) av_packet_free(&p);
-    packets_.clear();
-    for (AVFrame*& f : keptFrames_) av_frame_free(&f);
-    keptFrames_.clear();
+    kept_.clear();
     av_packet_free(&scratch_);
     if (sws_) {
         sws_freeContext(sws_);

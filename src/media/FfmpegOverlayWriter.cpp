@@ -21,6 +21,7 @@ extern "C" {
 }
 
 #include "base/Image.h"
+#include "media/KeptPictures.h"
 
 namespace {
 
@@ -82,8 +83,7 @@ private:
     AVCodecContext* encoder_ = nullptr;
     SwsContext* sws_ = nullptr;
     AVPacket* scratch_ = nullptr;
-    std::vector<AVPacket*> packets_;
-    std::vector<AVFrame*> keptFrames_;
+    KeptPictures kept_;
     bool open_ = false;
 };
 
@@ -225,15 +225,9 @@ std::string FfmpegOverlayWriter::convert(const Image& picture, AVFrame*& out) {
 }
 
 std::string FfmpegOverlayWriter::writePacket(const AVPacket* stored) {
-    int r = av_packet_ref(scratch_, stored);
-    if (r < 0) return failAv("out of memory", r);
-    scratch_->pts = scratch_->dts = frames_;
-    scratch_->duration = 1;
-    scratch_->stream_index = 0;
-    scratch_->flags |= AV_PKT_FLAG_KEY;
-    av_packet_rescale_ts(scratch_, frameTb_, stream_->time_base);
-    r = av_write_frame(format_, scratch_);
-    av_packet_unref(scratch_);
+    bool outOfMemory = false;
+    const int r = writeKeptPacket(format_, stream_, scratch_, stored, frames_, frameTb_, outOfMemory);
+    if (outOfMemory) return failAv("out of memory", r);
     if (r < 0) return failAv("writing frame " + std::to_string(frames_) + " failed", r);
     ++frames_;
     return {};
@@ -266,51 +260,41 @@ std::string FfmpegOverlayWriter::writeFrame(const Image& picture, PictureId& id)
     std::string why = convert(picture, f);
     if (!why.empty()) return fail(why);
     if (!intra_) {
-        keptFrames_.push_back(f);
-        id = PictureId(keptFrames_.size() - 1);
+        id = kept_.keepFrame(f);
         AVFrame* copy = av_frame_clone(f);
         if (!copy) return fail("out of memory");
         why = encode(copy);
         av_frame_free(&copy);
         return why;
     }
-    f->pts = frames_;
-    f->pict_type = AV_PICTURE_TYPE_I;
-    int r = avcodec_send_frame(encoder_, f);
-    av_frame_free(&f);
-    if (r < 0) return failAv("the codec refused frame " + std::to_string(frames_), r);
-    ++encoded_;
-    AVPacket* p = av_packet_alloc();
-    if (!p) return fail("out of memory");
-    r = avcodec_receive_packet(encoder_, p);
-    if (r < 0) {
-        av_packet_free(&p);
-        return failAv("the codec returned no picture for frame " + std::to_string(frames_), r);
-    }
-    packets_.push_back(p);
-    id = PictureId(packets_.size() - 1);
-    return writePacket(p);
+    KeptPictures::Step step{};
+    const int r = kept_.encodeAndKeep(encoder_, f, frames_, id, step);
+    if (step != KeptPictures::Step::Send) ++encoded_;
+    if (step == KeptPictures::Step::Memory) return fail("out of memory");
+    if (r < 0)
+        return failAv((step == KeptPictures::Step::Send ? "the codec refused frame "
+                                                         : "the codec returned no picture for frame ") +
+                          std::to_string(frames_),
+                      r);
+    return writePacket(kept_.packet(id));
 }
 
 std::string FfmpegOverlayWriter::repeatPicture(PictureId id) {
     if (!error_.empty()) return error_;
     if (!open_) return fail("the movie is not open");
     if (intra_) {
-        if (id < 0 || size_t(id) >= packets_.size() || !packets_[size_t(id)]) return fail("an unknown picture was repeated");
-        return writePacket(packets_[size_t(id)]);
+        if (!kept_.packet(id)) return fail("an unknown picture was repeated");
+        return writePacket(kept_.packet(id));
     }
-    if (id < 0 || size_t(id) >= keptFrames_.size() || !keptFrames_[size_t(id)]) return fail("an unknown picture was repeated");
-    AVFrame* copy = av_frame_clone(keptFrames_[size_t(id)]);
+    if (!kept_.frame(id)) return fail("an unknown picture was repeated");
+    AVFrame* copy = av_frame_clone(kept_.frame(id));
     if (!copy) return fail("out of memory");
     std::string why = encode(copy);
     av_frame_free(&copy);
     return why;
 }
 
-void FfmpegOverlayWriter::releasePicture(PictureId id) {
-    if (id >= 0 && size_t(id) < packets_.size()) av_packet_free(&packets_[size_t(id)]);
-    if (id >= 0 && size_t(id) < keptFrames_.size()) av_frame_free(&keptFrames_[size_t(id)]);
-}
+void FfmpegOverlayWriter::releasePicture(PictureId id) { kept_.release(id); }
 
 std::string FfmpegOverlayWriter::finish() {
     if (!error_.empty()) return error_;
@@ -332,10 +316,7 @@ std::string FfmpegOverlayWriter::finish() {
 }
 
 void FfmpegOverlayWriter::release(bool removeFile) {
-    for (AVPacket*& p : packets_) av_packet_free(&p);
-    packets_.clear();
-    for (AVFrame*& f : keptFrames_) av_frame_free(&f);
-    keptFrames_.clear();
+    kept_.clear();
     av_packet_free(&scratch_);
     if (sws_) {
         sws_freeContext(sws_);

@@ -1,6 +1,7 @@
 #include "project/SubtitleList.h"
 
 #include "base/Text.h"
+#include "project/SubtitleSet.h"
 
 std::string rowId(int i) {
     // At least four digits; a longer index keeps all of its digits, so that
@@ -32,17 +33,15 @@ std::string SubtitleList::column(int i, Column c) const {
 }
 
 SubtitleEntry SubtitleList::entry(int k) const {
+    const SubtitleSet set = subtitleSetOf(*this, k);
     SubtitleEntry e;
-    const SubtitleLine* a = row(2 * k);
-    if (!a) return e;
-    e.lineA = a->text;
-    if (const SubtitleLine* b = row(2 * k + 1)) e.lineB = b->text;
-    auto [on, off] = splitTiming(a->timing);
-    e.on = parseTimeCode(on);
-    e.off = parseTimeCode(off);
-    e.offFrames = text::toInt(text::field(a->offOn, '+', 1));
-    e.onFrames = text::toInt(text::field(a->offOn, '+', 2));
-    e.y = text::toInt(a->y);
+    e.lineA = set.lineA;
+    e.lineB = set.lineB;
+    e.on = set.on.value_or(TimeCode{});
+    e.off = set.off.value_or(TimeCode{});
+    e.offFrames = set.offFrames();
+    e.onFrames = set.onFrames();
+    e.y = set.yOrZero();
     return e;
 }
 

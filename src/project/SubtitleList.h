@@ -16,7 +16,8 @@ struct SubtitleLine {
     friend bool operator==(const SubtitleLine&, const SubtitleLine&) = default;
 };
 
-// Read-only view of one set for the compositor and the exporters.
+// Read-only view of one set with zeros for what is missing (see SubtitleSet,
+// the typed view the renderer and the exports read).
 struct SubtitleEntry {
     std::string lineA, lineB;
     TimeCode on, off;

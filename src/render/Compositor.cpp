@@ -69,16 +69,32 @@ RenderResult layoutSubtitleSet(const StripsConfig& style, const FontSheet& font,
     return r;
 }
 
-RenderResult renderSubtitleSet(RenderTarget target, StripsConfig& style, const FontSheet& font, Image& image,
+StripsConfig renderColours(RenderTarget target, const StripsConfig& style) {
+    StripsConfig s = style;
+    if (target == RenderTarget::OpaqueExport) s.bgColor = Rgb{0, 0, 0};
+    else if (s.drawNoStrips) s.bgColor = s.presetBgColor;
+    s.mixedColor = mixStripColor(s.stripsColor, s.bgColor, std::clamp(s.blend, 0, 255));
+    return s;
+}
+
+RenderResult renderSet(const std::vector<SubtitleSet>& sets, int k, const StripsConfig& style, RenderTarget target,
+                       const FontSheet& font, Image& image, const Image* background, Image* composite) {
+    if (k < 0 || k >= int(sets.size())) return renderSubtitleSet(target, style, font, image, "", "", background, composite);
+    const SubtitleSet& set = sets[size_t(k)];
+    StripsConfig placed = style;
+    placed.stripsYPos = resolveStripsY(set.yOrZero(), style.stripsYPos);
+    return renderSubtitleSet(target, placed, font, image, set.lineA, set.lineB, background, composite);
+}
+
+RenderResult renderSubtitleSet(RenderTarget target, const StripsConfig& baseStyle, const FontSheet& font, Image& image,
                                std::string_view lineA, std::string_view lineB, const Image* background,
                                Image* composite) {
     const int W = image.width();
-    RenderResult r = layoutSubtitleSet(style, font, W, lineA, lineB);
+    RenderResult r = layoutSubtitleSet(baseStyle, font, W, lineA, lineB);
     if (image.empty()) return r;
 
-    if (target != RenderTarget::OpaqueExport && style.drawNoStrips) style.bgColor = style.presetBgColor;
+    const StripsConfig style = renderColours(target, baseStyle);
     const uint8_t blend = uint8_t(std::clamp(style.blend, 0, 255));
-    style.mixedColor = mixStripColor(style.stripsColor, style.bgColor, blend);
     const bool withPicture = target == RenderTarget::Preview && background && !background->empty();
 
     // Background.
@@ -97,7 +113,6 @@ RenderResult renderSubtitleSet(RenderTarget target, StripsConfig& style, const F
             draw::fillOpaque(image, style.bgColor);
             break;
         case RenderTarget::OpaqueExport:
-            style.bgColor = Rgb{0, 0, 0};
             draw::fillOpaque(image, style.bgColor);
             break;
     }

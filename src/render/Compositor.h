@@ -2,9 +2,12 @@
 #include <array>
 #include <string_view>
 
+#include <vector>
+
 #include "base/Draw.h"
-#include "render/FontSheet.h"
 #include "base/Image.h"
+#include "project/SubtitleSet.h"
+#include "render/FontSheet.h"
 #include "render/StripsConfig.h"
 
 // The images a subtitle set is drawn for.
@@ -48,18 +51,30 @@ int measureLine(std::string_view text, const FontSheet& font, int wordSpacing);
 RenderResult layoutSubtitleSet(const StripsConfig& style, const FontSheet& font, int width, std::string_view lineA,
                                std::string_view lineB);
 
+// The colours a render for `target` draws with: with drawNoStrips the
+// background is the preset's (black for OpaqueExport, which always draws
+// over black), and mixedColor is the strips colour mixed over that
+// background at blend. The style itself is never changed by a render; the
+// editor takes these colours over for its preview (swatch, saved preset).
+StripsConfig renderColours(RenderTarget target, const StripsConfig& style);
+
 // Draws one subtitle set into `image` (the project size; the caller keeps
-// it). Line A's strip top is style.stripsYPos; line B's is that plus
-// stripsSpacing. `style` may change: bgColor is reset to presetBgColor by
-// renders with drawNoStrips (except OpaqueExport), set to black by
-// OpaqueExport, and mixedColor is refreshed.
+// it) with the colours of renderColours(target, style). Line A's strip top is
+// style.stripsYPos; line B's is that plus stripsSpacing.
 //
 // Preview with `background` (already prepared for the project size): the
 // image gets the picture, opaque strips and text; `composite` (when given)
 // gets what the preview shows: the picture, strips at blend opacity, text.
-RenderResult renderSubtitleSet(RenderTarget target, StripsConfig& style, const FontSheet& font, Image& image,
+RenderResult renderSubtitleSet(RenderTarget target, const StripsConfig& style, const FontSheet& font, Image& image,
                                std::string_view lineA, std::string_view lineB, const Image* background = nullptr,
                                Image* composite = nullptr);
+
+// Set k of a project as every picture of it is drawn: its two lines at its
+// own strips Y, or at style.stripsYPos when it has none. A k outside `sets`
+// draws the empty picture (no lines) at style.stripsYPos.
+RenderResult renderSet(const std::vector<SubtitleSet>& sets, int k, const StripsConfig& style, RenderTarget target,
+                       const FontSheet& font, Image& image, const Image* background = nullptr,
+                       Image* composite = nullptr);
 
 // After a line field was emptied: fills that line's full-width band with
 // bgColor, or redraws the whole background picture when one is loaded.

@@ -7,7 +7,7 @@
 #include "app/ControllerFixture.h"
 #include "app/ExportCommands.h"
 #include "export/AviWriter.h"
-#include "export/avi_test_movie.h"
+#include "movie_reader.h"
 #include "base/Text.h"
 #include "render/Compositor.h"
 

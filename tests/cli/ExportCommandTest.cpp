@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "cli/Cli.h"
-#include "export/avi_test_movie.h"
+#include "movie_reader.h"
 #include "io/Files.h"
 #include "io/ImageCodecs.h"
 

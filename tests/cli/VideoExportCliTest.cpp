@@ -13,7 +13,7 @@
 #include "base/Image.h"
 #include "cli/Cli.h"
 #include "base/Text.h"
-#include "cli/overlay_movie_reader.h"
+#include "movie_reader.h"
 #include "export/OverlayWriter.h"
 #include "io/Files.h"
 

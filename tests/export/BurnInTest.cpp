@@ -13,7 +13,7 @@
 
 #include "base/Image.h"
 #include "export/BurnIn.h"
-#include "export/avi_test_movie.h"
+#include "movie_reader.h"
 #include "project/SubtitleList.h"
 
 namespace fs = std::filesystem;

@@ -10,7 +10,7 @@
 
 #include "export/AviExport.h"
 #include "export/AviWriter.h"
-#include "export/avi_test_movie.h"
+#include "movie_reader.h"
 #include "project/SubtitleList.h"
 #include "base/Image.h"
 
@@ -130,7 +130,7 @@ TEST_F(AviExport, OneSetMovieHasBlankFramesThenTheSet) {
     EXPECT_EQ(m.codec, AV_CODEC_ID_RAWVIDEO);
     EXPECT_EQ(m.rFrameRate.num, 25);
     EXPECT_EQ(m.rFrameRate.den, 1);
-    EXPECT_EQ(m.packets, 125);
+    EXPECT_EQ(m.packetCount, 125);
     EXPECT_EQ(m.keyPackets, 125);
     ASSERT_EQ(m.frames.size(), 125u);
     const std::vector<uint8_t> blank = rgbOf(testPicture(64, 48, 0)), set = rgbOf(testPicture(64, 48, 1));
@@ -215,7 +215,7 @@ TEST_F(AviExport, EveryAvailableCodecWritesKeyFramesOnly) {
         ASSERT_EQ(m.error, "");
         EXPECT_EQ(m.rFrameRate.num, 25);
         EXPECT_EQ(m.rFrameRate.den, 1);
-        EXPECT_EQ(m.packets, 9);
+        EXPECT_EQ(m.packetCount, 9);
         EXPECT_EQ(m.keyPackets, 9);
         ASSERT_EQ(m.frames.size(), 9u);
         const int seeds[] = {0, 0, 0, 1, 1, 1, 1, 2, 2};

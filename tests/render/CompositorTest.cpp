@@ -50,7 +50,10 @@ protected:
     Image img{kW, kH};
     RenderResult render(RenderTarget t, std::string_view a, std::string_view b, const Image* bg = nullptr,
                         Image* composite = nullptr) {
-        return renderSubtitleSet(t, style, font, img, a, b, bg, composite);
+        RenderResult r = renderSubtitleSet(t, style, font, img, a, b, bg, composite);
+        // Take over the colours the render drew with, as the editor does.
+        style = renderColours(t, style);
+        return r;
     }
     bool allPixels(Rgba v) const {
         for (int y = 0; y < img.height(); ++y)
@@ -191,6 +194,7 @@ TEST_F(Compositor, OpaqueExportUsesBlackAndUnmixedStripsAndPlainGlyphsWithoutStr
     style.borderStyle = 2;
     style.blend = 100;
     renderSubtitleSet(RenderTarget::OpaqueExport, style, f, img, "A", "", nullptr, nullptr);
+    style = renderColours(RenderTarget::OpaqueExport, style);
     EXPECT_EQ(readPixel(img, 600, 105), rgba(kStrips));  // unmixed
     EXPECT_EQ(readPixel(img, 600, 50), (Rgba{0, 0, 0, 255}));
     EXPECT_EQ(style.bgColor, (Rgb{0, 0, 0}));
@@ -198,12 +202,14 @@ TEST_F(Compositor, OpaqueExportUsesBlackAndUnmixedStripsAndPlainGlyphsWithoutStr
 
     style.drawNoStrips = true;
     renderSubtitleSet(RenderTarget::OpaqueExport, style, f, img, "A", "", nullptr, nullptr);
+    style = renderColours(RenderTarget::OpaqueExport, style);
     EXPECT_EQ(readPixel(img, 5, 105), (Rgba{255, 0, 0, 255}));
     EXPECT_EQ(readPixel(img, 600, 105), (Rgba{0, 0, 0, 255}));
     EXPECT_EQ(style.bgColor, (Rgb{0, 0, 0}));  // not reset by this target
 
     // Any other render with drawNoStrips brings back the preset's colour.
     renderSubtitleSet(RenderTarget::Preview, style, f, img, "A", "", nullptr, nullptr);
+    style = renderColours(RenderTarget::Preview, style);
     EXPECT_EQ(style.bgColor, kBg);
     EXPECT_EQ(readPixel(img, 600, 105), rgba(kBg));
 }
@@ -310,4 +316,41 @@ TEST(PresetStyle, StripsChoiceFlagsAndProfileValues) {
     s = styleFromPreset(p, r);
     EXPECT_FALSE(s.drawNoStrips);
     EXPECT_EQ(s.stripsMode, AllText);
+}
+
+TEST_F(Compositor, RendersLeaveTheStyleAsItWasAndCarryNothingOver) {
+    style.drawNoStrips = true;
+    style.bgColor = Rgb{1, 2, 3};  // the user's colour; "no strips" draws the preset's
+    const StripsConfig before = style;
+    Image fresh(kW, kH), again(kW, kH), other(kW, kH);
+    renderSubtitleSet(RenderTarget::Preview, before, font, fresh, "A", "B");
+    // An IFF picture in between (black background) must not reach the next render.
+    renderSubtitleSet(RenderTarget::OpaqueExport, style, font, other, "A", "B");
+    renderSubtitleSet(RenderTarget::Preview, style, font, again, "A", "B");
+    EXPECT_EQ(std::memcmp(fresh.data(), again.data(), fresh.stride() * size_t(kH)), 0);
+    EXPECT_EQ(readPixel(other, 600, 10), (Rgba{0, 0, 0, 255}));
+    EXPECT_EQ(readPixel(again, 600, 10), rgba(kBg));
+    EXPECT_EQ(style.bgColor, (Rgb{1, 2, 3}));
+    EXPECT_EQ(renderColours(RenderTarget::ColorExport, style).bgColor, kBg);
+    EXPECT_EQ(renderColours(RenderTarget::OpaqueExport, style).bgColor, (Rgb{0, 0, 0}));
+}
+
+TEST_F(Compositor, RenderSetTakesTheSetsOwnYOrTheStylesAndDrawsNothingOutsideTheSets) {
+    SubtitleSet placed, unplaced;
+    placed.lineA = "A";
+    placed.y = 20;
+    unplaced.lineA = "A";
+    unplaced.y = 0;  // a Y of 0 is no place of its own
+    const std::vector<SubtitleSet> sets = {placed, unplaced};
+    renderSet(sets, 0, style, RenderTarget::AlphaExport, font, img);
+    EXPECT_EQ(readPixel(img, 600, 25), rgba(kStrips));
+    EXPECT_EQ(readPixel(img, 600, 105).a, 0);
+    renderSet(sets, 1, style, RenderTarget::AlphaExport, font, img);
+    EXPECT_EQ(readPixel(img, 600, 25).a, 0);
+    EXPECT_EQ(readPixel(img, 600, 105), rgba(kStrips));
+    EXPECT_EQ(style.stripsYPos, 100);
+    for (int k : {-1, 2}) {
+        renderSet(sets, k, style, RenderTarget::AlphaExport, font, img);
+        EXPECT_TRUE(allPixels(Rgba{0, 0, 0, 0})) << k;
+    }
 }

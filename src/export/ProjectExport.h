@@ -1,0 +1,94 @@
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/Notice.h"
+#include "export/AviWriter.h"
+#include "export/BurnIn.h"
+#include "export/ExportReport.h"
+#include "export/OverlayWriter.h"
+#include "export/SubtitleExport.h"
+#include "project/SubtitleSet.h"
+#include "render/FontSheet.h"
+#include "render/StripsConfig.h"
+
+// The exports of a project as plain work: sets, style and sizes in, files
+// and an ExportReport out. No editor and no window: the main window's export
+// commands and kalvero-cli both run these.
+
+// The writers of the media floor, handed down by the front end.
+struct MediaWriters {
+    std::function<std::unique_ptr<AviWriter>()> avi;
+    std::function<std::unique_ptr<OverlayWriter>()> overlay;
+    std::function<bool(const std::string& codec)> overlayAvailable;
+    std::function<std::unique_ptr<MovieBurner>()> burner;
+    std::function<std::unique_ptr<SubtitleStreamWriter>(SubtitleStreamKind)> subtitleStream;
+};
+
+struct ProjectExportInput {
+    std::vector<SubtitleSet> sets;  // the project's sets, in list order
+    StripsConfig style;             // stripsYPos: the Y of sets without their own
+    const FontSheet* font = nullptr;
+    int width = 0, height = 0;
+    float fps = 0;
+    std::string projectDir;         // "" = the working folder
+    std::string name;               // shortened project name (the capture: the project's file name)
+    std::string titlePrefix, versionText;  // the last line of the IFF poster
+    MediaWriters media;
+
+    Notice notice;                  // warnings and notes during a run
+    ExportProgress* progress = nullptr;
+    // Called once the checks passed, before the first file is written.
+    std::function<void()> starting;
+    // Called before set k is drawn (kBlankPicture: the empty picture); the
+    // window shows the set with it, so that the preview follows the run.
+    std::function<void(int set)> drawing;
+    // Called after each step; the window lets its pending events run.
+    std::function<void()> idle;
+    // Runs of more than kLargeRunPictures pictures are asked about with
+    // `confirm` (unset: No) unless allowLargeRuns.
+    std::function<bool(const std::string& question)> confirm;
+    bool allowLargeRuns = false;
+    // Worker threads of the PNG and IFF exports; 0: one per core (at most 8),
+    // -1: everything on the calling thread.
+    int workerThreads = 0;
+};
+
+// Runs above this many pictures need a confirmation.
+constexpr int kLargeRunPictures = 100000;
+std::string largeRunQuestion(int pictures);
+extern const char* const kAviNoTimingsText;  // the list gives no movie frames
+
+// PNG sequence: one transparent 32-bit picture per set into "PNG_Output",
+// with the editors' XML timeline NAME.xml and NAME_timing.csv beside them;
+// sets whose two lines are blank get none (picture k stays set k).
+ExportReport exportPngPictures(const ProjectExportInput& in);
+// IFF pictures, the instruction poster and the Scala script into
+// "IFF-SCALA_Output"; refused when the size is not a multiple of 8 or the
+// Scala version is not supported.
+ExportReport exportIffPictures(const ProjectExportInput& in, int scalaTarget);
+// The timed AVI movie "AVI_Output/<name>_subtitles.avi". `chooseCodec` is
+// asked once the checks passed (nothing: the user cancelled, nothing is
+// written); unset, `codec` is taken.
+using AviCodecChooser = std::function<std::optional<CodecChoice>()>;
+ExportReport exportAviMovie(const ProjectExportInput& in, const CodecChoice& codec,
+                            const AviCodecChooser& chooseCodec = {});
+// A subtitle track (BDN XML + PNG, SUP, VobSub, DVB, SubRip, WebVTT).
+// Setting `cancel` stops the run; a cancelled run leaves no file.
+ExportReport exportTrack(const ProjectExportInput& in, SubtitleFormat format, bool indexedPng,
+                         const std::atomic<bool>* cancel = nullptr);
+// Set `set` as one transparent picture into "Capture_Output", named after
+// line A row `row`.
+ExportReport exportCapture(const ProjectExportInput& in, int set, int row);
+// The transparent overlay movie "OVERLAY_Output/<name>_overlay.<ext>".
+ExportReport exportOverlay(const ProjectExportInput& in, const std::string& codec,
+                           const std::atomic<bool>* cancel = nullptr);
+// The captions burned into a copy of `movie`.
+ExportReport exportBurnIn(const ProjectExportInput& in, const std::string& movie, const std::string& output, int crf,
+                          const std::string& preset, const std::function<void(int64_t, int64_t, double)>& progress,
+                          const std::atomic<bool>* cancel = nullptr);

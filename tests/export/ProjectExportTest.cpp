@@ -1,0 +1,120 @@
+// The plain exports of a project: no editor, no window, only the input.
+#include "export/ProjectExport.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "TestSupport.h"
+#include "export/AviTimeline.h"
+#include "render/Compositor.h"
+#include "render/SheetBuilder.h"
+
+namespace fs = std::filesystem;
+using testsupport::decodeFile;
+using testsupport::filesIn;
+using testsupport::samePixels;
+
+namespace {
+
+class ProjectExportTest : public ::testing::Test {
+protected:
+    fs::path dir;
+    FontSheet font;
+    ProjectExportInput in;
+    std::vector<std::string> calls;
+
+    void SetUp() override {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        dir = fs::temp_directory_path() / (std::string("kalvero_projectexport_") + info->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        font = testsheet::makeFont(std::vector<int>(95, 10), 12);
+        font.loadedSize = 16;
+        SubtitleList list;
+        list.clearList();
+        list.appendLine({"A0000", "one", "00:00:01:00>00:00:02:00", "25+25", ""});
+        list.appendLine({"B0000", "1", "00:00:01:00>00:00:02:00", "25+25", ""});
+        list.appendLine({"A0002", "  ", "00:00:03:00>00:00:04:00", "25+25", ""});
+        list.appendLine({"B0002", "", "00:00:03:00>00:00:04:00", "25+25", ""});
+        list.appendLine({"A0004", "three", "00:00:05:00>00:00:06:00", "25+25", "30"});
+        list.appendLine({"B0004", "3", "00:00:05:00>00:00:06:00", "25+25", "30"});
+        in.sets = subtitleSets(list);
+        in.style.fontSize = 16;
+        in.style.stripsColor = Rgb{200, 40, 10};
+        in.style.blend = 255;
+        in.style.stripsYPos = 100;
+        in.font = &font;
+        in.width = 320;
+        in.height = 160;
+        in.fps = 25;
+        in.projectDir = dir.string() + "/";
+        in.name = "demo";
+        in.workerThreads = -1;
+        in.starting = [this] { calls.push_back("start"); };
+        in.drawing = [this](int k) { calls.push_back("draw " + std::to_string(k)); };
+    }
+    void TearDown() override { fs::remove_all(dir); }
+};
+
+}  // namespace
+
+TEST_F(ProjectExportTest, PngPicturesAreTheRenderOfEachSetFromTheSetsAlone) {
+    const ExportReport r = exportPngPictures(in);
+    ASSERT_TRUE(r.done()) << r.text;
+    EXPECT_EQ(r.pictures, 2);
+    EXPECT_EQ(r.skipped, 1);
+    EXPECT_EQ(calls, (std::vector<std::string>{"start", "draw 0", "draw 2"}));
+    EXPECT_EQ(filesIn(dir / "PNG_Output"),
+              (std::vector<std::string>{"demo.xml", "demo0001.png", "demo0003.png", "demo_timing.csv"}));
+    for (int k : {0, 2}) {
+        Image expected(in.width, in.height);
+        renderSet(in.sets, k, in.style, RenderTarget::AlphaExport, font, expected);
+        const std::string path = (dir / "PNG_Output" / ("demo000" + std::to_string(k + 1) + ".png")).string();
+        EXPECT_TRUE(samePixels(decodeFile(path), expected)) << path;
+    }
+    // Set 3 sits at its own Y.
+    const Image third = decodeFile((dir / "PNG_Output" / "demo0003.png").string());
+    EXPECT_EQ(draw::readPixel(third, 5, 32).a, 255);
+    EXPECT_EQ(draw::readPixel(third, 5, 102).a, 0);
+}
+
+TEST_F(ProjectExportTest, RefusalsStartNothingAndWriteNothing) {
+    font.loadedSize = 12;  // no sheets of the style's size
+    ExportReport r = exportPngPictures(in);
+    EXPECT_TRUE(r.refused());
+    EXPECT_EQ(r.title, "Error#10");
+    in.font = nullptr;
+    EXPECT_TRUE(exportCapture(in, 0, 0).refused());
+    in.font = &font;
+    font.loadedSize = 16;
+    in.fps = 0;
+    EXPECT_TRUE(exportIffPictures(in, 0).refused());
+    EXPECT_TRUE(exportAviMovie(in, CodecChoice{}).refused());
+    in.fps = 25;
+    // No media writers handed down: refused, never a crash.
+    EXPECT_TRUE(exportAviMovie(in, CodecChoice{}).refused());
+    EXPECT_TRUE(exportBurnIn(in, "in.mp4", (dir / "out.mp4").string(), 18, "medium", {}).refused());
+    in.media.avi = [] { return std::unique_ptr<AviWriter>(); };
+    EXPECT_TRUE(exportAviMovie(in, CodecChoice{}).refused());
+    // A cancelled codec choice: nothing, and no message either.
+    r = exportAviMovie(in, CodecChoice{}, [] { return std::optional<CodecChoice>(); });
+    EXPECT_TRUE(r.refused());
+    EXPECT_EQ(r.title, "");
+    // No overlay writer in this build of the input.
+    EXPECT_TRUE(exportOverlay(in, "prores").refused());
+    EXPECT_TRUE(calls.empty());
+    EXPECT_TRUE(filesIn(dir).empty());
+}
+
+TEST_F(ProjectExportTest, CaptureDrawsTheGivenSetUnderItsRowsName) {
+    in.name = "demo.KVL8";
+    const ExportReport r = exportCapture(in, 2, 4);
+    ASSERT_TRUE(r.done()) << r.text;
+    ASSERT_EQ(r.written.size(), 1u);
+    Image expected(in.width, in.height);
+    renderSet(in.sets, 2, in.style, RenderTarget::AlphaExport, font, expected);
+    EXPECT_TRUE(samePixels(decodeFile(r.written[0]), expected));
+    EXPECT_NE(r.written[0].find("0004"), std::string::npos) << r.written[0];
+    EXPECT_EQ(calls, (std::vector<std::string>{"start", "draw 2"}));
+}
