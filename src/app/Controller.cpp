@@ -157,7 +157,8 @@ void Controller::createImages() {
             img = Image(w, h);
     };
     fresh(canvas, s_.projectWidth, s_.projectHeight);
-    fresh(composite, s_.projectWidth, s_.projectHeight);
+    // The renderer makes the composite when there is a background picture.
+    if (backgroundSource.empty()) composite = Image();
     fresh(stripsSwatch, 80, 20);
     fresh(bgSwatch, 20, 20);
     // A background picture follows the project size.

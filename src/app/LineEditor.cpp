@@ -31,7 +31,7 @@ void Controller::onLineFieldEvent(int line, bool changed) {
     std::string value = ui_.text(field);
     if (value.empty()) {
         s_.list.setLineColumn(row, Column::Text, "");
-        ui_.listChanged();
+        ui_.rowsChanged(row, row);
         clearLineStrip();
         return;
     }
@@ -48,7 +48,7 @@ void Controller::onLineFieldEvent(int line, bool changed) {
             if (r < s_.list.lineCount() && text::trimSpaces(s_.list.column(r, Column::Y)).empty())
                 s_.list.setLineColumn(r, Column::Y, y);
     }
-    ui_.listChanged();
+    ui_.rowsChanged(row - row % 2, row - row % 2 + 1);
     refreshPreview();
 }
 
@@ -227,8 +227,9 @@ void Controller::applySpins(bool on) {
     // No box here: a set is timed one spin step at a time, and untimed sets
     // are the normal state of a list being timed. Only this set and the next
     // timed one change.
-    recalculateOffOnOfSet(s_.list, s_.fps, a / 2);
-    ui_.listChanged();
+    int lastSet = a / 2;
+    recalculateOffOnOfSet(s_.list, s_.fps, a / 2, &lastSet);
+    ui_.rowsChanged(a, 2 * lastSet + 1);
 }
 
 void Controller::applyOnSpins() {
@@ -248,7 +249,7 @@ void Controller::setSetY() {
         int a = setRowOf(s);
         s_.list.setLineColumn(a, Column::Y, std::to_string(v));
         s_.list.setLineColumn(a + 1, Column::Y, std::to_string(v));
-        ui_.listChanged();
+        ui_.rowsChanged(a, a + 1);
     }
     refreshPreview();
     checkYConsistency();

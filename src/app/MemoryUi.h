@@ -46,6 +46,7 @@ public:
     int itemCount(int id) override { return int(controls_[id].items.size()); }
 
     void listChanged() override { ++listChanges_; }
+    void rowsChanged(int, int) override { ++listChanges_; }
     void selectListRow(int row) override { selectedRow_ = row; }
     int selectedListRow() override { return selectedRow_; }
     void showImage(int id, const Image&) override { ++imagesShown_[id]; }

@@ -159,8 +159,7 @@ void Controller::applyPreset() {
     ui_.showImage(ctl::StripsSwatch, stripsSwatch);
     draw::fillOpaque(bgSwatch, st.bgColor);
     ui_.showImage(ctl::BgSwatch, bgSwatch);
-    draw::fillOpaque(canvas, st.bgColor);
-    ui_.showImage(ctl::Canvas, canvas);
+    // The canvas is not shown here: every caller renders the preview next.
     ui_.setValue(ctl::BorderList, st.borderStyle);
     ui_.setValue(ctl::BlendSlider, st.blend);
     ui_.setText(ctl::BlendValue, std::to_string(st.blend));
@@ -189,14 +188,12 @@ void Controller::applyPreset() {
     ui_.setText(ctl::StripsYValue, std::to_string(st.stripsYPos));
     ui_.setText(ctl::OverrideYValue, std::to_string(st.stripsYPos));
     ui_.setEnabled(ctl::SavePreset, false);
-    ui_.processPendingEvents();
 }
 
 void Controller::applyProfile(bool tellMissingTimes) {
     int oldRounded = roundedFps(s_.fps);
-    int sel = ui_.value(ctl::PresetList);
+    const int sel = s_.presetIndex;
     if (sel >= 0 && sel < int(s_.presets.size())) {
-        s_.presetIndex = sel;
         s_.style.centerText = s_.presets[size_t(sel)].centerText != 0;
         ui_.setValue(ctl::CenterText, s_.style.centerText ? 1 : 0);
     }
@@ -221,7 +218,7 @@ void Controller::applyProfile(bool tellMissingTimes) {
     }
     reloadFontSheets();
     refreshPreview();
-    s_.acceptedProfileIndex = ui_.value(ctl::ProfileList);
+    s_.acceptedProfileIndex = s_.profileIndex;
     resetPresetNames();
     ui_.setValue(ctl::PresetList, s_.presetIndex);
     int maxY = std::max(0, s_.projectHeight - 2 * renderer_.stripHeight());

@@ -146,8 +146,7 @@ bool Controller::loadProject(const std::string& path) {
     if (header.profile >= 0 && header.profile < int(s_.profiles.size()) &&
         !s_.profiles[size_t(header.profile)].isSeparator && s_.profiles[size_t(header.profile)].width > 0)
         s_.profileIndex = header.profile;
-    applyPreset();
-    applyProfile(false);
+    applyProfile(false);  // applies the preset too
     recalculateOffOn(s_.list, s_.fps, ui_);
     ui_.listChanged();
     s_.style.stripsYPos = loadedY;

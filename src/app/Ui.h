@@ -53,6 +53,11 @@ public:
     // The subtitle list is a view of the model: the adapter reads rows from
     // the model itself; these calls say what changed.
     virtual void listChanged() = 0;                 // rows added, removed or edited
+    // Only rows first .. last (inclusive) were edited; the row count is the same.
+    virtual void rowsChanged(int first, int last) {
+        (void)first, (void)last;
+        listChanged();
+    }
     virtual void selectListRow(int row) = 0;        // -1 clears the selection
     virtual int selectedListRow() = 0;              // -1 when nothing is selected
 

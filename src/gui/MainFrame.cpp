@@ -2,6 +2,7 @@
 
 #include <wx/colordlg.h>
 #include <wx/display.h>
+#include <wx/evtloop.h>
 #include <wx/filedlg.h>
 #include <wx/slider.h>
 #include <wx/textdlg.h>
@@ -318,6 +319,10 @@ void MainFrame::listChanged() {
     if (list_) list_->modelChanged();
 }
 
+void MainFrame::rowsChanged(int first, int last) {
+    if (list_) list_->rowsChanged(first, last);
+}
+
 void MainFrame::selectListRow(int row) {
     if (!list_) return;
     Suppress s(suppress_);
@@ -396,7 +401,9 @@ void MainFrame::processPendingEvents() {
 
 void MainFrame::drainPendingEvents() {
     Suppress s(suppress_);
-    if (wxTheApp) wxTheApp->Yield(true);
+    // Paints stay queued: the window is painted once, when the handler is done.
+    if (wxEventLoopBase* loop = wxEventLoopBase::GetActive()) loop->YieldFor(wxEVT_CATEGORY_ALL & ~wxEVT_CATEGORY_UI);
+    else if (wxTheApp) wxTheApp->Yield(true);
 }
 
 // --- dialogs -------------------------------------------------------------------------

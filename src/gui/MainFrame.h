@@ -40,6 +40,7 @@ public:
     std::string itemText(int id, int index) override;
     int itemCount(int id) override;
     void listChanged() override;
+    void rowsChanged(int first, int last) override;
     void selectListRow(int row) override;
     int selectedListRow() override;
     void showImage(int id, const Image& image) override;
