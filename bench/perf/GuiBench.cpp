@@ -168,7 +168,7 @@ private:
     void send(const Event& e) { frame_->controller().dispatch(e); }
     void clickRow(int row) {
         frame_->selectListRow(row);
-        send(Event::control(ctl::SubtitleListView));
+        send(frame_->eventFor(ctl::SubtitleListView));
     }
 
     void run() {
@@ -178,7 +178,7 @@ private:
         // (entries 7 of the shipped settings file).
         for (int id : {ctl::PresetList, ctl::ProfileList}) {
             frame_->setValue(id, 7);
-            send(Event::changed(id));
+            send(frame_->eventFor(id, SubKind::Changed));
         }
         settle();
         std::fprintf(stderr, "project %dx%d\n", state_.projectWidth, state_.projectHeight);
@@ -228,14 +228,14 @@ private:
         auto* spin = static_cast<CompactSpin*>(ctrl(ctl::OffFrames));
         measure("spin_step", rounds_, [&](int i) {
             spin->SetValue((spin->GetValue() + 1 + i) % 24);
-            send(Event::control(ctl::OffFrames));
+            send(frame_->eventFor(ctl::OffFrames));
         });
 
         // Profile changes between full HD and PAL (different font sizes),
         // with the window laid out again and repainted.
         auto profileChange = [&](int i) {
             frame_->setValue(ctl::ProfileList, i % 2 ? 7 : 1);
-            send(Event::changed(ctl::ProfileList));
+            send(frame_->eventFor(ctl::ProfileList, SubKind::Changed));
         };
         profileChange(0);
         profileChange(1);
@@ -247,7 +247,7 @@ private:
         auto* slider = static_cast<wxSlider*>(ctrl(ctl::StripsYSlider));
         measure("strips_y_slider", rounds_, [&](int i) {
             slider->SetValue(std::clamp(slider->GetValue() + (i % 2 ? -1 : 1), slider->GetMin(), slider->GetMax()));
-            send(Event::control(ctl::StripsYSlider));
+            send(frame_->eventFor(ctl::StripsYSlider));
         });
 
         measure("insert_single", rounds_, [&](int i) {

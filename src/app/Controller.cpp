@@ -33,7 +33,76 @@ const char* const kBackgroundFilter =
     "PNG (*.png)|*.png|JPG (*.jpg)|*.jpg;*.jpeg|TIF (*.tif)|*.tif|TIFF (*.tiff)|*.tiff|TGA (*.tga)|*.tga|"
     "BMP (*.bmp)|*.bmp";
 
-Controller::Controller(AppState& state, Ui& ui) : s_(state), ui_(ui) {}
+Controller::Controller(AppState& state, Ui& ui) : s_(state), ui_(ui) {
+    // The controls start as the layout table builds them.
+    for (const ControlSpec& c : mainWindowControls())
+        if (RangedValue* r = ranged(c.id)) {
+            r->setRange(c.min, c.max);
+            r->set(c.value);
+        }
+}
+
+// --- the window's controls ------------------------------------------------------
+
+RangedValue* Controller::ranged(int id) {
+    EditorView& v = s_.view;
+    switch (id) {
+        case ctl::OnHours: return &v.on[0];
+        case ctl::OnMinutes: return &v.on[1];
+        case ctl::OnSeconds: return &v.on[2];
+        case ctl::OnFrames: return &v.on[3];
+        case ctl::OffHours: return &v.off[0];
+        case ctl::OffMinutes: return &v.off[1];
+        case ctl::OffSeconds: return &v.off[2];
+        case ctl::OffFrames: return &v.off[3];
+        case ctl::StripsYSlider: return &v.stripsY;
+        case ctl::OverrideYSlider: return &v.overrideY;
+        case ctl::StripsSpacingSlider: return &v.stripsSpacing;
+        default: return nullptr;
+    }
+}
+
+void Controller::setControlValue(int id, int value) {
+    if (RangedValue* r = ranged(id)) r->set(value);
+    if (id == ctl::BgImage) s_.view.bgImage = value != 0;
+    ui_.setValue(id, value);
+}
+
+void Controller::setControlRange(int id, int min, int max) {
+    if (RangedValue* r = ranged(id)) r->setRange(min, max);
+    ui_.setRange(id, min, max);
+}
+
+void Controller::setControlText(int id, const std::string& text) {
+    if (id == ctl::LineA) s_.view.lineA = text;
+    if (id == ctl::LineB) s_.view.lineB = text;
+    ui_.setText(id, text);
+}
+
+void Controller::selectListRow(int row) {
+    s_.view.selectedRow = row >= 0 && row < s_.list.lineCount() ? row : -1;
+    ui_.selectListRow(row);
+}
+
+void Controller::listChanged() {
+    if (s_.view.selectedRow >= s_.list.lineCount()) s_.view.selectedRow = -1;
+    ui_.listChanged();
+}
+
+void Controller::absorb(const Event& e) {
+    if (e.kind != EventKind::Control) return;
+    EditorView& v = s_.view;
+    if (RangedValue* r = ranged(e.id)) r->set(e.value);
+    switch (e.id) {
+        case ctl::LineA: v.lineA = e.text; break;
+        case ctl::LineB: v.lineB = e.text; break;
+        case ctl::SubtitleListView:
+            v.selectedRow = e.value >= 0 && e.value < s_.list.lineCount() ? e.value : -1;
+            break;
+        case ctl::BgImage: v.bgImage = e.value != 0; break;
+        default: break;
+    }
+}
 
 // --- start-up -----------------------------------------------------------------
 
@@ -120,17 +189,17 @@ void Controller::windowBuilt() {
     fillProfileList();
     fillFontSizeList();
     fillPresetList();
-    for (size_t i = 0; i < borderStyleNames().size() && ui_.itemCount(ctl::BorderList) < 4; ++i)
-        ui_.appendItem(ctl::BorderList, borderStyleNames()[i]);
-    ui_.setValue(ctl::BorderList, 0);
+    const std::vector<std::string>& borders = borderStyleNames();
+    ui_.setItems(ctl::BorderList, {borders.begin(), borders.begin() + std::min<ptrdiff_t>(4, ptrdiff_t(borders.size()))});
+    setControlValue(ctl::BorderList, 0);
 
     applyPreset();
     applyFrameRange();
-    if (s_.style.stripsMode == CutToText) ui_.setValue(ctl::CutStripsToText, 1);
+    if (s_.style.stripsMode == CutToText) setControlValue(ctl::CutStripsToText, 1);
 
     s_.list.setRowShade(0, 230);
     s_.list.setRowShade(1, 230);
-    ui_.listChanged();
+    listChanged();
     for (int id : {ctl::RemoveSingle, ctl::RemoveAll, ctl::InsertSingle, ctl::RecordTimings, ctl::OnHours,
                    ctl::OnMinutes, ctl::OnSeconds, ctl::OnFrames, ctl::OffHours, ctl::OffMinutes, ctl::OffSeconds,
                    ctl::OffFrames, ctl::OverrideYSlider})
@@ -192,6 +261,7 @@ void Controller::dispatchEvent(const Event& e) {
         onQuit();
         return;
     }
+    absorb(e);
     const bool changed = e.sub == SubKind::Changed;
     switch (e.id) {
         case ctl::OnHours: case ctl::OnMinutes: case ctl::OnSeconds: case ctl::OnFrames:
@@ -212,7 +282,11 @@ void Controller::dispatchEvent(const Event& e) {
         case ctl::LineA: onLineFieldEvent(1, changed); return;
         case ctl::LineB: onLineFieldEvent(2, changed); return;
         case ctl::ImportSrt: importSrt(); return;
-        case ctl::SubtitleListView: selectRow(); return;
+        case ctl::SubtitleListView:
+            // A selection that went away (the list's own deselection) is kept
+            // as state only; a click or a key on a row edits that row.
+            if (!changed) selectRow();
+            return;
         case ctl::RemoveSingle: removeLine(); return;
         case ctl::RemoveAll: removeAllSets(); return;
         case ctl::InsertSingle: insertLine(); return;
@@ -227,41 +301,42 @@ void Controller::dispatchEvent(const Event& e) {
         case ctl::New: newProject(); return;
         case ctl::BgImage: onBgImageToggle(); return;
         case ctl::BlendSlider:
-            s_.style.blend = ui_.value(ctl::BlendSlider);
+            s_.style.blend = e.value;
             refreshPreview();
-            ui_.setText(ctl::BlendValue, std::to_string(s_.style.blend));
+            setControlText(ctl::BlendValue, std::to_string(s_.style.blend));
             markPresetModified();
             return;
         case ctl::WordSpacingSlider:
-            s_.style.wordSpacing = ui_.value(ctl::WordSpacingSlider) - 6;
+            s_.style.wordSpacing = e.value - 6;
             refreshPreview();
-            ui_.setText(ctl::WordSpacingValue, std::to_string(s_.style.wordSpacing));
+            setControlText(ctl::WordSpacingValue, std::to_string(s_.style.wordSpacing));
             markPresetModified();
             return;
         case ctl::StripsSpacingSlider:
-            s_.style.stripsSpacing = ui_.value(ctl::StripsSpacingSlider);
+            s_.style.stripsSpacing = s_.view.stripsSpacing.value;
             refreshPreview();
-            ui_.setText(ctl::StripsSpacingValue, std::to_string(s_.style.stripsSpacing));
+            setControlText(ctl::StripsSpacingValue, std::to_string(s_.style.stripsSpacing));
             markPresetModified();
             return;
         case ctl::CropSlider:
-            s_.style.cropStrips = ui_.value(ctl::CropSlider);
+            s_.style.cropStrips = e.value;
             refreshPreview();
-            ui_.setText(ctl::CropValue, std::to_string(s_.style.cropStrips));
+            setControlText(ctl::CropValue, std::to_string(s_.style.cropStrips));
             markPresetModified();
             return;
         case ctl::PresetList: onPresetList(e); return;
         case ctl::FontSizeList:
-            if (changed) onFontSizeList();
+            if (changed) onFontSizeList(e);
             return;
         case ctl::SavePreset: savePreset(); return;
         case ctl::StripsColor: onColour(ctl::StripsColor); return;
         case ctl::BorderList:
+            s_.style.borderStyle = std::max(0, e.value);
             refreshPreview();
             markPresetModified();
             return;
         case ctl::ProfileList:
-            if (changed) onProfileList();
+            if (changed) onProfileList(e);
             return;
         case ctl::RecordTimings:
             if (openRecordTimings) openRecordTimings();
@@ -271,10 +346,10 @@ void Controller::dispatchEvent(const Event& e) {
         case ctl::About: ui_.messageBox("About", s_.aboutText); return;
         case ctl::DrawNoStrips:
             markPresetModified();
-            if (ui_.value(ctl::DrawNoStrips)) {
+            if (e.value) {
                 s_.style.drawNoStrips = true;
-                ui_.setValue(ctl::CutStripsToText, 0);
-                ui_.setValue(ctl::StripsToAllText, 0);
+                setControlValue(ctl::CutStripsToText, 0);
+                setControlValue(ctl::StripsToAllText, 0);
                 s_.style.stripsMode = FullWidth;
             } else {
                 s_.style.drawNoStrips = false;
@@ -283,27 +358,27 @@ void Controller::dispatchEvent(const Event& e) {
             return;
         case ctl::CenterText:
             markPresetModified();
-            s_.style.centerText = ui_.value(ctl::CenterText) != 0;
+            s_.style.centerText = e.value != 0;
             refreshPreview();
             return;
         case ctl::CutStripsToText:
-        case ctl::StripsToAllText: onModeCheckBox(e.id); return;
+        case ctl::StripsToAllText: onModeCheckBox(e.id, e.value != 0); return;
         default: return;
     }
 }
 
-void Controller::onModeCheckBox(int id) {
+void Controller::onModeCheckBox(int id, bool checked) {
     int other = id == ctl::CutStripsToText ? ctl::StripsToAllText : ctl::CutStripsToText;
-    if (ui_.value(id)) {
+    if (checked) {
         s_.style.stripsMode = id == ctl::CutStripsToText ? CutToText : AllText;
         s_.style.drawNoStrips = false;
-        ui_.setValue(ctl::DrawNoStrips, 0);
-        ui_.setValue(other, 0);
+        setControlValue(ctl::DrawNoStrips, 0);
+        setControlValue(other, 0);
     } else {
         s_.style.stripsMode = FullWidth;
     }
     // The preview shows the selected set; render it when it has text.
-    int row = ui_.selectedListRow();
+    int row = s_.view.selectedRow;
     bool anyText = row < 0 || !s_.list.column(row, Column::Text).empty() || !s_.list.column(row + 1, Column::Text).empty();
     if (anyText) refreshPreview();
     markPresetModified();
@@ -312,7 +387,7 @@ void Controller::onModeCheckBox(int id) {
 void Controller::onPresetList(const Event& e) {
     resetPresetNames();
     if (e.sub != SubKind::Changed) return;
-    int sel = ui_.value(ctl::PresetList);
+    int sel = e.value;
     if (sel < 0 || sel >= int(s_.presets.size())) return;
     s_.presetIndex = sel;
     applyPreset();
@@ -321,8 +396,8 @@ void Controller::onPresetList(const Event& e) {
     ui_.setEnabled(ctl::SavePreset, false);
 }
 
-void Controller::onFontSizeList() {
-    std::string item = ui_.itemText(ctl::FontSizeList, ui_.value(ctl::FontSizeList));
+void Controller::onFontSizeList(const Event& e) {
+    const std::string& item = e.text;
     int size = text::toInt(item.substr(0, 2));
     if (size <= 0) return;
     s_.style.fontSize = size;
@@ -333,10 +408,14 @@ void Controller::onFontSizeList() {
     markPresetModified();
 }
 
-void Controller::onProfileList() {
-    int sel = ui_.value(ctl::ProfileList);
+void Controller::onProfileList(const Event& e) {
+    int sel = e.value;
     if (sel < 0 || sel >= int(s_.profiles.size())) return;
-    if (ui_.itemText(ctl::ProfileList, sel).substr(0, 5) == "-----") return;
+    if (e.text.substr(0, 5) == "-----") {
+        // A separator is no profile: the list goes back to the one in force.
+        setControlValue(ctl::ProfileList, s_.profileIndex);
+        return;
+    }
     s_.profileIndex = sel;
     const int oldHeight = s_.projectHeight;
     applyProfile();
@@ -355,22 +434,22 @@ void Controller::offerToScaleY(int oldHeight, int newHeight) {
                                       std::to_string(oldHeight) +
                                       ".\nMove the subtitles with it (every Y position scaled to the new height)?"))
         return;
-    const int maxY = ui_.range(ctl::OverrideYSlider).second;
+    const int maxY = s_.view.overrideY.max;
     for (int i = 0; i < s_.list.lineCount(); ++i) {
         std::string y = text::trimSpaces(s_.list.column(i, Column::Y));
         if (y.empty()) continue;
         long long scaled = (2LL * text::toInt(y) * newHeight + oldHeight) / (2LL * oldHeight);  // rounded
         s_.list.setLineColumn(i, Column::Y, std::to_string(std::clamp<long long>(scaled, 0, std::max(0, maxY))));
     }
-    ui_.listChanged();
+    listChanged();
     loadSetIntoFields();
     refreshPreview();
 }
 
 void Controller::onStripsYSlider() {
-    int pos = ui_.value(ctl::StripsYSlider);
+    int pos = s_.view.stripsY.value;
     s_.style.stripsYPos = pos;
-    ui_.setText(ctl::StripsYValue, std::to_string(pos));
+    setControlText(ctl::StripsYValue, std::to_string(pos));
     refreshPreview();
     markPresetModified();
     // Every set that shares the Y in effect moves with the slider; sets with
@@ -384,16 +463,16 @@ void Controller::onStripsYSlider() {
         }
     }
     if (moved) {
-        ui_.listChanged();
+        listChanged();
         refreshPreview();
     }
 }
 
 void Controller::markPresetModified() {
     ui_.setEnabled(ctl::SavePreset, true);
-    int sel = ui_.value(ctl::PresetList);
+    int sel = s_.presetIndex;
     if (sel < 0 || sel >= int(s_.presets.size())) return;
-    ui_.setValue(ctl::PresetList, sel);
+    setControlValue(ctl::PresetList, sel);
     ui_.setItemText(ctl::PresetList, sel, s_.presets[size_t(sel)].name + "*");
 }
 
@@ -430,15 +509,14 @@ void Controller::onColour(int id) {
 void Controller::refreshPreview() {
     s_.style.mixedColor = mixStripColor(s_.style.stripsColor, s_.style.bgColor, s_.style.blend);
     // The set whose Y applies: the selected one, or the one being typed.
-    int row = ui_.selectedListRow();
+    int row = s_.view.selectedRow;
     if ((row < 0 || s_.editState == NewSet) && s_.list.lineCount() > 0)
         row = std::min(2 * s_.currentSet, s_.list.lineCount() - 1);
     if (row >= 0 && row < s_.list.lineCount()) {
         int y = text::toInt(s_.list.column(setRowOf(row), Column::Y));
-        s_.style.stripsYPos = y == 0 ? ui_.value(ctl::StripsYSlider) : y;
+        s_.style.stripsYPos = y == 0 ? s_.view.stripsY.value : y;
     }
-    s_.style.borderStyle = std::max(0, ui_.value(ctl::BorderList));
-    const RenderResult& r = renderer_.renderPreview(s_.style, ui_.text(ctl::LineA), ui_.text(ctl::LineB), canvas,
+    const RenderResult& r = renderer_.renderPreview(s_.style, s_.view.lineA, s_.view.lineB, canvas,
                                                     composite, background.empty() ? nullptr : &background);
     compositeShown_ = r.compositeMade;
     draw::fillOpaque(stripsSwatch, s_.style.mixedColor);
@@ -452,7 +530,7 @@ void Controller::refreshPreview() {
 }
 
 void Controller::clearLineStrip() {
-    bool a = ui_.text(ctl::LineA).empty(), b = ui_.text(ctl::LineB).empty();
+    bool a = s_.view.lineA.empty(), b = s_.view.lineB.empty();
     renderer_.clearLineStrips(s_.style, a, b, canvas, background.empty() ? nullptr : &background);
     ui_.showImage(ctl::Canvas, canvas);
 }
@@ -461,27 +539,27 @@ void Controller::reloadFontSheets() {
     if (renderer_.loadFontSheets(fontSheetFolders(s_.dataDirs()), s_.style.fontSize, s_.fontSheetsDirty, ui_)) {
         int sp = s_.style.stripsSpacing;
         auto [lo, hi] = stripsSpacingRange(sp);
-        ui_.setRange(ctl::StripsSpacingSlider, lo, hi);
-        ui_.setValue(ctl::StripsSpacingSlider, sp);
-        ui_.setText(ctl::StripsSpacingValue, std::to_string(sp));
+        setControlRange(ctl::StripsSpacingSlider, lo, hi);
+        setControlValue(ctl::StripsSpacingSlider, sp);
+        setControlText(ctl::StripsSpacingValue, std::to_string(sp));
     }
 }
 
 void Controller::onBgImageToggle() {
-    if (ui_.value(ctl::BgImage)) {
+    if (s_.view.bgImage) {
         ui_.messageBox("Note",
                        "Background image chosen will be scaled/cropped to fill entire area. Background will not be "
                        "part of export, is intended for visual preview only.");
         std::string path = ui_.openFileDialog("Choose image file", "", kBackgroundFilter);
         if (path.empty()) {
-            ui_.setValue(ctl::BgImage, 0);
+            setControlValue(ctl::BgImage, 0);
             return;
         }
         Image decoded;
         std::string error;
         if (!imageio::decodeImageFile(path, decoded, error)) {
             ui_.messageBox("Error#8", "Could not load image:\n" + path);
-            ui_.setValue(ctl::BgImage, 0);
+            setControlValue(ctl::BgImage, 0);
             return;
         }
         backgroundSource = std::move(decoded);
@@ -498,6 +576,6 @@ void Controller::onBgImageToggle() {
         backgroundPath.clear();
         refreshPreview();
     } else {
-        ui_.setValue(ctl::BgImage, 1);
+        setControlValue(ctl::BgImage, 1);
     }
 }

@@ -30,6 +30,17 @@ public:
     // --- events -------------------------------------------------------------
     void dispatch(const Event& e);
 
+    // --- the window's controls ----------------------------------------------
+    // Each keeps the editor's view of the control (AppState::view) and sets
+    // the control: the program's state flows one way, to the window.
+    void setControlValue(int id, int value);
+    void setControlRange(int id, int min, int max);
+    void setControlText(int id, const std::string& text);
+    // -1 clears the selection, as does a row outside the list.
+    void selectListRow(int row);
+    // Rows added, removed or edited; a selection past the end is dropped.
+    void listChanged();
+
     // --- shared operations --------------------------------------------------
     void refreshPreview();
     void markPresetModified();
@@ -111,14 +122,17 @@ public:
 
 private:
     void dispatchEvent(const Event& e);
+    // Takes what the event carries into the editor's view of its control.
+    void absorb(const Event& e);
+    RangedValue* ranged(int id);
     void createImages();
     void showCanvas();
     void setDefaultStyle();
     void onStripsYSlider();
-    void onModeCheckBox(int id);
+    void onModeCheckBox(int id, bool checked);
     void onPresetList(const Event& e);
-    void onFontSizeList();
-    void onProfileList();
+    void onFontSizeList(const Event& e);
+    void onProfileList(const Event& e);
     void offerToScaleY(int oldHeight, int newHeight);
     void applySpins(bool on);
     int setRowOf(int row) const { return row - (row % 2); }

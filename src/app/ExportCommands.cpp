@@ -139,13 +139,12 @@ void ExportCommands::shortenProjectName() {
 void ExportCommands::beginRun() {
     AppState& s = c_.state();
     s.captureActive = 1;
-    s.style.borderStyle = std::max(0, ui_.value(ctl::BorderList));
 }
 
 void ExportCommands::endRun(bool selectFirstRow) {
     AppState& s = c_.state();
     s.captureActive = 0;
-    if (selectFirstRow) ui_.selectListRow(0);
+    if (selectFirstRow) c_.selectListRow(0);
     c_.loadSetIntoFields();
     c_.refreshPreview();
     refreshBgSwatch();
@@ -164,12 +163,12 @@ void ExportCommands::refreshBgSwatch() {
 
 void ExportCommands::renderWalkStep(int lineARow, int selectRow, RenderTarget target, Image& out) {
     AppState& s = c_.state();
-    ui_.selectListRow(selectRow);
-    ui_.setText(ctl::LineA, s.list.column(lineARow, Column::Text));
-    ui_.setText(ctl::LineB, s.list.column(lineARow + 1, Column::Text));
+    c_.selectListRow(selectRow);
+    c_.setControlText(ctl::LineA, s.list.column(lineARow, Column::Text));
+    c_.setControlText(ctl::LineB, s.list.column(lineARow + 1, Column::Text));
     const int setY = text::toInt(s.list.column(lineARow, Column::Y));
-    s.style.stripsYPos = resolveStripsY(setY, ui_.value(ctl::StripsYSlider));
-    renderSubtitleSet(target, s.style, c_.renderer().fontSheet(), out, ui_.text(ctl::LineA), ui_.text(ctl::LineB));
+    s.style.stripsYPos = resolveStripsY(setY, s.view.stripsY.value);
+    renderSubtitleSet(target, s.style, c_.renderer().fontSheet(), out, s.view.lineA, s.view.lineB);
     c_.loadSetIntoFields();
 }
 
@@ -186,7 +185,7 @@ ExportReport ExportCommands::exportPngSequence(ExportProgress* progress) {
     if (auto refused = refusalBeforeRun(total)) return *refused;
     shortenProjectName();
 
-    ui_.selectListRow(0);
+    c_.selectListRow(0);
     s.pictureCounter = 1;
     beginRun();
     AtExit done{[&] { endRun(true); }};
@@ -271,7 +270,7 @@ ExportReport ExportCommands::exportIffScala(int scalaTarget, ExportProgress* pro
     const std::string leftOut = scheduleWarningText(scheduleSets(sets));
     if (!leftOut.empty()) message(kScheduleWarningTitle, leftOut);
 
-    ui_.selectListRow(0);
+    c_.selectListRow(0);
     s.pictureCounter = 1;
     s.captureActive = 1;
     if (scalaTarget == ScalaMm200) message(kScalaInfoTitle, kScalaInfoText);
@@ -339,7 +338,7 @@ ExportReport ExportCommands::exportTimedAvi(ExportProgress* progress) {
     job.codec = codec;
     const int total = int(timeline.total);
 
-    ui_.selectListRow(0);
+    c_.selectListRow(0);
     s.pictureCounter = 1;
     beginRun();
     AtExit done{[&] { endRun(true); }};
@@ -350,8 +349,8 @@ ExportReport ExportCommands::exportTimedAvi(ExportProgress* progress) {
     // frame has both fields empty. Never the preview's background picture.
     const AviPictureSource pictures = [&](int set, Image& out) {
         if (set == kBlankPicture) {
-            ui_.setText(ctl::LineA, "");
-            ui_.setText(ctl::LineB, "");
+            c_.setControlText(ctl::LineA, "");
+            c_.setControlText(ctl::LineB, "");
             renderSubtitleSet(RenderTarget::ColorExport, s.style, c_.renderer().fontSheet(), out, "", "");
             c_.loadSetIntoFields();
         } else {
@@ -408,7 +407,7 @@ ExportReport ExportCommands::exportSubtitleTrack(SubtitleFormat format, bool ind
     job.makeStreamWriter = createSubtitleStreamWriter;
     const int total = int(job.sets.sets.size());
 
-    ui_.selectListRow(0);
+    c_.selectListRow(0);
     s.pictureCounter = 1;
     beginRun();
     AtExit done{[&] { endRun(true); }};
@@ -443,7 +442,7 @@ ExportReport ExportCommands::exportSubtitleTrack(SubtitleFormat format, bool ind
 
 ExportReport ExportCommands::captureScreen() {
     AppState& s = c_.state();
-    const int selected = ui_.selectedListRow();
+    const int selected = s.view.selectedRow;
     const int rows = s.list.lineCount();
     // The set that holds the selected row; with no selection the set being
     // typed, which is the one the preview shows.

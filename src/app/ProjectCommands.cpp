@@ -18,11 +18,11 @@
 
 void Controller::clearProject() {
     s_.list.clearList();
-    ui_.listChanged();
-    ui_.selectListRow(-1);
-    ui_.setText(ctl::LineA, "");
-    ui_.setText(ctl::LineB, "");
-    for (int id : ctl::ContextFields) ui_.setText(id, "");
+    listChanged();
+    selectListRow(-1);
+    setControlText(ctl::LineA, "");
+    setControlText(ctl::LineB, "");
+    for (int id : ctl::ContextFields) setControlText(id, "");
     for (int id : {ctl::RemoveSingle, ctl::RemoveAll, ctl::RecordTimings, ctl::Save, ctl::ExportFiles,
                    ctl::CaptureScreen, ctl::OnHours, ctl::OnMinutes, ctl::OnSeconds, ctl::OnFrames, ctl::OffHours,
                    ctl::OffMinutes, ctl::OffSeconds, ctl::OffFrames, ctl::OverrideYSlider})
@@ -35,7 +35,7 @@ void Controller::clearProject() {
     applyFrameRange();
     background = backgroundSource = Image();
     backgroundPath.clear();
-    ui_.setValue(ctl::BgImage, 0);
+    setControlValue(ctl::BgImage, 0);
     createImages();
     draw::fillOpaque(canvas, s_.style.bgColor);
     draw::fillOpaque(bgSwatch, s_.style.bgColor);
@@ -92,7 +92,7 @@ void Controller::newProject() {
     updateTitle();
     clearProject();
     s_.list.appendEmptySet();
-    ui_.listChanged();
+    listChanged();
     markListSaved();
     // A new project starts typing its first set, whatever was being edited.
     s_.editState = NewSet;
@@ -134,7 +134,7 @@ bool Controller::loadProject(const std::string& path) {
     s_.projectDir = files::folderPart(path);
     clearProject();
     s_.list = std::move(rows);
-    ui_.listChanged();
+    listChanged();
     ui_.setEnabled(ctl::SubtitleListView, true);
     s_.projectName = text::removeAll(files::filePart(path), s_.projectExt);
     updateTitle();
@@ -148,16 +148,16 @@ bool Controller::loadProject(const std::string& path) {
         s_.profileIndex = header.profile;
     applyProfile(false);  // applies the preset too
     recalculateOffOn(s_.list, s_.fps, ui_);
-    ui_.listChanged();
+    listChanged();
     s_.style.stripsYPos = loadedY;
-    ui_.setValue(ctl::StripsYSlider, loadedY);
-    ui_.setValue(ctl::OverrideYSlider, loadedY);
-    ui_.setText(ctl::StripsYValue, std::to_string(loadedY));
-    ui_.setText(ctl::OverrideYValue, std::to_string(loadedY));
+    setControlValue(ctl::StripsYSlider, loadedY);
+    setControlValue(ctl::OverrideYSlider, loadedY);
+    setControlText(ctl::StripsYValue, std::to_string(loadedY));
+    setControlText(ctl::OverrideYValue, std::to_string(loadedY));
 
     // Show set 0 in the line fields, ready for typing.
     ui_.setFocus(ctl::SubtitleListView);
-    ui_.selectListRow(0);
+    selectListRow(0);
     ui_.drainPendingEvents();
     s_.activeLine = 1;
     loadSetIntoFields();
@@ -190,8 +190,7 @@ bool Controller::saveProject() {
         files::makeDirectories(s_.projectDir);
     }
     std::tm local = localTimeNow();
-    ProjectHeader header{s_.projectWidth, s_.projectHeight, ui_.value(ctl::ProfileList), ui_.value(ctl::PresetList),
-                         s_.timedLength};
+    ProjectHeader header{s_.projectWidth, s_.projectHeight, s_.profileIndex, s_.presetIndex, s_.timedLength};
     std::string content = formatProject(s_.list, header, local, s_.projectExt, s_.versionText);
     files::Result r = files::writeFileAtomic(s_.projectDir + paths.fileName, content);
     if (!r) {
@@ -217,20 +216,20 @@ void Controller::importSrt() {
     }
     // Every cue takes the Y of the "Strips Y Pos" slider, whatever set was
     // selected before; the slider stays there when the preset is applied.
-    const int y = ui_.value(ctl::StripsYSlider);
+    const int y = s_.view.stripsY.value;
     clearProject();
     SrtImportResult result = importSrtText(bytes, s_.fps, y, s_.list);
     if (s_.list.lineCount() == 0) s_.list.appendEmptySet();
-    ui_.listChanged();
-    ui_.selectListRow(0);
+    listChanged();
+    selectListRow(0);
     applyPreset();
     s_.style.stripsYPos = y;
-    ui_.setValue(ctl::StripsYSlider, y);
-    ui_.setText(ctl::StripsYValue, std::to_string(y));
+    setControlValue(ctl::StripsYSlider, y);
+    setControlText(ctl::StripsYValue, std::to_string(y));
     loadSetIntoFields();
     refreshPreview();
     recalculateOffOn(s_.list, s_.fps, ui_);
-    ui_.listChanged();
+    listChanged();
     std::string skipped = describeSkippedLines(result);
     if (!skipped.empty())
         ui_.messageBox("Import SRT", "Not everything in\n" + path + "\ncould be imported:\n" + skipped);

@@ -58,7 +58,7 @@ ExportReport ExportCommands::exportOverlayMovie(const std::string& codecName, Ex
     job.codec = codecName;
     const int total = int(std::min<int64_t>(timeline.total, INT32_MAX));
 
-    ui_.selectListRow(0);
+    c_.selectListRow(0);
     s.pictureCounter = 1;
     beginRun();
     struct End {
@@ -118,7 +118,7 @@ ExportReport ExportCommands::burnIntoMovie(const std::string& movie, const std::
         message("Warning!", "These subtitles end before they begin and are left out of the movie: " +
                                 setList(job.spans.reversed));
 
-    ui_.selectListRow(0);
+    c_.selectListRow(0);
     beginRun();
     struct End {
         ExportCommands* x;

@@ -248,7 +248,7 @@ int cmdCapture(Context& c, const std::vector<std::string>& args) {
     const int rows = s.state.list.lineCount();
     if (row >= rows)
         return c.fail(path + " has " + std::to_string(rows) + " rows; there is no row " + std::to_string(row));
-    s.ui.selectListRow(row);
+    s.controller.selectListRow(row);
     ExportCommands commands(s.controller, s.ui);
     ExportReport r = commands.captureScreen();
     if (!r.done()) return finish(c, r);
