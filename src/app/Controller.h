@@ -6,7 +6,9 @@
 #include "app/AppState.h"
 #include "app/Event.h"
 #include "app/MissingTiming.h"
+#include "app/EditorContext.h"
 #include "app/PreviewRenderer.h"
+#include "app/StylePanel.h"
 #include "base/Image.h"
 
 class Ui;
@@ -30,35 +32,38 @@ public:
     // --- events -------------------------------------------------------------
     void dispatch(const Event& e);
 
-    // --- the window's controls ----------------------------------------------
-    // Each keeps the editor's view of the control (AppState::view) and sets
-    // the control: the program's state flows one way, to the window.
-    void setControlValue(int id, int value);
-    void setControlRange(int id, int min, int max);
-    void setControlText(int id, const std::string& text);
-    // -1 clears the selection, as does a row outside the list.
-    void selectListRow(int row);
-    // Rows added, removed or edited; a selection past the end is dropped.
-    void listChanged();
+    // --- the window's controls (see EditorContext) --------------------------
+    void setControlValue(int id, int value) { cx_.setControlValue(id, value); }
+    void setControlRange(int id, int min, int max) { cx_.setControlRange(id, min, max); }
+    void setControlText(int id, const std::string& text) { cx_.setControlText(id, text); }
+    void selectListRow(int row) { cx_.selectListRow(row); }
+    void listChanged() { cx_.listChanged(); }
 
     // --- shared operations --------------------------------------------------
-    void refreshPreview();
-    void markPresetModified();
-    void applyPreset();
-    // `tellMissingTimes`: whether a recalculation of the frame counts tells
-    // the user about untimed sets (a load tells once itself).
-    void applyProfile(bool tellMissingTimes = true);
-    void applyFrameRange();
-    void checkDesktopFit();
-    void relayoutWindow();
-    void savePreset();
-    void reloadFontSheets();
-    void fillProfileList();
-    void fillFontSizeList();
-    void fillPresetList();
-    void resetPresetNames();
+    void refreshPreview() { cx_.refreshPreview(); }
+    void reloadFontSheets() { cx_.reloadFontSheets(); }
+    void clearLineStrip() { cx_.clearLineStrip(); }
+    void updateTitle() { cx_.updateTitle(); }
+    // The project's file name as the title shows it (UTF-8).
+    std::string projectFileName() const { return cx_.projectFileName(); }
 
-    // Line editor.
+    // The strips box and the window's size.
+    StylePanel& style() { return style_; }
+    void markPresetModified() { style_.markPresetModified(); }
+    void applyPreset() { style_.applyPreset(); }
+    void applyProfile(bool tellMissingTimes = true) { style_.applyProfile(tellMissingTimes); }
+    void applyFrameRange() { style_.applyFrameRange(); }
+    void checkDesktopFit() { style_.checkDesktopFit(); }
+    void relayoutWindow() { style_.relayoutWindow(); }
+    void savePreset() { style_.savePreset(); }
+    void fillProfileList() { style_.fillProfileList(); }
+    void fillFontSizeList() { style_.fillFontSizeList(); }
+    void fillPresetList() { style_.fillPresetList(); }
+    void resetPresetNames() { style_.resetPresetNames(); }
+    void onBgImageToggle() { style_.onBgImageToggle(); }
+    void onColour(int id) { style_.onColour(id); }
+
+    // Line editor (LineEditor.cpp).
     void onLineFieldEvent(int line, bool changed);
     void onReturnKey();
     void focusLineField(int line);
@@ -75,9 +80,8 @@ public:
     void removeLine();
     void removeAllSets();
     void goToBottom();
-    void clearLineStrip();
 
-    // Project.
+    // Project (ProjectCommands.cpp).
     void newProject();
     void openProject();
     // False when nothing was written (cancelled or failed).
@@ -93,13 +97,7 @@ public:
     // current project (as Open and the command line do). False otherwise.
     bool loadProject(const std::string& path);
     void importSrt();
-    void updateTitle();
-    // The project's file name as the title shows it (UTF-8).
-    std::string projectFileName() const;
 
-    // Style controls.
-    void onBgImageToggle();
-    void onColour(int id);
     void onQuit();
 
     // Hooks for the commands that open windows of their own (export dialog,
@@ -108,45 +106,31 @@ public:
     std::function<void()> openRecordTimings;
     std::function<void()> captureScreen;
 
-    // Pictures shown in the window.
-    Image canvas;         // image 0: the preview at project size
-    Image stripsSwatch;   // image 1: 80 x 20
-    Image bgSwatch;       // image 2: 20 x 20
-    Image composite;      // image 3: preview over the background picture
-    Image background;     // the background picture, scaled; empty when none
-    Image backgroundSource;  // the picture as decoded
-    std::string backgroundPath;
-
-    PreviewRenderer& renderer() { return renderer_; }
+    PreviewRenderer& renderer() { return cx_.renderer; }
     AppState& state() { return s_; }
+    EditorContext& context() { return cx_; }
 
 private:
     void dispatchEvent(const Event& e);
-    // Takes what the event carries into the editor's view of its control.
-    void absorb(const Event& e);
-    RangedValue* ranged(int id);
-    void createImages();
-    void showCanvas();
     void setDefaultStyle();
-    void onStripsYSlider();
-    void onModeCheckBox(int id, bool checked);
-    void onPresetList(const Event& e);
-    void onFontSizeList(const Event& e);
-    void onProfileList(const Event& e);
-    void offerToScaleY(int oldHeight, int newHeight);
     void applySpins(bool on);
-    int setRowOf(int row) const { return row - (row % 2); }
+    static int setRowOf(int row) { return EditorContext::setRowOf(row); }
+    void createImages() { cx_.createImages(); }
 
+    EditorContext cx_;
+    StylePanel style_;
     AppState& s_;
     Ui& ui_;
-    PreviewRenderer renderer_;
-    bool windowExists_ = false;
-    bool firstLayout_ = true;
-    bool compositeShown_ = false;
-    struct LayoutAnchor {
-        int id, start, extent;
-    };
-    std::vector<LayoutAnchor> rightColumnAnchors_, lowerBlockAnchors_;
+
+public:
+    // Pictures shown in the window (kept in the context).
+    Image& canvas;         // image 0: the preview at project size
+    Image& stripsSwatch;   // image 1: 80 x 20
+    Image& bgSwatch;       // image 2: 20 x 20
+    Image& composite;      // image 3: preview over the background picture
+    Image& background;     // the background picture, scaled; empty when none
+    Image& backgroundSource;  // the picture as decoded
+    std::string& backgroundPath;
 };
 
 // The filter of the background picture's open dialog.

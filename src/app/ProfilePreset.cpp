@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "app/ControlIds.h"
-#include "app/Controller.h"
+#include "app/StylePanel.h"
 #include "app/Layout.h"
 #include "app/Ui.h"
 #include "io/Files.h"
@@ -11,6 +11,7 @@
 #include "render/PresetStyle.h"
 #include "base/Draw.h"
 #include "io/SettingsFile.h"
+#include "app/MissingTiming.h"
 
 namespace {
 // The largest display scale of the preview (1/1, 3/4, 2/3, 1/2) at which the
@@ -24,7 +25,7 @@ std::pair<int, int> fittingScale(const Profile& p, int desktopW, int desktopH) {
 }
 }  // namespace
 
-void Controller::checkDesktopFit() {
+void StylePanel::checkDesktopFit() {
     auto [desktopW, desktopH] = ui_.desktopSize();
     auto fits = [&](int index) -> const Profile& { return s_.profiles[size_t(index)]; };
     const Profile& wanted = fits(s_.profileIndex);
@@ -77,7 +78,7 @@ void Controller::checkDesktopFit() {
     s_.windowHeight = windowHeightFor(s_.displayHeight());
 }
 
-void Controller::relayoutWindow() {
+void StylePanel::relayoutWindow() {
     draw::fillOpaque(canvas, s_.style.bgColor);
     draw::fillOpaque(bgSwatch, s_.style.bgColor);
     draw::fillOpaque(stripsSwatch, s_.style.mixedColor);
@@ -98,15 +99,9 @@ void Controller::relayoutWindow() {
     ui_.showImage(ctl::StripsSwatch, stripsSwatch);
 }
 
-std::string Controller::projectFileName() const {
-    return text::removeAllIgnoreCase(files::filePart(s_.projectName), s_.projectExt) + s_.projectExt;
-}
 
-void Controller::updateTitle() {
-    ui_.setTitle(s_.titlePrefix + s_.versionText + " - " + projectFileName());
-}
 
-void Controller::fillProfileList() {
+void StylePanel::fillProfileList() {
     std::vector<std::string> items;
     items.reserve(s_.profiles.size());
     for (const Profile& p : s_.profiles) items.push_back(profileDisplayText(p));
@@ -114,7 +109,7 @@ void Controller::fillProfileList() {
     setControlValue(ctl::ProfileList, s_.profileIndex);
 }
 
-void Controller::fillFontSizeList() {
+void StylePanel::fillFontSizeList() {
     ui_.clearItems(ctl::FontSizeList);
     // Sorted by size, so the list reads in order and the four sheets of a size
     // stand together whatever order the file system lists the folder in.
@@ -135,18 +130,18 @@ void Controller::fillFontSizeList() {
     setControlValue(ctl::FontSizeList, select);
 }
 
-void Controller::fillPresetList() {
+void StylePanel::fillPresetList() {
     std::vector<std::string> items;
     items.reserve(s_.presets.size());
     for (const Preset& p : s_.presets) items.push_back(p.name);
     ui_.setItems(ctl::PresetList, items);
 }
 
-void Controller::resetPresetNames() {
+void StylePanel::resetPresetNames() {
     for (int i = 0; i < int(s_.presets.size()); ++i) ui_.setItemText(ctl::PresetList, i, s_.presets[size_t(i)].name);
 }
 
-void Controller::applyPreset() {
+void StylePanel::applyPreset() {
     const Preset* preset = s_.preset();
     const Profile* profile = s_.profile();
     if (!preset || !profile) return;
@@ -191,7 +186,7 @@ void Controller::applyPreset() {
     ui_.setEnabled(ctl::SavePreset, false);
 }
 
-void Controller::applyProfile(bool tellMissingTimes) {
+void StylePanel::applyProfile(bool tellMissingTimes) {
     int oldRounded = roundedFps(s_.fps);
     const int sel = s_.presetIndex;
     if (sel >= 0 && sel < int(s_.presets.size())) {
@@ -230,7 +225,7 @@ void Controller::applyProfile(bool tellMissingTimes) {
 }
 
 // The frame spin fields count 0 .. rounded rate - 1 of the profile in force.
-void Controller::applyFrameRange() {
+void StylePanel::applyFrameRange() {
     int maxFrame = std::max(0, roundedFps(s_.fps) - 1);
     for (int id : {ctl::OnFrames, ctl::OffFrames}) {
         setControlRange(id, 0, maxFrame);
@@ -238,7 +233,7 @@ void Controller::applyFrameRange() {
     }
 }
 
-void Controller::savePreset() {
+void StylePanel::savePreset() {
     const Preset* current = s_.preset();
     std::string suggestion = (current ? text::removeAll(current->name, "*") : std::string()) + " copy";
     for (;;) {
