@@ -36,6 +36,8 @@ const char* const kBackgroundFilter =
 Controller::Controller(AppState& state, Ui& ui)
     : cx_(state, ui),
       style_(cx_),
+      lines_(cx_, *this),
+      project_(cx_, *this),
       s_(state),
       ui_(ui),
       canvas(cx_.canvas),

@@ -8,6 +8,8 @@
 #include "app/MissingTiming.h"
 #include "app/EditorContext.h"
 #include "app/PreviewRenderer.h"
+#include "app/LineEditor.h"
+#include "app/ProjectCommands.h"
 #include "app/StylePanel.h"
 #include "base/Image.h"
 
@@ -63,40 +65,36 @@ public:
     void onBgImageToggle() { style_.onBgImageToggle(); }
     void onColour(int id) { style_.onColour(id); }
 
-    // Line editor (LineEditor.cpp).
-    void onLineFieldEvent(int line, bool changed);
-    void onReturnKey();
-    void focusLineField(int line);
-    void commitLineA();
-    void commitLineB();
-    void selectRow();
-    void loadSetIntoFields();
-    void checkYConsistency();
-    void applyOnSpins();
-    void applyOffSpins();
-    void setSetY();
-    void resetAllY();
-    void insertLine();
-    void removeLine();
-    void removeAllSets();
-    void goToBottom();
+    // Line editor.
+    LineEditor& lines() { return lines_; }
+    void onLineFieldEvent(int line, bool changed) { lines_.onLineFieldEvent(line, changed); }
+    void onReturnKey() { lines_.onReturnKey(); }
+    void focusLineField(int line) { lines_.focusLineField(line); }
+    void commitLineA() { lines_.commitLineA(); }
+    void commitLineB() { lines_.commitLineB(); }
+    void selectRow() { lines_.selectRow(); }
+    void loadSetIntoFields() { lines_.loadSetIntoFields(); }
+    void checkYConsistency() { lines_.checkYConsistency(); }
+    void applyOnSpins() { lines_.applyOnSpins(); }
+    void applyOffSpins() { lines_.applyOffSpins(); }
+    void setSetY() { lines_.setSetY(); }
+    void resetAllY() { lines_.resetAllY(); }
+    void insertLine() { lines_.insertLine(); }
+    void removeLine() { lines_.removeLine(); }
+    void removeAllSets() { lines_.removeAllSets(); }
+    void goToBottom() { lines_.goToBottom(); }
 
-    // Project (ProjectCommands.cpp).
-    void newProject();
-    void openProject();
-    // False when nothing was written (cancelled or failed).
-    bool saveProject();
-    bool hasUnsavedWork() const;
-    void markListSaved();
-    // Before a command that replaces the list: with unsaved work asks
-    // "Save changes to NAME?"; Yes saves first. False when the command must
-    // not go on (Cancel, or the save did not happen).
-    bool settleUnsavedWork();
-    void clearProject();
-    // Reads a project file; only when it is sound does it replace the
-    // current project (as Open and the command line do). False otherwise.
-    bool loadProject(const std::string& path);
-    void importSrt();
+    // Project (see ProjectCommands).
+    ProjectCommands& project() { return project_; }
+    void newProject() { project_.newProject(); }
+    void openProject() { project_.openProject(); }
+    bool saveProject() { return project_.saveProject(); }
+    bool hasUnsavedWork() const { return project_.hasUnsavedWork(); }
+    void markListSaved() { project_.markListSaved(); }
+    bool settleUnsavedWork() { return project_.settleUnsavedWork(); }
+    void clearProject() { project_.clearProject(); }
+    bool loadProject(const std::string& path) { return project_.loadProject(path); }
+    void importSrt() { project_.importSrt(); }
 
     void onQuit();
 
@@ -113,12 +111,12 @@ public:
 private:
     void dispatchEvent(const Event& e);
     void setDefaultStyle();
-    void applySpins(bool on);
-    static int setRowOf(int row) { return EditorContext::setRowOf(row); }
     void createImages() { cx_.createImages(); }
 
     EditorContext cx_;
     StylePanel style_;
+    LineEditor lines_;
+    ProjectCommands project_;
     AppState& s_;
     Ui& ui_;
 

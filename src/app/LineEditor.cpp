@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/ControlIds.h"
+#include "app/LineEditor.h"
 #include "app/Controller.h"
 #include "app/Ui.h"
 #include "base/Text.h"
@@ -19,7 +20,19 @@ void setSpinsEnabled(Ui& ui, bool on) {
 }
 }  // namespace
 
-void Controller::onLineFieldEvent(int line, bool changed) {
+LineEditor::LineEditor(EditorContext& context, Controller& controller)
+    : cx_(context),
+      c_(controller),
+      s_(context.s),
+      ui_(context.ui),
+      canvas(context.canvas),
+      stripsSwatch(context.stripsSwatch),
+      bgSwatch(context.bgSwatch),
+      background(context.background),
+      backgroundSource(context.backgroundSource),
+      backgroundPath(context.backgroundPath) {}
+
+void LineEditor::onLineFieldEvent(int line, bool changed) {
     s_.activeLine = line;
     bool firstSetHasText = !s_.list.column(0, Column::Text).empty() && !s_.list.column(1, Column::Text).empty();
     // A longer list can always be saved, whatever its first set holds.
@@ -55,14 +68,14 @@ void Controller::onLineFieldEvent(int line, bool changed) {
 // The program moving the caret into a line field counts as that field's
 // event, as the user's click would: Return then acts on the field that has
 // the caret, even before a key was typed there.
-void Controller::focusLineField(int line) {
+void LineEditor::focusLineField(int line) {
     int field = line == 1 ? ctl::LineA : ctl::LineB;
     ui_.setFocus(field);
     ui_.setCaretToEnd(field);
     s_.activeLine = line;
 }
 
-void Controller::onReturnKey() {
+void LineEditor::onReturnKey() {
     if (s_.activeLine != 1 && s_.activeLine != 2) return;
     bool lineA = s_.activeLine == 1;
     switch (s_.editState) {
@@ -103,7 +116,7 @@ void fillUpperContextFromEnd(Ui& ui, const SubtitleList& list) {
 }
 }  // namespace
 
-void Controller::commitLineA() {
+void LineEditor::commitLineA() {
     s_.activeLine = 0;
     s_.list.renumberIds();
     fillUpperContextFromEnd(ui_, s_.list);
@@ -114,7 +127,7 @@ void Controller::commitLineA() {
     focusLineField(2);
 }
 
-void Controller::commitLineB() {
+void LineEditor::commitLineB() {
     s_.activeLine = 0;
     int committed = s_.currentSet;
     setControlText(ctl::LineA, "");
@@ -133,7 +146,7 @@ void Controller::commitLineB() {
     ui_.setEnabled(ctl::RecordTimings, s_.list.lineCount() > 2);
 }
 
-void Controller::selectRow() {
+void LineEditor::selectRow() {
     int row = s_.view.selectedRow;
     if (row >= 0 && !s_.recordingActive && !s_.captureActive) {
         s_.editState = EditSet;
@@ -155,7 +168,7 @@ void Controller::selectRow() {
     ui_.drainPendingEvents();
 }
 
-void Controller::loadSetIntoFields() {
+void LineEditor::loadSetIntoFields() {
     int n = s_.list.lineCount();
     int s = s_.view.selectedRow;
     if (s >= n) s = -1;
@@ -200,7 +213,7 @@ void Controller::loadSetIntoFields() {
     checkYConsistency();
 }
 
-void Controller::checkYConsistency() {
+void LineEditor::checkYConsistency() {
     int slider = s_.view.stripsY.value;
     for (int i = 0; i < s_.list.lineCount(); ++i)
         if (text::toInt(s_.list.column(i, Column::Y)) != slider) return;
@@ -216,7 +229,7 @@ std::string spinText(const RangedValue (&spins)[4]) {
 
 // Writes the ON or OFF half of the selected set's timing from its four spin
 // fields, keeping the other half, and recalculates the frame counts.
-void Controller::applySpins(bool on) {
+void LineEditor::applySpins(bool on) {
     int s = s_.view.selectedRow;
     if (s < 0 || s >= s_.list.lineCount()) return;
     auto [onText, offText] = splitTiming(s_.list.column(s, Column::Timing));
@@ -232,15 +245,15 @@ void Controller::applySpins(bool on) {
     ui_.rowsChanged(a, 2 * lastSet + 1);
 }
 
-void Controller::applyOnSpins() {
+void LineEditor::applyOnSpins() {
     applySpins(true);
 }
 
-void Controller::applyOffSpins() {
+void LineEditor::applyOffSpins() {
     applySpins(false);
 }
 
-void Controller::setSetY() {
+void LineEditor::setSetY() {
     int v = s_.view.overrideY.value;
     s_.style.stripsYPos = v;
     setControlText(ctl::OverrideYValue, std::to_string(v));
@@ -257,7 +270,7 @@ void Controller::setSetY() {
     for (int id : {ctl::StripsYCaption, ctl::StripsYSlider, ctl::StripsYValue}) ui_.setEnabled(id, same);
 }
 
-void Controller::resetAllY() {
+void LineEditor::resetAllY() {
     std::string y = std::to_string(s_.view.stripsY.value);
     for (int i = 0; i < s_.list.lineCount(); ++i) s_.list.setLineColumn(i, Column::Y, y);
     listChanged();
@@ -266,7 +279,7 @@ void Controller::resetAllY() {
     refreshPreview();
 }
 
-void Controller::insertLine() {
+void LineEditor::insertLine() {
     int s = s_.view.selectedRow;
     if (s < 0 || s >= s_.list.lineCount()) return;
     // A whole empty set keeps the list in pairs; the texts flow one line down
@@ -279,7 +292,7 @@ void Controller::insertLine() {
     listChanged();
 }
 
-void Controller::removeLine() {
+void LineEditor::removeLine() {
     int n = s_.list.lineCount();
     int s = s_.view.selectedRow;
     if (n < 3) {
@@ -311,7 +324,7 @@ void Controller::removeLine() {
     refreshPreview();
 }
 
-void Controller::removeAllSets() {
+void LineEditor::removeAllSets() {
     if (s_.list.lineCount() < 3) {
         ui_.messageBox("Info", "Sorry can't delete this item!");
         return;
@@ -331,7 +344,7 @@ void Controller::removeAllSets() {
     setSpinsEnabled(ui_, false);
 }
 
-void Controller::goToBottom() {
+void LineEditor::goToBottom() {
     if (s_.list.lineCount() == 0) s_.list.appendEmptySet();
     selectListRow(s_.list.lineCount() - 1);
     s_.editState = NewSet;
@@ -344,3 +357,6 @@ void Controller::goToBottom() {
     focusLineField(2);
     ui_.drainPendingEvents();
 }
+
+void LineEditor::applyPreset() { c_.applyPreset(); }
+bool LineEditor::settleUnsavedWork() { return c_.settleUnsavedWork(); }

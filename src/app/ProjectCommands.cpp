@@ -4,6 +4,7 @@
 
 #include "app/ControlIds.h"
 #include "app/Layout.h"
+#include "app/ProjectCommands.h"
 #include "app/Controller.h"
 #include "app/ProjectOpen.h"
 #include "app/ProjectPaths.h"
@@ -15,8 +16,19 @@
 #include "base/Text.h"
 #include "base/Draw.h"
 
+ProjectCommands::ProjectCommands(EditorContext& context, Controller& controller)
+    : cx_(context),
+      c_(controller),
+      s_(context.s),
+      ui_(context.ui),
+      canvas(context.canvas),
+      stripsSwatch(context.stripsSwatch),
+      bgSwatch(context.bgSwatch),
+      background(context.background),
+      backgroundSource(context.backgroundSource),
+      backgroundPath(context.backgroundPath) {}
 
-void Controller::clearProject() {
+void ProjectCommands::clearProject() {
     s_.list.clearList();
     listChanged();
     selectListRow(-1);
@@ -63,15 +75,15 @@ std::string listKey(const SubtitleList& list) {
 }
 }  // namespace
 
-bool Controller::hasUnsavedWork() const {
+bool ProjectCommands::hasUnsavedWork() const {
     return listKey(s_.list) != s_.savedListKey;
 }
 
-void Controller::markListSaved() {
+void ProjectCommands::markListSaved() {
     s_.savedListKey = listKey(s_.list);
 }
 
-bool Controller::settleUnsavedWork() {
+bool ProjectCommands::settleUnsavedWork() {
     if (!hasUnsavedWork()) return true;
     switch (ui_.askYesNoCancel("Question", "Save changes to " + cp1252::fromUtf8(projectFileName()) + "?")) {
         case Ui::Answer::Yes: return saveProject();
@@ -81,7 +93,7 @@ bool Controller::settleUnsavedWork() {
     return false;
 }
 
-void Controller::newProject() {
+void ProjectCommands::newProject() {
     if (!settleUnsavedWork()) return;
     std::optional<std::string> name =
         ui_.inputBox("Create new project", "Enter a filename (" + s_.projectExt + " will be added)", "Untitled");
@@ -124,7 +136,7 @@ bool readProject(const std::string& path, int fallbackY, ProjectHeader& header, 
 }
 }  // namespace
 
-bool Controller::loadProject(const std::string& path) {
+bool ProjectCommands::loadProject(const std::string& path) {
     // The file is read and checked before the current project is cleared: a
     // damaged file must not cost the user the list they have.
     ProjectHeader header;
@@ -165,14 +177,14 @@ bool Controller::loadProject(const std::string& path) {
     return true;
 }
 
-void Controller::openProject() {
+void ProjectCommands::openProject() {
     if (!settleUnsavedWork()) return;
     std::string path = ui_.openFileDialog("Load " + s_.titlePrefix + "project", s_.programDir + "*" + s_.projectExt,
                                           "Kalvero (*" + s_.projectExt + ")|*" + s_.projectExt);
     if (!path.empty()) loadProject(path);
 }
 
-bool Controller::saveProject() {
+bool ProjectCommands::saveProject() {
     std::string remembered = s_.projectName;
     if (s_.projectName.find(s_.projectExt) != std::string::npos)
         s_.projectName = text::removeAllIgnoreCase(s_.projectName, s_.projectExt);
@@ -203,7 +215,7 @@ bool Controller::saveProject() {
     return true;
 }
 
-void Controller::importSrt() {
+void ProjectCommands::importSrt() {
     if (!settleUnsavedWork()) return;
     std::string path = text::trimSpaces(ui_.openFileDialog("Import .SRT (SubRip) subtitle file", s_.programDir,
                                                            "SubRip Subtitle file (*.srt)|*.srt"));
@@ -234,3 +246,9 @@ void Controller::importSrt() {
     if (!skipped.empty())
         ui_.messageBox("Import SRT", "Not everything in\n" + path + "\ncould be imported:\n" + skipped);
 }
+
+void ProjectCommands::applyPreset() { c_.applyPreset(); }
+void ProjectCommands::applyProfile(bool tellMissingTimes) { c_.applyProfile(tellMissingTimes); }
+void ProjectCommands::applyFrameRange() { c_.applyFrameRange(); }
+void ProjectCommands::loadSetIntoFields() { c_.loadSetIntoFields(); }
+void ProjectCommands::focusLineField(int line) { c_.focusLineField(line); }
