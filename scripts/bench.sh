@@ -125,22 +125,22 @@ row "Project of $(awk '$1=="rows"{print $2}' "$work/projfile.out") rows: load (p
 row "Window, $gui_rows rows: Import SRT / Save / Open (with repaint)" \
   "$(gui import_srt 2) / $(gui save_project 2) / $(gui open_project 2) ms" "-" "-" "(above)"
 for f in select_row return_key strips_y_slider insert_single remove_single list_scroll_page list_jump_end; do
-  row "Window, $gui_rows rows: $f (median, max)" "$(gui $f 2) ms, $(gui $f 3) ms" "-" "-" "(above)"
+  row "Window, $gui_rows rows: $f (median, max; CPU of the program)" "$(gui $f 2) ms, $(gui $f 3) ms; CPU $(gui $f 4) ms" "-" "-" "(above)"
 done
 
 # The handlers without a window: the logic's share, with in-run peers.
 timed handlers "$bin/kalvero_perf" handlers "$work/gui.srt" "$work/handlers_project"
 hnd() { awk -v n="$1" -v c="$2" '$1==n { print $c }' "$work/handlers.out"; }
-row "Spin step, $gui_rows rows: window (median, max) / handler alone" \
-  "$(gui spin_step 2) ms, $(gui spin_step 3) ms / $(hnd spin_step 2) ms" \
+row "Spin step, $gui_rows rows: window (median, max; CPU of the program) / handler alone" \
+  "$(gui spin_step 2) ms, $(gui spin_step 3) ms; CPU $(gui spin_step 4) ms / $(hnd spin_step 2) ms" \
   "whole list recalculated: $(hnd spin_step_full_recalc 2) ms (earlier step: about 13 ms; goal < 2 ms)" \
   "$(fmt "$(calc "$(hnd spin_step_full_recalc 2) / $(hnd spin_step 2)")" 1) x faster" "-"
-row "Profile change 1080p <-> PAL: window (median, max) / handler alone" \
-  "$(gui profile_change 2) ms, $(gui profile_change 3) ms / $(hnd profile_change 2) ms" \
+row "Profile change 1080p <-> PAL: window (median, max; CPU of the program) / handler alone" \
+  "$(gui profile_change 2) ms, $(gui profile_change 3) ms; CPU $(gui profile_change 4) ms / $(hnd profile_change 2) ms" \
   "handler decoding the sheets again: $(hnd profile_change_decoding 2) ms (goal < 30 ms)" \
   "$(fmt "$(calc "$(hnd profile_change_decoding 2) / $(hnd profile_change 2)")" 1) x faster" "-"
-row "Open of $gui_rows rows: window (with repaint) / handler alone" \
-  "$(gui open_project 2) ms / $(hnd open_project 2) ms" "goal < 30 ms" "-" "-"
+row "Open of $gui_rows rows: window (with repaint; CPU of the program) / handler alone" \
+  "$(gui open_project 2) ms; CPU $(gui open_project 4) ms / $(hnd open_project 2) ms" "goal < 30 ms" "-" "-"
 fi
 
 # --- 2. PNG sequence --------------------------------------------------------

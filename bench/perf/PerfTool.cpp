@@ -220,7 +220,7 @@ int handlers(const std::string& srt, const std::string& work) {
     c.windowBuilt();
     for (int id : {ctl::PresetList, ctl::ProfileList}) {
         ui.setValue(id, 7);
-        c.dispatch(Event::changed(id));
+        c.dispatch(ui.eventFor(id, SubKind::Changed));
     }
     auto time = [&](const char* name, int n, auto&& f) {
         std::vector<double> ms;
@@ -233,24 +233,24 @@ int handlers(const std::string& srt, const std::string& work) {
         std::printf("%s %.2f %.2f\n", name, ms[ms.size() / 2], ms.back());
     };
     ui.openAnswer = srt;
-    time("import_srt", 1, [&](int) { c.dispatch(Event::control(ctl::ImportSrt)); });
+    time("import_srt", 1, [&](int) { c.dispatch(ui.eventFor(ctl::ImportSrt)); });
     const int rows = state.list.lineCount();
     files::makeDirectories(work);
     ui.saveAnswer = files::withTrailingSeparator(work) + "bench.KVL8";
     state.projectName = "bench";
-    time("save_project", 1, [&](int) { c.dispatch(Event::control(ctl::Save)); });
+    time("save_project", 1, [&](int) { c.dispatch(ui.eventFor(ctl::Save)); });
     ui.openAnswer = state.projectDir + "bench.KVL8";
-    time("open_project", 1, [&](int) { c.dispatch(Event::control(ctl::Open)); });
+    time("open_project", 1, [&](int) { c.dispatch(ui.eventFor(ctl::Open)); });
     const int mid = (rows / 2) & ~1;
     auto click = [&](int row) {
         ui.selectListRow(row);
-        c.dispatch(Event::control(ctl::SubtitleListView));
+        c.dispatch(ui.eventFor(ctl::SubtitleListView));
     };
     time("select_row", 9, [&](int i) { click((mid + 2 * i * 97) % (rows - 2)); });
     click(mid);
     time("keystroke_line_a", 9, [&](int i) {
         ui.setText(ctl::LineA, ui.text(ctl::LineA) + char('a' + i));
-        c.dispatch(Event::changed(ctl::LineA));
+        c.dispatch(ui.eventFor(ctl::LineA, SubKind::Changed));
     });
     time("return_key", 9, [&](int i) {
         click((mid + 2 * i) % (rows - 2));
@@ -260,7 +260,7 @@ int handlers(const std::string& srt, const std::string& work) {
     click(mid);
     time("spin_step", 9, [&](int i) {
         ui.setValue(ctl::OffFrames, (ui.value(ctl::OffFrames) + 1 + i) % 24);
-        c.dispatch(Event::control(ctl::OffFrames));
+        c.dispatch(ui.eventFor(ctl::OffFrames));
     });
     // The same edit with the whole list recalculated, as every step did before.
     time("spin_step_full_recalc", 9, [&](int) { recalculateOffOn(state.list, state.fps); });
@@ -268,7 +268,7 @@ int handlers(const std::string& srt, const std::string& work) {
     // decoded font sheets kept and, as the peer, decoded again every time.
     auto profileChange = [&](int i) {
         ui.setValue(ctl::ProfileList, i % 2 ? 7 : 1);
-        c.dispatch(Event::changed(ctl::ProfileList));
+        c.dispatch(ui.eventFor(ctl::ProfileList, SubKind::Changed));
     };
     profileChange(1);
     profileChange(0);
@@ -280,15 +280,15 @@ int handlers(const std::string& srt, const std::string& work) {
     profileChange(1);
     time("strips_y_slider", 9, [&](int i) {
         ui.setValue(ctl::StripsYSlider, ui.value(ctl::StripsYSlider) + (i % 2 ? -1 : 1));
-        c.dispatch(Event::control(ctl::StripsYSlider));
+        c.dispatch(ui.eventFor(ctl::StripsYSlider));
     });
     time("insert_single", 9, [&](int i) {
         click(mid + 2 * i);
-        c.dispatch(Event::control(ctl::InsertSingle));
+        c.dispatch(ui.eventFor(ctl::InsertSingle));
     });
     time("remove_single", 9, [&](int i) {
         click(mid + 2 * i);
-        c.dispatch(Event::control(ctl::RemoveSingle));
+        c.dispatch(ui.eventFor(ctl::RemoveSingle));
     });
     std::printf("rows %d\n", rows);
     return 0;

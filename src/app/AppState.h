@@ -1,4 +1,5 @@
 #pragma once
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,31 @@
 #include "settings/Settings.h"
 
 enum EditState : int { NewSet = 0, EditSet = 1, EditLineB = 2, EditLastSet = 3 };
+
+// A slider's or spin field's value, kept inside its range as the control keeps it.
+struct RangedValue {
+    int value = 0, min = 0, max = 0;
+    void set(int v) { value = std::clamp(v, min, std::max(min, max)); }
+    void setRange(int lo, int hi) {
+        min = lo;
+        max = hi;
+        set(value);
+    }
+};
+
+// What the editor's controls hold. The program sets it and pushes it to the
+// window; the user's changes arrive with the events. Nothing is read back
+// from the window.
+struct EditorView {
+    std::string lineA, lineB;
+    int selectedRow = -1;          // row of the subtitle list, -1: none
+    RangedValue on[4], off[4];     // hours, minutes, seconds, frames
+    RangedValue stripsY;           // "Strips Y Pos": the Y sets share
+    RangedValue overrideY;         // the selected set's own Y
+    RangedValue stripsSpacing;
+    std::vector<std::string> fontSizes;  // items of the font size list
+    bool bgImage = false;          // the background picture toggle
+};
 
 // The one record of program-wide state.
 struct AppState {
@@ -64,6 +90,7 @@ struct AppState {
     Rgb progressBackColor{0, 0, 0};
 
     // Line editor.
+    EditorView view;
     int editState = NewSet;
     int activeLine = 0;
     int currentSet = 0;

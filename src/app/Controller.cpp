@@ -33,7 +33,28 @@ const char* const kBackgroundFilter =
     "PNG (*.png)|*.png|JPG (*.jpg)|*.jpg;*.jpeg|TIF (*.tif)|*.tif|TIFF (*.tiff)|*.tiff|TGA (*.tga)|*.tga|"
     "BMP (*.bmp)|*.bmp";
 
-Controller::Controller(AppState& state, Ui& ui) : s_(state), ui_(ui) {}
+Controller::Controller(AppState& state, Ui& ui)
+    : cx_(state, ui),
+      style_(cx_),
+      lines_(cx_, *this),
+      project_(cx_, *this),
+      s_(state),
+      ui_(ui),
+      canvas(cx_.canvas),
+      stripsSwatch(cx_.stripsSwatch),
+      bgSwatch(cx_.bgSwatch),
+      composite(cx_.composite),
+      background(cx_.background),
+      backgroundSource(cx_.backgroundSource),
+      backgroundPath(cx_.backgroundPath) {
+    style_.loadSetIntoFields = [this] { loadSetIntoFields(); };
+    // The controls start as the layout table builds them.
+    for (const ControlSpec& c : mainWindowControls())
+        if (RangedValue* r = cx_.ranged(c.id)) {
+            r->setRange(c.min, c.max);
+            r->set(c.value);
+        }
+}
 
 // --- start-up -----------------------------------------------------------------
 
@@ -108,29 +129,22 @@ void Controller::setDefaultStyle() {
 }
 
 void Controller::windowBuilt() {
-    windowExists_ = true;
-    // Anchors: where every control of the two anchored groups stands at start-up.
-    s_.columnOriginX = columnOriginFor(s_.windowWidth);
-    s_.lowerBlockOriginY = lowerBlockOriginFor(s_.displayHeight());
-    for (const ControlSpec& c : mainWindowControls()) {
-        if (c.anchor == Anchor::RightColumn) rightColumnAnchors_.push_back({c.id, s_.columnOriginX + c.x, c.w});
-        if (c.anchor == Anchor::LowerBlock) lowerBlockAnchors_.push_back({c.id, s_.lowerBlockOriginY + c.y, c.h});
-    }
+    style_.anchorControls();
     relayoutWindow();
     fillProfileList();
     fillFontSizeList();
     fillPresetList();
-    for (size_t i = 0; i < borderStyleNames().size() && ui_.itemCount(ctl::BorderList) < 4; ++i)
-        ui_.appendItem(ctl::BorderList, borderStyleNames()[i]);
-    ui_.setValue(ctl::BorderList, 0);
+    const std::vector<std::string>& borders = borderStyleNames();
+    ui_.setItems(ctl::BorderList, {borders.begin(), borders.begin() + std::min<ptrdiff_t>(4, ptrdiff_t(borders.size()))});
+    setControlValue(ctl::BorderList, 0);
 
     applyPreset();
     applyFrameRange();
-    if (s_.style.stripsMode == CutToText) ui_.setValue(ctl::CutStripsToText, 1);
+    if (s_.style.stripsMode == CutToText) setControlValue(ctl::CutStripsToText, 1);
 
     s_.list.setRowShade(0, 230);
     s_.list.setRowShade(1, 230);
-    ui_.listChanged();
+    listChanged();
     for (int id : {ctl::RemoveSingle, ctl::RemoveAll, ctl::InsertSingle, ctl::RecordTimings, ctl::OnHours,
                    ctl::OnMinutes, ctl::OnSeconds, ctl::OnFrames, ctl::OffHours, ctl::OffMinutes, ctl::OffSeconds,
                    ctl::OffFrames, ctl::OverrideYSlider})
@@ -144,30 +158,6 @@ void Controller::windowBuilt() {
 
 void Controller::commandLineOpen(const std::vector<std::string>& args) {
     if (args.size() == 1 && !args[0].empty()) loadProject(args[0]);
-}
-
-void Controller::createImages() {
-    // Images that already have the size are cleared rather than allocated
-    // again: a full-HD canvas is 8 MB, and every profile change and project
-    // open comes here.
-    auto fresh = [](Image& img, int w, int h) {
-        if (!img.empty() && img.width() == w && img.height() == h)
-            std::memset(img.data(), 0, img.stride() * size_t(h));
-        else
-            img = Image(w, h);
-    };
-    fresh(canvas, s_.projectWidth, s_.projectHeight);
-    fresh(composite, s_.projectWidth, s_.projectHeight);
-    fresh(stripsSwatch, 80, 20);
-    fresh(bgSwatch, 20, 20);
-    // A background picture follows the project size.
-    if (!backgroundSource.empty() &&
-        (background.width() != s_.projectWidth || background.height() != s_.projectHeight || background.empty()))
-        background = prepareBackground(backgroundSource, s_.projectWidth, s_.projectHeight);
-}
-
-void Controller::showCanvas() {
-    ui_.showImage(ctl::Canvas, compositeShown_ && !background.empty() ? composite : canvas);
 }
 
 // --- dispatch -----------------------------------------------------------------
@@ -191,6 +181,8 @@ void Controller::dispatchEvent(const Event& e) {
         onQuit();
         return;
     }
+    cx_.absorb(e);
+    if (style_.handle(e)) return;
     const bool changed = e.sub == SubKind::Changed;
     switch (e.id) {
         case ctl::OnHours: case ctl::OnMinutes: case ctl::OnSeconds: case ctl::OnFrames:
@@ -211,7 +203,11 @@ void Controller::dispatchEvent(const Event& e) {
         case ctl::LineA: onLineFieldEvent(1, changed); return;
         case ctl::LineB: onLineFieldEvent(2, changed); return;
         case ctl::ImportSrt: importSrt(); return;
-        case ctl::SubtitleListView: selectRow(); return;
+        case ctl::SubtitleListView:
+            // A selection that went away (the list's own deselection) is kept
+            // as state only; a click or a key on a row edits that row.
+            if (!changed) selectRow();
+            return;
         case ctl::RemoveSingle: removeLine(); return;
         case ctl::RemoveAll: removeAllSets(); return;
         case ctl::InsertSingle: insertLine(); return;
@@ -224,279 +220,15 @@ void Controller::dispatchEvent(const Event& e) {
             if (openExportDialog) openExportDialog();
             return;
         case ctl::New: newProject(); return;
-        case ctl::BgImage: onBgImageToggle(); return;
-        case ctl::BlendSlider:
-            s_.style.blend = ui_.value(ctl::BlendSlider);
-            refreshPreview();
-            ui_.setText(ctl::BlendValue, std::to_string(s_.style.blend));
-            markPresetModified();
-            return;
-        case ctl::WordSpacingSlider:
-            s_.style.wordSpacing = ui_.value(ctl::WordSpacingSlider) - 6;
-            refreshPreview();
-            ui_.setText(ctl::WordSpacingValue, std::to_string(s_.style.wordSpacing));
-            markPresetModified();
-            return;
-        case ctl::StripsSpacingSlider:
-            s_.style.stripsSpacing = ui_.value(ctl::StripsSpacingSlider);
-            refreshPreview();
-            ui_.setText(ctl::StripsSpacingValue, std::to_string(s_.style.stripsSpacing));
-            markPresetModified();
-            return;
-        case ctl::CropSlider:
-            s_.style.cropStrips = ui_.value(ctl::CropSlider);
-            refreshPreview();
-            ui_.setText(ctl::CropValue, std::to_string(s_.style.cropStrips));
-            markPresetModified();
-            return;
-        case ctl::PresetList: onPresetList(e); return;
-        case ctl::FontSizeList:
-            if (changed) onFontSizeList();
-            return;
-        case ctl::SavePreset: savePreset(); return;
-        case ctl::StripsColor: onColour(ctl::StripsColor); return;
-        case ctl::BorderList:
-            refreshPreview();
-            markPresetModified();
-            return;
-        case ctl::ProfileList:
-            if (changed) onProfileList();
-            return;
         case ctl::RecordTimings:
             if (openRecordTimings) openRecordTimings();
             return;
-        case ctl::BgColor: onColour(ctl::BgColor); return;
-        case ctl::StripsYSlider: onStripsYSlider(); return;
         case ctl::About: ui_.messageBox("About", s_.aboutText); return;
-        case ctl::DrawNoStrips:
-            markPresetModified();
-            if (ui_.value(ctl::DrawNoStrips)) {
-                s_.style.drawNoStrips = true;
-                ui_.setValue(ctl::CutStripsToText, 0);
-                ui_.setValue(ctl::StripsToAllText, 0);
-                s_.style.stripsMode = FullWidth;
-            } else {
-                s_.style.drawNoStrips = false;
-            }
-            refreshPreview();
-            return;
-        case ctl::CenterText:
-            markPresetModified();
-            s_.style.centerText = ui_.value(ctl::CenterText) != 0;
-            refreshPreview();
-            return;
-        case ctl::CutStripsToText:
-        case ctl::StripsToAllText: onModeCheckBox(e.id); return;
         default: return;
     }
-}
-
-void Controller::onModeCheckBox(int id) {
-    int other = id == ctl::CutStripsToText ? ctl::StripsToAllText : ctl::CutStripsToText;
-    if (ui_.value(id)) {
-        s_.style.stripsMode = id == ctl::CutStripsToText ? CutToText : AllText;
-        s_.style.drawNoStrips = false;
-        ui_.setValue(ctl::DrawNoStrips, 0);
-        ui_.setValue(other, 0);
-    } else {
-        s_.style.stripsMode = FullWidth;
-    }
-    // The preview shows the selected set; render it when it has text.
-    int row = ui_.selectedListRow();
-    bool anyText = row < 0 || !s_.list.column(row, Column::Text).empty() || !s_.list.column(row + 1, Column::Text).empty();
-    if (anyText) refreshPreview();
-    markPresetModified();
-}
-
-void Controller::onPresetList(const Event& e) {
-    resetPresetNames();
-    if (e.sub != SubKind::Changed) return;
-    int sel = ui_.value(ctl::PresetList);
-    if (sel < 0 || sel >= int(s_.presets.size())) return;
-    s_.presetIndex = sel;
-    applyPreset();
-    reloadFontSheets();
-    refreshPreview();
-    ui_.setEnabled(ctl::SavePreset, false);
-}
-
-void Controller::onFontSizeList() {
-    std::string item = ui_.itemText(ctl::FontSizeList, ui_.value(ctl::FontSizeList));
-    int size = text::toInt(item.substr(0, 2));
-    if (size <= 0) return;
-    s_.style.fontSize = size;
-    s_.fontSheetsDirty = 1;
-    reloadFontSheets();
-    refreshPreview();
-    loadSetIntoFields();
-    markPresetModified();
-}
-
-void Controller::onProfileList() {
-    int sel = ui_.value(ctl::ProfileList);
-    if (sel < 0 || sel >= int(s_.profiles.size())) return;
-    if (ui_.itemText(ctl::ProfileList, sel).substr(0, 5) == "-----") return;
-    s_.profileIndex = sel;
-    const int oldHeight = s_.projectHeight;
-    applyProfile();
-    if (s_.projectHeight != oldHeight) offerToScaleY(oldHeight, s_.projectHeight);
-}
-
-// A Y made for one picture height sits elsewhere in another: offer once to
-// move every set with the picture.
-void Controller::offerToScaleY(int oldHeight, int newHeight) {
-    if (oldHeight <= 0 || newHeight <= 0) return;
-    bool anyY = false;
-    for (int i = 0; i < s_.list.lineCount() && !anyY; ++i)
-        anyY = !text::trimSpaces(s_.list.column(i, Column::Y)).empty();
-    if (!anyY) return;
-    if (!ui_.askYesNo("Question", "The picture is now " + std::to_string(newHeight) + " pixels high instead of " +
-                                      std::to_string(oldHeight) +
-                                      ".\nMove the subtitles with it (every Y position scaled to the new height)?"))
-        return;
-    const int maxY = ui_.range(ctl::OverrideYSlider).second;
-    for (int i = 0; i < s_.list.lineCount(); ++i) {
-        std::string y = text::trimSpaces(s_.list.column(i, Column::Y));
-        if (y.empty()) continue;
-        long long scaled = (2LL * text::toInt(y) * newHeight + oldHeight) / (2LL * oldHeight);  // rounded
-        s_.list.setLineColumn(i, Column::Y, std::to_string(std::clamp<long long>(scaled, 0, std::max(0, maxY))));
-    }
-    ui_.listChanged();
-    loadSetIntoFields();
-    refreshPreview();
-}
-
-void Controller::onStripsYSlider() {
-    int pos = ui_.value(ctl::StripsYSlider);
-    s_.style.stripsYPos = pos;
-    ui_.setText(ctl::StripsYValue, std::to_string(pos));
-    refreshPreview();
-    markPresetModified();
-    // Every set that shares the Y in effect moves with the slider; sets with
-    // a Y of their own stay.
-    int shared = s_.style.stripsYPos;
-    bool moved = false;
-    for (int i = 0; i < s_.list.lineCount(); ++i) {
-        if (text::toInt(s_.list.column(i, Column::Y)) == shared && shared != pos) {
-            s_.list.setLineColumn(i, Column::Y, std::to_string(pos));
-            moved = true;
-        }
-    }
-    if (moved) {
-        ui_.listChanged();
-        refreshPreview();
-    }
-}
-
-void Controller::markPresetModified() {
-    ui_.setEnabled(ctl::SavePreset, true);
-    int sel = ui_.value(ctl::PresetList);
-    if (sel < 0 || sel >= int(s_.presets.size())) return;
-    ui_.setValue(ctl::PresetList, sel);
-    ui_.setItemText(ctl::PresetList, sel, s_.presets[size_t(sel)].name + "*");
 }
 
 void Controller::onQuit() {
     if (settleUnsavedWork()) ui_.shutdown();
 }
 
-void Controller::onColour(int id) {
-    // The dialog opens on the colour as chosen, not as mixed with the
-    // background: OK without a change keeps it. Black is a colour like any
-    // other; only a cancelled dialog picks nothing.
-    Rgb current = id == ctl::StripsColor ? s_.style.stripsColor : s_.style.bgColor;
-    std::optional<Rgb> picked = ui_.chooseColour(current);
-    if (!picked) return;
-    if (id == ctl::StripsColor) {
-        s_.style.stripsColor = s_.style.mixedColor = *picked;
-        draw::fillOpaque(stripsSwatch, *picked);
-        ui_.showImage(ctl::StripsSwatch, stripsSwatch);
-        refreshPreview();
-        markPresetModified();
-    } else {
-        s_.style.bgColor = *picked;
-        draw::fillOpaque(bgSwatch, *picked);
-        ui_.showImage(ctl::BgSwatch, bgSwatch);
-        draw::fillOpaque(canvas, *picked);
-        loadSetIntoFields();
-        refreshPreview();
-        markPresetModified();
-    }
-}
-
-// --- preview ------------------------------------------------------------------
-
-void Controller::refreshPreview() {
-    s_.style.mixedColor = mixStripColor(s_.style.stripsColor, s_.style.bgColor, s_.style.blend);
-    // The set whose Y applies: the selected one, or the one being typed.
-    int row = ui_.selectedListRow();
-    if ((row < 0 || s_.editState == NewSet) && s_.list.lineCount() > 0)
-        row = std::min(2 * s_.currentSet, s_.list.lineCount() - 1);
-    if (row >= 0 && row < s_.list.lineCount()) {
-        int y = text::toInt(s_.list.column(setRowOf(row), Column::Y));
-        s_.style.stripsYPos = y == 0 ? ui_.value(ctl::StripsYSlider) : y;
-    }
-    s_.style.borderStyle = std::max(0, ui_.value(ctl::BorderList));
-    const RenderResult& r = renderer_.renderPreview(s_.style, ui_.text(ctl::LineA), ui_.text(ctl::LineB), canvas,
-                                                    composite, background.empty() ? nullptr : &background);
-    compositeShown_ = r.compositeMade;
-    draw::fillOpaque(stripsSwatch, s_.style.mixedColor);
-    ui_.showImage(ctl::StripsSwatch, stripsSwatch);
-    showCanvas();
-
-    bool crop = !s_.style.centerText;
-    for (int id : {ctl::CropCaption, ctl::CropSlider, ctl::CropValue}) ui_.setEnabled(id, crop);
-    if (s_.list.lineCount() > 2 || !s_.list.column(0, Column::Text).empty() || !s_.list.column(1, Column::Text).empty())
-        for (int id : {ctl::Save, ctl::ExportFiles, ctl::CaptureScreen}) ui_.setEnabled(id, true);
-}
-
-void Controller::clearLineStrip() {
-    bool a = ui_.text(ctl::LineA).empty(), b = ui_.text(ctl::LineB).empty();
-    renderer_.clearLineStrips(s_.style, a, b, canvas, background.empty() ? nullptr : &background);
-    ui_.showImage(ctl::Canvas, canvas);
-}
-
-void Controller::reloadFontSheets() {
-    if (renderer_.loadFontSheets(fontSheetFolders(s_.dataDirs()), s_.style.fontSize, s_.fontSheetsDirty, ui_)) {
-        int sp = s_.style.stripsSpacing;
-        auto [lo, hi] = stripsSpacingRange(sp);
-        ui_.setRange(ctl::StripsSpacingSlider, lo, hi);
-        ui_.setValue(ctl::StripsSpacingSlider, sp);
-        ui_.setText(ctl::StripsSpacingValue, std::to_string(sp));
-    }
-}
-
-void Controller::onBgImageToggle() {
-    if (ui_.value(ctl::BgImage)) {
-        ui_.messageBox("Note",
-                       "Background image chosen will be scaled/cropped to fill entire area. Background will not be "
-                       "part of export, is intended for visual preview only.");
-        std::string path = ui_.openFileDialog("Choose image file", "", kBackgroundFilter);
-        if (path.empty()) {
-            ui_.setValue(ctl::BgImage, 0);
-            return;
-        }
-        Image decoded;
-        std::string error;
-        if (!imageio::decodeImageFile(path, decoded, error)) {
-            ui_.messageBox("Error#8", "Could not load image:\n" + path);
-            ui_.setValue(ctl::BgImage, 0);
-            return;
-        }
-        backgroundSource = std::move(decoded);
-        background = prepareBackground(backgroundSource, s_.projectWidth, s_.projectHeight);
-        backgroundPath = path;
-        draw::drawAlpha(canvas, background, 0, 0);
-        ui_.showImage(ctl::Canvas, canvas);
-        refreshPreview();
-        return;
-    }
-    if (background.empty()) return;
-    if (ui_.askYesNo("Question", "Do you want to remove the background preview image?")) {
-        background = backgroundSource = Image();
-        backgroundPath.clear();
-        refreshPreview();
-    } else {
-        ui_.setValue(ctl::BgImage, 1);
-    }
-}

@@ -6,7 +6,11 @@
 #include "app/AppState.h"
 #include "app/Event.h"
 #include "app/MissingTiming.h"
+#include "app/EditorContext.h"
 #include "app/PreviewRenderer.h"
+#include "app/LineEditor.h"
+#include "app/ProjectCommands.h"
+#include "app/StylePanel.h"
 #include "base/Image.h"
 
 class Ui;
@@ -30,65 +34,68 @@ public:
     // --- events -------------------------------------------------------------
     void dispatch(const Event& e);
 
+    // --- the window's controls (see EditorContext) --------------------------
+    void setControlValue(int id, int value) { cx_.setControlValue(id, value); }
+    void setControlRange(int id, int min, int max) { cx_.setControlRange(id, min, max); }
+    void setControlText(int id, const std::string& text) { cx_.setControlText(id, text); }
+    void selectListRow(int row) { cx_.selectListRow(row); }
+    void listChanged() { cx_.listChanged(); }
+
     // --- shared operations --------------------------------------------------
-    void refreshPreview();
-    void markPresetModified();
-    void applyPreset();
-    // `tellMissingTimes`: whether a recalculation of the frame counts tells
-    // the user about untimed sets (a load tells once itself).
-    void applyProfile(bool tellMissingTimes = true);
-    void applyFrameRange();
-    void checkDesktopFit();
-    void relayoutWindow();
-    void savePreset();
-    void reloadFontSheets();
-    void fillProfileList();
-    void fillFontSizeList();
-    void fillPresetList();
-    void resetPresetNames();
+    void refreshPreview() { cx_.refreshPreview(); }
+    void reloadFontSheets() { cx_.reloadFontSheets(); }
+    void clearLineStrip() { cx_.clearLineStrip(); }
+    void updateTitle() { cx_.updateTitle(); }
+    // The project's file name as the title shows it (UTF-8).
+    std::string projectFileName() const { return cx_.projectFileName(); }
+
+    // The strips box and the window's size.
+    StylePanel& style() { return style_; }
+    void markPresetModified() { style_.markPresetModified(); }
+    void applyPreset() { style_.applyPreset(); }
+    void applyProfile(bool tellMissingTimes = true) { style_.applyProfile(tellMissingTimes); }
+    void applyFrameRange() { style_.applyFrameRange(); }
+    void checkDesktopFit() { style_.checkDesktopFit(); }
+    void relayoutWindow() { style_.relayoutWindow(); }
+    void savePreset() { style_.savePreset(); }
+    void fillProfileList() { style_.fillProfileList(); }
+    void fillFontSizeList() { style_.fillFontSizeList(); }
+    void fillPresetList() { style_.fillPresetList(); }
+    void resetPresetNames() { style_.resetPresetNames(); }
+    void onBgImageToggle() { style_.onBgImageToggle(); }
+    void onColour(int id) { style_.onColour(id); }
 
     // Line editor.
-    void onLineFieldEvent(int line, bool changed);
-    void onReturnKey();
-    void focusLineField(int line);
-    void commitLineA();
-    void commitLineB();
-    void selectRow();
-    void loadSetIntoFields();
-    void checkYConsistency();
-    void applyOnSpins();
-    void applyOffSpins();
-    void setSetY();
-    void resetAllY();
-    void insertLine();
-    void removeLine();
-    void removeAllSets();
-    void goToBottom();
-    void clearLineStrip();
+    LineEditor& lines() { return lines_; }
+    void onLineFieldEvent(int line, bool changed) { lines_.onLineFieldEvent(line, changed); }
+    void onReturnKey() { lines_.onReturnKey(); }
+    void focusLineField(int line) { lines_.focusLineField(line); }
+    void commitLineA() { lines_.commitLineA(); }
+    void commitLineB() { lines_.commitLineB(); }
+    void selectRow() { lines_.selectRow(); }
+    void loadSetIntoFields() { lines_.loadSetIntoFields(); }
+    void checkYConsistency() { lines_.checkYConsistency(); }
+    void applyOnSpins() { lines_.applyOnSpins(); }
+    void applyOffSpins() { lines_.applyOffSpins(); }
+    void setSetY() { lines_.setSetY(); }
+    void resetAllY() { lines_.resetAllY(); }
+    void insertLine() { lines_.insertLine(); }
+    void removeLine() { lines_.removeLine(); }
+    void removeAllSets() { lines_.removeAllSets(); }
+    void goToBottom() { lines_.goToBottom(); }
 
-    // Project.
-    void newProject();
-    void openProject();
-    // False when nothing was written (cancelled or failed).
-    bool saveProject();
-    bool hasUnsavedWork() const;
-    void markListSaved();
-    // Before a command that replaces the list: with unsaved work asks
-    // "Save changes to NAME?"; Yes saves first. False when the command must
-    // not go on (Cancel, or the save did not happen).
-    bool settleUnsavedWork();
-    void clearProject();
-    // Reads a project file; only when it is sound does it replace the
-    // current project (as Open and the command line do). False otherwise.
-    bool loadProject(const std::string& path);
-    void importSrt();
-    void updateTitle();
-    // The project's file name as the title shows it (UTF-8).
-    std::string projectFileName() const;
+    // Project (see ProjectCommands).
+    ProjectCommands& project() { return project_; }
+    void newProject() { project_.newProject(); }
+    void openProject() { project_.openProject(); }
+    bool saveProject() { return project_.saveProject(); }
+    bool hasUnsavedWork() const { return project_.hasUnsavedWork(); }
+    void markListSaved() { project_.markListSaved(); }
+    bool settleUnsavedWork() { return project_.settleUnsavedWork(); }
+    void clearProject() { project_.clearProject(); }
+    bool loadProject(const std::string& path) { return project_.loadProject(path); }
+    void importSrt() { project_.importSrt(); }
 
-    // Style controls.
-    void onBgImageToggle();
-    void onColour(int id);
     void onQuit();
 
     // Hooks for the commands that open windows of their own (export dialog,
@@ -97,42 +104,31 @@ public:
     std::function<void()> openRecordTimings;
     std::function<void()> captureScreen;
 
-    // Pictures shown in the window.
-    Image canvas;         // image 0: the preview at project size
-    Image stripsSwatch;   // image 1: 80 x 20
-    Image bgSwatch;       // image 2: 20 x 20
-    Image composite;      // image 3: preview over the background picture
-    Image background;     // the background picture, scaled; empty when none
-    Image backgroundSource;  // the picture as decoded
-    std::string backgroundPath;
-
-    PreviewRenderer& renderer() { return renderer_; }
+    PreviewRenderer& renderer() { return cx_.renderer; }
     AppState& state() { return s_; }
+    EditorContext& context() { return cx_; }
 
 private:
     void dispatchEvent(const Event& e);
-    void createImages();
-    void showCanvas();
     void setDefaultStyle();
-    void onStripsYSlider();
-    void onModeCheckBox(int id);
-    void onPresetList(const Event& e);
-    void onFontSizeList();
-    void onProfileList();
-    void offerToScaleY(int oldHeight, int newHeight);
-    void applySpins(bool on);
-    int setRowOf(int row) const { return row - (row % 2); }
+    void createImages() { cx_.createImages(); }
 
+    EditorContext cx_;
+    StylePanel style_;
+    LineEditor lines_;
+    ProjectCommands project_;
     AppState& s_;
     Ui& ui_;
-    PreviewRenderer renderer_;
-    bool windowExists_ = false;
-    bool firstLayout_ = true;
-    bool compositeShown_ = false;
-    struct LayoutAnchor {
-        int id, start, extent;
-    };
-    std::vector<LayoutAnchor> rightColumnAnchors_, lowerBlockAnchors_;
+
+public:
+    // Pictures shown in the window (kept in the context).
+    Image& canvas;         // image 0: the preview at project size
+    Image& stripsSwatch;   // image 1: 80 x 20
+    Image& bgSwatch;       // image 2: 20 x 20
+    Image& composite;      // image 3: preview over the background picture
+    Image& background;     // the background picture, scaled; empty when none
+    Image& backgroundSource;  // the picture as decoded
+    std::string& backgroundPath;
 };
 
 // The filter of the background picture's open dialog.

@@ -15,20 +15,20 @@ Rgb EditorRecorderHost::bgColor() const { return c_.state().style.bgColor; }
 
 void EditorRecorderHost::setRecordingActive(bool active) { c_.state().recordingActive = active ? 1 : 0; }
 
-void EditorRecorderHost::listChanged() { ui_.listChanged(); }
+void EditorRecorderHost::listChanged() { c_.listChanged(); }
 
-void EditorRecorderHost::selectListRow(int row) { ui_.selectListRow(row); }
+void EditorRecorderHost::selectListRow(int row) { c_.selectListRow(row); }
 
-int EditorRecorderHost::selectedListRow() const { return ui_.selectedListRow(); }
+int EditorRecorderHost::selectedListRow() const { return c_.state().view.selectedRow; }
 
 std::vector<OverlayPiece> EditorRecorderHost::showSet(int set) {
     // The window follows the run: the set is selected and shown in the editor.
-    ui_.selectListRow(2 * set);
+    c_.selectListRow(2 * set);
     c_.loadSetIntoFields();
     // The overlay is drawn from the set itself, as the preview draws it: at
     // its own Y or the slider's, over the background picture when one is loaded.
     StripsConfig style = c_.state().style;
-    style.stripsYPos = ui_.value(ctl::StripsYSlider);
+    style.stripsYPos = c_.state().view.stripsY.value;
     const std::vector<SubtitleSet> one{subtitleSetOf(c_.state().list, set)};
     Image picture(c_.canvas.width(), c_.canvas.height());
     const RenderResult drawn = renderSet(one, 0, style, RenderTarget::Preview, c_.renderer().fontSheet(), picture,
@@ -40,7 +40,7 @@ void EditorRecorderHost::runEnded(std::optional<int64_t> elapsedMs, int rate) {
     AppState& s = c_.state();
     s.recordingActive = 0;
     // Back to editing, on the first set.
-    ui_.selectListRow(0);
+    c_.selectListRow(0);
     c_.selectRow();
     s.style.bgColor = s.style.presetBgColor;
     c_.refreshPreview();
@@ -56,6 +56,6 @@ void closeRecordTimings(Controller& controller, Ui& ui, std::optional<int64_t> e
         s.timedLength = int(std::min<int64_t>(frames, INT_MAX));
     }
     recalculateOffOn(s.list, s.fps, ui);
-    ui.listChanged();
+    controller.listChanged();
     ui.setValue(ctl::RecordTimings, 0);
 }

@@ -1,17 +1,29 @@
 #pragma once
+#include <string>
 
 // One event of the main window, as the dispatch reads it.
 enum class EventKind { Control, Menu, Close };
 enum class SubKind { None, Changed };
 
+// An event carries what the control holds after the user's action, so the
+// program never reads a control back to learn it.
 struct Event {
     EventKind kind = EventKind::Control;
     int id = 0;                 // control id (control events)
     SubKind sub = SubKind::None;
     int menuId = 0;             // menu events
+    // Slider position, spin value, check state (0/1), the chosen item of a
+    // drop-down list or the selected row of the subtitle list (-1: none).
+    int value = 0;
+    // A line field's text, or the text of the chosen drop-down item.
+    std::string text;
 
-    static Event control(int id, SubKind sub = SubKind::None) { return Event{EventKind::Control, id, sub, 0}; }
-    static Event changed(int id) { return Event{EventKind::Control, id, SubKind::Changed, 0}; }
-    static Event menu(int menuId) { return Event{EventKind::Menu, 0, SubKind::None, menuId}; }
-    static Event close() { return Event{EventKind::Close, 0, SubKind::None, 0}; }
+    static Event control(int id, int value = 0, std::string text = {}) {
+        return Event{EventKind::Control, id, SubKind::None, 0, value, std::move(text)};
+    }
+    static Event changed(int id, int value = 0, std::string text = {}) {
+        return Event{EventKind::Control, id, SubKind::Changed, 0, value, std::move(text)};
+    }
+    static Event menu(int menuId) { return Event{EventKind::Menu, 0, SubKind::None, menuId, 0, {}}; }
+    static Event close() { return Event{EventKind::Close, 0, SubKind::None, 0, 0, {}}; }
 };

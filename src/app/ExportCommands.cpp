@@ -76,9 +76,9 @@ void ExportCommands::shortenProjectName() {
 ProjectExportInput ExportCommands::input(ExportProgress* progress) {
     AppState& s = c_.state();
     ProjectExportInput in = projectExportInput(s, c_.renderer().fontSheet());
-    // Border style and strips Y as their controls show them when the run begins.
-    in.style.borderStyle = std::max(0, ui_.value(ctl::BorderList));
-    in.style.stripsYPos = ui_.value(ctl::StripsYSlider);
+    // Strips Y as the slider stands when the run begins (the border style is
+    // kept in the style as the list's events arrive).
+    in.style.stripsYPos = s.view.stripsY.value;
     in.notice = [this](const std::string& title, const std::string& text) { message(title, text); };
     in.progress = progress;
     in.confirm = [this](const std::string& question) { return ui_.askYesNo("Question", question); };
@@ -89,14 +89,14 @@ ProjectExportInput ExportCommands::input(ExportProgress* progress) {
     // line fields as it is drawn.
     in.drawing = [this](int set) {
         if (set < 0) return;  // the blank picture: the fields keep the set shown
-        ui_.selectListRow(2 * set);
+        c_.selectListRow(2 * set);
         c_.loadSetIntoFields();
         c_.state().pictureCounter = set + 2;
     };
     in.starting = [this] {
         running_ = true;
         shortenProjectName();
-        ui_.selectListRow(0);
+        c_.selectListRow(0);
         c_.state().pictureCounter = 1;
         beginRun();
     };
@@ -106,14 +106,13 @@ ProjectExportInput ExportCommands::input(ExportProgress* progress) {
 void ExportCommands::beginRun() {
     AppState& s = c_.state();
     s.captureActive = 1;
-    s.style.borderStyle = std::max(0, ui_.value(ctl::BorderList));
 }
 
 void ExportCommands::endRun(bool selectFirstRow) {
     AppState& s = c_.state();
     running_ = false;
     s.captureActive = 0;
-    if (selectFirstRow) ui_.selectListRow(0);
+    if (selectFirstRow) c_.selectListRow(0);
     c_.loadSetIntoFields();
     c_.refreshPreview();
     refreshBgSwatch();
@@ -198,7 +197,7 @@ ExportReport ExportCommands::exportSubtitleTrack(SubtitleFormat format, bool ind
 
 ExportReport ExportCommands::captureScreen() {
     AppState& s = c_.state();
-    const int selected = ui_.selectedListRow();
+    const int selected = s.view.selectedRow;
     const int rows = s.list.lineCount();
     // The set that holds the selected row; with no selection the set being
     // typed, which is the one the preview shows.
@@ -213,7 +212,7 @@ ExportReport ExportCommands::captureScreen() {
     };
     // The selection stays; the fields show the captured set while it is drawn.
     in.drawing = [this, selected](int) {
-        ui_.selectListRow(selected);
+        c_.selectListRow(selected);
         c_.loadSetIntoFields();
     };
     RunEnd end{*this, false};
@@ -235,11 +234,11 @@ ExportReport ExportCommands::burnIntoMovie(const std::string& movie, const std::
     ProjectExportInput in = input(nullptr);
     in.starting = [this] {
         running_ = true;
-        ui_.selectListRow(0);
+        c_.selectListRow(0);
         beginRun();
     };
     in.drawing = [this](int set) {
-        ui_.selectListRow(2 * set);
+        c_.selectListRow(2 * set);
         c_.loadSetIntoFields();
     };
     RunEnd end{*this};

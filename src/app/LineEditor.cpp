@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/ControlIds.h"
+#include "app/LineEditor.h"
 #include "app/Controller.h"
 #include "app/Ui.h"
 #include "base/Text.h"
@@ -19,7 +20,19 @@ void setSpinsEnabled(Ui& ui, bool on) {
 }
 }  // namespace
 
-void Controller::onLineFieldEvent(int line, bool changed) {
+LineEditor::LineEditor(EditorContext& context, Controller& controller)
+    : cx_(context),
+      c_(controller),
+      s_(context.s),
+      ui_(context.ui),
+      canvas(context.canvas),
+      stripsSwatch(context.stripsSwatch),
+      bgSwatch(context.bgSwatch),
+      background(context.background),
+      backgroundSource(context.backgroundSource),
+      backgroundPath(context.backgroundPath) {}
+
+void LineEditor::onLineFieldEvent(int line, bool changed) {
     s_.activeLine = line;
     bool firstSetHasText = !s_.list.column(0, Column::Text).empty() && !s_.list.column(1, Column::Text).empty();
     // A longer list can always be saved, whatever its first set holds.
@@ -28,17 +41,17 @@ void Controller::onLineFieldEvent(int line, bool changed) {
     if (!changed) return;
     int field = line == 1 ? ctl::LineA : ctl::LineB;
     int row = 2 * s_.currentSet + (line == 1 ? 0 : 1);
-    std::string value = ui_.text(field);
+    std::string value = line == 1 ? s_.view.lineA : s_.view.lineB;
     if (value.empty()) {
         s_.list.setLineColumn(row, Column::Text, "");
-        ui_.listChanged();
+        ui_.rowsChanged(row, row);
         clearLineStrip();
         return;
     }
     // "|" separates the columns of a project file; the broken bar looks the same.
     if (value.find('|') != std::string::npos) {
         value = text::replaceAll(value, "|", "\xA6");
-        ui_.setText(field, value);
+        setControlText(field, value);
         ui_.setCaretToEnd(field);
     }
     s_.list.setLineColumn(row, Column::Text, value);
@@ -48,21 +61,21 @@ void Controller::onLineFieldEvent(int line, bool changed) {
             if (r < s_.list.lineCount() && text::trimSpaces(s_.list.column(r, Column::Y)).empty())
                 s_.list.setLineColumn(r, Column::Y, y);
     }
-    ui_.listChanged();
+    ui_.rowsChanged(row - row % 2, row - row % 2 + 1);
     refreshPreview();
 }
 
 // The program moving the caret into a line field counts as that field's
 // event, as the user's click would: Return then acts on the field that has
 // the caret, even before a key was typed there.
-void Controller::focusLineField(int line) {
+void LineEditor::focusLineField(int line) {
     int field = line == 1 ? ctl::LineA : ctl::LineB;
     ui_.setFocus(field);
     ui_.setCaretToEnd(field);
     s_.activeLine = line;
 }
 
-void Controller::onReturnKey() {
+void LineEditor::onReturnKey() {
     if (s_.activeLine != 1 && s_.activeLine != 2) return;
     bool lineA = s_.activeLine == 1;
     switch (s_.editState) {
@@ -103,22 +116,22 @@ void fillUpperContextFromEnd(Ui& ui, const SubtitleList& list) {
 }
 }  // namespace
 
-void Controller::commitLineA() {
+void LineEditor::commitLineA() {
     s_.activeLine = 0;
     s_.list.renumberIds();
     fillUpperContextFromEnd(ui_, s_.list);
     if (s_.shadePhase == 0) s_.lastShade = 230, s_.shadePhase = 1;
     else if (s_.shadePhase == 2) s_.lastShade = 210, s_.shadePhase = 3;
     s_.list.setRowShade(2 * s_.currentSet, s_.lastShade);
-    ui_.listChanged();
+    listChanged();
     focusLineField(2);
 }
 
-void Controller::commitLineB() {
+void LineEditor::commitLineB() {
     s_.activeLine = 0;
     int committed = s_.currentSet;
-    ui_.setText(ctl::LineA, "");
-    ui_.setText(ctl::LineB, "");
+    setControlText(ctl::LineA, "");
+    setControlText(ctl::LineB, "");
     s_.list.appendEmptySet();
     s_.currentSet = s_.list.lineCount() / 2 - 1;
     s_.list.renumberIds();
@@ -129,12 +142,12 @@ void Controller::commitLineB() {
     if (s_.shadePhase == 1) s_.lastShade = 230, s_.shadePhase = 2;
     else if (s_.shadePhase == 3) s_.lastShade = 210, s_.shadePhase = 0;
     s_.list.setRowShade(2 * committed + 1, s_.lastShade);
-    ui_.listChanged();
+    listChanged();
     ui_.setEnabled(ctl::RecordTimings, s_.list.lineCount() > 2);
 }
 
-void Controller::selectRow() {
-    int row = ui_.selectedListRow();
+void LineEditor::selectRow() {
+    int row = s_.view.selectedRow;
     if (row >= 0 && !s_.recordingActive && !s_.captureActive) {
         s_.editState = EditSet;
         for (int id : {ctl::LineA, ctl::LineB}) {
@@ -148,16 +161,16 @@ void Controller::selectRow() {
         setSpinsEnabled(ui_, false);
     }
     int y = row >= 0 ? text::toInt(s_.list.column(row, Column::Y)) : 0;
-    ui_.setValue(ctl::OverrideYSlider, y);
-    ui_.setText(ctl::OverrideYValue, std::to_string(y));
-    bool same = y == ui_.value(ctl::StripsYSlider);
+    setControlValue(ctl::OverrideYSlider, y);
+    setControlText(ctl::OverrideYValue, std::to_string(y));
+    bool same = y == s_.view.stripsY.value;
     for (int id : {ctl::StripsYCaption, ctl::StripsYSlider, ctl::StripsYValue}) ui_.setEnabled(id, same);
     ui_.drainPendingEvents();
 }
 
-void Controller::loadSetIntoFields() {
+void LineEditor::loadSetIntoFields() {
     int n = s_.list.lineCount();
-    int s = ui_.selectedListRow();
+    int s = s_.view.selectedRow;
     if (s >= n) s = -1;
     if (s >= 0 && n > 0) {
         ui_.setEnabled(ctl::RemoveSingle, true);
@@ -176,16 +189,16 @@ void Controller::loadSetIntoFields() {
     if (s < 0) return;
 
     int aRow = setRowOf(s);
-    ui_.setText(ctl::LineA, s_.list.column(aRow, Column::Text));
-    ui_.setText(ctl::LineB, s_.list.column(aRow + 1, Column::Text));
+    setControlText(ctl::LineA, s_.list.column(aRow, Column::Text));
+    setControlText(ctl::LineB, s_.list.column(aRow + 1, Column::Text));
     s_.activeLine = s % 2 == 0 ? 1 : 2;
     s_.currentSet = aRow / 2;
 
-    for (int id : ctl::ContextFields) ui_.setText(id, "");
+    for (int id : ctl::ContextFields) setControlText(id, "");
     const int upper[4] = {ctl::Context28, ctl::Context29, ctl::Context30, ctl::Context31};
-    for (int k = 0; k < 4 && aRow - 1 - k >= 0; ++k) ui_.setText(upper[k], s_.list.column(aRow - 1 - k, Column::Text));
+    for (int k = 0; k < 4 && aRow - 1 - k >= 0; ++k) setControlText(upper[k], s_.list.column(aRow - 1 - k, Column::Text));
     const int lower[4] = {ctl::Context35, ctl::Context34, ctl::Context33, ctl::Context32};
-    for (int k = 0; k < 4 && aRow + 2 + k < n; ++k) ui_.setText(lower[k], s_.list.column(aRow + 2 + k, Column::Text));
+    for (int k = 0; k < 4 && aRow + 2 + k < n; ++k) setControlText(lower[k], s_.list.column(aRow + 2 + k, Column::Text));
 
     refreshPreview();
 
@@ -194,79 +207,80 @@ void Controller::loadSetIntoFields() {
     const int onValues[4] = {on.hh, on.mm, on.ss, on.ff};
     const int offValues[4] = {off.hh, off.mm, off.ss, off.ff};
     for (int k = 0; k < 4; ++k) {
-        ui_.setValue(kOnSpins[k], onValues[k]);
-        ui_.setValue(kOffSpins[k], offValues[k]);
+        setControlValue(kOnSpins[k], onValues[k]);
+        setControlValue(kOffSpins[k], offValues[k]);
     }
     checkYConsistency();
 }
 
-void Controller::checkYConsistency() {
-    int slider = ui_.value(ctl::StripsYSlider);
+void LineEditor::checkYConsistency() {
+    int slider = s_.view.stripsY.value;
     for (int i = 0; i < s_.list.lineCount(); ++i)
         if (text::toInt(s_.list.column(i, Column::Y)) != slider) return;
     for (int id : {ctl::StripsYCaption, ctl::StripsYSlider, ctl::StripsYValue}) ui_.setEnabled(id, true);
 }
 
 namespace {
-std::string spinText(Ui& ui, const int (&ids)[4]) {
-    return text::padded(ui.value(ids[0]), 2) + ":" + text::padded(ui.value(ids[1]), 2) + ":" +
-           text::padded(ui.value(ids[2]), 2) + ":" + text::padded(ui.value(ids[3]), 2);
+std::string spinText(const RangedValue (&spins)[4]) {
+    return text::padded(spins[0].value, 2) + ":" + text::padded(spins[1].value, 2) + ":" +
+           text::padded(spins[2].value, 2) + ":" + text::padded(spins[3].value, 2);
 }
 }  // namespace
 
 // Writes the ON or OFF half of the selected set's timing from its four spin
 // fields, keeping the other half, and recalculates the frame counts.
-void Controller::applySpins(bool on) {
-    int s = ui_.selectedListRow();
+void LineEditor::applySpins(bool on) {
+    int s = s_.view.selectedRow;
     if (s < 0 || s >= s_.list.lineCount()) return;
     auto [onText, offText] = splitTiming(s_.list.column(s, Column::Timing));
-    std::string timing = on ? spinText(ui_, kOnSpins) + ">" + offText : onText + ">" + spinText(ui_, kOffSpins);
+    std::string timing = on ? spinText(s_.view.on) + ">" + offText : onText + ">" + spinText(s_.view.off);
     int a = setRowOf(s);
     s_.list.setLineColumn(a, Column::Timing, timing);
     s_.list.setLineColumn(a + 1, Column::Timing, timing);
     // No box here: a set is timed one spin step at a time, and untimed sets
     // are the normal state of a list being timed. Only this set and the next
     // timed one change.
-    recalculateOffOnOfSet(s_.list, s_.fps, a / 2);
-    ui_.listChanged();
+    int lastSet = a / 2;
+    recalculateOffOnOfSet(s_.list, s_.fps, a / 2, &lastSet);
+    ui_.rowsChanged(a, 2 * lastSet + 1);
 }
 
-void Controller::applyOnSpins() {
+void LineEditor::applyOnSpins() {
     applySpins(true);
 }
 
-void Controller::applyOffSpins() {
+void LineEditor::applyOffSpins() {
     applySpins(false);
 }
 
-void Controller::setSetY() {
-    int v = ui_.value(ctl::OverrideYSlider);
+void LineEditor::setSetY() {
+    int v = s_.view.overrideY.value;
     s_.style.stripsYPos = v;
-    ui_.setText(ctl::OverrideYValue, std::to_string(v));
-    int s = ui_.selectedListRow();
+    setControlText(ctl::OverrideYValue, std::to_string(v));
+    int s = s_.view.selectedRow;
     if (s >= 0 && s < s_.list.lineCount()) {
         int a = setRowOf(s);
         s_.list.setLineColumn(a, Column::Y, std::to_string(v));
         s_.list.setLineColumn(a + 1, Column::Y, std::to_string(v));
-        ui_.listChanged();
+        ui_.rowsChanged(a, a + 1);
     }
     refreshPreview();
     checkYConsistency();
-    bool same = s_.style.stripsYPos == ui_.value(ctl::StripsYSlider);
+    bool same = s_.style.stripsYPos == s_.view.stripsY.value;
     for (int id : {ctl::StripsYCaption, ctl::StripsYSlider, ctl::StripsYValue}) ui_.setEnabled(id, same);
 }
 
-void Controller::resetAllY() {
-    std::string y = std::to_string(ui_.value(ctl::StripsYSlider));
+void LineEditor::resetAllY() {
+    std::string y = std::to_string(s_.view.stripsY.value);
     for (int i = 0; i < s_.list.lineCount(); ++i) s_.list.setLineColumn(i, Column::Y, y);
-    ui_.listChanged();
+    listChanged();
     checkYConsistency();
     loadSetIntoFields();
     refreshPreview();
 }
 
-void Controller::insertLine() {
-    int s = ui_.selectedListRow();
+void LineEditor::insertLine() {
+    int s = s_.view.selectedRow;
     if (s < 0 || s >= s_.list.lineCount()) return;
     // A whole empty set keeps the list in pairs; the texts flow one line down
     // while every set keeps its time codes and Y.
@@ -275,12 +289,12 @@ void Controller::insertLine() {
     for (int r = formerLast; r >= s; --r) s_.list.setLineColumn(r + 1, Column::Text, s_.list.column(r, Column::Text));
     s_.list.setLineColumn(s, Column::Text, "");
     s_.list.renumberIds();
-    ui_.listChanged();
+    listChanged();
 }
 
-void Controller::removeLine() {
+void LineEditor::removeLine() {
     int n = s_.list.lineCount();
-    int s = ui_.selectedListRow();
+    int s = s_.view.selectedRow;
     if (n < 3) {
         ui_.messageBox("Info", "Sorry can't delete this item!");
         return;
@@ -290,9 +304,9 @@ void Controller::removeLine() {
     // counts and Y.
     for (int r = s; r + 1 < n; ++r) s_.list.setLineColumn(r, Column::Text, s_.list.column(r + 1, Column::Text));
     s_.list.setLineColumn(n - 1, Column::Text, "");
-    for (int id : ctl::ContextFields) ui_.setText(id, "");
-    ui_.setText(ctl::LineA, "");
-    ui_.setText(ctl::LineB, "");
+    for (int id : ctl::ContextFields) setControlText(id, "");
+    setControlText(ctl::LineA, "");
+    setControlText(ctl::LineB, "");
     for (int id : {ctl::RemoveSingle, ctl::RemoveAll, ctl::InsertSingle, ctl::OverrideYSlider}) ui_.setEnabled(id, false);
     setSpinsEnabled(ui_, false);
     n = s_.list.lineCount();
@@ -302,15 +316,15 @@ void Controller::removeLine() {
     }
     s_.list.renumberIds();
     ui_.setEnabled(ctl::RecordTimings, s_.list.lineCount() > 2);
-    ui_.listChanged();
+    listChanged();
     ui_.setFocus(ctl::SubtitleListView);
-    ui_.selectListRow(std::min(s, s_.list.lineCount() - 1));
+    selectListRow(std::min(s, s_.list.lineCount() - 1));
     loadSetIntoFields();
     applyPreset();
     refreshPreview();
 }
 
-void Controller::removeAllSets() {
+void LineEditor::removeAllSets() {
     if (s_.list.lineCount() < 3) {
         ui_.messageBox("Info", "Sorry can't delete this item!");
         return;
@@ -318,11 +332,11 @@ void Controller::removeAllSets() {
     if (!settleUnsavedWork()) return;
     s_.list.clearList();
     s_.list.appendEmptySet();
-    ui_.listChanged();
-    ui_.selectListRow(-1);
-    for (int id : ctl::ContextFields) ui_.setText(id, "");
-    ui_.setText(ctl::LineA, "");
-    ui_.setText(ctl::LineB, "");
+    listChanged();
+    selectListRow(-1);
+    for (int id : ctl::ContextFields) setControlText(id, "");
+    setControlText(ctl::LineA, "");
+    setControlText(ctl::LineB, "");
     s_.currentSet = 0;
     refreshPreview();
     for (int id : {ctl::RemoveSingle, ctl::InsertSingle, ctl::RecordTimings, ctl::OverrideYSlider})
@@ -330,9 +344,9 @@ void Controller::removeAllSets() {
     setSpinsEnabled(ui_, false);
 }
 
-void Controller::goToBottom() {
+void LineEditor::goToBottom() {
     if (s_.list.lineCount() == 0) s_.list.appendEmptySet();
-    ui_.selectListRow(s_.list.lineCount() - 1);
+    selectListRow(s_.list.lineCount() - 1);
     s_.editState = NewSet;
     for (int id : {ctl::LineA, ctl::LineB}) {
         ui_.setBackground(id, kWhite);
@@ -343,3 +357,6 @@ void Controller::goToBottom() {
     focusLineField(2);
     ui_.drainPendingEvents();
 }
+
+void LineEditor::applyPreset() { c_.applyPreset(); }
+bool LineEditor::settleUnsavedWork() { return c_.settleUnsavedWork(); }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "app/ControlIds.h"
 #include "app/Layout.h"
 
 void MemoryUi::setValue(int id, int v) {
@@ -27,6 +28,20 @@ void MemoryUi::setItemText(int id, int index, const std::string& t) {
 std::string MemoryUi::itemText(int id, int index) {
     Control& c = controls_[id];
     return index >= 0 && index < int(c.items.size()) ? c.items[size_t(index)] : std::string();
+}
+
+Event MemoryUi::eventFor(int id, SubKind sub) {
+    Event e = Event::control(id);
+    e.sub = sub;
+    if (id == ctl::SubtitleListView) {
+        e.value = selectedRow_;
+        return e;
+    }
+    Control& c = controls_[id];
+    e.value = c.value;
+    if (c.items.empty()) e.text = c.text;
+    else if (c.value >= 0 && c.value < int(c.items.size())) e.text = c.items[size_t(c.value)];
+    return e;
 }
 
 void MemoryUi::buildMainWindow() {

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "app/Event.h"
 #include "app/Ui.h"
 
 // A Ui that keeps every control's state in memory: the base of the headless
@@ -26,14 +27,15 @@ public:
     // caption and enabled state, as the window adapter does.
     void buildMainWindow();
 
+    // Besides the port: what each control holds, for inspection.
     void setText(int id, const std::string& t) override { controls_[id].text = t; }
-    std::string text(int id) override { return controls_[id].text; }
+    std::string text(int id) { return controls_[id].text; }
     void setValue(int id, int v) override;
-    int value(int id) override { return controls_[id].value; }
+    int value(int id) { return controls_[id].value; }
     void setRange(int id, int min, int max) override;
-    std::pair<int, int> range(int id) override { return {controls_[id].min, controls_[id].max}; }
+    std::pair<int, int> range(int id) { return {controls_[id].min, controls_[id].max}; }
     void setEnabled(int id, bool e) override { controls_[id].enabled = e; }
-    bool enabled(int id) override { return controls_[id].enabled; }
+    bool enabled(int id) { return controls_[id].enabled; }
     void setVisible(int id, bool v) override { controls_[id].visible = v; }
     void setBackground(int id, Rgb c) override { controls_[id].background = c; }
     void setFocus(int id) override { focus_ = id; }
@@ -42,12 +44,13 @@ public:
     void clearItems(int id) override { controls_[id].items.clear(); }
     void appendItem(int id, const std::string& t) override { controls_[id].items.push_back(t); }
     void setItemText(int id, int index, const std::string& t) override;
-    std::string itemText(int id, int index) override;
-    int itemCount(int id) override { return int(controls_[id].items.size()); }
+    std::string itemText(int id, int index);
+    int itemCount(int id) { return int(controls_[id].items.size()); }
 
     void listChanged() override { ++listChanges_; }
+    void rowsChanged(int, int) override { ++listChanges_; }
     void selectListRow(int row) override { selectedRow_ = row; }
-    int selectedListRow() override { return selectedRow_; }
+    int selectedListRow() { return selectedRow_; }
     void showImage(int id, const Image&) override { ++imagesShown_[id]; }
     void setCanvasScale(int num, int den) override { canvasScale_ = {num, den}; }
 
@@ -62,6 +65,11 @@ public:
     Answer askYesNoCancel(const std::string&, const std::string&) override { return Answer::Cancel; }
     void processPendingEvents() override {}
     void drainPendingEvents() override {}
+
+    // The event the window sends when the user has changed a control: with
+    // the control's value, its text or its chosen item's text, and for the
+    // subtitle list the selected row.
+    Event eventFor(int id, SubKind sub = SubKind::None);
 
     // Inspection.
     const Control& control(int id) { return controls_[id]; }

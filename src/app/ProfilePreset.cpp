@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "app/ControlIds.h"
-#include "app/Controller.h"
+#include "app/StylePanel.h"
 #include "app/Layout.h"
 #include "app/Ui.h"
 #include "io/Files.h"
@@ -11,6 +11,7 @@
 #include "render/PresetStyle.h"
 #include "base/Draw.h"
 #include "io/SettingsFile.h"
+#include "app/MissingTiming.h"
 
 namespace {
 // The largest display scale of the preview (1/1, 3/4, 2/3, 1/2) at which the
@@ -24,7 +25,7 @@ std::pair<int, int> fittingScale(const Profile& p, int desktopW, int desktopH) {
 }
 }  // namespace
 
-void Controller::checkDesktopFit() {
+void StylePanel::checkDesktopFit() {
     auto [desktopW, desktopH] = ui_.desktopSize();
     auto fits = [&](int index) -> const Profile& { return s_.profiles[size_t(index)]; };
     const Profile& wanted = fits(s_.profileIndex);
@@ -40,7 +41,7 @@ void Controller::checkDesktopFit() {
                                           "px\nDo you want to proceed?")) {
             s_.profileIndex = s_.acceptedProfileIndex;
             if (windowExists_) {
-                ui_.setValue(ctl::ProfileList, s_.profileIndex);
+                setControlValue(ctl::ProfileList, s_.profileIndex);
             } else {
                 ui_.messageBox("Information", "Please check " + s_.settingsFileName +
                                                   " and the 'StartupProfile = ' item. It defaults to a larger screen "
@@ -54,7 +55,7 @@ void Controller::checkDesktopFit() {
                                           "px is larger than your DesktopHeight of " + std::to_string(desktopH) +
                                           "px\nDo you want to proceed?")) {
             s_.profileIndex = s_.acceptedProfileIndex;
-            if (windowExists_) ui_.setValue(ctl::ProfileList, s_.profileIndex);
+            if (windowExists_) setControlValue(ctl::ProfileList, s_.profileIndex);
         }
     }
     // Index 1 may not exist or be a separator in a hand-made settings file.
@@ -77,7 +78,7 @@ void Controller::checkDesktopFit() {
     s_.windowHeight = windowHeightFor(s_.displayHeight());
 }
 
-void Controller::relayoutWindow() {
+void StylePanel::relayoutWindow() {
     draw::fillOpaque(canvas, s_.style.bgColor);
     draw::fillOpaque(bgSwatch, s_.style.bgColor);
     draw::fillOpaque(stripsSwatch, s_.style.mixedColor);
@@ -98,23 +99,17 @@ void Controller::relayoutWindow() {
     ui_.showImage(ctl::StripsSwatch, stripsSwatch);
 }
 
-std::string Controller::projectFileName() const {
-    return text::removeAllIgnoreCase(files::filePart(s_.projectName), s_.projectExt) + s_.projectExt;
-}
 
-void Controller::updateTitle() {
-    ui_.setTitle(s_.titlePrefix + s_.versionText + " - " + projectFileName());
-}
 
-void Controller::fillProfileList() {
+void StylePanel::fillProfileList() {
     std::vector<std::string> items;
     items.reserve(s_.profiles.size());
     for (const Profile& p : s_.profiles) items.push_back(profileDisplayText(p));
     ui_.setItems(ctl::ProfileList, items);
-    ui_.setValue(ctl::ProfileList, s_.profileIndex);
+    setControlValue(ctl::ProfileList, s_.profileIndex);
 }
 
-void Controller::fillFontSizeList() {
+void StylePanel::fillFontSizeList() {
     ui_.clearItems(ctl::FontSizeList);
     // Sorted by size, so the list reads in order and the four sheets of a size
     // stand together whatever order the file system lists the folder in.
@@ -127,25 +122,26 @@ void Controller::fillFontSizeList() {
     std::stable_sort(names.begin(), names.end(), [&](const std::string& a, const std::string& b) {
         return sizeOf(a) != sizeOf(b) ? sizeOf(a) < sizeOf(b) : a < b;
     });
-    for (const std::string& item : fontSizeItems(names)) ui_.appendItem(ctl::FontSizeList, item);
+    s_.view.fontSizes = fontSizeItems(names);
+    for (const std::string& item : s_.view.fontSizes) ui_.appendItem(ctl::FontSizeList, item);
     int select = -1;
-    for (int i = 0; i < ui_.itemCount(ctl::FontSizeList) && select < 0; ++i)
-        if (text::toInt(text::field(ui_.itemText(ctl::FontSizeList, i), ' ', 1)) == s_.style.fontSize) select = i;
-    ui_.setValue(ctl::FontSizeList, select);
+    for (int i = 0; i < int(s_.view.fontSizes.size()) && select < 0; ++i)
+        if (text::toInt(text::field(s_.view.fontSizes[size_t(i)], ' ', 1)) == s_.style.fontSize) select = i;
+    setControlValue(ctl::FontSizeList, select);
 }
 
-void Controller::fillPresetList() {
+void StylePanel::fillPresetList() {
     std::vector<std::string> items;
     items.reserve(s_.presets.size());
     for (const Preset& p : s_.presets) items.push_back(p.name);
     ui_.setItems(ctl::PresetList, items);
 }
 
-void Controller::resetPresetNames() {
+void StylePanel::resetPresetNames() {
     for (int i = 0; i < int(s_.presets.size()); ++i) ui_.setItemText(ctl::PresetList, i, s_.presets[size_t(i)].name);
 }
 
-void Controller::applyPreset() {
+void StylePanel::applyPreset() {
     const Preset* preset = s_.preset();
     const Profile* profile = s_.profile();
     if (!preset || !profile) return;
@@ -153,60 +149,57 @@ void Controller::applyPreset() {
     st = styleFromPreset(*preset, *profile);
     st.cropStrips = std::clamp(st.cropStrips, 0, 100);
     st.wordSpacing = std::clamp(st.wordSpacing, -6, 6);
-    ui_.setValue(ctl::PresetList, s_.presetIndex);
-    ui_.setValue(ctl::ProfileList, s_.profileIndex);
+    setControlValue(ctl::PresetList, s_.presetIndex);
+    setControlValue(ctl::ProfileList, s_.profileIndex);
     draw::fillOpaque(stripsSwatch, st.stripsColor);
     ui_.showImage(ctl::StripsSwatch, stripsSwatch);
     draw::fillOpaque(bgSwatch, st.bgColor);
     ui_.showImage(ctl::BgSwatch, bgSwatch);
-    draw::fillOpaque(canvas, st.bgColor);
-    ui_.showImage(ctl::Canvas, canvas);
-    ui_.setValue(ctl::BorderList, st.borderStyle);
-    ui_.setValue(ctl::BlendSlider, st.blend);
-    ui_.setText(ctl::BlendValue, std::to_string(st.blend));
-    ui_.setValue(ctl::CropSlider, st.cropStrips);
-    ui_.setText(ctl::CropValue, std::to_string(st.cropStrips));
+    // The canvas is not shown here: every caller renders the preview next.
+    setControlValue(ctl::BorderList, st.borderStyle);
+    setControlValue(ctl::BlendSlider, st.blend);
+    setControlText(ctl::BlendValue, std::to_string(st.blend));
+    setControlValue(ctl::CropSlider, st.cropStrips);
+    setControlText(ctl::CropValue, std::to_string(st.cropStrips));
     // A preset made for another font size may lie outside the slider's range:
     // give the slider the range it would have after a font change, so it can
     // show the value and moving it does not jump.
-    auto [spLo, spHi] = ui_.range(ctl::StripsSpacingSlider);
+    const int spLo = s_.view.stripsSpacing.min, spHi = s_.view.stripsSpacing.max;
     if (st.stripsSpacing < spLo || st.stripsSpacing > spHi) {
         auto [lo, hi] = stripsSpacingRange(st.stripsSpacing);
-        ui_.setRange(ctl::StripsSpacingSlider, lo, hi);
+        setControlRange(ctl::StripsSpacingSlider, lo, hi);
     }
-    ui_.setValue(ctl::StripsSpacingSlider, st.stripsSpacing);
-    ui_.setText(ctl::StripsSpacingValue, std::to_string(st.stripsSpacing));
-    ui_.setValue(ctl::CenterText, st.centerText ? 1 : 0);
-    ui_.setValue(ctl::DrawNoStrips, st.drawNoStrips ? 1 : 0);
-    ui_.setValue(ctl::StripsToAllText, st.stripsMode == AllText ? 1 : 0);
-    ui_.setValue(ctl::CutStripsToText, st.stripsMode == CutToText && !st.drawNoStrips ? 1 : 0);
-    ui_.setValue(ctl::WordSpacingSlider, st.wordSpacing + 6);
-    ui_.setText(ctl::WordSpacingValue, std::to_string(st.wordSpacing));
+    setControlValue(ctl::StripsSpacingSlider, st.stripsSpacing);
+    setControlText(ctl::StripsSpacingValue, std::to_string(st.stripsSpacing));
+    setControlValue(ctl::CenterText, st.centerText ? 1 : 0);
+    setControlValue(ctl::DrawNoStrips, st.drawNoStrips ? 1 : 0);
+    setControlValue(ctl::StripsToAllText, st.stripsMode == AllText ? 1 : 0);
+    setControlValue(ctl::CutStripsToText, st.stripsMode == CutToText && !st.drawNoStrips ? 1 : 0);
+    setControlValue(ctl::WordSpacingSlider, st.wordSpacing + 6);
+    setControlText(ctl::WordSpacingValue, std::to_string(st.wordSpacing));
     for (int id : {ctl::StripsYSlider, ctl::OverrideYSlider}) {
-        ui_.setRange(id, 0, std::max(0, s_.projectHeight - 2 * renderer_.stripHeight()));
-        ui_.setValue(id, st.stripsYPos);
+        setControlRange(id, 0, std::max(0, s_.projectHeight - 2 * renderer_.stripHeight()));
+        setControlValue(id, st.stripsYPos);
     }
-    ui_.setText(ctl::StripsYValue, std::to_string(st.stripsYPos));
-    ui_.setText(ctl::OverrideYValue, std::to_string(st.stripsYPos));
+    setControlText(ctl::StripsYValue, std::to_string(st.stripsYPos));
+    setControlText(ctl::OverrideYValue, std::to_string(st.stripsYPos));
     ui_.setEnabled(ctl::SavePreset, false);
-    ui_.processPendingEvents();
 }
 
-void Controller::applyProfile(bool tellMissingTimes) {
+void StylePanel::applyProfile(bool tellMissingTimes) {
     int oldRounded = roundedFps(s_.fps);
-    int sel = ui_.value(ctl::PresetList);
+    const int sel = s_.presetIndex;
     if (sel >= 0 && sel < int(s_.presets.size())) {
-        s_.presetIndex = sel;
         s_.style.centerText = s_.presets[size_t(sel)].centerText != 0;
-        ui_.setValue(ctl::CenterText, s_.style.centerText ? 1 : 0);
+        setControlValue(ctl::CenterText, s_.style.centerText ? 1 : 0);
     }
     checkDesktopFit();
     relayoutWindow();
     applyPreset();
     std::string size = std::to_string(s_.style.fontSize);
-    for (int i = 0; i < ui_.itemCount(ctl::FontSizeList); ++i)
-        if (ui_.itemText(ctl::FontSizeList, i).substr(0, 2) == size.substr(0, 2)) {
-            ui_.setValue(ctl::FontSizeList, i);
+    for (int i = 0; i < int(s_.view.fontSizes.size()); ++i)
+        if (s_.view.fontSizes[size_t(i)].substr(0, 2) == size.substr(0, 2)) {
+            setControlValue(ctl::FontSizeList, i);
             break;
         }
     int newRounded = roundedFps(s_.fps);
@@ -217,32 +210,32 @@ void Controller::applyProfile(bool tellMissingTimes) {
                                        "will be recalculated now. Please consider to re-time everything if needed!");
         if (tellMissingTimes) recalculateOffOn(s_.list, s_.fps, ui_);
         else recalculateOffOn(s_.list, s_.fps);
-        ui_.listChanged();
+        listChanged();
     }
     reloadFontSheets();
     refreshPreview();
-    s_.acceptedProfileIndex = ui_.value(ctl::ProfileList);
+    s_.acceptedProfileIndex = s_.profileIndex;
     resetPresetNames();
-    ui_.setValue(ctl::PresetList, s_.presetIndex);
+    setControlValue(ctl::PresetList, s_.presetIndex);
     int maxY = std::max(0, s_.projectHeight - 2 * renderer_.stripHeight());
-    for (int id : {ctl::StripsYSlider, ctl::OverrideYSlider}) ui_.setRange(id, 0, maxY);
-    ui_.setText(ctl::StripsYValue, std::to_string(s_.style.stripsYPos));
-    ui_.setText(ctl::OverrideYValue, std::to_string(s_.style.stripsYPos));
+    for (int id : {ctl::StripsYSlider, ctl::OverrideYSlider}) setControlRange(id, 0, maxY);
+    setControlText(ctl::StripsYValue, std::to_string(s_.style.stripsYPos));
+    setControlText(ctl::OverrideYValue, std::to_string(s_.style.stripsYPos));
     applyFrameRange();
 }
 
 // The frame spin fields count 0 .. rounded rate - 1 of the profile in force.
-void Controller::applyFrameRange() {
+void StylePanel::applyFrameRange() {
     int maxFrame = std::max(0, roundedFps(s_.fps) - 1);
     for (int id : {ctl::OnFrames, ctl::OffFrames}) {
-        ui_.setRange(id, 0, maxFrame);
-        if (ui_.value(id) > maxFrame) ui_.setValue(id, maxFrame);
+        setControlRange(id, 0, maxFrame);
+        // The range keeps the value inside it.
     }
 }
 
-void Controller::savePreset() {
-    std::string suggestion =
-        text::removeAll(ui_.itemText(ctl::PresetList, ui_.value(ctl::PresetList)), "*") + " copy";
+void StylePanel::savePreset() {
+    const Preset* current = s_.preset();
+    std::string suggestion = (current ? text::removeAll(current->name, "*") : std::string()) + " copy";
     for (;;) {
         std::optional<std::string> answer = ui_.inputBox("Save preset", "Name your preset:", suggestion);
         if (!answer) return;
@@ -263,14 +256,12 @@ void Controller::savePreset() {
         p.name = name;
         p.stripsColor = s_.style.stripsColor;
         p.stripsMode = s_.style.stripsMode;
-        p.borderStyle = std::max(0, ui_.value(ctl::BorderList));
+        p.borderStyle = s_.style.borderStyle;
         p.blend = s_.style.blend;
         p.drawNoStrips = s_.style.drawNoStrips ? 1 : 0;
         p.bgColor = s_.style.bgColor;
-        p.stripsToAllText = !ui_.value(ctl::DrawNoStrips) && !ui_.value(ctl::CutStripsToText) &&
-                                    ui_.value(ctl::StripsToAllText)
-                                ? 1
-                                : 0;
+        // The check boxes show the mode: "Strips to All Text" is ticked alone.
+        p.stripsToAllText = !s_.style.drawNoStrips && s_.style.stripsMode == AllText ? 1 : 0;
         p.wordSpacing = s_.style.wordSpacing;
         p.stripsSpacing = s_.style.stripsSpacing;
         p.centerText = s_.style.centerText ? 1 : 0;
@@ -298,7 +289,7 @@ void Controller::savePreset() {
         s_.presets = std::move(updated);
         s_.presetIndex = index;
         if (isNew) ui_.appendItem(ctl::PresetList, name);
-        ui_.setValue(ctl::PresetList, index);
+        setControlValue(ctl::PresetList, index);
         ui_.setEnabled(ctl::SavePreset, false);
         resetPresetNames();
         return;

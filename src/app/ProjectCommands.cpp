@@ -4,6 +4,7 @@
 
 #include "app/ControlIds.h"
 #include "app/Layout.h"
+#include "app/ProjectCommands.h"
 #include "app/Controller.h"
 #include "app/ProjectOpen.h"
 #include "app/ProjectPaths.h"
@@ -15,14 +16,25 @@
 #include "base/Text.h"
 #include "base/Draw.h"
 
+ProjectCommands::ProjectCommands(EditorContext& context, Controller& controller)
+    : cx_(context),
+      c_(controller),
+      s_(context.s),
+      ui_(context.ui),
+      canvas(context.canvas),
+      stripsSwatch(context.stripsSwatch),
+      bgSwatch(context.bgSwatch),
+      background(context.background),
+      backgroundSource(context.backgroundSource),
+      backgroundPath(context.backgroundPath) {}
 
-void Controller::clearProject() {
+void ProjectCommands::clearProject() {
     s_.list.clearList();
-    ui_.listChanged();
-    ui_.selectListRow(-1);
-    ui_.setText(ctl::LineA, "");
-    ui_.setText(ctl::LineB, "");
-    for (int id : ctl::ContextFields) ui_.setText(id, "");
+    listChanged();
+    selectListRow(-1);
+    setControlText(ctl::LineA, "");
+    setControlText(ctl::LineB, "");
+    for (int id : ctl::ContextFields) setControlText(id, "");
     for (int id : {ctl::RemoveSingle, ctl::RemoveAll, ctl::RecordTimings, ctl::Save, ctl::ExportFiles,
                    ctl::CaptureScreen, ctl::OnHours, ctl::OnMinutes, ctl::OnSeconds, ctl::OnFrames, ctl::OffHours,
                    ctl::OffMinutes, ctl::OffSeconds, ctl::OffFrames, ctl::OverrideYSlider})
@@ -35,7 +47,7 @@ void Controller::clearProject() {
     applyFrameRange();
     background = backgroundSource = Image();
     backgroundPath.clear();
-    ui_.setValue(ctl::BgImage, 0);
+    setControlValue(ctl::BgImage, 0);
     createImages();
     draw::fillOpaque(canvas, s_.style.bgColor);
     draw::fillOpaque(bgSwatch, s_.style.bgColor);
@@ -63,15 +75,15 @@ std::string listKey(const SubtitleList& list) {
 }
 }  // namespace
 
-bool Controller::hasUnsavedWork() const {
+bool ProjectCommands::hasUnsavedWork() const {
     return listKey(s_.list) != s_.savedListKey;
 }
 
-void Controller::markListSaved() {
+void ProjectCommands::markListSaved() {
     s_.savedListKey = listKey(s_.list);
 }
 
-bool Controller::settleUnsavedWork() {
+bool ProjectCommands::settleUnsavedWork() {
     if (!hasUnsavedWork()) return true;
     switch (ui_.askYesNoCancel("Question", "Save changes to " + cp1252::fromUtf8(projectFileName()) + "?")) {
         case Ui::Answer::Yes: return saveProject();
@@ -81,7 +93,7 @@ bool Controller::settleUnsavedWork() {
     return false;
 }
 
-void Controller::newProject() {
+void ProjectCommands::newProject() {
     if (!settleUnsavedWork()) return;
     std::optional<std::string> name =
         ui_.inputBox("Create new project", "Enter a filename (" + s_.projectExt + " will be added)", "Untitled");
@@ -92,7 +104,7 @@ void Controller::newProject() {
     updateTitle();
     clearProject();
     s_.list.appendEmptySet();
-    ui_.listChanged();
+    listChanged();
     markListSaved();
     // A new project starts typing its first set, whatever was being edited.
     s_.editState = NewSet;
@@ -124,7 +136,7 @@ bool readProject(const std::string& path, int fallbackY, ProjectHeader& header, 
 }
 }  // namespace
 
-bool Controller::loadProject(const std::string& path) {
+bool ProjectCommands::loadProject(const std::string& path) {
     // The file is read and checked before the current project is cleared: a
     // damaged file must not cost the user the list they have.
     ProjectHeader header;
@@ -134,7 +146,7 @@ bool Controller::loadProject(const std::string& path) {
     s_.projectDir = files::folderPart(path);
     clearProject();
     s_.list = std::move(rows);
-    ui_.listChanged();
+    listChanged();
     ui_.setEnabled(ctl::SubtitleListView, true);
     s_.projectName = text::removeAll(files::filePart(path), s_.projectExt);
     updateTitle();
@@ -146,19 +158,18 @@ bool Controller::loadProject(const std::string& path) {
     if (header.profile >= 0 && header.profile < int(s_.profiles.size()) &&
         !s_.profiles[size_t(header.profile)].isSeparator && s_.profiles[size_t(header.profile)].width > 0)
         s_.profileIndex = header.profile;
-    applyPreset();
-    applyProfile(false);
+    applyProfile(false);  // applies the preset too
     recalculateOffOn(s_.list, s_.fps, ui_);
-    ui_.listChanged();
+    listChanged();
     s_.style.stripsYPos = loadedY;
-    ui_.setValue(ctl::StripsYSlider, loadedY);
-    ui_.setValue(ctl::OverrideYSlider, loadedY);
-    ui_.setText(ctl::StripsYValue, std::to_string(loadedY));
-    ui_.setText(ctl::OverrideYValue, std::to_string(loadedY));
+    setControlValue(ctl::StripsYSlider, loadedY);
+    setControlValue(ctl::OverrideYSlider, loadedY);
+    setControlText(ctl::StripsYValue, std::to_string(loadedY));
+    setControlText(ctl::OverrideYValue, std::to_string(loadedY));
 
     // Show set 0 in the line fields, ready for typing.
     ui_.setFocus(ctl::SubtitleListView);
-    ui_.selectListRow(0);
+    selectListRow(0);
     ui_.drainPendingEvents();
     s_.activeLine = 1;
     loadSetIntoFields();
@@ -166,14 +177,14 @@ bool Controller::loadProject(const std::string& path) {
     return true;
 }
 
-void Controller::openProject() {
+void ProjectCommands::openProject() {
     if (!settleUnsavedWork()) return;
     std::string path = ui_.openFileDialog("Load " + s_.titlePrefix + "project", s_.programDir + "*" + s_.projectExt,
                                           "Kalvero (*" + s_.projectExt + ")|*" + s_.projectExt);
     if (!path.empty()) loadProject(path);
 }
 
-bool Controller::saveProject() {
+bool ProjectCommands::saveProject() {
     std::string remembered = s_.projectName;
     if (s_.projectName.find(s_.projectExt) != std::string::npos)
         s_.projectName = text::removeAllIgnoreCase(s_.projectName, s_.projectExt);
@@ -191,8 +202,7 @@ bool Controller::saveProject() {
         files::makeDirectories(s_.projectDir);
     }
     std::tm local = localTimeNow();
-    ProjectHeader header{s_.projectWidth, s_.projectHeight, ui_.value(ctl::ProfileList), ui_.value(ctl::PresetList),
-                         s_.timedLength};
+    ProjectHeader header{s_.projectWidth, s_.projectHeight, s_.profileIndex, s_.presetIndex, s_.timedLength};
     std::string content = formatProject(s_.list, header, local, s_.projectExt, s_.versionText);
     files::Result r = files::writeFileAtomic(s_.projectDir + paths.fileName, content);
     if (!r) {
@@ -205,7 +215,7 @@ bool Controller::saveProject() {
     return true;
 }
 
-void Controller::importSrt() {
+void ProjectCommands::importSrt() {
     if (!settleUnsavedWork()) return;
     std::string path = text::trimSpaces(ui_.openFileDialog("Import .SRT (SubRip) subtitle file", s_.programDir,
                                                            "SubRip Subtitle file (*.srt)|*.srt"));
@@ -218,21 +228,27 @@ void Controller::importSrt() {
     }
     // Every cue takes the Y of the "Strips Y Pos" slider, whatever set was
     // selected before; the slider stays there when the preset is applied.
-    const int y = ui_.value(ctl::StripsYSlider);
+    const int y = s_.view.stripsY.value;
     clearProject();
     SrtImportResult result = importSrtText(bytes, s_.fps, y, s_.list);
     if (s_.list.lineCount() == 0) s_.list.appendEmptySet();
-    ui_.listChanged();
-    ui_.selectListRow(0);
+    listChanged();
+    selectListRow(0);
     applyPreset();
     s_.style.stripsYPos = y;
-    ui_.setValue(ctl::StripsYSlider, y);
-    ui_.setText(ctl::StripsYValue, std::to_string(y));
+    setControlValue(ctl::StripsYSlider, y);
+    setControlText(ctl::StripsYValue, std::to_string(y));
     loadSetIntoFields();
     refreshPreview();
     recalculateOffOn(s_.list, s_.fps, ui_);
-    ui_.listChanged();
+    listChanged();
     std::string skipped = describeSkippedLines(result);
     if (!skipped.empty())
         ui_.messageBox("Import SRT", "Not everything in\n" + path + "\ncould be imported:\n" + skipped);
 }
+
+void ProjectCommands::applyPreset() { c_.applyPreset(); }
+void ProjectCommands::applyProfile(bool tellMissingTimes) { c_.applyProfile(tellMissingTimes); }
+void ProjectCommands::applyFrameRange() { c_.applyFrameRange(); }
+void ProjectCommands::loadSetIntoFields() { c_.loadSetIntoFields(); }
+void ProjectCommands::focusLineField(int line) { c_.focusLineField(line); }

@@ -23,15 +23,14 @@ public:
     virtual ~Ui() = default;
 
     // --- controls -------------------------------------------------------
+    // The program's state flows one way, to the controls: nothing here reads
+    // a control back. What the user changes arrives with the events
+    // (app/Event.h).
     virtual void setText(int id, const std::string& text) = 0;
-    virtual std::string text(int id) = 0;
     // Slider position, spin value, check state (0/1) or drop-down selection.
     virtual void setValue(int id, int value) = 0;
-    virtual int value(int id) = 0;
     virtual void setRange(int id, int min, int max) = 0;
-    virtual std::pair<int, int> range(int id) = 0;
     virtual void setEnabled(int id, bool enabled) = 0;
-    virtual bool enabled(int id) = 0;
     virtual void setVisible(int id, bool visible) = 0;
     virtual void setBackground(int id, Rgb colour) = 0;
     virtual void setFocus(int id) = 0;
@@ -47,14 +46,16 @@ public:
         for (const std::string& t : items) appendItem(id, t);
     }
     virtual void setItemText(int id, int index, const std::string& text) = 0;
-    virtual std::string itemText(int id, int index) = 0;
-    virtual int itemCount(int id) = 0;
 
     // The subtitle list is a view of the model: the adapter reads rows from
     // the model itself; these calls say what changed.
     virtual void listChanged() = 0;                 // rows added, removed or edited
+    // Only rows first .. last (inclusive) were edited; the row count is the same.
+    virtual void rowsChanged(int first, int last) {
+        (void)first, (void)last;
+        listChanged();
+    }
     virtual void selectListRow(int row) = 0;        // -1 clears the selection
-    virtual int selectedListRow() = 0;              // -1 when nothing is selected
 
     // Image controls: the canvas and the two colour swatches.
     virtual void showImage(int id, const Image& image) = 0;

@@ -48,7 +48,7 @@ ExportDialog::ExportDialog(wxWindow* parent, Controller& controller, Ui& ui, con
     barBack_ = s.progressBackColor;
 
     png_ = new wxButton(panel, wxID_ANY, "Export single subtitles (PNG)", wxPoint(5, 5), wxSize(390, 20));
-    const std::string profileText = ui_.itemText(ctl::ProfileList, ui_.value(ctl::ProfileList));
+    const std::string profileText = s.profile() ? profileDisplayText(*s.profile()) : std::string();
     avi_ = new wxButton(panel, wxID_ANY, toWx(aviButtonCaption(profileText, s.fps)), wxPoint(5, 30), wxSize(390, 45));
     iff_ = new wxButton(panel, wxID_ANY, "Export single subtitles (IFF + Commodore Amiga, Scala .script)",
                         wxPoint(5, 80), wxSize(390, 20));

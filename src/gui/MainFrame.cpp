@@ -2,6 +2,7 @@
 
 #include <wx/colordlg.h>
 #include <wx/display.h>
+#include <wx/evtloop.h>
 #include <wx/filedlg.h>
 #include <wx/slider.h>
 #include <wx/textdlg.h>
@@ -85,13 +86,13 @@ void MainFrame::buildControls() {
             }
             case ControlKind::Toggle: {
                 auto* b = new wxToggleButton(panel_, id, toWx(c.caption), pos, size);
-                b->Bind(wxEVT_TOGGLEBUTTON, [this, cid = c.id](wxCommandEvent&) { send(Event::control(cid)); });
+                b->Bind(wxEVT_TOGGLEBUTTON, [this, cid = c.id](wxCommandEvent&) { send(eventFor(cid)); });
                 w = b;
                 break;
             }
             case ControlKind::CheckBox: {
                 auto* b = new wxCheckBox(panel_, id, toWx(c.caption), pos, size);
-                b->Bind(wxEVT_CHECKBOX, [this, cid = c.id](wxCommandEvent&) { send(Event::control(cid)); });
+                b->Bind(wxEVT_CHECKBOX, [this, cid = c.id](wxCommandEvent&) { send(eventFor(cid)); });
                 w = b;
                 break;
             }
@@ -103,9 +104,9 @@ void MainFrame::buildControls() {
                 break;
             case ControlKind::LineField: {
                 auto* t = new wxTextCtrl(panel_, id, "", pos, size, wxTE_PROCESS_ENTER);
-                t->Bind(wxEVT_TEXT, [this, cid = c.id](wxCommandEvent&) { send(Event::changed(cid)); });
+                t->Bind(wxEVT_TEXT, [this, cid = c.id](wxCommandEvent&) { send(eventFor(cid, SubKind::Changed)); });
                 t->Bind(wxEVT_SET_FOCUS, [this, cid = c.id](wxFocusEvent& e) {
-                    send(Event::control(cid));
+                    send(eventFor(cid));
                     e.Skip();
                 });
                 t->Bind(wxEVT_TEXT_ENTER, [this](wxCommandEvent&) { send(Event::menu(ctl::ReturnKeyMenuId)); });
@@ -117,21 +118,21 @@ void MainFrame::buildControls() {
                 break;
             case ControlKind::Choice: {
                 auto* cb = new wxComboBox(panel_, id, "", pos, size, 0, nullptr, wxCB_READONLY);
-                cb->Bind(wxEVT_COMBOBOX, [this, cid = c.id](wxCommandEvent&) { send(Event::changed(cid)); });
-                cb->Bind(wxEVT_COMBOBOX_DROPDOWN, [this, cid = c.id](wxCommandEvent&) { send(Event::control(cid)); });
+                cb->Bind(wxEVT_COMBOBOX, [this, cid = c.id](wxCommandEvent&) { send(eventFor(cid, SubKind::Changed)); });
+                cb->Bind(wxEVT_COMBOBOX_DROPDOWN, [this, cid = c.id](wxCommandEvent&) { send(eventFor(cid)); });
                 w = cb;
                 break;
             }
             case ControlKind::Slider: {
                 auto* sl = new wxSlider(panel_, id, std::clamp(c.value, c.min, c.max), c.min, c.max, pos, size);
-                sl->Bind(wxEVT_SLIDER, [this, cid = c.id](wxCommandEvent&) { send(Event::control(cid)); });
+                sl->Bind(wxEVT_SLIDER, [this, cid = c.id](wxCommandEvent&) { send(eventFor(cid)); });
                 w = sl;
                 break;
             }
             case ControlKind::Spin: {
                 auto* sp = new CompactSpin(panel_, id, pos, size, c.min, c.max);
                 sp->SetValue(c.value);
-                sp->Bind(wxEVT_SPINCTRL, [this, cid = c.id](wxCommandEvent&) { send(Event::control(cid)); });
+                sp->Bind(wxEVT_SPINCTRL, [this, cid = c.id](wxCommandEvent&) { send(eventFor(cid)); });
                 w = sp;
                 break;
             }
@@ -140,9 +141,13 @@ void MainFrame::buildControls() {
                 break;
             case ControlKind::List: {
                 list_ = new SubtitleListView(panel_, id, pos, size, state_.list);
-                auto onRow = [this](wxListEvent&) { send(Event::control(ctl::SubtitleListView)); };
+                auto onRow = [this](wxListEvent& e) { send(Event::control(ctl::SubtitleListView, int(e.GetIndex()))); };
                 list_->Bind(wxEVT_LIST_ITEM_SELECTED, onRow);
                 list_->Bind(wxEVT_LIST_ITEM_ACTIVATED, onRow);
+                // A selection the list drops by itself is news for the program too.
+                list_->Bind(wxEVT_LIST_ITEM_DESELECTED, [this](wxListEvent&) {
+                    send(Event::changed(ctl::SubtitleListView, selectedListRow()));
+                });
                 // A click on the row that is already selected changes no
                 // selection, so the list sends nothing; it is a click on a
                 // row all the same. The rows live in the largest child.
@@ -155,7 +160,7 @@ void MainFrame::buildControls() {
                         long hit = list_->HitTest(e.GetPosition(), flags);
                         if (hit >= 0 && hit == selectedListRow())
                             CallAfter([this, hit] {
-                                if (selectedListRow() == hit) send(Event::control(ctl::SubtitleListView));
+                                if (selectedListRow() == hit) send(Event::control(ctl::SubtitleListView, int(hit)));
                             });
                         e.Skip();
                     });
@@ -181,6 +186,20 @@ wxWindow* MainFrame::control(int id) const {
     return it == controls_.end() ? nullptr : it->second;
 }
 
+Event MainFrame::eventFor(int id, SubKind sub) {
+    Event e = Event::control(id);
+    e.sub = sub;
+    wxWindow* w = control(id);
+    if (id == ctl::SubtitleListView) e.value = selectedListRow();
+    else if (auto* tc = dynamic_cast<wxTextCtrl*>(w)) e.text = fromWx(tc->GetValue());
+    else if (auto* co = dynamic_cast<wxComboBox*>(w)) {
+        e.value = co->GetSelection();
+        if (e.value >= 0) e.text = fromWx(co->GetString(unsigned(e.value)));
+    } else
+        e.value = value(id);
+    return e;
+}
+
 void MainFrame::send(const Event& e) {
     if (suppress_ > 0 || shuttingDown_) return;
     controller_.dispatch(e);
@@ -200,12 +219,6 @@ void MainFrame::setText(int id, const std::string& t) {
     } else if (w) {
         w->SetLabel(toWx(t));
     }
-}
-
-std::string MainFrame::text(int id) {
-    wxWindow* w = control(id);
-    if (auto* tc = dynamic_cast<wxTextCtrl*>(w)) return fromWx(tc->GetValue());
-    return w ? fromWx(w->GetLabel()) : std::string();
 }
 
 void MainFrame::setValue(int id, int v) {
@@ -235,20 +248,8 @@ void MainFrame::setRange(int id, int min, int max) {
     else if (auto* sp = dynamic_cast<CompactSpin*>(w)) sp->SetRange(min, max);
 }
 
-std::pair<int, int> MainFrame::range(int id) {
-    wxWindow* w = control(id);
-    if (auto* sl = dynamic_cast<wxSlider*>(w)) return {sl->GetMin(), sl->GetMax()};
-    if (auto* sp = dynamic_cast<CompactSpin*>(w)) return {sp->GetMin(), sp->GetMax()};
-    return {0, 0};
-}
-
 void MainFrame::setEnabled(int id, bool on) {
     if (wxWindow* w = control(id)) w->Enable(on);
-}
-
-bool MainFrame::enabled(int id) {
-    wxWindow* w = control(id);
-    return w && w->IsEnabled();
 }
 
 void MainFrame::setVisible(int id, bool on) {
@@ -303,19 +304,12 @@ void MainFrame::setItemText(int id, int index, const std::string& t) {
     if (sel == index) co->SetSelection(sel);
 }
 
-std::string MainFrame::itemText(int id, int index) {
-    auto* co = dynamic_cast<wxComboBox*>(control(id));
-    if (!co || index < 0 || index >= int(co->GetCount())) return {};
-    return fromWx(co->GetString(unsigned(index)));
-}
-
-int MainFrame::itemCount(int id) {
-    auto* co = dynamic_cast<wxComboBox*>(control(id));
-    return co ? int(co->GetCount()) : 0;
-}
-
 void MainFrame::listChanged() {
     if (list_) list_->modelChanged();
+}
+
+void MainFrame::rowsChanged(int first, int last) {
+    if (list_) list_->rowsChanged(first, last);
 }
 
 void MainFrame::selectListRow(int row) {
@@ -396,7 +390,9 @@ void MainFrame::processPendingEvents() {
 
 void MainFrame::drainPendingEvents() {
     Suppress s(suppress_);
-    if (wxTheApp) wxTheApp->Yield(true);
+    // Paints stay queued: the window is painted once, when the handler is done.
+    if (wxEventLoopBase* loop = wxEventLoopBase::GetActive()) loop->YieldFor(wxEVT_CATEGORY_ALL & ~wxEVT_CATEGORY_UI);
+    else if (wxTheApp) wxTheApp->Yield(true);
 }
 
 // --- dialogs -------------------------------------------------------------------------

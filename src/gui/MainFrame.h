@@ -19,16 +19,16 @@ public:
     // Builds every control (hidden window); the controller then lays them out.
     void buildControls();
     wxFont uiFont(UiFontId id) const;
+    // The event a control raises when the user changes it, with what the
+    // control now holds (the benchmark sends these too).
+    Event eventFor(int id, SubKind sub = SubKind::None);
 
     // Ui
     void setText(int id, const std::string& text) override;
-    std::string text(int id) override;
     void setValue(int id, int value) override;
-    int value(int id) override;
+    int value(int id);
     void setRange(int id, int min, int max) override;
-    std::pair<int, int> range(int id) override;
     void setEnabled(int id, bool enabled) override;
-    bool enabled(int id) override;
     void setVisible(int id, bool visible) override;
     void setBackground(int id, Rgb colour) override;
     void setFocus(int id) override;
@@ -37,11 +37,10 @@ public:
     void appendItem(int id, const std::string& text) override;
     void setItems(int id, const std::vector<std::string>& items) override;
     void setItemText(int id, int index, const std::string& text) override;
-    std::string itemText(int id, int index) override;
-    int itemCount(int id) override;
     void listChanged() override;
+    void rowsChanged(int first, int last) override;
     void selectListRow(int row) override;
-    int selectedListRow() override;
+    int selectedListRow();
     void showImage(int id, const Image& image) override;
     void setCanvasScale(int num, int den) override;
     void setTitle(const std::string& title) override;

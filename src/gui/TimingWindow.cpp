@@ -167,7 +167,7 @@ void TimingWindow::snapToShots() {
     std::vector<int64_t> changes = shotChangeFrames(shots.changeSeconds, s.fps);
     SnapReport report = snapListToShots(s.list, s.fps, changes, SnapOptions{});
     recalculateOffOn(s.list, s.fps, ui_);
-    ui_.listChanged();
+    controller_.listChanged();
     std::string text = "Snapped " + std::to_string(report.moved) + " of " + std::to_string(report.times) +
                        " times to " + std::to_string(changes.size()) + " shot changes";
     setStatus(shots.warning.empty() ? text : text + "; " + shots.warning, !shots.warning.empty());

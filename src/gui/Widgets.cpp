@@ -18,24 +18,6 @@ ImagePanel::ImagePanel(wxWindow* parent, wxWindowID id, const wxPoint& pos, cons
     Bind(wxEVT_PAINT, &ImagePanel::onPaint, this);
 }
 
-namespace {
-
-// Rows y0 .. y0 + rows - 1 of an image as a bitmap (alpha is not shown).
-wxBitmap toBitmap(const Image& image, int y0, int rows) {
-    wxImage img(image.width(), rows, false);
-    unsigned char* rgb = img.GetData();
-    const uint8_t* src = image.pixel(0, y0);
-    const size_t n = size_t(image.width()) * size_t(rows);
-    for (size_t i = 0; i < n; ++i, src += 4, rgb += 3) {
-        rgb[0] = src[0];
-        rgb[1] = src[1];
-        rgb[2] = src[2];
-    }
-    return wxBitmap(img);
-}
-
-}  // namespace
-
 void scaleForDisplay(const Image& in, int width, int height, Image& out) {
     if (in.empty() || width <= 0 || height <= 0) return;
     wxImage img(in.width(), in.height(), false);
@@ -57,35 +39,60 @@ void ImagePanel::setImage(const Image& image, bool fitToImage) {
     if (image.empty()) return;
     const int w = image.width(), h = image.height();
     const size_t stride = image.stride();
-    if (!bitmap_.IsOk() || w != shownWidth_ || h != shownHeight_) {
-        bitmap_ = toBitmap(image, 0, h);
+    if (fitToImage && GetSize() != wxSize(w, h)) SetSize(w, h);
+    if (w != shownWidth_ || h != shownHeight_ || shown_.empty()) {
         shown_.assign(image.data(), image.data() + stride * size_t(h));
         shownWidth_ = w;
         shownHeight_ = h;
-        if (fitToImage && GetSize() != wxSize(w, h)) SetSize(w, h);
+        bitmap_ = wxBitmap();
+        pendingFirst_ = 0;
+        pendingLast_ = h - 1;
         Refresh(false);
         return;
     }
-    if (fitToImage && GetSize() != wxSize(w, h)) SetSize(w, h);
-    // A keystroke changes the strips band only: convert and repaint just the
-    // rows that differ from the picture on screen.
+    // A keystroke changes the strips band only: just the rows that differ
+    // from the picture given last are taken and repainted.
     int first = -1, last = -1;
     for (int y = 0; y < h; ++y)
         if (std::memcmp(image.pixel(0, y), shown_.data() + size_t(y) * stride, stride) != 0) {
-            if (first < 0) first = y;
-            last = y;
+            first = y;
+            break;
         }
     if (first < 0) return;
+    for (int y = h - 1; y >= first; --y)
+        if (std::memcmp(image.pixel(0, y), shown_.data() + size_t(y) * stride, stride) != 0) {
+            last = y;
+            break;
+        }
     const int rows = last - first + 1;
     std::memcpy(shown_.data() + size_t(first) * stride, image.pixel(0, first), stride * size_t(rows));
-    {
-        wxMemoryDC dc(bitmap_);
-        dc.DrawBitmap(toBitmap(image, first, rows), 0, first);
-    }
+    pendingFirst_ = pendingFirst_ < 0 ? first : std::min(pendingFirst_, first);
+    pendingLast_ = std::max(pendingLast_, last);
     RefreshRect(wxRect(0, first, w, rows), false);
 }
 
+void ImagePanel::convertPending() {
+    if (pendingFirst_ < 0 || shown_.empty()) return;
+    const int w = shownWidth_, first = pendingFirst_, rows = pendingLast_ - pendingFirst_ + 1;
+    pendingFirst_ = pendingLast_ = -1;
+    wxImage img(w, rows, false);
+    unsigned char* rgb = img.GetData();
+    const uint8_t* src = shown_.data() + size_t(first) * size_t(w) * 4;
+    for (size_t i = 0, n = size_t(w) * size_t(rows); i < n; ++i, src += 4, rgb += 3) {
+        rgb[0] = src[0];
+        rgb[1] = src[1];
+        rgb[2] = src[2];
+    }
+    if (!bitmap_.IsOk() || (first == 0 && rows == shownHeight_)) {
+        bitmap_ = wxBitmap(img);
+        return;
+    }
+    wxMemoryDC dc(bitmap_);
+    dc.DrawBitmap(wxBitmap(img), 0, first);
+}
+
 void ImagePanel::onPaint(wxPaintEvent&) {
+    convertPending();
     // Only the invalidated part is drawn (the paint DC clips to it).
     wxAutoBufferedPaintDC dc(this);
     const wxSize size = GetClientSize();
@@ -195,8 +202,24 @@ SubtitleListView::SubtitleListView(wxWindow* parent, wxWindowID id, const wxPoin
 
 void SubtitleListView::modelChanged() {
     long n = list_.lineCount();
-    if (GetItemCount() != n) SetItemCount(n);
-    Refresh(false);
+    if (GetItemCount() != n) {
+        SetItemCount(n);  // repaints the whole list
+        return;
+    }
+    // The rows in view only: refreshing the control itself would repaint
+    // its column headers as well.
+    if (n > 0) RefreshItems(0, n - 1);
+}
+
+void SubtitleListView::rowsChanged(long first, long last) {
+    long n = list_.lineCount();
+    if (GetItemCount() != n) {
+        modelChanged();
+        return;
+    }
+    first = std::max(0L, first);
+    last = std::min(n - 1, last);
+    if (first <= last) RefreshItems(first, last);
 }
 
 wxString SubtitleListView::OnGetItemText(long item, long column) const {

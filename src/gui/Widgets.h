@@ -21,13 +21,22 @@ public:
     // Only rows that differ from the picture shown are converted and painted.
     void setImage(const Image& image, bool fitToImage);
     // What the control shows.
-    const wxBitmap& bitmap() const { return bitmap_; }
+    const wxBitmap& bitmap() {
+        convertPending();
+        return bitmap_;
+    }
 
 private:
     void onPaint(wxPaintEvent&);
+    // Brings the rows given since the last paint into bitmap_.
+    void convertPending();
     wxBitmap bitmap_;
-    std::vector<uint8_t> shown_;  // the picture in bitmap_, as given
+    // The picture as last given; rows pendingFirst_ .. pendingLast_ of it
+    // are not yet in bitmap_ (converted when painted, so pictures given
+    // several times before a paint are converted once).
+    std::vector<uint8_t> shown_;
     int shownWidth_ = 0, shownHeight_ = 0;
+    int pendingFirst_ = -1, pendingLast_ = -1;
 };
 
 // A small numeric field with up and down arrows; typing is not possible,
@@ -55,7 +64,10 @@ private:
 class SubtitleListView : public wxListCtrl {
 public:
     SubtitleListView(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size, const SubtitleList& list);
+    // Rows added, removed or edited anywhere: repaints the visible rows.
     void modelChanged();
+    // Only rows first .. last changed: repaints those of them in view.
+    void rowsChanged(long first, long last);
 
 protected:
     wxString OnGetItemText(long item, long column) const override;

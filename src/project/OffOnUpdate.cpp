@@ -41,8 +41,9 @@ int countSetsWithoutTiming(const SubtitleList& list) {
     return missing;
 }
 
-int recalculateOffOnOfSet(SubtitleList& list, float fps, int set) {
+int recalculateOffOnOfSet(SubtitleList& list, float fps, int set, int* lastChanged) {
     const int sets = (list.lineCount() + 1) / 2;
+    if (lastChanged) *lastChanged = set;
     if (set >= 0 && set < sets) {
         long long previousOff = 0, on = 0, off = 0;
         for (int k = set - 1; k >= 0; --k)
@@ -59,6 +60,7 @@ int recalculateOffOnOfSet(SubtitleList& list, float fps, int set) {
             if (timed(list, k)) {
                 framesOf(list, k, fps, on, off);
                 store(list, k, previousOff, on, off);
+                if (lastChanged) *lastChanged = k;
                 break;
             }
     }

@@ -72,7 +72,8 @@ int recalculateOffOn(SubtitleList& list, float fps);
 
 // The same after only the timing of `set` (0-based) changed in a list whose
 // column was up to date: recomputes that set and the next timed set after
-// it. Returns the number of sets without complete time codes.
-int recalculateOffOnOfSet(SubtitleList& list, float fps, int set);
+// it. Returns the number of sets without complete time codes;
+// `lastChanged`, when given, receives the last set whose column may differ.
+int recalculateOffOnOfSet(SubtitleList& list, float fps, int set, int* lastChanged = nullptr);
 // Sets whose line A lacks the ON or the OFF time code.
 int countSetsWithoutTiming(const SubtitleList& list);

@@ -46,19 +46,21 @@ protected:
     virtual std::string iniText() { return kIni; }
 
     Controller& c() { return *controller; }
-    void click(int id) { c().dispatch(Event::control(id)); }
+    // The user's actions: the fake control changes, then sends its event
+    // with what it now holds, as the window does.
+    void click(int id) { c().dispatch(ui.eventFor(id)); }
     void choose(int id, int item) {
         ui.setValue(id, item);
-        c().dispatch(Event::changed(id));
+        c().dispatch(ui.eventFor(id, SubKind::Changed));
     }
     void slide(int id, int value) {
         ui.setValue(id, value);
-        c().dispatch(Event::control(id));
+        c().dispatch(ui.eventFor(id));
     }
     void type(int field, const std::string& text) {
         for (size_t i = 1; i <= text.size(); ++i) {
             ui.setText(field, text.substr(0, i));
-            c().dispatch(Event::changed(field));
+            c().dispatch(ui.eventFor(field, SubKind::Changed));
         }
     }
     void pressReturn() { c().dispatch(Event::menu(ctl::ReturnKeyMenuId)); }

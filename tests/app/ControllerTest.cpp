@@ -1,4 +1,5 @@
 #include "app/ControllerFixture.h"
+#include "app/ProjectOpen.h"
 #include "base/Text.h"
 #include "render/Compositor.h"
 
@@ -68,6 +69,7 @@ TEST_F(ControllerTest, SeparatorInTheProfileListChangesNothing) {
     EXPECT_EQ(state.profileIndex, 1);
     EXPECT_EQ(state.projectWidth, 720);
     EXPECT_TRUE(ui.messages.empty());
+    EXPECT_EQ(ui.control(ctl::ProfileList).value, 1);  // the list shows the profile in force
 }
 
 TEST_F(ControllerTest, FrameRateWarningOnlyWhenTheRoundedRateChanges) {
@@ -378,4 +380,65 @@ TEST_F(FullHdDesktopTest, AWindowThatWouldNotFitShowsThePreviewScaledWithoutAski
     EXPECT_EQ(ui.canvasScale(), std::make_pair(1, 1));
     EXPECT_EQ(ui.windowSize(), std::make_pair(975, 786));
     EXPECT_EQ(ui.controlPosition(ctl::LineA).second, 576 + 5 + 80);
+}
+
+// A session of the user's actions: every value the program needs arrives with
+// its event or is the program's own state (the port has no way to read a
+// control back).
+TEST_F(ControllerTest, UserActionsCarryTheirValuesAndNoControlIsReadBack) {
+    type(ctl::LineA, "One");
+    pressReturn();
+    type(ctl::LineB, "Two");
+    pressReturn();
+    type(ctl::LineA, "Three");
+    pressReturn();
+    type(ctl::LineB, "Four");
+    pressReturn();
+    selectRow(1);
+    EXPECT_EQ(state.view.selectedRow, 1);
+    EXPECT_EQ(state.view.lineA, "One");
+    EXPECT_EQ(state.view.lineB, "Two");
+    ui.setValue(ctl::OnSeconds, 5);
+    click(ctl::OnSeconds);
+    ui.setValue(ctl::OffSeconds, 7);
+    click(ctl::OffSeconds);
+    EXPECT_EQ(row(0, Column::Timing), "00:00:05:00>00:00:07:00");
+    EXPECT_EQ(row(1, Column::Timing), "00:00:05:00>00:00:07:00");
+    slide(ctl::OverrideYSlider, 300);
+    EXPECT_EQ(row(0, Column::Y), "300");
+    EXPECT_EQ(row(2, Column::Y), "430");
+    choose(ctl::PresetList, 1);
+    EXPECT_EQ(state.presetIndex, 1);
+    slide(ctl::BlendSlider, 100);
+    EXPECT_EQ(state.style.blend, 100);
+    choose(ctl::BorderList, 2);
+    EXPECT_EQ(state.style.borderStyle, 2);
+    ui.setValue(ctl::CenterText, 1);
+    click(ctl::CenterText);
+    EXPECT_TRUE(state.style.centerText);
+    choose(ctl::ProfileList, 2);  // PAL narrow: same height and rate
+    EXPECT_EQ(state.profileIndex, 2);
+    EXPECT_EQ(state.projectWidth, 704);
+    choose(ctl::ProfileList, 0);  // the separator changes nothing
+    EXPECT_EQ(state.profileIndex, 2);
+    // A line typed over the one shown.
+    selectRow(2);
+    type(ctl::LineA, "Drei");
+    EXPECT_EQ(row(2), "Drei");
+    ui.fileAnswers = {(dir / "Session_project" / "Session.KVL8").string()};
+    click(ctl::Save);
+    // The file names the profile and preset in force, which the lists show
+    // (after the separator, the list went back to the profile in force).
+    std::string saved;
+    ASSERT_TRUE(files::readFile((dir / "Session_project" / "Session.KVL8").string(), saved));
+    EXPECT_NE(saved.find("Drei"), std::string::npos);
+    EXPECT_EQ(ui.control(ctl::ProfileList).value, 2);
+    EXPECT_EQ(ui.control(ctl::PresetList).value, 1);
+    ProjectHeader header;
+    SubtitleList rows;
+    ASSERT_EQ(readProjectFile((dir / "Session_project" / "Session.KVL8").string(), 0, header, rows).status,
+              ProjectOpenStatus::Ok);
+    EXPECT_EQ(header.profile, 2);
+    EXPECT_EQ(header.preset, 1);
+    EXPECT_EQ(rows.column(0, Column::Timing), "00:00:05:00>00:00:07:00");
 }

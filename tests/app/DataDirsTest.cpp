@@ -226,7 +226,7 @@ TEST_F(InstalledStartTest, SavePresetWritesTheUsersCopyAndUsesTheUsersSheets) {
     EXPECT_EQ(ui.countMessages("Error#10"), 0);
 
     ui.inputAnswers = {std::string("Mine")};
-    controller->dispatch(Event::control(ctl::SavePreset));
+    controller->dispatch(ui.eventFor(ctl::SavePreset));
     EXPECT_EQ(ui.countMessages("Error!"), 0);
     EXPECT_EQ(read(root / "usr/share/kalvero/Kalvero.ini"), kShipped);
     Settings user = parseSettings(read(root / "home/config/kalvero/Kalvero.ini"));

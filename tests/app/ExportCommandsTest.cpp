@@ -280,7 +280,7 @@ TEST_F(ExportCommandsTest, UnwritableFolderOrFileIsAnErrorNeverSuccess) {
 TEST_F(ExportCommandsTest, CaptureNamesFollowTheSetOfTheSelectedRow) {
     std::string folder = open("demo.KVL8", {{"one", "1", 0}, {"two", "2", 0}});
     ExportCommands x = commands();
-    ui.selectListRow(0);
+    selectRow(0);
     ExportReport r = x.captureScreen();
     ASSERT_TRUE(r.done()) << r.text;
     const std::string first = folder + "Capture_Output/demo_0000.png";
@@ -291,7 +291,7 @@ TEST_F(ExportCommandsTest, CaptureNamesFollowTheSetOfTheSelectedRow) {
     EXPECT_TRUE(testsupport::samePixels(testsupport::decodeFile(first), expected({"one", "1", 0}, RenderTarget::AlphaExport)));
 
     // Line B of the second set: the second set, named by its first row.
-    ui.selectListRow(3);
+    selectRow(3);
     r = x.captureScreen();
     ASSERT_TRUE(r.done());
     EXPECT_EQ(files::filePart(r.written[0]), "demo_0002.png");
@@ -301,7 +301,7 @@ TEST_F(ExportCommandsTest, CaptureNamesFollowTheSetOfTheSelectedRow) {
 
     // Any letter case of the extension goes; the project name itself stays.
     state.projectName = "Demo.Kvl8";
-    ui.selectListRow(0);
+    selectRow(0);
     r = x.captureScreen();
     EXPECT_EQ(files::filePart(r.written[0]), "Demo_0000.png");
     EXPECT_EQ(state.projectName, "Demo.Kvl8");

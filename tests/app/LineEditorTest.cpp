@@ -55,7 +55,7 @@ TEST_F(LineEditorTest, ShadesAlternatePerSet) {
 TEST_F(LineEditorTest, EmptyingAFieldEmptiesTheRow) {
     type(ctl::LineA, "x");
     ui.setText(ctl::LineA, "");
-    c().dispatch(Event::changed(ctl::LineA));
+    c().dispatch(ui.eventFor(ctl::LineA, SubKind::Changed));
     EXPECT_EQ(row(0), "");
 }
 
@@ -82,12 +82,12 @@ TEST_F(LineEditorTest, EditingAMiddleSetAndTheLastSet) {
     EXPECT_EQ(ui.text(ctl::Context33), "");
     // Typing changes that set; Return twice disables both fields.
     ui.setText(ctl::LineA, "THREE");
-    c().dispatch(Event::changed(ctl::LineA));
+    c().dispatch(ui.eventFor(ctl::LineA, SubKind::Changed));
     EXPECT_EQ(row(2), "THREE");
     pressReturn();
     EXPECT_FALSE(ui.enabled(ctl::LineA));
     EXPECT_EQ(ui.focus(), ctl::LineB);
-    c().dispatch(Event::control(ctl::LineB));
+    c().dispatch(ui.eventFor(ctl::LineB));
     pressReturn();
     EXPECT_FALSE(ui.enabled(ctl::LineB));
     EXPECT_EQ(state.editState, EditLineB);
@@ -96,9 +96,9 @@ TEST_F(LineEditorTest, EditingAMiddleSetAndTheLastSet) {
     selectRow(7);
     EXPECT_EQ(state.editState, EditLastSet);
     EXPECT_TRUE(ui.enabled(ctl::LineA));
-    c().dispatch(Event::control(ctl::LineB));
+    c().dispatch(ui.eventFor(ctl::LineB));
     ui.setText(ctl::LineB, "seven");
-    c().dispatch(Event::changed(ctl::LineB));
+    c().dispatch(ui.eventFor(ctl::LineB, SubKind::Changed));
     pressReturn();
     EXPECT_EQ(state.editState, NewSet);
     EXPECT_EQ(row(7), "seven");

@@ -66,13 +66,13 @@ TEST_F(ProjectCommandsTest, OpenLoadsProfilePresetRowsAndY) {
     EXPECT_EQ(state.timedLength, 7);
     // Typing after an open changes set 0.
     ui.setText(ctl::LineA, "Hi");
-    c().dispatch(Event::changed(ctl::LineA));
+    c().dispatch(ui.eventFor(ctl::LineA, SubKind::Changed));
     EXPECT_EQ(row(0), "Hi");
 }
 
 TEST_F(ProjectCommandsTest, BadFilesKeepTheCurrentProject) {
     ui.setText(ctl::LineA, "keep me");
-    c().dispatch(Event::changed(ctl::LineA));
+    c().dispatch(ui.eventFor(ctl::LineA, SubKind::Changed));
     ui.fileAnswers = {file("bad.KVL8", "##-KVL8 project: v1\r\n"), (dir / "missing.KVL8").string(),
                       file("zero.KVL8", std::string(64, '\0'))};
     ui.yesNoCancelAnswers = {Ui::Answer::No, Ui::Answer::No, Ui::Answer::No};
@@ -86,7 +86,7 @@ TEST_F(ProjectCommandsTest, BadFilesKeepTheCurrentProject) {
 
 TEST_F(ProjectCommandsTest, SaveWritesIntoTheProjectFolderAndReopensIdentically) {
     ui.setText(ctl::LineA, "Hello");
-    c().dispatch(Event::changed(ctl::LineA));
+    c().dispatch(ui.eventFor(ctl::LineA, SubKind::Changed));
     std::string chosen = (dir / "Film.KVL8").string();
     ui.fileAnswers = {chosen};
     click(ctl::Save);

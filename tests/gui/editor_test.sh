@@ -168,9 +168,25 @@ click_at 100 575   # line A (the lower block starts at 485)
 type_text "x"; key Return
 type_text "y"; key Return
 click_at 300 $((485 + 26))   # row 0
+list_shot() { import -window root -crop 508x180+$((WX + 212))+$((WY + 485)) +repage "$1" 2>/dev/null; }
+list_shot "$work/list_before.png"
 click_at 860 $((485 + 54))   # the ON frames field
 xdotool key --delay 60 Prior Prior Up Up Up Up Up Up Up
 sleep 0.5
+# A spin step repaints only the rows it changed: what the list shows then is
+# what a repaint of the whole window shows.
+list_shot "$work/list_stepped.png"
+xdotool windowunmap --sync "$(main_window)" 2>/dev/null || true
+sleep 0.5
+xdotool windowmap --sync "$(xdotool search --name "Dunmere's Kalvero" | head -n 1)"
+sleep 1
+window_origin
+list_shot "$work/list_repainted.png"
+[ "$(compare -metric AE "$work/list_before.png" "$work/list_stepped.png" null: 2>&1)" != "0" ] ||
+  fail "the list did not show the new ON time"
+[ "$(compare -metric AE "$work/list_stepped.png" "$work/list_repainted.png" null: 2>&1)" = "0" ] ||
+  fail "the list after spin steps differs from the list repainted whole"
+pass "spin steps repaint the changed rows as a full repaint would"
 save_as "$work/Ntsc.KVL8" "$work/Ntsc_project/Ntsc.KVL8"
 grep -a -q '^A0000|x|00:00:00:27>|' "$work/Ntsc_project/Ntsc.KVL8" ||
   fail "frame 27 at 29.97 fps: $(grep -a '^A0000' "$work/Ntsc_project/Ntsc.KVL8")"

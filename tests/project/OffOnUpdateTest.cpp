@@ -46,12 +46,23 @@ TEST(RecalculateOffOnOfSet, RandomEditsMatchTheFullRecalculation) {
                 // The B row's timing is not read; an edit writes both.
                 list.setLineColumn(2 * set + 1, Column::Timing, rng() % 2 ? timing : "junk");
                 SubtitleList full = list;
+                const SubtitleList before = list;
                 const int missingFull = recalculateOffOn(full, fps);
-                const int missing = recalculateOffOnOfSet(list, fps, set);
+                int last = -1;
+                const int missing = recalculateOffOnOfSet(list, fps, set, &last);
                 ASSERT_EQ(missing, missingFull) << "rows " << rows << " edit " << edit;
-                for (int r = 0; r < rows; ++r)
+                // The window repaints rows 2 * set .. 2 * last + 1 only: no
+                // other row may have changed.
+                ASSERT_GE(last, set);
+                ASSERT_LT(last, sets);
+                for (int r = 0; r < rows; ++r) {
                     ASSERT_EQ(list.column(r, Column::OffOn), full.column(r, Column::OffOn))
                         << "rows " << rows << " edit " << edit << " set " << set << " row " << r;
+                    if (r < 2 * set || r > 2 * last + 1) {
+                        ASSERT_EQ(list.column(r, Column::OffOn), before.column(r, Column::OffOn))
+                            << "row " << r << " outside the reported sets " << set << ".." << last;
+                    }
+                }
             }
         }
     }
@@ -70,7 +81,9 @@ TEST(RecalculateOffOnOfSet, OnlyTheEditedSetAndTheNextTimedSetChange) {
     // Set 1 now ends a second later: its ON count and set 3's OFF count change
     // (set 2 has no timing), set 4 keeps its values.
     list.setLineColumn(2, Column::Timing, "00:00:03:00>00:00:05:00");
-    EXPECT_EQ(recalculateOffOnOfSet(list, 25.0f, 1), 1);
+    int last = -1;
+    EXPECT_EQ(recalculateOffOnOfSet(list, 25.0f, 1, &last), 1);
+    EXPECT_EQ(last, 3);
     EXPECT_EQ(list.column(0, Column::OffOn), "25+25");
     EXPECT_EQ(list.column(2, Column::OffOn), "25+50");
     EXPECT_EQ(list.column(3, Column::OffOn), "25+50");

@@ -73,7 +73,7 @@ struct Program {
         std::error_code ec;
         fs::remove_all(dir, ec);
     }
-    void click(int id) { controller->dispatch(Event::control(id)); }
+    void click(int id) { controller->dispatch(ui.eventFor(id)); }
 
     // kalvero-cli with this program folder: what it printed on stderr.
     std::string cli(std::vector<std::string> args, int expectedExit = 1) {
@@ -329,6 +329,6 @@ TEST(BadInput, AProfileTooLargeForAnyPictureStartsWhenTheUserAccepts) {
     controller.windowBuilt();
     EXPECT_EQ(state.projectWidth, 30000);
     ui.setText(ctl::LineA, "Hello");
-    controller.dispatch(Event::changed(ctl::LineA));
+    controller.dispatch(ui.eventFor(ctl::LineA, SubKind::Changed));
     fs::remove_all(dir);
 }

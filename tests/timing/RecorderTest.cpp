@@ -609,7 +609,7 @@ TEST_F(RecorderTest, PartialRunStartsAtTheSelectedSetAndKeepsEveryOtherTiming) {
     makeSets(6, true);
     state.list.setLineColumn(6, Column::Timing, "00:00:09:00>00:00:09:20");
     state.list.setLineColumn(7, Column::Timing, "00:00:09:00>00:00:09:20");
-    ui.selectListRow(7);  // line B of set 3
+    selectRow(7);  // line B of set 3
     movie.now = &nowUs;
     movie.length = 2500;
     movie.duration = 100000;
@@ -643,7 +643,7 @@ TEST_F(RecorderTest, PartialRunStartsAtTheSelectedSetAndKeepsEveryOtherTiming) {
 TEST_F(RecorderTest, PartialRunWithTheExternalClockCountsFromThreeSecondsBeforeTheOldOn) {
     makeSets(3, true);
     state.list.setLineColumn(4, Column::Timing, "00:01:00:05>00:01:02:00");
-    ui.selectListRow(4);
+    selectRow(4);
     externalRun();
     RecordOptions o;
     o.fromSelectedSet = true;
@@ -659,7 +659,7 @@ TEST_F(RecorderTest, PartialRunWithTheExternalClockCountsFromThreeSecondsBeforeT
 
 TEST_F(RecorderTest, PartialRunWithoutAnOldTimeStartsTheMovieAtTheBeginning) {
     makeSets(3);
-    ui.selectListRow(2);
+    selectRow(2);
     movie.now = &nowUs;
     internalRun();
     RecordOptions o;
