@@ -21,16 +21,7 @@ void setSpinsEnabled(Ui& ui, bool on) {
 }  // namespace
 
 LineEditor::LineEditor(EditorContext& context, Controller& controller)
-    : cx_(context),
-      c_(controller),
-      s_(context.s),
-      ui_(context.ui),
-      canvas(context.canvas),
-      stripsSwatch(context.stripsSwatch),
-      bgSwatch(context.bgSwatch),
-      background(context.background),
-      backgroundSource(context.backgroundSource),
-      backgroundPath(context.backgroundPath) {}
+    : EditorPart(context), c_(controller) {}
 
 void LineEditor::onLineFieldEvent(int line, bool changed) {
     s_.activeLine = line;

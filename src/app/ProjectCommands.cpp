@@ -17,16 +17,7 @@
 #include "base/Draw.h"
 
 ProjectCommands::ProjectCommands(EditorContext& context, Controller& controller)
-    : cx_(context),
-      c_(controller),
-      s_(context.s),
-      ui_(context.ui),
-      canvas(context.canvas),
-      stripsSwatch(context.stripsSwatch),
-      bgSwatch(context.bgSwatch),
-      background(context.background),
-      backgroundSource(context.backgroundSource),
-      backgroundPath(context.backgroundPath) {}
+    : EditorPart(context), c_(controller) {}
 
 void ProjectCommands::clearProject() {
     s_.list.clearList();

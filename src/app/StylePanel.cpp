@@ -14,16 +14,7 @@
 #include "render/Background.h"
 
 StylePanel::StylePanel(EditorContext& context)
-    : cx_(context),
-      s_(context.s),
-      ui_(context.ui),
-      renderer_(context.renderer),
-      canvas(context.canvas),
-      stripsSwatch(context.stripsSwatch),
-      bgSwatch(context.bgSwatch),
-      background(context.background),
-      backgroundSource(context.backgroundSource),
-      backgroundPath(context.backgroundPath) {}
+    : EditorPart(context), renderer_(context.renderer) {}
 
 void StylePanel::anchorControls() {
     windowExists_ = true;

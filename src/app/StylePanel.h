@@ -3,11 +3,11 @@
 #include <string>
 #include <vector>
 
-#include "app/EditorContext.h"
+#include "app/EditorPart.h"
 
 // The strips box and the window's size: presets, profiles, font sizes, the
 // style sliders and check boxes, the colours and the background picture.
-class StylePanel {
+class StylePanel : private EditorPart {
 public:
     explicit StylePanel(EditorContext& context);
 
@@ -47,25 +47,7 @@ private:
         if (loadSetIntoFields) loadSetIntoFields();
     }
 
-    // The shared context under the names the handlers use.
-    EditorContext& cx_;
-    AppState& s_;
-    Ui& ui_;
     PreviewRenderer& renderer_;
-    Image& canvas;
-    Image& stripsSwatch;
-    Image& bgSwatch;
-    Image& background;
-    Image& backgroundSource;
-    std::string& backgroundPath;
-    void refreshPreview() { cx_.refreshPreview(); }
-    void reloadFontSheets() { cx_.reloadFontSheets(); }
-    void createImages() { cx_.createImages(); }
-    void updateTitle() { cx_.updateTitle(); }
-    void listChanged() { cx_.listChanged(); }
-    void setControlValue(int id, int v) { cx_.setControlValue(id, v); }
-    void setControlRange(int id, int lo, int hi) { cx_.setControlRange(id, lo, hi); }
-    void setControlText(int id, const std::string& t) { cx_.setControlText(id, t); }
 
     bool windowExists_ = false;
     bool firstLayout_ = true;
