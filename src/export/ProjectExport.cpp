@@ -313,6 +313,7 @@ ExportReport exportTrack(const ProjectExportInput& in, SubtitleFormat format, bo
     job.indexedPng = indexedPng;
     job.makeStreamWriter = in.media.subtitleStream;
     job.cancel = cancel;
+    job.workerThreads = encodeThreads(in);
     start(in, 0, int(job.sets.sets.size()));
     job.render = [&](int set, Image& out) { return drawSet(in, set, RenderTarget::AlphaExport, out); };
     job.progress = [&](int value, int of) {

@@ -36,6 +36,11 @@ struct SubtitleExportJob {
     bool indexedPng = false;      // BDN: 8-bit palette pictures
     bool matroska = true;         // VobSub: also NAME.mks
     std::string language = "und";  // BDN language code
+    // 0: one set after the other on the calling thread. N > 0: the calling
+    // thread renders while up to N worker threads find the visible pixels
+    // and encode (BDN pictures, SUP objects); the files are the same either
+    // way. `render` and `progress` always run on the calling thread.
+    int workerThreads = 0;
     // Makes the encoder of the VobSub and DVB streams (the program passes
     // createSubtitleStreamWriter of the media floor).
     std::function<std::unique_ptr<SubtitleStreamWriter>(SubtitleStreamKind)> makeStreamWriter;

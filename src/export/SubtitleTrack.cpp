@@ -113,22 +113,47 @@ long long frameTo90k(long long frame, float fps) {
 
 namespace {
 
-// True when any pixel of the row span [x0, x1) has some opacity; eight
-// bytes (two pixels) at a time.
-bool anyAlpha(const uint8_t* row, int x0, int x1) {
-    const uint8_t* p = row + size_t(x0) * 4;
-    const uint8_t* end = row + size_t(x1) * 4;
-    uint64_t acc = 0;
-    for (; p + 8 <= end; p += 8) {
-        uint64_t v;
-        std::memcpy(&v, p, 8);
-        acc |= v;
+// The alpha bytes of two pixels read as one 64-bit word.
+constexpr uint64_t kAlphaBytes = 0xFF000000FF000000ull;
+
+uint64_t word(const uint8_t* p) {
+    uint64_t v;
+    std::memcpy(&v, p, 8);
+    return v;
+}
+
+// The first and last pixel of a row with some opacity; false when there is
+// none. Rows are scanned 32 bytes (eight pixels) at a time from both ends,
+// so a visible row is only read up to its first and last visible pixel and
+// a transparent one once.
+bool visibleSpan(const uint8_t* row, int width, int& first, int& last) {
+    const int blocks = width / 8;
+    int x = 0;
+    for (int b = 0; b < blocks; ++b, x += 8) {
+        const uint8_t* p = row + size_t(x) * 4;
+        if (((word(p) | word(p + 8) | word(p + 16) | word(p + 24)) & kAlphaBytes) != 0) break;
     }
-    // Alpha is the fourth byte of every pixel.
-    uint8_t bytes[8];
-    std::memcpy(bytes, &acc, 8);
-    const uint8_t tail = p < end ? p[3] : 0;
-    return (bytes[3] | bytes[7] | tail) != 0;
+    while (x < width && row[size_t(x) * 4 + 3] == 0) ++x;
+    if (x >= width) return false;
+    first = x;
+    int end = width;  // one past the last pixel to look at
+    const int tail = width - blocks * 8;
+    for (int e = width - 1; e >= width - tail; --e) {
+        if (row[size_t(e) * 4 + 3] != 0) {
+            last = e;
+            return true;
+        }
+        end = e;
+    }
+    while (end - 8 > first) {
+        const uint8_t* p = row + size_t(end - 8) * 4;
+        if (((word(p) | word(p + 8) | word(p + 16) | word(p + 24)) & kAlphaBytes) != 0) break;
+        end -= 8;
+    }
+    int l = end - 1;
+    while (row[size_t(l) * 4 + 3] == 0) --l;  // `first` is visible
+    last = l;
+    return true;
 }
 
 }  // namespace
@@ -139,11 +164,8 @@ PixelBox visibleBox(const Image& picture, int y0, int y1) {
     const int w = picture.width();
     int minX = w, maxX = -1, minY = -1, maxY = -1;
     for (int y = y0; y < y1; ++y) {
-        const uint8_t* p = picture.pixel(0, y);
-        if (!anyAlpha(p, 0, w)) continue;
-        int first = 0, last = w - 1;
-        while (p[size_t(first) * 4 + 3] == 0) ++first;
-        while (p[size_t(last) * 4 + 3] == 0) --last;
+        int first = 0, last = 0;
+        if (!visibleSpan(picture.pixel(0, y), w, first, last)) continue;
         if (minY < 0) minY = y;
         maxY = y;
         minX = std::min(minX, first);
@@ -173,11 +195,8 @@ std::vector<PixelBox> visibleBands(const Image& picture) {
     std::vector<int> first(size_t(std::max(0, h)), -1), last(size_t(std::max(0, h)), -1);
     int top = -1, bottom = -1;
     for (int y = 0; y < h; ++y) {
-        const uint8_t* p = picture.pixel(0, y);
-        if (!anyAlpha(p, 0, w)) continue;
-        int f = 0, l = w - 1;
-        while (p[size_t(f) * 4 + 3] == 0) ++f;
-        while (p[size_t(l) * 4 + 3] == 0) --l;
+        int f = 0, l = 0;
+        if (!visibleSpan(picture.pixel(0, y), w, f, l)) continue;
         first[size_t(y)] = f, last[size_t(y)] = l;
         if (top < 0) top = y;
         bottom = y;
