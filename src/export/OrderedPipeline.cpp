@@ -29,7 +29,7 @@ bool freshCanvas(Image& canvas, int width, int height, bool clean, std::string& 
 }
 
 bool drawItem(const OrderedPipelineJob& job, int i, Image& canvas, bool clean, std::string& error) {
-    if (!freshCanvas(canvas, job.width, job.height, clean, error)) return false;
+    if (!freshCanvas(canvas, job.width, job.height, clean || job.drawClears, error)) return false;
     return job.draw && job.draw(i, canvas, error);
 }
 
@@ -119,6 +119,11 @@ OrderedPipelineResult runOrderedPipeline(const OrderedPipelineJob& job) {
     };
     auto release = [&](size_t s) {  // the lock is held
         slots[s].clean = false;
+        if (job.drawClears) {
+            freeSlots.push_back(s);
+            cv.notify_all();
+            return;
+        }
         todo.push_back({s, true});
         cv.notify_all();
     };

@@ -18,8 +18,10 @@ struct OrderedPipelineJob {
     // fewer canvases).
     int threads = 0;
     uint64_t poolBudget = kPngPoolBudget;
+    bool drawClears = false;
     // Calling thread, in item order: draws item i into `canvas`, a fully
-    // transparent canvas of width x height.
+    // transparent canvas of width x height (with drawClears: a canvas of
+    // that size that may still hold an earlier item, which draw clears).
     std::function<bool(int i, Image& canvas, std::string& error)> draw;
     // Worker threads, several at once (the calling thread when threads is 0):
     // the heavy part of item i. It writes only to what belongs to item i.

@@ -141,6 +141,7 @@ OrderedPipelineJob trackPipeline(const SubtitleExportJob& job, const std::vector
     p.width = job.width;
     p.height = job.height;
     p.threads = job.workerThreads;
+    p.drawClears = job.renderClears;
     p.draw = [&job, &sets](int i, Image& canvas, std::string& error) {
         return drawTrackSet(job, sets[size_t(i)], canvas, error);
     };

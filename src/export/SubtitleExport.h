@@ -31,6 +31,10 @@ struct SubtitleExportJob {
     float fps = 0;
     TrackSets sets;
     RenderSetFn render;    // full-frame transparent render of a set (by its list index)
+    // True when `render` sets every pixel of the canvas itself (the alpha
+    // render of the project does): the canvas it gets may then still hold
+    // an earlier set and is not cleared first.
+    bool renderClears = false;
     ProgressFn progress;   // optional: sets done of sets to do
     const std::atomic<bool>* cancel = nullptr;  // optional: set to stop; nothing is left behind
     bool indexedPng = false;      // BDN: 8-bit palette pictures

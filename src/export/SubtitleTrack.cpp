@@ -332,16 +332,22 @@ bool toPalettePicture(const Image& picture, int maxColours, PalettePicture& out,
     std::vector<uint32_t> order;  // colours in the order they first appear
     counts.reserve(512);
     {
-        uint32_t lastKey = 0xFFFFFFFFu;
+        uint32_t lastKey = 0xFFFFFFFFu, lastRaw = 0;
         uint32_t* lastCount = nullptr;
         const uint8_t* p = data;
         for (size_t i = 0; i < n; ++i, p += 4) {
-            const uint32_t key = keyOf(p);
-            if (key != lastKey || !lastCount) {
-                auto [it, added] = counts.try_emplace(key, 0);
-                if (added) order.push_back(key);
-                lastKey = key;
-                lastCount = &it->second;
+            // The same four bytes as the pixel before: the same colour.
+            uint32_t raw;
+            std::memcpy(&raw, p, 4);
+            if (raw != lastRaw || !lastCount) {
+                lastRaw = raw;
+                const uint32_t key = keyOf(p);
+                if (key != lastKey || !lastCount) {
+                    auto [it, added] = counts.try_emplace(key, 0);
+                    if (added) order.push_back(key);
+                    lastKey = key;
+                    lastCount = &it->second;
+                }
             }
             ++*lastCount;
         }
@@ -362,14 +368,21 @@ bool toPalettePicture(const Image& picture, int maxColours, PalettePicture& out,
     }
 
     out.indices.resize(n);
-    uint32_t lastKey = 0xFFFFFFFFu;
+    uint32_t lastKey = 0xFFFFFFFFu, lastRaw = 0;
+    bool started = false;
     uint8_t lastIndex = 0;
     const uint8_t* p = data;
     for (size_t i = 0; i < n; ++i, p += 4) {
-        const uint32_t key = keyOf(p);
-        if (key != lastKey) {
-            lastKey = key;
-            lastIndex = entryOf[key];
+        uint32_t raw;
+        std::memcpy(&raw, p, 4);
+        if (raw != lastRaw || !started) {
+            started = true;
+            lastRaw = raw;
+            const uint32_t key = keyOf(p);
+            if (key != lastKey) {
+                lastKey = key;
+                lastIndex = entryOf[key];
+            }
         }
         out.indices[i] = lastIndex;
     }

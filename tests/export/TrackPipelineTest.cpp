@@ -97,9 +97,18 @@ TEST_F(TrackPipelineTest, WorkerThreadsWriteTheSameFilesAsOneThread) {
             const std::string tag = subtitleFormatInfo(format).cliName + std::string(indexed ? "8" : "");
             std::map<std::string, std::string> serial;
             SubtitleExportResult first;
-            for (int threads : {0, 2, 3}) {
-                SubtitleExportJob j = job(format, tag + std::to_string(threads), threads);
+            // 4: three threads with a render that clears the canvas itself,
+            // which then gets canvases that still hold an earlier set.
+            for (int threads : {0, 2, 3, 4}) {
+                SubtitleExportJob j = job(format, tag + std::to_string(threads), threads == 4 ? 3 : threads);
                 j.indexedPng = indexed;
+                if (threads == 4) {
+                    j.renderClears = true;
+                    j.render = [](int set, Image& out) {
+                        std::fill(out.data(), out.data() + out.stride() * size_t(out.height()), uint8_t(0));
+                        return twoLines(set, out);
+                    };
+                }
                 std::vector<int> progress;
                 j.progress = [&](int v, int total) {
                     EXPECT_EQ(total, 41);
