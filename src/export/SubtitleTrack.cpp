@@ -122,34 +122,26 @@ uint64_t word(const uint8_t* p) {
     return v;
 }
 
+// True when one of the 64 pixels at p has some opacity. No branch inside,
+// so the compiler can use its widest loads.
+bool anyAlpha64(const uint8_t* p) {
+    uint64_t acc = 0;
+    for (int i = 0; i < 32; ++i) acc |= word(p + 8 * i);
+    return (acc & kAlphaBytes) != 0;
+}
+
 // The first and last pixel of a row with some opacity; false when there is
-// none. Rows are scanned 32 bytes (eight pixels) at a time from both ends,
-// so a visible row is only read up to its first and last visible pixel and
-// a transparent one once.
+// none. Transparent runs are skipped 64 pixels at a time from both ends, so
+// a transparent row is read once and a visible one only up to its first and
+// last visible pixel.
 bool visibleSpan(const uint8_t* row, int width, int& first, int& last) {
-    const int blocks = width / 8;
     int x = 0;
-    for (int b = 0; b < blocks; ++b, x += 8) {
-        const uint8_t* p = row + size_t(x) * 4;
-        if (((word(p) | word(p + 8) | word(p + 16) | word(p + 24)) & kAlphaBytes) != 0) break;
-    }
+    while (x + 64 <= width && !anyAlpha64(row + size_t(x) * 4)) x += 64;
     while (x < width && row[size_t(x) * 4 + 3] == 0) ++x;
     if (x >= width) return false;
     first = x;
     int end = width;  // one past the last pixel to look at
-    const int tail = width - blocks * 8;
-    for (int e = width - 1; e >= width - tail; --e) {
-        if (row[size_t(e) * 4 + 3] != 0) {
-            last = e;
-            return true;
-        }
-        end = e;
-    }
-    while (end - 8 > first) {
-        const uint8_t* p = row + size_t(end - 8) * 4;
-        if (((word(p) | word(p + 8) | word(p + 16) | word(p + 24)) & kAlphaBytes) != 0) break;
-        end -= 8;
-    }
+    while (end - 64 > first && !anyAlpha64(row + size_t(end - 64) * 4)) end -= 64;
     int l = end - 1;
     while (row[size_t(l) * 4 + 3] == 0) --l;  // `first` is visible
     last = l;
