@@ -272,3 +272,44 @@ TEST(OrderedPipeline, StopEndsTheRunBeforeTheNextItem) {
         EXPECT_EQ(r.finished, finished);
     }
 }
+
+// The row scan skips transparent runs in blocks: pictures of many widths
+// with a few visible pixels anywhere (block edges, first and last column)
+// give the box a pixel-by-pixel search finds.
+TEST(VisiblePixels, BoxMatchesAPixelByPixelSearch) {
+    uint32_t seed = 12345;
+    auto next = [&] { return seed = seed * 1103515245u + 12345u, (seed >> 8) & 0xffff; };
+    for (int width : {1, 7, 8, 63, 64, 65, 127, 128, 129, 200, 1920}) {
+        for (int round = 0; round < 20; ++round) {
+            Image img(width, 6);
+            const int dots = int(next() % 4);
+            for (int d = 0; d < dots; ++d) {
+                int x = int(next() % unsigned(width));
+                if (d == 0 && round % 3 == 0) x = width - 1;
+                if (d == 0 && round % 3 == 1) x = std::min(width - 1, 64);
+                uint8_t* p = img.pixel(x, int(next() % 6));
+                p[3] = uint8_t(1 + next() % 255);
+            }
+            // Colour without opacity counts as transparent.
+            img.pixel(int(next() % unsigned(width)), 0)[1] = 77;
+            int minX = width, maxX = -1, minY = -1, maxY = -1;
+            for (int y = 0; y < 6; ++y)
+                for (int x = 0; x < width; ++x)
+                    if (img.pixel(x, y)[3] != 0) {
+                        if (minY < 0) minY = y;
+                        maxY = y;
+                        minX = std::min(minX, x);
+                        maxX = std::max(maxX, x);
+                    }
+            const PixelBox b = visibleBox(img);
+            if (minY < 0) {
+                EXPECT_TRUE(b.empty()) << width << "/" << round;
+                continue;
+            }
+            EXPECT_EQ(b.x, minX) << width << "/" << round;
+            EXPECT_EQ(b.y, minY) << width << "/" << round;
+            EXPECT_EQ(b.w, maxX - minX + 1) << width << "/" << round;
+            EXPECT_EQ(b.h, maxY - minY + 1) << width << "/" << round;
+        }
+    }
+}
