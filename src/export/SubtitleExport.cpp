@@ -313,24 +313,26 @@ bool streamTrack(const SubtitleExportJob& job, SubtitleStreamKind kind, const st
     }
     const std::vector<TrackSet> sets = inTimeOrder(job.sets);
     int subtitles = 0;
-    // The encoder keeps state, so only the search for visible pixels moves
-    // to the workers.
-    std::vector<char> blank(sets.size(), 0);
+    // The encoder keeps state: workers find the visible pixels and reduce
+    // their colours, the encoder takes the subtitles in time order.
+    std::vector<StreamSubtitle> prepared(sets.size());
     OrderedPipelineJob p = trackPipeline(job, sets);
-    p.work = [&](int i, const Image& canvas, std::string&) {
-        blank[size_t(i)] = visibleBox(canvas).empty();
-        return true;
+    p.work = [&](int i, const Image& canvas, std::string& error) {
+        if (prepareStreamSubtitle(canvas, kind, prepared[size_t(i)], error)) return true;
+        error = "Subtitle set " + std::to_string(sets[size_t(i)].set + 1) + " could not be encoded: " + error;
+        return false;
     };
-    p.finish = [&](int i, const Image& canvas, std::string& error) {
+    p.finish = [&](int i, const Image&, std::string& error) {
         const TrackSet& s = sets[size_t(i)];
-        if (blank[size_t(i)]) {
+        StreamSubtitle subtitle = std::move(prepared[size_t(i)]);
+        if (subtitle.box.empty()) {
             ++r.blank;
         } else {
             // A subtitle still on when the next one starts gives way to it.
             long long off = s.offFrame;
             if (size_t(i) + 1 < sets.size() && sets[size_t(i) + 1].onFrame < off && sets[size_t(i) + 1].onFrame > s.onFrame)
                 off = sets[size_t(i) + 1].onFrame;
-            const std::string failed = writer->add(canvas, s.onFrame, off);
+            const std::string failed = writer->addPrepared(subtitle, s.onFrame, off);
             if (!failed.empty()) {
                 error = "Subtitle set " + std::to_string(s.set + 1) + " could not be encoded: " + failed;
                 return false;
