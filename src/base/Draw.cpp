@@ -39,6 +39,10 @@ void fillRaw(Image& dst, Rect r, Rgba c) {
     uint8_t px[4] = {c.r, c.g, c.b, c.a};
     uint32_t word;
     std::memcpy(&word, px, 4);
+    if (word == 0) {  // transparent black: plain zero bytes, nothing to read back
+        for (int y = r.y; y < r.y + r.h; ++y) std::memset(dst.pixel(r.x, y), 0, size_t(r.w) * 4);
+        return;
+    }
     for (int y = r.y; y < r.y + r.h; ++y) {
         uint8_t* row = dst.pixel(r.x, y);
         if (y == r.y) {

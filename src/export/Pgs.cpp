@@ -167,9 +167,20 @@ bool PgsWriter::add(const Image& picture, long long onFrame, long long offFrame,
         return false;
     }
     if (offFrame <= onFrame) return true;
+    PgsSubtitle subtitle;
+    if (!prepare(picture, subtitle, error)) return false;
+    append(subtitle, onFrame, offFrame);
+    return true;
+}
+
+bool PgsWriter::prepare(const Image& picture, PgsSubtitle& out, std::string& error) const {
+    out = PgsSubtitle{};
+    if (picture.width() != width_ || picture.height() != height_) {
+        error = "The subtitle picture does not have the size of the stream.";
+        return false;
+    }
     std::vector<PixelBox> bands = visibleBands(picture);
     if (bands.empty()) return true;
-
     PixelBox all = bands.front();
     for (PixelBox& b : bands) {
         b = atLeastMinimum(b, width_, height_);
@@ -195,7 +206,7 @@ bool PgsWriter::add(const Image& picture, long long onFrame, long long offFrame,
         error = "A subtitle palette holds at most 256 colours; this one has " + std::to_string(pal.palette.size()) + ".";
         return false;
     }
-    std::vector<std::string> rles;
+    std::vector<std::string>& rles = out.data;
     for (const PixelBox& b : bands) {
         std::vector<uint8_t> idx(size_t(b.w) * size_t(b.h));
         for (int y = 0; y < b.h; ++y)
@@ -210,6 +221,14 @@ bool PgsWriter::add(const Image& picture, long long onFrame, long long offFrame,
         }
     }
 
+    out.palette = std::move(pal.palette);
+    out.objects = std::move(bands);
+    return true;
+}
+
+void PgsWriter::append(const PgsSubtitle& subtitle, long long onFrame, long long offFrame) {
+    if (offFrame <= onFrame || subtitle.empty()) return;
+    const std::vector<PixelBox>& bands = subtitle.objects;
     // The screen is cleared at the OFF time, unless this subtitle starts
     // there or earlier: then it takes the screen over.
     if (pendingOff_ >= 0) {
@@ -234,8 +253,8 @@ bool PgsWriter::add(const Image& picture, long long onFrame, long long offFrame,
     std::string p;
     p += char(0);  // palette 0
     p += char(0);  // version 0
-    for (size_t i = 0; i < pal.palette.size(); ++i) {
-        const Rgba& c = pal.palette[i];
+    for (size_t i = 0; i < subtitle.palette.size(); ++i) {
+        const Rgba& c = subtitle.palette[i];
         const YCbCr v = toYCbCr(c.r, c.g, c.b, hd_);
         p += char(i);
         p += char(v.y);
@@ -247,7 +266,7 @@ bool PgsWriter::add(const Image& picture, long long onFrame, long long offFrame,
 
     for (size_t i = 0; i < bands.size(); ++i) {
         const PixelBox& b = bands[i];
-        const std::string& rle = rles[i];
+        const std::string& rle = subtitle.data[i];
         // The first fragment carries the data length and the size; the data
         // continues in further fragments when a segment cannot hold it.
         size_t at = 0;
@@ -275,7 +294,6 @@ bool PgsWriter::add(const Image& picture, long long onFrame, long long offFrame,
     ++displaySets_;
     shown_ = objects;
     pendingOff_ = offFrame;
-    return true;
 }
 
 void PgsWriter::finish() {

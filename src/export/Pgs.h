@@ -20,6 +20,15 @@ std::string pgsRunLength(const uint8_t* indices, int width, int height);
 // 0x30 25, 0x40 29.97, 0x60 50, 0x70 59.94; 0x10 for other rates.
 uint8_t pgsFrameRateCode(float fps);
 
+// One subtitle made ready for the stream: its objects (the visible bands),
+// their shared palette and run-length coded data. No objects: nothing to show.
+struct PgsSubtitle {
+    std::vector<PixelBox> objects;
+    std::vector<Rgba> palette;
+    std::vector<std::string> data;  // one per object
+    bool empty() const { return objects.empty(); }
+};
+
 // A Blu-ray presentation-graphics stream (.sup) built subtitle by subtitle.
 // Each subtitle is one display set (presentation composition, windows,
 // palette, objects, end) at its ON time, at most two objects (the visible
@@ -35,6 +44,11 @@ public:
     // must not go backwards: a subtitle that starts before the previous one
     // ends cuts the previous one short. An empty picture adds nothing.
     bool add(const Image& picture, long long onFrame, long long offFrame, std::string& error);
+    // add() in two steps. prepare() keeps no state of the stream, so several
+    // threads may prepare pictures at once; append() then adds the prepared
+    // subtitles in time order, as add() does.
+    bool prepare(const Image& picture, PgsSubtitle& out, std::string& error) const;
+    void append(const PgsSubtitle& subtitle, long long onFrame, long long offFrame);
     // Writes the empty display set of the last subtitle.
     void finish();
 

@@ -313,8 +313,11 @@ ExportReport exportTrack(const ProjectExportInput& in, SubtitleFormat format, bo
     job.indexedPng = indexedPng;
     job.makeStreamWriter = in.media.subtitleStream;
     job.cancel = cancel;
+    job.workerThreads = encodeThreads(in);
     start(in, 0, int(job.sets.sets.size()));
+    // The alpha render clears the whole canvas before it draws.
     job.render = [&](int set, Image& out) { return drawSet(in, set, RenderTarget::AlphaExport, out); };
+    job.renderClears = true;
     job.progress = [&](int value, int of) {
         if (in.progress) in.progress->update(value, of);
         idle(in);

@@ -7,6 +7,7 @@
 
 #include "export/Bdn.h"
 #include "export/ExportNames.h"
+#include "export/OrderedPipeline.h"
 #include "export/Pgs.h"
 #include "export/SubtitleStreamWriter.h"
 #include "export/TextSubtitles.h"
@@ -125,8 +126,30 @@ bool renderTrackSet(const SubtitleExportJob& job, const TrackSet& s, Image& canv
     return true;
 }
 
-bool writeBdnPicture(const Image& crop, const std::string& path, bool indexed, ExportResult& r) {
-    std::string why;
+// The pipeline hands over a fully transparent canvas of the size.
+bool drawTrackSet(const SubtitleExportJob& job, const TrackSet& s, Image& canvas, std::string& error) {
+    if (!job.render || !job.render(s.set, canvas) || canvas.width() != job.width || canvas.height() != job.height) {
+        error = "Subtitle set " + std::to_string(s.set + 1) + " could not be rendered.";
+        return false;
+    }
+    return true;
+}
+
+OrderedPipelineJob trackPipeline(const SubtitleExportJob& job, const std::vector<TrackSet>& sets) {
+    OrderedPipelineJob p;
+    p.count = int(sets.size());
+    p.width = job.width;
+    p.height = job.height;
+    p.threads = job.workerThreads;
+    p.drawClears = job.renderClears;
+    p.draw = [&job, &sets](int i, Image& canvas, std::string& error) {
+        return drawTrackSet(job, sets[size_t(i)], canvas, error);
+    };
+    p.stop = [&job] { return job.cancel && job.cancel->load(); };
+    return p;
+}
+
+bool writeBdnPicture(const Image& crop, const std::string& path, bool indexed, std::string& why) {
     bool ok;
     if (indexed) {
         PalettePicture pal;
@@ -145,37 +168,57 @@ bool writeBdnPicture(const Image& crop, const std::string& path, bool indexed, E
     } else {
         ok = imageio::writePng32Fast(path, crop, why);
     }
-    if (!ok) {
-        r.error = "The file " + path + " could not be written: " + why;
-        return false;
-    }
-    r.written.push_back(path);
-    return true;
+    if (!ok) why = "The file " + path + " could not be written: " + why;
+    return ok;
 }
 
 void exportBdn(const SubtitleExportJob& job, const std::string& folder, SubtitleExportResult& r) {
     const BdnFormat format = bdnFormat(job.width, job.height, job.fps);
     std::vector<BdnEvent> events;
-    Image canvas;
     const std::vector<TrackSet> sets = inTimeOrder(job.sets);
-    for (size_t i = 0; i < sets.size(); ++i) {
-        const TrackSet& s = sets[i];
-        if (cancelled(job, r)) break;
-        if (!renderTrackSet(job, s, canvas, r)) return;
-        const PixelBox box = visibleBox(canvas);
-        if (box.empty()) {
+    // Each set's picture is found and written on a worker; the events and
+    // the list of files follow the time order.
+    struct Picture {
+        PixelBox box;
+        std::string path;  // set once the file is written
+    };
+    std::vector<Picture> pictures(sets.size());
+    OrderedPipelineJob p = trackPipeline(job, sets);
+    p.work = [&](int i, const Image& canvas, std::string& why) {
+        Picture& pic = pictures[size_t(i)];
+        pic.box = visibleBox(canvas);
+        if (pic.box.empty()) return true;
+        const std::string path = exportnames::pngPicturePath(folder, job.name, sets[size_t(i)].set + 1);
+        if (!writeBdnPicture(cropPicture(canvas, pic.box), path, job.indexedPng, why)) return false;
+        pic.path = path;
+        return true;
+    };
+    p.finish = [&](int i, const Image&, std::string&) {
+        const Picture& pic = pictures[size_t(i)];
+        const TrackSet& s = sets[size_t(i)];
+        if (pic.box.empty()) {
             ++r.blank;
         } else {
-            const std::string path = exportnames::pngPicturePath(folder, job.name, s.set + 1);
-            if (!writeBdnPicture(cropPicture(canvas, box), path, job.indexedPng, r)) return;
-            events.push_back({s.onFrame, s.offFrame, files::filePart(path), box});
+            r.written.push_back(pic.path);
+            events.push_back({s.onFrame, s.offFrame, files::filePart(pic.path), pic.box});
             r.pictures = int(events.size());
         }
-        if (job.progress) job.progress(int(i + 1), int(sets.size()));
+        if (job.progress) job.progress(i + 1, int(sets.size()));
+        return true;
+    };
+    const OrderedPipelineResult run = runOrderedPipeline(p);
+    if (!run.ok && !run.stopped) {
+        r.error = run.error;
+        // Pictures of sets after the failing one that workers had under way
+        // go again, so the folder holds what a one-thread run leaves.
+        for (size_t i = size_t(std::max(0, run.failedAt)); i < pictures.size(); ++i)
+            if (!pictures[i].path.empty()) files::removeFile(pictures[i].path);
+        return;
     }
     if (cancelled(job, r)) {
         // The pictures written so far go again.
-        for (const std::string& path : r.written) files::removeFile(path);
+        for (const Picture& pic : pictures)
+            if (!pic.path.empty()) files::removeFile(pic.path);
         r.written.clear();
         r.pictures = 0;
         return;
@@ -187,22 +230,31 @@ void exportBdn(const SubtitleExportJob& job, const std::string& folder, Subtitle
 
 void exportSup(const SubtitleExportJob& job, const std::string& folder, SubtitleExportResult& r) {
     PgsWriter pgs(job.width, job.height, job.fps);
-    Image canvas;
     const std::vector<TrackSet> sets = inTimeOrder(job.sets);
-    for (size_t i = 0; i < sets.size(); ++i) {
-        const TrackSet& s = sets[i];
-        if (cancelled(job, r)) return;
-        if (!renderTrackSet(job, s, canvas, r)) return;
-        // The writer finds the visible pixels itself; a picture with none adds no display set.
+    // Workers find the visible pixels, the palette and the coded objects;
+    // the display sets are appended in time order.
+    std::vector<PgsSubtitle> prepared(sets.size());
+    OrderedPipelineJob p = trackPipeline(job, sets);
+    p.work = [&](int i, const Image& canvas, std::string& why) {
+        if (pgs.prepare(canvas, prepared[size_t(i)], why)) return true;
+        why = "Subtitle set " + std::to_string(sets[size_t(i)].set + 1) + " could not be encoded: " + why;
+        return false;
+    };
+    p.finish = [&](int i, const Image&, std::string&) {
+        const TrackSet& s = sets[size_t(i)];
+        // A picture with nothing visible adds no display set.
         const int before = pgs.displaySets();
-        std::string why;
-        if (!pgs.add(canvas, s.onFrame, s.offFrame, why)) {
-            r.error = "Subtitle set " + std::to_string(s.set + 1) + " could not be encoded: " + why;
-            return;
-        }
+        pgs.append(prepared[size_t(i)], s.onFrame, s.offFrame);
+        prepared[size_t(i)] = PgsSubtitle{};
         if (pgs.displaySets() == before) ++r.blank;
         else ++r.subtitles;
-        if (job.progress) job.progress(int(i + 1), int(sets.size()));
+        if (job.progress) job.progress(i + 1, int(sets.size()));
+        return true;
+    };
+    const OrderedPipelineResult run = runOrderedPipeline(p);
+    if (!run.ok && !run.stopped) {
+        r.error = run.error;
+        return;
     }
     if (cancelled(job, r)) return;
     pgs.finish();
@@ -259,28 +311,42 @@ bool streamTrack(const SubtitleExportJob& job, SubtitleStreamKind kind, const st
         r.error = "The file " + path + " could not be written: " + why;
         return false;
     }
-    Image canvas;
     const std::vector<TrackSet> sets = inTimeOrder(job.sets);
     int subtitles = 0;
-    for (size_t i = 0; i < sets.size(); ++i) {
-        const TrackSet& s = sets[i];
-        // Leaving here drops the writer, which removes its unfinished files.
-        if (cancelled(job, r) || !renderTrackSet(job, s, canvas, r)) return false;
-        if (visibleBox(canvas).empty()) {
+    // The encoder keeps state: workers find the visible pixels and reduce
+    // their colours, the encoder takes the subtitles in time order.
+    std::vector<StreamSubtitle> prepared(sets.size());
+    OrderedPipelineJob p = trackPipeline(job, sets);
+    p.work = [&](int i, const Image& canvas, std::string& error) {
+        if (prepareStreamSubtitle(canvas, kind, prepared[size_t(i)], error)) return true;
+        error = "Subtitle set " + std::to_string(sets[size_t(i)].set + 1) + " could not be encoded: " + error;
+        return false;
+    };
+    p.finish = [&](int i, const Image&, std::string& error) {
+        const TrackSet& s = sets[size_t(i)];
+        StreamSubtitle subtitle = std::move(prepared[size_t(i)]);
+        if (subtitle.box.empty()) {
             ++r.blank;
         } else {
             // A subtitle still on when the next one starts gives way to it.
             long long off = s.offFrame;
-            if (i + 1 < sets.size() && sets[i + 1].onFrame < off && sets[i + 1].onFrame > s.onFrame)
-                off = sets[i + 1].onFrame;
-            why = writer->add(canvas, s.onFrame, off);
-            if (!why.empty()) {
-                r.error = "Subtitle set " + std::to_string(s.set + 1) + " could not be encoded: " + why;
+            if (size_t(i) + 1 < sets.size() && sets[size_t(i) + 1].onFrame < off && sets[size_t(i) + 1].onFrame > s.onFrame)
+                off = sets[size_t(i) + 1].onFrame;
+            const std::string failed = writer->addPrepared(subtitle, s.onFrame, off);
+            if (!failed.empty()) {
+                error = "Subtitle set " + std::to_string(s.set + 1) + " could not be encoded: " + failed;
                 return false;
             }
             ++subtitles;
         }
-        if (job.progress) job.progress(int(i + 1), int(sets.size()));
+        if (job.progress) job.progress(i + 1, int(sets.size()));
+        return true;
+    };
+    // Leaving early drops the writer, which removes its unfinished files.
+    const OrderedPipelineResult run = runOrderedPipeline(p);
+    if (!run.ok && !run.stopped) {
+        r.error = run.error;
+        return false;
     }
     if (cancelled(job, r)) return false;
     why = writer->finish();

@@ -31,11 +31,20 @@ struct SubtitleExportJob {
     float fps = 0;
     TrackSets sets;
     RenderSetFn render;    // full-frame transparent render of a set (by its list index)
+    // True when `render` sets every pixel of the canvas itself (the alpha
+    // render of the project does): the canvas it gets may then still hold
+    // an earlier set and is not cleared first.
+    bool renderClears = false;
     ProgressFn progress;   // optional: sets done of sets to do
     const std::atomic<bool>* cancel = nullptr;  // optional: set to stop; nothing is left behind
     bool indexedPng = false;      // BDN: 8-bit palette pictures
     bool matroska = true;         // VobSub: also NAME.mks
     std::string language = "und";  // BDN language code
+    // 0: one set after the other on the calling thread. N > 0: the calling
+    // thread renders while up to N worker threads find the visible pixels
+    // and encode (BDN pictures, SUP objects); the files are the same either
+    // way. `render` and `progress` always run on the calling thread.
+    int workerThreads = 0;
     // Makes the encoder of the VobSub and DVB streams (the program passes
     // createSubtitleStreamWriter of the media floor).
     std::function<std::unique_ptr<SubtitleStreamWriter>(SubtitleStreamKind)> makeStreamWriter;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "base/Rgb.h"
+#include "export/SubtitleTrack.h"
 
 class Image;
 
@@ -15,6 +16,18 @@ enum class SubtitleStreamKind {
     VobSubMatroska,   // the same, and the same packets in NAME.mks
     Dvb,              // NAME.ts
 };
+
+// A subtitle reduced to the colours its track allows: the rectangle of its
+// visible pixels and their palette picture. An empty box shows nothing.
+struct StreamSubtitle {
+    PixelBox box;
+    PalettePicture picture;
+};
+
+// The first, stateless step of SubtitleStreamWriter::add(): finds the
+// visible pixels and reduces them to three colours (DVD) or fifteen (DVB)
+// beside transparent. Several threads may call it at once.
+bool prepareStreamSubtitle(const Image& picture, SubtitleStreamKind kind, StreamSubtitle& out, std::string& error);
 
 class SubtitleStreamWriter {
 public:
@@ -29,6 +42,8 @@ public:
     // One subtitle: the full-frame transparent render, shown from onFrame
     // until offFrame. Subtitles come in time order.
     virtual std::string add(const Image& picture, long long onFrame, long long offFrame) = 0;
+    // add() for a subtitle made by prepareStreamSubtitle for this kind.
+    virtual std::string addPrepared(const StreamSubtitle& subtitle, long long onFrame, long long offFrame) = 0;
     // Completes the files; on failure nothing is left behind.
     virtual std::string finish() = 0;
 };

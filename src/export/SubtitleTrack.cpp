@@ -113,22 +113,39 @@ long long frameTo90k(long long frame, float fps) {
 
 namespace {
 
-// True when any pixel of the row span [x0, x1) has some opacity; eight
-// bytes (two pixels) at a time.
-bool anyAlpha(const uint8_t* row, int x0, int x1) {
-    const uint8_t* p = row + size_t(x0) * 4;
-    const uint8_t* end = row + size_t(x1) * 4;
+// The alpha bytes of two pixels read as one 64-bit word.
+constexpr uint64_t kAlphaBytes = 0xFF000000FF000000ull;
+
+uint64_t word(const uint8_t* p) {
+    uint64_t v;
+    std::memcpy(&v, p, 8);
+    return v;
+}
+
+// True when one of the 64 pixels at p has some opacity. No branch inside,
+// so the compiler can use its widest loads.
+bool anyAlpha64(const uint8_t* p) {
     uint64_t acc = 0;
-    for (; p + 8 <= end; p += 8) {
-        uint64_t v;
-        std::memcpy(&v, p, 8);
-        acc |= v;
-    }
-    // Alpha is the fourth byte of every pixel.
-    uint8_t bytes[8];
-    std::memcpy(bytes, &acc, 8);
-    const uint8_t tail = p < end ? p[3] : 0;
-    return (bytes[3] | bytes[7] | tail) != 0;
+    for (int i = 0; i < 32; ++i) acc |= word(p + 8 * i);
+    return (acc & kAlphaBytes) != 0;
+}
+
+// The first and last pixel of a row with some opacity; false when there is
+// none. Transparent runs are skipped 64 pixels at a time from both ends, so
+// a transparent row is read once and a visible one only up to its first and
+// last visible pixel.
+bool visibleSpan(const uint8_t* row, int width, int& first, int& last) {
+    int x = 0;
+    while (x + 64 <= width && !anyAlpha64(row + size_t(x) * 4)) x += 64;
+    while (x < width && row[size_t(x) * 4 + 3] == 0) ++x;
+    if (x >= width) return false;
+    first = x;
+    int end = width;  // one past the last pixel to look at
+    while (end - 64 > first && !anyAlpha64(row + size_t(end - 64) * 4)) end -= 64;
+    int l = end - 1;
+    while (row[size_t(l) * 4 + 3] == 0) --l;  // `first` is visible
+    last = l;
+    return true;
 }
 
 }  // namespace
@@ -139,11 +156,8 @@ PixelBox visibleBox(const Image& picture, int y0, int y1) {
     const int w = picture.width();
     int minX = w, maxX = -1, minY = -1, maxY = -1;
     for (int y = y0; y < y1; ++y) {
-        const uint8_t* p = picture.pixel(0, y);
-        if (!anyAlpha(p, 0, w)) continue;
-        int first = 0, last = w - 1;
-        while (p[size_t(first) * 4 + 3] == 0) ++first;
-        while (p[size_t(last) * 4 + 3] == 0) --last;
+        int first = 0, last = 0;
+        if (!visibleSpan(picture.pixel(0, y), w, first, last)) continue;
         if (minY < 0) minY = y;
         maxY = y;
         minX = std::min(minX, first);
@@ -173,11 +187,8 @@ std::vector<PixelBox> visibleBands(const Image& picture) {
     std::vector<int> first(size_t(std::max(0, h)), -1), last(size_t(std::max(0, h)), -1);
     int top = -1, bottom = -1;
     for (int y = 0; y < h; ++y) {
-        const uint8_t* p = picture.pixel(0, y);
-        if (!anyAlpha(p, 0, w)) continue;
-        int f = 0, l = w - 1;
-        while (p[size_t(f) * 4 + 3] == 0) ++f;
-        while (p[size_t(l) * 4 + 3] == 0) --l;
+        int f = 0, l = 0;
+        if (!visibleSpan(picture.pixel(0, y), w, f, l)) continue;
         first[size_t(y)] = f, last[size_t(y)] = l;
         if (top < 0) top = y;
         bottom = y;
@@ -313,16 +324,22 @@ bool toPalettePicture(const Image& picture, int maxColours, PalettePicture& out,
     std::vector<uint32_t> order;  // colours in the order they first appear
     counts.reserve(512);
     {
-        uint32_t lastKey = 0xFFFFFFFFu;
+        uint32_t lastKey = 0xFFFFFFFFu, lastRaw = 0;
         uint32_t* lastCount = nullptr;
         const uint8_t* p = data;
         for (size_t i = 0; i < n; ++i, p += 4) {
-            const uint32_t key = keyOf(p);
-            if (key != lastKey || !lastCount) {
-                auto [it, added] = counts.try_emplace(key, 0);
-                if (added) order.push_back(key);
-                lastKey = key;
-                lastCount = &it->second;
+            // The same four bytes as the pixel before: the same colour.
+            uint32_t raw;
+            std::memcpy(&raw, p, 4);
+            if (raw != lastRaw || !lastCount) {
+                lastRaw = raw;
+                const uint32_t key = keyOf(p);
+                if (key != lastKey || !lastCount) {
+                    auto [it, added] = counts.try_emplace(key, 0);
+                    if (added) order.push_back(key);
+                    lastKey = key;
+                    lastCount = &it->second;
+                }
             }
             ++*lastCount;
         }
@@ -343,14 +360,21 @@ bool toPalettePicture(const Image& picture, int maxColours, PalettePicture& out,
     }
 
     out.indices.resize(n);
-    uint32_t lastKey = 0xFFFFFFFFu;
+    uint32_t lastKey = 0xFFFFFFFFu, lastRaw = 0;
+    bool started = false;
     uint8_t lastIndex = 0;
     const uint8_t* p = data;
     for (size_t i = 0; i < n; ++i, p += 4) {
-        const uint32_t key = keyOf(p);
-        if (key != lastKey) {
-            lastKey = key;
-            lastIndex = entryOf[key];
+        uint32_t raw;
+        std::memcpy(&raw, p, 4);
+        if (raw != lastRaw || !started) {
+            started = true;
+            lastRaw = raw;
+            const uint32_t key = keyOf(p);
+            if (key != lastKey) {
+                lastKey = key;
+                lastIndex = entryOf[key];
+            }
         }
         out.indices[i] = lastIndex;
     }

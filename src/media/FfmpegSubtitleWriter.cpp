@@ -172,13 +172,19 @@ public:
 
     std::string add(const Image& picture, long long onFrame, long long offFrame) override {
         if (!enc_) return "the track is not open";
-        const PixelBox box = visibleBox(picture);
-        if (box.empty() || offFrame <= onFrame) return {};
-        PalettePicture pal;
+        if (offFrame <= onFrame) return {};
+        StreamSubtitle subtitle;
         std::string error;
+        if (!prepareStreamSubtitle(picture, kind_, subtitle, error)) return error;
+        return addPrepared(subtitle, onFrame, offFrame);
+    }
+
+    std::string addPrepared(const StreamSubtitle& subtitle, long long onFrame, long long offFrame) override {
+        if (!enc_) return "the track is not open";
+        const PixelBox& box = subtitle.box;
+        if (box.empty() || offFrame <= onFrame) return {};
+        const PalettePicture& pal = subtitle.picture;
         const bool dvb = kind_ == SubtitleStreamKind::Dvb;
-        // DVD: transparent and three colours; DVB: a 4-bit palette.
-        if (!toPalettePicture(cropPicture(picture, box), dvb ? 15 : 3, pal, error)) return error;
 
         // DVD times are read as whole milliseconds (.idx, Matroska), DVB
         // times as 90 kHz ticks.
@@ -209,7 +215,7 @@ public:
         rect.h = box.h;
         rect.type = SUBTITLE_BITMAP;
         rect.nb_colors = dvb ? 16 : 4;
-        rect.data[0] = pal.indices.data();
+        rect.data[0] = const_cast<uint8_t*>(pal.indices.data());  // the encoder only reads it
         rect.linesize[0] = box.w;
         rect.data[1] = reinterpret_cast<uint8_t*>(argb.data());
         rect.linesize[1] = 4;
