@@ -1,4 +1,5 @@
 #include "export/ExportDriver.h"
+#include "export/WorkerThread.h"
 
 #include <algorithm>
 #include <condition_variable>
@@ -177,6 +178,7 @@ ExportResult pipelinedPictures(const PicturePipeline& job, ExportResult r) {
     bool closing = false;
 
     auto work = [&] {
+        beginExportWorker();
         std::unique_lock<std::mutex> lock(m);
         for (;;) {
             cv.wait(lock, [&] { return closing || !todo.empty(); });

@@ -1,4 +1,5 @@
 #include "export/OrderedPipeline.h"
+#include "export/WorkerThread.h"
 
 #include <condition_variable>
 #include <cstring>
@@ -82,6 +83,7 @@ OrderedPipelineResult runOrderedPipeline(const OrderedPipelineJob& job) {
     bool closing = false;
 
     auto worker = [&] {
+        beginExportWorker();
         std::unique_lock<std::mutex> lock(m);
         for (;;) {
             cv.wait(lock, [&] { return closing || !todo.empty(); });
