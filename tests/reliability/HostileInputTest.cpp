@@ -7,7 +7,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/ControllerFixture.h"
+#include "reliability/CliRunFixture.h"
 #include "app/ExportCommands.h"
 #include "app/ProjectOpen.h"
 #include "TestSupport.h"
@@ -30,19 +30,7 @@ std::string projectHeader() {
 void writeText(const fs::path& p, const std::string& s) { std::ofstream(p, std::ios::binary) << s; }
 }  // namespace
 
-class HostileInput : public ControllerTest {
-protected:
-    struct Run {
-        int code;
-        std::string out, err;
-    };
-    Run cli(std::vector<std::string> args) {
-        args.insert(args.begin(), {"--program-dir", dir.string()});
-        std::ostringstream out, err;
-        int code = runCli(args, out, err);
-        return {code, out.str(), err.str()};
-    }
-};
+class HostileInput : public CliRunTest {};
 
 TEST_F(HostileInput, FifosAndDevicesAreRefusedWithoutWaiting) {
     ASSERT_TRUE(started);

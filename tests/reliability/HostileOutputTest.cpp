@@ -11,7 +11,7 @@
 #include <sstream>
 
 #include "TestSupport.h"
-#include "app/ControllerFixture.h"
+#include "reliability/CliRunFixture.h"
 #include "cli/Cli.h"
 #include "export/ExportNames.h"
 
@@ -32,18 +32,8 @@ unsigned modeOf(const fs::path& p) {
 }
 }  // namespace
 
-class HostileOutput : public ControllerTest {
+class HostileOutput : public CliRunTest {
 protected:
-    struct Run {
-        int code;
-        std::string out, err;
-    };
-    Run cli(std::vector<std::string> args) {
-        args.insert(args.begin(), {"--program-dir", dir.string()});
-        std::ostringstream out, err;
-        int code = runCli(args, out, err);
-        return {code, out.str(), err.str()};
-    }
     std::string srt() {
         const fs::path p = dir / "in.srt";
         writeText(p, "1\n00:00:01,000 --> 00:00:02,000\nHello\n\n");
