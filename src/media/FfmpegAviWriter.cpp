@@ -38,6 +38,8 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include "media/AvError.h"
+
 #include "base/Image.h"
 #include "media/KeptPictures.h"
 #include "io/Files.h"
@@ -47,12 +49,6 @@ namespace {
 std::function<bool(uint64_t)>& writeHook() {
     static std::function<bool(uint64_t)> hook;
     return hook;
-}
-
-std::string avError(int code) {
-    char buffer[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, buffer, sizeof buffer);
-    return buffer;
 }
 
 // Where the multiplexed bytes go.

@@ -24,15 +24,11 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include "media/AvError.h"
+
 #include "base/Image.h"
 
 namespace {
-
-std::string avError(int code) {
-    char buffer[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, buffer, sizeof buffer);
-    return buffer;
-}
 
 // One set's caption at the movie's size, ready to blend into 4:2:0.
 struct CaptionLayer {

@@ -34,18 +34,14 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include "media/AvError.h"
+
 #include "base/Image.h"
 #include "io/Files.h"
 #include "timing/Clock.h"
 #include "timing/MoviePlayer.h"
 
 namespace {
-
-std::string avError(int code) {
-    char buffer[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, buffer, sizeof buffer);
-    return buffer;
-}
 
 constexpr size_t kMaxVideoPackets = 240;
 constexpr size_t kMaxVideoPacketBytes = 48u << 20;

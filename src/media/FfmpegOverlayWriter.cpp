@@ -20,16 +20,12 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include "media/AvError.h"
+
 #include "base/Image.h"
 #include "media/KeptPictures.h"
 
 namespace {
-
-std::string avError(int code) {
-    char buffer[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, buffer, sizeof buffer);
-    return buffer;
-}
 
 struct CodecSetup {
     const char* name;

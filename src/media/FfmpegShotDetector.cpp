@@ -13,15 +13,11 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+#include "media/AvError.h"
+
 #include "timing/ShotSnap.h"
 
 namespace {
-
-std::string avError(int code) {
-    char buffer[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, buffer, sizeof buffer);
-    return buffer;
-}
 
 // Owns what one detection opens.
 struct Detection {

@@ -15,17 +15,13 @@ extern "C" {
 #include <libavutil/opt.h>
 }
 
+#include "media/AvError.h"
+
 #include "base/Image.h"
 #include "export/SubtitleTrack.h"
 #include "io/Files.h"
 
 namespace {
-
-std::string avError(int code) {
-    char buffer[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, buffer, sizeof buffer);
-    return buffer;
-}
 
 constexpr int kPackSize = 2048;
 
