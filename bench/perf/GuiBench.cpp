@@ -9,7 +9,8 @@
 // scrolling the list a page at a time. Every figure includes the repaint
 // of the window. Prints "name median_ms max_ms median_cpu_ms" lines (the
 // last: CPU time of this process, steadier than the wall time on a busy
-// machine) and "peak_kb N".
+// machine) and "peak_kb N". KALVERO_GUI_BENCH_FOCUS=NAME runs the figure
+// NAME 30 times as often (for a profiler).
 //
 //   kalvero_gui_bench --startup
 //
@@ -23,6 +24,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -155,6 +157,9 @@ private:
 
     template <class F>
     void measure(const std::string& name, int n, F&& f) {
+        // KALVERO_GUI_BENCH_FOCUS=NAME repeats one figure 30 times as often,
+        // so that a profiler run sees mostly it.
+        if (const char* focus = std::getenv("KALVERO_GUI_BENCH_FOCUS"); focus && name == focus) n *= 30;
         Figure fig{name, {}, {}};
         for (int i = 0; i < n; ++i) {
             const double c0 = cpuMs();
@@ -192,7 +197,7 @@ private:
         measure("save_project", 1, [&](int) { send(Event::control(ctl::Save)); });
         frame_->openAnswer = state_.projectDir + "bench.KVL8";
         if (!files::exists(frame_->openAnswer)) std::fprintf(stderr, "not saved: %s\n", frame_->openAnswer.c_str());
-        measure("open_project", 1, [&](int) { send(Event::control(ctl::Open)); });
+        measure("open_project", 5, [&](int) { send(Event::control(ctl::Open)); });
 
         const int mid = (rows / 2) & ~1;
         measure("select_row", rounds_, [&](int i) { clickRow((mid + 2 * i * 97) % (rows - 2)); });

@@ -240,7 +240,7 @@ int handlers(const std::string& srt, const std::string& work) {
     state.projectName = "bench";
     time("save_project", 1, [&](int) { c.dispatch(ui.eventFor(ctl::Save)); });
     ui.openAnswer = state.projectDir + "bench.KVL8";
-    time("open_project", 1, [&](int) { c.dispatch(ui.eventFor(ctl::Open)); });
+    time("open_project", 5, [&](int) { c.dispatch(ui.eventFor(ctl::Open)); });
     const int mid = (rows / 2) & ~1;
     auto click = [&](int row) {
         ui.selectListRow(row);

@@ -1,5 +1,6 @@
 #pragma once
 #include <algorithm>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,13 @@
 enum EditState : int { NewSet = 0, EditSet = 1, EditLineB = 2, EditLastSet = 3 };
 
 // A slider's or spin field's value, kept inside its range as the control keeps it.
+// What a subtitle list holds, in a few words (see ProjectCommands).
+struct ListDigest {
+    size_t rows = 0, bytes = 0;
+    uint64_t hash = 0;
+    friend bool operator==(const ListDigest&, const ListDigest&) = default;
+};
+
 struct RangedValue {
     int value = 0, min = 0, max = 0;
     void set(int v) { value = std::clamp(v, min, std::max(min, max)); }
@@ -65,7 +73,7 @@ struct AppState {
     SubtitleList list;
     // What the list held when it was last loaded or saved (texts, time codes
     // and Y of every row): a list that differs holds unsaved work.
-    std::string savedListKey;
+    ListDigest savedList;
 
     // Settings.
     std::vector<Profile> profiles;

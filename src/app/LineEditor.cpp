@@ -185,11 +185,12 @@ void LineEditor::loadSetIntoFields() {
     s_.activeLine = s % 2 == 0 ? 1 : 2;
     s_.currentSet = aRow / 2;
 
-    for (int id : ctl::ContextFields) setControlText(id, "");
+    // Each context field is given its text once (an empty one where the
+    // list ends), so a field that keeps its text is not touched.
     const int upper[4] = {ctl::Context28, ctl::Context29, ctl::Context30, ctl::Context31};
-    for (int k = 0; k < 4 && aRow - 1 - k >= 0; ++k) setControlText(upper[k], s_.list.column(aRow - 1 - k, Column::Text));
+    for (int k = 0; k < 4; ++k) setControlText(upper[k], s_.list.column(aRow - 1 - k, Column::Text));
     const int lower[4] = {ctl::Context35, ctl::Context34, ctl::Context33, ctl::Context32};
-    for (int k = 0; k < 4 && aRow + 2 + k < n; ++k) setControlText(lower[k], s_.list.column(aRow + 2 + k, Column::Text));
+    for (int k = 0; k < 4; ++k) setControlText(lower[k], s_.list.column(aRow + 2 + k, Column::Text));
 
     refreshPreview();
 
@@ -207,7 +208,7 @@ void LineEditor::loadSetIntoFields() {
 void LineEditor::checkYConsistency() {
     int slider = s_.view.stripsY.value;
     for (int i = 0; i < s_.list.lineCount(); ++i)
-        if (text::toInt(s_.list.column(i, Column::Y)) != slider) return;
+        if (text::toInt(s_.list.row(i)->y) != slider) return;
     for (int id : {ctl::StripsYCaption, ctl::StripsYSlider, ctl::StripsYValue}) ui_.setEnabled(id, true);
 }
 

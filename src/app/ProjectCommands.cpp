@@ -51,27 +51,29 @@ void ProjectCommands::clearProject() {
 }
 
 namespace {
-std::string listKey(const SubtitleList& list) {
-    std::string key;
+// A digest of what the list holds (texts, time codes and Y of every row),
+// with its row count and length beside the hash.
+ListDigest listDigest(const SubtitleList& list) {
+    ListDigest d;
+    d.rows = size_t(list.lineCount());
+    std::hash<std::string_view> hash;
     for (int i = 0; i < list.lineCount(); ++i) {
         const SubtitleLine* r = list.row(i);
-        key += r->text;
-        key += '\x1f';
-        key += r->timing;
-        key += '\x1f';
-        key += r->y;
-        key += '\x1e';
+        for (const std::string* field : {&r->text, &r->timing, &r->y}) {
+            d.bytes += field->size() + 1;
+            d.hash = (d.hash ^ hash(*field)) * 0x100000001b3ull + field->size();
+        }
     }
-    return key;
+    return d;
 }
 }  // namespace
 
 bool ProjectCommands::hasUnsavedWork() const {
-    return listKey(s_.list) != s_.savedListKey;
+    return listDigest(s_.list) != s_.savedList;
 }
 
 void ProjectCommands::markListSaved() {
-    s_.savedListKey = listKey(s_.list);
+    s_.savedList = listDigest(s_.list);
 }
 
 bool ProjectCommands::settleUnsavedWork() {

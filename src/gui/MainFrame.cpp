@@ -224,8 +224,10 @@ void MainFrame::setText(int id, const std::string& t) {
 void MainFrame::setValue(int id, int v) {
     Suppress s(suppress_);
     wxWindow* w = control(id);
-    if (auto* sl = dynamic_cast<wxSlider*>(w)) sl->SetValue(std::clamp(v, sl->GetMin(), sl->GetMax()));
-    else if (auto* sp = dynamic_cast<CompactSpin*>(w)) sp->SetValue(v);
+    if (auto* sl = dynamic_cast<wxSlider*>(w)) {
+        if (const int clamped = std::clamp(v, sl->GetMin(), sl->GetMax()); clamped != sl->GetValue())
+            sl->SetValue(clamped);
+    } else if (auto* sp = dynamic_cast<CompactSpin*>(w)) sp->SetValue(v);
     else if (auto* cb = dynamic_cast<wxCheckBox*>(w)) cb->SetValue(v != 0);
     else if (auto* tb = dynamic_cast<wxToggleButton*>(w)) tb->SetValue(v != 0);
     else if (auto* co = dynamic_cast<wxComboBox*>(w)) co->SetSelection(v >= 0 && v < int(co->GetCount()) ? v : wxNOT_FOUND);
@@ -244,8 +246,10 @@ int MainFrame::value(int id) {
 void MainFrame::setRange(int id, int min, int max) {
     Suppress s(suppress_);
     wxWindow* w = control(id);
-    if (auto* sl = dynamic_cast<wxSlider*>(w)) sl->SetRange(min, std::max(min, max));
-    else if (auto* sp = dynamic_cast<CompactSpin*>(w)) sp->SetRange(min, max);
+    // Unchanged ranges are left alone: GTK lays a slider out again on every range.
+    if (auto* sl = dynamic_cast<wxSlider*>(w)) {
+        if (sl->GetMin() != min || sl->GetMax() != std::max(min, max)) sl->SetRange(min, std::max(min, max));
+    } else if (auto* sp = dynamic_cast<CompactSpin*>(w)) sp->SetRange(min, max);
 }
 
 void MainFrame::setEnabled(int id, bool on) {
@@ -257,7 +261,7 @@ void MainFrame::setVisible(int id, bool on) {
 }
 
 void MainFrame::setBackground(int id, Rgb c) {
-    if (wxWindow* w = control(id)) {
+    if (wxWindow* w = control(id); w && w->GetBackgroundColour() != wxColour(c.r, c.g, c.b)) {
         w->SetBackgroundColour(wxColour(c.r, c.g, c.b));
         w->Refresh();
     }

@@ -1,6 +1,7 @@
 // The "OFF+ON" column after one set's timing changed: a set's counts depend
 // on its own time codes and the OFF of the last timed set before it, so only
 // the changed set and the next timed set after it need new values.
+#include <charconv>
 #include <string_view>
 
 #include "project/SubtitleList.h"
@@ -21,19 +22,46 @@ bool timed(const SubtitleList& list, int set) {
     return gt != std::string_view::npos && hasNonSpace(t.substr(0, gt)) && hasNonSpace(t.substr(gt + 1));
 }
 
+// Only for a timed set: its A row holds a '>'.
 void framesOf(const SubtitleList& list, int set, float fps, long long& on, long long& off) {
-    auto [onText, offText] = splitTiming(list.row(2 * set)->timing);
-    on = frameOf(parseTimeCode(onText), fps);
-    off = frameOf(parseTimeCode(offText), fps);
+    const std::string_view t = list.row(2 * set)->timing;
+    const size_t gt = t.find('>');
+    on = frameOf(parseTimeCode(t.substr(0, gt)), fps);
+    off = frameOf(parseTimeCode(t.substr(gt + 1)), fps);
 }
 
+// Writes "blank+shown" into both rows of the set, leaving a column that
+// already says so untouched (a list just opened is mostly up to date).
 void store(SubtitleList& list, int set, long long previousOff, long long on, long long off) {
-    std::string value = std::to_string(on - previousOff) + "+" + std::to_string(off - on);
-    list.setLineColumn(2 * set + 1, Column::OffOn, value);
-    list.setLineColumn(2 * set, Column::OffOn, std::move(value));
+    char buf[48];
+    char* p = std::to_chars(buf, buf + 22, on - previousOff).ptr;
+    *p++ = '+';
+    p = std::to_chars(p, buf + sizeof buf, off - on).ptr;
+    const std::string_view value(buf, size_t(p - buf));
+    for (int r : {2 * set, 2 * set + 1})
+        if (const SubtitleLine* row = list.row(r); row && row->offOn != value)
+            list.setLineColumn(r, Column::OffOn, std::string(value));
 }
 
 }  // namespace
+
+int recalculateOffOn(SubtitleList& list, float fps) {
+    // Each complete set's blank frames count from the OFF of the last complete
+    // set before it (from frame 0 for the first one). For lists whose sets are
+    // all timed this is the ON of this set minus the OFF of the previous one.
+    int missing = 0;
+    long long previousOff = 0, on = 0, off = 0;
+    for (int set = 0, n = (list.lineCount() + 1) / 2; set < n; ++set) {
+        if (!timed(list, set)) {
+            ++missing;
+            continue;
+        }
+        framesOf(list, set, fps, on, off);
+        store(list, set, previousOff, on, off);
+        previousOff = off;
+    }
+    return missing;
+}
 
 int countSetsWithoutTiming(const SubtitleList& list) {
     int missing = 0;

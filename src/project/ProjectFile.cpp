@@ -1,5 +1,7 @@
 #include "project/ProjectFile.h"
 
+#include <cstring>
+
 #include "base/Text.h"
 
 std::string projectMagic(std::string_view projectExt) {
@@ -7,42 +9,81 @@ std::string projectMagic(std::string_view projectExt) {
     return "##-" + std::string(bare) + " Project";
 }
 
+namespace {
+
+// Walks the lines of a file whose lines end in CR LF, LF or a lone CR; a
+// break at the very end does not start another line.
+class LineWalk {
+public:
+    explicit LineWalk(std::string_view s) : s_(s) {}
+    bool next(std::string_view& line) {
+        if (pos_ >= s_.size()) return false;
+        const char* base = s_.data();
+        const size_t rest = s_.size() - pos_;
+        const char* lf = static_cast<const char*>(std::memchr(base + pos_, '\n', rest));
+        const size_t lfAt = lf ? size_t(lf - base) : s_.size();
+        const char* cr = static_cast<const char*>(std::memchr(base + pos_, '\r', lfAt - pos_));
+        const size_t end = cr ? size_t(cr - base) : lfAt;
+        line = s_.substr(pos_, end - pos_);
+        pos_ = end + 1;
+        if (cr && pos_ < s_.size() && base[pos_] == '\n') ++pos_;
+        return true;
+    }
+
+private:
+    std::string_view s_;
+    size_t pos_ = 0;
+};
+
+// The number of lines LineWalk finds, or more than `limit` once that is
+// certain. Counting the breaks first keeps a file of nothing but line
+// breaks from becoming millions of rows in memory.
+size_t countLinesUpTo(std::string_view content, size_t limit) {
+    size_t breaks = 0;
+    for (char c : {'\n', '\r'})
+        for (const char *p = content.data(), *end = p + content.size();
+             (p = static_cast<const char*>(std::memchr(p, c, size_t(end - p)))) != nullptr; ++p)
+            ++breaks;
+    if (breaks + 1 <= limit) return breaks + 1;  // an upper bound, and small enough
+    size_t lines = 0;
+    std::string_view line;
+    for (LineWalk walk(content); walk.next(line);)
+        if (++lines > limit) break;
+    return lines;
+}
+
+}  // namespace
+
 ProjectLoadStatus parseProject(std::string_view content, int fallbackY, ProjectHeader& header, SubtitleList& rows) {
     rows.clearList();
     if (text::field(content.substr(0, content.find_first_of("\r\n")), ':', 1) != projectMagic(".KVL8"))
         return ProjectLoadStatus::BadHeader;
-    // Count the lines before any of them is stored: a file of nothing but
-    // line breaks must not become millions of rows in memory.
-    size_t lineCount = 0;
-    for (size_t i = 0; i < content.size(); ++i) {
-        if (content[i] == '\n' || (content[i] == '\r' && (i + 1 == content.size() || content[i + 1] != '\n')))
-            ++lineCount;
-        if (lineCount > kMaxProjectRows + 10) return ProjectLoadStatus::TooManyRows;
-    }
-    if (!content.empty() && content.back() != '\n' && content.back() != '\r') ++lineCount;
+    const size_t lineCount = countLinesUpTo(content, kMaxProjectRows + 10);
     if (lineCount > kMaxProjectRows + 10) return ProjectLoadStatus::TooManyRows;
-    std::vector<std::string_view> lines = text::splitLineViews(content);
-    auto lineAt = [&](size_t i) -> std::string_view { return i < lines.size() ? lines[i] : std::string_view(); };
-    auto number = [&](size_t i) { return text::toInt(text::field(lineAt(i), ':', 2)); };
 
-    if (text::field(lineAt(0), ':', 1) != projectMagic(".KVL8")) return ProjectLoadStatus::BadHeader;
+    LineWalk walk(content);
+    std::string_view head[10];
+    for (std::string_view& line : head)
+        if (!walk.next(line)) break;
+    auto number = [&](int i) { return text::toInt(text::field(head[i], ':', 2)); };
     header.width = number(1);
     header.height = number(2);
     header.profile = number(3);
     header.preset = number(4);
     if (header.width <= 0 || header.height <= 0) return ProjectLoadStatus::BadHeader;
     header.timedLength = number(8);
-    if (lineAt(9) != "##-;") return ProjectLoadStatus::BadHeader;
+    if (head[9] != "##-;") return ProjectLoadStatus::BadHeader;
 
-    rows.reserve(lines.size() > 10 ? lines.size() - 10 : 1);
-    std::string fallback = std::to_string(fallbackY);
+    rows.reserve(lineCount > 10 ? lineCount - 10 : 1);
+    const std::string fallback = std::to_string(fallbackY);
     int phase = 0;
-    size_t i = 10;
+    // A file that ends after its header still gets one (empty) row.
+    std::string_view raw;
+    bool more = walk.next(raw);
     do {
-        // Views into the line: each field is copied once, into its row.
-        std::string_view raw = lineAt(i);
         while (!raw.empty() && raw.front() == ' ') raw.remove_prefix(1);
         while (!raw.empty() && raw.back() == ' ') raw.remove_suffix(1);
+        // Views into the line: each field is copied once, into its row.
         // Fields beyond the fifth are ignored.
         std::string_view f[5];
         for (size_t n = 0, start = 0; n < 5; ++n) {
@@ -51,22 +92,16 @@ ProjectLoadStatus parseProject(std::string_view content, int fallbackY, ProjectH
             if (end == std::string_view::npos) break;
             start = end + 1;
         }
-        SubtitleLine row;
-        row.id = f[0];
-        row.text = f[1];
-        row.timing = f[2];
-        row.offOn = f[3];
-        row.y = f[4].empty() ? fallback : std::string(f[4]);
-        int index = rows.lineCount();
-        rows.appendLine(std::move(row));
-        const std::string& id = rows.row(index)->id;
-        char kind = id.empty() ? 0 : id[0];
+        const char kind = f[0].empty() ? 0 : f[0][0];
+        const int index = rows.lineCount();
+        rows.appendLine(SubtitleLine{std::string(f[0]), std::string(f[1]), std::string(f[2]), std::string(f[3]),
+                                     f[4].empty() ? fallback : std::string(f[4])});
         if (kind == 'A' && phase == 0) rows.setRowShade(index, 230), phase = 1;
         else if (kind == 'B' && phase == 1) rows.setRowShade(index, 230), phase = 2;
         else if (kind == 'A' && phase == 2) rows.setRowShade(index, 210), phase = 3;
         else if (kind == 'B' && phase == 3) rows.setRowShade(index, 210), phase = 0;
-        ++i;
-    } while (i < lines.size());
+        more = walk.next(raw);
+    } while (more);
     return ProjectLoadStatus::Ok;
 }
 

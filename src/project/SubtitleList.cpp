@@ -104,24 +104,3 @@ void SubtitleList::renumberIds() {
     for (int i = 0; i < lineCount(); ++i) rows_[size_t(i)].id = rowId(i);
 }
 
-int recalculateOffOn(SubtitleList& list, float fps) {
-    // Each complete set's blank frames count from the OFF of the last complete
-    // set before it (from frame 0 for the first one). For lists whose sets are
-    // all timed this is the ON of this set minus the OFF of the previous one.
-    int missing = 0;
-    long long previousOff = 0;
-    for (int r = 0; r < list.lineCount(); r += 2) {
-        auto [onText, offText] = splitTiming(list.column(r, Column::Timing));
-        if (text::trimSpaces(onText).empty() || text::trimSpaces(offText).empty()) {
-            ++missing;
-            continue;
-        }
-        long long on = frameOf(parseTimeCode(onText), fps);
-        long long off = frameOf(parseTimeCode(offText), fps);
-        std::string value = std::to_string(on - previousOff) + "+" + std::to_string(off - on);
-        list.setLineColumn(r, Column::OffOn, value);
-        list.setLineColumn(r + 1, Column::OffOn, value);
-        previousOff = off;
-    }
-    return missing;
-}

@@ -55,6 +55,7 @@ bool FontSheet::loadStyle(int style, const Image& sheet) {
         if (area > budget) return false;
     }
 
+    source_[size_t(style)].reset();
     auto& entries = entries_[size_t(style)];
     auto& glyphs = glyphs_[size_t(style)];
     entries = std::move(table.entries);
@@ -93,6 +94,19 @@ std::string fontSheetRelativePath(int size, int style) {
     return "includes/FontBitmap_" + std::to_string(size) + fontSheetSuffix(style);
 }
 
+bool FontSheet::loadStyle(int style, const std::shared_ptr<const Image>& sheet) {
+    if (style < 0 || style >= kStyles || !sheet) return false;
+    const size_t k = size_t(style);
+    if (source_[k] == sheet) {
+        cellHeight = sourceCellHeight_[k];
+        return true;
+    }
+    if (!loadStyle(style, *sheet)) return false;
+    source_[k] = sheet;
+    sourceCellHeight_[k] = cellHeight;
+    return true;
+}
+
 int defaultCellHeight(int size) {
     return int(std::lround(size * 1.375));
 }
@@ -121,7 +135,7 @@ bool loadFontSheets(FontSheet& sheet, const std::vector<std::string>& folders, i
                 if (notice) notice("Error#10", "Could not find " + relative);
                 continue;
             }
-            if (!sheet.loadStyle(style, *img)) {
+            if (!sheet.loadStyle(style, img)) {
                 if (notice) notice("Error#10", "The glyph table of " + relative + " is damaged");
                 continue;
             }

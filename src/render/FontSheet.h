@@ -1,6 +1,7 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,9 @@ public:
     // picture cannot hold a table, when a glyph is more than four cells wide,
     // or when the glyphs together would cover the sheet more than twice.
     bool loadStyle(int style, const Image& sheet);
+    // The same for a shared decoded picture; when the style's glyphs were
+    // last cut out of this very picture, only its cell height is taken again.
+    bool loadStyle(int style, const std::shared_ptr<const Image>& sheet);
 
     // The glyph of a character code in a border style, or nullptr.
     const Image* glyph(uint8_t code, int style) const {
@@ -70,6 +74,10 @@ private:
     std::array<std::vector<Entry>, kStyles> entries_;
     std::array<std::vector<Image>, kStyles> glyphs_;  // index: code - 32
     std::array<int, 256> advance_{};
+    // The shared picture each style's glyphs were cut from (empty after a
+    // load from a plain picture), and its cell height.
+    std::array<std::shared_ptr<const Image>, kStyles> source_;
+    std::array<int, kStyles> sourceCellHeight_{};
 };
 
 // "_0000.png", "_0500.png", "_1000.png", "_1500.png".

@@ -67,6 +67,36 @@ TEST(ProjectFile, ReadsLfAndCrLineEndingsAndShadesSets) {
     }
 }
 
+TEST(ProjectFile, MixedLineEndsSpacesAndTheEndOfTheFile) {
+    const std::string head = std::string(kExample).substr(0, std::string(kExample).find("A0000"));
+    // CR LF, LF and a lone CR in one file; no break after the last row.
+    {
+        ProjectHeader header;
+        SubtitleList rows;
+        ASSERT_EQ(parseProject(head + "  A0000|a|x>y|1+2|5  \nB0000|b|||\rA0002| c |||\r\nB0002|d|||6", 0, header, rows),
+                  ProjectLoadStatus::Ok);
+        ASSERT_EQ(rows.lineCount(), 4);
+        EXPECT_EQ(rows.line(0), (SubtitleLine{"A0000", "a", "x>y", "1+2", "5"}));
+        EXPECT_EQ(rows.line(1).id, "B0000");
+        EXPECT_EQ(rows.line(2).text, " c ");  // only the row's ends are trimmed
+        EXPECT_EQ(rows.line(3), (SubtitleLine{"B0002", "d", "", "", "6"}));
+    }
+    // A file that ends with its header still gets one (empty) row, with or
+    // without the last line break; an empty line is a row of its own.
+    for (const std::string& content : {head, head.substr(0, head.size() - 2), head + "\r\n"}) {
+        ProjectHeader header;
+        SubtitleList rows;
+        ASSERT_EQ(parseProject(content, 9, header, rows), ProjectLoadStatus::Ok);
+        ASSERT_EQ(rows.lineCount(), 1);
+        EXPECT_EQ(rows.line(0), (SubtitleLine{"", "", "", "", "9"}));
+    }
+    // The fifth field ends at the next bar.
+    ProjectHeader header;
+    SubtitleList rows;
+    ASSERT_EQ(parseProject(head + "A0000|a|||7 |8\r\n", 0, header, rows), ProjectLoadStatus::Ok);
+    EXPECT_EQ(rows.line(0).y, "7 ");
+}
+
 TEST(ProjectFile, BadHeadersLoadNothing) {
     std::string base = kExample;
     auto variant = [&](const std::string& from, const std::string& to) {

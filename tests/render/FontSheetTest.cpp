@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include <filesystem>
 #include <random>
 
@@ -118,6 +120,28 @@ TEST(FontSheetTable, NinetyFiveEntriesCoverAsciiOnlyAndASmallerSetDropsTheRest) 
     EXPECT_EQ(f.glyph(31, 0), nullptr);
     EXPECT_EQ(f.advance(31), 0);
     EXPECT_EQ(f.advance(0), 0);
+}
+
+TEST(FontSheetTable, ASharedPictureIsCutOnceUntilAnotherOneLoads) {
+    FontSheet f;
+    auto big = std::make_shared<const Image>(makeSheet(std::vector<int>(95, 6), 9));
+    auto small = std::make_shared<const Image>(makeSheet(std::vector<int>(95, 3), 5));
+    ASSERT_TRUE(f.loadStyle(1, big));
+    const Image* first = f.glyph('A', 1);
+    ASSERT_NE(first, nullptr);
+    ASSERT_TRUE(f.loadStyle(2, small));
+    EXPECT_EQ(f.cellHeight, 5);
+    // The same picture again: the glyphs stay as cut, the cell height is its own again.
+    ASSERT_TRUE(f.loadStyle(1, big));
+    EXPECT_EQ(f.glyph('A', 1), first);
+    EXPECT_EQ(f.cellHeight, 9);
+    // A plain picture in between replaces the glyphs; the shared one is cut again afterwards.
+    ASSERT_TRUE(f.loadStyle(1, *small));
+    EXPECT_EQ(f.glyph('A', 1)->width(), 3);
+    ASSERT_TRUE(f.loadStyle(1, big));
+    EXPECT_EQ(f.glyph('A', 1)->width(), 6);
+    EXPECT_EQ(f.glyph('A', 1)->height(), 9);
+    EXPECT_FALSE(f.loadStyle(1, std::shared_ptr<const Image>()));
 }
 
 class LoadFontSheets : public ::testing::Test {
