@@ -2,6 +2,8 @@
 // Small helpers shared by the tests.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <string>
@@ -11,6 +13,12 @@
 #include "base/Image.h"
 
 namespace testsupport {
+
+// temp_directory_path() / name, with this process's id added: two checkouts
+// running the same test at once each get their own folder or file.
+inline std::filesystem::path tempPath(const std::string& name) {
+    return std::filesystem::temp_directory_path() / (name + "-" + std::to_string(::getpid()));
+}
 
 // The file names in a folder, sorted; empty when the folder does not exist.
 inline std::vector<std::string> filesIn(const std::filesystem::path& folder) {

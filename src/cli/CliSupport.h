@@ -12,7 +12,9 @@
 // Shared pieces of the kalvero-cli commands.
 namespace cli {
 
-enum Exit : int { Ok = 0, BadInput = 1, Usage = 2 };
+// Cancelled: an export stopped by Ctrl+C (SIGINT) or SIGTERM, as shells
+// report a program ended by SIGINT.
+enum Exit : int { Ok = 0, BadInput = 1, Usage = 2, Cancelled = 130 };
 
 struct UsageError {
     std::string message;

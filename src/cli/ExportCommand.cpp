@@ -5,12 +5,15 @@
 #include "cli/ExportCommand.h"
 
 #include <algorithm>
+#include <atomic>
+#include <csignal>
 #include <iostream>
 #include <memory>
 
 #ifdef _WIN32
 #include <io.h>
 #else
+#include <signal.h>
 #include <unistd.h>
 #endif
 
@@ -156,6 +159,68 @@ int finish(Context& c, const ExportReport& r) {
     return Ok;
 }
 
+// The cancel flag of the running export, set by SIGINT and SIGTERM. A store
+// to a lock-free atomic is safe in a signal handler.
+std::atomic<bool> interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+extern "C" void onInterrupt(int) { interrupted.store(true); }
+
+// While it lives, Ctrl+C (SIGINT) and SIGTERM ask the export to stop at its
+// next picture, which then removes what it wrote, as the window's Cancel
+// does. The handler is taken away after the first signal, so that a second
+// Ctrl+C ends the program at once.
+class CancelOnInterrupt {
+public:
+    CancelOnInterrupt() {
+        interrupted.store(false);
+#ifdef _WIN32
+        oldInt_ = std::signal(SIGINT, onInterrupt);
+        oldTerm_ = std::signal(SIGTERM, onInterrupt);
+#else
+        struct sigaction sa {};
+        sa.sa_handler = onInterrupt;
+        sigemptyset(&sa.sa_mask);
+        // Restarted calls: a write under way goes on instead of failing
+        // with EINTR, and the run stops at its next picture.
+        sa.sa_flags = SA_RESETHAND | SA_RESTART;
+        sigaction(SIGINT, &sa, &oldInt_);
+        sigaction(SIGTERM, &sa, &oldTerm_);
+#endif
+    }
+    ~CancelOnInterrupt() {
+#ifdef _WIN32
+        std::signal(SIGINT, oldInt_);
+        std::signal(SIGTERM, oldTerm_);
+#else
+        sigaction(SIGINT, &oldInt_, nullptr);
+        sigaction(SIGTERM, &oldTerm_, nullptr);
+#endif
+    }
+    CancelOnInterrupt(const CancelOnInterrupt&) = delete;
+    CancelOnInterrupt& operator=(const CancelOnInterrupt&) = delete;
+
+    const std::atomic<bool>* flag() const { return &interrupted; }
+    bool cancelled() const { return interrupted.load(); }
+
+private:
+#ifdef _WIN32
+    void (*oldInt_)(int) = SIG_DFL;
+    void (*oldTerm_)(int) = SIG_DFL;
+#else
+    struct sigaction oldInt_ {};
+    struct sigaction oldTerm_ {};
+#endif
+};
+
+// The end of a run that a signal stopped; false when the run ended otherwise
+// (a signal after the last picture leaves a finished export).
+bool reportCancel(Context& c, const CancelOnInterrupt& guard, const ExportReport& r) {
+    if (r.done() || r.refused() || !guard.cancelled()) return false;
+    c.err << "kalvero-cli: Export cancelled; no file of this run was kept.\n";
+    return true;
+}
+
 }  // namespace
 
 namespace {
@@ -217,9 +282,11 @@ int cmdExport(Context& c, const std::vector<std::string>& args) {
     in.progress = progress.get();
 
     ExportReport r;
+    CancelOnInterrupt guard;
     if (track) {
-        r = exportTrack(in, track->format, a.flag("--indexed"));
+        r = exportTrack(in, track->format, a.flag("--indexed"), guard.flag());
         progress.reset();
+        if (reportCancel(c, guard, r)) return Cancelled;
         if (!r.done()) return finish(c, r);
         c.out << "exported " << r.pictures << (r.pictures == 1 ? " subtitle" : " subtitles") << " into " << r.folder
               << "\n";
@@ -229,18 +296,19 @@ int cmdExport(Context& c, const std::vector<std::string>& args) {
         return Ok;
     }
     if (kind == "png") {
-        r = exportPngPictures(in);
+        r = exportPngPictures(in, guard.flag());
     } else if (kind == "iff") {
         s.reportMissingTimings(c);
-        r = exportIffPictures(in, scala);
+        r = exportIffPictures(in, scala, guard.flag());
     } else if (kind == "overlay") {
         s.reportMissingTimings(c);
-        r = exportOverlay(in, overlayCodec);
+        r = exportOverlay(in, overlayCodec, guard.flag());
     } else {
         s.reportMissingTimings(c);
-        r = exportAviMovie(in, codec);
+        r = exportAviMovie(in, codec, {}, guard.flag());
     }
     progress.reset();
+    if (reportCancel(c, guard, r)) return Cancelled;
     if (r.refused() && r.total > kLargeRunPictures) r.text += " Add --force to write them.";
     if (!r.done()) return finish(c, r);
     if (kind == "avi" || kind == "overlay") {
@@ -305,8 +373,10 @@ int cmdBurn(Context& c, const std::vector<std::string>& args) {
         c.err << std::flush;
         shown = true;
     };
-    ExportReport r = exportBurnIn(s.input(c), movie, output, crf, preset, progress);
+    CancelOnInterrupt guard;
+    ExportReport r = exportBurnIn(s.input(c), movie, output, crf, preset, progress, guard.flag());
     if (shown) c.err << "\n";
+    if (reportCancel(c, guard, r)) return Cancelled;
     if (!r.done()) return finish(c, r);
     c.out << "burned " << r.pictures << (r.pictures == 1 ? " frame" : " frames") << " into " << output << "\n";
     if (r.text.find("scaled") != std::string::npos) c.err << "kalvero-cli: note: " << oneLine(r.text.substr(r.text.find('\n') + 1)) << "\n";

@@ -123,6 +123,21 @@ std::optional<ExportReport> refusalBeforeRun(const ProjectExportInput& in, int p
     return std::nullopt;
 }
 
+bool cancelRequested(const std::atomic<bool>* cancel) { return cancel && cancel->load(); }
+
+// A PNG or IFF run stopped through `cancel`: the files it wrote go again,
+// so that no half sequence is left; files of earlier runs stay.
+ExportReport cancelledPictures(const ExportResult& result, int total) {
+    for (const std::string& path : result.written) files::removeFile(path);
+    ExportReport r;
+    r.outcome = Outcome::Failed;
+    r.title = "Info";
+    r.text = "The export was cancelled; the pictures it had written were removed.";
+    r.total = total;
+    r.folder = result.folder;
+    return r;
+}
+
 bool blankSet(const SubtitleSet& s) {
     return text::trimSpaces(s.lineA).empty() && text::trimSpaces(s.lineB).empty();
 }
@@ -149,7 +164,7 @@ int wholeSets(const std::vector<SubtitleSet>& sets) {
 
 }  // namespace
 
-ExportReport exportPngPictures(const ProjectExportInput& in) {
+ExportReport exportPngPictures(const ProjectExportInput& in, const std::atomic<bool>* cancel) {
     const int sets = int(in.sets.size());
     // A set whose two lines are blank would be a picture with nothing on it.
     std::vector<bool> hasPicture(size_t(sets), false);
@@ -165,7 +180,10 @@ ExportReport exportPngPictures(const ProjectExportInput& in) {
     job.height = in.height;
     job.setCount = sets;
     job.skip = [&](int k) { return !hasPicture[size_t(k)]; };
-    job.render = [&](int k, Image& out) { return drawSet(in, k, RenderTarget::AlphaExport, out); };
+    // A cancel stops the walk as a picture that cannot be drawn would.
+    job.render = [&](int k, Image& out) {
+        return !cancelRequested(cancel) && drawSet(in, k, RenderTarget::AlphaExport, out);
+    };
     job.encode = encodePng;
     job.encodeThreads = encodeThreads(in);
     job.progress = [&](int value, int of) {
@@ -173,6 +191,7 @@ ExportReport exportPngPictures(const ProjectExportInput& in) {
         idle(in);
     };
     ExportResult result = exportPngSequence(job);
+    if (!result.ok && cancelRequested(cancel)) return cancelledPictures(result, total);
     if (result.ok) {
         // The editors' timeline and the timing table beside the pictures.
         PngTimelineJob t;
@@ -203,7 +222,7 @@ ExportReport exportPngPictures(const ProjectExportInput& in) {
     return report;
 }
 
-ExportReport exportIffPictures(const ProjectExportInput& in, int scalaTarget) {
+ExportReport exportIffPictures(const ProjectExportInput& in, int scalaTarget, const std::atomic<bool>* cancel) {
     if (!iffSizeAllowed(in.width, in.height)) return refusal(kIffSizeErrorText);
     if (!scalaTargetSupported(scalaTarget))
         return refusal("This Scala version cannot play the exported pictures, please choose another one!");
@@ -233,17 +252,21 @@ ExportReport exportIffPictures(const ProjectExportInput& in, int scalaTarget) {
     job.scalaTarget = scalaTarget;
     job.sets = sets;
     job.poster = std::move(poster);
-    job.render = [&](int k, Image& out) { return drawSet(in, k, RenderTarget::OpaqueExport, out); };
+    job.render = [&](int k, Image& out) {
+        return !cancelRequested(cancel) && drawSet(in, k, RenderTarget::OpaqueExport, out);
+    };
     job.encodeThreads = encodeThreads(in);
     job.progress = [&](int value, int of) {
         if (in.progress) in.progress->update(value, of);
         idle(in);
     };
-    return reportOf(exportIffScala(job), total);
+    const ExportResult result = exportIffScala(job);
+    if (!result.ok && cancelRequested(cancel)) return cancelledPictures(result, total);
+    return reportOf(result, total);
 }
 
 ExportReport exportAviMovie(const ProjectExportInput& in, const CodecChoice& codec,
-                            const AviCodecChooser& chooseCodec) {
+                            const AviCodecChooser& chooseCodec, const std::atomic<bool>* cancel) {
     if (aviFrameRate(in.fps) <= 0)
         return refusal("The project has no frame rate, so its timing cannot be exported.");
     if (!in.media.avi) return refusal(kNoMovieWriterText);
@@ -285,10 +308,11 @@ ExportReport exportAviMovie(const ProjectExportInput& in, const CodecChoice& cod
         if (in.progress) in.progress->update(int(value), int(of));
         idle(in);
     };
-    const TimedMovieResult result = writeTimedMovie(*writer, job, timeline, pictures, onProgress);
+    const TimedMovieResult result = writeTimedMovie(*writer, job, timeline, pictures, onProgress, cancel);
 
-    ExportReport r = movieReport(result.ok(), false, result.error, result.frames, total, folder, job.path, "");
-    if (!r.done()) {
+    ExportReport r = movieReport(result.ok(), result.cancelled, result.error, result.frames, total, folder, job.path,
+                                 "The export was cancelled; no movie was written.");
+    if (!r.done() && !result.cancelled) {
         r.text = result.error;
         if (r.text.find(job.path) == std::string::npos)
             r.text = "The movie file \"" + job.path + "\" could not be written.\n" + r.text;

@@ -67,17 +67,21 @@ extern const char* const kAviNoTimingsText;  // the list gives no movie frames
 // PNG sequence: one transparent 32-bit picture per set into "PNG_Output",
 // with the editors' XML timeline NAME.xml and NAME_timing.csv beside them;
 // sets whose two lines are blank get none (picture k stays set k).
-ExportReport exportPngPictures(const ProjectExportInput& in);
+// Setting `cancel` stops the run before its next picture; the pictures it
+// wrote are removed again.
+ExportReport exportPngPictures(const ProjectExportInput& in, const std::atomic<bool>* cancel = nullptr);
 // IFF pictures, the instruction poster and the Scala script into
 // "IFF-SCALA_Output"; refused when the size is not a multiple of 8 or the
-// Scala version is not supported.
-ExportReport exportIffPictures(const ProjectExportInput& in, int scalaTarget);
+// Scala version is not supported. `cancel` as for the PNG sequence.
+ExportReport exportIffPictures(const ProjectExportInput& in, int scalaTarget,
+                               const std::atomic<bool>* cancel = nullptr);
 // The timed AVI movie "AVI_Output/<name>_subtitles.avi". `chooseCodec` is
 // asked once the checks passed (nothing: the user cancelled, nothing is
-// written); unset, `codec` is taken.
+// written); unset, `codec` is taken. Setting `cancel` stops the run; a
+// cancelled run leaves no file.
 using AviCodecChooser = std::function<std::optional<CodecChoice>()>;
 ExportReport exportAviMovie(const ProjectExportInput& in, const CodecChoice& codec,
-                            const AviCodecChooser& chooseCodec = {});
+                            const AviCodecChooser& chooseCodec = {}, const std::atomic<bool>* cancel = nullptr);
 // A subtitle track (BDN XML + PNG, SUP, VobSub, DVB, SubRip, WebVTT).
 // Setting `cancel` stops the run; a cancelled run leaves no file.
 ExportReport exportTrack(const ProjectExportInput& in, SubtitleFormat format, bool indexedPng,

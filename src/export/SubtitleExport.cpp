@@ -206,24 +206,29 @@ void exportBdn(const SubtitleExportJob& job, const std::string& folder, Subtitle
         if (job.progress) job.progress(i + 1, int(sets.size()));
         return true;
     };
-    const OrderedPipelineResult run = runOrderedPipeline(p);
-    if (!run.ok && !run.stopped) {
-        r.error = run.error;
-        // Pictures of sets after the failing one that workers had under way
-        // go again, so the folder holds what a one-thread run leaves.
-        for (size_t i = size_t(std::max(0, run.failedAt)); i < pictures.size(); ++i)
-            if (!pictures[i].path.empty()) files::removeFile(pictures[i].path);
-        return;
-    }
-    if (cancelled(job, r)) {
-        // The pictures written so far go again.
+    // A run that does not end with its XML takes its pictures away again
+    // (those of workers still under way included): no half track is left,
+    // and other files in the folder stay as they were.
+    auto removePictures = [&] {
         for (const Picture& pic : pictures)
             if (!pic.path.empty()) files::removeFile(pic.path);
         r.written.clear();
         r.pictures = 0;
+    };
+    const OrderedPipelineResult run = runOrderedPipeline(p);
+    if (!run.ok && !run.stopped) {
+        r.error = run.error;
+        removePictures();
         return;
     }
-    if (!writeFile(folder + job.name + ".xml", bdnXml(job.name, job.language, format, job.fps, events), r)) return;
+    if (cancelled(job, r)) {
+        removePictures();
+        return;
+    }
+    if (!writeFile(folder + job.name + ".xml", bdnXml(job.name, job.language, format, job.fps, events), r)) {
+        removePictures();
+        return;
+    }
     r.subtitles = int(events.size());
     r.ok = true;
 }

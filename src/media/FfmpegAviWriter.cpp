@@ -526,17 +526,9 @@ std::string FfmpegAviWriter::writeFrame(const Image& picture, PictureId& id) {
 std::string FfmpegAviWriter::repeatPicture(PictureId id) {
     if (!error_.empty()) return error_;
     if (!open_) return fail("the movie is not open");
-    if (reusePackets_) {
-        if (!kept_.packet(id)) return fail("an unknown picture was repeated");
-        return writePacket(kept_.packet(id));
-    }
-    if (!kept_.frame(id)) return fail("an unknown picture was repeated");
-    // The encoder may still hold a reference to the frame it was given last.
-    AVFrame* copy = av_frame_clone(kept_.frame(id));
-    if (!copy) return fail("out of memory");
-    std::string why = encode(copy);
-    av_frame_free(&copy);
-    return why;
+    return repeatKeptPicture(
+        kept_, id, reusePackets_, [this](const AVPacket* p) { return writePacket(p); },
+        [this](AVFrame* f) { return encode(f); }, [this](const std::string& what) { return fail(what); });
 }
 
 void FfmpegAviWriter::releasePicture(PictureId id) { kept_.release(id); }
@@ -544,15 +536,13 @@ void FfmpegAviWriter::releasePicture(PictureId id) { kept_.release(id); }
 std::string FfmpegAviWriter::finish() {
     if (!error_.empty()) return error_;
     if (!open_) return fail("the movie is not open");
-    if (encoder_ && !reusePackets_) {
-        std::string why = encode(nullptr);
-        if (!why.empty()) return why;
-    }
-    int r = av_write_trailer(format_);
-    if (r < 0) return failAv("could not complete the movie", r);
+    std::string why = finishKeptStream(
+        format_, encoder_ && !reusePackets_, [this](AVFrame* f) { return encode(f); },
+        [this](const std::string& what, int code) { return failAv(what, code); });
+    if (!why.empty()) return why;
     avio_flush(io_);
     if (io_->error < 0) return failAv("could not complete the movie", io_->error);
-    std::string why = sink_->close();
+    why = sink_->close();
     if (!why.empty()) return fail(why);
     why = sink_->commit();
     if (!why.empty()) return fail(why);

@@ -278,16 +278,9 @@ std::string FfmpegOverlayWriter::writeFrame(const Image& picture, PictureId& id)
 std::string FfmpegOverlayWriter::repeatPicture(PictureId id) {
     if (!error_.empty()) return error_;
     if (!open_) return fail("the movie is not open");
-    if (intra_) {
-        if (!kept_.packet(id)) return fail("an unknown picture was repeated");
-        return writePacket(kept_.packet(id));
-    }
-    if (!kept_.frame(id)) return fail("an unknown picture was repeated");
-    AVFrame* copy = av_frame_clone(kept_.frame(id));
-    if (!copy) return fail("out of memory");
-    std::string why = encode(copy);
-    av_frame_free(&copy);
-    return why;
+    return repeatKeptPicture(
+        kept_, id, intra_, [this](const AVPacket* p) { return writePacket(p); },
+        [this](AVFrame* f) { return encode(f); }, [this](const std::string& what) { return fail(what); });
 }
 
 void FfmpegOverlayWriter::releasePicture(PictureId id) { kept_.release(id); }
@@ -295,13 +288,11 @@ void FfmpegOverlayWriter::releasePicture(PictureId id) { kept_.release(id); }
 std::string FfmpegOverlayWriter::finish() {
     if (!error_.empty()) return error_;
     if (!open_) return fail("the movie is not open");
-    if (!intra_) {
-        std::string why = encode(nullptr);
-        if (!why.empty()) return why;
-    }
-    int r = av_write_trailer(format_);
-    if (r < 0) return failAv("could not complete the movie", r);
-    r = avio_closep(&format_->pb);
+    const std::string why = finishKeptStream(
+        format_, !intra_, [this](AVFrame* f) { return encode(f); },
+        [this](const std::string& what, int code) { return failAv(what, code); });
+    if (!why.empty()) return why;
+    const int r = avio_closep(&format_->pb);
     if (r < 0) return failAv("could not complete the movie", r);
     std::error_code ec;
     std::filesystem::rename(tmp_, path_, ec);

@@ -7,6 +7,7 @@
 #include "app/ControlIds.h"
 #include "app/Controller.h"
 #include "io/Files.h"
+#include "TestSupport.h"
 
 // A program folder of its own with a small settings file, a fake window and
 // the controller started on them.
@@ -26,8 +27,8 @@ protected:
         "Preset = Grey|48,48,48|0|1|190|0|0,0,0|0|-1|46|0|0|0\r\n";
 
     void SetUp() override {
-        dir = std::filesystem::temp_directory_path() /
-              ("kalvero-ctl-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        dir = testsupport::tempPath("kalvero-ctl-" +
+                                    std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         std::filesystem::remove_all(dir);
         std::filesystem::create_directories(dir);
         // The font sheets the build made.

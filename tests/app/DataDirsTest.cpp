@@ -9,6 +9,7 @@
 #include "app/DataDirs.h"
 #include "app/StartupOptions.h"
 #include "io/Files.h"
+#include "TestSupport.h"
 
 namespace fs = std::filesystem;
 
@@ -26,8 +27,8 @@ const char* const kShipped =
 class DataDirsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        root = fs::temp_directory_path() /
-               ("kalvero-dirs-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        root = testsupport::tempPath("kalvero-dirs-" +
+                                      std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::remove_all(root);
         fs::create_directories(root / "usr/bin");
         fs::create_directories(root / "usr/share/kalvero");

@@ -5,6 +5,7 @@
 
 #include "cli/Cli.h"
 #include "io/Files.h"
+#include "TestSupport.h"
 
 namespace fs = std::filesystem;
 
@@ -17,8 +18,8 @@ struct CliRun {
 class CliTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir = fs::temp_directory_path() / ("kalvero-cli-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir = testsupport::tempPath("kalvero-cli-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                                    ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir);
         fs::create_directories(dir);
     }

@@ -23,8 +23,8 @@ struct ExportRun {
 class CliExportTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("kalvero-cli-export-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        dir = testsupport::tempPath("kalvero-cli-export-" +
+                                    std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::remove_all(dir);
         fs::create_directories(dir);
         project = (dir / "demo.KVL8").string();

@@ -5,6 +5,7 @@
 #include "export/ExportDriver.h"
 #include "export/ExportNames.h"
 #include "io/Files.h"
+#include "TestSupport.h"
 
 namespace fs = std::filesystem;
 
@@ -14,7 +15,7 @@ class ExportDriverTest : public ::testing::Test {
 protected:
     void SetUp() override {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = fs::temp_directory_path() / (std::string("kalvero_export_") + info->name());
+        dir_ = testsupport::tempPath(std::string("kalvero_export_") + info->name());
         fs::remove_all(dir_);
         fs::create_directories(dir_);
         projectDir_ = dir_.string() + "/demo_project/";

@@ -7,6 +7,7 @@
 
 #include "export/ExportDriver.h"
 #include "io/Files.h"
+#include "TestSupport.h"
 
 namespace fs = std::filesystem;
 
@@ -16,7 +17,7 @@ class IffPipelineTest : public ::testing::Test {
 protected:
     void SetUp() override {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = fs::temp_directory_path() / (std::string("kalvero_iffpipe_") + info->name());
+        dir_ = testsupport::tempPath(std::string("kalvero_iffpipe_") + info->name());
         fs::remove_all(dir_);
         projectDir_ = dir_.string() + "/film_project/";
         fs::create_directories(projectDir_);

@@ -6,6 +6,7 @@
 
 #include "export/Ilbm.h"
 #include "io/Files.h"
+#include "TestSupport.h"
 
 namespace {
 
@@ -225,7 +226,7 @@ TEST(Ilbm, RefusesWhatItCannotStore) {
 TEST(Ilbm, IndependentReaderLoadsTheFile) {
     if (std::system("python3 -c 'import struct' >/dev/null 2>&1") != 0) GTEST_SKIP() << "python3 not available";
     namespace fs = std::filesystem;
-    const fs::path dir = fs::temp_directory_path() / ("kalvero_ilbm_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+    const fs::path dir = testsupport::tempPath("kalvero_ilbm_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
     fs::create_directories(dir);
     const std::string script = std::string(KALVERO_SOURCE_DIR) + "/tests/export/ilbm_check.py";
 

@@ -13,6 +13,7 @@
 #include "export/ExportNames.h"
 #include "io/Files.h"
 #include "io/ImageCodecs.h"
+#include "TestSupport.h"
 
 namespace fs = std::filesystem;
 
@@ -22,7 +23,7 @@ class PngPipelineTest : public ::testing::Test {
 protected:
     void SetUp() override {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = fs::temp_directory_path() / (std::string("kalvero_pipeline_") + info->name());
+        dir_ = testsupport::tempPath(std::string("kalvero_pipeline_") + info->name());
         fs::remove_all(dir_);
         projectDir_ = dir_.string() + "/demo_project/";
         fs::create_directories(projectDir_);

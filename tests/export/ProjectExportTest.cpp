@@ -26,7 +26,7 @@ protected:
 
     void SetUp() override {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir = fs::temp_directory_path() / (std::string("kalvero_projectexport_") + info->name());
+        dir = testsupport::tempPath(std::string("kalvero_projectexport_") + info->name());
         fs::remove_all(dir);
         fs::create_directories(dir);
         font = testsheet::makeFont(std::vector<int>(95, 10), 12);

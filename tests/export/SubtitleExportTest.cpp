@@ -40,8 +40,8 @@ bool blockRender(int set, Image& out) {
 class SubtitleExportTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("kalvero-subexport-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        dir = testsupport::tempPath("kalvero-subexport-" +
+                                    std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::remove_all(dir);
         fs::create_directories(dir);
     }

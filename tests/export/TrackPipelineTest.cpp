@@ -54,8 +54,8 @@ std::string bytesOf(const fs::path& path) {
 class TrackPipelineTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("kalvero-trackpipe-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        dir = testsupport::tempPath("kalvero-trackpipe-" +
+                                    std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::remove_all(dir);
         fs::create_directories(dir);
     }

@@ -27,40 +27,8 @@ ffmpeg -loglevel error -y \
   -c:v mpeg4 -q:v 2 -c:a pcm_s16le -shortest "$work/movie.avi" || fail "could not make the test movie"
 
 project=$work/Film.KVL8
-{
-  printf '##-KVL8 Project: v1.0 - 06 Mar 2017 \r\n##-Resolution Width: 720\r\n##-Resolution Height: 576\r\n'
-  printf '##-Profile: 1\r\n##-Preset: 0\r\n##-Date Written: 09 Mar 2017 @ 14:05:09\r\n'
-  printf '##-Number of lines/pages: 6 / 3\r\n##-Word count: 12\r\n##-User Timed Session: 0\r\n##-;\r\n'
-  printf 'A0000|First one|00:00:09:00>00:00:09:10|225+10|430\r\nB0000|line b one|00:00:09:00>00:00:09:10|225+10|430\r\n'
-  printf 'A0002|Second set|00:00:10:00>00:00:10:10|15+10|430\r\nB0002|goes here|00:00:10:00>00:00:10:10|15+10|430\r\n'
-  printf 'A0004|Third and|00:00:11:00>00:00:11:10|15+10|430\r\nB0004|last set|00:00:11:00>00:00:11:10|15+10|430\r\n'
-} >"$project"
+timing_project "$project"
 
-timing_window() {
-  local id; id=$(xdotool search --onlyvisible --name "^Scaled to 50% preview of Project" 2>/dev/null | head -n 1)
-  [ -n "$id" ] && echo "$id"
-}
-timing_origin() {
-  local id; id=$(timing_window)
-  [ -n "$id" ] || return 1
-  eval "$(xdotool getwindowgeometry --shell "$id")"
-  TX=$X; TY=$Y; TW=$WIDTH; TH=$HEIGHT
-}
-not_shown() { [ -z "$(xdotool search --onlyvisible --name "$1")" ]; }
-open_record_timings() {
-  click_at 675 770
-  wait_for 10 xdotool search --onlyvisible --name "^Record Timings$" || fail "no Record Timings dialog"
-  local id; id=$(xdotool search --onlyvisible --name "^Record Timings$" | head -n 1)
-  eval "$(xdotool getwindowgeometry --shell "$id")"
-  RX=$X; RY=$Y
-}
-choose_file() {  # TITLE PATH
-  wait_for 10 xdotool search --onlyvisible --name "^$1\$" || fail "no '$1' dialog"
-  sleep 0.5
-  dialog_key "$1" ctrl+a
-  type_text "$2"
-  key Return
-}
 # The frame number the timing window shows.
 frame_shown() { python3 "$here/key_probe.py" "$TX" "$TY" "$TW" 320; }
 # Opens the movie in the timing window and waits for its first picture.

@@ -15,27 +15,9 @@ ffmpeg -loglevel error -y -f lavfi -i testsrc=size=320x240:rate=25:duration=10 \
   -f lavfi -i sine=frequency=440:duration=10:sample_rate=44100 \
   -c:v mpeg4 -q:v 5 -c:a pcm_s16le -shortest "$work/movie.avi" || fail "could not make the test movie"
 
-# Three sets with old timings (no missing-timing warning on opening).
 project=$work/Film.KVL8
-{
-  printf '##-KVL8 Project: v1.0 - 06 Mar 2017 \r\n##-Resolution Width: 720\r\n##-Resolution Height: 576\r\n'
-  printf '##-Profile: 1\r\n##-Preset: 0\r\n##-Date Written: 09 Mar 2017 @ 14:05:09\r\n'
-  printf '##-Number of lines/pages: 6 / 3\r\n##-Word count: 12\r\n##-User Timed Session: 0\r\n##-;\r\n'
-  printf 'A0000|First one|00:00:09:00>00:00:09:10|225+10|430\r\nB0000|line b one|00:00:09:00>00:00:09:10|225+10|430\r\n'
-  printf 'A0002|Second set|00:00:10:00>00:00:10:10|15+10|430\r\nB0002|goes here|00:00:10:00>00:00:10:10|15+10|430\r\n'
-  printf 'A0004|Third and|00:00:11:00>00:00:11:10|15+10|430\r\nB0004|last set|00:00:11:00>00:00:11:10|15+10|430\r\n'
-} >"$project"
+timing_project "$project"
 
-timing_window() {
-  local id; id=$(xdotool search --onlyvisible --name "^Scaled to 50% preview of Project" 2>/dev/null | head -n 1)
-  [ -n "$id" ] && echo "$id"
-}
-timing_origin() {
-  local id; id=$(timing_window)
-  [ -n "$id" ] || return 1
-  eval "$(xdotool getwindowgeometry --shell "$id")"
-  TX=$X; TY=$Y; TW=$WIDTH; TH=$HEIGHT
-}
 tpixel() {  # window coordinates of the timing window
   import -window root -crop 1x1+$((TX + $1))+$((TY + $2)) +repage txt:- 2>/dev/null |
     sed -n '2p' | sed -E 's/.*\(([0-9]+),([0-9]+),([0-9]+).*/\1,\2,\3/'
@@ -43,24 +25,13 @@ tpixel() {  # window coordinates of the timing window
 # The running-time labels as a picture, to see them change.
 running_time_shot() { import -window root -crop 113x20+$((TX + TW - 225))+$((TY + TH - 45)) +repage "$1" 2>/dev/null; }
 differs() { [ "$(compare -metric AE "$1" "$2" null: 2>&1)" != "0" ]; }
-not_shown() { [ -z "$(xdotool search --onlyvisible --name "$1")" ]; }
 space_step() {
   xdotool keydown space; sleep 0.12; xdotool keyup space; sleep 0.25
 }
-open_record_timings() {
-  click_at 675 770
-  wait_for 10 xdotool search --onlyvisible --name "^Record Timings$" || fail "no Record Timings dialog"
-  local id; id=$(xdotool search --onlyvisible --name "^Record Timings$" | head -n 1)
-  eval "$(xdotool getwindowgeometry --shell "$id")"
-  RX=$X; RY=$Y
-  [ "$WIDTH" = 300 ] && [ "$HEIGHT" = 220 ] || fail "Record Timings is ${WIDTH}x${HEIGHT}"
-}
-choose_file() {  # TITLE PATH
-  wait_for 10 xdotool search --onlyvisible --name "^$1\$" || fail "no '$1' dialog"
-  sleep 0.5
-  dialog_key "$1" ctrl+a
-  type_text "$2"
-  key Return
+# The dialog, which keeps its size.
+record_timings() {
+  open_record_timings
+  [ "$RW" = 300 ] && [ "$RH" = 220 ] || fail "Record Timings is ${RW}x${RH}"
 }
 
 # The file dialogs open in the working folder: a plain file name is typed
@@ -69,7 +40,7 @@ cd "$work"
 start_kalvero "$project"
 
 # --- Internal: the movie plays in the timing window --------------------------------
-open_record_timings
+record_timings
 xdotool mousemove $((RX + 150)) $((RY + 20)) click 1   # Play Movie Internally
 choose_file "Load a movie - will scale to 75%" movie.avi
 wait_for 15 timing_window || fail "no timing window"
@@ -133,7 +104,7 @@ session=$(grep -a '^##-User Timed Session: ' "$saved" | tr -d '\r' | sed 's/.*: 
 pass "timings written into the list and saved"
 
 # --- External: the program's own clock, no movie in the window -----------------
-open_record_timings
+record_timings
 xdotool mousemove $((RX + 150)) $((RY + 45)) click 1   # Play Movie Externally
 choose_file "Load a movie" movie.avi
 # Without a program for the file the program asks whether to go on with its clock.

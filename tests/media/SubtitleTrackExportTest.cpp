@@ -53,8 +53,8 @@ std::vector<Set> edgeSets() {
 class SubtitleTrackExportTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("kalvero-subtrack-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        dir = testsupport::tempPath("kalvero-subtrack-" +
+                                    std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::remove_all(dir);
         fs::create_directories(dir);
     }
@@ -361,7 +361,7 @@ TEST(PgsWriter, NoisyPictureIsQuantisedAndSplitOverSegments) {
     }
     EXPECT_GT(objectSegments, 2);
 
-    const fs::path path = fs::temp_directory_path() / "kalvero-pgs-noise.sup";
+    const fs::path path = fs::path(testsupport::tempPath("kalvero-pgs-noise").string() + ".sup");
     ASSERT_TRUE(files::writeFileAtomic(path.string(), pgs.bytes()));
     const auto decoded = subdecode::decodeFile(path.string(), w, h, "sup");
     fs::remove(path);
@@ -685,7 +685,7 @@ TEST(PgsWriter, ObjectLimits) {
         std::string error;
         ASSERT_TRUE(pgs.add(picture, 0, 25, error)) << error;
         pgs.finish();
-        const fs::path path = fs::temp_directory_path() / "kalvero-pgs-bands.sup";
+        const fs::path path = fs::path(testsupport::tempPath("kalvero-pgs-bands").string() + ".sup");
         ASSERT_TRUE(files::writeFileAtomic(path.string(), pgs.bytes()));
         const auto decoded = subdecode::decodeFile(path.string(), w, h, "sup");
         fs::remove(path);
@@ -745,7 +745,7 @@ TEST_F(SubtitleTrackExportTest, VobSubRefusesPicturesLargerThanADvd) {
 // A run stopped part-way leaves no file of any kind in the track's folder:
 // no track, no picture, no temporary file; the result says why.
 TEST(SubtitleTrackCancel, StoppedRunsLeaveNothingBehind) {
-    const fs::path dir = fs::temp_directory_path() / "kalvero-subtrack-cancel";
+    const fs::path dir = testsupport::tempPath("kalvero-subtrack-cancel");
     for (SubtitleFormat format : {SubtitleFormat::Bdn, SubtitleFormat::Sup, SubtitleFormat::VobSub, SubtitleFormat::Dvb}) {
         for (int stopAfter : {0, 5, 40}) {  // before the first set, part-way, after the last
             SCOPED_TRACE(std::string(subtitleFormatInfo(format).cliName) + " " + std::to_string(stopAfter));

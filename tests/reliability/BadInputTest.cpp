@@ -17,6 +17,7 @@
 #include "io/ImageCodecs.h"
 #include "project/SubtitleList.h"
 #include "render/FontSheet.h"
+#include "TestSupport.h"
 
 namespace fs = std::filesystem;
 
@@ -53,7 +54,7 @@ struct Program {
     bool started = false;
 
     explicit Program(const std::string& name, const std::string& ini = kIni) {
-        dir = fs::temp_directory_path() / ("kalvero-bad-" + name);
+        dir = testsupport::tempPath("kalvero-bad-" + name);
         fs::remove_all(dir);
         fs::create_directories(dir);
         fs::create_directory_symlink(fs::path(KALVERO_TEST_DATA) / "fonts" / "includes", dir / "includes");
@@ -194,7 +195,7 @@ TEST(BadInput, SettingsFilesStopTheStartWithAMessage) {
 TEST(BadInput, DamagedFontSheetsGiveError10AndKeepTheGlyphsLoaded) {
     for (const fs::path& file : badFiles("fontsheet")) {
         SCOPED_TRACE(file.filename().string());
-        fs::path dir = fs::temp_directory_path() / "kalvero-bad-fontsheet";
+        fs::path dir = testsupport::tempPath("kalvero-bad-fontsheet");
         fs::remove_all(dir);
         fs::create_directories(dir / "includes");
         for (int style = 0; style < FontSheet::kStyles; ++style)
@@ -311,7 +312,7 @@ TEST(BadInput, BackgroundPicturesAreRefusedWithTheirReason) {
 
 TEST(BadInput, AProfileTooLargeForAnyPictureStartsWhenTheUserAccepts) {
     // Both sizes are beyond what a picture may have: the preview stays empty.
-    fs::path dir = fs::temp_directory_path() / "kalvero-bad-huge-profile";
+    fs::path dir = testsupport::tempPath("kalvero-bad-huge-profile");
     fs::remove_all(dir);
     fs::create_directories(dir);
     fs::create_directory_symlink(fs::path(KALVERO_TEST_DATA) / "fonts" / "includes", dir / "includes");

@@ -1,6 +1,8 @@
 // A write that fails half-way (a full disk, simulated through the write
 // hook) leaves the previous file exactly as it was, and no stray file.
+#include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "app/ControllerFixture.h"
@@ -111,4 +113,49 @@ TEST_F(CrashSafety, AFailedExportKeepsThePicturesOfTheLastExport) {
     EXPECT_NE(r.text.find(kDiskFull), std::string::npos) << r.text;
     EXPECT_EQ(bytesOf(picture), before);
     EXPECT_EQ(filesBelow(folder), filesBefore);
+}
+
+// A BDN export that fails part-way, at a picture or at its XML, takes away
+// the pictures it wrote, as a cancelled one does; a file that was in the
+// folder before stays, and no temporary file is left.
+TEST_F(CrashSafety, AFailedBdnExportLeavesNoHalfTrack) {
+    ASSERT_TRUE(started);
+    const fs::path folder = dir / "film_project";
+    fs::create_directories(folder / "BDN_Output");
+    std::string project =
+        "##-KVL8 Project: v1.0 - 06 Mar 2017 \r\n##-Resolution Width: 720\r\n##-Resolution Height: 576\r\n"
+        "##-Profile: 1\r\n##-Preset: 0\r\n##-Date Written: 09 Mar 2017 @ 14:05:09\r\n"
+        "##-Number of lines/pages: 2 / 1\r\n##-Word count: 1\r\n##-User Timed Session: 0\r\n##-;\r\n";
+    const int sets = 12;
+    for (int k = 0; k < sets; ++k) {
+        char row[64];
+        std::snprintf(row, sizeof row, "%04d||00:00:%02d:00>00:00:%02d:12||430\r\n", 2 * k, k + 1, k + 1);
+        project += "A" + std::string(row) + "B" + std::string(row).replace(5, 0, "Set " + std::to_string(k + 1));
+    }
+    ASSERT_TRUE(files::writeFileAtomic((folder / "demo.KVL8").string(), project));
+    ASSERT_TRUE(files::writeFileAtomic((folder / "BDN_Output" / "notes.txt").string(), "mine"));
+    c().commandLineOpen({(folder / "demo.KVL8").string()});
+
+    for (int threads : {-1, 2}) {
+        // Writes 1..okWrites succeed: the 4th picture fails, or the XML
+        // after all the pictures.
+        for (int okWrites : {3, sets}) {
+            SCOPED_TRACE(std::to_string(threads) + " threads, " + std::to_string(okWrites) + " writes");
+            ExportCommands exports(c(), ui);
+            exports.workerThreads = threads;
+            std::atomic<int> writes{0};
+            files::setWriteFailureHookForTests([&](uint64_t) { return ++writes <= okWrites; });
+            const ExportReport r = exports.exportSubtitleTrack(SubtitleFormat::Bdn);
+            files::setWriteFailureHookForTests(nullptr);
+            EXPECT_FALSE(r.done());
+            EXPECT_NE(r.text.find(kDiskFull), std::string::npos) << r.text;
+            EXPECT_TRUE(r.written.empty());
+            EXPECT_EQ(filesBelow(folder / "BDN_Output"), std::vector<std::string>{"notes.txt"});
+            EXPECT_EQ(bytesOf(folder / "BDN_Output" / "notes.txt"), "mine");
+        }
+    }
+    // Without the failure the same export writes every picture and the XML.
+    ExportCommands exports(c(), ui);
+    ASSERT_TRUE(exports.exportSubtitleTrack(SubtitleFormat::Bdn).done());
+    EXPECT_EQ(filesBelow(folder / "BDN_Output").size(), size_t(sets + 2));
 }

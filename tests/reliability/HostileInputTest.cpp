@@ -204,7 +204,7 @@ TEST(HostileFontSheets, TablesThatWouldMultiplyTheSheetAreRefused) {
     EXPECT_TRUE(font.loadStyle(1, sheetWithTable(400, 40, 10, 1, 40)));
 
     // Through the loader: one message per refused sheet.
-    const fs::path dir = fs::temp_directory_path() / "kalvero-hostile-sheets";
+    const fs::path dir = testsupport::tempPath("kalvero-hostile-sheets");
     fs::remove_all(dir);
     fs::create_directories(dir / "includes");
     std::string error;

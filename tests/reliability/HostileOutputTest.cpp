@@ -126,7 +126,7 @@ TEST(HostileNames, SixteenCharacterNamesAreCutBetweenCharactersAndCleaned) {
 }
 
 TEST(HostileNames, ProjectsSharingSixteenCharactersGetTheirOwnNamesInAFolder) {
-    const fs::path dir = fs::temp_directory_path() / "kalvero-hostile-names";
+    const fs::path dir = testsupport::tempPath("kalvero-hostile-names");
     fs::remove_all(dir);
     fs::create_directories(dir);
     const std::string folder = dir.string() + "/";

@@ -5,6 +5,7 @@
 #include "io/Files.h"
 #include "io/SettingsFile.h"
 #include "settings/Settings.h"
+#include "TestSupport.h"
 
 namespace {
 const char* kIni =
@@ -83,7 +84,7 @@ TEST(Settings, RewriteKeepsHeadAndLeavesNoTail) {
 }
 
 TEST(Settings, SaveToFileReplacesOnlyThePresets) {
-    auto dir = std::filesystem::temp_directory_path() / "kalvero-settings-test";
+    auto dir = testsupport::tempPath("kalvero-settings-test");
     std::filesystem::create_directories(dir);
     std::string path = (dir / "Kalvero.ini").string();
     ASSERT_TRUE(files::writeFileAtomic(path, kIni));
@@ -162,7 +163,7 @@ TEST(Settings, GlobalKeyIsAddedOrReplacedWithoutTouchingTheRest) {
 }
 
 TEST(Settings, ReactionOffsetIsSavedIntoTheFile) {
-    auto dir = std::filesystem::temp_directory_path() / "kalvero-reaction-test";
+    auto dir = testsupport::tempPath("kalvero-reaction-test");
     std::filesystem::create_directories(dir);
     std::string path = (dir / "Kalvero.ini").string();
     ASSERT_TRUE(files::writeFileAtomic(path, kIni));
