@@ -74,6 +74,7 @@ struct AppState {
     // What the list held when it was last loaded or saved (texts, time codes
     // and Y of every row): a list that differs holds unsaved work.
     ListDigest savedList;
+    uint64_t savedListRevision = 0;  // the list's revision then
 
     // Settings.
     std::vector<Profile> profiles;

@@ -92,7 +92,7 @@ public:
     bool hasUnsavedWork() const { return project_.hasUnsavedWork(); }
     void markListSaved() { project_.markListSaved(); }
     bool settleUnsavedWork() { return project_.settleUnsavedWork(); }
-    void clearProject() { project_.clearProject(); }
+    void clearProject(bool showEmptyCanvas = true) { project_.clearProject(showEmptyCanvas); }
     bool loadProject(const std::string& path) { return project_.loadProject(path); }
     void importSrt() { project_.importSrt(); }
 

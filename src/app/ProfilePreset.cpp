@@ -78,8 +78,8 @@ void StylePanel::checkDesktopFit() {
     s_.windowHeight = windowHeightFor(s_.displayHeight());
 }
 
+// The canvas is not drawn here: every caller renders the preview next.
 void StylePanel::relayoutWindow() {
-    draw::fillOpaque(canvas, s_.style.bgColor);
     draw::fillOpaque(bgSwatch, s_.style.bgColor);
     draw::fillOpaque(stripsSwatch, s_.style.mixedColor);
     s_.style.stripsYPos = s_.projectHeight - renderer_.stripHeight();
@@ -94,7 +94,6 @@ void StylePanel::relayoutWindow() {
     for (const LayoutAnchor& a : rightColumnAnchors_) ui_.moveControl(a.id, a.start + dx, findControl(a.id)->y);
     int dy = lowerBlockOriginFor(s_.displayHeight()) - s_.lowerBlockOriginY;
     for (const LayoutAnchor& a : lowerBlockAnchors_) ui_.moveControl(a.id, findControl(a.id)->x, a.start + dy);
-    ui_.showImage(ctl::Canvas, canvas);
     ui_.showImage(ctl::BgSwatch, bgSwatch);
     ui_.showImage(ctl::StripsSwatch, stripsSwatch);
 }

@@ -19,7 +19,7 @@
 ProjectCommands::ProjectCommands(EditorContext& context, Controller& controller)
     : EditorPart(context), c_(controller) {}
 
-void ProjectCommands::clearProject() {
+void ProjectCommands::clearProject(bool showEmptyCanvas) {
     s_.list.clearList();
     listChanged();
     selectListRow(-1);
@@ -39,11 +39,13 @@ void ProjectCommands::clearProject() {
     background = backgroundSource = Image();
     backgroundPath.clear();
     setControlValue(ctl::BgImage, 0);
-    createImages();
-    draw::fillOpaque(canvas, s_.style.bgColor);
+    if (showEmptyCanvas) {
+        createImages();
+        draw::fillOpaque(canvas, s_.style.bgColor);
+        ui_.showImage(ctl::Canvas, canvas);
+    }
     draw::fillOpaque(bgSwatch, s_.style.bgColor);
     draw::fillOpaque(stripsSwatch, s_.style.stripsColor);
-    ui_.showImage(ctl::Canvas, canvas);
     ui_.showImage(ctl::BgSwatch, bgSwatch);
     ui_.showImage(ctl::StripsSwatch, stripsSwatch);
     s_.windowWidth = windowWidthFor(s_.displayWidth());
@@ -69,11 +71,13 @@ ListDigest listDigest(const SubtitleList& list) {
 }  // namespace
 
 bool ProjectCommands::hasUnsavedWork() const {
-    return listDigest(s_.list) != s_.savedList;
+    // The same revision is the same rows; only a changed list is hashed.
+    return s_.list.revision() != s_.savedListRevision && listDigest(s_.list) != s_.savedList;
 }
 
 void ProjectCommands::markListSaved() {
     s_.savedList = listDigest(s_.list);
+    s_.savedListRevision = s_.list.revision();
 }
 
 bool ProjectCommands::settleUnsavedWork() {
@@ -137,7 +141,7 @@ bool ProjectCommands::loadProject(const std::string& path) {
     if (!readProject(path, s_.lastLoadedY, header, rows, ui_)) return false;
     s_.projectPath = path;
     s_.projectDir = files::folderPart(path);
-    clearProject();
+    clearProject(false);  // the preview is rendered below
     s_.list = std::move(rows);
     listChanged();
     ui_.setEnabled(ctl::SubtitleListView, true);

@@ -21,7 +21,9 @@ public:
     // "Save changes to NAME?"; Yes saves first. False when the command must
     // not go on (Cancel, or the save did not happen).
     bool settleUnsavedWork();
-    void clearProject();
+    // `showEmptyCanvas` false: the caller renders the preview next (Open),
+    // so the cleared canvas is neither made nor shown.
+    void clearProject(bool showEmptyCanvas = true);
     // Reads a project file; only when it is sound does it replace the
     // current project (as Open and the command line do). False otherwise.
     bool loadProject(const std::string& path);

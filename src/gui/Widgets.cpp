@@ -121,14 +121,19 @@ CompactSpin::CompactSpin(wxWindow* parent, wxWindowID id, const wxPoint& pos, co
 }
 
 void CompactSpin::SetValue(int v) {
-    value_ = std::clamp(v, min_, std::max(min_, max_));
+    // Only a change is painted: selecting a row sets all eight time fields.
+    const int clamped = std::clamp(v, min_, std::max(min_, max_));
+    if (clamped == value_) return;
+    value_ = clamped;
     Refresh(false);
 }
 
 void CompactSpin::SetRange(int min, int max) {
+    if (min == min_ && max == max_) return;
     min_ = min;
     max_ = max;
-    SetValue(value_);
+    value_ = std::clamp(value_, min_, std::max(min_, max_));
+    Refresh(false);
 }
 
 void CompactSpin::step(int delta) {

@@ -1,5 +1,7 @@
 #include "project/SubtitleList.h"
 
+#include <atomic>
+
 #include "base/Text.h"
 #include "project/SubtitleSet.h"
 
@@ -12,6 +14,11 @@ std::string rowId(int i) {
 
 SubtitleList::SubtitleList() {
     appendEmptySet();
+}
+
+void SubtitleList::changed() {
+    static std::atomic<uint64_t> last{0};
+    revision_ = ++last;
 }
 
 SubtitleLine SubtitleList::line(int i) const {
@@ -62,11 +69,13 @@ int SubtitleList::countWords() const {
 }
 
 void SubtitleList::clearList() {
+    changed();
     rows_.clear();
     shades_.clear();
 }
 
 void SubtitleList::appendLine(SubtitleLine line) {
+    changed();
     rows_.push_back(std::move(line));
     shades_.push_back(0);
 }
@@ -79,6 +88,7 @@ void SubtitleList::appendEmptySet() {
 
 void SubtitleList::removeLastLine() {
     if (rows_.empty()) return;
+    changed();
     rows_.pop_back();
     shades_.pop_back();
 }
@@ -86,6 +96,7 @@ void SubtitleList::removeLastLine() {
 void SubtitleList::setLineColumn(int i, Column c, std::string value) {
     if (i < 0 || i >= lineCount()) return;
     SubtitleLine& r = rows_[size_t(i)];
+    changed();
     switch (c) {
         case Column::Id: r.id = std::move(value); break;
         case Column::Text: r.text = std::move(value); break;
@@ -101,6 +112,7 @@ void SubtitleList::setRowShade(int i, int grey) {
 }
 
 void SubtitleList::renumberIds() {
+    changed();
     for (int i = 0; i < lineCount(); ++i) rows_[size_t(i)].id = rowId(i);
 }
 

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -52,6 +53,11 @@ public:
     void setRowShade(int i, int grey);  // 0: no shade of its own
     void renumberIds();
 
+    // Changes with every change of the rows (texts, time codes, Y, ids), and
+    // no two lists share one unless one is a copy of the other: an equal
+    // revision means the same rows.
+    uint64_t revision() const { return revision_; }
+
     void reserve(size_t n) {
         rows_.reserve(n);
         shades_.reserve(n);
@@ -60,6 +66,8 @@ public:
 private:
     std::vector<SubtitleLine> rows_;
     std::vector<int> shades_;
+    uint64_t revision_ = 0;
+    void changed();
 };
 
 // The id of row i: "A" or "B" followed by the A row's index in at least four

@@ -230,6 +230,22 @@ TEST_F(ProjectCommandsTest, ImportSrtGivesEveryRowTheYOfTheStripsYSlider) {
     EXPECT_EQ(ui.value(ctl::StripsYSlider), 300);
 }
 
+TEST_F(ProjectCommandsTest, WorkTypedAndTakenBackIsNotUnsaved) {
+    ui.fileAnswers = {file("P.KVL8", kProject)};
+    click(ctl::Open);
+    const uint64_t opened = state.list.revision();
+    type(ctl::LineA, "Hellos");
+    EXPECT_NE(state.list.revision(), opened);
+    EXPECT_TRUE(c().hasUnsavedWork());
+    type(ctl::LineA, "Hello");
+    EXPECT_EQ(row(0), "Hello");
+    EXPECT_FALSE(c().hasUnsavedWork());  // the rows are as opened again
+    SubtitleList copy = state.list;
+    EXPECT_EQ(copy.revision(), state.list.revision());
+    copy.setLineColumn(0, Column::Y, "1");
+    EXPECT_NE(copy.revision(), state.list.revision());
+}
+
 TEST_F(ProjectCommandsTest, OpenAndImportAskOnlyAboutUnsavedWorkAndSaveTracksIt) {
     std::string project = file("P.KVL8", kProject);
     ui.fileAnswers = {project};
