@@ -32,15 +32,20 @@ void framesOf(const SubtitleList& list, int set, float fps, long long& on, long 
 
 // Writes "blank+shown" into both rows of the set, leaving a column that
 // already says so untouched (a list just opened is mostly up to date).
-void store(SubtitleList& list, int set, long long previousOff, long long on, long long off) {
+// True when a row changed.
+bool store(SubtitleList& list, int set, long long previousOff, long long on, long long off) {
     char buf[48];
     char* p = std::to_chars(buf, buf + 22, on - previousOff).ptr;
     *p++ = '+';
     p = std::to_chars(p, buf + sizeof buf, off - on).ptr;
     const std::string_view value(buf, size_t(p - buf));
+    bool changed = false;
     for (int r : {2 * set, 2 * set + 1})
-        if (const SubtitleLine* row = list.row(r); row && row->offOn != value)
+        if (const SubtitleLine* row = list.row(r); row && row->offOn != value) {
             list.setLineColumn(r, Column::OffOn, std::string(value));
+            changed = true;
+        }
+    return changed;
 }
 
 }  // namespace
@@ -87,8 +92,8 @@ int recalculateOffOnOfSet(SubtitleList& list, float fps, int set, int* lastChang
         for (int k = set + 1; k < sets; ++k)
             if (timed(list, k)) {
                 framesOf(list, k, fps, on, off);
-                store(list, k, previousOff, on, off);
-                if (lastChanged) *lastChanged = k;
+                // A new ON alone leaves the next set's counts as they were.
+                if (store(list, k, previousOff, on, off) && lastChanged) *lastChanged = k;
                 break;
             }
     }

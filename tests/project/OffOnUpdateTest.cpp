@@ -90,6 +90,12 @@ TEST(RecalculateOffOnOfSet, OnlyTheEditedSetAndTheNextTimedSetChange) {
     EXPECT_EQ(list.column(4, Column::OffOn), "");
     EXPECT_EQ(list.column(6, Column::OffOn), "25+25");
     EXPECT_EQ(list.column(8, Column::OffOn), "25+25");
+    // A later ON alone changes only its own set: set 3 keeps its counts.
+    list.setLineColumn(2, Column::Timing, "00:00:03:10>00:00:05:00");
+    EXPECT_EQ(recalculateOffOnOfSet(list, 25.0f, 1, &last), 1);
+    EXPECT_EQ(last, 1);
+    EXPECT_EQ(list.column(2, Column::OffOn), "35+40");
+    EXPECT_EQ(list.column(6, Column::OffOn), "25+25");
     // Out of range: nothing changes, the count is still given.
     EXPECT_EQ(recalculateOffOnOfSet(list, 25.0f, 9), 1);
     EXPECT_EQ(recalculateOffOnOfSet(list, 25.0f, -1), 1);
