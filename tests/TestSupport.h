@@ -20,6 +20,16 @@ inline std::filesystem::path tempPath(const std::string& name) {
     return std::filesystem::temp_directory_path() / (name + "-" + std::to_string(::getpid()));
 }
 
+// An empty folder for the running test: `prefix`, the test's name and this
+// process's id. The test removes it when done.
+inline std::filesystem::path freshTestDir(const std::string& prefix) {
+    const std::filesystem::path dir =
+        tempPath(prefix + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    return dir;
+}
+
 // The file names in a folder, sorted; empty when the folder does not exist.
 inline std::vector<std::string> filesIn(const std::filesystem::path& folder) {
     std::vector<std::string> names;

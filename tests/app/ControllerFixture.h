@@ -27,10 +27,7 @@ protected:
         "Preset = Grey|48,48,48|0|1|190|0|0,0,0|0|-1|46|0|0|0\r\n";
 
     void SetUp() override {
-        dir = testsupport::tempPath("kalvero-ctl-" +
-                                    std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir);
+        dir = testsupport::freshTestDir("kalvero-ctl-");
         // The font sheets the build made.
         std::filesystem::create_directory_symlink(std::filesystem::path(KALVERO_BIN_DIR) / "includes", dir / "includes");
         ASSERT_TRUE(files::writeFileAtomic((dir / "Kalvero.ini").string(), iniText()));

@@ -32,10 +32,7 @@ bool isTemporary(const std::string& name) { return name.rfind(".kalvero-tmp-", 0
 class CliInterrupt : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir = testsupport::tempPath("kalvero-interrupt-" +
-                                    std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(dir);
-        fs::create_directories(dir);
+        dir = testsupport::freshTestDir("kalvero-interrupt-");
     }
     void TearDown() override { fs::remove_all(dir); }
 

@@ -23,10 +23,7 @@ struct ExportRun {
 class CliExportTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir = testsupport::tempPath("kalvero-cli-export-" +
-                                    std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(dir);
-        fs::create_directories(dir);
+        dir = testsupport::freshTestDir("kalvero-cli-export-");
         project = (dir / "demo.KVL8").string();
         ASSERT_TRUE(files::writeFileAtomic(
             project,

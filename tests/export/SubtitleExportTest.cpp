@@ -40,10 +40,7 @@ bool blockRender(int set, Image& out) {
 class SubtitleExportTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir = testsupport::tempPath("kalvero-subexport-" +
-                                    std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(dir);
-        fs::create_directories(dir);
+        dir = testsupport::freshTestDir("kalvero-subexport-");
     }
     void TearDown() override { fs::remove_all(dir); }
     fs::path dir;

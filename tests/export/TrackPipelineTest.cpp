@@ -54,10 +54,7 @@ std::string bytesOf(const fs::path& path) {
 class TrackPipelineTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir = testsupport::tempPath("kalvero-trackpipe-" +
-                                    std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(dir);
-        fs::create_directories(dir);
+        dir = testsupport::freshTestDir("kalvero-trackpipe-");
     }
     void TearDown() override { fs::remove_all(dir); }
 

@@ -53,10 +53,7 @@ std::vector<Set> edgeSets() {
 class SubtitleTrackExportTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir = testsupport::tempPath("kalvero-subtrack-" +
-                                    std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(dir);
-        fs::create_directories(dir);
+        dir = testsupport::freshTestDir("kalvero-subtrack-");
     }
     void TearDown() override { fs::remove_all(dir); }
 
