@@ -4,6 +4,7 @@
 #include <charconv>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 
 namespace text {
 namespace {
@@ -140,21 +141,23 @@ std::vector<std::string> splitLines(std::string_view content) {
 
 std::vector<std::string_view> splitLineViews(std::string_view content) {
     std::vector<std::string_view> lines;
-    size_t start = 0;
-    size_t i = 0;
-    while (i < content.size()) {
-        char c = content[i];
-        if (c == '\r' || c == '\n') {
-            lines.emplace_back(content.substr(start, i - start));
-            if (c == '\r' && i + 1 < content.size() && content[i + 1] == '\n') ++i;
-            ++i;
-            start = i;
-        } else {
-            ++i;
-        }
-    }
-    if (start < content.size()) lines.emplace_back(content.substr(start));
+    std::string_view line;
+    for (LineWalk walk(content); walk.next(line);) lines.push_back(line);
     return lines;
+}
+
+bool LineWalk::next(std::string_view& line) {
+    if (pos_ >= s_.size()) return false;
+    // A line ends at the first CR or LF; a CR LF pair is one ending.
+    const char* base = s_.data();
+    const char* lf = static_cast<const char*>(std::memchr(base + pos_, '\n', s_.size() - pos_));
+    const size_t lfAt = lf ? size_t(lf - base) : s_.size();
+    const char* cr = static_cast<const char*>(std::memchr(base + pos_, '\r', lfAt - pos_));
+    const size_t end = cr ? size_t(cr - base) : lfAt;
+    line = s_.substr(pos_, end - pos_);
+    pos_ = end + 1;
+    if (cr && pos_ < s_.size() && base[pos_] == '\n') ++pos_;
+    return true;
 }
 
 }  // namespace text

@@ -41,4 +41,16 @@ std::vector<std::string> splitLines(std::string_view content);
 // The same as views into `content`.
 std::vector<std::string_view> splitLineViews(std::string_view content);
 
+// The lines of splitLineViews one at a time, without a table of them.
+class LineWalk {
+public:
+    explicit LineWalk(std::string_view content) : s_(content) {}
+    // The next line, or false after the last one.
+    bool next(std::string_view& line);
+
+private:
+    std::string_view s_;
+    size_t pos_ = 0;
+};
+
 }  // namespace text

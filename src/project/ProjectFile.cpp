@@ -11,30 +11,6 @@ std::string projectMagic(std::string_view projectExt) {
 
 namespace {
 
-// Walks the lines of a file whose lines end in CR LF, LF or a lone CR; a
-// break at the very end does not start another line.
-class LineWalk {
-public:
-    explicit LineWalk(std::string_view s) : s_(s) {}
-    bool next(std::string_view& line) {
-        if (pos_ >= s_.size()) return false;
-        const char* base = s_.data();
-        const size_t rest = s_.size() - pos_;
-        const char* lf = static_cast<const char*>(std::memchr(base + pos_, '\n', rest));
-        const size_t lfAt = lf ? size_t(lf - base) : s_.size();
-        const char* cr = static_cast<const char*>(std::memchr(base + pos_, '\r', lfAt - pos_));
-        const size_t end = cr ? size_t(cr - base) : lfAt;
-        line = s_.substr(pos_, end - pos_);
-        pos_ = end + 1;
-        if (cr && pos_ < s_.size() && base[pos_] == '\n') ++pos_;
-        return true;
-    }
-
-private:
-    std::string_view s_;
-    size_t pos_ = 0;
-};
-
 // The number of lines LineWalk finds, or more than `limit` once that is
 // certain. Counting the breaks first keeps a file of nothing but line
 // breaks from becoming millions of rows in memory.
@@ -47,7 +23,7 @@ size_t countLinesUpTo(std::string_view content, size_t limit) {
     if (breaks + 1 <= limit) return breaks + 1;  // an upper bound, and small enough
     size_t lines = 0;
     std::string_view line;
-    for (LineWalk walk(content); walk.next(line);)
+    for (text::LineWalk walk(content); walk.next(line);)
         if (++lines > limit) break;
     return lines;
 }
@@ -61,7 +37,7 @@ ProjectLoadStatus parseProject(std::string_view content, int fallbackY, ProjectH
     const size_t lineCount = countLinesUpTo(content, kMaxProjectRows + 10);
     if (lineCount > kMaxProjectRows + 10) return ProjectLoadStatus::TooManyRows;
 
-    LineWalk walk(content);
+    text::LineWalk walk(content);
     std::string_view head[10];
     for (std::string_view& line : head)
         if (!walk.next(line)) break;
