@@ -95,6 +95,12 @@ void idle(const ProjectExportInput& in) {
     if (in.idle) in.idle();
 }
 
+// One step of a run: the progress bar moves and the window gets its turn.
+void stepProgress(const ProjectExportInput& in, int64_t value, int64_t of) {
+    if (in.progress) in.progress->update(int(std::min<int64_t>(value, INT32_MAX)), int(std::min<int64_t>(of, INT32_MAX)));
+    idle(in);
+}
+
 void start(const ProjectExportInput& in, int first, int total) {
     if (in.starting) in.starting();
     if (in.progress) in.progress->start(first, total);
@@ -186,10 +192,7 @@ ExportReport exportPngPictures(const ProjectExportInput& in, const std::atomic<b
     };
     job.encode = encodePng;
     job.encodeThreads = encodeThreads(in);
-    job.progress = [&](int value, int of) {
-        if (in.progress) in.progress->update(value, of);
-        idle(in);
-    };
+    job.progress = [&](int value, int of) { stepProgress(in, value, of); };
     ExportResult result = exportPngSequence(job);
     if (!result.ok && cancelRequested(cancel)) return cancelledPictures(result, total);
     if (result.ok) {
@@ -256,10 +259,7 @@ ExportReport exportIffPictures(const ProjectExportInput& in, int scalaTarget, co
         return !cancelRequested(cancel) && drawSet(in, k, RenderTarget::OpaqueExport, out);
     };
     job.encodeThreads = encodeThreads(in);
-    job.progress = [&](int value, int of) {
-        if (in.progress) in.progress->update(value, of);
-        idle(in);
-    };
+    job.progress = [&](int value, int of) { stepProgress(in, value, of); };
     const ExportResult result = exportIffScala(job);
     if (!result.ok && cancelRequested(cancel)) return cancelledPictures(result, total);
     return reportOf(result, total);
@@ -304,10 +304,7 @@ ExportReport exportAviMovie(const ProjectExportInput& in, const CodecChoice& cod
         idle(in);
         return true;
     };
-    const AviProgress onProgress = [&](int64_t value, int64_t of) {
-        if (in.progress) in.progress->update(int(value), int(of));
-        idle(in);
-    };
+    const AviProgress onProgress = [&](int64_t value, int64_t of) { stepProgress(in, value, of); };
     const TimedMovieResult result = writeTimedMovie(*writer, job, timeline, pictures, onProgress, cancel);
 
     ExportReport r = movieReport(result.ok(), result.cancelled, result.error, result.frames, total, folder, job.path,
@@ -342,10 +339,7 @@ ExportReport exportTrack(const ProjectExportInput& in, SubtitleFormat format, bo
     // The alpha render clears the whole canvas before it draws.
     job.render = [&](int set, Image& out) { return drawSet(in, set, RenderTarget::AlphaExport, out); };
     job.renderClears = true;
-    job.progress = [&](int value, int of) {
-        if (in.progress) in.progress->update(value, of);
-        idle(in);
-    };
+    job.progress = [&](int value, int of) { stepProgress(in, value, of); };
     const SubtitleExportResult result = exportSubtitleTrack(job);
 
     ExportReport r;
@@ -430,11 +424,7 @@ ExportReport exportOverlay(const ProjectExportInput& in, const std::string& code
         idle(in);
         return true;
     };
-    const OverlayProgress onProgress = [&](int64_t value, int64_t of) {
-        if (in.progress)
-            in.progress->update(int(std::min<int64_t>(value, INT32_MAX)), int(std::min<int64_t>(of, INT32_MAX)));
-        idle(in);
-    };
+    const OverlayProgress onProgress = [&](int64_t value, int64_t of) { stepProgress(in, value, of); };
     const OverlayMovieResult result = writeOverlayMovie(*writer, job, timeline, pictures, onProgress, cancel);
     return movieReport(result.ok(), result.cancelled, result.error, result.frames, total, folder, job.path,
                        "The export was cancelled; no movie was written.");

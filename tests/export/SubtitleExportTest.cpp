@@ -43,6 +43,17 @@ protected:
         dir = testsupport::freshTestDir("kalvero-subexport-");
     }
     void TearDown() override { fs::remove_all(dir); }
+    // A 720 x 576 track at 25 fps named "film" in the test's folder.
+    SubtitleExportJob filmJob(SubtitleFormat format) const {
+        SubtitleExportJob job;
+        job.format = format;
+        job.projectDir = dir.string();
+        job.name = "film";
+        job.width = 720;
+        job.height = 576;
+        job.fps = 25.0f;
+        return job;
+    }
     fs::path dir;
 };
 
@@ -68,13 +79,7 @@ TEST_F(SubtitleExportTest, TenThousandSetsRoundTripThroughSubRip) {
 }
 
 TEST_F(SubtitleExportTest, SupCountsBlankSetsAndShowsTheOthers) {
-    SubtitleExportJob job;
-    job.format = SubtitleFormat::Sup;
-    job.projectDir = dir.string();
-    job.name = "film";
-    job.width = 720;
-    job.height = 576;
-    job.fps = 25.0f;
+    SubtitleExportJob job = filmJob(SubtitleFormat::Sup);
     job.sets.sets = {timedSet(2, 100, 150, 25.0f), timedSet(3, 160, 170, 25.0f), timedSet(10000, 10, 20, 25.0f)};
     job.render = blockRender;
     const SubtitleExportResult r = exportSubtitleTrack(job);
@@ -85,13 +90,7 @@ TEST_F(SubtitleExportTest, SupCountsBlankSetsAndShowsTheOthers) {
 }
 
 TEST_F(SubtitleExportTest, BdnNamesPicturesAfterTheirSetsAndCountsBlankOnes) {
-    SubtitleExportJob job;
-    job.format = SubtitleFormat::Bdn;
-    job.projectDir = dir.string();
-    job.name = "film";
-    job.width = 720;
-    job.height = 576;
-    job.fps = 25.0f;
+    SubtitleExportJob job = filmJob(SubtitleFormat::Bdn);
     // Set 10000 first on screen although later in the list.
     job.sets.sets = {timedSet(2, 100, 150, 25.0f), timedSet(3, 160, 170, 25.0f), timedSet(10000, 10, 20, 25.0f)};
     job.sets.untimed = 2;
