@@ -29,7 +29,6 @@
 #include <string>
 #include <vector>
 
-#include <wx/listctrl.h>
 #include <wx/slider.h>
 #include <wx/wx.h>
 
@@ -37,6 +36,7 @@
 #include "io/Files.h"
 #include "gui/MainFrame.h"
 #include "gui/Theme.h"
+#include "gui/SubtitleListView.h"
 #include "gui/Widgets.h"
 #include "render/Compositor.h"
 
@@ -265,7 +265,7 @@ private:
         });
 
         // Scrolling the list a page at a time, from the top down.
-        auto* list = static_cast<wxListCtrl*>(ctrl(ctl::SubtitleListView));
+        auto* list = static_cast<SubtitleListView*>(ctrl(ctl::SubtitleListView));
         list->EnsureVisible(0);
         settle();
         measure("list_scroll_page", rounds_ * 3, [&](int) { list->ScrollLines(std::max(1, list->GetCountPerPage())); });

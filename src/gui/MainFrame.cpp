@@ -11,6 +11,7 @@
 
 #include "app/ControlIds.h"
 #include "io/Files.h"
+#include "gui/SubtitleListView.h"
 #include "gui/Widgets.h"
 #include "gui/WxText.h"
 #include "base/Text.h"
@@ -141,29 +142,9 @@ void MainFrame::buildControls() {
                 break;
             case ControlKind::List: {
                 list_ = new SubtitleListView(panel_, id, pos, size, state_.list);
-                auto onRow = [this](wxListEvent& e) { send(Event::control(ctl::SubtitleListView, int(e.GetIndex()))); };
-                list_->Bind(wxEVT_LIST_ITEM_SELECTED, onRow);
-                list_->Bind(wxEVT_LIST_ITEM_ACTIVATED, onRow);
+                list_->onRowPicked = [this](long row) { send(Event::control(ctl::SubtitleListView, int(row))); };
                 // A selection the list drops by itself is news for the program too.
-                list_->Bind(wxEVT_LIST_ITEM_DESELECTED, [this](wxListEvent&) {
-                    send(Event::changed(ctl::SubtitleListView, selectedListRow()));
-                });
-                // A click on the row that is already selected changes no
-                // selection, so the list sends nothing; it is a click on a
-                // row all the same. The rows live in the largest child.
-                wxWindow* rows = nullptr;
-                for (wxWindow* child : list_->GetChildren())
-                    if (!rows || child->GetSize().GetHeight() > rows->GetSize().GetHeight()) rows = child;
-                if (rows)
-                    rows->Bind(wxEVT_LEFT_DOWN, [this](wxMouseEvent& e) {
-                        int flags = 0;
-                        long hit = list_->HitTest(e.GetPosition(), flags);
-                        if (hit >= 0 && hit == selectedListRow())
-                            CallAfter([this, hit] {
-                                if (selectedListRow() == hit) send(Event::control(ctl::SubtitleListView, int(hit)));
-                            });
-                        e.Skip();
-                    });
+                list_->onSelectionDropped = [this] { send(Event::changed(ctl::SubtitleListView, -1)); };
                 w = list_;
                 break;
             }
@@ -318,19 +299,12 @@ void MainFrame::rowsChanged(int first, int last) {
 
 void MainFrame::selectListRow(int row) {
     if (!list_) return;
-    Suppress s(suppress_);
-    long current = list_->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED);
-    if (current >= 0 && current != row) list_->SetItemState(current, 0, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
-    if (row >= 0 && row < list_->GetItemCount()) {
-        list_->SetItemState(row, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED,
-                            wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
-        list_->EnsureVisible(row);
-    }
+    list_->select(row);
+    list_->EnsureVisible(row);
 }
 
 int MainFrame::selectedListRow() {
-    if (!list_) return -1;
-    return int(list_->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED));
+    return list_ ? int(list_->selection()) : -1;
 }
 
 void MainFrame::showImage(int id, const Image& image) {

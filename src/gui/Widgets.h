@@ -2,12 +2,9 @@
 #include <functional>
 #include <vector>
 
-#include <wx/listctrl.h>
 #include <wx/wx.h>
 
 #include "base/Image.h"
-
-class SubtitleList;
 
 // A smoothly scaled copy of a picture for display (box average when
 // shrinking), into `out`.
@@ -57,23 +54,4 @@ private:
     void onWheel(wxMouseEvent&);
     void onKey(wxKeyEvent&);
     int value_ = 0, min_ = 0, max_ = 99;
-};
-
-// The subtitle list as a virtual view of the model: rows are read from it
-// when they are painted, so a list of any length costs nothing to show.
-class SubtitleListView : public wxListCtrl {
-public:
-    SubtitleListView(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size, const SubtitleList& list);
-    // Rows added, removed or edited anywhere: repaints the visible rows.
-    void modelChanged();
-    // Only rows first .. last changed: repaints those of them in view.
-    void rowsChanged(long first, long last);
-
-protected:
-    wxString OnGetItemText(long item, long column) const override;
-    wxListItemAttr* OnGetItemAttr(long item) const override;
-
-private:
-    const SubtitleList& list_;
-    mutable wxListItemAttr attr_;
 };

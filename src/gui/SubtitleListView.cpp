@@ -1,0 +1,414 @@
+#include "gui/SubtitleListView.h"
+
+#include <algorithm>
+#include <wx/dcclient.h>
+#include <wx/dcmemory.h>
+#include <wx/renderer.h>
+#include <wx/settings.h>
+
+#include "app/Layout.h"
+#include "gui/WxText.h"
+#include "project/SubtitleList.h"
+
+namespace {
+
+// Space above and below the text of a row, and before the text of a cell.
+constexpr int kRowPadding = 6;
+constexpr int kCellMargin = 2;
+
+void blend(unsigned char* p, const wxColour& c, int coverage) {
+    p[0] = static_cast<unsigned char>(p[0] + (c.Red() - p[0]) * coverage / 255);
+    p[1] = static_cast<unsigned char>(p[1] + (c.Green() - p[1]) * coverage / 255);
+    p[2] = static_cast<unsigned char>(p[2] + (c.Blue() - p[2]) * coverage / 255);
+}
+
+void fill(wxImage& img, int x0, int x1, int y0, int y1, const wxColour& c) {
+    x0 = std::max(0, x0);
+    x1 = std::min(img.GetWidth(), x1);
+    y0 = std::max(0, y0);
+    y1 = std::min(img.GetHeight(), y1);
+    if (x0 >= x1) return;
+    unsigned char* data = img.GetData();
+    const unsigned char rgb[3] = {c.Red(), c.Green(), c.Blue()};
+    for (int y = y0; y < y1; ++y) {
+        unsigned char* p = data + (size_t(y) * size_t(img.GetWidth()) + size_t(x0)) * 3;
+        for (int x = x0; x < x1; ++x, p += 3) p[0] = rgb[0], p[1] = rgb[1], p[2] = rgb[2];
+    }
+}
+
+}  // namespace
+
+SubtitleListView::SubtitleListView(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size,
+                                   const SubtitleList& list)
+    : wxWindow(parent, id, pos, size, wxVSCROLL | wxWANTS_CHARS | wxBORDER_NONE), list_(list) {
+    SetBackgroundStyle(wxBG_STYLE_PAINT);
+    int x = 0;
+    for (const ListColumnSpec& c : subtitleListColumns()) edges_.push_back(x += c.width);
+    measure();
+    Bind(wxEVT_PAINT, &SubtitleListView::onPaint, this);
+    Bind(wxEVT_SIZE, &SubtitleListView::onSize, this);
+    Bind(wxEVT_LEFT_DOWN, &SubtitleListView::onMouse, this);
+    Bind(wxEVT_LEFT_DCLICK, &SubtitleListView::onMouse, this);
+    Bind(wxEVT_MOUSEWHEEL, &SubtitleListView::onWheel, this);
+    Bind(wxEVT_KEY_DOWN, &SubtitleListView::onKey, this);
+    Bind(wxEVT_SET_FOCUS, &SubtitleListView::onFocus, this);
+    Bind(wxEVT_KILL_FOCUS, &SubtitleListView::onFocus, this);
+    for (auto type : {wxEVT_SCROLLWIN_TOP, wxEVT_SCROLLWIN_BOTTOM, wxEVT_SCROLLWIN_LINEUP, wxEVT_SCROLLWIN_LINEDOWN,
+                      wxEVT_SCROLLWIN_PAGEUP, wxEVT_SCROLLWIN_PAGEDOWN, wxEVT_SCROLLWIN_THUMBTRACK,
+                      wxEVT_SCROLLWIN_THUMBRELEASE})
+        Bind(type, &SubtitleListView::onScroll, this);
+    modelChanged();
+}
+
+bool SubtitleListView::SetFont(const wxFont& font) {
+    if (!wxWindow::SetFont(font)) return false;
+    measure();
+    updateScrollbar();
+    Refresh(false);
+    return true;
+}
+
+void SubtitleListView::measure() {
+    for (Glyph& g : glyphs_) g = Glyph{};
+    int h = 0;
+    GetTextExtent("H", nullptr, &h);
+    charHeight_ = std::max(1, h);
+    pitch_ = charHeight_ + kRowPadding;
+    headerHeight_ = wxRendererNative::Get().GetHeaderButtonHeight(this);
+    header_ = wxBitmap();
+    ellipsis64_ = textWidth64("...");
+}
+
+// A character's picture: drawn once by the toolkit, black on white, and kept
+// as coverage. Its advance is measured over a run of it, in 1/64 pixel, so
+// the pen adds up as a laid-out line would.
+const SubtitleListView::Glyph& SubtitleListView::glyph(unsigned char c) {
+    Glyph& g = glyphs_[c];
+    if (g.made) return g;
+    g.made = true;
+    if (c < 32 || c == 127) return g;
+    const wxString s = toWx(std::string(1, char(c)));
+    constexpr int kRun = 16;
+    int runWidth = 0;
+    GetTextExtent(wxString(s[0], kRun), &runWidth, nullptr);
+    g.advance = runWidth * 64 / kRun;
+    const int pad = charHeight_ / 2 + 2;
+    const int boxW = runWidth / kRun + 2 * pad, boxH = charHeight_;
+    wxBitmap bmp(boxW, boxH, 24);
+    {
+        wxMemoryDC dc(bmp);
+        dc.SetBackground(*wxWHITE_BRUSH);
+        dc.Clear();
+        dc.SetFont(GetFont());
+        dc.SetTextForeground(*wxBLACK);
+        dc.DrawText(s, pad, 0);
+    }
+    const wxImage img = bmp.ConvertToImage();
+    const unsigned char* d = img.GetData();
+    int x0 = boxW, x1 = -1, y0 = boxH, y1 = -1;
+    for (int y = 0; y < boxH; ++y)
+        for (int x = 0; x < boxW; ++x) {
+            const unsigned char* p = d + (size_t(y) * size_t(boxW) + size_t(x)) * 3;
+            if (p[0] < 255 || p[1] < 255 || p[2] < 255) {
+                x0 = std::min(x0, x), x1 = std::max(x1, x), y0 = std::min(y0, y), y1 = std::max(y1, y);
+            }
+        }
+    if (x1 < 0) return g;  // a space
+    g.left = x0 - pad;
+    g.top = y0;
+    g.width = x1 - x0 + 1;
+    g.height = y1 - y0 + 1;
+    g.coverage.resize(size_t(g.width) * size_t(g.height));
+    for (int y = 0; y < g.height; ++y)
+        for (int x = 0; x < g.width; ++x) {
+            const unsigned char* p = d + (size_t(y0 + y) * size_t(boxW) + size_t(x0 + x)) * 3;
+            g.coverage[size_t(y) * size_t(g.width) + size_t(x)] =
+                static_cast<uint8_t>(255 - (p[0] + p[1] + p[2]) / 3);
+        }
+    return g;
+}
+
+int SubtitleListView::textWidth64(std::string_view text) {
+    int w = 0;
+    for (char ch : text) w += glyph(static_cast<unsigned char>(ch)).advance;
+    return w;
+}
+
+// Text that does not fit maxWidth ends in "..." within it.
+void SubtitleListView::drawText(wxImage& img, int x, int y, int maxWidth, int clipRight, std::string_view text,
+                                const wxColour& colour) {
+    if (maxWidth <= 0 || text.empty()) return;
+    size_t shown = text.size();
+    bool ellipsis = false;
+    if (textWidth64(text) > maxWidth * 64) {
+        ellipsis = true;
+        int w = 0;
+        shown = 0;
+        while (shown < text.size()) {
+            const int a = glyph(static_cast<unsigned char>(text[shown])).advance;
+            if (w + a + ellipsis64_ > maxWidth * 64) break;
+            w += a;
+            ++shown;
+        }
+    }
+    const int width = img.GetWidth(), height = img.GetHeight();
+    unsigned char* data = img.GetData();
+    int pen = x * 64;
+    auto put = [&](unsigned char c) {
+        const Glyph& g = glyph(c);
+        const int gx = (pen + 32) / 64 + g.left, gy = y + g.top;
+        pen += g.advance;
+        for (int row = 0; row < g.height; ++row) {
+            const int py = gy + row;
+            if (py < 0 || py >= height) continue;
+            const uint8_t* cov = g.coverage.data() + size_t(row) * size_t(g.width);
+            for (int col = 0; col < g.width; ++col) {
+                const int px = gx + col;
+                if (cov[col] == 0 || px < 0 || px >= clipRight || px >= width) continue;
+                blend(data + (size_t(py) * size_t(width) + size_t(px)) * 3, colour, cov[col]);
+            }
+        }
+    };
+    for (size_t i = 0; i < shown; ++i) put(static_cast<unsigned char>(text[i]));
+    if (ellipsis)
+        for (char c : std::string_view("...")) put(static_cast<unsigned char>(c));
+}
+
+void SubtitleListView::paintRow(wxImage& img, int y, long row) {
+    const int width = img.GetWidth();
+    const wxColour window = wxSystemSettings::GetColour(wxSYS_COLOUR_LISTBOX);
+    const SubtitleLine* line = list_.row(int(row));
+    if (!line) {
+        fill(img, 0, width, y, y + pitch_, window);
+        return;
+    }
+    const bool selected = row == selected_;
+    wxColour back, text = *wxBLACK;
+    if (selected) {
+        back = wxSystemSettings::GetColour(wxSYS_COLOUR_HIGHLIGHT);
+        text = wxSystemSettings::GetColour(wxSYS_COLOUR_HIGHLIGHTTEXT);
+    } else {
+        const int grey = list_.shade(int(row));
+        back = grey > 0 ? wxColour(grey, grey, grey) : *wxWHITE;
+    }
+    const int columnsEnd = edges_.empty() ? 0 : edges_.back();
+    const int content = pitch_ - 1;
+    fill(img, 0, columnsEnd, y, y + content, back);
+    fill(img, columnsEnd, width, y, y + content, window);
+    // The toolkit's grey of lines that mark out, as the list's rules.
+    const wxColour rule = wxSystemSettings::GetColour(wxSYS_COLOUR_GRAYTEXT);
+    fill(img, 0, width, y + content, y + pitch_, rule);
+    const std::string* cells[] = {&line->id, &line->text, &line->timing, &line->offOn, &line->y};
+    const int textY = y + (content - charHeight_) / 2;
+    int left = 0;
+    for (size_t c = 0; c < edges_.size() && c < 5; ++c) {
+        const int right = edges_[c];
+        drawText(img, left + kCellMargin, textY, right - left - 2 * kCellMargin, right - 2, *cells[c], text);
+        fill(img, right - 2, right - 1, y, y + content, rule);
+        left = right;
+    }
+    // The keyboard's place: a dotted frame inside the selected row.
+    if (selected && HasFocus() && columnsEnd > 2 && content > 2) {
+        unsigned char* data = img.GetData();
+        auto dot = [&](int px, int py) {
+            if (((px + py) & 1) == 0 && px < width && py >= 0 && py < img.GetHeight())
+                blend(data + (size_t(py) * size_t(width) + size_t(px)) * 3, text, 160);
+        };
+        for (int x = 1; x < columnsEnd - 1; ++x) dot(x, y + 1), dot(x, y + content - 2);
+        for (int yy = y + 2; yy < y + content - 2; ++yy) dot(1, yy), dot(columnsEnd - 2, yy);
+    }
+}
+
+void SubtitleListView::makeHeader(int width) {
+    header_ = wxBitmap(std::max(1, width), std::max(1, headerHeight_), 24);
+    wxMemoryDC dc(header_);
+    dc.SetBackground(wxBrush(GetBackgroundColour()));
+    dc.Clear();
+    dc.SetFont(GetFont());
+    wxRendererNative& renderer = wxRendererNative::Get();
+    int left = 0;
+    const auto& columns = subtitleListColumns();
+    for (size_t c = 0; c < columns.size(); ++c) {
+        wxHeaderButtonParams params;
+        params.m_labelText = toWx(columns[c].title);
+        params.m_labelFont = GetFont();
+        params.m_labelAlignment = wxALIGN_LEFT;
+        renderer.DrawHeaderButton(this, dc, wxRect(left, 0, edges_[c] - left, headerHeight_), 0,
+                                  wxHDR_SORT_ICON_NONE, &params);
+        left = edges_[c];
+    }
+    if (left < width)
+        renderer.DrawHeaderButton(this, dc, wxRect(left, 0, width - left, headerHeight_), 0, wxHDR_SORT_ICON_NONE);
+}
+
+void SubtitleListView::onPaint(wxPaintEvent&) {
+    wxPaintDC dc(this);
+    const wxSize client = GetClientSize();
+    if (client.x <= 0 || client.y <= 0) return;
+    const wxRect box = GetUpdateRegion().GetBox();
+    if (box.GetTop() < bodyTop()) {
+        if (!header_.IsOk() || header_.GetWidth() != client.x) makeHeader(client.x);
+        dc.DrawBitmap(header_, 0, 0);
+    }
+    const int y0 = std::max(box.GetTop(), bodyTop()), y1 = std::min(box.GetBottom() + 1, client.y);
+    if (y0 >= y1) return;
+    // Whole rows only, composed in one picture and drawn at once.
+    const int first = (y0 - bodyTop()) / pitch_, last = (y1 - 1 - bodyTop()) / pitch_;
+    wxImage img(client.x, (last - first + 1) * pitch_, false);
+    for (int v = first; v <= last; ++v) paintRow(img, (v - first) * pitch_, top_ + v);
+    dc.DrawBitmap(wxBitmap(img), 0, bodyTop() + first * pitch_);
+}
+
+int SubtitleListView::GetCountPerPage() const {
+    return std::max(1, (GetClientSize().y - bodyTop()) / pitch_);
+}
+
+long SubtitleListView::rowAt(const wxPoint& p) const {
+    const wxSize client = GetClientSize();
+    if (p.x < 0 || p.x >= client.x || p.y < bodyTop() || p.y >= client.y) return -1;
+    const long row = top_ + (p.y - bodyTop()) / pitch_;
+    return row < count_ ? row : -1;
+}
+
+void SubtitleListView::updateScrollbar() {
+    SetScrollbar(wxVERTICAL, int(top_), GetCountPerPage(), int(count_));
+}
+
+void SubtitleListView::scrollTo(long top) {
+    top = std::clamp(top, 0L, std::max(0L, count_ - GetCountPerPage()));
+    if (top == top_) return;
+    top_ = top;
+    SetScrollPos(wxVERTICAL, int(top_));
+    const wxSize client = GetClientSize();
+    RefreshRect(wxRect(0, bodyTop(), client.x, std::max(0, client.y - bodyTop())), false);
+}
+
+bool SubtitleListView::ScrollLines(int lines) {
+    const long before = top_;
+    scrollTo(top_ + lines);
+    return top_ != before;
+}
+
+void SubtitleListView::EnsureVisible(long row) {
+    if (row < 0 || row >= count_) return;
+    const int page = GetCountPerPage();
+    if (row < top_)
+        scrollTo(row);
+    else if (row >= top_ + page)
+        scrollTo(row - page + 1);
+}
+
+void SubtitleListView::refreshRows(long first, long last) {
+    first = std::max(first, top_);
+    last = std::min(last, top_ + GetCountPerPage());
+    if (first > last) return;
+    RefreshRect(wxRect(0, bodyTop() + int(first - top_) * pitch_, GetClientSize().x, int(last - first + 1) * pitch_),
+                false);
+}
+
+void SubtitleListView::modelChanged() {
+    const long n = list_.lineCount();
+    const bool dropped = selected_ >= n;
+    if (dropped) selected_ = -1;
+    if (n != count_) {
+        count_ = n;
+        updateScrollbar();
+        top_ = std::clamp(top_, 0L, std::max(0L, count_ - GetCountPerPage()));
+        SetScrollPos(wxVERTICAL, int(top_));
+    }
+    refreshRows(top_, top_ + GetCountPerPage());
+    if (dropped && onSelectionDropped) onSelectionDropped();
+}
+
+void SubtitleListView::rowsChanged(long first, long last) {
+    if (list_.lineCount() != count_ || selected_ >= count_) {
+        modelChanged();
+        return;
+    }
+    refreshRows(std::max(0L, first), std::min(count_ - 1, last));
+}
+
+void SubtitleListView::select(long row) {
+    if (row < 0 || row >= count_) row = -1;
+    if (row == selected_) return;
+    if (selected_ >= 0) refreshRows(selected_, selected_);
+    selected_ = row;
+    if (row >= 0) refreshRows(row, row);
+}
+
+void SubtitleListView::pick(long row) {
+    if (row < 0 || row >= count_) return;
+    select(row);
+    EnsureVisible(row);
+    if (onRowPicked) onRowPicked(row);
+}
+
+void SubtitleListView::onSize(wxSizeEvent& e) {
+    updateScrollbar();
+    scrollTo(top_);
+    Refresh(false);
+    e.Skip();
+}
+
+void SubtitleListView::onMouse(wxMouseEvent& e) {
+    SetFocus();
+    const long row = rowAt(e.GetPosition());
+    if (row >= 0) pick(row);
+}
+
+void SubtitleListView::onWheel(wxMouseEvent& e) {
+    if (e.GetWheelAxis() != wxMOUSE_WHEEL_VERTICAL || e.GetWheelDelta() <= 0) return;
+    wheelRotation_ += e.GetWheelRotation();
+    const int notches = wheelRotation_ / e.GetWheelDelta();
+    wheelRotation_ -= notches * e.GetWheelDelta();
+    if (notches != 0) ScrollLines(-notches * std::max(1, e.GetLinesPerAction()));
+}
+
+void SubtitleListView::onKey(wxKeyEvent& e) {
+    const long page = std::max(1, GetCountPerPage() - 1);
+    const long from = selected_ >= 0 ? selected_ : top_;
+    long to;
+    switch (e.GetKeyCode()) {
+        case WXK_UP: to = selected_ >= 0 ? from - 1 : from; break;
+        case WXK_DOWN: to = selected_ >= 0 ? from + 1 : from; break;
+        case WXK_PAGEUP: to = from - page; break;
+        case WXK_PAGEDOWN: to = from + page; break;
+        case WXK_HOME: to = 0; break;
+        case WXK_END: to = count_ - 1; break;
+        case WXK_TAB:
+            Navigate(e.ShiftDown() ? wxNavigationKeyEvent::IsBackward : wxNavigationKeyEvent::IsForward);
+            return;
+        default: e.Skip(); return;
+    }
+    if (count_ == 0) return;
+    to = std::clamp(to, 0L, count_ - 1);
+    if (to != selected_) pick(to);
+}
+
+void SubtitleListView::onScroll(wxScrollWinEvent& e) {
+    if (e.GetOrientation() != wxVERTICAL) return;
+    const long page = GetCountPerPage();
+    const auto type = e.GetEventType();
+    long top = top_;
+    if (type == wxEVT_SCROLLWIN_TOP)
+        top = 0;
+    else if (type == wxEVT_SCROLLWIN_BOTTOM)
+        top = count_;
+    else if (type == wxEVT_SCROLLWIN_LINEUP)
+        top = top_ - 1;
+    else if (type == wxEVT_SCROLLWIN_LINEDOWN)
+        top = top_ + 1;
+    else if (type == wxEVT_SCROLLWIN_PAGEUP)
+        top = top_ - page;
+    else if (type == wxEVT_SCROLLWIN_PAGEDOWN)
+        top = top_ + page;
+    else
+        top = e.GetPosition();
+    scrollTo(top);
+}
+
+void SubtitleListView::onFocus(wxFocusEvent& e) {
+    // The selection changes colour with the focus.
+    if (selected_ >= 0) refreshRows(selected_, selected_);
+    e.Skip();
+}

@@ -1,0 +1,96 @@
+#pragma once
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string_view>
+#include <vector>
+
+#include <wx/bitmap.h>
+#include <wx/image.h>
+#include <wx/window.h>
+
+class SubtitleList;
+
+// The subtitle list: a virtual view of the model that draws itself. Rows are
+// read from the model when they are painted, so a list of any length costs
+// nothing to show, and cell text is set from glyph pictures made once per
+// character, so repainting rows lays out no text: a spin step or a new
+// selection repaints its rows in a fraction of a millisecond.
+//
+// Looks and behaves as a single-selection report list with a column header,
+// row and column rules, per-row shades and a selection that stays visible
+// without the focus.
+class SubtitleListView : public wxWindow {
+public:
+    SubtitleListView(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size,
+                     const SubtitleList& list);
+
+    // The user picked a row: a click or double click on it (also on the row
+    // already selected) or a move with the arrow, page, Home and End keys.
+    std::function<void(long row)> onRowPicked;
+    // The selected row left the list (it became shorter); the list has no
+    // selection now.
+    std::function<void()> onSelectionDropped;
+
+    // Rows added, removed or edited anywhere: repaints the visible rows.
+    void modelChanged();
+    // Only rows first .. last changed: repaints those of them in view.
+    void rowsChanged(long first, long last);
+
+    // Selects a row (-1: none) as the program's choice: no callback.
+    void select(long row);
+    long selection() const { return selected_; }
+    long GetItemCount() const { return count_; }
+    // Rows that fit the window whole.
+    int GetCountPerPage() const;
+    void EnsureVisible(long row);
+    bool ScrollLines(int lines) override;
+    long topRow() const { return top_; }
+    // The row under a point of the window; -1 on the header or below the rows.
+    long rowAt(const wxPoint& p) const;
+
+    bool SetFont(const wxFont& font) override;
+    bool AcceptsFocus() const override { return true; }
+
+private:
+    struct Glyph {
+        bool made = false;
+        int advance = 0;              // 1/64 pixel
+        int left = 0, top = 0;        // of the coverage box, from the pen and the line top
+        int width = 0, height = 0;
+        std::vector<uint8_t> coverage;
+    };
+
+    void measure();
+    const Glyph& glyph(unsigned char c);
+    int textWidth64(std::string_view text);
+    void drawText(wxImage& img, int x, int y, int maxWidth, int clipRight, std::string_view text, const wxColour& c);
+    void paintRow(wxImage& img, int y, long row);
+    void makeHeader(int width);
+    int bodyTop() const { return headerHeight_; }
+    void scrollTo(long top);
+    void updateScrollbar();
+    void refreshRows(long first, long last);
+    void pick(long row);
+
+    void onPaint(wxPaintEvent&);
+    void onSize(wxSizeEvent&);
+    void onMouse(wxMouseEvent&);
+    void onWheel(wxMouseEvent&);
+    void onKey(wxKeyEvent&);
+    void onScroll(wxScrollWinEvent&);
+    void onFocus(wxFocusEvent&);
+
+    const SubtitleList& list_;
+    long count_ = 0;
+    long top_ = 0;
+    long selected_ = -1;
+    int charHeight_ = 13;
+    int pitch_ = 19;  // row height, its rule included
+    int headerHeight_ = 18;
+    std::vector<int> edges_;  // right edge of every column
+    std::array<Glyph, 256> glyphs_;
+    int ellipsis64_ = 0;
+    wxBitmap header_;
+    int wheelRotation_ = 0;
+};
