@@ -44,6 +44,7 @@ SubtitleListView::SubtitleListView(wxWindow* parent, wxWindowID id, const wxPoin
     SetBackgroundStyle(wxBG_STYLE_PAINT);
     int x = 0;
     for (const ListColumnSpec& c : subtitleListColumns()) edges_.push_back(x += c.width);
+    client_ = GetClientSize();
     measure();
     Bind(wxEVT_PAINT, &SubtitleListView::onPaint, this);
     Bind(wxEVT_SIZE, &SubtitleListView::onSize, this);
@@ -243,7 +244,7 @@ void SubtitleListView::makeHeader(int width) {
 
 void SubtitleListView::onPaint(wxPaintEvent&) {
     wxPaintDC dc(this);
-    const wxSize client = GetClientSize();
+    const wxSize client = client_;
     if (client.x <= 0 || client.y <= 0) return;
     const wxRect box = GetUpdateRegion().GetBox();
     if (box.GetTop() < bodyTop()) {
@@ -260,11 +261,11 @@ void SubtitleListView::onPaint(wxPaintEvent&) {
 }
 
 int SubtitleListView::GetCountPerPage() const {
-    return std::max(1, (GetClientSize().y - bodyTop()) / pitch_);
+    return std::max(1, (client_.y - bodyTop()) / pitch_);
 }
 
 long SubtitleListView::rowAt(const wxPoint& p) const {
-    const wxSize client = GetClientSize();
+    const wxSize client = client_;
     if (p.x < 0 || p.x >= client.x || p.y < bodyTop() || p.y >= client.y) return -1;
     const long row = top_ + (p.y - bodyTop()) / pitch_;
     return row < count_ ? row : -1;
@@ -279,7 +280,7 @@ void SubtitleListView::scrollTo(long top) {
     if (top == top_) return;
     top_ = top;
     SetScrollPos(wxVERTICAL, int(top_));
-    const wxSize client = GetClientSize();
+    const wxSize client = client_;
     RefreshRect(wxRect(0, bodyTop(), client.x, std::max(0, client.y - bodyTop())), false);
 }
 
@@ -302,7 +303,7 @@ void SubtitleListView::refreshRows(long first, long last) {
     first = std::max(first, top_);
     last = std::min(last, top_ + GetCountPerPage());
     if (first > last) return;
-    RefreshRect(wxRect(0, bodyTop() + int(first - top_) * pitch_, GetClientSize().x, int(last - first + 1) * pitch_),
+    RefreshRect(wxRect(0, bodyTop() + int(first - top_) * pitch_, client_.x, int(last - first + 1) * pitch_),
                 false);
 }
 
@@ -344,6 +345,7 @@ void SubtitleListView::pick(long row) {
 }
 
 void SubtitleListView::onSize(wxSizeEvent& e) {
+    client_ = GetClientSize();
     updateScrollbar();
     scrollTo(top_);
     Refresh(false);

@@ -82,6 +82,9 @@ private:
     void onFocus(wxFocusEvent&);
 
     const SubtitleList& list_;
+    // The toolkit works out the client size anew on every question, at some
+    // cost: it is kept from the last size event.
+    wxSize client_;
     long count_ = 0;
     long top_ = 0;
     long selected_ = -1;

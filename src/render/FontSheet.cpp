@@ -55,7 +55,10 @@ bool FontSheet::loadStyle(int style, const Image& sheet) {
         if (area > budget) return false;
     }
 
-    source_[size_t(style)].reset();
+    const size_t k = size_t(style);
+    if (source_[k])
+        previous_[k] = Cut{std::move(source_[k]), std::move(entries_[k]), std::move(glyphs_[k]), sourceCellHeight_[k]};
+    source_[k].reset();
     auto& entries = entries_[size_t(style)];
     auto& glyphs = glyphs_[size_t(style)];
     entries = std::move(table.entries);
@@ -71,12 +74,15 @@ bool FontSheet::loadStyle(int style, const Image& sheet) {
         if (!fitsSheet(e, cellHeight, sheet)) continue;
         glyphs[n] = draw::copyRect(sheet, draw::Rect{e.left, e.top, e.width, cellHeight});
     }
-    if (style == 0) {
-        advance_.fill(0);
-        for (size_t n = 0; n < glyphs.size(); ++n)
-            if (!glyphs[n].empty()) advance_[kFirstCode + n] = glyphs[n].width();
-    }
+    if (style == 0) takeAdvances();
     return true;
+}
+
+void FontSheet::takeAdvances() {
+    advance_.fill(0);
+    const auto& glyphs = glyphs_[0];
+    for (size_t n = 0; n < glyphs.size(); ++n)
+        if (!glyphs[n].empty()) advance_[kFirstCode + n] = glyphs[n].width();
 }
 
 int FontSheet::glyphCount(int style) const {
@@ -99,6 +105,15 @@ bool FontSheet::loadStyle(int style, const std::shared_ptr<const Image>& sheet) 
     const size_t k = size_t(style);
     if (source_[k] == sheet) {
         cellHeight = sourceCellHeight_[k];
+        return true;
+    }
+    if (Cut& p = previous_[k]; p.source == sheet) {
+        std::swap(source_[k], p.source);
+        std::swap(entries_[k], p.entries);
+        std::swap(glyphs_[k], p.glyphs);
+        std::swap(sourceCellHeight_[k], p.cellHeight);
+        cellHeight = sourceCellHeight_[k];
+        if (style == 0) takeAdvances();
         return true;
     }
     if (!loadStyle(style, *sheet)) return false;

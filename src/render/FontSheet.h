@@ -78,6 +78,17 @@ private:
     // load from a plain picture), and its cell height.
     std::array<std::shared_ptr<const Image>, kStyles> source_;
     std::array<int, kStyles> sourceCellHeight_{};
+    // The glyphs a style had before its last cut from another shared
+    // picture: going back to that picture (a profile changed back and forth)
+    // takes them again instead of cutting them anew.
+    struct Cut {
+        std::shared_ptr<const Image> source;
+        std::vector<Entry> entries;
+        std::vector<Image> glyphs;
+        int cellHeight = 0;
+    };
+    std::array<Cut, kStyles> previous_;
+    void takeAdvances();
 };
 
 // "_0000.png", "_0500.png", "_1000.png", "_1500.png".

@@ -135,13 +135,43 @@ TEST(FontSheetTable, ASharedPictureIsCutOnceUntilAnotherOneLoads) {
     ASSERT_TRUE(f.loadStyle(1, big));
     EXPECT_EQ(f.glyph('A', 1), first);
     EXPECT_EQ(f.cellHeight, 9);
-    // A plain picture in between replaces the glyphs; the shared one is cut again afterwards.
+    // A plain picture in between replaces the glyphs; the shared one's come back afterwards.
     ASSERT_TRUE(f.loadStyle(1, *small));
     EXPECT_EQ(f.glyph('A', 1)->width(), 3);
     ASSERT_TRUE(f.loadStyle(1, big));
     EXPECT_EQ(f.glyph('A', 1)->width(), 6);
     EXPECT_EQ(f.glyph('A', 1)->height(), 9);
     EXPECT_FALSE(f.loadStyle(1, std::shared_ptr<const Image>()));
+}
+
+TEST(FontSheetTable, TwoSharedPicturesInTurnKeepTheirCutsAndAdvances) {
+    // A profile changed back and forth: each size's glyphs are cut once.
+    FontSheet f;
+    auto big = std::make_shared<const Image>(makeSheet(std::vector<int>(95, 6), 9));
+    auto small = std::make_shared<const Image>(makeSheet(std::vector<int>(95, 3), 5));
+    ASSERT_TRUE(f.loadStyle(0, big));
+    const Image* bigA = f.glyph('A', 0);
+    ASSERT_TRUE(f.loadStyle(0, small));
+    const Image* smallA = f.glyph('A', 0);
+    ASSERT_NE(bigA, smallA);
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_TRUE(f.loadStyle(0, big));
+        EXPECT_EQ(f.glyph('A', 0), bigA);
+        EXPECT_EQ(f.advance('A'), 6);
+        EXPECT_EQ(f.cellHeight, 9);
+        ASSERT_TRUE(f.loadStyle(0, small));
+        EXPECT_EQ(f.glyph('A', 0), smallA);
+        EXPECT_EQ(f.advance('A'), 3);
+        EXPECT_EQ(f.cellHeight, 5);
+    }
+    // A third picture drops the oldest cut: it is cut anew, with the same result.
+    auto third = std::make_shared<const Image>(makeSheet(std::vector<int>(95, 4), 7));
+    ASSERT_TRUE(f.loadStyle(0, third));
+    ASSERT_TRUE(f.loadStyle(0, big));
+    EXPECT_EQ(f.glyph('A', 0)->width(), 6);
+    EXPECT_EQ(f.advance('A'), 6);
+    ASSERT_TRUE(f.loadStyle(0, third));
+    EXPECT_EQ(f.advance('A'), 4);
 }
 
 class LoadFontSheets : public ::testing::Test {
