@@ -53,6 +53,11 @@ SubtitleListView::SubtitleListView(wxWindow* parent, wxWindowID id, const wxPoin
     Bind(wxEVT_MOUSEWHEEL, &SubtitleListView::onWheel, this);
     Bind(wxEVT_KEY_DOWN, &SubtitleListView::onKey, this);
     Bind(wxEVT_SET_FOCUS, &SubtitleListView::onFocus, this);
+    Bind(wxEVT_SYS_COLOUR_CHANGED, [this](wxSysColourChangedEvent& e) {
+        measure();
+        Refresh(false);
+        e.Skip();
+    });
     Bind(wxEVT_KILL_FOCUS, &SubtitleListView::onFocus, this);
     for (auto type : {wxEVT_SCROLLWIN_TOP, wxEVT_SCROLLWIN_BOTTOM, wxEVT_SCROLLWIN_LINEUP, wxEVT_SCROLLWIN_LINEDOWN,
                       wxEVT_SCROLLWIN_PAGEUP, wxEVT_SCROLLWIN_PAGEDOWN, wxEVT_SCROLLWIN_THUMBTRACK,
@@ -77,6 +82,11 @@ void SubtitleListView::measure() {
     pitch_ = charHeight_ + kRowPadding;
     headerHeight_ = wxRendererNative::Get().GetHeaderButtonHeight(this);
     header_ = wxBitmap();
+    colours_.window = wxSystemSettings::GetColour(wxSYS_COLOUR_LISTBOX);
+    colours_.selection = wxSystemSettings::GetColour(wxSYS_COLOUR_HIGHLIGHT);
+    colours_.selectionText = wxSystemSettings::GetColour(wxSYS_COLOUR_HIGHLIGHTTEXT);
+    // The toolkit's grey of lines that mark out, as the list's rules.
+    colours_.rule = wxSystemSettings::GetColour(wxSYS_COLOUR_GRAYTEXT);
     ellipsis64_ = textWidth64("...");
 }
 
@@ -177,7 +187,7 @@ void SubtitleListView::drawText(wxImage& img, int x, int y, int maxWidth, int cl
 
 void SubtitleListView::paintRow(wxImage& img, int y, long row) {
     const int width = img.GetWidth();
-    const wxColour window = wxSystemSettings::GetColour(wxSYS_COLOUR_LISTBOX);
+    const wxColour& window = colours_.window;
     const SubtitleLine* line = list_.row(int(row));
     if (!line) {
         fill(img, 0, width, y, y + pitch_, window);
@@ -186,8 +196,8 @@ void SubtitleListView::paintRow(wxImage& img, int y, long row) {
     const bool selected = row == selected_;
     wxColour back, text = *wxBLACK;
     if (selected) {
-        back = wxSystemSettings::GetColour(wxSYS_COLOUR_HIGHLIGHT);
-        text = wxSystemSettings::GetColour(wxSYS_COLOUR_HIGHLIGHTTEXT);
+        back = colours_.selection;
+        text = colours_.selectionText;
     } else {
         const int grey = list_.shade(int(row));
         back = grey > 0 ? wxColour(grey, grey, grey) : *wxWHITE;
@@ -196,8 +206,7 @@ void SubtitleListView::paintRow(wxImage& img, int y, long row) {
     const int content = pitch_ - 1;
     fill(img, 0, columnsEnd, y, y + content, back);
     fill(img, columnsEnd, width, y, y + content, window);
-    // The toolkit's grey of lines that mark out, as the list's rules.
-    const wxColour rule = wxSystemSettings::GetColour(wxSYS_COLOUR_GRAYTEXT);
+    const wxColour& rule = colours_.rule;
     fill(img, 0, width, y + content, y + pitch_, rule);
     const std::string* cells[] = {&line->id, &line->text, &line->timing, &line->offOn, &line->y};
     const int textY = y + (content - charHeight_) / 2;

@@ -95,5 +95,10 @@ private:
     std::array<Glyph, 256> glyphs_;
     int ellipsis64_ = 0;
     wxBitmap header_;
+    // The toolkit's colours, asked once (the toolkit looks them up in its
+    // style each time) and again when the theme changes.
+    struct {
+        wxColour window, selection, selectionText, rule;
+    } colours_;
     int wheelRotation_ = 0;
 };
