@@ -368,7 +368,18 @@ ExportResult exportIffScala(const IffScalaJob& job) {
     if (!makeFolder(folder, r)) return r;
     // Another project whose name starts with the same 16 characters may have
     // written into this folder: its pictures and script are not overwritten.
-    const std::string name = exportnames::uniqueName16(folder, job.name);
+    // A run that ends without its script (failed or cancelled) gives a name
+    // it recorded back, and a record it started goes again.
+    struct NameKept {
+        const std::string& folder;
+        const std::string& project;
+        exportnames::Name16Claim claim;
+        bool keep = false;
+        ~NameKept() {
+            if (!keep) exportnames::releaseName16(folder, project, claim);
+        }
+    } kept{folder, job.name, exportnames::claimName16(folder, job.name)};
+    const std::string name = kept.claim.name;
     if (name != exportnames::name16(job.name))
         script = buildScalaScript(job.sets, job.fps, job.width, job.height, name, job.scalaTarget);
 
@@ -405,6 +416,7 @@ ExportResult exportIffScala(const IffScalaJob& job) {
     files::Result written = files::writeFileAtomic(scriptFile, script.text);
     if (!written) return failure(r, "The file " + scriptFile + " could not be written: " + written.error);
     r.written.push_back(scriptFile);
+    kept.keep = true;
     r.ok = true;
     removeEarlierPictures(folder, name, ".iff", n, r);
     return r;

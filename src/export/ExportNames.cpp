@@ -60,30 +60,58 @@ std::string name16(const std::string& name) {
     return text::utf8Prefix(cleanName(name), 16);
 }
 
-std::string uniqueName16(const std::string& folder, const std::string& name) {
+Name16Claim claimName16(const std::string& folder, const std::string& name) {
     const std::string key = registryKey(name);
-    const std::string plain = name16(name);
-    std::string chosen = plain;
-    files::updateLockedFile(folder + kRegistry, [&](const std::string& old) {
+    const std::string path = folder + kRegistry;
+    Name16Claim claim;
+    claim.name = name16(name);
+    files::updateLockedFile(path, [&](const std::string& old) {
         std::map<std::string, std::string> owner;  // name16 -> full name
         for (const std::string& line : text::splitLines(old)) {
             size_t tab = line.find('\t');
             if (tab == std::string::npos) continue;
             const std::string n16 = line.substr(0, tab), full = line.substr(tab + 1);
             if (full == key) {
-                chosen = n16;
+                claim.name = n16;
                 return old;  // known: nothing to add
             }
             owner.emplace(n16, full);
         }
         auto taken = [&](const std::string& n16) { return owner.count(n16) != 0; };
-        for (int n = 2; taken(chosen); ++n) {
+        for (int n = 2; taken(claim.name); ++n) {
             const std::string suffix = "_" + std::to_string(n);
-            chosen = text::utf8Prefix(cleanName(name), 16 - suffix.size()) + suffix;
+            claim.name = text::utf8Prefix(cleanName(name), 16 - suffix.size()) + suffix;
         }
-        return old + chosen + "\t" + key + "\n";
+        claim.recorded = true;
+        claim.endedLastLine = !old.empty() && old.back() != '\n' && old.back() != '\r';
+        return old + (claim.endedLastLine ? "\n" : "") + claim.name + "\t" + key + "\n";
     });
-    return chosen;
+    return claim;
+}
+
+void releaseName16(const std::string& folder, const std::string& name, const Name16Claim& claim) {
+    if (!claim.recorded) return;
+    const std::string entry = claim.name + "\t" + registryKey(name);
+    files::updateLockedFile(
+        folder + kRegistry,
+        [&](const std::string& old) {
+            // Only this run's line goes, byte for byte; lines added since by
+            // other runs stay.
+            const std::string line = entry + "\n";
+            for (size_t at = old.find(line); at != std::string::npos; at = old.find(line, at + 1))
+                if (at == 0 || old[at - 1] == '\n' || old[at - 1] == '\r') {
+                    // The line break this run added goes too while nothing follows.
+                    const bool last = at + line.size() == old.size();
+                    const size_t from = at - (last && claim.endedLastLine && at > 0 ? 1 : 0);
+                    return old.substr(0, from) + old.substr(at + line.size());
+                }
+            return old;
+        },
+        true);
+}
+
+std::string uniqueName16(const std::string& folder, const std::string& name) {
+    return claimName16(folder, name).name;
 }
 
 std::string pictureNumber(long long n) {

@@ -38,6 +38,18 @@ std::string name16(const std::string& name);
 // by an earlier version that recorded nothing count as the first claimant's.
 std::string uniqueName16(const std::string& folder, const std::string& name);
 
+// uniqueName16 for one export run, which gives its choice back through
+// releaseName16 when it ends without its files: a name this run recorded goes
+// from the record again (entries of other runs stay, byte for byte), and a
+// record left empty goes with it.
+struct Name16Claim {
+    std::string name;       // the name to use
+    bool recorded = false;  // this run added the name to the record
+    bool endedLastLine = false;  // ... after ending a last line that had no line break
+};
+Name16Claim claimName16(const std::string& folder, const std::string& name);
+void releaseName16(const std::string& folder, const std::string& name, const Name16Claim& claim);
+
 // Picture number in four digits ("0001"); numbers above 9999 keep all their
 // digits ("10000") so that no picture overwrites an earlier one.
 std::string pictureNumber(long long n);

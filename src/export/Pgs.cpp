@@ -173,13 +173,13 @@ bool PgsWriter::add(const Image& picture, long long onFrame, long long offFrame,
     return true;
 }
 
-bool PgsWriter::prepare(const Image& picture, PgsSubtitle& out, std::string& error) const {
+bool PgsWriter::prepare(const Image& picture, PgsSubtitle& out, std::string& error, RowRange rows) const {
     out = PgsSubtitle{};
     if (picture.width() != width_ || picture.height() != height_) {
         error = "The subtitle picture does not have the size of the stream.";
         return false;
     }
-    std::vector<PixelBox> bands = visibleBands(picture);
+    std::vector<PixelBox> bands = visibleBands(picture, rows);
     if (bands.empty()) return true;
     PixelBox all = bands.front();
     for (PixelBox& b : bands) {

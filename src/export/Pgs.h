@@ -46,8 +46,9 @@ public:
     bool add(const Image& picture, long long onFrame, long long offFrame, std::string& error);
     // add() in two steps. prepare() keeps no state of the stream, so several
     // threads may prepare pictures at once; append() then adds the prepared
-    // subtitles in time order, as add() does.
-    bool prepare(const Image& picture, PgsSubtitle& out, std::string& error) const;
+    // subtitles in time order, as add() does. Visible pixels are looked for
+    // in `rows` only.
+    bool prepare(const Image& picture, PgsSubtitle& out, std::string& error, RowRange rows = {}) const;
     void append(const PgsSubtitle& subtitle, long long onFrame, long long offFrame);
     // Writes the empty display set of the last subtitle.
     void finish();

@@ -113,6 +113,14 @@ bool drawSet(const ProjectExportInput& in, int k, RenderTarget target, Image& ou
     return true;
 }
 
+// drawSet that also gives the rows it drew into.
+bool drawSetRows(const ProjectExportInput& in, int k, RenderTarget target, Image& out, RowRange& rows) {
+    if (in.drawing) in.drawing(k);
+    const RenderResult r = renderSet(in.sets, k, in.style, target, *in.font, out);
+    rows = RowRange{r.drawnTop, r.drawnEnd};
+    return true;
+}
+
 // A refusal when the font size has no glyphs (the pictures would show strips
 // without text) or when a large run is not confirmed; nothing to go on.
 std::optional<ExportReport> refusalBeforeRun(const ProjectExportInput& in, int pictures) {
@@ -336,8 +344,11 @@ ExportReport exportTrack(const ProjectExportInput& in, SubtitleFormat format, bo
     job.cancel = cancel;
     job.workerThreads = encodeThreads(in);
     start(in, 0, int(job.sets.sets.size()));
-    // The alpha render clears the whole canvas before it draws.
-    job.render = [&](int set, Image& out) { return drawSet(in, set, RenderTarget::AlphaExport, out); };
+    // The alpha render clears the whole canvas before it draws, and tells
+    // the rows it drew into: the rest stays transparent.
+    job.renderRows = [&](int set, Image& out, RowRange& rows) {
+        return drawSetRows(in, set, RenderTarget::AlphaExport, out, rows);
+    };
     job.renderClears = true;
     job.progress = [&](int value, int of) { stepProgress(in, value, of); };
     const SubtitleExportResult result = exportSubtitleTrack(job);

@@ -110,7 +110,17 @@ bool cancelled(const SubtitleExportJob& job, SubtitleExportResult& r) {
     return true;
 }
 
-bool renderTrackSet(const SubtitleExportJob& job, const TrackSet& s, Image& canvas, ExportResult& r) {
+// Renders set s into `canvas`; `rows` gets the rows that can hold visible
+// pixels (all of them when the render does not tell).
+bool renderInto(const SubtitleExportJob& job, const TrackSet& s, Image& canvas, RowRange& rows) {
+    rows = RowRange{0, job.height};
+    const bool ok = job.renderRows ? job.renderRows(s.set, canvas, rows) : job.render && job.render(s.set, canvas);
+    rows.y0 = std::clamp(rows.y0, 0, job.height);
+    rows.y1 = std::clamp(rows.y1, rows.y0, job.height);
+    return ok && canvas.width() == job.width && canvas.height() == job.height;
+}
+
+bool renderTrackSet(const SubtitleExportJob& job, const TrackSet& s, Image& canvas, RowRange& rows, ExportResult& r) {
     if (canvas.width() == job.width && canvas.height() == job.height && !canvas.empty())
         std::memset(canvas.data(), 0, canvas.stride() * size_t(job.height));
     else
@@ -119,7 +129,7 @@ bool renderTrackSet(const SubtitleExportJob& job, const TrackSet& s, Image& canv
         r.error = "Out of memory for a picture of " + std::to_string(job.width) + " x " + std::to_string(job.height) + ".";
         return false;
     }
-    if (!job.render || !job.render(s.set, canvas) || canvas.width() != job.width || canvas.height() != job.height) {
+    if (!renderInto(job, s, canvas, rows)) {
         r.error = "Subtitle set " + std::to_string(s.set + 1) + " could not be rendered.";
         return false;
     }
@@ -127,23 +137,26 @@ bool renderTrackSet(const SubtitleExportJob& job, const TrackSet& s, Image& canv
 }
 
 // The pipeline hands over a fully transparent canvas of the size.
-bool drawTrackSet(const SubtitleExportJob& job, const TrackSet& s, Image& canvas, std::string& error) {
-    if (!job.render || !job.render(s.set, canvas) || canvas.width() != job.width || canvas.height() != job.height) {
+bool drawTrackSet(const SubtitleExportJob& job, const TrackSet& s, Image& canvas, RowRange& rows, std::string& error) {
+    if (!renderInto(job, s, canvas, rows)) {
         error = "Subtitle set " + std::to_string(s.set + 1) + " could not be rendered.";
         return false;
     }
     return true;
 }
 
-OrderedPipelineJob trackPipeline(const SubtitleExportJob& job, const std::vector<TrackSet>& sets) {
+// `rows` gets each item's drawn rows, for its work().
+OrderedPipelineJob trackPipeline(const SubtitleExportJob& job, const std::vector<TrackSet>& sets,
+                                 std::vector<RowRange>& rows) {
+    rows.assign(sets.size(), RowRange{});
     OrderedPipelineJob p;
     p.count = int(sets.size());
     p.width = job.width;
     p.height = job.height;
     p.threads = job.workerThreads;
     p.drawClears = job.renderClears;
-    p.draw = [&job, &sets](int i, Image& canvas, std::string& error) {
-        return drawTrackSet(job, sets[size_t(i)], canvas, error);
+    p.draw = [&job, &sets, &rows](int i, Image& canvas, std::string& error) {
+        return drawTrackSet(job, sets[size_t(i)], canvas, rows[size_t(i)], error);
     };
     p.stop = [&job] { return job.cancel && job.cancel->load(); };
     return p;
@@ -183,10 +196,11 @@ void exportBdn(const SubtitleExportJob& job, const std::string& folder, Subtitle
         std::string path;  // set once the file is written
     };
     std::vector<Picture> pictures(sets.size());
-    OrderedPipelineJob p = trackPipeline(job, sets);
+    std::vector<RowRange> rows;
+    OrderedPipelineJob p = trackPipeline(job, sets, rows);
     p.work = [&](int i, const Image& canvas, std::string& why) {
         Picture& pic = pictures[size_t(i)];
-        pic.box = visibleBox(canvas);
+        pic.box = visibleBox(canvas, rows[size_t(i)].y0, rows[size_t(i)].y1);
         if (pic.box.empty()) return true;
         const std::string path = exportnames::pngPicturePath(folder, job.name, sets[size_t(i)].set + 1);
         if (!writeBdnPicture(cropPicture(canvas, pic.box), path, job.indexedPng, why)) return false;
@@ -239,9 +253,10 @@ void exportSup(const SubtitleExportJob& job, const std::string& folder, Subtitle
     // Workers find the visible pixels, the palette and the coded objects;
     // the display sets are appended in time order.
     std::vector<PgsSubtitle> prepared(sets.size());
-    OrderedPipelineJob p = trackPipeline(job, sets);
+    std::vector<RowRange> rows;
+    OrderedPipelineJob p = trackPipeline(job, sets, rows);
     p.work = [&](int i, const Image& canvas, std::string& why) {
-        if (pgs.prepare(canvas, prepared[size_t(i)], why)) return true;
+        if (pgs.prepare(canvas, prepared[size_t(i)], why, rows[size_t(i)])) return true;
         why = "Subtitle set " + std::to_string(sets[size_t(i)].set + 1) + " could not be encoded: " + why;
         return false;
     };
@@ -275,11 +290,12 @@ bool dvdPalette(const SubtitleExportJob& job, const std::vector<TrackSet>& sets,
                 SubtitleExportResult& r) {
     std::map<uint32_t, long long> use;
     Image canvas;
+    RowRange rows;
     const size_t samples = std::min<size_t>(sets.size(), 24);
     for (size_t i = 0; i < samples; ++i) {
         const TrackSet& s = sets[samples <= 1 ? 0 : i * (sets.size() - 1) / (samples - 1)];
-        if (cancelled(job, r) || !renderTrackSet(job, s, canvas, r)) return false;
-        const PixelBox box = visibleBox(canvas);
+        if (cancelled(job, r) || !renderTrackSet(job, s, canvas, rows, r)) return false;
+        const PixelBox box = visibleBox(canvas, rows.y0, rows.y1);
         if (box.empty()) continue;
         PalettePicture pal;
         std::string why;
@@ -321,9 +337,10 @@ bool streamTrack(const SubtitleExportJob& job, SubtitleStreamKind kind, const st
     // The encoder keeps state: workers find the visible pixels and reduce
     // their colours, the encoder takes the subtitles in time order.
     std::vector<StreamSubtitle> prepared(sets.size());
-    OrderedPipelineJob p = trackPipeline(job, sets);
+    std::vector<RowRange> rows;
+    OrderedPipelineJob p = trackPipeline(job, sets, rows);
     p.work = [&](int i, const Image& canvas, std::string& error) {
-        if (prepareStreamSubtitle(canvas, kind, prepared[size_t(i)], error)) return true;
+        if (prepareStreamSubtitle(canvas, kind, prepared[size_t(i)], error, rows[size_t(i)])) return true;
         error = "Subtitle set " + std::to_string(sets[size_t(i)].set + 1) + " could not be encoded: " + error;
         return false;
     };

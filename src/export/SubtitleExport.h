@@ -35,6 +35,10 @@ struct SubtitleExportJob {
     // render of the project does): the canvas it gets may then still hold
     // an earlier set and is not cleared first.
     bool renderClears = false;
+    // Optional, in place of `render`: the same render, which also tells the
+    // rows it drew into (every visible pixel lies in them); only those rows
+    // are then searched for the visible pixels. The files are the same.
+    std::function<bool(int setIndex, Image& out, RowRange& rows)> renderRows;
     ProgressFn progress;   // optional: sets done of sets to do
     const std::atomic<bool>* cancel = nullptr;  // optional: set to stop; nothing is left behind
     bool indexedPng = false;      // BDN: 8-bit palette pictures

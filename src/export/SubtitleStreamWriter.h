@@ -26,8 +26,10 @@ struct StreamSubtitle {
 
 // The first, stateless step of SubtitleStreamWriter::add(): finds the
 // visible pixels and reduces them to three colours (DVD) or fifteen (DVB)
-// beside transparent. Several threads may call it at once.
-bool prepareStreamSubtitle(const Image& picture, SubtitleStreamKind kind, StreamSubtitle& out, std::string& error);
+// beside transparent, looking in `rows` only. Several threads may call it at
+// once.
+bool prepareStreamSubtitle(const Image& picture, SubtitleStreamKind kind, StreamSubtitle& out, std::string& error,
+                           RowRange rows = {});
 
 class SubtitleStreamWriter {
 public:

@@ -181,12 +181,12 @@ Image cropPicture(const Image& picture, const PixelBox& box) {
     return out;
 }
 
-std::vector<PixelBox> visibleBands(const Image& picture) {
+std::vector<PixelBox> visibleBands(const Image& picture, RowRange rows) {
     // One pass over the rows: the first and last visible pixel of each.
     const int w = picture.width(), h = picture.height();
     std::vector<int> first(size_t(std::max(0, h)), -1), last(size_t(std::max(0, h)), -1);
     int top = -1, bottom = -1;
-    for (int y = 0; y < h; ++y) {
+    for (int y = std::max(0, rows.y0), end = std::min(h, rows.y1); y < end; ++y) {
         int f = 0, l = 0;
         if (!visibleSpan(picture.pixel(0, y), w, f, l)) continue;
         first[size_t(y)] = f, last[size_t(y)] = l;

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -65,9 +66,18 @@ PixelBox visibleBox(const Image& picture);
 PixelBox visibleBox(const Image& picture, int y0, int y1);  // rows y0 .. y1 - 1 only
 Image cropPicture(const Image& picture, const PixelBox& box);
 
+// Rows y0 .. y1 - 1 of a picture (the whole picture by default): where a
+// render says it drew, so that the search for visible pixels leaves the
+// other rows, all transparent, alone.
+struct RowRange {
+    int y0 = 0;
+    int y1 = std::numeric_limits<int>::max();
+};
+
 // Splits the visible rows of a picture into at most two bands (line A above
-// line B) at the widest run of fully transparent rows between them.
-std::vector<PixelBox> visibleBands(const Image& picture);
+// line B) at the widest run of fully transparent rows between them. Only
+// the rows of `rows` are looked at.
+std::vector<PixelBox> visibleBands(const Image& picture, RowRange rows = {});
 
 // A picture of palette indices with straight-alpha palette colours.
 struct Rgba {

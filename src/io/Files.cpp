@@ -254,20 +254,33 @@ Result writeFileAtomic(const std::string& path, const std::string& content) {
     return {};
 }
 
-Result updateLockedFile(const std::string& path, const std::function<std::string(const std::string&)>& change) {
+Result updateLockedFile(const std::string& path, const std::function<std::string(const std::string&)>& change,
+                        bool removeWhenEmpty) {
 #ifndef _WIN32
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
-    if (fd < 0) {
-        change(std::string());
-        return Result::failure(std::strerror(errno));
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > (1 << 24)) {
+    int fd = -1;
+    for (;;) {
+        fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+        if (fd < 0) {
+            change(std::string());
+            return Result::failure(std::strerror(errno));
+        }
+        struct stat st {};
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > (1 << 24)) {
+            ::close(fd);
+            change(std::string());
+            return Result::failure("is not a usable file");
+        }
+        while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+        }
+        // Another process may have removed the file (emptied) while this one
+        // waited for the lock: then the lock is taken again on the file now
+        // at the path, so that no change goes into a removed file.
+        struct stat held {}, now {};
+        if (::fstat(fd, &held) == 0 && held.st_nlink > 0 && ::stat(path.c_str(), &now) == 0 &&
+            now.st_dev == held.st_dev && now.st_ino == held.st_ino)
+            break;
+        ::flock(fd, LOCK_UN);
         ::close(fd);
-        change(std::string());
-        return Result::failure("is not a usable file");
-    }
-    while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
     }
     std::string old;
     char buffer[65536];
@@ -278,7 +291,10 @@ Result updateLockedFile(const std::string& path, const std::function<std::string
     }
     const std::string updated = change(old);
     Result result;
-    if (updated != old) {
+    if (updated.empty() && removeWhenEmpty) {
+        // Removed while locked: those waiting for the lock open it again.
+        if (::unlink(path.c_str()) != 0) result = Result::failure(std::strerror(errno));
+    } else if (updated != old) {
         if (::ftruncate(fd, 0) != 0 || ::pwrite(fd, updated.data(), updated.size(), 0) != ssize_t(updated.size()))
             result = Result::failure(std::strerror(errno));
     }
@@ -289,6 +305,7 @@ Result updateLockedFile(const std::string& path, const std::function<std::string
     std::string old;
     readFile(path, old);
     const std::string updated = change(old);
+    if (updated.empty() && removeWhenEmpty) return removeFile(path);
     return updated == old ? Result{} : writeFileAtomic(path, updated);
 #endif
 }

@@ -53,8 +53,10 @@ void setWriteFailureHookForTests(std::function<bool(uint64_t)> hook);
 // Reads the file at `path` (created empty when missing), holding an
 // exclusive lock on it while `change` turns its content into the new one,
 // which is written back when it differs. Other processes doing the same on
-// the same file wait for the lock.
-Result updateLockedFile(const std::string& path, const std::function<std::string(const std::string&)>& change);
+// the same file wait for the lock. With removeWhenEmpty, an empty new content
+// removes the file instead (those waiting then start on a new file).
+Result updateLockedFile(const std::string& path, const std::function<std::string(const std::string&)>& change,
+                        bool removeWhenEmpty = false);
 
 bool exists(const std::string& path);
 bool isDirectory(const std::string& path);

@@ -16,12 +16,30 @@ void drawBackdrop(Image& img, Rgb bgColor, const Image* background) {
     if (background) draw::drawAlpha(img, *background, 0, 0);
 }
 
-void drawText(Image& img, std::string_view text, const FontSheet& font, int style, int x, int y, int wordSpacing) {
-    int offset = 0;
+// Returns the height of the tallest glyph drawn (0 for none).
+int drawText(Image& img, std::string_view text, const FontSheet& font, int style, int x, int y, int wordSpacing) {
+    int offset = 0, tallest = 0;
     for (char ch : text) {
         uint8_t code = uint8_t(ch);
-        if (const Image* g = font.glyph(code, style)) draw::drawAlpha(img, *g, x + offset, y);
+        if (const Image* g = font.glyph(code, style)) {
+            draw::drawAlpha(img, *g, x + offset, y);
+            tallest = std::max(tallest, g->height());
+        }
         offset += font.advance(code) + wordSpacing;
+    }
+    return tallest;
+}
+
+// Widens r's band of drawn rows by rows y0 .. y1 - 1, within the image.
+void addDrawnRows(RenderResult& r, int y0, int y1, int height) {
+    y0 = std::max(y0, 0);
+    y1 = std::min(y1, height);
+    if (y0 >= y1) return;
+    if (r.drawnTop == r.drawnEnd) {
+        r.drawnTop = y0, r.drawnEnd = y1;
+    } else {
+        r.drawnTop = std::min(r.drawnTop, y0);
+        r.drawnEnd = std::max(r.drawnEnd, y1);
     }
 }
 
@@ -127,6 +145,7 @@ RenderResult renderSubtitleSet(RenderTarget target, const StripsConfig& baseStyl
     // Strips.
     for (const LineLayout& L : r.lines) {
         if (!L.stripDrawn) continue;
+        addDrawnRows(r, L.strip.y, L.strip.y + L.strip.h, image.height());
         switch (target) {
             case RenderTarget::Preview:
                 if (withPicture) {
@@ -155,7 +174,8 @@ RenderResult renderSubtitleSet(RenderTarget target, const StripsConfig& baseStyl
     for (int i = 0; i < 2; ++i) {
         const LineLayout& L = r.lines[size_t(i)];
         if (L.blank) continue;
-        drawText(image, texts[i], font, glyphStyle, L.x0 + r.margin, L.top - 2, style.wordSpacing);
+        const int tallest = drawText(image, texts[i], font, glyphStyle, L.x0 + r.margin, L.top - 2, style.wordSpacing);
+        addDrawnRows(r, L.top - 2, L.top - 2 + tallest, image.height());
         if (makeComposite)
             drawText(*composite, texts[i], font, glyphStyle, L.x0 + r.margin, L.top - 2, style.wordSpacing);
     }

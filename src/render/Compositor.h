@@ -34,6 +34,10 @@ struct RenderResult {
     int margin = 0;
     int stripHeight = 0;
     bool compositeMade = false;  // Preview with a background picture: `composite` holds what is shown
+    // Rows drawnTop .. drawnEnd - 1 of the image hold every strip and glyph
+    // the render drew; the rows outside them hold the background alone (all
+    // transparent for AlphaExport). Equal when nothing was drawn.
+    int drawnTop = 0, drawnEnd = 0;
 };
 
 // The strips Y position of a render: the set's own y, or the slider's when

@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <thread>
+
+#include "TestSupport.h"
+#include "base/Text.h"
 #include "export/ExportNames.h"
 #include "io/Files.h"
 
@@ -55,4 +60,71 @@ TEST(ExportNames, NumbersAboveFourDigitsWidenInsteadOfOverwriting) {
 TEST(ExportNames, ExportedMessage) {
     EXPECT_EQ(exportedMessage(1), "1 frames were exported!");
     EXPECT_EQ(exportedMessage(0), "0 frames were exported!");
+}
+
+// A run that gives its name back takes only its own line from the folder's
+// record: lines of other runs stay byte for byte, also those added while it
+// ran, and a record left empty goes.
+TEST(ExportNames, GivenBackNamesLeaveTheRecordOfOtherRunsAsItWas) {
+    const std::filesystem::path dir = testsupport::freshTestDir("kalvero-names-");
+    const std::string folder = dir.string() + "/";
+    const std::string record = folder + ".kalvero-names";
+    auto recordBytes = [&] {
+        std::string s;
+        files::readFile(record, s);
+        return s;
+    };
+
+    // Two runs at once in a new folder; the first one to start fails.
+    const Name16Claim a = claimName16(folder, "Sixteen characters A");
+    const Name16Claim b = claimName16(folder, "Sixteen characters B");
+    EXPECT_EQ(a.name, "Sixteen characte");
+    EXPECT_EQ(b.name, "Sixteen charac_2");
+    releaseName16(folder, "Sixteen characters A", a);
+    EXPECT_EQ(recordBytes(), "Sixteen charac_2\tSixteen characters B\n");
+    // The name is free for the next project, the other run keeps its own.
+    EXPECT_EQ(uniqueName16(folder, "Sixteen characters B"), "Sixteen charac_2");
+    const Name16Claim c = claimName16(folder, "Sixteen characters C");
+    EXPECT_EQ(c.name, "Sixteen characte");
+    releaseName16(folder, "Sixteen characters C", c);
+    releaseName16(folder, "Sixteen characters B", b);
+    EXPECT_FALSE(files::exists(record));
+
+    // Runs at the same time, every other one giving its name back (and so
+    // removing the record while others wait for it): the record ends with
+    // the names of the others, each one once.
+    for (int round = 0; round < 20; ++round) {
+        std::vector<Name16Claim> claims(8);
+        std::vector<std::thread> runs;
+        auto nameOf = [](int i) { return "Concurrent runs " + std::to_string(i); };
+        for (int i = 0; i < 8; ++i)
+            runs.emplace_back([&, i] {
+                claims[size_t(i)] = claimName16(folder, nameOf(i));
+                if (i % 2) releaseName16(folder, nameOf(i), claims[size_t(i)]);
+            });
+        for (std::thread& t : runs) t.join();
+        std::vector<std::string> lines = text::splitLines(recordBytes()), expected;
+        for (int i = 0; i < 8; i += 2) expected.push_back(claims[size_t(i)].name + "\t" + nameOf(i));
+        std::sort(lines.begin(), lines.end());
+        std::sort(expected.begin(), expected.end());
+        ASSERT_EQ(lines, expected) << round;
+        for (int i = 0; i < 8; i += 2) releaseName16(folder, nameOf(i), claims[size_t(i)]);
+        ASSERT_FALSE(files::exists(record)) << round;
+    }
+
+    // A record written by hand (CR LF, no break after its last line) keeps
+    // its bytes; a project already in it keeps its line when its run fails.
+    const std::string byHand = "demo\tdemo other\r\nkept\tdemo\r\nlast\tlast one";
+    ASSERT_TRUE(files::writeFileAtomic(record, byHand));
+    const Name16Claim known = claimName16(folder, "demo");
+    EXPECT_EQ(known.name, "kept");
+    EXPECT_FALSE(known.recorded);
+    releaseName16(folder, "demo", known);
+    EXPECT_EQ(recordBytes(), byHand);
+    const Name16Claim fresh = claimName16(folder, "last");
+    EXPECT_EQ(fresh.name, "last_2");
+    EXPECT_EQ(recordBytes(), byHand + "\nlast_2\tlast\n");
+    releaseName16(folder, "last", fresh);
+    EXPECT_EQ(recordBytes(), byHand);
+    std::filesystem::remove_all(dir);
 }

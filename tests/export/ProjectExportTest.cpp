@@ -3,10 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 #include "TestSupport.h"
 #include "export/AviTimeline.h"
+#include "io/Files.h"
 #include "render/Compositor.h"
 #include "render/SheetBuilder.h"
 
@@ -117,4 +121,62 @@ TEST_F(ProjectExportTest, CaptureDrawsTheGivenSetUnderItsRowsName) {
     EXPECT_TRUE(samePixels(decodeFile(r.written[0]), expected));
     EXPECT_NE(r.written[0].find("0004"), std::string::npos) << r.written[0];
     EXPECT_EQ(calls, (std::vector<std::string>{"start", "draw 2"}));
+}
+
+// An IFF run that is cancelled or fails gives back the name it recorded in
+// the folder's record: a record it started goes, one that was there keeps its
+// bytes, the lines of other projects and of this project's earlier run too.
+TEST_F(ProjectExportTest, StoppedIffRunsLeaveTheNameRecordAsTheyFoundIt) {
+    const fs::path out = dir / "IFF-SCALA_Output";
+    const fs::path record = out / ".kalvero-names";
+    auto recordBytes = [&] {
+        std::string s;
+        files::readFile(record.string(), s);
+        return s;
+    };
+    std::atomic<bool> cancel{false};
+    in.drawing = [&](int k) { cancel = cancel || k == 1; };
+    const std::string cancelled = "The export was cancelled; the pictures it had written were removed.";
+    for (int threads : {-1, 2}) {
+        SCOPED_TRACE(threads);
+        in.workerThreads = threads;
+        fs::remove_all(out);
+        cancel = false;
+        ExportReport r = exportIffPictures(in, 0, &cancel);
+        EXPECT_EQ(r.text, cancelled);
+        EXPECT_EQ(filesIn(out), std::vector<std::string>{});
+        // A full disk at the poster, and at the second picture.
+        for (int okWrites : {0, 2}) {
+            std::atomic<int> writes{0};
+            files::setWriteFailureHookForTests([&](uint64_t) { return ++writes <= okWrites; });
+            r = exportIffPictures(in, 0);
+            files::setWriteFailureHookForTests(nullptr);
+            EXPECT_FALSE(r.done());
+            EXPECT_NE(r.text.find(std::strerror(ENOSPC)), std::string::npos) << r.text;
+            EXPECT_FALSE(fs::exists(record));
+        }
+
+        // Another project holds "demo" in the record.
+        fs::remove_all(out);
+        fs::create_directories(out);
+        const std::string other = "demo\tdemo of another film\r\n";
+        ASSERT_TRUE(files::writeFileAtomic(record.string(), other));
+        cancel = false;
+        EXPECT_EQ(exportIffPictures(in, 0, &cancel).text, cancelled);
+        EXPECT_EQ(filesIn(out), std::vector<std::string>{".kalvero-names"});
+        EXPECT_EQ(recordBytes(), other);
+        // A whole run records its own name; a later stopped run keeps it.
+        in.drawing = nullptr;
+        ASSERT_TRUE(exportIffPictures(in, 0).done());
+        const std::string recorded = other + "demo_2\tdemo\n";
+        EXPECT_EQ(recordBytes(), recorded);
+        in.drawing = [&](int k) { cancel = cancel || k == 1; };
+        EXPECT_EQ(exportIffPictures(in, 0, &cancel).text, cancelled);
+        EXPECT_EQ(recordBytes(), recorded);
+        files::setWriteFailureHookForTests([](uint64_t) { return false; });
+        EXPECT_FALSE(exportIffPictures(in, 0).done());
+        files::setWriteFailureHookForTests(nullptr);
+        EXPECT_EQ(recordBytes(), recorded);
+        EXPECT_TRUE(fs::exists(out / "demo_2.script"));
+    }
 }

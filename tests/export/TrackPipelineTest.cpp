@@ -7,10 +7,14 @@
 #include <map>
 #include <mutex>
 
+#include "FakeUi.h"
 #include "TestSupport.h"
 #include "export/OrderedPipeline.h"
 #include "export/SubtitleExport.h"
 #include "export/SubtitleTrack.h"
+#include "project/SubtitleList.h"
+#include "render/Compositor.h"
+#include "render/FontSheet.h"
 
 namespace fs = std::filesystem;
 
@@ -142,6 +146,85 @@ TEST_F(TrackPipelineTest, WorkerThreadsWriteTheSameFilesAsOneThread) {
                 twoLines(12, full);
                 const Image crop = testsupport::decodeFile((dir / (tag + "3") / "BDN_Output" / "film0013.png").string());
                 EXPECT_TRUE(testsupport::samePixels(crop, cropPicture(full, visibleBox(full))));
+            }
+        }
+    }
+}
+
+// The program's render tells the rows it drew into, and only those are
+// searched for the visible pixels: the files are byte for byte those of the
+// search over the whole picture, in every border style and strips mode, with
+// sets at their own Y (also where the picture's edges cut them), blank sets
+// and one-line sets.
+TEST_F(TrackPipelineTest, SearchingOnlyTheDrawnRowsWritesTheSameFiles) {
+    static const FontSheet font = [] {
+        FontSheet f;
+        FakeUi ui;
+        int dirty = 0;
+        loadFontSheets(f, std::string(KALVERO_TEST_DATA) + "/fonts/", 16, ui.notice(), dirty);
+        return f;
+    }();
+    ASSERT_NE(font.glyph('A', 3), nullptr);
+    SubtitleList list;
+    list.clearList();
+    const char* ys[] = {"", "1", "570", "575", "200", "3", "540", "0"};
+    for (int k = 0; k < 41; ++k) {
+        const std::string id = std::to_string(10000 + 2 * k).substr(1);
+        const std::string a = k % 9 == 4 ? "" : "Set " + std::to_string(k) + " \xc9gjpq at 9 o'clock?";
+        const std::string b = k % 7 == 3 ? (k % 2 ? "" : "   ") : "second line " + std::string(size_t(k % 13), 'W');
+        list.appendLine({"A" + id, a, "", "", ys[k % 8]});
+        list.appendLine({"B" + id, b, "", "", ys[k % 8]});
+    }
+    const std::vector<SubtitleSet> sets = subtitleSets(list);
+    ASSERT_EQ(sets.size(), 41u);
+
+    for (int border = 0; border < 4; ++border) {
+        StripsConfig style;
+        style.stripsColor = Rgb{20, 20, 140};
+        style.borderStyle = border;
+        style.blend = border == 1 ? 0 : 200 + border;
+        style.stripsMode = border % 3;
+        style.drawNoStrips = border == 3;
+        style.centerText = border != 2;
+        style.cropStrips = 12;
+        style.wordSpacing = -1;
+        style.stripsSpacing = 24;
+        style.stripsYPos = 500;
+        for (SubtitleFormat format : {SubtitleFormat::Sup, SubtitleFormat::Bdn, SubtitleFormat::Dvb, SubtitleFormat::VobSub}) {
+            const std::string tag = std::string(subtitleFormatInfo(format).cliName) + std::to_string(border);
+            SubtitleExportJob whole = job(format, tag + "whole", 0);
+            whole.makeStreamWriter = createSubtitleStreamWriter;
+            whole.render = [&](int set, Image& out) {
+                renderSet(sets, set, style, RenderTarget::AlphaExport, font, out);
+                return true;
+            };
+            SubtitleExportJob rows = job(format, tag + "rows", 3);
+            rows.makeStreamWriter = createSubtitleStreamWriter;
+            rows.renderClears = true;
+            rows.render = nullptr;
+            int narrow = 0;
+            rows.renderRows = [&](int set, Image& out, RowRange& drawn) {
+                const RenderResult r = renderSet(sets, set, style, RenderTarget::AlphaExport, font, out);
+                drawn = RowRange{r.drawnTop, r.drawnEnd};
+                narrow += r.drawnEnd - r.drawnTop < out.height() / 2;
+                return true;
+            };
+            const SubtitleExportResult a = exportSubtitleTrack(whole), b = exportSubtitleTrack(rows);
+            ASSERT_TRUE(a.ok) << tag << ": " << a.error;
+            ASSERT_TRUE(b.ok) << tag << ": " << b.error;
+            EXPECT_GT(a.subtitles, 30) << tag;
+            EXPECT_EQ(b.subtitles, a.subtitles) << tag;
+            EXPECT_EQ(b.blank, a.blank) << tag;
+            EXPECT_GT(narrow, 30) << tag;
+            const auto expected = folder(a.folder), got = folder(b.folder);
+            ASSERT_EQ(got.size(), expected.size()) << tag;
+            for (const auto& [name, bytes] : expected) {
+                ASSERT_TRUE(got.count(name)) << tag << ": " << name;
+                // A Matroska file carries random identifiers of its own.
+                if (name.size() > 4 && name.substr(name.size() - 4) == ".mks")
+                    EXPECT_EQ(got.at(name).size(), bytes.size()) << tag;
+                else
+                    EXPECT_TRUE(got.at(name) == bytes) << tag << ": " << name << " differs";
             }
         }
     }

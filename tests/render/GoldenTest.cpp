@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 
 #include "FakeUi.h"
 #include "io/ImageCodecs.h"
@@ -96,4 +97,51 @@ TEST(Golden, OpaqueExportWithoutStrips) {
     StripsConfig s = style(3, FullWidth, true);
     s.drawNoStrips = true;
     compareWithGolden("opaque_nostrips", render(RenderTarget::OpaqueExport, s, "No strips", "style None"));
+}
+
+// The rows a render reports as drawn hold every pixel it changed from the
+// bare background: in each border style (their edges and shadows reach past
+// the strips), strips mode, target and Y, also where the picture's edges
+// cut the strips or the glyphs. Nothing drawn gives no rows.
+TEST(Golden, TheDrawnRowsHoldEveryPixelTheRenderChanged) {
+    const int W = 320, H = 72;
+    const std::pair<std::string_view, std::string_view> texts[] = {
+        {"Caf\xe9 at 9 o'clock?", "Gr\xfc\xdf" "e, ja \x97 sure."}, {"", "gjpqy"}, {"\xc9", ""}, {"   ", ""}, {"", ""}};
+    int checked = 0;
+    for (int border = 0; border < 4; ++border)
+        for (int mode : {int(FullWidth), int(CutToText), int(AllText), -1})
+            for (RenderTarget target : {RenderTarget::AlphaExport, RenderTarget::OpaqueExport, RenderTarget::ColorExport})
+                for (int y : {-30, -3, 0, 1, 2, 20, 50, 62, 70, 71, 90})
+                    for (const auto& [a, b] : texts) {
+                        StripsConfig s = style(border, mode < 0 ? FullWidth : mode, mode == CutToText);
+                        s.drawNoStrips = mode < 0;
+                        s.stripsYPos = y;
+                        Image bare(W, H), img(W, H);
+                        renderSubtitleSet(target, s, font16(), bare, "", "");
+                        const RenderResult r = renderSubtitleSet(target, s, font16(), img, a, b);
+                        SCOPED_TRACE(std::to_string(border) + " " + std::to_string(mode) + " " +
+                                     std::to_string(int(target)) + " y " + std::to_string(y) + " '" +
+                                     std::string(a) + "' '" + std::string(b) + "'");
+                        ASSERT_LE(0, r.drawnTop);
+                        ASSERT_LE(r.drawnTop, r.drawnEnd);
+                        ASSERT_LE(r.drawnEnd, H);
+                        int first = -1, last = -1;
+                        for (int row = 0; row < H; ++row)
+                            if (std::memcmp(img.pixel(0, row), bare.pixel(0, row), size_t(W) * 4) != 0) {
+                                if (first < 0) first = row;
+                                last = row;
+                            }
+                        if (first < 0) continue;
+                        ++checked;
+                        EXPECT_GE(first, r.drawnTop);
+                        EXPECT_LT(last, r.drawnEnd);
+                        // At most the transparent top and foot of a glyph cell more.
+                        EXPECT_LE(r.drawnEnd - r.drawnTop, last - first + 1 + font16().cellHeight);
+                    }
+    EXPECT_GT(checked, 800);
+    // Blank lines draw nothing.
+    Image img(W, H);
+    const RenderResult blank = renderSubtitleSet(RenderTarget::AlphaExport, style(3, FullWidth, false), font16(), img,
+                                                 "  ", "");
+    EXPECT_EQ(blank.drawnTop, blank.drawnEnd);
 }
