@@ -299,6 +299,7 @@ void MainFrame::rowsChanged(int first, int last) {
 
 void MainFrame::selectListRow(int row) {
     if (!list_) return;
+    Suppress s(suppress_);
     list_->select(row);
     list_->EnsureVisible(row);
 }

@@ -339,6 +339,8 @@ void SubtitleListView::rowsChanged(long first, long last) {
 }
 
 void SubtitleListView::select(long row) {
+    // A row the program just added may be selected before the list heard of it.
+    if (list_.lineCount() != count_) modelChanged();
     if (row < 0 || row >= count_) row = -1;
     if (row == selected_) return;
     if (selected_ >= 0) refreshRows(selected_, selected_);

@@ -17,16 +17,7 @@ button_remove_all() { click_at 337 771; }
 shown() { [ -n "$(xdotool search --onlyvisible --name "$1" 2>/dev/null)" ]; }
 not_shown() { ! shown "$1"; }
 title() { xdotool getwindowname "$(main_window)"; }
-save_as() {  # through the real save dialog
-  button_save
-  wait_for 10 shown "^Save Project as$" || fail "no save dialog"
-  sleep 0.5
-  dialog_key "Save Project as" ctrl+a
-  type_text "$1"
-  key Return
-  wait_for 10 shown "^Information$" && dialog_key Information Return
-  wait_for 10 test -f "$2" || fail "$2 was not written"
-}
+save_as() { save_through_dialog 832 "$1" "$2"; }  # through the real save dialog
 rows_of() { grep -a '^[AB][0-9]' "$1" | cut -d'|' -f1,2 | tr '\n' ' '; }
 
 "$bin/kalvero" 2>"$work/stderr" & pids+=($!)
@@ -176,11 +167,7 @@ sleep 0.5
 # A spin step repaints only the rows it changed: what the list shows then is
 # what a repaint of the whole window shows.
 list_shot "$work/list_stepped.png"
-xdotool windowunmap --sync "$(main_window)" 2>/dev/null || true
-sleep 0.5
-xdotool windowmap --sync "$(xdotool search --name "Dunmere's Kalvero" | head -n 1)"
-sleep 1
-window_origin
+repaint_whole
 list_shot "$work/list_repainted.png"
 [ "$(compare -metric AE "$work/list_before.png" "$work/list_stepped.png" null: 2>&1)" != "0" ] ||
   fail "the list did not show the new ON time"

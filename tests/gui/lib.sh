@@ -42,6 +42,29 @@ start_kalvero() {
   window_origin
 }
 
+# repaint_whole: hides and shows the main window, so that all of it is painted
+# anew, and takes its place again.
+repaint_whole() {
+  xdotool windowunmap --sync "$(main_window)" 2>/dev/null || true
+  sleep 0.5
+  xdotool windowmap --sync "$(xdotool search --name "Dunmere's Kalvero" | head -n 1)"
+  sleep 1
+  window_origin
+}
+
+# save_through_dialog X PATH WRITTEN: the Save button (at X, 20 in the
+# window) and its file dialog answered with PATH; waits for the file WRITTEN.
+save_through_dialog() {
+  click_at "$1" 20
+  wait_for 10 xdotool search --onlyvisible --name "^Save Project as$" || fail "no save dialog"
+  sleep 0.5
+  dialog_key "Save Project as" ctrl+a
+  type_text "$2"
+  key Return
+  wait_for 10 xdotool search --onlyvisible --name "^Information$" && dialog_key Information Return
+  wait_for 10 test -f "$3" || fail "$3 was not written"
+}
+
 # write_project PATH WIDTH HEIGHT PROFILE PRESET ROW...: a project file with
 # the given rows ("A0000|text|timing||Y"), its header counting them.
 write_project() {

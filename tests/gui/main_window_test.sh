@@ -78,14 +78,7 @@ sleep 1
 window_origin
 title=$(xdotool getwindowname "$(main_window)")
 [ "$title" = "Dunmere's Kalvero (DUKAL) v1.0 - 06 Mar 2017  - Film.KVL8" ] || fail "title after open: $title"
-click_at $((975 - 250 + 85 + 20)) 20
-wait_for 10 xdotool search --onlyvisible --name "^Save Project as$" || fail "no save dialog (2)"
-sleep 0.5
-dialog_key "Save Project as" ctrl+a
-type_text "$work/Copy.KVL8"
-key Return
-wait_for 10 xdotool search --onlyvisible --name "^Information$" && dialog_key Information Return
-wait_for 10 test -f "$work/Copy_project/Copy.KVL8" || fail "the copy was not written"
+save_through_dialog $((975 - 250 + 85 + 20)) "$work/Copy.KVL8" "$work/Copy_project/Copy.KVL8"
 # (The empty last set has no Y; loading gives it the first load's fallback 0.)
 diff <(grep -v '^##-Date Written' "$saved") <(grep -v '^##-Date Written' "$work/Copy_project/Copy.KVL8" | sed $'s/|0\r$/|\r/') ||
   fail "reopened project differs"

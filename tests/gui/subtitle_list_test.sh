@@ -61,24 +61,13 @@ rule=$(convert "$shot" -crop 1x180+248+0 +repage txt:- | tail -n +2 | grep -c '#
 [ "$rule" -ge 150 ] || fail "the rule after the text column is broken ($rule of 162 rule pixels)"
 
 # After all the steps, the list shows what a whole repaint shows.
-xdotool windowunmap --sync "$(main_window)" 2>/dev/null || true
-sleep 0.5
-xdotool windowmap --sync "$(xdotool search --name "Dunmere's Kalvero" | head -n 1)"
-sleep 1
-window_origin
+repaint_whole
 list_shot "$work/list_repainted.png"
 [ "$(compare -metric AE "$shot" "$work/list_repainted.png" null: 2>&1)" = "0" ] ||
   fail "the list after the steps differs from the list repainted whole"
 pass "long text stays in its column; the list after steps equals a whole repaint"
 
-click_at 832 20   # Save, under a new name
-wait_for 10 xdotool search --onlyvisible --name "^Save Project as$" || fail "no save dialog"
-sleep 0.5
-dialog_key "Save Project as" ctrl+a
-type_text "$work/M.KVL8"
-key Return
-wait_for 10 xdotool search --onlyvisible --name "^Information$" && dialog_key Information Return
-wait_for 10 test -f "$work/M_project/M.KVL8" || fail "the project was not saved"
+save_through_dialog 832 "$work/M.KVL8" "$work/M_project/M.KVL8"   # Save, under a new name
 marks=$(grep -a '^A' "$work/M_project/M.KVL8" | grep -a '!' | cut -d'|' -f1,2 | tr '\n' ' ')
 [ "$marks" = "A0002|set 1! A0006|set 3! A0014|set 7! A0016|set 8! A0198|set 99! " ] || fail "marked sets: $marks"
 pass "clicks, Down, End, Home, Page Down and the wheel pick the rows a user expects"
