@@ -82,7 +82,10 @@ void EditorContext::createImages() {
         else
             img = Image(w, h);
     };
-    fresh(canvas, s.projectWidth, s.projectHeight);
+    // The canvas is rendered or filled whole by whoever comes here next: one
+    // that has the size keeps what it holds instead of being cleared.
+    if (canvas.empty() || canvas.width() != s.projectWidth || canvas.height() != s.projectHeight)
+        canvas = Image(s.projectWidth, s.projectHeight);
     // The renderer makes the composite when there is a background picture.
     if (backgroundSource.empty()) composite = Image();
     fresh(stripsSwatch, 80, 20);

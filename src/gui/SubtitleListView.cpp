@@ -252,6 +252,7 @@ void SubtitleListView::makeHeader(int width) {
 }
 
 void SubtitleListView::onPaint(wxPaintEvent&) {
+    setScrollbarNow();
     wxPaintDC dc(this);
     const wxSize client = client_;
     if (client.x <= 0 || client.y <= 0) return;
@@ -280,7 +281,17 @@ long SubtitleListView::rowAt(const wxPoint& p) const {
     return row < count_ ? row : -1;
 }
 
+// The toolkit's scrollbar takes its time to set, and Open changes the list
+// twice (emptied, then filled): it is set once, when the list is painted.
 void SubtitleListView::updateScrollbar() {
+    if (scrollbarStale_) return;
+    scrollbarStale_ = true;
+    RefreshRect(wxRect(0, 0, 1, 1), false);  // a paint to come
+}
+
+void SubtitleListView::setScrollbarNow() {
+    if (!scrollbarStale_) return;
+    scrollbarStale_ = false;
     SetScrollbar(wxVERTICAL, int(top_), GetCountPerPage(), int(count_));
 }
 
@@ -288,7 +299,7 @@ void SubtitleListView::scrollTo(long top) {
     top = std::clamp(top, 0L, std::max(0L, count_ - GetCountPerPage()));
     if (top == top_) return;
     top_ = top;
-    SetScrollPos(wxVERTICAL, int(top_));
+    if (!scrollbarStale_) SetScrollPos(wxVERTICAL, int(top_));
     const wxSize client = client_;
     RefreshRect(wxRect(0, bodyTop(), client.x, std::max(0, client.y - bodyTop())), false);
 }
@@ -324,7 +335,6 @@ void SubtitleListView::modelChanged() {
         count_ = n;
         updateScrollbar();
         top_ = std::clamp(top_, 0L, std::max(0L, count_ - GetCountPerPage()));
-        SetScrollPos(wxVERTICAL, int(top_));
     }
     refreshRows(top_, top_ + GetCountPerPage());
     if (dropped && onSelectionDropped) onSelectionDropped();

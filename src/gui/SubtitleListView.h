@@ -70,6 +70,7 @@ private:
     int bodyTop() const { return headerHeight_; }
     void scrollTo(long top);
     void updateScrollbar();
+    void setScrollbarNow();
     void refreshRows(long first, long last);
     void pick(long row);
 
@@ -101,4 +102,5 @@ private:
         wxColour window, selection, selectionText, rule;
     } colours_;
     int wheelRotation_ = 0;
+    bool scrollbarStale_ = false;
 };
