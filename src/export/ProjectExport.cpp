@@ -106,19 +106,18 @@ void start(const ProjectExportInput& in, int first, int total) {
     if (in.progress) in.progress->start(first, total);
 }
 
-// Draws set k (or the empty picture) for `target` as the walk reaches it.
-bool drawSet(const ProjectExportInput& in, int k, RenderTarget target, Image& out) {
-    if (in.drawing) in.drawing(k);
-    renderSet(in.sets, k, in.style, target, *in.font, out);
-    return true;
-}
-
-// drawSet that also gives the rows it drew into.
+// Draws set k (or the empty picture) for `target` as the walk reaches it;
+// `rows` gets the rows it drew into.
 bool drawSetRows(const ProjectExportInput& in, int k, RenderTarget target, Image& out, RowRange& rows) {
     if (in.drawing) in.drawing(k);
     const RenderResult r = renderSet(in.sets, k, in.style, target, *in.font, out);
     rows = RowRange{r.drawnTop, r.drawnEnd};
     return true;
+}
+
+bool drawSet(const ProjectExportInput& in, int k, RenderTarget target, Image& out) {
+    RowRange rows;
+    return drawSetRows(in, k, target, out, rows);
 }
 
 // A refusal when the font size has no glyphs (the pictures would show strips
