@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "TestSupport.h"
+#include "export/TrackJobTesting.h"
 #include "export/SubtitleExport.h"
 #include "export/TextSubtitles.h"
 #include "io/Files.h"
@@ -44,16 +45,7 @@ protected:
     }
     void TearDown() override { fs::remove_all(dir); }
     // A 720 x 576 track at 25 fps named "film" in the test's folder.
-    SubtitleExportJob filmJob(SubtitleFormat format) const {
-        SubtitleExportJob job;
-        job.format = format;
-        job.projectDir = dir.string();
-        job.name = "film";
-        job.width = 720;
-        job.height = 576;
-        job.fps = 25.0f;
-        return job;
-    }
+    SubtitleExportJob filmJob(SubtitleFormat format) const { return testsupport::filmTrackJob(format, dir.string()); }
     fs::path dir;
 };
 
@@ -114,12 +106,7 @@ TEST_F(SubtitleExportTest, BdnNamesPicturesAfterTheirSetsAndCountsBlankOnes) {
 }
 
 TEST_F(SubtitleExportTest, FailuresNameTheFolderOrTheSet) {
-    SubtitleExportJob job;
-    job.format = SubtitleFormat::Sup;
-    job.name = "film";
-    job.width = 720;
-    job.height = 576;
-    job.fps = 25.0f;
+    SubtitleExportJob job = filmJob(SubtitleFormat::Sup);
     job.sets.sets = {timedSet(0, 10, 20, 25.0f), timedSet(1, 30, 40, 25.0f)};
 
     // The project folder is a file.

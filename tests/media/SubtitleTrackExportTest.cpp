@@ -10,6 +10,7 @@
 
 #include "SubtitleDecode.h"
 #include "TestSupport.h"
+#include "export/TrackJobTesting.h"
 #include "cli/Cli.h"
 #include "export/Bdn.h"
 #include "export/Pgs.h"
@@ -749,13 +750,7 @@ TEST(SubtitleTrackCancel, StoppedRunsLeaveNothingBehind) {
             fs::remove_all(dir);
             fs::create_directories(dir);
             std::atomic<bool> cancel{stopAfter == 0};
-            SubtitleExportJob job;
-            job.format = format;
-            job.projectDir = dir.string();
-            job.name = "film";
-            job.width = 720;
-            job.height = 576;
-            job.fps = 25.0f;
+            SubtitleExportJob job = testsupport::filmTrackJob(format, dir.string());
             for (int k = 0; k < 40; ++k) {
                 TrackSet s;
                 s.set = k;
