@@ -59,8 +59,8 @@ bool FontSheet::loadStyle(int style, const Image& sheet) {
     if (source_[k])
         previous_[k] = Cut{std::move(source_[k]), std::move(entries_[k]), std::move(glyphs_[k]), sourceCellHeight_[k]};
     source_[k].reset();
-    auto& entries = entries_[size_t(style)];
-    auto& glyphs = glyphs_[size_t(style)];
+    auto& entries = entries_[k];
+    auto& glyphs = glyphs_[k];
     entries = std::move(table.entries);
     glyphs.clear();
     cellHeight = table.cellHeight;
