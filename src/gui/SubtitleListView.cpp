@@ -341,7 +341,7 @@ void SubtitleListView::modelChanged() {
 }
 
 void SubtitleListView::rowsChanged(long first, long last) {
-    if (list_.lineCount() != count_ || selected_ >= count_) {
+    if (list_.lineCount() != count_) {
         modelChanged();
         return;
     }
@@ -431,7 +431,7 @@ void SubtitleListView::onScroll(wxScrollWinEvent& e) {
 }
 
 void SubtitleListView::onFocus(wxFocusEvent& e) {
-    // The selection changes colour with the focus.
+    // The selected row shows its focus frame only while the list has the focus.
     if (selected_ >= 0) refreshRows(selected_, selected_);
     e.Skip();
 }
