@@ -75,6 +75,7 @@ struct AppState {
     // and Y of every row): a list that differs holds unsaved work.
     ListDigest savedList;
     uint64_t savedListRevision = 0;  // the list's revision then
+    StripsConfig savedStyle;         // the look then
 
     // Settings.
     std::vector<Profile> profiles;

@@ -76,6 +76,10 @@ enum : int {
     OverrideYValue = 69,
     ResetAllY = 70,
     CaptureScreen = 71,
+    SaveAs = 72,
+    InsertSet = 73,
+    Undo = 74,
+    Redo = 75,
 };
 
 // The eight read-only context fields around the line fields.
@@ -84,4 +88,14 @@ inline constexpr int ContextFields[8] = {Context28, Context29, Context30, Contex
 
 // Menu id of the Return shortcut of the main window.
 constexpr int ReturnKeyMenuId = 1166;
+// Menu ids of the main window's other keys.
+enum : int {
+    SaveKeyMenuId = 1167,       // Ctrl+S
+    SaveAsKeyMenuId = 1168,     // Ctrl+Shift+S
+    OpenKeyMenuId = 1169,       // Ctrl+O
+    NewKeyMenuId = 1170,        // Ctrl+N
+    UndoKeyMenuId = 1171,       // Ctrl+Z
+    RedoKeyMenuId = 1172,       // Ctrl+Y, Ctrl+Shift+Z
+    InsertSetKeyMenuId = 1173,  // Ctrl+Insert
+};
 }  // namespace ctl

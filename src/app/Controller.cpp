@@ -15,6 +15,7 @@
 #include "base/Text.h"
 #include "base/Draw.h"
 #include "io/SettingsFile.h"
+#include "render/ProjectLook.h"
 
 const char* aboutText() {
     return "Kalvero makes old-fashioned subtitles, the kind you saw on television and on rental videos in the "
@@ -145,7 +146,7 @@ void Controller::windowBuilt() {
     s_.list.setRowShade(0, 230);
     s_.list.setRowShade(1, 230);
     listChanged();
-    for (int id : {ctl::RemoveSingle, ctl::RemoveAll, ctl::InsertSingle, ctl::RecordTimings, ctl::OnHours,
+    for (int id : {ctl::RemoveSingle, ctl::RemoveAll, ctl::InsertSingle, ctl::InsertSet, ctl::RecordTimings, ctl::OnHours,
                    ctl::OnMinutes, ctl::OnSeconds, ctl::OnFrames, ctl::OffHours, ctl::OffMinutes, ctl::OffSeconds,
                    ctl::OffFrames, ctl::OverrideYSlider})
         ui_.setEnabled(id, false);
@@ -154,15 +155,25 @@ void Controller::windowBuilt() {
     refreshPreview();
     updateTitle();
     markListSaved();
+    showUndoState();
 }
 
 void Controller::commandLineOpen(const std::vector<std::string>& args) {
-    if (args.size() == 1 && !args[0].empty()) loadProject(args[0]);
+    if (args.size() == 1 && !args[0].empty() && loadProject(args[0])) return;
+    // Typing starts in line A: the first key typed goes into the first set.
+    focusLineField(1);
 }
 
 // --- dispatch -----------------------------------------------------------------
 
 void Controller::dispatch(const Event& e) {
+    // A change is kept as one undo step: the state before it, taken only
+    // when the event starts a step of its own (keys typed into one field
+    // and spin steps of one set make one step together).
+    auto [name, key] = changeOf(e);
+    std::optional<EditorSnapshot> before;
+    if (!name.empty() && !history_.continues(key)) before = snapshot();
+    else if (name.empty() && e.kind == EventKind::Control && e.id == ctl::SubtitleListView) history_.breakChain();
     // Whatever an action needs beyond the memory there is costs that action,
     // not the program and the list it holds.
     try {
@@ -170,12 +181,143 @@ void Controller::dispatch(const Event& e) {
     } catch (const std::bad_alloc&) {
         ui_.messageBox("Error!", "Not enough memory to complete this action.");
     }
+    if (before && changedSince(*before)) history_.push(std::move(name), std::move(*before), std::move(key));
+    showUndoState();
+}
+
+std::pair<std::string, std::string> Controller::changeOf(const Event& e) const {
+    const std::string set = std::to_string(s_.currentSet);
+    if (e.kind == EventKind::Menu) {
+        if (e.menuId == ctl::ReturnKeyMenuId) return {"Typing", "type:" + set + ":" + std::to_string(s_.activeLine)};
+        if (e.menuId == ctl::InsertSetKeyMenuId) return {"Insert Set", ""};
+        return {};
+    }
+    if (e.kind != EventKind::Control) return {};
+    const std::string row = std::to_string(s_.view.selectedRow);
+    switch (e.id) {
+        case ctl::LineA: return {e.sub == SubKind::Changed ? "Typing" : "", "type:" + set + ":1"};
+        case ctl::LineB: return {e.sub == SubKind::Changed ? "Typing" : "", "type:" + set + ":2"};
+        case ctl::OnHours: case ctl::OnMinutes: case ctl::OnSeconds: case ctl::OnFrames:
+        case ctl::OffHours: case ctl::OffMinutes: case ctl::OffSeconds: case ctl::OffFrames:
+            return {"Time Change", "time:" + row};
+        case ctl::OverrideYSlider: return {"Set Y", "sety:" + row};
+        case ctl::StripsYSlider: return {"Strips Y", "stripsy"};
+        case ctl::ResetAllY: return {"Reset All Y", ""};
+        case ctl::RemoveSingle: return {"Remove Single", ""};
+        case ctl::RemoveAll: return {"Remove All", ""};
+        case ctl::InsertSingle: return {"Insert Single", ""};
+        case ctl::InsertSet: return {"Insert Set", ""};
+        case ctl::ImportSrt: return {"Import SRT", ""};
+        case ctl::RecordTimings: return {"Record Timings", ""};
+        case ctl::BlendSlider: return {"Blend", "blend"};
+        case ctl::WordSpacingSlider: return {"Word Spacing", "wordspacing"};
+        case ctl::StripsSpacingSlider: return {"Strips Spacing", "stripsspacing"};
+        case ctl::CropSlider: return {"Crop Strips", "crop"};
+        case ctl::PresetList: return {"Preset", ""};
+        case ctl::FontSizeList: return {"Font Size", ""};
+        case ctl::ProfileList: return {"Profile", ""};
+        case ctl::BorderList: return {"Border Style", ""};
+        case ctl::StripsColor: return {"Strips Color", ""};
+        case ctl::BgColor: return {"BG Color", ""};
+        case ctl::DrawNoStrips: case ctl::CutStripsToText: case ctl::StripsToAllText: return {"Strips Mode", ""};
+        case ctl::CenterText: return {"Center Text", ""};
+        default: return {};
+    }
+}
+
+EditorSnapshot Controller::snapshot() const {
+    EditorSnapshot snap;
+    snap.list = s_.list;
+    snap.style = s_.style;
+    snap.presetIndex = s_.presetIndex;
+    snap.profileIndex = s_.profileIndex;
+    snap.selectedRow = s_.view.selectedRow;
+    snap.projectName = s_.projectName;
+    snap.projectDir = s_.projectDir;
+    snap.projectPath = s_.projectPath;
+    return snap;
+}
+
+bool Controller::changedSince(const EditorSnapshot& b) const {
+    return s_.list.revision() != b.list.revision() || !sameLook(s_.style, b.style) ||
+           s_.style.stripsYPos != b.style.stripsYPos || s_.presetIndex != b.presetIndex ||
+           s_.profileIndex != b.profileIndex || s_.projectPath != b.projectPath || s_.projectName != b.projectName;
+}
+
+void Controller::undo() {
+    if (std::optional<EditorSnapshot> back = history_.undo(snapshot())) restore(std::move(*back));
+    showUndoState();
+}
+
+void Controller::redo() {
+    if (std::optional<EditorSnapshot> again = history_.redo(snapshot())) restore(std::move(*again));
+    showUndoState();
+}
+
+void Controller::restore(EditorSnapshot st) {
+    const bool otherProject = st.projectPath != s_.projectPath || st.projectName != s_.projectName;
+    s_.projectName = std::move(st.projectName);
+    s_.projectDir = std::move(st.projectDir);
+    s_.projectPath = std::move(st.projectPath);
+    if (otherProject) updateTitle();
+    if (st.profileIndex != s_.profileIndex) {
+        s_.profileIndex = st.profileIndex;
+        applyProfile(false);
+    }
+    s_.presetIndex = st.presetIndex;
+    style_.applyLook(st.style);
+    s_.style.stripsYPos = st.style.stripsYPos;
+    setControlValue(ctl::StripsYSlider, st.style.stripsYPos);
+    setControlText(ctl::StripsYValue, std::to_string(st.style.stripsYPos));
+
+    s_.list = std::move(st.list);
+    listChanged();
+    const int rows = s_.list.lineCount();
+    if (st.selectedRow >= 0 && st.selectedRow < rows) {
+        selectListRow(st.selectedRow);
+        loadSetIntoFields();
+    } else {
+        // Typing new sets: the fields show the set being typed.
+        selectListRow(-1);
+        s_.currentSet = std::clamp(s_.currentSet, 0, std::max(0, rows / 2 - 1));
+        setControlText(ctl::LineA, s_.list.column(2 * s_.currentSet, Column::Text));
+        setControlText(ctl::LineB, s_.list.column(2 * s_.currentSet + 1, Column::Text));
+        ui_.setEnabled(ctl::RecordTimings, rows > 2);
+    }
+    refreshPreview();
+}
+
+void Controller::showUndoState() {
+    const bool canUndo = history_.canUndo(), canRedo = history_.canRedo();
+    const std::string undoText = canUndo ? "Undo " + history_.undoName() : "Undo";
+    const std::string redoText = canRedo ? "Redo " + history_.redoName() : "Redo";
+    if (undoText != shownUndo_ || canUndo != shownCanUndo_) {
+        ui_.setText(ctl::Undo, undoText);
+        ui_.setEnabled(ctl::Undo, canUndo);
+        shownUndo_ = undoText;
+        shownCanUndo_ = canUndo;
+    }
+    if (redoText != shownRedo_ || canRedo != shownCanRedo_) {
+        ui_.setText(ctl::Redo, redoText);
+        ui_.setEnabled(ctl::Redo, canRedo);
+        shownRedo_ = redoText;
+        shownCanRedo_ = canRedo;
+    }
 }
 
 void Controller::dispatchEvent(const Event& e) {
     if (e.kind == EventKind::Menu) {
-        if (e.menuId == ctl::ReturnKeyMenuId) onReturnKey();
-        return;
+        switch (e.menuId) {
+            case ctl::ReturnKeyMenuId: onReturnKey(); return;
+            case ctl::SaveKeyMenuId: dispatchEvent(Event::control(ctl::Save)); return;
+            case ctl::SaveAsKeyMenuId: dispatchEvent(Event::control(ctl::SaveAs)); return;
+            case ctl::OpenKeyMenuId: openProject(); return;
+            case ctl::NewKeyMenuId: newProject(); return;
+            case ctl::UndoKeyMenuId: undo(); return;
+            case ctl::RedoKeyMenuId: redo(); return;
+            case ctl::InsertSetKeyMenuId: lines_.insertSet(); return;
+            default: return;
+        }
     }
     if (e.kind == EventKind::Close) {
         onQuit();
@@ -216,6 +358,12 @@ void Controller::dispatchEvent(const Event& e) {
         case ctl::Save:
             if (!s_.projectName.empty()) saveProject();
             return;
+        case ctl::SaveAs:
+            if (!s_.projectName.empty()) saveProjectAs();
+            return;
+        case ctl::InsertSet: lines_.insertSet(); return;
+        case ctl::Undo: undo(); return;
+        case ctl::Redo: redo(); return;
         case ctl::ExportFiles:
             if (openExportDialog) openExportDialog();
             return;

@@ -11,6 +11,7 @@
 #include "app/LineEditor.h"
 #include "app/ProjectCommands.h"
 #include "app/StylePanel.h"
+#include "app/UndoHistory.h"
 #include "base/Image.h"
 
 class Ui;
@@ -89,6 +90,7 @@ public:
     void newProject() { project_.newProject(); }
     void openProject() { project_.openProject(); }
     bool saveProject() { return project_.saveProject(); }
+    bool saveProjectAs() { return project_.saveProjectAs(); }
     bool hasUnsavedWork() const { return project_.hasUnsavedWork(); }
     void markListSaved() { project_.markListSaved(); }
     bool settleUnsavedWork() { return project_.settleUnsavedWork(); }
@@ -97,6 +99,15 @@ public:
     void importSrt() { project_.importSrt(); }
 
     void onQuit();
+
+    // --- undo and redo --------------------------------------------------------
+    // The state Undo would go back to, as it is now.
+    EditorSnapshot snapshot() const;
+    void undo();
+    void redo();
+    UndoHistory& history() { return history_; }
+    // Shows the names of the next Undo and Redo on their buttons.
+    void showUndoState();
 
     // Hooks for the commands that open windows of their own (export dialog,
     // Record Timings, capture). The window adapter sets them.
@@ -110,6 +121,15 @@ public:
 
 private:
     void dispatchEvent(const Event& e);
+    void restore(EditorSnapshot state);
+    // The name and merge key of the change an event may make; an empty name
+    // when the event changes neither the list nor the look.
+    std::pair<std::string, std::string> changeOf(const Event& e) const;
+    // Whether anything Undo could give back differs from `before`.
+    bool changedSince(const EditorSnapshot& before) const;
+    UndoHistory history_;
+    std::string shownUndo_ = "Undo", shownRedo_ = "Redo";
+    bool shownCanUndo_ = false, shownCanRedo_ = false;
     void setDefaultStyle();
     void createImages() { cx_.createImages(); }
 

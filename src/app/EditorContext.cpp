@@ -120,7 +120,7 @@ void EditorContext::refreshPreview() {
     bool crop = !s.style.centerText;
     for (int id : {ctl::CropCaption, ctl::CropSlider, ctl::CropValue}) ui.setEnabled(id, crop);
     if (s.list.lineCount() > 2 || !s.list.column(0, Column::Text).empty() || !s.list.column(1, Column::Text).empty())
-        for (int id : {ctl::Save, ctl::ExportFiles, ctl::CaptureScreen}) ui.setEnabled(id, true);
+        for (int id : {ctl::Save, ctl::SaveAs, ctl::ExportFiles, ctl::CaptureScreen}) ui.setEnabled(id, true);
 }
 
 void EditorContext::clearLineStrip() {

@@ -59,6 +59,12 @@ const std::vector<ControlSpec>& mainWindowControls() {
         {ctl::StripsYSlider, K::Slider, "", 81, 401, 130, 20, A::RightColumn, F::Default, 0, 200, 4},
         {ctl::StripsYValue, K::Label, "0", 216, 401, 20, 16, A::RightColumn},
         {ctl::ResetAllY, K::Button, "Reset All in List", 149, 426, 85, 20, A::RightColumn},
+        {ctl::SaveAs, K::Button, "Save As...", 0, 460, 80, 20, A::RightColumn, F::Default, 0, 0, 0, false,
+         "Save the project under another name (Ctrl+Shift+S). Save (Ctrl+S) writes it in place."},
+        {ctl::Undo, K::Button, "Undo", 0, 482, 120, 20, A::RightColumn, F::Default, 0, 0, 0, false,
+         "Take back the last change (Ctrl+Z)"},
+        {ctl::Redo, K::Button, "Redo", 120, 482, 120, 20, A::RightColumn, F::Default, 0, 0, 0, false,
+         "Make the change taken back again (Ctrl+Y or Ctrl+Shift+Z)"},
 
         // Lower block.
         {ctl::Context31, K::ContextField, "", 0, 0, 210, 20, A::LowerBlock, F::Default, 0, 0, 0, true, kEarlier},
@@ -92,7 +98,9 @@ const std::vector<ControlSpec>& mainWindowControls() {
         {ctl::RemoveAll, K::Button, "Remove All", 302, 180, 70, 20, A::LowerBlock, F::Default, 0, 0, 0, false},
         {ctl::InsertSingle, K::Button, "Insert Single", 372, 180, 78, 20, A::LowerBlock, F::Default, 0, 0, 0, false,
          "Insert a new entry at current location. Current item will be shifted down!"},
-        {ctl::GoToBottom, K::Button, "Go To Bottom/Add More", 450, 180, 130, 20, A::LowerBlock},
+        {ctl::GoToBottom, K::Button, "Go To Bottom/Add More", 450, 180, 120, 20, A::LowerBlock},
+        {ctl::InsertSet, K::Button, "Insert Set", 570, 180, 60, 20, A::LowerBlock, F::Default, 0, 0, 0, false,
+         "Insert an empty set before the selected one (Ctrl+Insert); every other set keeps its text and times."},
         {ctl::RecordTimings, K::Toggle, "Record Timings", 630, 180, 90, 20, A::LowerBlock, F::Default, 0, 0, 0, false},
 
         // The canvas, at the top-left corner at the project size.

@@ -28,7 +28,7 @@ void LineEditor::onLineFieldEvent(int line, bool changed) {
     bool firstSetHasText = !s_.list.column(0, Column::Text).empty() && !s_.list.column(1, Column::Text).empty();
     // A longer list can always be saved, whatever its first set holds.
     bool savable = firstSetHasText || s_.list.lineCount() > 2;
-    for (int id : {ctl::Save, ctl::ExportFiles, ctl::CaptureScreen}) ui_.setEnabled(id, savable);
+    for (int id : {ctl::Save, ctl::SaveAs, ctl::ExportFiles, ctl::CaptureScreen}) ui_.setEnabled(id, savable);
     if (!changed) return;
     int field = line == 1 ? ctl::LineA : ctl::LineB;
     int row = 2 * s_.currentSet + (line == 1 ? 0 : 1);
@@ -148,7 +148,7 @@ void LineEditor::selectRow() {
         loadSetIntoFields();
         if (row >= s_.list.lineCount() - 2) s_.editState = EditLastSet;
     } else {
-        for (int id : {ctl::RemoveSingle, ctl::InsertSingle, ctl::OverrideYSlider}) ui_.setEnabled(id, false);
+        for (int id : {ctl::RemoveSingle, ctl::InsertSingle, ctl::InsertSet, ctl::OverrideYSlider}) ui_.setEnabled(id, false);
         setSpinsEnabled(ui_, false);
     }
     int y = row >= 0 ? text::toInt(s_.list.column(row, Column::Y)) : 0;
@@ -168,9 +168,10 @@ void LineEditor::loadSetIntoFields() {
         ui_.setEnabled(ctl::RemoveAll, true);
         setSpinsEnabled(ui_, !text::trimSpaces(s_.list.column(s, Column::Text)).empty());
         ui_.setEnabled(ctl::InsertSingle, true);
+        ui_.setEnabled(ctl::InsertSet, true);
         ui_.setEnabled(ctl::OverrideYSlider, true);
     } else {
-        for (int id : {ctl::RemoveSingle, ctl::InsertSingle, ctl::OverrideYSlider}) ui_.setEnabled(id, false);
+        for (int id : {ctl::RemoveSingle, ctl::InsertSingle, ctl::InsertSet, ctl::OverrideYSlider}) ui_.setEnabled(id, false);
         setSpinsEnabled(ui_, false);
     }
     ui_.setEnabled(ctl::RecordTimings, n > 2);
@@ -284,6 +285,18 @@ void LineEditor::insertLine() {
     listChanged();
 }
 
+void LineEditor::insertSet() {
+    int s = s_.view.selectedRow;
+    if (s < 0 || s >= s_.list.lineCount() || s_.recordingActive || s_.captureActive) return;
+    const int set = s / 2;
+    s_.list.insertEmptySet(set, std::to_string(s_.view.stripsY.value));
+    recalculateOffOn(s_.list, s_.fps);
+    listChanged();
+    selectListRow(2 * set);
+    selectRow();
+    focusLineField(1);
+}
+
 void LineEditor::removeLine() {
     int n = s_.list.lineCount();
     int s = s_.view.selectedRow;
@@ -299,7 +312,7 @@ void LineEditor::removeLine() {
     for (int id : ctl::ContextFields) setControlText(id, "");
     setControlText(ctl::LineA, "");
     setControlText(ctl::LineB, "");
-    for (int id : {ctl::RemoveSingle, ctl::RemoveAll, ctl::InsertSingle, ctl::OverrideYSlider}) ui_.setEnabled(id, false);
+    for (int id : {ctl::RemoveSingle, ctl::RemoveAll, ctl::InsertSingle, ctl::InsertSet, ctl::OverrideYSlider}) ui_.setEnabled(id, false);
     setSpinsEnabled(ui_, false);
     n = s_.list.lineCount();
     if (n > 2 && n % 2 == 0 && s_.list.column(n - 1, Column::Text).empty() && s_.list.column(n - 2, Column::Text).empty()) {
@@ -331,7 +344,7 @@ void LineEditor::removeAllSets() {
     setControlText(ctl::LineB, "");
     s_.currentSet = 0;
     refreshPreview();
-    for (int id : {ctl::RemoveSingle, ctl::InsertSingle, ctl::RecordTimings, ctl::OverrideYSlider})
+    for (int id : {ctl::RemoveSingle, ctl::InsertSingle, ctl::InsertSet, ctl::RecordTimings, ctl::OverrideYSlider})
         ui_.setEnabled(id, false);
     setSpinsEnabled(ui_, false);
 }

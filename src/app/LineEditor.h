@@ -24,6 +24,9 @@ public:
     void setSetY();
     void resetAllY();
     void insertLine();
+    // Inserts a whole empty set before the selected one (every other set
+    // keeps its text, times and Y) and starts editing it.
+    void insertSet();
     void removeLine();
     void removeAllSets();
     void goToBottom();

@@ -9,6 +9,7 @@
 #include "io/Files.h"
 #include "base/Text.h"
 #include "render/PresetStyle.h"
+#include "render/ProjectLook.h"
 #include "base/Draw.h"
 #include "io/SettingsFile.h"
 #include "app/MissingTiming.h"
@@ -148,6 +149,37 @@ void StylePanel::applyPreset() {
     st = styleFromPreset(*preset, *profile);
     st.cropStrips = std::clamp(st.cropStrips, 0, 100);
     st.wordSpacing = std::clamp(st.wordSpacing, -6, 6);
+    showStyle();
+    ui_.setEnabled(ctl::SavePreset, false);
+}
+
+void StylePanel::applyLook(const StripsConfig& look) {
+    const int oldFontSize = s_.style.fontSize;
+    const int y = s_.style.stripsYPos;
+    s_.style = look;
+    s_.style.stripsYPos = y;
+    showStyle();
+    if (s_.style.fontSize != oldFontSize) {
+        s_.fontSheetsDirty = 1;
+        reloadFontSheets();
+    }
+    selectFontSizeItem();
+    if (const Preset* preset = s_.preset(); preset && s_.profile() && !isPresetLook(s_.style, *preset, *s_.profile()))
+        markPresetModified();
+    else
+        resetPresetNames();
+}
+
+void StylePanel::selectFontSizeItem() {
+    int select = -1;
+    for (int i = 0; i < int(s_.view.fontSizes.size()) && select < 0; ++i)
+        if (text::toInt(text::field(s_.view.fontSizes[size_t(i)], ' ', 1)) == s_.style.fontSize) select = i;
+    if (select >= 0) setControlValue(ctl::FontSizeList, select);
+}
+
+// Pushes the working style to the strips box's controls.
+void StylePanel::showStyle() {
+    StripsConfig& st = s_.style;
     setControlValue(ctl::PresetList, s_.presetIndex);
     setControlValue(ctl::ProfileList, s_.profileIndex);
     draw::fillOpaque(stripsSwatch, st.stripsColor);
@@ -182,7 +214,6 @@ void StylePanel::applyPreset() {
     }
     setControlText(ctl::StripsYValue, std::to_string(st.stripsYPos));
     setControlText(ctl::OverrideYValue, std::to_string(st.stripsYPos));
-    ui_.setEnabled(ctl::SavePreset, false);
 }
 
 void StylePanel::applyProfile(bool tellMissingTimes) {

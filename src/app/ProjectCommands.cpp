@@ -13,6 +13,7 @@
 #include "base/Cp1252.h"
 #include "project/ProjectFile.h"
 #include "project/SrtImport.h"
+#include "render/ProjectLook.h"
 #include "base/Text.h"
 #include "base/Draw.h"
 
@@ -26,7 +27,7 @@ void ProjectCommands::clearProject(bool showEmptyCanvas) {
     setControlText(ctl::LineA, "");
     setControlText(ctl::LineB, "");
     for (int id : ctl::ContextFields) setControlText(id, "");
-    for (int id : {ctl::RemoveSingle, ctl::RemoveAll, ctl::RecordTimings, ctl::Save, ctl::ExportFiles,
+    for (int id : {ctl::RemoveSingle, ctl::RemoveAll, ctl::RecordTimings, ctl::Save, ctl::SaveAs, ctl::ExportFiles,
                    ctl::CaptureScreen, ctl::OnHours, ctl::OnMinutes, ctl::OnSeconds, ctl::OnFrames, ctl::OffHours,
                    ctl::OffMinutes, ctl::OffSeconds, ctl::OffFrames, ctl::OverrideYSlider})
         ui_.setEnabled(id, false);
@@ -72,12 +73,21 @@ ListDigest listDigest(const SubtitleList& list) {
 
 bool ProjectCommands::hasUnsavedWork() const {
     // The same revision is the same rows; only a changed list is hashed.
-    return s_.list.revision() != s_.savedListRevision && listDigest(s_.list) != s_.savedList;
+    if (s_.list.revision() != s_.savedListRevision && listDigest(s_.list) != s_.savedList) return true;
+    // The look is kept with the project: a changed look of a saved project
+    // is unsaved work too (a blank new project has nothing to lose).
+    return !s_.projectPath.empty() && !sameLook(s_.style, s_.savedStyle);
 }
 
 void ProjectCommands::markListSaved() {
     s_.savedList = listDigest(s_.list);
     s_.savedListRevision = s_.list.revision();
+    s_.savedStyle = s_.style;
+}
+
+void ProjectCommands::markListUnsaved() {
+    s_.savedList = ListDigest{};
+    s_.savedListRevision = 0;
 }
 
 bool ProjectCommands::settleUnsavedWork() {
@@ -98,8 +108,11 @@ void ProjectCommands::newProject() {
     if (!name || text::trimSpaces(*name).empty()) return;
     // The name becomes a file name, and file names are UTF-8.
     s_.projectName = cp1252::toUtf8(text::trimSpaces(*name));
+    // A new project has no file yet: its first Save asks where it goes.
+    s_.projectPath.clear();
     updateTitle();
     clearProject();
+    c_.history().clear();
     s_.list.appendEmptySet();
     listChanged();
     markListSaved();
@@ -158,6 +171,12 @@ bool ProjectCommands::loadProject(const std::string& path) {
     applyProfile(false);  // applies the preset too
     recalculateOffOn(s_.list, s_.fps, ui_);
     listChanged();
+    // The project's own look, where it was saved with one.
+    std::string lookError;
+    if (std::optional<ProjectLook> look = readProjectLook(path, lookError); look && s_.profile())
+        c_.style().applyLook(styleOfLook(*look, *s_.profile()));
+    else if (!lookError.empty())
+        ui_.messageBox("Warning!", "The project opens with its preset's look: " + cp1252::fromUtf8(lookError));
     s_.style.stripsYPos = loadedY;
     setControlValue(ctl::StripsYSlider, loadedY);
     setControlValue(ctl::OverrideYSlider, loadedY);
@@ -171,6 +190,7 @@ bool ProjectCommands::loadProject(const std::string& path) {
     s_.activeLine = 1;
     loadSetIntoFields();
     markListSaved();
+    c_.history().clear();
     return true;
 }
 
@@ -182,6 +202,12 @@ void ProjectCommands::openProject() {
 }
 
 bool ProjectCommands::saveProject() {
+    // A project that has its file is written in place; a new one asks where.
+    if (s_.projectPath.empty()) return saveProjectAs();
+    return writeProject(s_.projectPath);
+}
+
+bool ProjectCommands::saveProjectAs() {
     std::string remembered = s_.projectName;
     if (s_.projectName.find(s_.projectExt) != std::string::npos)
         s_.projectName = text::removeAllIgnoreCase(s_.projectName, s_.projectExt);
@@ -192,21 +218,42 @@ bool ProjectCommands::saveProject() {
         return false;
     }
     SavePaths paths = projectSavePaths(chosen, s_.projectExt);
-    s_.projectDir = paths.projectDir;
-    s_.projectName = paths.projectName;
-    if (!files::isDirectory(s_.projectDir)) {
-        ui_.messageBox("Information", "Project Directory automatically created:\n" + s_.projectDir);
-        files::makeDirectories(s_.projectDir);
+    if (!files::isDirectory(paths.projectDir)) {
+        files::Result made = files::makeDirectories(paths.projectDir);
+        if (!made) {
+            ui_.messageBox("Error!", "Could not create the project folder:\n" + cp1252::fromUtf8(paths.projectDir) +
+                                         "\n" + made.error);
+            s_.projectName = remembered;
+            return false;
+        }
+        ui_.messageBox("Information", "Project Directory automatically created:\n" + paths.projectDir);
     }
+    if (!writeProject(paths.projectDir + paths.fileName)) {
+        s_.projectName = remembered;
+        return false;
+    }
+    return true;
+}
+
+bool ProjectCommands::writeProject(const std::string& path) {
     std::tm local = localTimeNow();
     ProjectHeader header{s_.projectWidth, s_.projectHeight, s_.profileIndex, s_.presetIndex, s_.timedLength};
     std::string content = formatProject(s_.list, header, local, s_.projectExt, s_.versionText);
-    files::Result r = files::writeFileAtomic(s_.projectDir + paths.fileName, content);
+    files::Result r = files::writeFileAtomic(path, content);
     if (!r) {
-        ui_.messageBox("Error!", "Unable to create the file:\n" + cp1252::fromUtf8(s_.projectName));
+        ui_.messageBox("Error!", "Unable to create the file:\n" + cp1252::fromUtf8(path) + "\n" + r.error);
         return false;
     }
-    s_.projectPath = s_.projectDir + paths.fileName;
+    s_.projectPath = path;
+    s_.projectDir = files::folderPart(path);
+    s_.projectName = text::removeAllIgnoreCase(files::filePart(path), s_.projectExt);
+    // The look goes beside the project file when it is not the preset's own.
+    if (const Preset* preset = s_.preset(); preset && s_.profile()) {
+        std::string lookError = writeProjectLook(path, s_.style, *preset, *s_.profile());
+        if (!lookError.empty())
+            ui_.messageBox("Warning!", "The project was saved, but its look was not: " + lookError +
+                                           "\nIt will open with the preset's look.");
+    }
     markListSaved();
     updateTitle();
     return true;
@@ -239,6 +286,16 @@ void ProjectCommands::importSrt() {
     refreshPreview();
     recalculateOffOn(s_.list, s_.fps, ui_);
     listChanged();
+    // The imported list is a new project named after the SubRip file: the
+    // project that was open before is never written over by the next Save.
+    std::string stem = files::filePart(path);
+    if (size_t dot = stem.rfind('.'); dot != std::string::npos && dot > 0) stem.resize(dot);
+    s_.projectName = stem.empty() ? "Untitled" : stem;
+    s_.projectPath.clear();
+    s_.projectDir = projectSavePaths(files::folderPart(path) + s_.projectName + s_.projectExt, s_.projectExt).projectDir;
+    updateTitle();
+    markListUnsaved();
+    for (int id : {ctl::Save, ctl::SaveAs, ctl::ExportFiles, ctl::CaptureScreen}) ui_.setEnabled(id, true);
     std::string skipped = describeSkippedLines(result);
     if (!skipped.empty())
         ui_.messageBox("Import SRT", "Not everything in\n" + path + "\ncould be imported:\n" + skipped);

@@ -13,10 +13,14 @@ public:
 
     void newProject();
     void openProject();
-    // False when nothing was written (cancelled or failed).
+    // Writes the project in place once it has a file; a new project asks
+    // for its name (Save As). False when nothing was written (cancelled or failed).
     bool saveProject();
+    bool saveProjectAs();
     bool hasUnsavedWork() const;
     void markListSaved();
+    // The project holds work that was never saved (an import, say).
+    void markListUnsaved();
     // Before a command that replaces the list: with unsaved work asks
     // "Save changes to NAME?"; Yes saves first. False when the command must
     // not go on (Cancel, or the save did not happen).
@@ -30,6 +34,9 @@ public:
     void importSrt();
 
 private:
+    // Writes the project file (and its look) at `path`; it becomes the
+    // project's file. False (the user told) when it could not be written.
+    bool writeProject(const std::string& path);
 
     // The other parts, through the controller.
     Controller& c_;

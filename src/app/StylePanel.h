@@ -22,6 +22,9 @@ public:
 
     void markPresetModified();
     void applyPreset();
+    // Takes a project's own look (from its look file) as the working style,
+    // keeping the strips Y; the preset shows "*" where the look differs.
+    void applyLook(const StripsConfig& look);
     // `tellMissingTimes`: whether a recalculation of the frame counts tells
     // the user about untimed sets (a load tells once itself).
     void applyProfile(bool tellMissingTimes = true);
@@ -37,6 +40,8 @@ public:
     void onColour(int id);
 
 private:
+    void showStyle();
+    void selectFontSizeItem();
     void onStripsYSlider();
     void onModeCheckBox(int id, bool checked);
     void onPresetList(const Event& e);

@@ -168,6 +168,9 @@ bool Context::loadProject(const std::string& path) {
     state.projectDir = files::folderPart(path);
     state.projectName = text::removeAll(files::filePart(path), state.projectExt);
     state.lastLoadedY = text::toInt(state.list.column(0, Column::Y));
+    std::string lookError;
+    look = readProjectLook(path, lookError);
+    if (!lookError.empty()) err << "kalvero-cli: warning: " << lookError << "; the preset's look is used\n";
     recalculateTimings();
     return true;
 }
@@ -181,6 +184,13 @@ bool Context::writeProject(const std::string& path) {
     if (!r) {
         fail("cannot write " + path + ": " + r.error);
         return false;
+    }
+    if (look) {
+        r = files::writeFileAtomic(lookPathOf(path), formatLook(*look));
+        if (!r) {
+            fail("cannot write " + lookPathOf(path) + ": " + r.error);
+            return false;
+        }
     }
     return true;
 }

@@ -8,6 +8,7 @@
 #include "app/AppState.h"
 #include "app/MissingTiming.h"
 #include "base/Notice.h"
+#include "render/ProjectLook.h"
 
 // Shared pieces of the kalvero-cli commands.
 namespace cli {
@@ -40,6 +41,9 @@ struct Context {
     std::ostream& err;
     AppState state;
     std::string programDir;
+    // The look file of the loaded project, when it has one: its style is
+    // the project's, and a written copy of the project keeps it.
+    std::optional<ProjectLook> look;
 
     Context(std::ostream& o, std::ostream& e) : out(o), err(e) {}
 

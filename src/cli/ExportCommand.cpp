@@ -29,6 +29,7 @@
 #include "project/SubtitleList.h"
 #include "render/FontSheet.h"
 #include "render/PresetStyle.h"
+#include "render/ProjectLook.h"
 
 namespace cli {
 
@@ -122,6 +123,10 @@ struct Session {
         state.style = styleFromPreset(*preset, *profile);
         state.style.cropStrips = std::clamp(state.style.cropStrips, 0, 100);
         state.style.wordSpacing = std::clamp(state.style.wordSpacing, -6, 6);
+        // The project's own look, where it was saved with one.
+        std::string lookError;
+        if (std::optional<ProjectLook> look = readProjectLook(path, lookError)) state.style = styleOfLook(*look, *profile);
+        else if (!lookError.empty()) c.err << "kalvero-cli: warning: " << lookError << "; the preset's look is used\n";
         untimedSets = recalculateOffOn(state.list, state.fps);
 
         // A missing sheet is told by the export that needs it.

@@ -82,7 +82,9 @@ int cmdRender(Context& c, const std::vector<std::string>& args) {
     if (a.has("--y")) sets[0].y = a.getInt("--y", 0, 0, 1 << 16);
 
     const Profile& profile = *c.state.profile();
-    StripsConfig style = styleFromPreset(*c.state.preset(), profile);
+    // A project's own look, where it was saved with one, stands for its preset.
+    StripsConfig style = c.look && a.positional.size() == 1 ? styleOfLook(*c.look, profile)
+                                                            : styleFromPreset(*c.state.preset(), profile);
     applyOverrides(a, style);
     style.stripsYPos = profile.stripsYPos;  // for a set without a Y of its own
 

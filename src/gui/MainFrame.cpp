@@ -36,6 +36,23 @@ wxString wildcard(const std::string& filter) {
     }
     return toWx(out);
 }
+// The main window's keys: Ctrl+S, Ctrl+Shift+S, Ctrl+O, Ctrl+N, Ctrl+Z,
+// Ctrl+Y, Ctrl+Shift+Z and Ctrl+Insert; 0 for any other key.
+int shortcutMenuId(const wxKeyEvent& e) {
+    const int mods = e.GetModifiers();
+    if (mods != wxMOD_CONTROL && mods != (wxMOD_CONTROL | wxMOD_SHIFT)) return 0;
+    const bool shift = (mods & wxMOD_SHIFT) != 0;
+    switch (e.GetKeyCode()) {
+        case 'S': return shift ? ctl::SaveAsKeyMenuId : ctl::SaveKeyMenuId;
+        case 'O': return shift ? 0 : ctl::OpenKeyMenuId;
+        case 'N': return shift ? 0 : ctl::NewKeyMenuId;
+        case 'Z': return shift ? ctl::RedoKeyMenuId : ctl::UndoKeyMenuId;
+        case 'Y': return shift ? 0 : ctl::RedoKeyMenuId;
+        case WXK_INSERT:
+        case WXK_NUMPAD_INSERT: return shift ? 0 : ctl::InsertSetKeyMenuId;
+        default: return 0;
+    }
+}
 }  // namespace
 
 MainFrame::MainFrame(AppState& state)
@@ -49,6 +66,10 @@ MainFrame::MainFrame(AppState& state)
     Bind(wxEVT_CHAR_HOOK, [this](wxKeyEvent& e) {
         if (e.GetKeyCode() == WXK_RETURN || e.GetKeyCode() == WXK_NUMPAD_ENTER) {
             send(Event::menu(ctl::ReturnKeyMenuId));
+            return;
+        }
+        if (int menu = shortcutMenuId(e)) {
+            send(Event::menu(menu));
             return;
         }
         e.Skip();

@@ -1,5 +1,6 @@
 #include "project/SubtitleList.h"
 
+#include <algorithm>
 #include <atomic>
 
 #include "base/Text.h"
@@ -16,6 +17,11 @@ SubtitleList::SubtitleList() {
     appendEmptySet();
 }
 
+std::vector<SubtitleLine>& SubtitleList::own() {
+    if (rows_.use_count() > 1) rows_ = std::make_shared<std::vector<SubtitleLine>>(*rows_);
+    return *rows_;
+}
+
 void SubtitleList::changed() {
     static std::atomic<uint64_t> last{0};
     revision_ = ++last;
@@ -23,7 +29,7 @@ void SubtitleList::changed() {
 
 SubtitleLine SubtitleList::line(int i) const {
     if (i < 0 || i >= lineCount()) return {};
-    return rows_[size_t(i)];
+    return (*rows_)[size_t(i)];
 }
 
 std::string SubtitleList::column(int i, Column c) const {
@@ -54,7 +60,7 @@ SubtitleEntry SubtitleList::entry(int k) const {
 
 int SubtitleList::countWords() const {
     int words = 0;
-    for (const SubtitleLine& r : rows_) {
+    for (const SubtitleLine& r : *rows_) {
         bool inWord = false;
         for (char c : r.text) {
             if (c == ' ') {
@@ -70,13 +76,14 @@ int SubtitleList::countWords() const {
 
 void SubtitleList::clearList() {
     changed();
-    rows_.clear();
+    // A fresh vector: a copy kept elsewhere keeps the old rows.
+    rows_ = std::make_shared<std::vector<SubtitleLine>>();
     shades_.clear();
 }
 
 void SubtitleList::appendLine(SubtitleLine line) {
     changed();
-    rows_.push_back(std::move(line));
+    own().push_back(std::move(line));
     shades_.push_back(0);
 }
 
@@ -87,15 +94,24 @@ void SubtitleList::appendEmptySet() {
 }
 
 void SubtitleList::removeLastLine() {
-    if (rows_.empty()) return;
+    if (rows_->empty()) return;
     changed();
-    rows_.pop_back();
+    own().pop_back();
     shades_.pop_back();
+}
+
+void SubtitleList::insertEmptySet(int k, const std::string& y) {
+    const int at = std::clamp(2 * k, 0, lineCount() - lineCount() % 2);
+    changed();
+    std::vector<SubtitleLine>& rows = own();
+    rows.insert(rows.begin() + at, {SubtitleLine{"", "", "", "", y}, SubtitleLine{"", "", "", "", y}});
+    shades_.insert(shades_.begin() + at, {0, 0});
+    renumberIds();
 }
 
 void SubtitleList::setLineColumn(int i, Column c, std::string value) {
     if (i < 0 || i >= lineCount()) return;
-    SubtitleLine& r = rows_[size_t(i)];
+    SubtitleLine& r = own()[size_t(i)];
     changed();
     switch (c) {
         case Column::Id: r.id = std::move(value); break;
@@ -112,7 +128,12 @@ void SubtitleList::setRowShade(int i, int grey) {
 }
 
 void SubtitleList::renumberIds() {
+    // Ids already in order change nothing (and leave shared rows shared).
+    int first = 0;
+    while (first < lineCount() && (*rows_)[size_t(first)].id == rowId(first)) ++first;
+    if (first == lineCount()) return;
     changed();
-    for (int i = 0; i < lineCount(); ++i) rows_[size_t(i)].id = rowId(i);
+    std::vector<SubtitleLine>& rows = own();
+    for (int i = first; i < lineCount(); ++i) rows[size_t(i)].id = rowId(i);
 }
 

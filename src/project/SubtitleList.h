@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -33,9 +34,9 @@ class SubtitleList {
 public:
     SubtitleList();  // one empty set: "A0000" / "B0000"
 
-    int lineCount() const { return int(rows_.size()); }
+    int lineCount() const { return int(rows_->size()); }
     SubtitleLine line(int i) const;  // all columns empty outside the list
-    const SubtitleLine* row(int i) const { return i >= 0 && i < lineCount() ? &rows_[size_t(i)] : nullptr; }
+    const SubtitleLine* row(int i) const { return i >= 0 && i < lineCount() ? &(*rows_)[size_t(i)] : nullptr; }
     std::string column(int i, Column c) const;
     int shade(int i) const { return i >= 0 && i < lineCount() ? shades_[size_t(i)] : 0; }
 
@@ -49,6 +50,9 @@ public:
     void appendLine(SubtitleLine line);
     void appendEmptySet();  // two rows, ids filled in
     void removeLastLine();
+    // Inserts an empty set (two rows with only a Y) before set k, or at the
+    // end when k is the set count; ids are renumbered.
+    void insertEmptySet(int k, const std::string& y);
     void setLineColumn(int i, Column c, std::string value);
     void setRowShade(int i, int grey);  // 0: no shade of its own
     void renumberIds();
@@ -59,12 +63,15 @@ public:
     uint64_t revision() const { return revision_; }
 
     void reserve(size_t n) {
-        rows_.reserve(n);
+        own().reserve(n);
         shades_.reserve(n);
     }
 
 private:
-    std::vector<SubtitleLine> rows_;
+    // Copies of a list share its rows until one of them changes (a copy is
+    // cheap, so the editor can keep earlier states for undo).
+    std::shared_ptr<std::vector<SubtitleLine>> rows_ = std::make_shared<std::vector<SubtitleLine>>();
+    std::vector<SubtitleLine>& own();
     std::vector<int> shades_;
     uint64_t revision_ = 0;
     void changed();

@@ -89,7 +89,7 @@ TEST_F(ProjectCommandsTest, SaveWritesIntoTheProjectFolderAndReopensIdentically)
     c().dispatch(ui.eventFor(ctl::LineA, SubKind::Changed));
     std::string chosen = (dir / "Film.KVL8").string();
     ui.fileAnswers = {chosen};
-    click(ctl::Save);
+    click(ctl::SaveAs);
     EXPECT_EQ(ui.countMessages("Information"), 1);
     EXPECT_EQ(state.projectDir, (dir / "Film_project").string() + "/");
     std::string saved = read((dir / "Film_project" / "Film.KVL8").string());
@@ -98,18 +98,21 @@ TEST_F(ProjectCommandsTest, SaveWritesIntoTheProjectFolderAndReopensIdentically)
 
     // Saving again inside the folder keeps the folder; no second message.
     ui.fileAnswers = {(dir / "Film_project" / "Film.KVL8").string()};
-    click(ctl::Save);
+    click(ctl::SaveAs);
     EXPECT_EQ(ui.countMessages("Information"), 1);
     EXPECT_FALSE(std::filesystem::exists(dir / "Film_project" / "Film_project"));
 
     // Cancel keeps name and folder.
-    click(ctl::Save);
-    EXPECT_EQ(state.projectName, "Film.KVL8");
+    click(ctl::SaveAs);
+    EXPECT_EQ(state.projectName, "Film");
+    EXPECT_EQ(state.projectPath, (dir / "Film_project" / "Film.KVL8").string());
 
-    // Reopen and save again: identical but for the date line.
-    ui.fileAnswers = {(dir / "Film_project" / "Film.KVL8").string(), (dir / "Film_project" / "Film.KVL8").string()};
+    // Reopen and save again, in place without a dialog: identical but for the date line.
+    ui.fileAnswers = {(dir / "Film_project" / "Film.KVL8").string()};
     click(ctl::Open);
+    const size_t dialogs = ui.dialogTitles.size();
     click(ctl::Save);
+    EXPECT_EQ(ui.dialogTitles.size(), dialogs);
     std::string again = read((dir / "Film_project" / "Film.KVL8").string());
     auto noDate = [](std::string s) { return s.erase(s.find("##-Date"), s.find("##-Number") - s.find("##-Date")); };
     EXPECT_EQ(noDate(again), noDate(saved));
@@ -121,7 +124,7 @@ TEST_F(ProjectCommandsTest, SaveFailureIsReported) {
     ui.fileAnswers = {(dir / "ro.KVL8").string()};
     click(ctl::Save);
     ASSERT_EQ(ui.countMessages("Error!"), 1);
-    EXPECT_EQ(ui.messages.back().text, "Unable to create the file:\nro.KVL8");
+    EXPECT_EQ(ui.messages.back().text.rfind("Unable to create the file:\n" + (dir / "ro_project" / "ro.KVL8").string(), 0), 0u);
 }
 
 TEST_F(ProjectCommandsTest, NewAsksAndNames) {
@@ -151,7 +154,7 @@ TEST_F(ProjectCommandsTest, NewAsksAndNames) {
     EXPECT_EQ(ui.title(), "Dunmere's Kalvero (DUKAL) v1.0 - 06 Mar 2017  - Caf\xC3\xA9.KVL8");
 }
 
-TEST_F(ProjectCommandsTest, ImportSrtKeepsTheNameAndSelectsRowZero) {
+TEST_F(ProjectCommandsTest, ImportSrtMakesANewUnsavedProjectNamedAfterTheFile) {
     std::string srt = file("in.srt", "1\n00:00:01,000 --> 00:00:02,500\nHello\n\n2\n00:00:03,000 --> 00:00:04,000\nGood\nbye\n\n");
     ui.fileAnswers = {srt};
     click(ctl::ImportSrt);
@@ -161,7 +164,9 @@ TEST_F(ProjectCommandsTest, ImportSrtKeepsTheNameAndSelectsRowZero) {
     EXPECT_EQ(row(0, Column::OffOn), "25+37");
     EXPECT_EQ(ui.selectedListRow(), 0);
     EXPECT_EQ(ui.text(ctl::LineB), "Hello");
-    EXPECT_EQ(state.projectName, "Untitled");
+    EXPECT_EQ(state.projectName, "in");
+    EXPECT_TRUE(state.projectPath.empty());
+    EXPECT_TRUE(c().hasUnsavedWork());
 
     ui.yesNoCancelAnswers = {Ui::Answer::No};  // the imported list is unsaved work
     ui.fileAnswers = {(dir / "missing.srt").string()};
@@ -263,24 +268,37 @@ TEST_F(ProjectCommandsTest, OpenAndImportAskOnlyAboutUnsavedWorkAndSaveTracksIt)
     EXPECT_EQ(ui.dialogTitles.size(), dialogs);
     EXPECT_EQ(row(0), "Changed");
 
-    // Yes saves first (through the save dialog), then goes on.
+    // Yes saves first (in place: the project has its file), then goes on.
     ui.yesNoCancelAnswers = {Ui::Answer::Yes};
-    ui.fileAnswers = {(dir / "Saved.KVL8").string(), project};
+    ui.fileAnswers = {file("Other.KVL8", kProject)};
     click(ctl::Open);
-    EXPECT_NE(read((dir / "Saved_project" / "Saved.KVL8").string()).find("|Changed|"), std::string::npos);
+    EXPECT_NE(read(project).find("|Changed|"), std::string::npos);
     EXPECT_EQ(row(0), "Hello");  // the opened project
     EXPECT_FALSE(c().hasUnsavedWork());
 
-    // After a save the title names the file and nothing is unsaved.
+    // After a Save As the title names the new file and nothing is unsaved.
     type(ctl::LineA, "Again");
     ui.fileAnswers = {(dir / "Named.KVL8").string()};
-    click(ctl::Save);
+    click(ctl::SaveAs);
     EXPECT_EQ(ui.title(), "Dunmere's Kalvero (DUKAL) v1.0 - 06 Mar 2017  - Named.KVL8");
     EXPECT_FALSE(c().hasUnsavedWork());
     ui.messages.clear();
     ui.fileAnswers = {};
     click(ctl::ImportSrt);
     EXPECT_EQ(ui.countMessages("Question"), 0);
+
+    // An import is a new project: Save asks for its name and never writes
+    // over the project that was open.
+    const std::string named = read((dir / "Named_project" / "Named.KVL8").string());
+    ui.fileAnswers = {file("film.srt", "1\n00:00:01,000 --> 00:00:02,000\nImported\n\n")};
+    click(ctl::ImportSrt);
+    EXPECT_EQ(state.projectName, "film");
+    const size_t before = ui.dialogTitles.size();
+    click(ctl::Save);  // cancelled
+    ASSERT_EQ(ui.dialogTitles.size(), before + 1);
+    EXPECT_EQ(ui.dialogTitles.back(), "Save Project as");
+    EXPECT_EQ(read((dir / "Named_project" / "Named.KVL8").string()), named);
+    EXPECT_TRUE(c().hasUnsavedWork());
 }
 
 TEST_F(ProjectCommandsTest, AnUntimedProjectOfAnotherRateIsReportedOnce) {

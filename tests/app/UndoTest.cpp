@@ -1,0 +1,234 @@
+// Undo and redo of every change to the list and the look, the project's own
+// look kept beside its file, and Insert Set.
+#include "app/ControllerFixture.h"
+
+#include <functional>
+#include <sstream>
+
+#include "cli/Cli.h"
+#include "io/ImageCodecs.h"
+#include "render/ProjectLook.h"
+
+namespace {
+const char* kProject =
+    "##-KVL8 Project: v1.0 - 06 Mar 2017 \r\n##-Resolution Width: 720\r\n##-Resolution Height: 576\r\n"
+    "##-Profile: 1\r\n##-Preset: 0\r\n##-Date Written: 09 Mar 2017 @ 14:05:09\r\n"
+    "##-Number of lines/pages: 6 / 3\r\n##-Word count: 6\r\n##-User Timed Session: 0\r\n##-;\r\n"
+    "A0000|One|00:00:01:00>00:00:02:00|25+25|430\r\nB0000|one b|00:00:01:00>00:00:02:00|25+25|430\r\n"
+    "A0002|Two|00:00:03:00>00:00:04:00|25+25|430\r\nB0002|two b|00:00:03:00>00:00:04:00|25+25|430\r\n"
+    "A0004|Three|00:00:05:00>00:00:06:00|25+25|430\r\nB0004|three b|00:00:05:00>00:00:06:00|25+25|430\r\n";
+
+// What undo must give back: every row and the look.
+struct Seen {
+    std::vector<SubtitleLine> rows;
+    StripsConfig style;
+    int preset;
+    std::string name;
+};
+}  // namespace
+
+class UndoTest : public ControllerTest {
+protected:
+    std::string project;
+    void SetUp() override {
+        ControllerTest::SetUp();
+        project = (dir / "P_project" / "P.KVL8").string();
+        std::filesystem::create_directories(dir / "P_project");
+        ASSERT_TRUE(files::writeFileAtomic(project, kProject));
+        ui.fileAnswers = {project};
+        click(ctl::Open);
+        ui.messages.clear();
+    }
+    Seen seen() {
+        Seen s{{}, state.style, state.presetIndex, state.projectName};
+        for (int i = 0; i < state.list.lineCount(); ++i) s.rows.push_back(*state.list.row(i));
+        return s;
+    }
+    void expectSame(const Seen& a, const Seen& b) {
+        EXPECT_EQ(a.rows, b.rows);
+        EXPECT_TRUE(sameLook(a.style, b.style));
+        EXPECT_EQ(a.style.stripsYPos, b.style.stripsYPos);
+        EXPECT_EQ(a.preset, b.preset);
+        EXPECT_EQ(a.name, b.name);
+    }
+};
+
+TEST_F(UndoTest, EveryCommandIsOneStepThatUndoAndRedoWalk) {
+    ASSERT_TRUE(started);
+    const std::string srt = (dir / "film.srt").string();
+    ASSERT_TRUE(files::writeFileAtomic(srt, "1\n00:00:01,000 --> 00:00:02,000\nImported\n\n"));
+    struct Case {
+        const char* step;  // the name the Undo button shows
+        std::function<void()> change;
+    };
+    const std::vector<Case> cases = {
+        {"Typing", [&] { selectRow(2); type(ctl::LineA, "Changed"); }},
+        {"Time Change", [&] { selectRow(2); slide(ctl::OnSeconds, 9); slide(ctl::OnSeconds, 10); }},
+        {"Remove Single", [&] { selectRow(2); click(ctl::RemoveSingle); }},
+        {"Remove All", [&] { click(ctl::RemoveAll); }},
+        {"Insert Single", [&] { selectRow(2); click(ctl::InsertSingle); }},
+        {"Insert Set", [&] { selectRow(2); click(ctl::InsertSet); }},
+        {"Set Y", [&] { selectRow(4); slide(ctl::OverrideYSlider, 100); }},
+        {"Import SRT", [&] { ui.fileAnswers = {srt}; click(ctl::ImportSrt); }},
+        {"Blend", [&] { slide(ctl::BlendSlider, 20); slide(ctl::BlendSlider, 30); }},
+        {"Border Style", [&] { choose(ctl::BorderList, 3); }},
+        {"Center Text", [&] { slide(ctl::CenterText, 0); }},
+        {"Preset", [&] { choose(ctl::PresetList, 1); }},
+        {"Strips Color", [&] { ui.colourAnswers = {Rgb{200, 180, 0}}; click(ctl::StripsColor); }},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.step);
+        c().history().clear();
+        const Seen before = seen();
+        k.change();
+        const Seen after = seen();
+        ASSERT_EQ(c().history().steps(), 1u);
+        EXPECT_EQ(ui.text(ctl::Undo), std::string("Undo ") + k.step);
+        EXPECT_TRUE(ui.enabled(ctl::Undo));
+        c().dispatch(Event::menu(ctl::UndoKeyMenuId));
+        expectSame(seen(), before);
+        EXPECT_EQ(ui.text(ctl::Redo), std::string("Redo ") + k.step);
+        EXPECT_FALSE(ui.enabled(ctl::Undo));
+        click(ctl::Redo);
+        expectSame(seen(), after);
+        click(ctl::Undo);  // back to the opened project for the next case
+    }
+}
+
+TEST_F(UndoTest, UndoAfterSaveIsUnsavedAndANewChangeDropsRedo) {
+    ASSERT_TRUE(started);
+    selectRow(0);
+    type(ctl::LineA, "Saved text");
+    click(ctl::Save);  // in place
+    EXPECT_FALSE(c().hasUnsavedWork());
+    click(ctl::Undo);
+    EXPECT_EQ(row(0), "One");
+    EXPECT_TRUE(c().hasUnsavedWork());
+    click(ctl::Redo);
+    EXPECT_FALSE(c().hasUnsavedWork());
+    click(ctl::Undo);
+    selectRow(4);
+    type(ctl::LineB, "x");
+    EXPECT_FALSE(c().history().canRedo());
+    // Opening a project starts a history of its own.
+    ui.fileAnswers = {project};
+    ui.yesNoCancelAnswers = {Ui::Answer::No};
+    click(ctl::Open);
+    EXPECT_FALSE(c().history().canUndo());
+}
+
+TEST(UndoHistoryBudget, OldestStepsGoFirstAndTheNewestStays) {
+    EditorSnapshot big;
+    for (int i = 0; i < 1000; ++i) big.list.appendLine(SubtitleLine{rowId(i + 2), std::string(100, 'x'), "", "", ""});
+    UndoHistory h(300 * 1000);
+    for (int i = 0; i < 5; ++i) h.push("Step " + std::to_string(i), big);
+    EXPECT_LT(h.bytes(), 300u * 1000);
+    EXPECT_GE(h.steps(), 1u);
+    EXPECT_LT(h.steps(), 5u);
+    EXPECT_EQ(h.undoName(), "Step 4");
+    UndoHistory tiny(1);
+    tiny.push("Huge", big);
+    EXPECT_TRUE(tiny.canUndo());  // one step is always kept
+}
+
+TEST_F(UndoTest, TheLookIsKeptBesideTheProjectAndOnlyWhenItDiffers) {
+    ASSERT_TRUE(started);
+    const std::string lookFile = (dir / "P_project" / "P.look").string();
+    // The preset's own look: the project file alone, as before.
+    click(ctl::Save);
+    EXPECT_FALSE(files::exists(lookFile));
+    const std::string plain = [&] { std::string b; files::readFile(project, b); return b; }();
+
+    choose(ctl::BorderList, 2);
+    ui.colourAnswers = {Rgb{10, 20, 30}};
+    click(ctl::StripsColor);
+    slide(ctl::CenterText, 0);
+    int item40 = -1;
+    for (int i = 0; i < ui.itemCount(ctl::FontSizeList); ++i)
+        if (ui.itemText(ctl::FontSizeList, i).rfind("40", 0) == 0) item40 = i;
+    ASSERT_GE(item40, 0);
+    choose(ctl::FontSizeList, item40);
+    EXPECT_EQ(ui.itemText(ctl::PresetList, 0), "Default*");
+    EXPECT_TRUE(c().hasUnsavedWork());  // the look is part of the project
+    click(ctl::Save);
+    EXPECT_FALSE(c().hasUnsavedWork());
+    ASSERT_TRUE(files::exists(lookFile));
+    std::string saved;
+    files::readFile(project, saved);
+    auto noDate = [](std::string s) { return s.erase(s.find("##-Date"), s.find("##-Number") - s.find("##-Date")); };
+    EXPECT_EQ(noDate(saved), noDate(plain));  // older readers see the same file
+
+    // A fresh program opens it with that look.
+    AppState other;
+    other.programDir = state.programDir;
+    FakeUi otherUi;
+    otherUi.setDesktopSize(desktopWidth, desktopHeight);
+    Controller second(other, otherUi);
+    ASSERT_TRUE(second.prepare((dir / "kalvero").string(), dir.string()));
+    otherUi.buildMainWindow();
+    second.windowBuilt();
+    ASSERT_TRUE(second.loadProject(project));
+    EXPECT_EQ(other.style.borderStyle, 2);
+    EXPECT_EQ(other.style.stripsColor, (Rgb{10, 20, 30}));
+    EXPECT_FALSE(other.style.centerText);
+    EXPECT_EQ(other.style.fontSize, 40);
+    EXPECT_EQ(otherUi.itemText(ctl::PresetList, 0), "Default*");
+    EXPECT_FALSE(second.hasUnsavedWork());
+
+    // kalvero-cli draws the project with the same look as the window.
+    std::ostringstream out, err;
+    const std::string cliPng = (dir / "cli.png").string();
+    ASSERT_EQ(runCli({"--program-dir", dir.string(), "render", project, "--set", "1", "--target", "preview", "-o", cliPng},
+                     out, err), 0) << err.str();
+    Image drawn;
+    std::string error;
+    ASSERT_TRUE(imageio::decodeImageFile(cliPng, drawn, error)) << error;
+    // The strip colour of the look is on the picture (the preset's is black).
+    bool lookColour = false;
+    for (int y = 0; y < drawn.height() && !lookColour; ++y)
+        for (int x = 0; x < drawn.width() && !lookColour; ++x) {
+            const uint8_t* p = drawn.pixel(x, y);
+            lookColour = p[0] == 10 && p[1] == 20 && p[2] == 30;
+        }
+    EXPECT_TRUE(lookColour);
+
+    // Back to the preset's look: the look file goes.
+    choose(ctl::PresetList, 0);
+    click(ctl::Save);
+    EXPECT_FALSE(files::exists(lookFile));
+}
+
+TEST(ProjectLookFile, ReadsWhatItWritesAndRefusesWhatIsNoLook) {
+    ProjectLook look;
+    look.preset = parsePresetLine("Mine|1,2,3|2|3|128|0|4,5,6|1|2|50|0|0|7");
+    look.fontSize = 40;
+    ASSERT_TRUE(parseLook(formatLook(look)));
+    EXPECT_EQ(*parseLook(formatLook(look)), look);
+    EXPECT_FALSE(parseLook("[Look]\r\nFontSize = 40\r\n"));
+    EXPECT_FALSE(parseLook(std::string("\x89PNG\r\n\x1a\n", 8)));
+    // Values out of range come back in range.
+    std::optional<ProjectLook> wild = parseLook("[Look]\nPreset = X|1,1,1|0|99|999|0|0,0,0|0|-50|0|0|1|500\nFontSize = 1000\n");
+    ASSERT_TRUE(wild);
+    EXPECT_EQ(wild->preset.borderStyle, 3);
+    EXPECT_EQ(wild->preset.blend, 255);
+    EXPECT_EQ(wild->preset.wordSpacing, -6);
+    EXPECT_EQ(wild->preset.cropStrips, 100);
+    EXPECT_EQ(wild->fontSize, 99);
+    EXPECT_EQ(lookPathOf("/a/Film_project/Film.KVL8"), "/a/Film_project/Film.look");
+}
+
+TEST_F(UndoTest, InsertSetKeepsEveryOtherSetAndInsertSingleKeepsItsOldRule) {
+    ASSERT_TRUE(started);
+    selectRow(2);
+    c().dispatch(Event::menu(ctl::InsertSetKeyMenuId));  // Ctrl+Insert
+    ASSERT_EQ(state.list.lineCount(), 8);
+    const std::vector<std::string> texts = {"One", "one b", "", "", "Two", "two b", "Three", "three b"};
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(row(i), texts[size_t(i)]) << i;
+    EXPECT_EQ(row(4, Column::Timing), "00:00:03:00>00:00:04:00");
+    EXPECT_EQ(row(2, Column::Timing), "");
+    EXPECT_EQ(row(2, Column::Y), row(0, Column::Y));  // every set has a Y
+    EXPECT_EQ(row(4, Column::Id), "A0004");
+    EXPECT_EQ(ui.selectedListRow(), 2);
+    type(ctl::LineA, "New");
+    EXPECT_EQ(row(2), "New");
+}
