@@ -52,17 +52,17 @@ repaint_whole() {
   window_origin
 }
 
-# save_through_dialog X PATH WRITTEN: the Save button (at X, 20 in the
-# window) and its file dialog answered with PATH; waits for the file WRITTEN.
+# save_through_dialog PATH WRITTEN: the "Save As..." button (under the
+# strips box) and its file dialog answered with PATH; waits for the file WRITTEN.
 save_through_dialog() {
-  click_at "$1" 20
+  click_at $((WW - 250 + 40)) 470
   wait_for 10 xdotool search --onlyvisible --name "^Save Project as$" || fail "no save dialog"
   sleep 0.5
   dialog_key "Save Project as" ctrl+a
-  type_text "$2"
+  type_text "$1"
   key Return
   wait_for 10 xdotool search --onlyvisible --name "^Information$" && dialog_key Information Return
-  wait_for 10 test -f "$3" || fail "$3 was not written"
+  wait_for 10 test -f "$2" || fail "$2 was not written"
 }
 
 # write_project PATH WIDTH HEIGHT PROFILE PRESET ROW...: a project file with

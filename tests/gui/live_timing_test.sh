@@ -55,7 +55,7 @@ wait_run_end() {
 }
 saved_path() { SAVED=$(find "$work" -name "$1.KVL8" | head -n 1); [ -n "$SAVED" ]; }
 save_as() {  # NAME: saves the project; SAVED is its path
-  click_at $((975 - 250 + 85 + 20)) 20
+  click_at $((975 - 250 + 40)) 470  # Save As...
   choose_file "Save Project as" "$1.KVL8"
   wait_for 10 xdotool search --onlyvisible --name "^Information$" && dialog_key Information Return
   # The dialog may open in the folder of the last save.

@@ -78,7 +78,7 @@ sleep 1
 window_origin
 title=$(xdotool getwindowname "$(main_window)")
 [ "$title" = "Dunmere's Kalvero (DUKAL) v1.0 - 06 Mar 2017  - Film.KVL8" ] || fail "title after open: $title"
-save_through_dialog $((975 - 250 + 85 + 20)) "$work/Copy.KVL8" "$work/Copy_project/Copy.KVL8"
+save_through_dialog "$work/Copy.KVL8" "$work/Copy_project/Copy.KVL8"
 # (The empty last set has no Y; loading gives it the first load's fallback 0.)
 diff <(grep -v '^##-Date Written' "$saved") <(grep -v '^##-Date Written' "$work/Copy_project/Copy.KVL8" | sed $'s/|0\r$/|\r/') ||
   fail "reopened project differs"

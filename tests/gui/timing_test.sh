@@ -77,7 +77,7 @@ wait_for 5 not_shown "^Record Timings$" || fail "the Record Timings dialog did n
 pass "the last OFF ends the run"
 
 # Save and read the timings back.
-click_at $((975 - 250 + 85 + 20)) 20
+click_at $((975 - 250 + 40)) 470  # Save As...
 choose_file "Save Project as" Out.KVL8
 wait_for 10 xdotool search --onlyvisible --name "^Information$" && dialog_key Information Return
 saved=$work/Out_project/Out.KVL8
