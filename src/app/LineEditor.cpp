@@ -134,6 +134,8 @@ void LineEditor::commitLineB() {
     else if (s_.shadePhase == 3) s_.lastShade = 210, s_.shadePhase = 0;
     s_.list.setRowShade(2 * committed + 1, s_.lastShade);
     listChanged();
+    // The list follows the typing: the new set's rows stay in view.
+    ui_.showListRow(s_.list.lineCount() - 1);
     ui_.setEnabled(ctl::RecordTimings, s_.list.lineCount() > 2);
 }
 

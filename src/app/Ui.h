@@ -56,6 +56,8 @@ public:
         listChanged();
     }
     virtual void selectListRow(int row) = 0;        // -1 clears the selection
+    // Scrolls the list so that the row is in view (the selection stays).
+    virtual void showListRow(int row) { (void)row; }
 
     // Image controls: the canvas and the two colour swatches.
     virtual void showImage(int id, const Image& image) = 0;

@@ -181,6 +181,14 @@ void MainFrame::buildControls() {
         if (!c.enabled) w->Enable(false);
         controls_[c.id] = w;
     }
+    Bind(wxEVT_ACTIVATE, [this](wxActivateEvent& e) {
+        e.Skip();
+        if (!e.GetActive() || activated_) return;
+        activated_ = true;
+        if (pendingFocus_ < 0) return;
+        CallAfter([this, id = pendingFocus_] { setFocus(id); });
+        pendingFocus_ = -1;
+    });
 }
 
 wxWindow* MainFrame::control(int id) const {
@@ -270,6 +278,12 @@ void MainFrame::setBackground(int id, Rgb c) {
 }
 
 void MainFrame::setFocus(int id) {
+    // Before the window was first activated, the focus waits for it: taking
+    // it now would take the keyboard from whatever window has it.
+    if (!activated_) {
+        pendingFocus_ = id;
+        return;
+    }
     Suppress s(suppress_);
     if (wxWindow* w = control(id)) w->SetFocus();
 }
@@ -323,6 +337,10 @@ void MainFrame::selectListRow(int row) {
     Suppress s(suppress_);
     list_->select(row);
     list_->EnsureVisible(row);
+}
+
+void MainFrame::showListRow(int row) {
+    if (list_ && row >= 0) list_->EnsureVisible(row);
 }
 
 int MainFrame::selectedListRow() {

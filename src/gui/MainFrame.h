@@ -40,6 +40,7 @@ public:
     void listChanged() override;
     void rowsChanged(int first, int last) override;
     void selectListRow(int row) override;
+    void showListRow(int row) override;
     int selectedListRow();
     void showImage(int id, const Image& image) override;
     void setCanvasScale(int num, int den) override;
@@ -77,4 +78,7 @@ private:
     int canvasNum_ = 1, canvasDen_ = 1;
     Image scaledCanvas_;
     bool shuttingDown_ = false;
+    // The control that takes the keyboard when the window is first activated.
+    bool activated_ = false;
+    int pendingFocus_ = -1;
 };

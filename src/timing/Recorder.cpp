@@ -1,5 +1,7 @@
 #include "timing/Recorder.h"
 
+#include "base/Text.h"
+
 #include <algorithm>
 #include <chrono>
 #include <climits>
@@ -128,6 +130,18 @@ int Recorder::setCount() const {
     return (host_.list().lineCount() + 1) / 2;
 }
 
+int Recorder::nextSetWithText(int set) const {
+    // A run times only sets with text: the empty new set at the end of the
+    // list, and empty sets between others, keep their times untouched.
+    const SubtitleList& list = host_.list();
+    const int count = setCount();
+    for (set = std::max(set, 0); set < count; ++set)
+        if (!text::trimSpaces(list.column(2 * set, Column::Text)).empty() ||
+            !text::trimSpaces(list.column(2 * set + 1, Column::Text)).empty())
+            return set;
+    return count;
+}
+
 void Recorder::showNextSet(int set) {
     if (set >= setCount()) {
         view_.setNextSet(timingtext::kEndOfSubtitles, timingtext::kEndOfSubtitles);
@@ -141,7 +155,7 @@ void Recorder::open() {
     host_.setRecordingActive(true);
     current_ = 0;
     selectedRow_ = host_.selectedListRow();
-    showNextSet(runStartSet(options_.fromSelectedSet, selectedRow_, setCount()));
+    showNextSet(nextSetWithText(runStartSet(options_.fromSelectedSet, selectedRow_, setCount())));
     view_.setTotalLabel(recorderTimeCode(source_.totalFrames(), rate_));
     view_.setStartButton(timingtext::kStart, false);
     source_.open();
@@ -157,7 +171,7 @@ void Recorder::setOptions(const RecordOptions& options) {
     options_ = options;
     options_.reactionMs = clampReactionMs(options.reactionMs);
     if (state_ != RecorderState::Recording && !ended_)
-        showNextSet(runStartSet(options_.fromSelectedSet, selectedRow_, setCount()));
+        showNextSet(nextSetWithText(runStartSet(options_.fromSelectedSet, selectedRow_, setCount())));
 }
 
 bool Recorder::paused() const { return state_ == RecorderState::Recording && source_.paused(); }
@@ -307,14 +321,14 @@ void Recorder::stepOn(int64_t frame) {
     // Show the set in the main window, which renders it, and lay it over the picture.
     std::vector<OverlayPiece> pieces = host_.showSet(current_);
     view_.showOverlay(std::move(pieces), host_.bgColor());
-    showNextSet(current_ + 1);
+    showNextSet(nextSetWithText(current_ + 1));
 }
 
 void Recorder::stepOff(int64_t frame) {
     writeTiming(current_, onTime_ + ">" + recorderTimeCode(frame, rate_));
     view_.nudge();
     view_.clearOverlay(host_.bgColor());
-    ++current_;
+    current_ = nextSetWithText(current_ + 1);
     if (2 * current_ < host_.list().lineCount()) host_.selectListRow(2 * current_);
 }
 
@@ -322,7 +336,7 @@ void Recorder::startRecording() {
     // Every set keeps its timing until the run reaches it.
     view_.setStartButton(timingtext::kStop, true);
     state_ = RecorderState::Recording;
-    current_ = runStartSet(options_.fromSelectedSet, selectedRow_, setCount());
+    current_ = nextSetWithText(runStartSet(options_.fromSelectedSet, selectedRow_, setCount()));
     int64_t fromUs = 0;
     if (options_.fromSelectedSet) {
         std::optional<int64_t> on = onFrameOfTiming(host_.list().column(2 * current_, Column::Timing), rate_);

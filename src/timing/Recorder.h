@@ -173,6 +173,8 @@ public:
 
 private:
     int setCount() const;
+    // The first set from `set` on with any text; setCount() when none.
+    int nextSetWithText(int set) const;
     void showNextSet(int set);
     void updateRunningTime();
     bool movieEnded();
