@@ -266,6 +266,29 @@ TEST_F(RecorderTest, ARunOverAnUntimedListLeavesTheUnreachedSetsUntimed) {
     EXPECT_EQ(ui.countMessages("Warning!"), 1);  // once, when the run ends
 }
 
+TEST_F(RecorderTest, ARunStepsOverEmptySetsAndEndsAtTheLastSetWithText) {
+    makeSets(3);
+    // An empty set between sets 0 and 1 (text deleted, old times kept) and
+    // the empty new set at the end, as the line editor leaves it.
+    state.list.insertEmptySet(1, "430");
+    state.list.setLineColumn(2, Column::Timing, "00:00:09:00>00:00:09:10");
+    state.list.setLineColumn(3, Column::Timing, "00:00:09:00>00:00:09:10");
+    state.list.appendEmptySet();
+    externalRun();
+    start();
+    for (int i = 0; i < 6; ++i) {
+        advance(500);
+        space();
+        if (i == 1) EXPECT_EQ(view.nextA, "Line 1 A");  // the empty set is not offered
+    }
+    EXPECT_TRUE(recorder->ended());  // the third set's OFF ends the run
+    EXPECT_EQ(timing(0), "00:00:00:12>00:00:01:00");
+    EXPECT_EQ(timing(1), "00:00:09:00>00:00:09:10");  // kept
+    EXPECT_EQ(timing(2), "00:00:01:12>00:00:02:00");
+    EXPECT_EQ(timing(3), "00:00:02:12>00:00:03:00");
+    EXPECT_EQ(timing(4), "");  // the new set stays untimed
+}
+
 TEST_F(RecorderTest, MovieStandsOnItsFirstPictureAndStopsItselfAtItsEnd) {
     makeSets(3);
     internalRun();
