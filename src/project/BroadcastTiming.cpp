@@ -40,6 +40,22 @@ TimeCode normalTimeCode(const TimeCode& t, float fps) {
     return timeCodeOfFrame(frameOf(t, fps), fps);
 }
 
+TimeCode timeCodeForFrame(long long frame, float fps) {
+    const TimeCode t = timeCodeOfFrame(frame, fps);
+    if (frameOf(t, fps) == frame || !(fps > 0)) return t;
+    const long long whole = (long long)std::floor((long double)frame / fps);
+    for (long long s : {whole + 1, whole, whole - 1}) {
+        if (s < 0) continue;
+        TimeCode c{int(s / 3600), int(s / 60 % 60), int(s % 60), 0};
+        const long long rest = frame - frameOf(c, fps);
+        if (rest >= 0 && rest < roundedFps(fps)) {
+            c.ff = int(rest);
+            if (frameOf(c, fps) == frame) return c;
+        }
+    }
+    return t;
+}
+
 long long labelFrames(const TimeCode& t, int base) {
     return ((long long)t.hh * 3600 + (long long)t.mm * 60 + t.ss) * base + t.ff;
 }

@@ -20,6 +20,11 @@ long long convertFrame(long long frame, float from, float to);
 // seconds and minutes below 60); one that is not is rewritten from its frame.
 TimeCode normalTimeCode(const TimeCode& t, float fps);
 
+// The project's time code of a frame: one whose frame (frameOf) is that
+// frame again, where timeCodeOfFrame would need a frame field of the
+// rounded rate.
+TimeCode timeCodeForFrame(long long frame, float fps);
+
 // Label arithmetic in a time code of `base` frames a second: the sum and the
 // difference of two time codes (hours past 23 wrap, as on tape), and its
 // label frame count.

@@ -77,7 +77,7 @@ SccImportResult importScc(std::string_view bytes, float fps, int height, int lin
         int row;
     };
     std::vector<RolledRow> rolled;
-    long long rowStart = -1;
+    long long rowStart = -1, rolledEnd = -1;  // rolledEnd: the EDM that took the rows away
     int otherChannel = 0, midRow = 0;
     long long lastLineFrame = -1, lastFrame = 0;
     std::string lastLineLabel;
@@ -201,7 +201,10 @@ SccImportResult importScc(std::string_view bytes, float fps, int height, int lin
                         case 0x2A:
                         case 0x2B: break;  // alarms, flash, text mode: nothing shown here
                         case 0x2C:         // erase displayed memory
-                            if (mode == Mode::RollUp) finishRolledRow(at);
+                            if (mode == Mode::RollUp) {
+                                finishRolledRow(at);
+                                rolledEnd = at;
+                            }
                             displayed.clear();
                             close(at);
                             break;
@@ -296,7 +299,7 @@ SccImportResult importScc(std::string_view bytes, float fps, int height, int lin
             s.lines.push_back(rolled[k + 1].text);
             s.lastRow = rolled[k + 1].row;
         }
-        s.off = k + 2 < rolled.size() ? rolled[k + 2].start : std::max(lastFrame, s.on + 1);
+        s.off = k + 2 < rolled.size() ? rolled[k + 2].start : rolledEnd > s.on ? rolledEnd : std::max(lastFrame, s.on + 1);
         shown.push_back(s);
     }
     std::stable_sort(shown.begin(), shown.end(), [](const Shown& a, const Shown& b) { return a.on < b.on; });
@@ -322,8 +325,8 @@ SccImportResult importScc(std::string_view bytes, float fps, int height, int lin
             ++sameFrame;
             off = on + 1;
         }
-        set.on = timeCodeOfFrame(on, fps);
-        set.off = timeCodeOfFrame(off, fps);
+        set.on = broadcast::timeCodeForFrame(on, fps);
+        set.off = broadcast::timeCodeForFrame(off, fps);
         set.y = std::clamp(cea608::bottomOfRow(s.lastRow, height) - 2 * lineHeight, 0, maxY);
         r.sets.push_back(std::move(set));
     }

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 
 #include "TestSupport.h"
@@ -186,6 +187,110 @@ TEST_F(SccCliTest, FfmpegReadsTheCaptionsAtTheirFrames) {
             }
             EXPECT_NEAR(cues[k].end, off, frame + 0.0015);
         }
+
+        // Back through import-scc: the same sets, the long line's rows in line B.
+        const std::string back = path("back.KVL8");
+        const SccRun imported = run({"import-scc", scc, "-o", back, "--profile", std::to_string(c.profile)});
+        ASSERT_EQ(imported.code, 0) << imported.err;
+        EXPECT_EQ(imported.out, "imported 5 captions into " + back + "\n");
+        const std::vector<SubtitleSet> again = readProject(back);
+        ASSERT_EQ(again.size(), 5u);
+        for (size_t k = 0; k < 5; ++k) {
+            SCOPED_TRACE(k);
+            const SubtitleSet& s = sets[size_t(timed[k])];
+            EXPECT_EQ(again[k].lineA, k == 2 ? std::string("A line much longer than the") : s.lineA);
+            EXPECT_EQ(again[k].lineB, k == 1   ? std::string("Only fifty EUR")
+                                      : k == 2 ? std::string("thirty-two columns of a row and its end")
+                                               : s.lineB);
+            if (k != 4) {
+                EXPECT_EQ(again[k].on, s.on);
+            }
+            EXPECT_EQ(again[k].off, s.off);
+            // The rows come back where the set's Y put them.
+            EXPECT_NEAR(*again[k].y, *s.y, 480 / 15 + 1);
+        }
         fs::remove_all(dir / "SCC_Output");
     }
+}
+
+TEST_F(SccCliTest, ImportReadsRollUpAndPaintOnAndRefusesDamagedFiles) {
+    const std::string head = "Scenarist_SCC V1.0\r\n\r\n";
+    struct Good {
+        const char* what;
+        std::string body;
+        std::vector<std::vector<std::string>> lines;  // A, B, ON, OFF of each set
+    };
+    const Good good[] = {
+        {"roll-up",
+         "00:00:01;00\t9425 9425 94ad 94ad 9470 9470 c8e5 ecec ef80\r\n\r\n"
+         "00:00:03;00\t94ad 94ad 9470 9470 57ef f2ec 6480\r\n\r\n"
+         "00:00:05;00\t94ad 94ad 9470 9470 5468 e9f2 6420 ece9 6ee5\r\n\r\n"
+         "00:00:07;00\t942c 942c\r\n",
+         // Each row from the frame its first character comes on.
+         {{"Hello", "World", "00:00:01:06", "00:00:05:04"}, {"", "Third line", "00:00:05:04", "00:00:07:00"}}},
+        {"paint-on",
+         "00:00:01;00\t9429 9429 94d0 94d0 c8e5 ecec ef80\r\n\r\n"
+         "00:00:02;00\t9470 9470 57ef f2ec 6480\r\n\r\n"
+         "00:00:04;00\t942c 942c\r\n",
+         {{"Hello", "World", "00:00:01:00", "00:00:04:00"}}},
+        {"pop-on with special and extended characters, repeated codes taken once",
+         "00:00:10;00\t9420 9420 94ae 94ae 9470 9470 4361 e6e5 91ba 91ba 20c1 92b0 92b0\r\n\r\n"
+         "00:00:11;00\t942f 942f\r\n\r\n00:00:12;00\t942c 942c\r\n",
+         {{"", "Cafe\xE8 \xC0", "00:00:11:00", "00:00:12:00"}}},
+    };
+    for (const Good& g : good) {
+        SCOPED_TRACE(g.what);
+        const std::string in = path("in.scc"), out = path("in.KVL8");
+        ASSERT_TRUE(files::writeFileAtomic(in, head + g.body));
+        const SccRun r = run({"import-scc", in, "-o", out, "--profile", "2"});
+        ASSERT_EQ(r.code, 0) << r.err;
+        const std::vector<SubtitleSet> sets = readProject(out);
+        ASSERT_EQ(sets.size(), g.lines.size());
+        for (size_t k = 0; k < sets.size(); ++k) {
+            EXPECT_EQ(sets[k].lineA, g.lines[k][0]);
+            EXPECT_EQ(sets[k].lineB, g.lines[k][1]);
+            // 29.97 frames of the labels, as the profile's time codes.
+            TimeCode on, off;
+            ASSERT_TRUE(broadcast::parseStrictTimeCode(g.lines[k][2], 30, on));
+            ASSERT_TRUE(broadcast::parseStrictTimeCode(g.lines[k][3], 30, off));
+            EXPECT_EQ(frameOf(*sets[k].on, 29.97f), broadcast::dropFrameNumber(on));
+            EXPECT_EQ(frameOf(*sets[k].off, 29.97f), broadcast::dropFrameNumber(off));
+        }
+    }
+
+    struct Bad {
+        const char* what;
+        std::string bytes;
+        const char* message;
+    };
+    const std::string pop = "00:00:01;00\t9420 9420 94ae 94ae 9470 9470 c8e5 ecec ef80\r\n\r\n00:00:02;00\t942f 942f\r\n";
+    const Bad bad[] = {
+        {"parity", head + "00:00:01;00\t9420 9421\r\n", "Line 3, pair 2 (9421): a byte fails its odd parity"},
+        {"backwards", head + pop + "\r\n00:00:01;10\t942c 942c\r\n",
+         "Line 7: the time code 00:00:01;10 goes back before 00:00:02;00 of the line above."},
+        {"unknown code", head + "00:00:01;00\t9420 94b0\r\n", "Line 3, pair 2 (94b0): unknown control code."},
+        {"no pair", head + "00:00:01;00\t9420 94zz\r\n", "Line 3, word 2: \"94zz\" is no byte pair"},
+        {"no time", head + "00:00:01:45\t9420\r\n", "Line 3: \"00:00:01:45\t9420\" does not begin with a time code"},
+        {"no header", pop, "Line 1: a caption file begins with \"Scenarist_SCC V1.0\"."},
+        {"nothing shown", head + "00:00:01;00\t9420 9420\r\n", "The file holds no caption on channel 1."},
+    };
+    for (const Bad& b : bad) {
+        SCOPED_TRACE(b.what);
+        const std::string in = path("bad.scc"), out = path("bad.KVL8");
+        ASSERT_TRUE(files::writeFileAtomic(in, b.bytes));
+        const SccRun r = run({"import-scc", in, "-o", out});
+        EXPECT_EQ(r.code, 1);
+        EXPECT_NE(r.err.find(b.message), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("Nothing was imported."), std::string::npos) << r.err;
+        EXPECT_FALSE(fs::exists(out));
+    }
+
+    // A 100 MB file is refused before it is read.
+    const std::string huge = path("huge.scc");
+    fs::resize_file((std::ofstream(huge) << head, huge), 100u << 20);
+    const SccRun r = run({"import-scc", huge, "-o", path("huge.KVL8")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("the file is too large (a caption file is read up to 16 MB). Nothing was imported."),
+              std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(path("huge.KVL8")));
 }
