@@ -12,6 +12,14 @@ namespace {
 
 constexpr float kSccRate = 29.97f;
 
+// A row's text without the blanks around it, runs of blanks as one (a
+// mid-row code next to a space shows as a second space).
+std::string rowText(const std::string& row) {
+    std::string t = text::trimSpaces(row);
+    while (t.find("  ") != std::string::npos) t = text::replaceAll(t, "  ", " ");
+    return t;
+}
+
 // A caption memory: 15 rows of 32 columns.
 struct Memory {
     std::array<std::string, 16> rows;
@@ -27,7 +35,7 @@ struct Memory {
     std::vector<std::string> lines(int& lastRow) const {
         std::vector<std::string> out;
         for (int i = 1; i <= 15; ++i) {
-            std::string t = text::trimSpaces(rows[size_t(i)]);
+            const std::string t = rowText(rows[size_t(i)]);
             if (t.empty()) continue;
             out.push_back(t);
             lastRow = i;
@@ -78,7 +86,9 @@ SccImportResult importScc(std::string_view bytes, float fps, int height, int lin
     };
     std::vector<RolledRow> rolled;
     long long rowStart = -1, rolledEnd = -1;  // rolledEnd: the EDM that took the rows away
-    int otherChannel = 0, midRow = 0;
+    int otherChannel = 0, midRow = 0, parityErrors = 0;
+    bool standInBefore = false;  // the last character was a basic one
+    std::string firstParity;
     long long lastLineFrame = -1, lastFrame = 0;
     std::string lastLineLabel;
 
@@ -100,15 +110,18 @@ SccImportResult importScc(std::string_view bytes, float fps, int height, int lin
     auto put = [&](const std::string& chars, long long t) {
         if (mode == Mode::None) return;
         Memory& m = target();
+        // Text past the 32nd column is kept (decoders would write it over
+        // the last column).
         for (char c : chars) {
-            if (column > 31) column = 31;
-            m.rows[size_t(row)][size_t(column)] = c;
+            std::string& r = m.rows[size_t(row)];
+            if (size_t(column) >= r.size()) r.resize(size_t(column) + 1, ' ');
+            r[size_t(column)] = c;
             ++column;
         }
         if (mode == Mode::RollUp && rowStart < 0 && !chars.empty()) rowStart = t;
     };
     auto finishRolledRow = [&](long long t) {
-        const std::string textRow = text::trimSpaces(displayed.rows[size_t(row)]);
+        const std::string textRow = rowText(displayed.rows[size_t(row)]);
         if (!textRow.empty()) rolled.push_back({rowStart < 0 ? t : rowStart, textRow, row});
         rowStart = -1;
     };
@@ -148,9 +161,11 @@ SccImportResult importScc(std::string_view bytes, float fps, int height, int lin
                                "\" is no byte pair (four hexadecimal digits).");
             const unsigned value = unsigned(std::stoul(word, nullptr, 16));
             const uint8_t b1 = uint8_t(value >> 8), b2 = uint8_t(value & 0xFF);
-            if (!cea608::parityOk(b1) || !cea608::parityOk(b2))
-                return failure(where + ", pair " + std::to_string(pairNumber) + " (" + word +
-                               "): a byte fails its odd parity; the file is damaged.");
+            if (!cea608::parityOk(b1) || !cea608::parityOk(b2)) {
+                // Writers that get the parity bit wrong are common; the
+                // codes are read without it and the first place is told.
+                if (parityErrors++ == 0) firstParity = where + ", pair " + std::to_string(pairNumber) + " (" + word + ")";
+            }
             const uint8_t hi = b1 & 0x7F, lo = b2 & 0x7F;
             const long long at = t++;
             lastFrame = t;
@@ -190,10 +205,12 @@ SccImportResult importScc(std::string_view bytes, float fps, int height, int lin
                             rollRows = lo - 0x23;
                             break;
                         case 0x21:  // backspace
-                            if (column > 0) target().rows[size_t(row)][size_t(--column)] = ' ';
+                            if (column > 0 && size_t(column) <= target().rows[size_t(row)].size())
+                                target().rows[size_t(row)][size_t(--column)] = ' ';
                             break;
                         case 0x24:  // delete to the end of the row
-                            target().rows[size_t(row)].replace(size_t(column), std::string::npos, 32 - size_t(column), ' ');
+                            if (size_t(column) < target().rows[size_t(row)].size())
+                                target().rows[size_t(row)].resize(size_t(column));
                             break;
                         case 0x22:
                         case 0x23:
@@ -246,8 +263,10 @@ SccImportResult importScc(std::string_view bytes, float fps, int height, int lin
                     std::string nearest = "?";
                     std::string c = cea608::decodeTwoByte(hi, lo, &nearest);
                     if (c.empty()) c = nearest;
-                    if (hi != 0x11 && column > 0) --column;  // an extended character replaces its stand-in
+                    // An extended character replaces the plain stand-in sent before it.
+                    if (hi != 0x11 && standInBefore && column > 0) --column;
                     put(c, at);
+                    standInBefore = false;
                     continue;
                 }
                 return failure(where + ", pair " + std::to_string(pairNumber) + " (" + word + "): unknown control code.");
@@ -262,6 +281,7 @@ SccImportResult importScc(std::string_view bytes, float fps, int height, int lin
             if (!channelOne) continue;
             for (uint8_t b : {hi, lo}) {
                 if (b == 0) continue;
+                standInBefore = true;
                 std::string nearest = "#";
                 std::string c = cea608::decodeBasic(b, &nearest);
                 put(c.empty() ? nearest : c, at);
@@ -336,6 +356,10 @@ SccImportResult importScc(std::string_view bytes, float fps, int height, int lin
     if (moreRows > 0)
         r.notes.push_back(countText(moreRows, "caption has", "captions have") +
                           " more than two rows; the rows after the first were joined into line B.");
+    if (parityErrors > 0)
+        r.notes.push_back(countText(parityErrors, "pair has", "pairs have") +
+                          " a byte with even parity, the first in " + firstParity +
+                          "; the file may be damaged there. They were read without their parity bit.");
     if (otherChannel > 0) r.notes.push_back("Codes of channel 2 were left out; only channel 1 is read.");
     if (midRow > 0) r.notes.push_back("Colours and italics within rows are not kept.");
     if (sameFrame > 0)

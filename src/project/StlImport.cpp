@@ -148,14 +148,26 @@ StlImportResult importStl(std::string_view bytes, float fps, int height, int lin
                          text::toInt(tcp.substr(6, 2))};
         if (start.ff >= r.dfcRate || start.mm > 59 || start.ss > 59) start = TimeCode{};
     }
+    // Subtitles before the programme start (time codes of the tape before
+    // the programme) are left out; when none starts after it, the TCP is
+    // no start of these subtitles and nothing comes off.
     const long long startFrames = broadcast::labelFrames(start, r.dfcRate);
-    bool before = false;
-    for (const Block& s : subtitles) before = before || broadcast::labelFrames(s.in, r.dfcRate) < startFrames;
-    if (before && startFrames > 0) {
-        r.notes.push_back("Some subtitles start before the programme start " + formatTimeCode(start) +
+    int before = 0;
+    for (const Block& s : subtitles) before += broadcast::labelFrames(s.in, r.dfcRate) < startFrames ? 1 : 0;
+    const bool useStart = startFrames > 0 && before < int(subtitles.size());
+    if (useStart && before > 0) {
+        r.notes.push_back(countText(before, "subtitle starts", "subtitles start") + " before the programme start " +
+                          formatTimeCode(start) + " and " + (before == 1 ? "was" : "were") + " left out.");
+        subtitles.erase(std::remove_if(subtitles.begin(), subtitles.end(),
+                                       [&](const Block& s) {
+                                           return broadcast::labelFrames(s.in, r.dfcRate) < startFrames;
+                                       }),
+                        subtitles.end());
+    } else if (startFrames > 0 && !useStart) {
+        r.notes.push_back("Every subtitle starts before the programme start " + formatTimeCode(start) +
                           "; the time codes were taken as they are.");
     }
-    const long long offset = before ? 0 : startFrames;
+    const long long offset = useStart ? startFrames : 0;
     const int base = roundedFps(fps);
     if (base != r.dfcRate)
         r.notes.push_back("The list counts " + std::to_string(r.dfcRate) + " frames a second and the profile " +

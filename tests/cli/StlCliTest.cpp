@@ -334,3 +334,48 @@ TEST(BroadcastText, EveryWindows1252CharacterCrossesTheLatinTable) {
         EXPECT_EQ(lost.replaced, n == near.end() || b == 0xA0 ? 0 : 1);
     }
 }
+
+// Lists and caption files of another reader's test suite (tests/data/broadcast,
+// see its README): every subtitle is imported, with notes for what the
+// project cannot keep.
+TEST_F(StlCliTest, PublicSampleFilesImportEverySubtitle) {
+    struct Sample {
+        const char* file;
+        int sets;
+        const char* lineA;  // of the first set
+        const char* lineB;
+        const char* note;   // a note that must be printed, or ""
+    };
+    const Sample samples[] = {
+        {"br_new_colors.stl", 1, "Blue On Yellow", "Yellow On Blue", "coloured teletext text"},
+        {"br_same_colors.stl", 1, "Yellow On Magenta", "Yellow On Magenta", "coloured teletext text"},
+        {"br_style_reset.stl", 1, "Blue On Yellow", "White On Black", "coloured teletext text"},
+        {"contained_tti.stl", 2, "", "Subtitle One", ""},
+        {"cumulative_set.stl", 5, "", "Not part of cumulative set.", ""},
+        {"multi_tti_subtitle.stl", 1, "", "Foo Bar Baz", ""},
+        {"overlapping_tti.stl", 2, "", "Subtitle One", ""},
+        {"setting_background_before_startbox.stl", 1, "", "Background is yellow.", ""},
+        {"test_tcp_processing.stl", 1, "", "Start of the program.",
+         "1 subtitle starts before the programme start 10:00:00:00 and was left out."},
+        {"two_contained_tti.stl", 3, "", "Subtitle One", ""},
+        {"vp18_3_lines.stl", 1, "This", "is row 18", "more than two rows"},
+        {"vp20_2_newlines.stl", 1, "This is row 20", "This is row 22", ""},
+        {"pop-on.scc", 3, "", "( horn honking )", ""},
+        {"paint-on.scc", 3, "Lorem ipsum dolor sit amet,", "consectetur adipiscing elit.",
+         "56 pairs have a byte with even parity, the first in Line 3, pair 3 (94d2)"},
+        {"mix-rows-roll-up.scc", 8, ">>> HI.", "I'M KEVIN CUNNING AND AT", "6 pairs have a byte with even parity"},
+    };
+    for (const Sample& s : samples) {
+        SCOPED_TRACE(s.file);
+        const std::string in = std::string(KALVERO_TEST_DATA) + "/broadcast/" + s.file, out = path("sample.KVL8");
+        const bool stl = std::string(s.file).find(".stl") != std::string::npos;
+        const StlRun r = run({stl ? "import-stl" : "import-scc", in, "-o", out, "--profile", "1"});
+        ASSERT_EQ(r.code, 0) << r.err;
+        EXPECT_NE(r.err.find(s.note), std::string::npos) << r.err;
+        const std::vector<SubtitleSet> sets = readProject(out);
+        ASSERT_EQ(int(sets.size()), s.sets);
+        EXPECT_EQ(sets[0].lineA, s.lineA);
+        EXPECT_EQ(sets[0].lineB, s.lineB);
+        for (const SubtitleSet& set : sets) EXPECT_TRUE(set.timed());
+    }
+}
