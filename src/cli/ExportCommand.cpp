@@ -153,7 +153,7 @@ struct Session {
 std::string exportFormatNames() {
     std::string names = "png, iff, avi, overlay";
     for (const SubtitleFormatInfo& f : subtitleFormats()) names += std::string(", ") + f.cliName;
-    return names + ", stl, scc";
+    return names;
 }
 
 
