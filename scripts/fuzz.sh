@@ -5,7 +5,7 @@
 # Usage: scripts/fuzz.sh [SECONDS] [HARNESS...]
 #        scripts/fuzz.sh --big
 #   SECONDS   time per harness (default 600)
-#   HARNESS   project srt settings fontsheet bmp tga image cli (default: all)
+#   HARNESS   project srt settings fontsheet bmp tga image cli broadcast (default: all)
 #
 # Builds into build-fuzz/ (KALVERO_FUZZ_BUILD_DIR). Each harness starts from
 # its seed corpus in tests/fuzz/corpus/<harness> and keeps what it finds in
@@ -44,7 +44,7 @@ fi
 seconds="${1:-600}"
 shift || true
 harnesses=("$@")
-[ ${#harnesses[@]} -gt 0 ] || harnesses=(project srt settings fontsheet bmp tga image cli)
+[ ${#harnesses[@]} -gt 0 ] || harnesses=(project srt settings fontsheet bmp tga image cli broadcast)
 build="${KALVERO_FUZZ_BUILD_DIR:-$root/build-fuzz}"
 jobs="${KALVERO_FUZZ_JOBS:-1}"
 

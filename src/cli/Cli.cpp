@@ -15,6 +15,10 @@
 #include "base/Cp1252.h"
 #include "project/ProjectFile.h"
 #include "project/SrtImport.h"
+#include "project/SccImport.h"
+#include "project/StlImport.h"
+#include "project/SubtitleSet.h"
+#include "render/FontSheet.h"
 #include "base/Text.h"
 #include "io/SettingsFile.h"
 
@@ -226,6 +230,64 @@ int cmdImportSrt(Context& c, const std::vector<std::string>& args) {
     return Ok;
 }
 
+// The height of one line's strip at the selected profile's font size (from
+// its font sheet; a share of the picture when the sheet cannot be read).
+int lineHeightOfProfile(Context& c) {
+    FontSheet font;
+    int dirty = 1;
+    loadFontSheets(font, fontSheetFolders(c.state.dataDirs()), c.state.style.fontSize, Notice(), dirty);
+    return font.stripHeight > 0 ? font.stripHeight : std::max(1, c.state.projectHeight / 18);
+}
+
+// The project of an import: the sets after the list's first empty set is
+// cleared, the timings recalculated, written in one step.
+int writeImported(Context& c, const std::string& input, const std::vector<SubtitleSet>& sets,
+                  const std::vector<std::string>& notes, const std::string& output, const char* what) {
+    for (const std::string& note : notes) c.err << "kalvero-cli: note: " << terminalLine(input + ": " + note) << "\n";
+    c.state.list = listOfSets(sets);
+    c.recalculateTimings();
+    if (!c.writeProject(output)) return BadInput;
+    c.out << "imported " << sets.size() << " " << what << (sets.size() == 1 ? "" : "s") << " into " << output << "\n";
+    return Ok;
+}
+
+int cmdImportStl(Context& c, const std::vector<std::string>& args) {
+    Args a = Args::parse(args, {"-o", "--profile", "--preset"}, {"--force"});
+    files::setReplaceReadOnly(a.flag("--force"));
+    std::string input = requireOne(a, "one EBU subtitle list (.stl)");
+    if (!a.has("-o")) throw UsageError{"import-stl needs -o OUT.KVL8"};
+    if (!c.loadSettings()) return BadInput;
+    c.selectProfileAndPreset(a.getInt("--profile", c.state.profileIndex, 0, 1 << 20),
+                             a.getInt("--preset", c.state.presetIndex, 0, 1 << 20));
+    std::string bytes;
+    files::Result r = files::readFile(input, bytes, kMaxOpenBytes);
+    if (!r) return c.fail("cannot read " + input + ": " + r.error);
+    const StlImportResult result = importStl(bytes, c.state.fps, c.state.projectHeight, lineHeightOfProfile(c));
+    if (!result.ok) return c.fail(input + ": " + result.error + " Nothing was imported.");
+    return writeImported(c, input, result.sets, result.notes, a.get("-o"), "subtitle");
+}
+
+int cmdImportScc(Context& c, const std::vector<std::string>& args) {
+    Args a = Args::parse(args, {"-o", "--profile", "--preset"}, {"--force"});
+    files::setReplaceReadOnly(a.flag("--force"));
+    std::string input = requireOne(a, "one caption file (.scc)");
+    if (!a.has("-o")) throw UsageError{"import-scc needs -o OUT.KVL8"};
+    if (!c.loadSettings()) return BadInput;
+    c.selectProfileAndPreset(a.getInt("--profile", c.state.profileIndex, 0, 1 << 20),
+                             a.getInt("--preset", c.state.presetIndex, 0, 1 << 20));
+    std::string bytes;
+    files::Result r = files::readFile(input, bytes, kMaxSccBytes);
+    if (!r)
+        return c.fail("cannot read " + input + ": " + r.error +
+                      (r.error == "the file is too large"
+                           ? " (a caption file is read up to " + std::to_string(kMaxSccBytes >> 20) + " MB)"
+                           : std::string()) +
+                      ". Nothing was imported.");
+    const SccImportResult result = importScc(bytes, c.state.fps, c.state.projectHeight, lineHeightOfProfile(c));
+    if (!result.ok) return c.fail(input + ": " + result.error + " Nothing was imported.");
+    return writeImported(c, input, result.sets, result.notes, a.get("-o"), "caption");
+}
+
 int cmdRecalc(Context& c, const std::vector<std::string>& args) {
     Args a = Args::parse(args, {"-o"}, {"--force"});
     files::setReplaceReadOnly(a.flag("--force"));
@@ -267,6 +329,8 @@ void usage(std::ostream& err) {
            "       kalvero-cli --help | --version\n"
            "commands:\n"
            "  import-srt FILE.srt -o OUT.KVL8 [--profile N] [--preset N] [--force]\n"
+           "  import-stl FILE.stl -o OUT.KVL8 [--profile N] [--preset N] [--force]\n"
+           "  import-scc FILE.scc -o OUT.KVL8 [--profile N] [--preset N] [--force]\n"
            "  recalc IN.KVL8 -o OUT.KVL8 [--force]\n"
            "  info IN.KVL8\n"
            "  render IN.KVL8 --set K | --profile N --preset N --line-a TEXT --line-b TEXT [--y Y] [--font-size N]\n"
@@ -277,6 +341,8 @@ void usage(std::ostream& err) {
            "  export overlay IN.KVL8 [--codec prores|qtrle|png|vp9|utvideo] [--force]\n"
            "  export bdn IN.KVL8 [--indexed] [--force]\n"
            "  export sup|vobsub|dvb|srt|vtt IN.KVL8 [--force]\n"
+           "  export scc IN.KVL8 [--force]\n"
+           "  export stl IN.KVL8 [--teletext|--open] [--start HH:MM:SS:FF] [--language CODE] [--force]\n"
            "  burn MOVIE IN.KVL8 -o OUT.mp4|OUT.mkv [--crf 0-51] [--preset NAME] [--force]\n"
            "  capture IN.KVL8 [--row R] [--force]\n"
            "  snap MOVIE IN.KVL8 -o OUT.KVL8 [--within N] [--gap N]\n"
@@ -288,6 +354,8 @@ void usage(std::ostream& err) {
 const std::map<std::string, Command>& commands() {
     static const std::map<std::string, Command> table = {
         {"import-srt", cmdImportSrt},
+        {"import-stl", cmdImportStl},
+        {"import-scc", cmdImportScc},
         {"recalc", cmdRecalc},
         {"info", cmdInfo},
         {"render", cmdRender},

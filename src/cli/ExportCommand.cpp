@@ -20,12 +20,14 @@
 #include "app/ExportCommands.h"
 #include "app/ProjectOpen.h"
 #include "cli/CliSupport.h"
+#include "export/BroadcastExport.h"
 #include "export/BurnIn.h"
 #include "export/ExportDriver.h"
 #include "export/OverlayWriter.h"
 #include "export/ScalaScript.h"
 #include "io/Files.h"
 #include "base/Text.h"
+#include "project/BroadcastTiming.h"
 #include "project/SubtitleList.h"
 #include "render/FontSheet.h"
 #include "render/PresetStyle.h"
@@ -159,8 +161,37 @@ std::string exportFormatNames() {
     return names;
 }
 
+
+
 int finish(Context& c, const ExportReport& r) {
     if (!r.done()) return c.fail(oneLine(r.text));
+    return Ok;
+}
+
+// --teletext / --open, --start TC and --language CODE of export stl.
+StlExportOptions stlOptionsFromArgs(const Args& a, int rate) {
+    StlExportOptions o;
+    if (a.flag("--teletext") && a.flag("--open")) throw UsageError{"--teletext and --open exclude each other"};
+    o.mode = a.flag("--open") ? StlMode::Open : StlMode::Teletext;
+    if (a.has("--start") && !broadcast::parseStrictTimeCode(a.get("--start"), rate, o.start))
+        throw UsageError{"--start takes a time code HH:MM:SS:FF with frames below " + std::to_string(rate) + ", not " +
+                         a.get("--start")};
+    if (o.start.hh > 23) throw UsageError{"--start must be before 24:00:00:00"};
+    if (a.has("--language")) {
+        o.languageCode = stlLanguageCode(a.get("--language"));
+        if (o.languageCode < 0)
+            throw UsageError{"--language takes a two-letter code such as en, de or fr, not " + a.get("--language")};
+    }
+    return o;
+}
+
+// The report of a broadcast file: the count, then each note on a line.
+int finishBroadcast(Context& c, const ExportReport& r) {
+    if (!r.done()) return finish(c, r);
+    c.out << "exported " << r.pictures << (r.pictures == 1 ? " subtitle" : " subtitles") << " into "
+          << r.written.back() << "\n";
+    const std::vector<std::string> notes = text::split(r.text, '\n');
+    for (size_t i = 1; i < notes.size(); ++i) c.err << "kalvero-cli: note: " << oneLine(notes[i]) << "\n";
     return Ok;
 }
 
@@ -261,10 +292,28 @@ std::string overlayCodecFromArgs(const Args& a) {
 }  // namespace
 
 int cmdExport(Context& c, const std::vector<std::string>& args) {
-    Args a = Args::parse(args, {"--scala", "--codec", "--quality"}, {"--indexed", "--force"});
+    Args a = Args::parse(args, {"--scala", "--codec", "--quality", "--start", "--language"},
+                         {"--indexed", "--force", "--teletext", "--open"});
     files::setReplaceReadOnly(a.flag("--force"));
     if (a.positional.size() != 2) throw UsageError{"export needs a format (" + exportFormatNames() + ") and one project file"};
     const std::string kind = a.positional[0];
+    if (kind != "stl" && (a.flag("--teletext") || a.flag("--open") || a.has("--start") || a.has("--language")))
+        throw UsageError{"--teletext, --open, --start and --language apply to export stl only"};
+    if (kind == "scc") {
+        if (a.flag("--indexed") || a.has("--scala") || a.has("--codec") || a.has("--quality"))
+            throw UsageError{"export scc takes no options but --force"};
+        Session s;
+        if (!s.open(c, a.positional[1])) return BadInput;
+        return finishBroadcast(c, exportScc(s.input(c)));
+    }
+    if (kind == "stl") {
+        if (a.flag("--indexed") || a.has("--scala") || a.has("--codec") || a.has("--quality"))
+            throw UsageError{"export stl takes --teletext or --open, --start TC and --language CODE"};
+        Session s;
+        if (!s.open(c, a.positional[1])) return BadInput;
+        const StlExportOptions options = stlOptionsFromArgs(a, stlRateFor(s.state.fps));
+        return finishBroadcast(c, exportStl(s.input(c), options));
+    }
     const SubtitleFormatInfo* track = subtitleFormatByName(kind);
     if (kind != "png" && kind != "iff" && kind != "avi" && kind != "overlay" && !track)
         throw UsageError{"export writes " + exportFormatNames() + ", not " + kind};

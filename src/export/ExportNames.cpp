@@ -20,6 +20,8 @@ const char* folderName(OutputKind kind) {
         case OutputKind::Dvb: return "DVB_Output";
         case OutputKind::SubRip: return "SRT_Output";
         case OutputKind::WebVtt: return "VTT_Output";
+        case OutputKind::Stl: return "STL_Output";
+        case OutputKind::Scc: return "SCC_Output";
     }
     return "Output";
 }

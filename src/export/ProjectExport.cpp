@@ -6,6 +6,7 @@
 #include "base/Text.h"
 #include "export/AviExport.h"
 #include "export/AviTimeline.h"
+#include "export/BroadcastExport.h"
 #include "export/ExportDriver.h"
 #include "export/ExportNames.h"
 #include "export/OverlayExport.h"
@@ -327,6 +328,9 @@ ExportReport exportAviMovie(const ProjectExportInput& in, const CodecChoice& cod
 
 ExportReport exportTrack(const ProjectExportInput& in, SubtitleFormat format, bool indexedPng,
                          const std::atomic<bool>* cancel) {
+    // The broadcast files need the sets' positions and the style.
+    if (format == SubtitleFormat::Stl) return exportStl(in, StlExportOptions{});
+    if (format == SubtitleFormat::Scc) return exportScc(in);
     const std::string refused = subtitleExportRefusal(format, in.width, in.height, in.fps);
     if (!refused.empty()) return refusal(refused);
 

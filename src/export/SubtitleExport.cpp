@@ -24,6 +24,8 @@ const std::vector<SubtitleFormatInfo>& subtitleFormats() {
         {SubtitleFormat::Dvb, "dvb", "DVB subtitles (MPEG-TS)", true},
         {SubtitleFormat::SubRip, "srt", "SubRip (.srt)", false},
         {SubtitleFormat::WebVtt, "vtt", "WebVTT (.vtt)", false},
+        {SubtitleFormat::Stl, "stl", "EBU STL (.stl, teletext)", false},
+        {SubtitleFormat::Scc, "scc", "Closed captions (.scc)", false},
     };
     return kFormats;
 }
@@ -71,6 +73,8 @@ OutputKind kindOf(SubtitleFormat f) {
         case SubtitleFormat::Dvb: return OutputKind::Dvb;
         case SubtitleFormat::SubRip: return OutputKind::SubRip;
         case SubtitleFormat::WebVtt: return OutputKind::WebVtt;
+        case SubtitleFormat::Stl: return OutputKind::Stl;
+        case SubtitleFormat::Scc: return OutputKind::Scc;
     }
     return OutputKind::SubRip;
 }
@@ -419,6 +423,11 @@ SubtitleExportResult exportSubtitleTrack(const SubtitleExportJob& job) {
             break;
         case SubtitleFormat::Dvb:
             r.ok = streamTrack(job, SubtitleStreamKind::Dvb, folder + job.name + ".ts", r);
+            break;
+        case SubtitleFormat::Stl:
+        case SubtitleFormat::Scc:
+            // Written from the project (placement and style), see exportTrack.
+            r.error = "This track is written by the export of the project, not from its sets alone.";
             break;
     }
     return r;

@@ -11,11 +11,14 @@
 #include "export/SubtitleTrack.h"
 
 // Subtitle tracks for the tools users finish their work in.
-enum class SubtitleFormat { Bdn, Sup, VobSub, Dvb, SubRip, WebVtt };
+// Stl and Scc are the broadcast files (export/BroadcastExport.h): the track
+// export hands them on to exportStl (teletext, programme start 0) and
+// exportScc.
+enum class SubtitleFormat { Bdn, Sup, VobSub, Dvb, SubRip, WebVtt, Stl, Scc };
 
 struct SubtitleFormatInfo {
     SubtitleFormat format;
-    const char* cliName;  // "bdn", "sup", "vobsub", "dvb", "srt", "vtt"
+    const char* cliName;  // "bdn", "sup", "vobsub", "dvb", "srt", "vtt", "stl", "scc"
     const char* label;    // for the export dialog
     bool pictures;        // rendered pictures (false: text only)
 };

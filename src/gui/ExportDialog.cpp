@@ -164,7 +164,7 @@ void ExportDialog::buildSubtitleTrackBlock(wxWindow* panel) {
     new wxStaticText(panel, wxID_ANY,
                      "Each timed set at its ON and OFF time codes, into a folder of its own beside the project. BDN "
                      "XML + PNG and SUP for Blu-ray authoring, VobSub for DVD, DVB for broadcast, SubRip and WebVTT "
-                     "for text editors and players.",
+                     "for text editors and players, EBU STL (teletext) and SCC closed captions for television.",
                      wxPoint(x, 120), wxSize(w, 180));
     trackFormat_->Bind(wxEVT_CHOICE, [this](wxCommandEvent&) { setRunning(false); });
     trackExport_->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) {
