@@ -61,6 +61,8 @@ struct AppState {
     // empty when everything is kept in programDir.
     std::string userConfigDir, userDataDir;
     DataDirs dataDirs() const { return {programDir, userConfigDir, userDataDir}; }
+    // The folder of the journals of unsaved work; empty: no journal is kept.
+    std::string recoveryDir;
 
     // Project.
     std::string projectName = "Untitled";

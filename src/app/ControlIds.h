@@ -97,5 +97,6 @@ enum : int {
     UndoKeyMenuId = 1171,       // Ctrl+Z
     RedoKeyMenuId = 1172,       // Ctrl+Y, Ctrl+Shift+Z
     InsertSetKeyMenuId = 1173,  // Ctrl+Insert
+    JournalTickMenuId = 1174,   // the two-second tick of the journal of unsaved work
 };
 }  // namespace ctl

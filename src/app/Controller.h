@@ -100,6 +100,14 @@ public:
 
     void onQuit();
 
+    // --- the journal of unsaved work ---------------------------------------------
+    // Writes the journal when the unsaved work changed since it was last
+    // written, removes it when nothing is unsaved.
+    void journalTick();
+    // At start-up: offers the work a copy of the program that ended without
+    // saving left in its journal. True when work was recovered.
+    bool offerRecovery();
+
     // --- undo and redo --------------------------------------------------------
     // The state Undo would go back to, as it is now.
     EditorSnapshot snapshot() const;
@@ -127,6 +135,12 @@ private:
     std::pair<std::string, std::string> changeOf(const Event& e) const;
     // Whether anything Undo could give back differs from `before`.
     bool changedSince(const EditorSnapshot& before) const;
+    void removeJournal();
+    std::string journalPath_;
+    bool journalWritten_ = false;
+    uint64_t journalRevision_ = 0;
+    StripsConfig journalStyle_;
+    std::string journalProject_;
     UndoHistory history_;
     std::string shownUndo_ = "Undo", shownRedo_ = "Redo";
     bool shownCanUndo_ = false, shownCanRedo_ = false;

@@ -30,7 +30,12 @@ std::string normalFolder(const std::string& folder) {
 }  // namespace
 
 UserEnvironment processEnvironment() {
-    return {getEnv("HOME"), getEnv("XDG_CONFIG_HOME"), getEnv("XDG_DATA_HOME")};
+    return {getEnv("HOME"), getEnv("XDG_CONFIG_HOME"), getEnv("XDG_DATA_HOME"), getEnv("XDG_STATE_HOME")};
+}
+
+std::string recoveryFolder(const UserEnvironment& env) {
+    std::string state = xdgFolder(env.xdgStateHome, env.home, ".local/state/");
+    return state.empty() ? state : state + "kalvero/recovery/";
 }
 
 DataDirs findDataDirs(const std::string& executablePath, const std::string& workingDir, const UserEnvironment& env) {

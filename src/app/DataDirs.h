@@ -21,7 +21,7 @@ struct DataDirs {
 
 // The environment values the lookup uses.
 struct UserEnvironment {
-    std::string home, xdgConfigHome, xdgDataHome;
+    std::string home, xdgConfigHome, xdgDataHome, xdgStateHome;
 };
 UserEnvironment processEnvironment();
 
@@ -31,6 +31,10 @@ DataDirs findDataDirs(const std::string& executablePath, const std::string& work
 // An explicit program folder (--program-dir): settings and font sheets are
 // read from and written to that folder only.
 DataDirs fixedDataDirs(const std::string& folder);
+
+// Where the journals of unsaved work live: $XDG_STATE_HOME/kalvero/recovery/
+// (default ~/.local/state/kalvero/recovery/); empty when neither is known.
+std::string recoveryFolder(const UserEnvironment& env);
 
 // The settings file to read: the user's copy when it exists, else the shipped one.
 std::string settingsReadPath(const DataDirs& dirs, const std::string& fileName);

@@ -15,7 +15,12 @@ Rgb EditorRecorderHost::bgColor() const { return c_.state().style.bgColor; }
 
 void EditorRecorderHost::setRecordingActive(bool active) { c_.state().recordingActive = active ? 1 : 0; }
 
-void EditorRecorderHost::listChanged() { c_.listChanged(); }
+void EditorRecorderHost::listChanged() {
+    c_.listChanged();
+    // Every recorded time goes into the journal at once: a crash in the
+    // middle of a run loses none of them.
+    c_.journalTick();
+}
 
 void EditorRecorderHost::selectListRow(int row) { c_.selectListRow(row); }
 

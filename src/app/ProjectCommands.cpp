@@ -152,6 +152,32 @@ bool ProjectCommands::loadProject(const std::string& path) {
     ProjectHeader header;
     SubtitleList rows;
     if (!readProject(path, s_.lastLoadedY, header, rows, ui_)) return false;
+    // The project's own look, where it was saved with one.
+    std::string lookError;
+    std::optional<ProjectLook> look = readProjectLook(path, lookError);
+    if (!lookError.empty())
+        ui_.messageBox("Warning!", "The project opens with its preset's look: " + cp1252::fromUtf8(lookError));
+    takeProject(path, header, std::move(rows), look);
+    markListSaved();
+    return true;
+}
+
+bool ProjectCommands::recoverProject(const std::string& projectText, const std::string& path, const std::string& name,
+                                     const std::optional<ProjectLook>& look) {
+    ProjectHeader header;
+    SubtitleList rows;
+    if (parseProject(projectText, s_.lastLoadedY, header, rows) != ProjectLoadStatus::Ok) return false;
+    takeProject(path, header, std::move(rows), look);
+    if (path.empty()) {
+        s_.projectName = name.empty() ? "Untitled" : name;
+        updateTitle();
+    }
+    markListUnsaved();  // recovered work is unsaved until the user saves it
+    return true;
+}
+
+void ProjectCommands::takeProject(const std::string& path, const ProjectHeader& header, SubtitleList rows,
+                                  const std::optional<ProjectLook>& look) {
     s_.projectPath = path;
     s_.projectDir = files::folderPart(path);
     clearProject(false);  // the preview is rendered below
@@ -171,12 +197,7 @@ bool ProjectCommands::loadProject(const std::string& path) {
     applyProfile(false);  // applies the preset too
     recalculateOffOn(s_.list, s_.fps, ui_);
     listChanged();
-    // The project's own look, where it was saved with one.
-    std::string lookError;
-    if (std::optional<ProjectLook> look = readProjectLook(path, lookError); look && s_.profile())
-        c_.style().applyLook(styleOfLook(*look, *s_.profile()));
-    else if (!lookError.empty())
-        ui_.messageBox("Warning!", "The project opens with its preset's look: " + cp1252::fromUtf8(lookError));
+    if (look && s_.profile()) c_.style().applyLook(styleOfLook(*look, *s_.profile()));
     s_.style.stripsYPos = loadedY;
     setControlValue(ctl::StripsYSlider, loadedY);
     setControlValue(ctl::OverrideYSlider, loadedY);
@@ -189,9 +210,7 @@ bool ProjectCommands::loadProject(const std::string& path) {
     ui_.drainPendingEvents();
     s_.activeLine = 1;
     loadSetIntoFields();
-    markListSaved();
     c_.history().clear();
-    return true;
 }
 
 void ProjectCommands::openProject() {
@@ -256,6 +275,7 @@ bool ProjectCommands::writeProject(const std::string& path) {
     }
     markListSaved();
     updateTitle();
+    c_.journalTick();  // nothing unsaved: the journal goes
     return true;
 }
 

@@ -1,5 +1,9 @@
 #pragma once
+#include <optional>
 #include <string>
+
+#include "project/ProjectFile.h"
+#include "render/ProjectLook.h"
 
 #include "app/EditorPart.h"
 
@@ -31,9 +35,17 @@ public:
     // Reads a project file; only when it is sound does it replace the
     // current project (as Open and the command line do). False otherwise.
     bool loadProject(const std::string& path);
+    // Takes a project kept by the journal of unsaved work (its file's text,
+    // the file it belongs to or "" and its name, its look) as unsaved work.
+    // False when the text is no project.
+    bool recoverProject(const std::string& projectText, const std::string& path, const std::string& name,
+                        const std::optional<ProjectLook>& look);
     void importSrt();
 
 private:
+    // Makes rows read from a project (file or journal) the program's project.
+    void takeProject(const std::string& path, const ProjectHeader& header, SubtitleList rows,
+                     const std::optional<ProjectLook>& look);
     // Writes the project file (and its look) at `path`; it becomes the
     // project's file. False (the user told) when it could not be written.
     bool writeProject(const std::string& path);

@@ -181,6 +181,8 @@ void MainFrame::buildControls() {
         if (!c.enabled) w->Enable(false);
         controls_[c.id] = w;
     }
+    journalTimer_.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { send(Event::menu(ctl::JournalTickMenuId)); });
+    journalTimer_.Start(2000);
     Bind(wxEVT_ACTIVATE, [this](wxActivateEvent& e) {
         e.Skip();
         if (!e.GetActive() || activated_) return;
@@ -398,6 +400,7 @@ std::pair<int, int> MainFrame::controlPosition(int id) {
 void MainFrame::shutdown() {
     if (shuttingDown_) return;
     shuttingDown_ = true;
+    journalTimer_.Stop();
     Destroy();
     wxTheApp->ExitMainLoop();
 }

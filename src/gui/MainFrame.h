@@ -81,4 +81,5 @@ private:
     // The control that takes the keyboard when the window is first activated.
     bool activated_ = false;
     int pendingFocus_ = -1;
+    wxTimer journalTimer_;  // the two-second tick of the journal of unsaved work
 };

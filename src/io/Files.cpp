@@ -395,4 +395,25 @@ std::string withTrailingSeparator(std::string folder) {
     return folder;
 }
 
+long processId() {
+#ifdef _WIN32
+    return long(::GetCurrentProcessId());
+#else
+    return long(::getpid());
+#endif
+}
+
+bool processRunning(long pid) {
+    if (pid <= 0) return false;
+#ifdef _WIN32
+    HANDLE h = ::OpenProcess(SYNCHRONIZE, FALSE, DWORD(pid));
+    if (!h) return false;
+    const bool running = ::WaitForSingleObject(h, 0) == WAIT_TIMEOUT;
+    ::CloseHandle(h);
+    return running;
+#else
+    return ::kill(pid_t(pid), 0) == 0 || errno != ESRCH;
+#endif
+}
+
 }  // namespace files

@@ -71,6 +71,9 @@ uint64_t freeSpace(const std::string& folder);  // bytes, 0 when unknown
 std::vector<std::string> listFiles(const std::string& folder);
 
 std::string executablePath();
+// This process's id, and whether the process with that id still runs.
+long processId();
+bool processRunning(long pid);
 std::string currentDirectory();
 
 // The preferred separator of the platform, and helpers that treat both '/'

@@ -32,6 +32,8 @@ protected:
         std::filesystem::create_directory_symlink(std::filesystem::path(KALVERO_BIN_DIR) / "includes", dir / "includes");
         ASSERT_TRUE(files::writeFileAtomic((dir / "Kalvero.ini").string(), iniText()));
         state.programDir = dir.string() + "/";
+        // Journals of unsaved work stay in the test's folder.
+        if (state.recoveryDir.empty()) state.recoveryDir = (dir / "recovery").string() + "/";
         ui.setDesktopSize(desktopWidth, desktopHeight);
         controller = std::make_unique<Controller>(state, ui);
         started = controller->prepare((dir / "kalvero").string(), dir.string());
