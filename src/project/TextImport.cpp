@@ -94,13 +94,16 @@ std::vector<Cue> cuesOf(std::string_view bytes, float fps, SrtImportResult& resu
     result = importSrtText(bytes, fps, 0, list);
     std::vector<Cue> cues;
     cues.reserve(size_t(list.entryCount()));
-    for (const SubtitleSet& s : subtitleSets(list)) {
+    // The reader gives both rows of a cue its full timing.
+    for (int row = 0; row + 1 < list.lineCount(); row += 2) {
+        const SubtitleLine &a = *list.row(row), &b = *list.row(row + 1);
+        const auto [on, off] = splitTiming(a.timing);
         Cue c;
-        c.onCode = s.on.value_or(TimeCode{});
-        c.offCode = s.off.value_or(TimeCode{});
+        c.onCode = parseTimeCode(on);
+        c.offCode = parseTimeCode(off);
         c.on = frameOf(c.onCode, fps);
         c.off = frameOf(c.offCode, fps);
-        c.text = s.lineA.empty() ? s.lineB : s.lineB.empty() ? s.lineA : s.lineA + " " + s.lineB;
+        c.text = a.text.empty() ? b.text : b.text.empty() ? a.text : a.text + " " + b.text;
         cues.push_back(std::move(c));
     }
     std::stable_sort(cues.begin(), cues.end(), [](const Cue& x, const Cue& y) { return x.on < y.on; });
