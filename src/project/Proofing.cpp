@@ -174,6 +174,11 @@ bool replaceIn(SubtitleSet& set, const TextSearch& search, const FindOptions& o,
         a = text::trimSpaces(a);
         b = text::trimSpaces(b);
     }
+    // A last line A without its B row keeps everything in line A.
+    if (!set.rows.hasLineB && !b.empty()) {
+        a += (a.empty() ? "" : " ") + b;
+        b.clear();
+    }
     const bool changed = a != set.lineA || b != set.lineB;
     set.lineA = std::move(a);
     set.lineB = std::move(b);

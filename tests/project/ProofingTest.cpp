@@ -59,6 +59,16 @@ TEST(ReplaceAll, PlainAndExpressionsOverBothLines) {
     }
 }
 
+TEST(ReplaceAll, ALastLineAWithoutItsRowBKeepsTheText) {
+    std::vector<SubtitleSet> sets = {set("", "x"), set("one two", "")};
+    sets[1].rows.fromList = true;
+    sets[1].rows.hasLineB = false;
+    ReplaceResult r = replaceAll(sets, {"(one) (two)", true, false, true}, "$1\\n$2");
+    ASSERT_TRUE(r.ok()) << r.error;
+    EXPECT_EQ(r.sets[1].lineA, "one two");
+    EXPECT_EQ(r.sets[1].lineB, "");
+}
+
 TEST(ReplaceAll, RefusesEmptyAndBrokenExpressions) {
     EXPECT_EQ(replaceAll(fox(), {"", false, false, true}, "x").error, "the search text is empty");
     EXPECT_EQ(replaceAll(fox(), {"", true, false, true}, "x").error, "the search text is empty");
