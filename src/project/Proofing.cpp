@@ -176,7 +176,7 @@ bool replaceIn(SubtitleSet& set, const TextSearch& search, const FindOptions& o,
     }
     // A last line A without its B row keeps everything in line A.
     if (!set.rows.hasLineB && !b.empty()) {
-        a += (a.empty() ? "" : " ") + b;
+        a = text::trimSpaces(a + " " + b);
         b.clear();
     }
     const bool changed = a != set.lineA || b != set.lineB;
