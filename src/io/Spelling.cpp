@@ -72,12 +72,15 @@ bool SpellChecker::correct(std::string_view word) const {
 }
 
 std::vector<std::string> SpellChecker::suggestions(std::string_view word, size_t most) const {
-    std::vector<std::string> out;
-    for (const std::string& s : impl_->hunspell.suggest(impl_->encode(word))) {
-        if (out.size() >= most) break;
-        out.push_back(impl_->decode(s));
+    // Finding suggestions takes Hunspell far longer than a check: each word once.
+    auto found = suggested_.find(std::string(word));
+    if (found == suggested_.end()) {
+        std::vector<std::string> all;
+        for (const std::string& s : impl_->hunspell.suggest(impl_->encode(word))) all.push_back(impl_->decode(s));
+        found = suggested_.emplace(std::string(word), std::move(all)).first;
     }
-    return out;
+    const std::vector<std::string>& all = found->second;
+    return {all.begin(), all.begin() + std::ptrdiff_t(std::min(most, all.size()))};
 }
 
 std::vector<std::string> spellingLanguages() {

@@ -28,6 +28,7 @@ private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
     mutable std::unordered_map<std::string, bool> known_;  // words asked before
+    mutable std::unordered_map<std::string, std::vector<std::string>> suggested_;  // all suggestions of a word
 };
 
 // The languages with an installed dictionary, sorted.
