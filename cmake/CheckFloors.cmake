@@ -27,7 +27,7 @@ set(floors base project settings io render export timing media app gui cli)
 
 # Outside libraries only the adapters may include.
 set(adapters io media gui)
-set(outside_pattern "^(wx/|libav|libsw|SDL|png\\.h|pngconf\\.h|jpeglib\\.h|jerror\\.h|tiff|ft2build\\.h|freetype/|gtk/|gdk/)")
+set(outside_pattern "^(wx/|libav|libsw|SDL|png\\.h|pngconf\\.h|jpeglib\\.h|jerror\\.h|tiff|ft2build\\.h|freetype/|gtk/|gdk/|hunspell/)")
 
 set(problems "")
 file(GLOB_RECURSE sources RELATIVE ${KALVERO_SRC} ${KALVERO_SRC}/*.cpp ${KALVERO_SRC}/*.h)

@@ -9,7 +9,7 @@
 # Environment: KALVERO_BUILD_DIR (default build/), KALVERO_BENCH_DIR (work
 # folder for the exported files, default BUILD/bench-work; it needs about
 # 20 GB free for the full run, 4 GB for --quick; emptied at the end),
-# KALVERO_BENCH_SECTIONS (default "render gui png iff avi": the parts to run).
+# KALVERO_BENCH_SECTIONS (default "render tools gui png iff avi": the parts to run).
 #
 # Every row is measured in this run. Peers: the ffmpeg command-line tool
 # encoding the same frames with the same codec, and dd writing the same
@@ -47,7 +47,7 @@ else
   png_sets=2000; iff_sets=2000; avi_sets=1500; peer_frames=3000; raw_frames=3000; gui_rounds=15
 fi
 srt_cues=20000
-sections=" ${KALVERO_BENCH_SECTIONS:-render gui png iff avi} "
+sections=" ${KALVERO_BENCH_SECTIONS:-render tools gui png iff avi} "
 want() { [[ "$sections" == *" $1 "* ]]; }
 
 log() { echo "[bench] $*" >&2; }
@@ -94,6 +94,16 @@ r_prev=$(render_ms BM_RenderPreview1080); r_alpha=$(render_ms BM_RenderAlpha1080
 r_color=$(render_ms BM_RenderColor1080); r_opaque=$(render_ms BM_RenderOpaque1080)
 row "Render one 1920x1080 set: Preview / AlphaExport / ColorExport / OpaqueExport" \
   "$r_prev / $r_alpha / $r_color / $r_opaque ms" "-" "-" "-"
+fi
+
+# --- editing tools -------------------------------------------------------------
+if want tools; then
+log "editing tools on 40,000 rows (Google Benchmark)"
+"$bin/kalvero_bench" --benchmark_filter='BM_Tool' --benchmark_format=csv --benchmark_min_time=0.2 2>/dev/null >"$work/tools.csv"
+tool_ms() { awk -F, -v n="\"BM_Tool$1\"" '$1==n { t=$3; u=$5; gsub(/"/,"",u); if (u=="us") t/=1000; if (u=="ns") t/=1e6; printf "%.1f", t }' "$work/tools.csv"; }
+row "Editing tools on 40,000 rows, logic only: shift / convert-rate / split+merge / import-text / merge-srt / replace (plain, regex) / check" \
+  "$(tool_ms Shift) / $(tool_ms ConvertRate) / $(tool_ms SplitMerge) / $(tool_ms ImportText) / $(tool_ms MergeSrt) / $(tool_ms ReplacePlain), $(tool_ms ReplaceRegex) / $(tool_ms Check) ms" \
+  "goal < 100 ms each" "-" "-"
 fi
 
 if want gui; then

@@ -8,6 +8,7 @@
 #include "app/ProjectOpen.h"
 #include "base/Version.h"
 #include "cli/CliSupport.h"
+#include "cli/EditCommands.h"
 #include "cli/ExportCommand.h"
 #include "cli/RenderCommand.h"
 #include "cli/SnapCommand.h"
@@ -346,6 +347,12 @@ void usage(std::ostream& err) {
            "  burn MOVIE IN.KVL8 -o OUT.mp4|OUT.mkv [--crf 0-51] [--preset NAME] [--force]\n"
            "  capture IN.KVL8 [--row R] [--force]\n"
            "  snap MOVIE IN.KVL8 -o OUT.KVL8 [--within N] [--gap N]\n"
+           "  shift IN.KVL8 -o OUT.KVL8 (--frames N | --to HH:MM:SS:FF) [--sets K-L] [--force]\n"
+           "  convert-rate IN.KVL8 -o OUT.KVL8 --profile N --keep time|frames [--force]\n"
+           "  import-text FILE.txt -o OUT.KVL8 [--profile N] [--preset N] [--force]\n"
+           "  merge-srt TOP.srt BOTTOM.srt -o OUT.KVL8 [--profile N] [--preset N] [--force]\n"
+           "  replace IN.KVL8 -o OUT.KVL8 --find TEXT --with TEXT [--regex] [--whole-word] [--ignore-case] [--force]\n"
+           "  check IN.KVL8 [--max-cps N] [--min-frames N] [--safe-area PERCENT] [--lang CODE]\n"
            "--force replaces read-only output files and starts exports of more than 100000 pictures.\n";
 }
 
@@ -363,6 +370,12 @@ const std::map<std::string, Command>& commands() {
         {"capture", cmdCapture},
         {"burn", cmdBurn},
         {"snap", cmdSnap},
+        {"shift", cmdShift},
+        {"convert-rate", cmdConvertRate},
+        {"import-text", cmdImportText},
+        {"merge-srt", cmdMergeSrt},
+        {"replace", cmdReplace},
+        {"check", cmdCheck},
     };
     return table;
 }

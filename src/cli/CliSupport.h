@@ -13,9 +13,10 @@
 // Shared pieces of the kalvero-cli commands.
 namespace cli {
 
-// Cancelled: an export stopped by Ctrl+C (SIGINT) or SIGTERM, as shells
-// report a program ended by SIGINT.
-enum Exit : int { Ok = 0, BadInput = 1, Usage = 2, Cancelled = 130 };
+// Findings: check ran and found something to look at. Cancelled: an export
+// stopped by Ctrl+C (SIGINT) or SIGTERM, as shells report a program ended by
+// SIGINT.
+enum Exit : int { Ok = 0, BadInput = 1, Usage = 2, Findings = 3, Cancelled = 130 };
 
 struct UsageError {
     std::string message;

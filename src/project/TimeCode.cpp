@@ -47,10 +47,16 @@ TimeCode timeCodeOfFrame(long long frame, float fps) {
     TimeCode t;
     if (frame < 0) frame = 0;
     if (fps <= 0) return t;
-    // Whole seconds from the frame count at the real rate, the rest as frames.
+    // Second S starts at frame rint(S * fps), as frameOf counts: the frame
+    // belongs to the last second that starts at or before it. Going by
+    // frame / fps alone would put the first frame of some seconds at 23.976
+    // or 29.97 into the second before, as a frame number past its last one.
     long double seconds = (long double)frame / fps;
     long long whole = (long long)std::floor(seconds + 1e-9L);
-    long long rest = frame - (long long)std::nearbyintl((long double)whole * fps);
+    auto start = [fps](long long s) { return (long long)std::nearbyintl((long double)s * fps); };
+    while (whole > 0 && start(whole) > frame) --whole;
+    while (start(whole + 1) <= frame) ++whole;
+    long long rest = frame - start(whole);
     int maxFrame = roundedFps(fps) - 1;
     if (rest < 0) rest = 0;
     if (rest > maxFrame) rest = maxFrame;

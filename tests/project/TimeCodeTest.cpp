@@ -42,6 +42,20 @@ TEST(TimeCode, RoundedFpsAndFrameToTimeCode) {
     for (long long f : {0LL, 1LL, 24LL, 25LL, 1499LL, 90000LL}) EXPECT_EQ(frameOf(timeCodeOfFrame(f, 25.0f), 25.0f), f);
 }
 
+// Second S starts at frame rint(S * fps): at 23.976 second 22 starts at
+// frame 527 (527.47 rounded), which frame / fps (21.98) would have put into
+// second 21 as its 25th frame.
+TEST(TimeCode, EveryFrameOfTwoHoursHasItsOwnTimeCode) {
+    EXPECT_EQ(formatTimeCode(timeCodeOfFrame(527, 23.976f)), "00:00:22:00");
+    EXPECT_EQ(formatTimeCode(timeCodeOfFrame(526, 23.976f)), "00:00:21:23");
+    for (float fps : {23.976f, 29.97f, 59.94f, 25.0f, 50.0f}) {
+        int wrong = 0;
+        for (long long f = 0, end = (long long)(7200 * fps); f < end; ++f)
+            wrong += frameOf(timeCodeOfFrame(f, fps), fps) != f;
+        EXPECT_EQ(wrong, 0) << fps;
+    }
+}
+
 namespace {
 SubtitleList timedList(std::initializer_list<const char*> timings) {
     SubtitleList list;

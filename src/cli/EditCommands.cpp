@@ -1,0 +1,241 @@
+// kalvero-cli shift, convert-rate, import-text, merge-srt, replace and check:
+// the editing tools over a whole project, for batches. Each reads the
+// project as the window opens it, changes its sets with the same functions
+// the window's tools use, and writes the result only when the tool accepted
+// the input.
+#include "cli/EditCommands.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "app/DataDirs.h"
+#include "app/ProjectOpen.h"
+#include "base/Cp1252.h"
+#include "base/Text.h"
+#include "cli/CliSupport.h"
+#include "io/Files.h"
+#include "io/Spelling.h"
+#include "project/Proofing.h"
+#include "project/Retime.h"
+#include "project/SubtitleSet.h"
+#include "project/TextImport.h"
+#include "render/FontSheet.h"
+#include "render/LayoutCheck.h"
+#include "render/PresetStyle.h"
+
+namespace cli {
+
+namespace {
+
+std::string requireOne(const Args& a, const char* what) {
+    if (a.positional.size() != 1) throw UsageError{std::string("expected ") + what};
+    return a.positional[0];
+}
+
+// The edited sets become the project's rows, with their "OFF+ON" column.
+void takeSets(Context& c, const std::vector<SubtitleSet>& sets, bool tellMissing) {
+    c.state.list = listOfSets(sets);
+    if (tellMissing) c.recalculateTimings();
+    else recalculateOffOn(c.state.list, c.state.fps);
+}
+
+// The font sheets of the style's size, as an export loads them.
+FontSheet loadSheets(const Context& c) {
+    FontSheet font;
+    int dirty = 1;
+    loadFontSheets(font, fontSheetFolders(c.state.dataDirs()), c.state.style.fontSize, Notice(), dirty);
+    return font;
+}
+
+std::string fpsText(float fps) {
+    char b[32];
+    std::snprintf(b, sizeof b, "%g", double(fps));
+    return b;
+}
+
+// Settings, then the profile and preset of --profile and --preset (those of
+// the settings file when not given).
+void chooseProfile(Context& c, const Args& a) {
+    const int profile = a.getInt("--profile", c.state.profileIndex, 0, 1 << 20);
+    const int preset = a.getInt("--preset", c.state.presetIndex, 0, 1 << 20);
+    c.selectProfileAndPreset(profile, preset);
+}
+
+bool readInput(Context& c, const std::string& path, std::string& bytes) {
+    files::Result r = files::readFile(path, bytes, kMaxOpenBytes);
+    if (!r) {
+        c.fail("cannot read " + path + ": " + r.error);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int cmdShift(Context& c, const std::vector<std::string>& args) {
+    Args a = Args::parse(args, {"-o", "--frames", "--to", "--sets"}, {"--force"});
+    files::setReplaceReadOnly(a.flag("--force"));
+    const std::string input = requireOne(a, "one project file");
+    if (!a.has("-o")) throw UsageError{"shift needs -o OUT.KVL8"};
+    if (a.has("--frames") == a.has("--to")) throw UsageError{"shift needs either --frames N or --to HH:MM:SS:FF"};
+    const int frames = a.getInt("--frames", 0, -100000000, 100000000);
+    if (!c.loadSettings() || !c.loadProject(input)) return BadInput;
+
+    std::vector<SubtitleSet> sets = subtitleSets(c.state.list);
+    SetRange range{0, int(sets.size()) - 1};
+    std::string error;
+    if (a.has("--sets")) {
+        std::optional<SetRange> r = parseSetRange(a.get("--sets"), int(sets.size()), error);
+        if (!r) return c.fail(input + ": " + error);
+        range = *r;
+    }
+    SetsEdit e;
+    if (a.has("--to")) {
+        std::optional<TimeCode> start = readTimeCode(a.get("--to"), c.state.fps, error);
+        if (!start) throw UsageError{"--to: " + error + " at " + fpsText(c.state.fps) + " fps"};
+        e = shiftSetsTo(std::move(sets), range, *start, c.state.fps);
+    } else {
+        e = shiftSets(std::move(sets), range, frames, c.state.fps);
+    }
+    if (!e.ok()) return c.fail(input + ": " + e.error + "; nothing was shifted");
+    takeSets(c, e.sets, false);
+    if (!c.writeProject(a.get("-o"))) return BadInput;
+    c.out << "shifted " << e.changed << (e.changed == 1 ? " set" : " sets") << " into " << a.get("-o") << "\n";
+    return Ok;
+}
+
+int cmdConvertRate(Context& c, const std::vector<std::string>& args) {
+    Args a = Args::parse(args, {"-o", "--profile", "--keep"}, {"--force"});
+    files::setReplaceReadOnly(a.flag("--force"));
+    const std::string input = requireOne(a, "one project file");
+    if (!a.has("-o")) throw UsageError{"convert-rate needs -o OUT.KVL8"};
+    if (!a.has("--profile")) throw UsageError{"convert-rate needs --profile N (the profile of the new rate)"};
+    const std::string keep = a.get("--keep");
+    if (keep != "time" && keep != "frames") throw UsageError{"convert-rate needs --keep time or --keep frames"};
+    if (!c.loadSettings() || !c.loadProject(input)) return BadInput;
+
+    RateChange change;
+    change.fromFps = c.state.fps;
+    change.fromHeight = c.state.projectHeight;
+    change.keep = keep == "time" ? KeepOnRateChange::Time : KeepOnRateChange::Frames;
+    c.selectProfileAndPreset(a.getInt("--profile", 0, 0, 1 << 20), c.state.presetIndex);
+    change.toFps = c.state.fps;
+    change.toHeight = c.state.projectHeight;
+    // As the window's strips Y sliders reach: two strips above the bottom.
+    change.maxY = std::max(0, c.state.projectHeight - 2 * loadSheets(c).stripHeight);
+
+    SetsEdit e = changeFrameRate(subtitleSets(c.state.list), change);
+    if (!e.ok()) return c.fail(input + ": " + e.error);
+    takeSets(c, e.sets, false);
+    if (!c.writeProject(a.get("-o"))) return BadInput;
+    c.out << "converted " << e.changed << (e.changed == 1 ? " set" : " sets") << " from " << fpsText(change.fromFps)
+          << " to " << fpsText(change.toFps) << " fps (keeping " << keep << ") into " << a.get("-o") << "\n";
+    return Ok;
+}
+
+int cmdImportText(Context& c, const std::vector<std::string>& args) {
+    Args a = Args::parse(args, {"-o", "--profile", "--preset"}, {"--force"});
+    files::setReplaceReadOnly(a.flag("--force"));
+    const std::string input = requireOne(a, "one text file");
+    if (!a.has("-o")) throw UsageError{"import-text needs -o OUT.KVL8"};
+    if (!c.loadSettings()) return BadInput;
+    chooseProfile(c, a);
+    std::string bytes;
+    if (!readInput(c, input, bytes)) return BadInput;
+    TextImportResult r = importPlainText(bytes, c.state.style.stripsYPos);
+    if (!r.ok()) return c.fail(input + ": " + r.error);
+    // Untimed on purpose: no note about missing time codes.
+    takeSets(c, r.sets, false);
+    if (!c.writeProject(a.get("-o"))) return BadInput;
+    c.out << "imported " << r.sets.size() << (r.sets.size() == 1 ? " set" : " sets") << " without times into "
+          << a.get("-o") << "\n";
+    return Ok;
+}
+
+int cmdMergeSrt(Context& c, const std::vector<std::string>& args) {
+    Args a = Args::parse(args, {"-o", "--profile", "--preset"}, {"--force"});
+    files::setReplaceReadOnly(a.flag("--force"));
+    if (a.positional.size() != 2) throw UsageError{"expected two SubRip files: the top line's and the bottom line's"};
+    if (!a.has("-o")) throw UsageError{"merge-srt needs -o OUT.KVL8"};
+    if (!c.loadSettings()) return BadInput;
+    chooseProfile(c, a);
+    std::string top, bottom;
+    if (!readInput(c, a.positional[0], top) || !readInput(c, a.positional[1], bottom)) return BadInput;
+    TwoLanguageResult r = mergeTwoLanguages(top, bottom, c.state.fps, c.state.style.stripsYPos);
+    for (int f = 0; f < 2; ++f)
+        for (const std::string& line : text::splitLines(describeSkippedLines(f == 0 ? r.top : r.bottom)))
+            c.err << "kalvero-cli: " << terminalLine(a.positional[size_t(f)] + ": " + line) << "\n";
+    if (!r.ok()) return c.fail(r.error + " (" + a.positional[r.top.cues == 0 ? 0 : 1] + ")");
+    takeSets(c, r.sets, true);
+    if (!c.writeProject(a.get("-o"))) return BadInput;
+    auto count = [](int n, const char* one, const char* many) { return std::to_string(n) + " " + (n == 1 ? one : many); };
+    c.out << "merged " << count(r.pairs, "pair", "pairs") << ", " << count(r.topAlone, "top line", "top lines")
+          << " alone and " << count(r.bottomAlone, "bottom line", "bottom lines") << " alone into " << a.get("-o")
+          << "\n";
+    return Ok;
+}
+
+int cmdReplace(Context& c, const std::vector<std::string>& args) {
+    Args a = Args::parse(args, {"-o", "--find", "--with"}, {"--regex", "--whole-word", "--ignore-case", "--force"});
+    files::setReplaceReadOnly(a.flag("--force"));
+    const std::string input = requireOne(a, "one project file");
+    if (!a.has("-o")) throw UsageError{"replace needs -o OUT.KVL8"};
+    if (!a.has("--find") || !a.has("--with")) throw UsageError{"replace needs --find TEXT and --with TEXT"};
+    FindOptions o;
+    // The terminal's UTF-8 as the lines' single-byte text.
+    o.find = cp1252::fromUtf8(a.get("--find"));
+    o.regex = a.flag("--regex");
+    o.wholeWord = a.flag("--whole-word");
+    o.matchCase = !a.flag("--ignore-case");
+    const std::string with = cp1252::fromUtf8(a.get("--with"));
+    if (TextSearch search(o); !search.error().empty()) return c.fail(search.error());
+    if (!c.loadSettings() || !c.loadProject(input)) return BadInput;
+
+    ReplaceResult r = replaceAll(subtitleSets(c.state.list), o, with);
+    if (!r.ok()) return c.fail(input + ": " + r.error + "; nothing was replaced");
+    takeSets(c, r.sets, false);
+    if (!c.writeProject(a.get("-o"))) return BadInput;
+    c.out << "replaced " << r.replaced << " in " << r.setsChanged << (r.setsChanged == 1 ? " set" : " sets") << " into "
+          << a.get("-o") << "\n";
+    return Ok;
+}
+
+int cmdCheck(Context& c, const std::vector<std::string>& args) {
+    Args a = Args::parse(args, {"--max-cps", "--min-frames", "--safe-area", "--lang"}, {});
+    const std::string input = requireOne(a, "one project file");
+    TimingCheckOptions o;
+    o.maxCps = a.getInt("--max-cps", 17, 1, 1000);
+    o.minFrames = a.getInt("--min-frames", 20, 0, 1000000);
+    const int safeArea = a.getInt("--safe-area", 90, 10, 100);
+    std::unique_ptr<SpellChecker> speller;
+    if (a.has("--lang")) {
+        std::string error;
+        speller = SpellChecker::open(a.get("--lang"), error);
+        if (!speller) return c.fail("--lang: " + error);
+    }
+    if (!c.loadSettings() || !c.loadProject(input)) return BadInput;
+
+    const Profile* profile = c.state.profile();
+    const Preset* preset = c.state.preset();
+    StripsConfig style = styleFromPreset(*preset, *profile);
+    style.wordSpacing = std::clamp(style.wordSpacing, -6, 6);
+    c.state.style = style;
+    const FontSheet font = loadSheets(c);
+    if (!font.hasGlyphsFor(style.fontSize))
+        return c.fail("the font sheets of size " + std::to_string(style.fontSize) + " cannot be read");
+
+    const std::vector<SubtitleSet> sets = subtitleSets(c.state.list);
+    std::vector<CheckFinding> findings = checkTimings(sets, c.state.fps, o);
+    std::vector<CheckFinding> layout = checkLayout(sets, style, font, c.state.projectWidth, safeArea);
+    findings.insert(findings.end(), layout.begin(), layout.end());
+    if (speller) {
+        std::vector<CheckFinding> spelling = checkSpelling(sets, *speller);
+        findings.insert(findings.end(), spelling.begin(), spelling.end());
+    }
+    sortFindings(findings);
+    for (const CheckFinding& f : findings)
+        c.out << "set " << f.set + 1 << ": " << f.kind << ": " << terminalLine(f.detail) << "\n";
+    return findings.empty() ? Ok : Findings;
+}
+
+}  // namespace cli

@@ -1,0 +1,148 @@
+#include "io/Spelling.h"
+
+#include <hunspell/hunspell.hxx>
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+
+#include "base/Cp1252.h"
+
+namespace {
+
+const char* const kDictionaryFolders[] = {"/usr/share/hunspell", "/usr/share/myspell/dicts", "/usr/share/myspell"};
+
+bool isLetter(unsigned char c) {
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) return true;
+    if (c >= 0xC0) return c != 0xD7 && c != 0xF7;
+    return c == 0x8A || c == 0x8C || c == 0x8E || c == 0x9A || c == 0x9C || c == 0x9E || c == 0x9F;
+}
+bool isApostrophe(unsigned char c) { return c == '\'' || c == 0x92; }
+bool isDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+
+}  // namespace
+
+struct SpellChecker::Impl {
+    Hunspell hunspell;
+    bool utf8;
+    Impl(const std::string& aff, const std::string& dic) : hunspell(aff.c_str(), dic.c_str()) {
+        utf8 = hunspell.get_dict_encoding() == "UTF-8";
+    }
+    // The dictionary's encoding of a Windows-1252 word (its Latin-1 part for
+    // the single-byte dictionaries).
+    std::string encode(std::string_view word) const {
+        std::string w(word);
+        std::replace(w.begin(), w.end(), '\x92', '\'');
+        return utf8 ? cp1252::toUtf8(w) : w;
+    }
+    std::string decode(const std::string& word) const { return utf8 ? cp1252::fromUtf8(word) : word; }
+};
+
+std::unique_ptr<SpellChecker> SpellChecker::open(const std::string& language, std::string& error) {
+    std::string name = language;
+    std::replace(name.begin(), name.end(), '-', '_');
+    const bool plain = !name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+    });
+    if (plain)
+        for (const char* folder : kDictionaryFolders) {
+            const std::string base = std::string(folder) + "/" + name;
+            std::error_code ec;
+            if (!std::filesystem::is_regular_file(base + ".aff", ec) || !std::filesystem::is_regular_file(base + ".dic", ec))
+                continue;
+            std::unique_ptr<SpellChecker> checker(new SpellChecker);
+            checker->impl_ = std::make_unique<Impl>(base + ".aff", base + ".dic");
+            return checker;
+        }
+    const std::vector<std::string> installed = spellingLanguages();
+    std::string list;
+    for (const std::string& l : installed) list += (list.empty() ? "" : ", ") + l;
+    error = "there is no spelling dictionary for \"" + language + "\" (installed: " + (list.empty() ? "none" : list) + ")";
+    return nullptr;
+}
+
+SpellChecker::~SpellChecker() = default;
+
+bool SpellChecker::correct(std::string_view word) const {
+    auto found = known_.find(std::string(word));
+    if (found != known_.end()) return found->second;
+    const bool ok = impl_->hunspell.spell(impl_->encode(word));
+    known_.emplace(std::string(word), ok);
+    return ok;
+}
+
+std::vector<std::string> SpellChecker::suggestions(std::string_view word, size_t most) const {
+    // Finding suggestions takes Hunspell far longer than a check: each word once.
+    auto found = suggested_.find(std::string(word));
+    if (found == suggested_.end()) {
+        std::vector<std::string> all;
+        for (const std::string& s : impl_->hunspell.suggest(impl_->encode(word))) all.push_back(impl_->decode(s));
+        found = suggested_.emplace(std::string(word), std::move(all)).first;
+    }
+    const std::vector<std::string>& all = found->second;
+    return {all.begin(), all.begin() + std::ptrdiff_t(std::min(most, all.size()))};
+}
+
+std::vector<std::string> spellingLanguages() {
+    std::set<std::string> names;
+    for (const char* folder : kDictionaryFolders) {
+        std::error_code ec;
+        for (const auto& e : std::filesystem::directory_iterator(folder, ec)) {
+            const std::filesystem::path p = e.path();
+            if (p.extension() != ".dic") continue;
+            std::filesystem::path aff = p;
+            aff.replace_extension(".aff");
+            std::error_code ec2;
+            if (std::filesystem::is_regular_file(aff, ec2) && !std::filesystem::is_symlink(p, ec2))
+                names.insert(p.stem().string());
+        }
+    }
+    return {names.begin(), names.end()};
+}
+
+std::vector<std::string> wordsOf(std::string_view line) {
+    std::vector<std::string> words;
+    size_t i = 0;
+    while (i < line.size()) {
+        if (!isLetter(static_cast<unsigned char>(line[i])) && !isDigit(static_cast<unsigned char>(line[i]))) {
+            ++i;
+            continue;
+        }
+        size_t j = i;
+        bool digit = false;
+        while (j < line.size()) {
+            const unsigned char c = static_cast<unsigned char>(line[j]);
+            if (isLetter(c)) {
+                ++j;
+            } else if (isDigit(c)) {
+                digit = true;
+                ++j;
+            } else if (isApostrophe(c) && j + 1 < line.size() && isLetter(static_cast<unsigned char>(line[j + 1]))) {
+                ++j;
+            } else {
+                break;
+            }
+        }
+        if (!digit) words.emplace_back(line.substr(i, j - i));
+        i = j;
+    }
+    return words;
+}
+
+std::vector<CheckFinding> checkSpelling(const std::vector<SubtitleSet>& sets, const SpellChecker& checker) {
+    std::vector<CheckFinding> out;
+    for (size_t k = 0; k < sets.size(); ++k) {
+        std::vector<std::string> told;
+        for (const std::string* line : {&sets[k].lineA, &sets[k].lineB})
+            for (const std::string& w : wordsOf(*line)) {
+                if (checker.correct(w) || std::find(told.begin(), told.end(), w) != told.end()) continue;
+                told.push_back(w);
+                std::string detail = "\"" + w + "\"";
+                const std::vector<std::string> s = checker.suggestions(w, 3);
+                for (size_t n = 0; n < s.size(); ++n) detail += (n == 0 ? " (suggestions: " : ", ") + s[n];
+                if (!s.empty()) detail += ")";
+                out.push_back({int(k), "spelling", detail});
+            }
+    }
+    return out;
+}

@@ -1,0 +1,44 @@
+#include "render/LayoutCheck.h"
+
+#include <cstdio>
+
+#include "render/Compositor.h"
+
+int drawnLineWidth(const std::string& line, const FontSheet& font, int wordSpacing) {
+    if (line.empty()) return 0;
+    // The spacing follows every glyph, the last one's is not drawn.
+    return measureLine(line, font, wordSpacing) - wordSpacing;
+}
+
+std::vector<CheckFinding> checkLayout(const std::vector<SubtitleSet>& sets, const StripsConfig& style,
+                                      const FontSheet& font, int pictureWidth, int safePercent) {
+    std::vector<CheckFinding> out;
+    const int safe = int((long long)pictureWidth * safePercent / 100);
+    for (size_t k = 0; k < sets.size(); ++k) {
+        const SubtitleSet& s = sets[k];
+        std::string missing;
+        bool seen[256] = {};
+        for (int line = 0; line < 2; ++line) {
+            const std::string& text = line == 0 ? s.lineA : s.lineB;
+            const int w = drawnLineWidth(text, font, style.wordSpacing);
+            if (w > safe)
+                out.push_back({int(k), "width",
+                               std::string("line ") + (line == 0 ? "A" : "B") + " is " + std::to_string(w) +
+                                   " px wide, more than the " + std::to_string(safePercent) + "% safe area (" +
+                                   std::to_string(safe) + " px)"});
+            for (char ch : text) {
+                const uint8_t c = uint8_t(ch);
+                if (c == ' ' || seen[c]) continue;
+                seen[c] = true;
+                if (font.advance(c) > 0 || font.glyph(c, 0)) continue;
+                char code[16];
+                std::snprintf(code, sizeof code, "%02X", unsigned(c));
+                missing += std::string(missing.empty() ? "" : ", ") +
+                           (c < 0x20 || c == 0x7F ? std::string("control character") : "\"" + std::string(1, ch) + "\"") +
+                           " (" + code + ")";
+            }
+        }
+        if (!missing.empty()) out.push_back({int(k), "glyph", "the font sheet has no " + missing});
+    }
+    return out;
+}

@@ -1,0 +1,18 @@
+#pragma once
+#include <vector>
+
+#include "project/Proofing.h"
+#include "project/SubtitleSet.h"
+#include "render/FontSheet.h"
+#include "render/StripsConfig.h"
+
+// The checks that need the font sheet, in set order: "width", a line drawn
+// wider than the safe area (`safePercent` of the picture width, measured
+// with the sheet's advance widths and the style's word spacing), and
+// "glyph", characters the sheet has no glyph for (a set's once each).
+std::vector<CheckFinding> checkLayout(const std::vector<SubtitleSet>& sets, const StripsConfig& style,
+                                      const FontSheet& font, int pictureWidth, int safePercent);
+
+// The width in pixels a line is drawn with: from the left of its first
+// glyph to the right of its last.
+int drawnLineWidth(const std::string& line, const FontSheet& font, int wordSpacing);

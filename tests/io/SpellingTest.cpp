@@ -1,0 +1,44 @@
+#include "io/Spelling.h"
+
+#include <gtest/gtest.h>
+
+TEST(Spelling, WordsOfALine) {
+    struct Case {
+        const char* line;
+        std::vector<std::string> words;
+    } cases[] = {
+        {"Don't stop, 3rd time!", {"Don't", "stop", "time"}},
+        {"Caf\xE9-au-lait \x92quoted\x92 rock\x92n", {"Caf\xE9", "au", "lait", "quoted", "rock\x92n"}},
+        {"  --  42  ", {}},
+        {"x\xD7y", {"x", "y"}},  // the multiplication sign is no letter
+    };
+    for (const Case& c : cases) EXPECT_EQ(wordsOf(c.line), c.words) << c.line;
+}
+
+TEST(Spelling, MisspeltWordsWithSuggestions) {
+    std::string error;
+    std::unique_ptr<SpellChecker> en = SpellChecker::open("en-US", error);
+    if (!en) GTEST_SKIP() << error;  // hunspell-en-us is in scripts/packages.txt
+    EXPECT_TRUE(en->correct("Hello"));
+    EXPECT_TRUE(en->correct("don't"));
+    EXPECT_TRUE(en->correct("don\x92t"));  // the typographic apostrophe of Windows-1252
+    EXPECT_FALSE(en->correct("teh"));
+
+    SubtitleSet s;
+    s.lineA = "Teh cat and teh dog";
+    s.lineB = "are frends";
+    std::vector<CheckFinding> f = checkSpelling({SubtitleSet{}, s}, *en);
+    ASSERT_EQ(f.size(), 3u);
+    EXPECT_EQ(f[0].set, 1);
+    EXPECT_EQ(f[0].kind, "spelling");
+    EXPECT_EQ(f[0].detail.rfind("\"Teh\" (suggestions: ", 0), 0u) << f[0].detail;
+    EXPECT_EQ(f[1].detail.rfind("\"teh\" (suggestions: the", 0), 0u) << f[1].detail;
+    EXPECT_NE(f[2].detail.find("friends"), std::string::npos) << f[2].detail;
+}
+
+TEST(Spelling, UnknownLanguagesListTheInstalledOnes) {
+    std::string error;
+    EXPECT_EQ(SpellChecker::open("xx_NOPE", error), nullptr);
+    EXPECT_EQ(error.rfind("there is no spelling dictionary for \"xx_NOPE\" (installed: ", 0), 0u) << error;
+    EXPECT_EQ(SpellChecker::open("../../etc/passwd", error), nullptr);
+}
