@@ -25,6 +25,7 @@ extern "C" {
 }
 
 #include "media/AvError.h"
+#include "media/MediaFiles.h"
 
 #include "base/Image.h"
 
@@ -183,7 +184,7 @@ private:
     const BurnProgress& progress_;
     const std::atomic<bool>* cancel_;
     BurnResult result_;
-    std::string tmp_;
+    OutputFile file_;  // the new movie until it is complete
 
     AVFormatContext* in_ = nullptr;
     AVFormatContext* out_ = nullptr;
@@ -205,9 +206,9 @@ private:
 };
 
 std::string Burn::openInput() {
-    int r = avformat_open_input(&in_, job_.input.c_str(), nullptr, nullptr);
-    if (r < 0) return "cannot open the movie: " + avError(r);
-    r = avformat_find_stream_info(in_, nullptr);
+    std::string why = openMovieFile(&in_, job_.input);
+    if (!why.empty()) return "cannot open the movie: " + why;
+    int r = avformat_find_stream_info(in_, nullptr);
     if (r < 0) return "cannot read the movie: " + avError(r);
     videoIn_ = -1;
     for (unsigned i = 0; i < in_->nb_streams; ++i) {
@@ -342,13 +343,11 @@ std::string Burn::openOutput() {
         transcodes_.push_back(std::move(t));
     }
 
-    std::random_device rd;
-    tmp_ = job_.output + ".tmp" + std::to_string(rd() % 1000000);
-    r = avio_open(&out_->pb, tmp_.c_str(), AVIO_FLAG_WRITE);
-    if (r < 0) {
-        tmp_.clear();
-        return "cannot create the new movie: " + avError(r);
-    }
+    std::string why = file_.open(job_.output);
+    if (!why.empty()) return why;
+    out_->pb = file_.avio();
+    if (!out_->pb) return "out of memory";
+    out_->flags |= AVFMT_FLAG_CUSTOM_IO;
     r = avformat_write_header(out_, nullptr);
     if (r < 0) return "cannot write the new movie: " + avError(r);
     return {};
@@ -537,7 +536,7 @@ void Burn::report(bool force) {
 
 BurnResult Burn::run() {
     // The encoders' statistics are for developers, not for the user.
-    if (av_log_get_level() > AV_LOG_ERROR) av_log_set_level(AV_LOG_ERROR);
+    applyMediaLogLevel();
     auto fail = [&](const std::string& why) {
         result_.error = why;
         return result_;
@@ -602,11 +601,9 @@ BurnResult Burn::run() {
     }
     if (!why.empty()) return fail(why.rfind("The movie", 0) == 0 ? why : "Could not write \"" + job_.output + "\": " + why + ".");
     int r = av_write_trailer(out_);
-    if (r >= 0) r = avio_closep(&out_->pb);
     if (r < 0) return fail("Could not write \"" + job_.output + "\": " + avError(r) + ".");
-    std::filesystem::rename(tmp_, job_.output, ec);
-    if (ec) return fail("Could not write \"" + job_.output + "\": " + ec.message() + ".");
-    tmp_.clear();
+    why = file_.commit();
+    if (!why.empty()) return fail("Could not write \"" + job_.output + "\": " + why + ".");
     report(true);
     return result_;
 }
@@ -620,16 +617,11 @@ void Burn::cleanup() {
     avcodec_free_context(&enc_);
     transcodes_.clear();
     if (out_) {
-        if (out_->pb) avio_closep(&out_->pb);
         avformat_free_context(out_);
         out_ = nullptr;
     }
     avformat_close_input(&in_);
-    if (!tmp_.empty()) {
-        std::error_code ec;
-        std::filesystem::remove(tmp_, ec);
-        tmp_.clear();
-    }
+    file_.discard();
 }
 
 class FfmpegMovieBurner : public MovieBurner {
@@ -637,8 +629,9 @@ public:
     MovieFacts probe(const std::string& path) override {
         MovieFacts f;
         AVFormatContext* in = nullptr;
-        if (avformat_open_input(&in, path.c_str(), nullptr, nullptr) < 0 || avformat_find_stream_info(in, nullptr) < 0) {
-            f.error = "The movie \"" + path + "\" cannot be read.";
+        const std::string why = openMovieFile(&in, path);
+        if (!why.empty() || avformat_find_stream_info(in, nullptr) < 0) {
+            f.error = "The movie \"" + path + "\" cannot be read" + (why.empty() ? "" : ": " + why) + ".";
             avformat_close_input(&in);
             return f;
         }
