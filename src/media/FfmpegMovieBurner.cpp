@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <random>
 
@@ -19,6 +20,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/audio_fifo.h>
+#include <libavutil/display.h>
 #include <libavutil/opt.h>
 #include <libswresample/swresample.h>
 #include <libswscale/swscale.h>
@@ -115,6 +117,54 @@ void buildLayer(const Image& rgba, bool bt709, CaptionLayer& layer) {
     if (x1 <= x0) layer.x0 = layer.x1 = layer.y0 = layer.y1 = 0;
 }
 
+// A picture turned by quarter turns counterclockwise (0 to 3).
+Image turnedCounterclockwise(const Image& src, int quarterTurns) {
+    const int w = src.width(), h = src.height();
+    const bool across = quarterTurns % 2 != 0;
+    Image out(across ? h : w, across ? w : h);
+    if (out.empty()) return out;
+    for (int y = 0; y < h; ++y) {
+        const uint8_t* p = src.pixel(0, y);
+        for (int x = 0; x < w; ++x, p += 4) {
+            int tx = x, ty = y;
+            switch (quarterTurns) {
+                case 1: tx = y, ty = w - 1 - x; break;
+                case 2: tx = w - 1 - x, ty = h - 1 - y; break;
+                case 3: tx = h - 1 - y, ty = x; break;
+                default: break;
+            }
+            std::copy(p, p + 4, out.pixel(tx, ty));
+        }
+    }
+    return out;
+}
+
+// The display matrix of a stream (how players turn its pictures), or null.
+const int32_t* displayMatrixOf(const AVStream* s) {
+#if LIBAVFORMAT_VERSION_MAJOR < 61
+    size_t size = 0;
+    const uint8_t* data = av_stream_get_side_data(s, AV_PKT_DATA_DISPLAYMATRIX, &size);
+    return data && size >= 9 * sizeof(int32_t) ? reinterpret_cast<const int32_t*>(data) : nullptr;
+#else
+    const AVPacketSideData* sd = av_packet_side_data_get(s->codecpar->coded_side_data,
+                                                         s->codecpar->nb_coded_side_data, AV_PKT_DATA_DISPLAYMATRIX);
+    return sd && sd->size >= 9 * sizeof(int32_t) ? reinterpret_cast<const int32_t*>(sd->data) : nullptr;
+#endif
+}
+
+bool setDisplayMatrix(AVStream* s, const int32_t* matrix) {
+#if LIBAVFORMAT_VERSION_MAJOR < 61
+    uint8_t* data = av_stream_new_side_data(s, AV_PKT_DATA_DISPLAYMATRIX, 9 * sizeof(int32_t));
+#else
+    AVPacketSideData* sd = av_packet_side_data_new(&s->codecpar->coded_side_data, &s->codecpar->nb_coded_side_data,
+                                                   AV_PKT_DATA_DISPLAYMATRIX, 9 * sizeof(int32_t), 0);
+    uint8_t* data = sd ? sd->data : nullptr;
+#endif
+    if (!data) return false;
+    std::memcpy(data, matrix, 9 * sizeof(int32_t));
+    return true;
+}
+
 inline uint8_t mix(int over, int under, int a) {
     return uint8_t((over * a + under * (255 - a) + 127) / 255);
 }
@@ -200,6 +250,9 @@ private:
     int64_t zero_ = AV_NOPTS_VALUE, lastPts_ = AV_NOPTS_VALUE;
     MovieRate rate_;
     bool bt709_ = false;
+    int32_t displayMatrix_[9] = {};
+    bool hasDisplayMatrix_ = false;
+    int quarterTurns_ = 0;  // clockwise quarter turns players give the stored pictures
     CaptionLayer layer_;
     int64_t total_ = 0;
     std::chrono::steady_clock::time_point started_, lastReport_;
@@ -231,9 +284,19 @@ std::string Burn::openInput() {
     if (r < 0) return "the video of the movie cannot be read: " + avError(r);
     if (dec_->width <= 0 || dec_->height <= 0) return "the video has no picture size";
     if (dec_->width % 2 || dec_->height % 2) return "the video's width and height must be even for H.264";
-    result_.movieWidth = dec_->width;
-    result_.movieHeight = dec_->height;
-    result_.scaled = dec_->width != job_.width || dec_->height != job_.height;
+    // A movie that players turn (a phone held upright): the new movie keeps
+    // the same display matrix, and the captions, made for the picture the
+    // viewer sees, are turned back into the stored picture's orientation.
+    if (const int32_t* matrix = displayMatrixOf(vs)) {
+        std::memcpy(displayMatrix_, matrix, sizeof displayMatrix_);
+        hasDisplayMatrix_ = true;
+        const double clockwise = -av_display_rotation_get(matrix);
+        if (std::isfinite(clockwise)) quarterTurns_ = int(((std::lround(clockwise / 90.0) % 4) + 4) % 4);
+    }
+    const bool across = quarterTurns_ % 2 != 0;
+    result_.movieWidth = across ? dec_->height : dec_->width;
+    result_.movieHeight = across ? dec_->width : dec_->height;
+    result_.scaled = result_.movieWidth != job_.width || result_.movieHeight != job_.height;
     bt709_ = dec_->colorspace == AVCOL_SPC_BT709 ||
              (dec_->colorspace == AVCOL_SPC_UNSPECIFIED && dec_->height >= 720);
     if (vs->nb_frames > 0) {
@@ -291,6 +354,7 @@ std::string Burn::openOutput() {
             av_dict_copy(&videoOut_->metadata, is->metadata, 0);
             av_dict_set(&videoOut_->metadata, "encoder", nullptr, 0);
             videoOut_->disposition = is->disposition;
+            if (hasDisplayMatrix_ && !setDisplayMatrix(videoOut_, displayMatrix_)) return "out of memory";
             copyMap_[i] = videoOut_->index;
             continue;
         }
@@ -362,6 +426,10 @@ std::string Burn::captionFor(int set) {
     if (result_.scaled) {
         picture = scaledCaption(picture, result_.movieWidth, result_.movieHeight);
         if (picture.empty()) return "the captions could not be scaled to the movie";
+    }
+    if (quarterTurns_ != 0) {
+        picture = turnedCounterclockwise(picture, quarterTurns_);
+        if (picture.empty()) return "out of memory";
     }
     buildLayer(picture, bt709_, layer_);
     layer_.set = set;
