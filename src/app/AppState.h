@@ -60,7 +60,10 @@ struct AppState {
     // The user's settings folder and the folder of the user's includes/;
     // empty when everything is kept in programDir.
     std::string userConfigDir, userDataDir;
-    DataDirs dataDirs() const { return {programDir, userConfigDir, userDataDir}; }
+    // The program folder was looked up (not given), so it holds the shipped
+    // settings, which are never written.
+    bool programDirShipped = false;
+    DataDirs dataDirs() const { return {programDir, userConfigDir, userDataDir, programDirShipped}; }
     // The folder of the journals of unsaved work; empty: no journal is kept.
     std::string recoveryDir;
 

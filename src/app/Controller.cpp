@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <stdexcept>
 
 #include "app/ControlIds.h"
 #include "app/DataDirs.h"
@@ -70,6 +71,7 @@ bool Controller::prepare(const std::string& executablePath, const std::string& w
         s_.programDir = dirs.programDir;
         s_.userConfigDir = dirs.userConfigDir;
         s_.userDataDir = dirs.userDataDir;
+        s_.programDirShipped = dirs.programDirShipped;
     }
     if (s_.recoveryDir.empty()) s_.recoveryDir = recoveryFolder(processEnvironment());
     s_.style.wordSpacing = -3;
@@ -185,6 +187,10 @@ void Controller::dispatch(const Event& e) {
         dispatchEvent(e);
     } catch (const std::bad_alloc&) {
         ui_.messageBox("Error!", "Not enough memory to complete this action.");
+    } catch (const std::exception& failure) {
+        // A fault of the system library (a file-system check, a conversion)
+        // ends this action with its reason; the list stays as it was.
+        ui_.messageBox("Error!", std::string("This action could not be completed:\n") + failure.what());
     }
     if (before && changedSince(*before)) history_.push(std::move(name), std::move(*before), std::move(key));
     showUndoState();

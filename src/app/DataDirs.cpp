@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 
 #include "app/ProgramDir.h"
 #include "io/Files.h"
@@ -43,6 +44,7 @@ DataDirs findDataDirs(const std::string& executablePath, const std::string& work
     const std::string settings = "Kalvero.ini";
     std::string beside = findProgramDir(executablePath, workingDir);
     dirs.programDir = beside;
+    dirs.programDirShipped = true;
     if (!files::exists(beside + settings)) {
         std::string exeFolder = files::folderPart(executablePath);
         if (!exeFolder.empty()) {
@@ -63,13 +65,21 @@ DataDirs fixedDataDirs(const std::string& folder) {
     return dirs;
 }
 
+// Anything under the user's name, a link that leads nowhere included, is the
+// user's settings file: one that cannot be read is told, not passed over.
 std::string settingsReadPath(const DataDirs& dirs, const std::string& fileName) {
-    if (!dirs.userConfigDir.empty() && files::exists(dirs.userConfigDir + fileName)) return dirs.userConfigDir + fileName;
+    if (!dirs.userConfigDir.empty() && files::entryExists(dirs.userConfigDir + fileName))
+        return dirs.userConfigDir + fileName;
     return dirs.programDir + fileName;
 }
 
+const char* const kNoUserSettingsFolder =
+    "there is no folder for your own settings (neither HOME nor XDG_CONFIG_HOME is set), and the settings file "
+    "the program ships with is never written";
+
 std::string settingsWritePath(const DataDirs& dirs, const std::string& fileName) {
-    return dirs.userConfigDir.empty() ? dirs.programDir + fileName : dirs.userConfigDir + fileName;
+    if (!dirs.userConfigDir.empty()) return dirs.userConfigDir + fileName;
+    return dirs.programDirShipped ? std::string() : dirs.programDir + fileName;
 }
 
 std::vector<std::string> fontSheetFolders(const DataDirs& dirs) {
@@ -79,25 +89,54 @@ std::vector<std::string> fontSheetFolders(const DataDirs& dirs) {
     return folders;
 }
 
-bool saveUserPresets(const DataDirs& dirs, const std::string& fileName, const std::vector<Preset>& presets,
-                     std::string& error) {
-    std::string target = settingsWritePath(dirs, fileName);
-    if (files::exists(target)) return savePresetsToFile(target, presets, error);
-    files::Result r = files::makeDirectories(files::folderPart(target));
+namespace {
+
+// Runs `save(source, target)` under the lock of the user's settings folder:
+// the source is the user's file when there is one, else the shipped file.
+bool saveLocked(const DataDirs& dirs, const std::string& fileName, std::string& error,
+                const std::function<bool(const std::string&, const std::string&)>& save) {
+    const std::string target = settingsWritePath(dirs, fileName);
+    if (target.empty()) {
+        error = kNoUserSettingsFolder;
+        return false;
+    }
+    const std::string folder = files::folderPart(target);
+    files::Result r = files::makeDirectories(folder);
     if (!r) {
         error = r.error;
         return false;
     }
-    return savePresetsToFile(dirs.programDir + fileName, target, presets, error);
+    bool saved = false;
+    r = files::withFolderLock(folder, [&] {
+        const std::string source = files::entryExists(target) ? target : dirs.programDir + fileName;
+        saved = save(source, target);
+        return files::Result{};
+    });
+    if (!r) {
+        error = r.error;
+        return false;
+    }
+    return saved;
+}
+
+}  // namespace
+
+bool saveUserPreset(const DataDirs& dirs, const std::string& fileName, const Preset& preset,
+                    std::vector<Preset>& presets, std::string& error) {
+    return saveLocked(dirs, fileName, error, [&](const std::string& source, const std::string& target) {
+        return savePresetToFile(source, target, preset, presets, error);
+    });
+}
+
+bool saveUserPresets(const DataDirs& dirs, const std::string& fileName, const std::vector<Preset>& presets,
+                     std::string& error) {
+    return saveLocked(dirs, fileName, error, [&](const std::string& source, const std::string& target) {
+        return savePresetsToFile(source, target, presets, error);
+    });
 }
 
 bool saveUserReactionMs(const DataDirs& dirs, const std::string& fileName, int reactionMs, std::string& error) {
-    std::string target = settingsWritePath(dirs, fileName);
-    if (files::exists(target)) return saveReactionMsToFile(target, reactionMs, error);
-    files::Result r = files::makeDirectories(files::folderPart(target));
-    if (!r) {
-        error = r.error;
-        return false;
-    }
-    return saveReactionMsToFile(dirs.programDir + fileName, target, reactionMs, error);
+    return saveLocked(dirs, fileName, error, [&](const std::string& source, const std::string& target) {
+        return saveReactionMsToFile(source, target, reactionMs, error);
+    });
 }

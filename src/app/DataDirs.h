@@ -17,6 +17,9 @@ struct DataDirs {
     std::string programDir;     // shipped data; trailing separator
     std::string userConfigDir;  // folder of the user's settings file; empty: none
     std::string userDataDir;    // folder holding the user's includes/; empty: none
+    // True when programDir was looked up: it holds the shipped settings
+    // file, which is never written (false for --program-dir).
+    bool programDirShipped = false;
 };
 
 // The environment values the lookup uses.
@@ -38,18 +41,28 @@ std::string recoveryFolder(const UserEnvironment& env);
 
 // The settings file to read: the user's copy when it exists, else the shipped one.
 std::string settingsReadPath(const DataDirs& dirs, const std::string& fileName);
-// The settings file Save Preset writes: the user's copy, or the shipped file
-// when no user folder is known.
+// The settings file Save Preset writes: the user's copy, or the file in the
+// --program-dir folder; empty when there is none (no user folder is known and
+// the program folder holds the shipped file).
 std::string settingsWritePath(const DataDirs& dirs, const std::string& fileName);
+// Why settingsWritePath is empty.
+extern const char* const kNoUserSettingsFolder;
 
 // Folders holding an includes/ folder of font sheets, searched in this
 // order: the user's, then the shipped one. Each ends with a separator.
 std::vector<std::string> fontSheetFolders(const DataDirs& dirs);
 
-// Writes the presets into the user's settings file. The first time, the
-// user's copy is made from the shipped file (with the presets replaced) in
-// one atomic step; the shipped file is never written. False with `error`
+// Saves one preset into the user's settings file: under the file's lock the
+// file is read again, `preset` replaces the preset of its name there (or is
+// added at the end) and the file is replaced in one step, so that presets
+// saved meanwhile by another window are kept. The first time, the user's
+// copy is made from the shipped file; the shipped file is never written.
+// `presets` receives the file's presets after the save. False with `error`
 // set on failure.
+bool saveUserPreset(const DataDirs& dirs, const std::string& fileName, const Preset& preset,
+                    std::vector<Preset>& presets, std::string& error);
+// Writes `presets` as the whole preset list of the user's settings file, in
+// the same way.
 bool saveUserPresets(const DataDirs& dirs, const std::string& fileName, const std::vector<Preset>& presets,
                      std::string& error);
 // The same for the reaction offset of the timing window ("ReactionMs").

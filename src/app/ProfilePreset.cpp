@@ -298,27 +298,30 @@ void StylePanel::savePreset() {
         p.programDefault = 0;
         p.cropStrips = s_.style.cropStrips;
 
-        std::vector<Preset> updated = s_.presets;
         bool isNew = found == s_.presets.end();
-        if (isNew && updated.size() >= kMaxPresets) {
+        if (isNew && s_.presets.size() >= kMaxPresets) {
             ui_.messageBox("Denied!", "Sorry, the preset list is full (" + std::to_string(kMaxPresets) +
                                           " presets); replace one of them instead.");
             continue;
         }
-        int index = isNew ? int(updated.size()) : int(found - s_.presets.begin());
-        if (isNew) updated.push_back(p);
-        else updated[size_t(index)] = p;
 
         std::string error;
-        // Into the user's copy; the shipped file stays as it is.
+        // Into the user's copy, merged with what other windows saved there
+        // meanwhile; the shipped file stays as it is.
         std::string path = settingsWritePath(s_.dataDirs(), s_.settingsFileName);
-        if (!saveUserPresets(s_.dataDirs(), s_.settingsFileName, updated, error)) {
-            ui_.messageBox("Error!", "Could not save the preset into " + path + ":\n" + error);
+        std::vector<Preset> updated;
+        if (!saveUserPreset(s_.dataDirs(), s_.settingsFileName, p, updated, error)) {
+            ui_.messageBox("Error!", "Could not save the preset" + (path.empty() ? "" : " into " + path) + ":\n" +
+                                         error);
             return;
         }
+        const size_t before = s_.presets.size();
         s_.presets = std::move(updated);
+        const auto saved = std::find_if(s_.presets.begin(), s_.presets.end(), [&](const Preset& x) { return x.name == name; });
+        const int index = int(saved - s_.presets.begin());
         s_.presetIndex = index;
-        if (isNew) ui_.appendItem(ctl::PresetList, name);
+        if (isNew && s_.presets.size() == before + 1 && index == int(before)) ui_.appendItem(ctl::PresetList, name);
+        else fillPresetList();
         setControlValue(ctl::PresetList, index);
         ui_.setEnabled(ctl::SavePreset, false);
         resetPresetNames();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <ctime>
 #include <new>
+#include <stdexcept>
 
 #include "app/DataDirs.h"
 #include "app/ProjectOpen.h"
@@ -22,15 +23,22 @@
 #include "render/FontSheet.h"
 #include "base/Text.h"
 #include "io/SettingsFile.h"
+#include "media/MediaFiles.h"
 
 namespace cli {
 
 Args Args::parse(const std::vector<std::string>& args, const std::vector<std::string>& valueOptions,
                  const std::vector<std::string>& flags) {
     Args a;
+    bool optionsEnded = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& s = args[i];
-        if (s.size() > 1 && s[0] == '-' && !(s.size() > 1 && (std::isdigit(static_cast<unsigned char>(s[1]))))) {
+        // After "--" every argument is a file name, "-x.mp4" as well.
+        if (!optionsEnded && s == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (!optionsEnded && s.size() > 1 && s[0] == '-' && !(s.size() > 1 && (std::isdigit(static_cast<unsigned char>(s[1]))))) {
             if (std::find(flags.begin(), flags.end(), s) != flags.end()) {
                 a.flagsSeen.push_back(s);
                 continue;
@@ -102,11 +110,15 @@ bool Context::loadSettings() {
     std::string error;
     std::string path = settingsReadPath(state.dataDirs(), state.settingsFileName);
     std::string shipped = programDir + state.settingsFileName;
-    if (path != shipped && (!loadSettingsFile(path, s, error) || s.profiles.empty() || s.presets.empty())) {
-        err << "kalvero-cli: warning: your settings file " << path
-            << " could not be used; the settings the program ships with are used instead\n";
-        path = shipped;
-        s = Settings{};
+    if (path != shipped) {
+        const bool read = loadSettingsFile(path, s, error);
+        if (!read || s.profiles.empty() || s.presets.empty()) {
+            err << "kalvero-cli: warning: your settings file " << path << " could not be used ("
+                << terminalLine(read ? "it lists no usable profile or no preset" : error)
+                << "); the settings the program ships with are used instead\n";
+            path = shipped;
+            s = Settings{};
+        }
     }
     if (!loadSettingsFile(path, s, error)) {
         fail("cannot read the settings file " + path + ": " + error);
@@ -326,7 +338,7 @@ int cmdInfo(Context& c, const std::vector<std::string>& args) {
 }
 
 void usage(std::ostream& err) {
-    err << "usage: kalvero-cli [--program-dir DIR] COMMAND ...\n"
+    err << "usage: kalvero-cli [--program-dir DIR] [--verbose] COMMAND ...\n"
            "       kalvero-cli --help | --version\n"
            "commands:\n"
            "  import-srt FILE.srt -o OUT.KVL8 [--profile N] [--preset N] [--force]\n"
@@ -346,14 +358,16 @@ void usage(std::ostream& err) {
            "  export stl IN.KVL8 [--teletext|--open] [--start HH:MM:SS:FF] [--language CODE] [--force]\n"
            "  burn MOVIE IN.KVL8 -o OUT.mp4|OUT.mkv [--crf 0-51] [--preset NAME] [--force]\n"
            "  capture IN.KVL8 [--row R] [--force]\n"
-           "  snap MOVIE IN.KVL8 -o OUT.KVL8 [--within N] [--gap N]\n"
+           "  snap MOVIE IN.KVL8 -o OUT.KVL8 [--within N] [--gap N] [--force]\n"
            "  shift IN.KVL8 -o OUT.KVL8 (--frames N | --to HH:MM:SS:FF) [--sets K-L] [--force]\n"
            "  convert-rate IN.KVL8 -o OUT.KVL8 --profile N --keep time|frames [--force]\n"
            "  import-text FILE.txt -o OUT.KVL8 [--profile N] [--preset N] [--force]\n"
            "  merge-srt TOP.srt BOTTOM.srt -o OUT.KVL8 [--profile N] [--preset N] [--force]\n"
            "  replace IN.KVL8 -o OUT.KVL8 --find TEXT --with TEXT [--regex] [--whole-word] [--ignore-case] [--force]\n"
            "  check IN.KVL8 [--max-cps N] [--min-frames N] [--safe-area PERCENT] [--lang CODE]\n"
-           "--force replaces read-only output files and starts exports of more than 100000 pictures.\n";
+           "--force replaces read-only output files and starts exports of more than 100000 pictures;\n"
+           "a FIFO, device or folder under an output name is never replaced.\n"
+           "--verbose shows FFmpeg's own messages. -- ends the options (for a file named -x.mp4).\n";
 }
 
 }  // namespace
@@ -386,7 +400,13 @@ int runCli(const std::vector<std::string>& argsIn, std::ostream& out, std::ostre
     using namespace cli;
     std::vector<std::string> args = argsIn;
     std::string programDir;
-    while (!args.empty() && args[0] == "--program-dir") {
+    bool verbose = false;
+    while (!args.empty() && (args[0] == "--program-dir" || args[0] == "--verbose")) {
+        if (args[0] == "--verbose") {
+            verbose = true;
+            args.erase(args.begin());
+            continue;
+        }
         if (args.size() < 2) {
             err << "kalvero-cli: --program-dir needs a folder\n";
             return Usage;
@@ -394,6 +414,7 @@ int runCli(const std::vector<std::string>& argsIn, std::ostream& out, std::ostre
         programDir = files::withTrailingSeparator(args[1]);
         args.erase(args.begin(), args.begin() + 2);
     }
+    setMediaLogVerbose(verbose);
     if (args.empty()) {
         usage(err);
         return Usage;
@@ -428,6 +449,9 @@ int runCli(const std::vector<std::string>& argsIn, std::ostream& out, std::ostre
         return Usage;
     } catch (const std::bad_alloc&) {
         err << "kalvero-cli: not enough memory for " << args[0] << "\n";
+        return BadInput;
+    } catch (const std::exception& failure) {
+        err << "kalvero-cli: " << args[0] << " could not be completed: " << terminalLine(failure.what()) << "\n";
         return BadInput;
     }
 }

@@ -397,7 +397,8 @@ int cmdCapture(Context& c, const std::vector<std::string>& args) {
 }
 
 int cmdBurn(Context& c, const std::vector<std::string>& args) {
-    Args a = Args::parse(args, {"-o", "--crf", "--preset"}, {});
+    Args a = Args::parse(args, {"-o", "--crf", "--preset"}, {"--force"});
+    files::setReplaceReadOnly(a.flag("--force"));
     if (a.positional.size() != 2) throw UsageError{"burn needs a movie and one project file"};
     if (!a.has("-o")) throw UsageError{"burn needs -o OUT.mp4 or OUT.mkv"};
     const int crf = a.getInt("--crf", 18, 0, 51);

@@ -379,6 +379,7 @@ ExportResult exportIffScala(const IffScalaJob& job) {
             if (!keep) exportnames::releaseName16(folder, project, claim);
         }
     } kept{folder, job.name, exportnames::claimName16(folder, job.name)};
+    if (!kept.claim.error.empty()) return failure(r, kept.claim.error);
     const std::string name = kept.claim.name;
     if (name != exportnames::name16(job.name))
         script = buildScalaScript(job.sets, job.fps, job.width, job.height, name, job.scalaTarget);

@@ -50,6 +50,16 @@ std::string cleanName(std::string s) {
 // ".kalvero-names": one "NAME16<TAB>full name" line per project.
 constexpr const char* kRegistry = ".kalvero-names";
 
+// A name of the record is used only as what name16 makes: a plain file name
+// of at most 16 bytes, without separators, control characters or quotes, and
+// neither "." nor "..". Other lines (damaged or planted) are passed over.
+bool plainName16(const std::string& n16) {
+    if (n16.empty() || n16.size() > 16 || n16 == "." || n16 == "..") return false;
+    for (char c : n16)
+        if (c == '/' || c == '\\' || c == '"' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return false;
+    return true;
+}
+
 std::string registryKey(const std::string& name) {
     std::string k = name;
     for (char& c : k)
@@ -67,12 +77,13 @@ Name16Claim claimName16(const std::string& folder, const std::string& name) {
     const std::string path = folder + kRegistry;
     Name16Claim claim;
     claim.name = name16(name);
-    files::updateLockedFile(path, [&](const std::string& old) {
+    files::Result used = files::updateLockedFile(path, [&](const std::string& old) {
         std::map<std::string, std::string> owner;  // name16 -> full name
         for (const std::string& line : text::splitLines(old)) {
             size_t tab = line.find('\t');
             if (tab == std::string::npos) continue;
             const std::string n16 = line.substr(0, tab), full = line.substr(tab + 1);
+            if (!plainName16(n16)) continue;
             if (full == key) {
                 claim.name = n16;
                 return old;  // known: nothing to add
@@ -88,6 +99,10 @@ Name16Claim claimName16(const std::string& folder, const std::string& name) {
         claim.endedLastLine = !old.empty() && old.back() != '\n' && old.back() != '\r';
         return old + (claim.endedLastLine ? "\n" : "") + claim.name + "\t" + key + "\n";
     });
+    if (!used) {
+        claim.recorded = false;
+        claim.error = "The list of names " + path + " cannot be used: it " + used.error + ".";
+    }
     return claim;
 }
 

@@ -47,6 +47,7 @@ struct Name16Claim {
     std::string name;       // the name to use
     bool recorded = false;  // this run added the name to the record
     bool endedLastLine = false;  // ... after ending a last line that had no line break
+    std::string error;  // the record cannot be used (a folder, a link, too large): nothing is written
 };
 Name16Claim claimName16(const std::string& folder, const std::string& name);
 void releaseName16(const std::string& folder, const std::string& name, const Name16Claim& claim);

@@ -152,6 +152,26 @@ ExportReport cancelledPictures(const ExportResult& result, int total) {
     return r;
 }
 
+// A PNG or IFF run that failed part-way (a full disk): the files it wrote go
+// again, as after a cancel, so that no half sequence is left and the space
+// comes back; the report says so.
+ExportReport failedPictures(const ExportResult& result, int total) {
+    ExportReport r = reportOf(result, total);
+    if (result.written.empty()) return r;
+    int removed = 0;
+    std::string kept;
+    for (const std::string& path : result.written) {
+        if (files::removeFile(path)) ++removed;
+        else if (kept.empty()) kept = path;
+    }
+    r.text = result.error + "\n\nThe export stopped; the " + std::to_string(removed) +
+             (removed == 1 ? " file it had written was" : " files it had written were") + " removed.";
+    if (!kept.empty()) r.text += " " + kept + " could not be removed.";
+    r.pictures = 0;
+    r.written.clear();
+    return r;
+}
+
 bool blankSet(const SubtitleSet& s) {
     return text::trimSpaces(s.lineA).empty() && text::trimSpaces(s.lineB).empty();
 }
@@ -225,6 +245,7 @@ ExportReport exportPngPictures(const ProjectExportInput& in, const std::atomic<b
             result.error = written.error;
         }
     }
+    if (!result.ok) return failedPictures(result, total);
     ExportReport report = reportOf(result, total);
     report.skipped = result.skipped;
     if (report.done() && result.skipped > 0)
@@ -270,6 +291,7 @@ ExportReport exportIffPictures(const ProjectExportInput& in, int scalaTarget, co
     job.progress = [&](int value, int of) { stepProgress(in, value, of); };
     const ExportResult result = exportIffScala(job);
     if (!result.ok && cancelRequested(cancel)) return cancelledPictures(result, total);
+    if (!result.ok) return failedPictures(result, total);
     return reportOf(result, total);
 }
 

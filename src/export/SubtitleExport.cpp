@@ -401,6 +401,31 @@ void exportText(const SubtitleExportJob& job, const std::string& folder, Subtitl
 
 }  // namespace
 
+std::string subtitleTimeLimitRefusal(SubtitleFormat format, const TrackSets& sets, float fps) {
+    // The time stamps of a SUP file are 32-bit counts of a 90 kHz clock and
+    // wrap after 13:15:21; those of an MPEG transport stream have 33 bits and
+    // wrap after 26:30:43 (less the muxer's delay). A set shown later would
+    // come back at the start: the run is refused instead.
+    const char* what = nullptr;
+    const char* limitText = nullptr;
+    long long limitSeconds = 0;
+    if (format == SubtitleFormat::Sup) {
+        what = "a SUP file", limitText = "13:15:00:00", limitSeconds = 13 * 3600 + 15 * 60;
+    } else if (format == SubtitleFormat::Dvb) {
+        what = "a DVB transport stream", limitText = "26:30:00:00", limitSeconds = 26 * 3600 + 30 * 60;
+    } else {
+        return {};
+    }
+    for (const TrackSet& s : sets.sets) {
+        if (frameTo90k(s.offFrame, fps) <= limitSeconds * 90000) continue;
+        if (blankLine(s.lineA) && blankLine(s.lineB)) continue;  // shows nothing: left out anyway
+        return "Set " + std::to_string(s.set + 1) + " (" + formatTimeCode(s.on) + " to " + formatTimeCode(s.off) +
+               ") ends after " + limitText + ", the latest time " + what +
+               " can hold; its times would wrap round to the start. Nothing was written.";
+    }
+    return {};
+}
+
 SubtitleExportResult exportSubtitleTrack(const SubtitleExportJob& job) {
     SubtitleExportResult r;
     r.untimed = job.sets.untimed;
@@ -408,6 +433,11 @@ SubtitleExportResult exportSubtitleTrack(const SubtitleExportJob& job) {
     const std::string refusal = subtitleExportRefusal(job.format, job.width, job.height, job.fps);
     if (!refusal.empty()) {
         r.error = refusal;
+        return r;
+    }
+    const std::string late = subtitleTimeLimitRefusal(job.format, job.sets, job.fps);
+    if (!late.empty()) {
+        r.error = late;
         return r;
     }
     const std::string folder = exportnames::outputFolder(job.projectDir, kindOf(job.format));

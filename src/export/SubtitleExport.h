@@ -63,6 +63,11 @@ struct SubtitleExportResult : ExportResult {
     bool cancelled = false;  // stopped through job.cancel: no file written
 };
 
+// Refusal of a SUP or DVB track with a set shown after the latest time its
+// time stamps can hold (SUP 13:15:00:00, DVB 26:30:00:00), naming the first
+// such set; empty when every set fits, and for the other formats.
+std::string subtitleTimeLimitRefusal(SubtitleFormat format, const TrackSets& sets, float fps);
+
 // Refusal before anything is written (size or rate the format cannot name);
 // empty when the job can run.
 std::string subtitleExportRefusal(SubtitleFormat format, int width, int height, float fps);

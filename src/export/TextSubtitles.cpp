@@ -5,8 +5,27 @@
 
 namespace {
 
+// SubRip has no escapes: a text line holding an arrow ("-->", "->", "- >")
+// could be read as the time line of a new cue. A no-break space (0xA0 in the
+// single-byte text) before each arrow's '>' keeps the line text for every
+// reader and looks the same; our SubRip import takes it out again.
+std::string breakArrows(const std::string& s) {
+    std::string out;
+    out.reserve(s.size());
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '>') {
+            size_t j = out.size();
+            while (j > 0 && (out[j - 1] == ' ' || out[j - 1] == '\t')) --j;
+            if (j > 0 && out[j - 1] == '-') out += '\xA0';
+        }
+        out += s[i];
+    }
+    return out;
+}
+
 std::string cueLine(const std::string& line, TextSubtitleFormat format) {
     std::string s = text::replaceAll(text::trimSpaces(line), "\xA6", "|");
+    if (format == TextSubtitleFormat::SubRip) s = breakArrows(s);
     s = cp1252::toUtf8(s);
     if (format == TextSubtitleFormat::WebVtt) {
         s = text::replaceAll(s, "&", "&amp;");

@@ -1,5 +1,6 @@
 #include "io/Files.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -109,6 +110,26 @@ Result readFile(const std::string& path, std::string& out, uint64_t maxBytes) {
     return {};
 }
 
+Result checkReadableFile(const std::string& path) {
+#ifndef _WIN32
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return Result::failure(std::strerror(errno));
+    struct stat st {};
+    const bool statted = ::fstat(fd, &st) == 0;
+    const int why = errno;
+    ::close(fd);
+    if (!statted) return Result::failure(std::strerror(why));
+    if (S_ISDIR(st.st_mode)) return Result::failure("is a folder, not a file");
+    if (!S_ISREG(st.st_mode)) return Result::failure("is not a regular file");
+    return {};
+#else
+    std::error_code ec;
+    if (fs::is_directory(fs::path(path), ec)) return Result::failure("is a folder, not a file");
+    if (!fs::is_regular_file(fs::path(path), ec)) return Result::failure(ec ? describe(ec) : "is not a regular file");
+    return {};
+#endif
+}
+
 bool isRegularFile(const std::string& path) {
     std::error_code ec;
     return !path.empty() && fs::is_regular_file(fs::path(path), ec);
@@ -159,6 +180,36 @@ std::string temporaryPathFor(const std::string& path) {
            std::to_string((rd() + counter++) % 1000000) + "-" + name;
 }
 
+int createTemporaryFile(const std::string& path, std::string& temporary, std::string& error) {
+    removeStaleTemporaries(folderPart(path));
+#ifdef _WIN32
+    temporary = temporaryPathFor(path);
+    const int fd = ::_open(temporary.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, 0600);
+    if (fd < 0) {
+        error = std::strerror(errno);
+        temporary.clear();
+    }
+    return fd;
+#else
+    const unsigned mode = outputMode(path);
+    // A name taken by another writer (or planted) is never opened; a few
+    // fresh names are tried.
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        temporary = temporaryPathFor(path);
+        const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            // The permissions of the file it replaces, whatever the umask says.
+            ::fchmod(fd, mode_t(mode));
+            return fd;
+        }
+        if (errno != EEXIST) break;
+    }
+    error = std::strerror(errno);
+    temporary.clear();
+    return -1;
+#endif
+}
+
 void removeStaleTemporaries(const std::string& folder) {
 #ifndef _WIN32
     static std::mutex m;
@@ -172,7 +223,10 @@ void removeStaleTemporaries(const std::string& folder) {
     fs::directory_iterator it(fs::path(key), ec);
     if (ec) return;
     const std::string prefix = kTempPrefix;
-    for (const auto& e : it) {
+    // Stepped with the error-code overload: an entry that cannot be read ends
+    // the walk instead of throwing.
+    for (; it != fs::directory_iterator(); it.increment(ec)) {
+        const fs::directory_entry& e = *it;
         const std::string name = e.path().filename().string();
         if (name.compare(0, prefix.size(), prefix) != 0) continue;
         size_t end = name.find('-', prefix.size());
@@ -192,22 +246,30 @@ void removeStaleTemporaries(const std::string& folder) {
 Result writeFileAtomic(const std::string& path, const std::string& content) {
     Result allowed = checkOutputPath(path);
     if (!allowed) return allowed;
+#ifdef _WIN32
     removeStaleTemporaries(folderPart(path));
     std::string tmp = temporaryPathFor(path);
-#ifdef _WIN32
     std::FILE* f = std::fopen(tmp.c_str(), "wb");
-#else
-    const unsigned mode = outputMode(path);
-    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    // The permissions of the file it replaces, whatever the umask says.
-    if (fd >= 0) ::fchmod(fd, mode_t(mode));
-    std::FILE* f = fd < 0 ? nullptr : ::fdopen(fd, "wb");
-#endif
     if (!f) return Result::failure(std::strerror(errno));
+#else
+    std::string tmp, why;
+    const int fd = createTemporaryFile(path, tmp, why);
+    if (fd < 0) return Result::failure(why);
+    std::FILE* f = ::fdopen(fd, "wb");
+    if (!f) {
+        const int e = errno;
+        ::close(fd);
+        std::error_code ignored;
+        fs::remove(fs::path(tmp), ignored);
+        return Result::failure(std::strerror(e));
+    }
+#endif
     const size_t chunk = 1 << 20;
     size_t written = 0;
     bool ok = true;
+#ifdef _WIN32
     std::string why;
+#endif
     while (written < content.size()) {
         if (writeHook() && !writeHook()(written)) {
             ok = false;
@@ -259,17 +321,24 @@ Result updateLockedFile(const std::string& path, const std::function<std::string
 #ifndef _WIN32
     int fd = -1;
     for (;;) {
-        fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+        fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0644);
         if (fd < 0) {
+            const int e = errno;
             change(std::string());
-            return Result::failure(std::strerror(errno));
+            struct stat link {};
+            if (e == ELOOP && ::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode))
+                return Result::failure("is a symbolic link");
+            if (e == EISDIR) return Result::failure("is a folder, not a file");
+            return Result::failure(std::strerror(e));
         }
         struct stat st {};
         if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > (1 << 24)) {
+            const bool regular = S_ISREG(st.st_mode);
             ::close(fd);
             change(std::string());
-            return Result::failure("is not a usable file");
+            return Result::failure(regular ? "is larger than 16 MiB" : "is not a regular file");
         }
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
         while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
         }
         // Another process may have removed the file (emptied) while this one
@@ -315,6 +384,81 @@ bool exists(const std::string& path) {
     return !path.empty() && fs::exists(fs::path(path), ec);
 }
 
+Result contentKey(const std::string& path, std::string& key) {
+    key.clear();
+#ifndef _WIN32
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return Result::failure(std::strerror(errno));
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return Result::failure("is not a regular file");
+    }
+    const uint64_t size = uint64_t(st.st_size);
+    const uint64_t part = uint64_t(1) << 20;
+    // FNV-1a over the first and the last megabyte (the whole of a small file).
+    uint64_t hash = 0xcbf29ce484222325ull;
+    std::vector<char> buffer(1 << 16);
+    auto hashRange = [&](uint64_t from, uint64_t count) {
+        while (count > 0) {
+            const ssize_t n = ::pread(fd, buffer.data(), size_t(std::min<uint64_t>(count, buffer.size())), off_t(from));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return false;
+            for (ssize_t i = 0; i < n; ++i) hash = (hash ^ uint8_t(buffer[size_t(i)])) * 0x100000001b3ull;
+            from += uint64_t(n);
+            count -= uint64_t(n);
+        }
+        return true;
+    };
+    const bool read = size <= 2 * part ? hashRange(0, size) : hashRange(0, part) && hashRange(size - part, part);
+    ::close(fd);
+    if (!read) return Result::failure("read error");
+    char text[64];
+    std::snprintf(text, sizeof text, "%llu-%016llx", static_cast<unsigned long long>(size),
+                  static_cast<unsigned long long>(hash));
+    key = text;
+    return {};
+#else
+    std::string bytes;
+    Result r = readFile(path, bytes);
+    if (!r) return r;
+    uint64_t hash = 0xcbf29ce484222325ull;
+    for (char c : bytes) hash = (hash ^ uint8_t(c)) * 0x100000001b3ull;
+    key = std::to_string(bytes.size()) + "-" + std::to_string(hash);
+    return {};
+#endif
+}
+
+bool entryExists(const std::string& path) {
+    std::error_code ec;
+    return !path.empty() && fs::exists(fs::symlink_status(fs::path(path), ec));
+}
+
+Result withFolderLock(const std::string& folder, const std::function<Result()>& work) {
+#ifndef _WIN32
+    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return Result::failure(std::strerror(errno));
+    while (::flock(fd, LOCK_EX) != 0) {
+        if (errno == EINTR) continue;
+        const int e = errno;
+        ::close(fd);
+        return Result::failure(std::strerror(e));
+    }
+    Result r;
+    try {
+        r = work();
+    } catch (...) {
+        ::close(fd);  // releases the lock
+        throw;
+    }
+    ::close(fd);
+    return r;
+#else
+    (void)folder;
+    return work();
+#endif
+}
+
 bool isDirectory(const std::string& path) {
     std::error_code ec;
     return !path.empty() && fs::is_directory(fs::path(path), ec);
@@ -324,7 +468,10 @@ Result makeDirectories(const std::string& path) {
     if (path.empty()) return {};
     std::error_code ec;
     fs::create_directories(fs::path(path), ec);
-    if (ec && !fs::is_directory(fs::path(path))) return Result::failure(describe(ec));
+    std::error_code checked;
+    if (ec && !fs::is_directory(fs::path(path), checked)) return Result::failure(describe(ec));
+    if (!ec && !fs::is_directory(fs::path(path), checked))
+        return Result::failure(checked ? describe(checked) : "is not a folder");
     return {};
 }
 
@@ -347,9 +494,9 @@ std::vector<std::string> listFiles(const std::string& folder) {
     std::error_code ec;
     fs::directory_iterator it(fs::path(folder), ec);
     if (ec) return names;
-    for (const auto& e : it) {
+    for (; it != fs::directory_iterator(); it.increment(ec)) {
         std::error_code fe;
-        if (e.is_regular_file(fe)) names.push_back(e.path().filename().string());
+        if (it->is_regular_file(fe)) names.push_back(it->path().filename().string());
     }
     return names;
 }

@@ -20,6 +20,11 @@ struct Result {
 // folders) without waiting on it, and files larger than maxBytes.
 Result readFile(const std::string& path, std::string& out, uint64_t maxBytes = uint64_t(1) << 31);
 
+// Whether `path` is a regular file that can be opened for reading, checked
+// without waiting (a FIFO is refused, never opened for reading). For readers
+// that open the file themselves (FFmpeg, FreeType): the reason when not.
+Result checkReadableFile(const std::string& path);
+
 // Writes a file so that it is either completely the new content or still the
 // previous file: the bytes go to a temporary file in the same folder, are
 // flushed to disk and then renamed over the target. See checkOutputPath for
@@ -42,6 +47,12 @@ unsigned outputMode(const std::string& path);
 // ".kalvero-tmp-PID-NNNNNN-" + the file name. The process id lets a later
 // run tell a stale one (its writer was killed) from one being written.
 std::string temporaryPathFor(const std::string& path);
+// Creates the temporary file for a write to `path` (temporaryPathFor, made
+// with O_CREAT|O_EXCL|O_NOFOLLOW, so that nothing planted under that name is
+// followed or reused) with the permissions outputMode(path) gives. Returns
+// the open descriptor, with the name in `temporary`; -1 with `error` set
+// when it cannot be made. Removes stale temporaries of the folder first.
+int createTemporaryFile(const std::string& path, std::string& temporary, std::string& error);
 // Removes the temporary files in `folder` whose process is gone. Checks each
 // folder once per run; writeFileAtomic and the movie writer call it.
 void removeStaleTemporaries(const std::string& folder);
@@ -58,7 +69,19 @@ void setWriteFailureHookForTests(std::function<bool(uint64_t)> hook);
 Result updateLockedFile(const std::string& path, const std::function<std::string(const std::string&)>& change,
                         bool removeWhenEmpty = false);
 
+// A key of a regular file's content that is cheap to make for a large file:
+// its size and a hash of its first and last megabyte. Failure when it is no
+// regular file or cannot be read.
+Result contentKey(const std::string& path, std::string& key);
+
 bool exists(const std::string& path);
+// Whether anything is at `path`, without following a final link: a link to
+// nowhere, or one in a loop, is there too.
+bool entryExists(const std::string& path);
+// Runs `work` holding an exclusive lock on `folder` (the folder itself is
+// locked, so that files in it can be replaced by renaming while locked).
+// Other processes doing the same on the same folder wait for the lock.
+Result withFolderLock(const std::string& folder, const std::function<Result()>& work);
 bool isDirectory(const std::string& path);
 bool isRegularFile(const std::string& path);  // follows links
 // Creates a folder with its missing parents.

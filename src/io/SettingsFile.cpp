@@ -41,6 +41,33 @@ bool savePresetsToFile(const std::string& source, const std::string& target, con
     return true;
 }
 
+bool savePresetToFile(const std::string& source, const std::string& target, const Preset& preset,
+                      std::vector<Preset>& presets, std::string& error) {
+    std::string content;
+    files::Result r = files::readFile(source, content, 16u << 20);
+    if (!r) {
+        error = r.error;
+        return false;
+    }
+    std::vector<Preset> merged = parseSettings(content).presets;
+    auto same = std::find_if(merged.begin(), merged.end(), [&](const Preset& p) { return p.name == preset.name; });
+    if (same != merged.end() && same->programDefault == 1) {
+        error = "the preset " + preset.name + " is a program default";
+        return false;
+    }
+    if (same != merged.end()) {
+        *same = preset;
+    } else if (merged.size() >= kMaxPresets) {
+        error = "the preset list is full (" + std::to_string(kMaxPresets) + " presets)";
+        return false;
+    } else {
+        merged.push_back(preset);
+    }
+    if (!savePresetsToFile(source, target, merged, error)) return false;
+    presets = std::move(merged);
+    return true;
+}
+
 bool saveReactionMsToFile(const std::string& path, int reactionMs, std::string& error) {
     return saveReactionMsToFile(path, path, reactionMs, error);
 }

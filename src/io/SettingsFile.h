@@ -16,6 +16,12 @@ bool savePresetsToFile(const std::string& path, const std::vector<Preset>& prese
 bool savePresetsToFile(const std::string& source, const std::string& target, const std::vector<Preset>& presets,
                        std::string& error);
 
+// Saves one preset into the settings read from `source`, written to
+// `target`: it replaces the preset of its name there or is added at the end;
+// `presets` receives the list written. Refused when the list is full.
+bool savePresetToFile(const std::string& source, const std::string& target, const Preset& preset,
+                      std::vector<Preset>& presets, std::string& error);
+
 // Stores the reaction offset as "ReactionMs" in the settings file at
 // `path`, replacing the file in one step. False with `error` set on failure.
 bool saveReactionMsToFile(const std::string& path, int reactionMs, std::string& error);

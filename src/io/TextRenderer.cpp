@@ -33,6 +33,7 @@ struct TextRenderer::Impl {
     std::string initError;
     std::map<std::string, FT_Face> faces;  // by file path
     std::map<std::string, std::string> faceErrors;
+    std::map<std::string, std::string> faceBytes;  // the files the faces read from
 
     ~Impl() {
         for (auto& [path, face] : faces) FT_Done_Face(face);
@@ -59,8 +60,14 @@ struct TextRenderer::Impl {
                 error = failed->second;
                 return nullptr;
             }
-            if (FT_New_Face(library, path.c_str(), 0, &f) != 0) {
-                error = "The font file " + path + " could not be loaded.";
+            // Only a regular file, read without waiting on a FIFO; the face
+            // reads the bytes kept with it.
+            std::string& bytes = faceBytes[path];
+            files::Result read = files::readFile(path, bytes, uint64_t(256) << 20);
+            if (!read || FT_New_Memory_Face(library, reinterpret_cast<const FT_Byte*>(bytes.data()),
+                                            FT_Long(bytes.size()), 0, &f) != 0) {
+                faceBytes.erase(path);
+                error = "The font file " + path + " could not be loaded" + (read ? "" : ": " + read.error) + ".";
                 faceErrors[path] = error;
                 return nullptr;
             }

@@ -39,6 +39,7 @@ extern "C" {
 }
 
 #include "media/AvError.h"
+#include "media/MediaFiles.h"
 
 #include "base/Image.h"
 #include "media/KeptPictures.h"
@@ -81,16 +82,15 @@ public:
         path_ = path;
         files::Result allowed = files::checkOutputPath(path);
         if (!allowed) return allowed.error;
-        files::removeStaleTemporaries(files::folderPart(path));
-        tmp_ = files::temporaryPathFor(path);
-        int fd = ::open(tmp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd >= 0) ::fchmod(fd, mode_t(files::outputMode(path)));
-        file_ = fd < 0 ? nullptr : ::fdopen(fd, "wb");
+        std::string why;
+        const int fd = files::createTemporaryFile(path, tmp_, why);
+        if (fd < 0) return why;
+        file_ = ::fdopen(fd, "wb");
         if (!file_) {
-            const int why = errno;
-            if (fd >= 0) ::close(fd);
-            tmp_.clear();
-            return std::strerror(why);
+            const int e = errno;
+            ::close(fd);
+            discard();
+            return std::strerror(e);
         }
         return {};
     }
@@ -277,6 +277,7 @@ std::string FfmpegAviWriter::failAv(const std::string& what, int code) {
 
 std::string FfmpegAviWriter::open(const std::string& path, int width, int height, int rate, const CodecChoice& choice) {
     abort();
+    applyMediaLogLevel();
     error_.clear();
     path_ = path;
     frames_ = 0;

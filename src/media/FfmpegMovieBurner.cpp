@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <random>
 
@@ -19,12 +20,14 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/audio_fifo.h>
+#include <libavutil/display.h>
 #include <libavutil/opt.h>
 #include <libswresample/swresample.h>
 #include <libswscale/swscale.h>
 }
 
 #include "media/AvError.h"
+#include "media/MediaFiles.h"
 
 #include "base/Image.h"
 
@@ -114,6 +117,54 @@ void buildLayer(const Image& rgba, bool bt709, CaptionLayer& layer) {
     if (x1 <= x0) layer.x0 = layer.x1 = layer.y0 = layer.y1 = 0;
 }
 
+// A picture turned by quarter turns counterclockwise (0 to 3).
+Image turnedCounterclockwise(const Image& src, int quarterTurns) {
+    const int w = src.width(), h = src.height();
+    const bool across = quarterTurns % 2 != 0;
+    Image out(across ? h : w, across ? w : h);
+    if (out.empty()) return out;
+    for (int y = 0; y < h; ++y) {
+        const uint8_t* p = src.pixel(0, y);
+        for (int x = 0; x < w; ++x, p += 4) {
+            int tx = x, ty = y;
+            switch (quarterTurns) {
+                case 1: tx = y, ty = w - 1 - x; break;
+                case 2: tx = w - 1 - x, ty = h - 1 - y; break;
+                case 3: tx = h - 1 - y, ty = x; break;
+                default: break;
+            }
+            std::copy(p, p + 4, out.pixel(tx, ty));
+        }
+    }
+    return out;
+}
+
+// The display matrix of a stream (how players turn its pictures), or null.
+const int32_t* displayMatrixOf(const AVStream* s) {
+#if LIBAVFORMAT_VERSION_MAJOR < 61
+    size_t size = 0;
+    const uint8_t* data = av_stream_get_side_data(s, AV_PKT_DATA_DISPLAYMATRIX, &size);
+    return data && size >= 9 * sizeof(int32_t) ? reinterpret_cast<const int32_t*>(data) : nullptr;
+#else
+    const AVPacketSideData* sd = av_packet_side_data_get(s->codecpar->coded_side_data,
+                                                         s->codecpar->nb_coded_side_data, AV_PKT_DATA_DISPLAYMATRIX);
+    return sd && sd->size >= 9 * sizeof(int32_t) ? reinterpret_cast<const int32_t*>(sd->data) : nullptr;
+#endif
+}
+
+bool setDisplayMatrix(AVStream* s, const int32_t* matrix) {
+#if LIBAVFORMAT_VERSION_MAJOR < 61
+    uint8_t* data = av_stream_new_side_data(s, AV_PKT_DATA_DISPLAYMATRIX, 9 * sizeof(int32_t));
+#else
+    AVPacketSideData* sd = av_packet_side_data_new(&s->codecpar->coded_side_data, &s->codecpar->nb_coded_side_data,
+                                                   AV_PKT_DATA_DISPLAYMATRIX, 9 * sizeof(int32_t), 0);
+    uint8_t* data = sd ? sd->data : nullptr;
+#endif
+    if (!data) return false;
+    std::memcpy(data, matrix, 9 * sizeof(int32_t));
+    return true;
+}
+
 inline uint8_t mix(int over, int under, int a) {
     return uint8_t((over * a + under * (255 - a) + 127) / 255);
 }
@@ -183,7 +234,7 @@ private:
     const BurnProgress& progress_;
     const std::atomic<bool>* cancel_;
     BurnResult result_;
-    std::string tmp_;
+    OutputFile file_;  // the new movie until it is complete
 
     AVFormatContext* in_ = nullptr;
     AVFormatContext* out_ = nullptr;
@@ -199,15 +250,18 @@ private:
     int64_t zero_ = AV_NOPTS_VALUE, lastPts_ = AV_NOPTS_VALUE;
     MovieRate rate_;
     bool bt709_ = false;
+    int32_t displayMatrix_[9] = {};
+    bool hasDisplayMatrix_ = false;
+    int quarterTurns_ = 0;  // clockwise quarter turns players give the stored pictures
     CaptionLayer layer_;
     int64_t total_ = 0;
     std::chrono::steady_clock::time_point started_, lastReport_;
 };
 
 std::string Burn::openInput() {
-    int r = avformat_open_input(&in_, job_.input.c_str(), nullptr, nullptr);
-    if (r < 0) return "cannot open the movie: " + avError(r);
-    r = avformat_find_stream_info(in_, nullptr);
+    std::string why = openMovieFile(&in_, job_.input);
+    if (!why.empty()) return "cannot open the movie: " + why;
+    int r = avformat_find_stream_info(in_, nullptr);
     if (r < 0) return "cannot read the movie: " + avError(r);
     videoIn_ = -1;
     for (unsigned i = 0; i < in_->nb_streams; ++i) {
@@ -230,9 +284,19 @@ std::string Burn::openInput() {
     if (r < 0) return "the video of the movie cannot be read: " + avError(r);
     if (dec_->width <= 0 || dec_->height <= 0) return "the video has no picture size";
     if (dec_->width % 2 || dec_->height % 2) return "the video's width and height must be even for H.264";
-    result_.movieWidth = dec_->width;
-    result_.movieHeight = dec_->height;
-    result_.scaled = dec_->width != job_.width || dec_->height != job_.height;
+    // A movie that players turn (a phone held upright): the new movie keeps
+    // the same display matrix, and the captions, made for the picture the
+    // viewer sees, are turned back into the stored picture's orientation.
+    if (const int32_t* matrix = displayMatrixOf(vs)) {
+        std::memcpy(displayMatrix_, matrix, sizeof displayMatrix_);
+        hasDisplayMatrix_ = true;
+        const double clockwise = -av_display_rotation_get(matrix);
+        if (std::isfinite(clockwise)) quarterTurns_ = int(((std::lround(clockwise / 90.0) % 4) + 4) % 4);
+    }
+    const bool across = quarterTurns_ % 2 != 0;
+    result_.movieWidth = across ? dec_->height : dec_->width;
+    result_.movieHeight = across ? dec_->width : dec_->height;
+    result_.scaled = result_.movieWidth != job_.width || result_.movieHeight != job_.height;
     bt709_ = dec_->colorspace == AVCOL_SPC_BT709 ||
              (dec_->colorspace == AVCOL_SPC_UNSPECIFIED && dec_->height >= 720);
     if (vs->nb_frames > 0) {
@@ -290,6 +354,7 @@ std::string Burn::openOutput() {
             av_dict_copy(&videoOut_->metadata, is->metadata, 0);
             av_dict_set(&videoOut_->metadata, "encoder", nullptr, 0);
             videoOut_->disposition = is->disposition;
+            if (hasDisplayMatrix_ && !setDisplayMatrix(videoOut_, displayMatrix_)) return "out of memory";
             copyMap_[i] = videoOut_->index;
             continue;
         }
@@ -342,13 +407,11 @@ std::string Burn::openOutput() {
         transcodes_.push_back(std::move(t));
     }
 
-    std::random_device rd;
-    tmp_ = job_.output + ".tmp" + std::to_string(rd() % 1000000);
-    r = avio_open(&out_->pb, tmp_.c_str(), AVIO_FLAG_WRITE);
-    if (r < 0) {
-        tmp_.clear();
-        return "cannot create the new movie: " + avError(r);
-    }
+    std::string why = file_.open(job_.output);
+    if (!why.empty()) return why;
+    out_->pb = file_.avio();
+    if (!out_->pb) return "out of memory";
+    out_->flags |= AVFMT_FLAG_CUSTOM_IO;
     r = avformat_write_header(out_, nullptr);
     if (r < 0) return "cannot write the new movie: " + avError(r);
     return {};
@@ -363,6 +426,10 @@ std::string Burn::captionFor(int set) {
     if (result_.scaled) {
         picture = scaledCaption(picture, result_.movieWidth, result_.movieHeight);
         if (picture.empty()) return "the captions could not be scaled to the movie";
+    }
+    if (quarterTurns_ != 0) {
+        picture = turnedCounterclockwise(picture, quarterTurns_);
+        if (picture.empty()) return "out of memory";
     }
     buildLayer(picture, bt709_, layer_);
     layer_.set = set;
@@ -537,7 +604,7 @@ void Burn::report(bool force) {
 
 BurnResult Burn::run() {
     // The encoders' statistics are for developers, not for the user.
-    if (av_log_get_level() > AV_LOG_ERROR) av_log_set_level(AV_LOG_ERROR);
+    applyMediaLogLevel();
     auto fail = [&](const std::string& why) {
         result_.error = why;
         return result_;
@@ -602,11 +669,9 @@ BurnResult Burn::run() {
     }
     if (!why.empty()) return fail(why.rfind("The movie", 0) == 0 ? why : "Could not write \"" + job_.output + "\": " + why + ".");
     int r = av_write_trailer(out_);
-    if (r >= 0) r = avio_closep(&out_->pb);
     if (r < 0) return fail("Could not write \"" + job_.output + "\": " + avError(r) + ".");
-    std::filesystem::rename(tmp_, job_.output, ec);
-    if (ec) return fail("Could not write \"" + job_.output + "\": " + ec.message() + ".");
-    tmp_.clear();
+    why = file_.commit();
+    if (!why.empty()) return fail("Could not write \"" + job_.output + "\": " + why + ".");
     report(true);
     return result_;
 }
@@ -620,16 +685,11 @@ void Burn::cleanup() {
     avcodec_free_context(&enc_);
     transcodes_.clear();
     if (out_) {
-        if (out_->pb) avio_closep(&out_->pb);
         avformat_free_context(out_);
         out_ = nullptr;
     }
     avformat_close_input(&in_);
-    if (!tmp_.empty()) {
-        std::error_code ec;
-        std::filesystem::remove(tmp_, ec);
-        tmp_.clear();
-    }
+    file_.discard();
 }
 
 class FfmpegMovieBurner : public MovieBurner {
@@ -637,8 +697,9 @@ public:
     MovieFacts probe(const std::string& path) override {
         MovieFacts f;
         AVFormatContext* in = nullptr;
-        if (avformat_open_input(&in, path.c_str(), nullptr, nullptr) < 0 || avformat_find_stream_info(in, nullptr) < 0) {
-            f.error = "The movie \"" + path + "\" cannot be read.";
+        const std::string why = openMovieFile(&in, path);
+        if (!why.empty() || avformat_find_stream_info(in, nullptr) < 0) {
+            f.error = "The movie \"" + path + "\" cannot be read" + (why.empty() ? "" : ": " + why) + ".";
             avformat_close_input(&in);
             return f;
         }

@@ -35,6 +35,7 @@ extern "C" {
 }
 
 #include "media/AvError.h"
+#include "media/MediaFiles.h"
 
 #include "base/Image.h"
 #include "io/Files.h"
@@ -260,11 +261,11 @@ std::string FfmpegMoviePlayer::load(const std::string& path) {
     free();
     const std::string where = "Could not load the movie \"" + path + "\": ";
     // A FIFO or device would block the open or stream without end.
-    if (!files::isRegularFile(path)) return where + "not a regular file";
     AVFormatContext* fmt = nullptr;
-    int r = avformat_open_input(&fmt, path.c_str(), nullptr, nullptr);
-    if (r < 0) return where + avError(r);
+    const std::string why = openMovieFile(&fmt, path);
+    if (!why.empty()) return where + why;
     format_ = fmt;
+    int r = 0;
     r = avformat_find_stream_info(format_, nullptr);
     if (r < 0) {
         free();

@@ -21,6 +21,7 @@ extern "C" {
 }
 
 #include "media/AvError.h"
+#include "media/MediaFiles.h"
 
 #include "base/Image.h"
 #include "media/KeptPictures.h"
@@ -68,7 +69,8 @@ private:
     std::string encode(AVFrame* frame);
     void release(bool removeFile);
 
-    std::string path_, tmp_, error_;
+    std::string path_, error_;
+    OutputFile file_;  // the movie until it is complete
     const CodecSetup* setup_ = nullptr;
     bool intra_ = true;
     int width_ = 0, height_ = 0;
@@ -94,7 +96,7 @@ std::string FfmpegOverlayWriter::open(const std::string& path, int width, int he
     release(true);
     error_.clear();
     // The encoders' statistics are for developers, not for the user.
-    if (av_log_get_level() > AV_LOG_ERROR) av_log_set_level(AV_LOG_ERROR);
+    applyMediaLogLevel();
     path_ = path;
     frames_ = encoded_ = 0;
     setup_ = setupOf(codec);
@@ -168,13 +170,11 @@ std::string FfmpegOverlayWriter::open(const std::string& path, int width, int he
         sws_setColorspaceDetails(sws_, inv, 1, bt709, 0, b, c, s);
     }
 
-    std::random_device rd;
-    tmp_ = path + ".tmp" + std::to_string(rd() % 1000000);
-    r = avio_open(&format_->pb, tmp_.c_str(), AVIO_FLAG_WRITE);
-    if (r < 0) {
-        tmp_.clear();
-        return failAv("could not create the file", r);
-    }
+    const std::string why = file_.open(path);
+    if (!why.empty()) return fail(why);
+    format_->pb = file_.avio();
+    if (!format_->pb) return fail("out of memory");
+    format_->flags |= AVFMT_FLAG_CUSTOM_IO;
     r = avformat_write_header(format_, nullptr);
     if (r < 0) return failAv("could not write the movie header", r);
     scratch_ = av_packet_alloc();
@@ -292,12 +292,8 @@ std::string FfmpegOverlayWriter::finish() {
         format_, !intra_, [this](AVFrame* f) { return encode(f); },
         [this](const std::string& what, int code) { return failAv(what, code); });
     if (!why.empty()) return why;
-    const int r = avio_closep(&format_->pb);
-    if (r < 0) return failAv("could not complete the movie", r);
-    std::error_code ec;
-    std::filesystem::rename(tmp_, path_, ec);
-    if (ec) return fail(ec.message());
-    tmp_.clear();
+    const std::string committed = file_.commit();
+    if (!committed.empty()) return fail(committed);
     release(false);
     return {};
 }
@@ -311,16 +307,13 @@ void FfmpegOverlayWriter::release(bool removeFile) {
     }
     avcodec_free_context(&encoder_);
     if (format_) {
-        if (format_->pb) avio_closep(&format_->pb);
         avformat_free_context(format_);
         format_ = nullptr;
         stream_ = nullptr;
     }
-    if (removeFile && !tmp_.empty()) {
-        std::error_code ec;
-        std::filesystem::remove(tmp_, ec);
-    }
-    tmp_.clear();
+    // Nothing is left to remove after a commit.
+    (void)removeFile;
+    file_.discard();
     open_ = false;
 }
 

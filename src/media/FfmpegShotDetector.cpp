@@ -14,6 +14,7 @@ extern "C" {
 }
 
 #include "media/AvError.h"
+#include "media/MediaFiles.h"
 
 #include "timing/ShotSnap.h"
 
@@ -47,10 +48,17 @@ std::string detectShotChanges(const std::string& path, std::vector<double>& chan
     const std::string where = "cannot look for shot changes in \"" + path + "\": ";
     Detection d;
     if (!d.packet || !d.frame || !d.filtered) return where + "out of memory";
-    int r = avformat_open_input(&d.format, path.c_str(), nullptr, nullptr);
+    const std::string why = openMovieFile(&d.format, path);
+    if (!why.empty()) return where + why;
+    int r = avformat_find_stream_info(d.format, nullptr);
     if (r < 0) return where + avError(r);
-    if ((r = avformat_find_stream_info(d.format, nullptr)) < 0) return where + avError(r);
-    const int index = av_find_best_stream(d.format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    // The first moving picture; cover art (an attached picture) is none.
+    int index = -1;
+    for (unsigned i = 0; i < d.format->nb_streams && index < 0; ++i) {
+        const AVStream* s = d.format->streams[i];
+        if (s->codecpar->codec_type == AVMEDIA_TYPE_VIDEO && !(s->disposition & AV_DISPOSITION_ATTACHED_PIC))
+            index = int(i);
+    }
     if (index < 0) return where + "it holds no video";
     AVStream* vs = d.format->streams[index];
     const AVCodec* codec = avcodec_find_decoder(vs->codecpar->codec_id);

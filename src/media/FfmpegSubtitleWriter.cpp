@@ -6,7 +6,9 @@
 #include "export/SubtitleStreamWriter.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 
 extern "C" {
@@ -16,6 +18,7 @@ extern "C" {
 }
 
 #include "media/AvError.h"
+#include "media/MediaFiles.h"
 
 #include "base/Image.h"
 #include "export/SubtitleTrack.h"
@@ -139,18 +142,18 @@ public:
         int err = avcodec_open2(enc_, codec, nullptr);
         if (err < 0) return "the subtitle encoder cannot start: " + avError(err);
 
-        temp_ = path + ".part";
         if (!dvb) {
-            sub_ = std::fopen(temp_.c_str(), "wb");
-            if (!sub_) return "cannot create " + temp_;
+            std::string why = subFile_.open(path);
+            if (!why.empty()) return "cannot write " + path + ": " + why;
+            sub_ = subFile_.stdioFile();
+            if (!sub_) return "cannot write " + path + ": " + std::strerror(errno);
             if (kind_ == SubtitleStreamKind::VobSub) return {};
             // The same packets in Matroska.
             containerPath_ = path.substr(0, path.size() - 4) + ".mks";
         } else {
             containerPath_ = path;
         }
-        containerTemp_ = containerPath_ + ".part";
-        err = avformat_alloc_output_context2(&fmt_, nullptr, dvb ? "mpegts" : "matroska", containerTemp_.c_str());
+        err = avformat_alloc_output_context2(&fmt_, nullptr, dvb ? "mpegts" : "matroska", nullptr);
         if (err < 0 || !fmt_) return "the container cannot start: " + avError(err);
         AVStream* st = avformat_new_stream(fmt_, nullptr);
         if (!st) return "out of memory";
@@ -158,8 +161,11 @@ public:
         err = avcodec_parameters_from_context(st->codecpar, enc_);
         if (err < 0) return avError(err);
         av_dict_set(&st->metadata, "language", "und", 0);
-        err = avio_open(&fmt_->pb, containerTemp_.c_str(), AVIO_FLAG_WRITE);
-        if (err < 0) return "cannot create " + containerTemp_ + ": " + avError(err);
+        std::string why = containerFile_.open(containerPath_);
+        if (!why.empty()) return "cannot write " + containerPath_ + ": " + why;
+        fmt_->pb = containerFile_.avio();
+        if (!fmt_->pb) return "out of memory";
+        fmt_->flags |= AVFMT_FLAG_CUSTOM_IO;
         err = avformat_write_header(fmt_, nullptr);
         if (err < 0) return "the container header cannot be written: " + avError(err);
         stream_ = st;
@@ -247,27 +253,23 @@ public:
     std::string finish() override {
         std::string error;
         if (kind_ == SubtitleStreamKind::Dvb) error = clearPending(-1);
-        if (sub_) {
-            if (std::fflush(sub_) != 0 && error.empty()) error = "cannot write " + temp_;
-            if (std::fclose(sub_) != 0 && error.empty()) error = "cannot write " + temp_;
-            sub_ = nullptr;
-        }
         if (fmt_) {
             const int err = av_write_trailer(fmt_);
             if (err < 0 && error.empty()) error = "the container cannot be completed: " + avError(err);
-            if (avio_closep(&fmt_->pb) < 0 && error.empty()) error = "cannot write " + containerTemp_;
         }
-        std::error_code ec;
         if (error.empty() && kind_ != SubtitleStreamKind::Dvb) {
             const std::string idxPath = path_.substr(0, path_.size() - 4) + ".idx";
             files::Result w = files::writeFileAtomic(idxPath, idxText());
             if (!w) error = "cannot write " + idxPath + ": " + w.error;
-            if (error.empty()) std::filesystem::rename(temp_, path_, ec);
-            if (ec) error = "cannot move " + temp_ + " into place: " + ec.message();
+            if (error.empty()) {
+                const std::string why = subFile_.commit();
+                if (!why.empty()) error = "cannot write " + path_ + ": " + why;
+            }
+            sub_ = nullptr;
         }
         if (error.empty() && fmt_) {
-            std::filesystem::rename(containerTemp_, containerPath_, ec);
-            if (ec) error = "cannot move " + containerTemp_ + " into place: " + ec.message();
+            const std::string why = containerFile_.commit();
+            if (!why.empty()) error = "cannot write " + containerPath_ + ": " + why;
         }
         finished_ = error.empty();
         close(!finished_);
@@ -303,7 +305,8 @@ private:
         if (sub_) {
             const long position = std::ftell(sub_);
             const std::string packs = dvdPacks(buffer.data(), size_t(size), uint64_t(pts90k));
-            if (std::fwrite(packs.data(), 1, packs.size(), sub_) != packs.size()) return "cannot write " + temp_;
+            if (std::fwrite(packs.data(), 1, packs.size(), sub_) != packs.size())
+                return "cannot write " + path_ + ": " + std::strerror(errno);
             char line[96];
             std::snprintf(line, sizeof line, "timestamp: %s, filepos: %09lx\n", idxTime(pts90k / 90).c_str(),
                           position);
@@ -324,7 +327,9 @@ private:
         pkt->flags |= AV_PKT_FLAG_KEY;
         err = av_interleaved_write_frame(fmt_, pkt);
         av_packet_free(&pkt);
-        return err < 0 ? "cannot write " + containerTemp_ + ": " + avError(err) : std::string();
+        if (err < 0 && !containerFile_.writeError().empty())
+            return "cannot write " + containerPath_ + ": " + containerFile_.writeError();
+        return err < 0 ? "cannot write " + containerPath_ + ": " + avError(err) : std::string();
     }
 
     std::string idxText() const {
@@ -342,32 +347,29 @@ private:
         return t;
     }
 
-    void close(bool removePartial) {
-        if (sub_) std::fclose(sub_);
+    // What is not committed is removed; a finished track has nothing left.
+    void close(bool) {
         sub_ = nullptr;
         if (fmt_) {
-            if (fmt_->pb) avio_closep(&fmt_->pb);
             avformat_free_context(fmt_);
             fmt_ = nullptr;
         }
         if (enc_) avcodec_free_context(&enc_);
-        if (removePartial && !finished_) {
-            std::error_code ec;
-            if (!temp_.empty()) std::filesystem::remove(temp_, ec);
-            if (!containerTemp_.empty()) std::filesystem::remove(containerTemp_, ec);
-        }
+        subFile_.discard();
+        containerFile_.discard();
     }
 
     SubtitleStreamKind kind_;
-    std::string path_, temp_, index_;
-    std::string containerPath_, containerTemp_;  // .mks or .ts
+    std::string path_, index_;
+    std::string containerPath_;  // .mks or .ts
+    OutputFile subFile_, containerFile_;  // until each is complete
     int width_ = 0, height_ = 0;
     float fps_ = 25;
     std::vector<Rgb> palette_;
     AVCodecContext* enc_ = nullptr;
     AVFormatContext* fmt_ = nullptr;
     AVStream* stream_ = nullptr;
-    std::FILE* sub_ = nullptr;
+    std::FILE* sub_ = nullptr;  // on subFile_
     bool finished_ = false;
     long long pendingClear_ = -1;  // 90 kHz time of the DVB page still to clear
 };

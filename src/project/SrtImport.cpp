@@ -180,6 +180,22 @@ bool looksLikeTimeLine(std::string_view line) {
            (line.find("->") != std::string_view::npos || line.find("- >") != std::string_view::npos);
 }
 
+// Our SubRip export puts a no-break space (0xA0 here) before the '>' of an
+// arrow in text, so that it cannot read as a time line; it goes again here.
+std::string joinArrows(const std::string& s) {
+    std::string out;
+    out.reserve(s.size());
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '\xA0' && i + 1 < s.size() && s[i + 1] == '>') {
+            size_t j = out.size();
+            while (j > 0 && (out[j - 1] == ' ' || out[j - 1] == '\t')) --j;
+            if (j > 0 && out[j - 1] == '-') continue;
+        }
+        out += s[i];
+    }
+    return out;
+}
+
 bool isNumberLine(std::string_view line) {
     return !line.empty() && countDigits(line, 0) == line.size();
 }
@@ -232,7 +248,9 @@ SrtImportResult importSrtText(std::string_view bytes, float fps, int stripsY, Su
     std::string heldText;
 
     // Text with '|' would split the row in the project file; the broken bar looks the same.
-    auto clean = [](const std::string& s) { return text::replaceAll(stripSrtFormatting(s), "|", "\xA6"); };
+    auto clean = [](const std::string& s) {
+        return text::replaceAll(joinArrows(stripSrtFormatting(s)), "|", "\xA6");
+    };
     auto finishCue = [&]() {
         if (open && readable) {
             std::string a, b;

@@ -90,9 +90,11 @@ SnapReport snapListToShots(SubtitleList& list, float fps, const std::vector<int6
 
 std::string shotCachePath(const std::string& moviePath) { return moviePath + ".shots"; }
 
-std::string formatShotCache(const std::vector<double>& changeSeconds, uint64_t movieSize, int64_t movieMtime) {
+std::string formatShotCache(const std::vector<double>& changeSeconds, uint64_t movieSize, int64_t movieMtime,
+                            const std::string& contentKey) {
     std::ostringstream out;
     out << "kalvero shot changes 1\nsize " << movieSize << "\nmtime " << movieMtime << "\n";
+    if (!contentKey.empty()) out << "key " << contentKey << "\n";
     char line[32];
     for (double s : changeSeconds) {
         std::snprintf(line, sizeof line, "%.6f\n", s);
@@ -101,7 +103,8 @@ std::string formatShotCache(const std::vector<double>& changeSeconds, uint64_t m
     return out.str();
 }
 
-std::optional<std::vector<double>> parseShotCache(std::string_view text, uint64_t movieSize, int64_t movieMtime) {
+std::optional<std::vector<double>> parseShotCache(std::string_view text, uint64_t movieSize, int64_t movieMtime,
+                                                  const std::string& contentKey) {
     std::istringstream in{std::string(text)};
     std::string head, word;
     if (!std::getline(in, head) || head != "kalvero shot changes 1") return std::nullopt;
@@ -111,7 +114,11 @@ std::optional<std::vector<double>> parseShotCache(std::string_view text, uint64_
     if (size != movieSize || mtime != movieMtime) return std::nullopt;
     std::vector<double> seconds;
     std::string value;
-    while (in >> value) {
+    std::string key;
+    const bool keyed = static_cast<bool>(in >> value) && value == "key";
+    if (keyed && !(in >> key)) return std::nullopt;
+    if (key != contentKey) return std::nullopt;
+    for (bool first = !keyed && !value.empty(); first || in >> value; first = false) {
         char* end = nullptr;
         double s = std::strtod(value.c_str(), &end);
         if (end == value.c_str() || *end != '\0' || !(s >= 0.0 && s < 1e7)) return std::nullopt;
@@ -122,6 +129,11 @@ std::optional<std::vector<double>> parseShotCache(std::string_view text, uint64_
 
 ShotList loadOrDetectShots(const std::string& moviePath, const ShotDetector& detect) {
     ShotList result;
+    // Only a regular file, checked without waiting on a FIFO.
+    if (files::Result readable = files::checkReadableFile(moviePath); !readable) {
+        result.error = "cannot read the movie " + moviePath + ": " + readable.error;
+        return result;
+    }
     std::error_code ec;
     const std::filesystem::path movie(moviePath);
     uint64_t size = std::filesystem::file_size(movie, ec);
@@ -132,10 +144,16 @@ ShotList loadOrDetectShots(const std::string& moviePath, const ShotDetector& det
     auto time = std::filesystem::last_write_time(movie, ec);
     int64_t mtime = ec ? 0 : int64_t(std::chrono::duration_cast<std::chrono::nanoseconds>(time.time_since_epoch()).count());
 
+    std::string key;
+    files::Result keyed = files::contentKey(moviePath, key);
+    if (!keyed) {
+        result.error = "cannot read the movie " + moviePath + ": " + keyed.error;
+        return result;
+    }
     const std::string cache = shotCachePath(moviePath);
     std::string text;
     if (files::exists(cache) && files::readFile(cache, text, 64u << 20)) {
-        if (auto seconds = parseShotCache(text, size, mtime)) {
+        if (auto seconds = parseShotCache(text, size, mtime, key)) {
             result.changeSeconds = std::move(*seconds);
             result.fromCache = true;
             return result;
@@ -143,7 +161,7 @@ ShotList loadOrDetectShots(const std::string& moviePath, const ShotDetector& det
     }
     result.error = detect(moviePath, result.changeSeconds);
     if (!result.error.empty()) return result;
-    files::Result w = files::writeFileAtomic(cache, formatShotCache(result.changeSeconds, size, mtime));
+    files::Result w = files::writeFileAtomic(cache, formatShotCache(result.changeSeconds, size, mtime, key));
     if (!w) result.warning = "the shot changes could not be kept in " + cache + ": " + w.error;
     return result;
 }

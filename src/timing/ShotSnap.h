@@ -42,10 +42,14 @@ SnapReport snapListToShots(SubtitleList& list, float fps, const std::vector<int6
 
 std::string shotCachePath(const std::string& moviePath);  // MOVIE.shots
 
-// The cache names the movie's size and modification time; a cache written
-// for another state of the file is not used.
-std::string formatShotCache(const std::vector<double>& changeSeconds, uint64_t movieSize, int64_t movieMtime);
-std::optional<std::vector<double>> parseShotCache(std::string_view text, uint64_t movieSize, int64_t movieMtime);
+// The cache names the movie's size, modification time and content key
+// (files::contentKey: another movie of the same size and time has another
+// key); a cache written for another state of the file, or without the key
+// asked for, is not used.
+std::string formatShotCache(const std::vector<double>& changeSeconds, uint64_t movieSize, int64_t movieMtime,
+                            const std::string& contentKey = {});
+std::optional<std::vector<double>> parseShotCache(std::string_view text, uint64_t movieSize, int64_t movieMtime,
+                                                  const std::string& contentKey = {});
 
 // Finds the shot changes of a movie (seconds from its start); returns an
 // error text, empty on success.

@@ -102,7 +102,12 @@ TEST_F(DataDirsTest, UserFoldersFollowTheXdgVariables) {
     d = findDataDirs(exe(), "/", env);
     EXPECT_TRUE(d.userConfigDir.empty());
     EXPECT_TRUE(d.userDataDir.empty());
-    EXPECT_EQ(settingsWritePath(d, "Kalvero.ini"), share() + "Kalvero.ini");
+    // The shipped file is never the one written.
+    EXPECT_EQ(settingsWritePath(d, "Kalvero.ini"), "");
+    std::string error;
+    EXPECT_FALSE(saveUserPresets(d, "Kalvero.ini", {}, error));
+    EXPECT_EQ(error, kNoUserSettingsFolder);
+    EXPECT_EQ(settingsWritePath(fixedDataDirs("/data"), "Kalvero.ini"), "/data/Kalvero.ini");
 }
 
 TEST_F(DataDirsTest, PresetsGoToTheUsersCopyAndNeverToTheShippedFile) {

@@ -260,16 +260,18 @@ TEST_F(ExportCommandsTest, UnwritableFolderOrFileIsAnErrorNeverSuccess) {
     EXPECT_NE(ui.messages.back().text.find("blocker"), std::string::npos) << ui.messages.back().text;
     EXPECT_EQ(state.captureActive, 0);
 
-    // A folder in the place of picture 2: the run stops there and says so.
+    // A folder in the place of picture 2: the run stops there, takes away
+    // the pictures it wrote (as a cancel does) and says so.
     state.projectDir = (dir / "film_project").string() + "/";
     fs::create_directories(dir / "film_project" / "PNG_Output" / "demo0002.png");
     r = x.exportPngSequence();
     EXPECT_EQ(r.outcome, ExportReport::Outcome::Failed);
-    EXPECT_EQ(r.pictures, 1);
+    EXPECT_EQ(r.pictures, 0);
     EXPECT_EQ(r.title, "Error!");
     EXPECT_NE(r.text.find("demo0002.png"), std::string::npos) << r.text;
-    EXPECT_NE(r.text.find("1 of 3 frames"), std::string::npos) << r.text;
-    EXPECT_EQ(state.pictureCounter, 2);
+    EXPECT_NE(r.text.find("it had written were removed"), std::string::npos) << r.text;
+    EXPECT_FALSE(fs::exists(dir / "film_project" / "PNG_Output" / "demo0001.png"));
+    EXPECT_EQ(state.pictureCounter, 1);
 
     state.projectDir = (dir / "blocker").string() + "/";
     ExportReport capture = x.captureScreen();

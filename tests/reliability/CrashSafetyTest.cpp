@@ -4,9 +4,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 
 #include "app/ControllerFixture.h"
 #include "app/ExportCommands.h"
+#include "export/ScalaScript.h"
 #include "project/SubtitleList.h"
 
 namespace fs = std::filesystem;
@@ -158,4 +160,50 @@ TEST_F(CrashSafety, AFailedBdnExportLeavesNoHalfTrack) {
     ExportCommands exports(c(), ui);
     ASSERT_TRUE(exports.exportSubtitleTrack(SubtitleFormat::Bdn).done());
     EXPECT_EQ(filesBelow(folder / "BDN_Output").size(), size_t(sets + 2));
+}
+
+// PNG and IFF runs that fail part-way on a full disk take away the pictures
+// they wrote, as a cancel does, and say so; files that were there stay.
+TEST_F(CrashSafety, PictureRunsFailingOnAFullDiskRemoveWhatTheyWrote) {
+    ASSERT_TRUE(started);
+    const fs::path folder = dir / "film_project";
+    std::string project =
+        "##-KVL8 Project: v1.0 - 06 Mar 2017 \r\n##-Resolution Width: 720\r\n##-Resolution Height: 576\r\n"
+        "##-Profile: 1\r\n##-Preset: 0\r\n##-Date Written: 09 Mar 2017 @ 14:05:09\r\n"
+        "##-Number of lines/pages: 2 / 1\r\n##-Word count: 1\r\n##-User Timed Session: 0\r\n##-;\r\n";
+    const int sets = 20;
+    for (int k = 0; k < sets; ++k) {
+        char row[64];
+        std::snprintf(row, sizeof row, "%04d||00:00:%02d:00>00:00:%02d:12||430\r\n", 2 * k, k + 1, k + 1);
+        project += "A" + std::string(row) + "B" + std::string(row).replace(5, 0, "Set " + std::to_string(k + 1));
+    }
+    fs::create_directories(folder);
+    ASSERT_TRUE(files::writeFileAtomic((folder / "demo.KVL8").string(), project));
+    c().commandLineOpen({(folder / "demo.KVL8").string()});
+    const struct {
+        const char* kind;
+        const char* output;
+        std::function<ExportReport(ExportCommands&)> run;
+    } runs[] = {
+        {"png", "PNG_Output", [](ExportCommands& e) { return e.exportPngSequence(); }},
+        {"iff", "IFF-SCALA_Output", [](ExportCommands& e) { return e.exportIffScala(ScalaIc500); }},
+    };
+    for (const auto& run : runs) {
+        for (int threads : {-1, 2}) {
+            SCOPED_TRACE(std::string(run.kind) + ", " + std::to_string(threads) + " threads");
+            fs::remove_all(folder / run.output);
+            fs::create_directories(folder / run.output);
+            ASSERT_TRUE(files::writeFileAtomic((folder / run.output / "notes.txt").string(), "mine"));
+            ExportCommands exports(c(), ui);
+            exports.workerThreads = threads;
+            std::atomic<int> writes{0};
+            files::setWriteFailureHookForTests([&](uint64_t) { return ++writes <= 6; });
+            const ExportReport r = run.run(exports);
+            files::setWriteFailureHookForTests(nullptr);
+            EXPECT_FALSE(r.done());
+            EXPECT_NE(r.text.find(kDiskFull), std::string::npos) << r.text;
+            EXPECT_NE(r.text.find("files it had written were removed"), std::string::npos) << r.text;
+            EXPECT_EQ(filesBelow(folder / run.output), std::vector<std::string>{"notes.txt"});
+        }
+    }
 }

@@ -5,9 +5,11 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "reliability/CliRunFixture.h"
+#include "reliability/ToolRun.h"
 #include "app/ExportCommands.h"
 #include "app/ProjectOpen.h"
 #include "TestSupport.h"
@@ -17,6 +19,9 @@
 #include "io/ImageCodecs.h"
 #include "io/SettingsFile.h"
 #include "settings/Settings.h"
+#include "project/SrtImport.h"
+#include "timing/ShotSnap.h"
+#include "base/Text.h"
 
 namespace fs = std::filesystem;
 
@@ -400,4 +405,254 @@ TEST_F(HostileInput, CommandLineMessagesStayOneReadableLine) {
     r = cli({"render", oneRow.string(), "--set", "1", "--target", "alpha", "-o", out});
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.err, "kalvero-cli: " + oneRow.string() + " has 1 row; a set needs two rows (line A and line B)\n");
+}
+
+namespace {
+// A project of timed sets: {line A, line B, "ON>OFF"} each.
+struct TimedSet {
+    std::string a, b, timing;
+};
+std::string timedProject(const std::vector<TimedSet>& sets) {
+    std::string s = "##-KVL8 Project: v1.0 - 06 Mar 2017 \r\n##-Resolution Width: 720\r\n##-Resolution Height: 576\r\n"
+                    "##-Profile: 1\r\n##-Preset: 0\r\n##-Date Written: 09 Mar 2017 @ 14:05:09\r\n"
+                    "##-Number of lines/pages: 0 / 0\r\n##-Word count: 0\r\n##-User Timed Session: 0\r\n##-;\r\n";
+    for (size_t k = 0; k < sets.size(); ++k) {
+        s += rowId(int(2 * k)) + "|" + sets[k].a + "|" + sets[k].timing + "||430\r\n";
+        s += rowId(int(2 * k + 1)) + "|" + sets[k].b + "|" + sets[k].timing + "||430\r\n";
+    }
+    return s;
+}
+}  // namespace
+
+TEST_F(HostileInput, MoviesAndFontsThatAreNoRegularFilesAreRefusedWithoutWaiting) {
+    ASSERT_TRUE(started);
+    const fs::path film = dir / "film.KVL8";
+    writeText(film, timedProject({{"", "Hello", "00:00:01:00>00:00:02:00"}}));
+    const fs::path fifo = dir / "movie.mp4";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string out = (dir / "out.mp4").string();
+    // Each reader of a movie or a font, given a FIFO (which no writer will
+    // ever open) or a folder.
+    const struct {
+        std::vector<std::string> args;
+        const char* expected;
+    } runs[] = {
+        {{"burn", fifo.string(), film.string(), "-o", out}, "is not a regular file"},
+        {{"burn", dir.string(), film.string(), "-o", out}, "is a folder, not a file"},
+        {{"snap", fifo.string(), film.string(), "-o", (dir / "snapped.KVL8").string()}, "is not a regular file"},
+    };
+    for (const auto& c : runs) {
+        SCOPED_TRACE(c.args[0] + " " + c.args[1]);
+        Run r = cli(c.args);
+        EXPECT_EQ(r.code, 1);
+        EXPECT_NE(r.err.find(c.expected), std::string::npos) << r.err;
+    }
+    EXPECT_FALSE(fs::exists(out));
+    EXPECT_TRUE(fs::is_fifo(fifo));
+
+    const std::string sheets = (dir / "sheets").string();
+    for (const fs::path& font : {fifo, dir}) {
+        SCOPED_TRACE(font.string());
+        toolrun::Output o = toolrun::run("timeout 20 " + toolrun::tool("kalvero-fontsheet") + " --font " +
+                                         toolrun::quoted(font.string()) + " --size 20 --out " + toolrun::quoted(sheets));
+        EXPECT_EQ(o.code, 1) << o.text;
+        EXPECT_NE(o.text.find("cannot read the font"), std::string::npos) << o.text;
+    }
+    // A folder that cannot be checked (a link to itself) is told, not thrown.
+    fs::create_symlink("loop", dir / "loop");
+    toolrun::Output o = toolrun::run(toolrun::tool("kalvero-fontsheet") + " --font /dev/null --size 20 --out " +
+                                     toolrun::quoted((dir / "loop").string()));
+    EXPECT_EQ(o.code, 1) << o.text;
+    EXPECT_NE(o.text.find("Too many levels of symbolic links"), std::string::npos) << o.text;
+}
+
+TEST_F(HostileInput, SupAndDvbTracksRefuseTimesTheirStampsCannotHold) {
+    ASSERT_TRUE(started);
+    // SUP stamps wrap after 13:15:21, transport stream stamps after 26:30:43.
+    const struct {
+        const char* kind;
+        const char* folder;
+        const char* timing;
+        bool refused;
+        const char* limit;
+    } cases[] = {
+        {"sup", "SUP_Output", "13:14:58:00>13:14:59:24", false, ""},
+        {"sup", "SUP_Output", "14:00:00:00>14:00:02:00", true, "13:15:00:00"},
+        {"sup", "SUP_Output", "13:14:59:00>13:15:01:00", true, "13:15:00:00"},
+        {"dvb", "DVB_Output", "14:00:00:00>14:00:02:00", false, ""},
+        {"dvb", "DVB_Output", "27:00:00:00>27:00:02:00", true, "26:30:00:00"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.kind) + " " + c.timing);
+        fs::remove_all(dir / c.folder);
+        const fs::path film = dir / "late.KVL8";
+        writeText(film, timedProject({{"", "early", "00:00:01:00>00:00:02:00"}, {"", "late", c.timing}}));
+        Run r = cli({"export", c.kind, film.string()});
+        if (!c.refused) {
+            ASSERT_EQ(r.code, 0) << r.err;
+            if (!toolrun::haveFfmpeg()) continue;
+            // The last subtitle starts where the project says, read by FFmpeg.
+            const fs::path track = dir / c.folder / (std::string("late.") + (c.kind[0] == 's' ? "sup" : "ts"));
+            toolrun::Output o = toolrun::run("ffprobe -v error -select_streams s -show_entries packet=pts_time -of csv=p=0 " +
+                                             toolrun::quoted(track.string()));
+            ASSERT_EQ(o.code, 0) << o.text;
+            double last = 0;
+            for (const std::string& line : text::splitLines(o.text))
+                if (!line.empty()) last = std::max(last, std::atof(line.c_str()));
+            EXPECT_GT(last, std::atoi(c.timing) * 3600.0) << o.text;
+            continue;
+        }
+        EXPECT_EQ(r.code, 1);
+        EXPECT_NE(r.err.find("Set 2 ("), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find(c.limit), std::string::npos) << r.err;
+        EXPECT_TRUE(testsupport::filesIn(dir / c.folder).empty());
+    }
+}
+
+TEST_F(HostileInput, SubRipTextThatReadsAsATimeLineStaysText) {
+    ASSERT_TRUE(started);
+    const std::vector<TimedSet> sets = {
+        {"00:00:09,000 --> 00:00:10,000", "plain", "00:00:01:00>00:00:02:00"},
+        {"a --> b", "1:2:3,4 -> 5:6:7,8", "00:00:03:00>00:00:04:00"},
+        {"2", "00:00:05,000 - > 00:00:06,000", "00:00:05:00>00:00:06:00"},
+        {"arrow->", "no arrow > here -", "00:00:07:00>00:00:08:00"},
+    };
+    const fs::path film = dir / "arrows.KVL8";
+    writeText(film, timedProject(sets));
+    ASSERT_EQ(cli({"export", "srt", film.string()}).code, 0);
+    const fs::path srt = dir / "SRT_Output" / "arrows.srt";
+
+    // Our import gives every line back as it was, in as many cues.
+    SubtitleList back;
+    back.clearList();
+    const SrtImportResult imported = importSrtText(readBytes(srt), 25.0f, 430, back);
+    ASSERT_EQ(imported.cues, int(sets.size()));
+    for (size_t k = 0; k < sets.size(); ++k) {
+        SCOPED_TRACE(k);
+        EXPECT_EQ(back.column(int(2 * k), Column::Text), sets[k].a);
+        EXPECT_EQ(back.column(int(2 * k + 1), Column::Text), sets[k].b);
+    }
+
+    // FFmpeg's SubRip reader sees the same cues at the same times.
+    if (!toolrun::haveFfmpeg()) GTEST_SKIP() << "the FFmpeg tools are not installed";
+    toolrun::Output o =
+        toolrun::run("ffprobe -v error -show_entries packet=pts_time -of csv=p=0 " + toolrun::quoted(srt.string()));
+    ASSERT_EQ(o.code, 0) << o.text;
+    EXPECT_EQ(o.text, "1.000000\n3.000000\n5.000000\n7.000000\n");
+    o = toolrun::run("ffmpeg -v error -i " + toolrun::quoted(srt.string()) + " -c:s copy -f srt -");
+    ASSERT_EQ(o.code, 0) << o.text;
+    for (const char* line : {"a --\xC2\xA0> b", "00:00:09,000 --\xC2\xA0> 00:00:10,000"})
+        EXPECT_NE(o.text.find(line), std::string::npos) << o.text;
+}
+
+TEST_F(HostileInput, ShotListsBelongToOneMovieAndCoverArtIsNoMovie) {
+    ASSERT_TRUE(started);
+    // Two movies of one size and one modification time, different content.
+    const fs::path first = dir / "first.avi", second = dir / "second.avi";
+    writeText(first, std::string(3u << 20, 'a'));
+    std::string other(3u << 20, 'a');
+    other[(3u << 20) - 10] = 'b';  // only in the last megabyte
+    writeText(second, other);
+    fs::last_write_time(second, fs::last_write_time(first));
+    int detections = 0;
+    auto detector = [&](double cut) {
+        return [&detections, cut](const std::string&, std::vector<double>& changes) {
+            ++detections;
+            changes = {cut};
+            return std::string();
+        };
+    };
+    EXPECT_EQ(loadOrDetectShots(first.string(), detector(1.5)).changeSeconds, std::vector<double>{1.5});
+    fs::copy_file(shotCachePath(first.string()), shotCachePath(second.string()));
+    const ShotList s = loadOrDetectShots(second.string(), detector(2.5));
+    EXPECT_FALSE(s.fromCache);
+    EXPECT_EQ(s.changeSeconds, std::vector<double>{2.5});
+    EXPECT_TRUE(loadOrDetectShots(first.string(), detector(9)).fromCache);
+    EXPECT_EQ(detections, 2);
+
+    if (!toolrun::haveFfmpeg()) GTEST_SKIP() << "the FFmpeg tools are not installed";
+    const fs::path cover = dir / "song.mp4";
+    toolrun::Output made = toolrun::run(
+        "ffmpeg -v error -f lavfi -i sine=d=2 -f lavfi -i color=red:s=64x64:d=1 -map 0:a -map 1:v -frames:v 1 "
+        "-c:a aac -c:v mjpeg -disposition:v attached_pic -y " + toolrun::quoted(cover.string()));
+    ASSERT_EQ(made.code, 0) << made.text;
+    const fs::path film = dir / "film.KVL8";
+    writeText(film, timedProject({{"", "Hello", "00:00:01:00>00:00:02:00"}}));
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"snap", cover.string(), film.string(), "-o", (dir / "s.KVL8").string()},
+          std::vector<std::string>{"burn", cover.string(), film.string(), "-o", (dir / "b.mp4").string()}}) {
+        SCOPED_TRACE(args[0]);
+        Run r = cli(args);
+        EXPECT_EQ(r.code, 1);
+        EXPECT_NE(r.err.find("no video"), std::string::npos) << r.err;
+    }
+    EXPECT_FALSE(fs::exists(dir / "s.KVL8"));
+}
+
+TEST_F(HostileInput, FfmpegSpeaksOnlyWhenAskedAndOptionsEndAtTwoDashes) {
+    ASSERT_TRUE(started);
+    if (!toolrun::haveFfmpeg()) GTEST_SKIP() << "the FFmpeg tools are not installed";
+    const fs::path film = dir / "film.KVL8";
+    writeText(film, timedProject({{"", "Hello", "00:00:00:05>00:00:00:20"}}));
+    // A movie cut off before its index, and a good one named like an option.
+    toolrun::Output made = toolrun::run("cd " + toolrun::quoted(dir.string()) +
+                                        " && ffmpeg -v error -f lavfi -i testsrc=s=720x576:r=25:d=1 -c:v libx264 "
+                                        "-pix_fmt yuv420p -y ./-x.mp4 && head -c 3000 ./-x.mp4 > cut.mp4");
+    ASSERT_EQ(made.code, 0) << made.text;
+    const std::string cli = "cd " + toolrun::quoted(dir.string()) + " && " + toolrun::tool("kalvero-cli") +
+                            " --program-dir " + toolrun::quoted(KALVERO_BIN_DIR);
+    const struct {
+        std::string args;
+        int code;
+        bool ffmpegLines;
+    } runs[] = {
+        {" burn cut.mp4 film.KVL8 -o a.mp4", 1, false},
+        {" --verbose burn cut.mp4 film.KVL8 -o a.mp4", 1, true},
+        {" burn -o b.mp4 -- -x.mp4 film.KVL8", 0, false},
+        {" export avi film.KVL8 --codec libx264", 0, false},
+    };
+    for (const auto& c : runs) {
+        SCOPED_TRACE(c.args);
+        toolrun::Output o = toolrun::run(cli + c.args);
+        EXPECT_EQ(o.code, c.code) << o.text;
+        // FFmpeg's own lines start with "[name @ 0x...]" or name the codec.
+        const bool ffmpeg = o.text.find(" @ 0x") != std::string::npos || o.text.find("libx264") != std::string::npos ||
+                            o.text.find("moov atom") != std::string::npos;
+        EXPECT_EQ(ffmpeg, c.ffmpegLines) << o.text;
+        if (c.code == 1) {
+            EXPECT_NE(o.text.find("kalvero-cli: "), std::string::npos) << o.text;
+        }
+    }
+    EXPECT_TRUE(fs::exists(dir / "b.mp4"));
+}
+
+TEST_F(HostileInput, AnUnusableSettingsFileOfTheUserIsToldWithItsReason) {
+    ASSERT_TRUE(started);
+    const fs::path film = dir / "film.KVL8";
+    writeText(film, timedProject({{"", "Hello", "00:00:01:00>00:00:02:00"}}));
+    const fs::path config = dir / "home" / ".config" / "kalvero";
+    fs::create_directories(config);
+    const struct {
+        const char* what;
+        std::function<void()> make;
+        const char* reason;
+    } broken[] = {
+        {"loop", [&] { fs::create_symlink("Kalvero.ini", config / "Kalvero.ini"); }, "Too many levels of symbolic links"},
+        {"folder", [&] { fs::create_directory(config / "Kalvero.ini"); }, "is a folder, not a file"},
+        {"fifo", [&] { ::mkfifo((config / "Kalvero.ini").c_str(), 0600); }, "is not a regular file"},
+        {"empty", [&] { writeText(config / "Kalvero.ini", ""); }, "it lists no usable profile or no preset"},
+    };
+    for (const auto& f : broken) {
+        SCOPED_TRACE(f.what);
+        f.make();
+        toolrun::Output o = toolrun::run("env -u XDG_CONFIG_HOME HOME=" + toolrun::quoted((dir / "home").string()) +
+                                         " " + toolrun::tool("kalvero-cli") + " info " + toolrun::quoted(film.string()));
+        EXPECT_EQ(o.code, 0) << o.text;
+        EXPECT_NE(o.text.find("warning: your settings file " + (config / "Kalvero.ini").string() + " could not be used (" +
+                              f.reason + "); the settings the program ships with are used instead"),
+                  std::string::npos)
+            << o.text;
+        EXPECT_NE(o.text.find("sets: 1"), std::string::npos) << o.text;
+        fs::remove_all(config / "Kalvero.ini");
+    }
 }

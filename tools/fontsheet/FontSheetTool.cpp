@@ -13,6 +13,7 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <exception>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -67,7 +68,15 @@ public:
             error = "FreeType could not start";
             return false;
         }
-        if (FT_New_Face(lib_, path.c_str(), 0, &face_)) {
+        // Read here, as every other input: only a regular file, without
+        // waiting on a FIFO; FreeType reads the bytes kept in memory.
+        files::Result read = files::readFile(path, bytes_, uint64_t(256) << 20);
+        if (!read) {
+            error = "cannot read the font " + path + ": " + read.error;
+            return false;
+        }
+        if (FT_New_Memory_Face(lib_, reinterpret_cast<const FT_Byte*>(bytes_.data()), FT_Long(bytes_.size()), 0,
+                               &face_)) {
             error = "cannot read the font " + path;
             return false;
         }
@@ -120,6 +129,7 @@ private:
     }
     FT_Library lib_ = nullptr;
     FT_Face face_ = nullptr;
+    std::string bytes_;  // the font file, which the face reads from
 };
 
 // Vertical placement: the strip is the cell without its top two rows; the
@@ -264,9 +274,7 @@ int usage() {
     return 2;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
     std::string font, sizes, out;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
@@ -311,4 +319,15 @@ int main(int argc, char** argv) {
         }
     }
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return run(argc, argv);
+    } catch (const std::exception& failure) {
+        std::cerr << "kalvero-fontsheet: " << failure.what() << "\n";
+        return 1;
+    }
 }
