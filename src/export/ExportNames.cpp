@@ -20,6 +20,7 @@ const char* folderName(OutputKind kind) {
         case OutputKind::Dvb: return "DVB_Output";
         case OutputKind::SubRip: return "SRT_Output";
         case OutputKind::WebVtt: return "VTT_Output";
+        case OutputKind::Ass: return "ASS_Output";
     }
     return "Output";
 }

@@ -8,6 +8,7 @@
 #include "export/AviTimeline.h"
 #include "export/ExportDriver.h"
 #include "export/ExportNames.h"
+#include "export/Language.h"
 #include "export/OverlayExport.h"
 #include "export/PngTimeline.h"
 #include "export/Poster.h"
@@ -327,7 +328,8 @@ ExportReport exportAviMovie(const ProjectExportInput& in, const CodecChoice& cod
 
 ExportReport exportTrack(const ProjectExportInput& in, SubtitleFormat format, bool indexedPng,
                          const std::atomic<bool>* cancel) {
-    const std::string refused = subtitleExportRefusal(format, in.width, in.height, in.fps);
+    std::string refused = language::refusal(in.language);
+    if (refused.empty()) refused = subtitleExportRefusal(format, in.width, in.height, in.fps);
     if (!refused.empty()) return refusal(refused);
 
     SubtitleExportJob job;
@@ -339,6 +341,16 @@ ExportReport exportTrack(const ProjectExportInput& in, SubtitleFormat format, bo
     job.fps = in.fps;
     job.sets = collectTrackSets(in.sets, in.fps);
     job.indexedPng = indexedPng;
+    job.language = in.language;
+    job.languageInFileNames = in.languageInFileNames;
+    job.assLook.style = in.style;
+    job.assLook.font = in.font;
+    for (const SubtitleSet& s : in.sets) job.assLook.setY.push_back(s.yOrZero());
+    if (format == SubtitleFormat::Ass) {
+        auto fonts = std::make_shared<TextRenderer>();
+        const TextFont face{job.assLook.fontFamily, in.style.fontSize, true, true};
+        job.assLook.fontWidth = [fonts, face](std::string_view line) { return fonts->designWidth(line, face); };
+    }
     job.makeStreamWriter = in.media.subtitleStream;
     job.cancel = cancel;
     job.workerThreads = encodeThreads(in);

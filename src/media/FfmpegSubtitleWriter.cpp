@@ -18,6 +18,7 @@ extern "C" {
 #include "media/AvError.h"
 
 #include "base/Image.h"
+#include "export/Language.h"
 #include "export/SubtitleTrack.h"
 #include "io/Files.h"
 
@@ -103,8 +104,9 @@ public:
     ~FfmpegSubtitleWriter() override { close(true); }
 
     std::string open(const std::string& path, int width, int height, float fps,
-                     const std::vector<Rgb>& palette) override {
+                     const std::vector<Rgb>& palette, const std::string& language) override {
         path_ = path;
+        language_ = language.empty() ? language::kUndetermined : language;
         width_ = width;
         height_ = height;
         fps_ = fps;
@@ -157,7 +159,7 @@ public:
         st->time_base = dvb ? AVRational{1, 90000} : AVRational{1, 1000};
         err = avcodec_parameters_from_context(st->codecpar, enc_);
         if (err < 0) return avError(err);
-        av_dict_set(&st->metadata, "language", "und", 0);
+        av_dict_set(&st->metadata, "language", language::threeLetter(language_).c_str(), 0);
         err = avio_open(&fmt_->pb, containerTemp_.c_str(), AVIO_FLAG_WRITE);
         if (err < 0) return "cannot create " + containerTemp_ + ": " + avError(err);
         err = avformat_write_header(fmt_, nullptr);
@@ -337,7 +339,7 @@ private:
                           palette_[i].b);
             t += hex;
         }
-        t += "\n\nid: en, index: 0\n";
+        t += "\n\nid: " + language::twoLetter(language_) + ", index: 0\n";
         t += index_;
         return t;
     }
@@ -364,6 +366,7 @@ private:
     int width_ = 0, height_ = 0;
     float fps_ = 25;
     std::vector<Rgb> palette_;
+    std::string language_ = language::kUndetermined;
     AVCodecContext* enc_ = nullptr;
     AVFormatContext* fmt_ = nullptr;
     AVStream* stream_ = nullptr;
