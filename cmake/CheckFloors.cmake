@@ -1,6 +1,7 @@
 # Checks that every source file includes only headers of its own floor or of
 # the floors below it, and that only the adapter floors include the outside
-# libraries of the window, movies, sound, pictures and fonts.
+# libraries of the window, movies, sound, pictures and fonts; the XML library
+# stays in the floors that write files.
 #
 #   cmake -DKALVERO_SRC=<src folder> -P CheckFloors.cmake
 #
@@ -29,6 +30,10 @@ set(floors base project settings io render export timing media app gui cli)
 set(adapters io media gui)
 set(outside_pattern "^(wx/|libav|libsw|SDL|png\\.h|pngconf\\.h|jpeglib\\.h|jerror\\.h|tiff|ft2build\\.h|freetype/|gtk/|gdk/|hunspell/)")
 
+# The XML library: the floors that write files (io, export) only.
+set(xml_floors io export)
+set(xml_pattern "^pugi")
+
 set(problems "")
 file(GLOB_RECURSE sources RELATIVE ${KALVERO_SRC} ${KALVERO_SRC}/*.cpp ${KALVERO_SRC}/*.h)
 foreach(rel ${sources})
@@ -56,6 +61,10 @@ foreach(rel ${sources})
       set(header "${CMAKE_MATCH_1}")
       if(is_adapter EQUAL -1 AND header MATCHES "${outside_pattern}")
         string(APPEND problems "  ${rel}: includes <${header}>, which only io/, media/ and gui/ may use\n")
+      endif()
+      list(FIND xml_floors "${floor}" is_xml_floor)
+      if(is_xml_floor EQUAL -1 AND header MATCHES "${xml_pattern}")
+        string(APPEND problems "  ${rel}: includes <${header}>, which only io/ and export/ may use\n")
       endif()
     endif()
   endforeach()

@@ -352,8 +352,9 @@ void usage(std::ostream& err) {
            "  export png|iff IN.KVL8 [--scala 0-3] [--force]\n"
            "  export avi IN.KVL8 [--codec NAME] [--quality 1-100] [--force]\n"
            "  export overlay IN.KVL8 [--codec prores|qtrle|png|vp9|utvideo] [--force]\n"
-           "  export bdn IN.KVL8 [--indexed] [--force]\n"
-           "  export sup|vobsub|dvb|srt|vtt IN.KVL8 [--force]\n"
+           "  export bdn IN.KVL8 [--indexed] [--lang CODE] [--force]\n"
+           "  export sup|vobsub|dvb IN.KVL8 [--lang CODE] [--force]\n"
+           "  export srt|vtt|ass IN.KVL8 [--lang CODE [--lang-in-name]] [--force]\n"
            "  export scc IN.KVL8 [--force]\n"
            "  export stl IN.KVL8 [--teletext|--open] [--start HH:MM:SS:FF] [--language CODE] [--force]\n"
            "  burn MOVIE IN.KVL8 -o OUT.mp4|OUT.mkv [--crf 0-51] [--preset NAME] [--force]\n"
@@ -367,7 +368,8 @@ void usage(std::ostream& err) {
            "  check IN.KVL8 [--max-cps N] [--min-frames N] [--safe-area PERCENT] [--lang CODE]\n"
            "--force replaces read-only output files and starts exports of more than 100000 pictures;\n"
            "a FIFO, device or folder under an output name is never replaced.\n"
-           "--verbose shows FFmpeg's own messages. -- ends the options (for a file named -x.mp4).\n";
+           "--verbose shows FFmpeg's own messages. -- ends the options (for a file named -x.mp4).\n"
+           "--lang CODE: the tracks' language, ISO 639 (fr, fre; und when not told, the default).\n";
 }
 
 }  // namespace

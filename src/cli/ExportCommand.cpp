@@ -23,6 +23,7 @@
 #include "export/BroadcastExport.h"
 #include "export/BurnIn.h"
 #include "export/ExportDriver.h"
+#include "export/Language.h"
 #include "export/OverlayWriter.h"
 #include "export/ScalaScript.h"
 #include "io/Files.h"
@@ -292,8 +293,8 @@ std::string overlayCodecFromArgs(const Args& a) {
 }  // namespace
 
 int cmdExport(Context& c, const std::vector<std::string>& args) {
-    Args a = Args::parse(args, {"--scala", "--codec", "--quality", "--start", "--language"},
-                         {"--indexed", "--force", "--teletext", "--open"});
+    Args a = Args::parse(args, {"--scala", "--codec", "--quality", "--start", "--language", "--lang"},
+                         {"--indexed", "--force", "--teletext", "--open", "--lang-in-name"});
     files::setReplaceReadOnly(a.flag("--force"));
     if (a.positional.size() != 2) throw UsageError{"export needs a format (" + exportFormatNames() + ") and one project file"};
     const std::string kind = a.positional[0];
@@ -322,6 +323,14 @@ int cmdExport(Context& c, const std::vector<std::string>& args) {
     if (kind != "avi" && kind != "overlay" && a.has("--codec"))
         throw UsageError{"--codec applies to export avi and export overlay only"};
     if (kind != "avi" && a.has("--quality")) throw UsageError{"--quality applies to export avi only"};
+    if (!track && a.has("--lang")) throw UsageError{"--lang applies to the subtitle tracks only"};
+    const bool textTrack = track && !track->pictures;
+    if (!textTrack && a.flag("--lang-in-name"))
+        throw UsageError{"--lang-in-name applies to the text subtitle files (srt, vtt, ass) only"};
+    const std::string lang = a.get("--lang", language::kUndetermined);
+    if (const std::string why = language::refusal(lang); !why.empty()) throw UsageError{"--lang: " + why};
+    if (a.flag("--lang-in-name") && lang == language::kUndetermined)
+        throw UsageError{"--lang-in-name needs --lang CODE"};
     const int scala = a.getInt("--scala", ScalaIc500, 0, 3);
     const CodecChoice codec = kind == "avi" ? codecFromArgs(a) : CodecChoice{};
     const std::string overlayCodec = kind == "overlay" ? overlayCodecFromArgs(a) : std::string();
@@ -331,6 +340,8 @@ int cmdExport(Context& c, const std::vector<std::string>& args) {
     if (!s.open(c, path)) return BadInput;
     ProjectExportInput in = s.input(c);
     in.allowLargeRuns = a.flag("--force");
+    in.language = lang;
+    in.languageInFileNames = a.flag("--lang-in-name");
     std::unique_ptr<TerminalProgress> progress;
     if (stderrIsTerminal(c)) progress = std::make_unique<TerminalProgress>(c.err, "exporting");
     in.progress = progress.get();

@@ -4,8 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "base/Cp1252.h"
-#include "base/Text.h"
+#include "export/XmlText.h"
 
 BdnFormat bdnFormat(int width, int height, float fps) {
     BdnFormat f;
@@ -47,50 +46,61 @@ std::string bdnTimeCode(long long frame, float fps) {
     return text;
 }
 
-namespace {
-
-// Names come from the file system: UTF-8 stays, single-byte text is converted.
-std::string attribute(const std::string& name) {
-    std::string s = cp1252::looksLikeUtf8(name) ? name : cp1252::toUtf8(name);
-    s = text::replaceAll(s, "&", "&amp;");
-    s = text::replaceAll(s, "<", "&lt;");
-    s = text::replaceAll(s, ">", "&gt;");
-    s = text::replaceAll(s, "\"", "&quot;");
-    return s;
+void cutAtNextEvent(std::vector<BdnEvent>& events, std::vector<BdnEvent>* dropped) {
+    std::vector<BdnEvent> kept;
+    kept.reserve(events.size());
+    for (BdnEvent& e : events) {
+        while (!kept.empty() && kept.back().outFrame > e.inFrame) {
+            if (kept.back().inFrame < e.inFrame) {
+                kept.back().outFrame = e.inFrame;
+                break;
+            }
+            if (dropped) dropped->push_back(kept.back());
+            kept.pop_back();
+        }
+        kept.push_back(std::move(e));
+    }
+    events = std::move(kept);
 }
-
-}  // namespace
 
 std::string bdnXml(const std::string& title, const std::string& languageCode, const BdnFormat& format, float fps,
                    const std::vector<BdnEvent>& events) {
-    std::string x;
-    x += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-    x += "<BDN Version=\"0.93\" xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
-         "xsi:noNamespaceSchemaLocation=\"BD-03-006-0093b BDN File Format.xsd\">\n";
-    x += "  <Description>\n";
-    x += "    <Name Title=\"" + attribute(title) + "\" Content=\"\"/>\n";
-    x += "    <Language Code=\"" + attribute(languageCode) + "\"/>\n";
-    x += "    <Format VideoFormat=\"" + format.videoFormat + "\" FrameRate=\"" + format.frameRate +
-         "\" DropFrame=\"False\"/>\n";
+    pugi::xml_document doc;
+    pugi::xml_node bdn = doc.append_child("BDN");
+    bdn.append_attribute("Version") = "0.93";
+    bdn.append_attribute("xmlns:xsi") = "http://www.w3.org/2001/XMLSchema-instance";
+    bdn.append_attribute("xsi:noNamespaceSchemaLocation") = "BD-03-006-0093b BDN File Format.xsd";
+    pugi::xml_node description = bdn.append_child("Description");
+    pugi::xml_node name = description.append_child("Name");
+    name.append_attribute("Title") = xmltext::clean(title).c_str();
+    name.append_attribute("Content") = "";
+    description.append_child("Language").append_attribute("Code") = xmltext::clean(languageCode).c_str();
+    pugi::xml_node f = description.append_child("Format");
+    f.append_attribute("VideoFormat") = format.videoFormat.c_str();
+    f.append_attribute("FrameRate") = format.frameRate.c_str();
+    f.append_attribute("DropFrame") = "False";
     long long firstIn = events.empty() ? 0 : events.front().inFrame, lastOut = 0;
     for (const BdnEvent& e : events) {
         firstIn = std::min(firstIn, e.inFrame);
         lastOut = std::max(lastOut, e.outFrame);
     }
-    const std::string first = bdnTimeCode(firstIn, fps), last = bdnTimeCode(lastOut, fps);
-    x += "    <Events Type=\"Graphic\" FirstEventInTC=\"" + first + "\" LastEventOutTC=\"" + last +
-         "\" NumberofEvents=\"" + std::to_string(events.size()) + "\"/>\n";
-    x += "  </Description>\n";
-    x += "  <Events>\n";
+    pugi::xml_node summary = description.append_child("Events");
+    summary.append_attribute("Type") = "Graphic";
+    summary.append_attribute("FirstEventInTC") = bdnTimeCode(firstIn, fps).c_str();
+    summary.append_attribute("LastEventOutTC") = bdnTimeCode(lastOut, fps).c_str();
+    summary.append_attribute("NumberofEvents") = std::to_string(events.size()).c_str();
+    pugi::xml_node list = bdn.append_child("Events");
     for (const BdnEvent& e : events) {
-        x += "    <Event InTC=\"" + bdnTimeCode(e.inFrame, fps) + "\" OutTC=\"" + bdnTimeCode(e.outFrame, fps) +
-             "\" Forced=\"False\">\n";
-        x += "      <Graphic Width=\"" + std::to_string(e.box.w) + "\" Height=\"" + std::to_string(e.box.h) +
-             "\" X=\"" + std::to_string(e.box.x) + "\" Y=\"" + std::to_string(e.box.y) + "\">" +
-             attribute(e.file) + "</Graphic>\n";
-        x += "    </Event>\n";
+        pugi::xml_node event = list.append_child("Event");
+        event.append_attribute("InTC") = bdnTimeCode(e.inFrame, fps).c_str();
+        event.append_attribute("OutTC") = bdnTimeCode(e.outFrame, fps).c_str();
+        event.append_attribute("Forced") = "False";
+        pugi::xml_node graphic = event.append_child("Graphic");
+        graphic.append_attribute("Width") = e.box.w;
+        graphic.append_attribute("Height") = e.box.h;
+        graphic.append_attribute("X") = e.box.x;
+        graphic.append_attribute("Y") = e.box.y;
+        graphic.text().set(xmltext::clean(e.file).c_str());
     }
-    x += "  </Events>\n";
-    x += "</BDN>\n";
-    return x;
+    return xmltext::write(doc);
 }

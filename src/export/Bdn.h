@@ -23,8 +23,14 @@ struct BdnEvent {
     PixelBox box;      // where the picture sits on the full frame
 };
 
+// Cuts each event at the next one's InTC where they overlap, as the screen
+// of a SUP shows them: a later subtitle takes the screen over. An event that
+// the next one starts with (same InTC) is taken out, into `dropped` when
+// given. `events` are in time order.
+void cutAtNextEvent(std::vector<BdnEvent>& events, std::vector<BdnEvent>* dropped = nullptr);
+
 // NAME.xml of a BDN (version 0.93) subtitle description. `title` and the
 // file names are file-system names: kept when UTF-8, otherwise converted from
-// Windows-1252. The XML is UTF-8.
+// Windows-1252, control characters as blanks. The XML is UTF-8.
 std::string bdnXml(const std::string& title, const std::string& languageCode, const BdnFormat& format, float fps,
                    const std::vector<BdnEvent>& events);

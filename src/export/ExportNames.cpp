@@ -22,6 +22,7 @@ const char* folderName(OutputKind kind) {
         case OutputKind::WebVtt: return "VTT_Output";
         case OutputKind::Stl: return "STL_Output";
         case OutputKind::Scc: return "SCC_Output";
+        case OutputKind::Ass: return "ASS_Output";
     }
     return "Output";
 }

@@ -6,11 +6,11 @@
 // zero-padded running number.
 namespace exportnames {
 
-enum class OutputKind { PngSequence, IffScala, Avi, AviWork, Capture, Bdn, Sup, VobSub, Dvb, SubRip, WebVtt, Stl, Scc };
+enum class OutputKind { PngSequence, IffScala, Avi, AviWork, Capture, Bdn, Sup, VobSub, Dvb, SubRip, WebVtt, Stl, Scc, Ass };
 
 // "PNG_Output", "IFF-SCALA_Output", "AVI_Output", "Temp_Output", "Capture_Output",
 // "BDN_Output", "SUP_Output", "VobSub_Output", "DVB_Output", "SRT_Output", "VTT_Output",
-// "STL_Output", "SCC_Output".
+// "STL_Output", "SCC_Output", "ASS_Output".
 const char* folderName(OutputKind kind);
 
 // projectDir + folder name + separator. An empty projectDir gives a folder

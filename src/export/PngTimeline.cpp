@@ -5,6 +5,7 @@
 
 #include "base/Cp1252.h"
 #include "export/ExportNames.h"
+#include "export/XmlText.h"
 
 namespace {
 
@@ -19,29 +20,13 @@ std::string utf8(const std::string& s) {
     return plainAscii(s) || cp1252::looksLikeUtf8(s) ? s : cp1252::toUtf8(s);
 }
 
-std::string escaped(const std::string& s) {
-    std::string out;
-    for (char c : utf8(s)) {
-        switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            case '\'': out += "&apos;"; break;
-            default:
-                // control characters are not allowed in XML 1.0
-                if (static_cast<unsigned char>(c) < 0x20 && c != '\t') out += ' ';
-                else out += c;
-        }
-    }
-    return out;
-}
-
 std::string fileUrl(const std::string& path) {
     std::error_code ec;
     std::string abs = std::filesystem::absolute(std::filesystem::path(path), ec).generic_string();
     if (ec) abs = path;
-    abs = utf8(abs);
+    // The bytes of the path as the file system holds them, each byte that
+    // is not a plain URL character percent-encoded: a name that is not
+    // UTF-8 still leads to its own file.
     std::string url = "file://localhost";
     if (abs.empty() || abs[0] != '/') url += '/';
     static const char* hex = "0123456789ABCDEF";
@@ -58,15 +43,18 @@ std::string fileUrl(const std::string& path) {
     return url;
 }
 
-std::string rateXml(const MovieRate& rate, const std::string& indent) {
+void addRate(pugi::xml_node parent, const MovieRate& rate) {
     const bool ntsc = rate.den == 1001;
     const long timebase = ntsc ? rate.num / 1000 : std::lround(rate.value());
-    return indent + "<rate>\n" + indent + "  <timebase>" + std::to_string(timebase) + "</timebase>\n" + indent +
-           "  <ntsc>" + (ntsc ? "TRUE" : "FALSE") + "</ntsc>\n" + indent + "</rate>\n";
+    pugi::xml_node r = parent.append_child("rate");
+    xmltext::textChild(r, "timebase", std::to_string(timebase));
+    xmltext::textChild(r, "ntsc", ntsc ? "TRUE" : "FALSE");
 }
 
-std::string tag(const std::string& indent, const std::string& name, const std::string& value) {
-    return indent + "<" + name + ">" + value + "</" + name + ">\n";
+void addSize(pugi::xml_node parent, int width, int height) {
+    pugi::xml_node chars = parent.append_child("samplecharacteristics");
+    xmltext::textChild(chars, "width", std::to_string(width));
+    xmltext::textChild(chars, "height", std::to_string(height));
 }
 
 std::string num(int64_t v) { return std::to_string(v); }
@@ -86,47 +74,67 @@ std::string timingCsvPath(const std::string& folder, const std::string& name) {
     return folder + name + "_timing.csv";
 }
 
+// What an editor's own export of a sequence of still pictures on one video
+// track holds: the sequence's rate, time code and format, each clip item at
+// its frames with its file (a file URL) marked as a still frame, and the
+// track's enabled and locked state after its items.
 std::string buildFcpXml(const PngTimelineJob& job) {
     const MovieRate rate = movieFrameRate(job.fps);
-    const std::string size = tag("            ", "width", num(job.width)) + tag("            ", "height", num(job.height));
-    std::string x;
-    x += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE xmeml>\n<xmeml version=\"4\">\n";
-    x += "  <sequence id=\"sequence-1\">\n";
-    x += tag("    ", "name", escaped(job.name));
-    x += tag("    ", "duration", num(job.spans.end));
-    x += rateXml(rate, "    ");
-    x += "    <timecode>\n" + rateXml(rate, "      ") + tag("      ", "string", "00:00:00:00") +
-         tag("      ", "frame", "0") + tag("      ", "displayformat", "NDF") + "    </timecode>\n";
-    x += "    <media>\n      <video>\n        <format>\n          <samplecharacteristics>\n";
-    x += rateXml(rate, "            ") + size;
-    x += tag("            ", "anamorphic", "FALSE") + tag("            ", "pixelaspectratio", "square") +
-         tag("            ", "fielddominance", "none");
-    x += "          </samplecharacteristics>\n        </format>\n        <track>\n";
+    pugi::xml_document doc;
+    doc.append_child(pugi::node_doctype).set_value("xmeml");
+    pugi::xml_node xmeml = doc.append_child("xmeml");
+    xmeml.append_attribute("version") = "4";
+    pugi::xml_node sequence = xmeml.append_child("sequence");
+    sequence.append_attribute("id") = "sequence-1";
+    xmltext::textChild(sequence, "name", xmltext::clean(job.name));
+    xmltext::textChild(sequence, "duration", num(job.spans.end));
+    addRate(sequence, rate);
+    pugi::xml_node timecode = sequence.append_child("timecode");
+    addRate(timecode, rate);
+    xmltext::textChild(timecode, "string", "00:00:00:00");
+    xmltext::textChild(timecode, "frame", "0");
+    xmltext::textChild(timecode, "displayformat", "NDF");
+    pugi::xml_node video = sequence.append_child("media").append_child("video");
+    pugi::xml_node chars = video.append_child("format").append_child("samplecharacteristics");
+    addRate(chars, rate);
+    xmltext::textChild(chars, "width", num(job.width));
+    xmltext::textChild(chars, "height", num(job.height));
+    xmltext::textChild(chars, "anamorphic", "FALSE");
+    xmltext::textChild(chars, "pixelaspectratio", "square");
+    xmltext::textChild(chars, "fielddominance", "none");
+    pugi::xml_node track = video.append_child("track");
     for (const SetSpan& s : job.spans.spans) {
         if (!pictureOf(job, s.set)) continue;
-        const std::string picture = files::filePart(exportnames::pngPicturePath("", job.name, s.set + 1));
+        const std::string picture = xmltext::clean(files::filePart(exportnames::pngPicturePath("", job.name, s.set + 1)));
         const std::string n = num(s.set + 1);
-        x += "          <clipitem id=\"clipitem-" + n + "\">\n";
-        x += tag("            ", "name", escaped(picture));
-        x += tag("            ", "enabled", "TRUE");
-        x += tag("            ", "duration", num(s.frames()));
-        x += rateXml(rate, "            ");
-        x += tag("            ", "start", num(s.start)) + tag("            ", "end", num(s.end));
-        x += tag("            ", "in", "0") + tag("            ", "out", num(s.frames()));
-        x += "            <file id=\"file-" + n + "\">\n";
-        x += tag("              ", "name", escaped(picture));
-        x += tag("              ", "pathurl", escaped(fileUrl(exportnames::pngPicturePath(job.folder, job.name, s.set + 1))));
-        x += rateXml(rate, "              ");
-        x += tag("              ", "duration", num(s.frames()));
-        x += "              <media>\n                <video>\n                  <samplecharacteristics>\n";
-        x += tag("                    ", "width", num(job.width)) + tag("                    ", "height", num(job.height));
-        x += "                  </samplecharacteristics>\n                </video>\n              </media>\n";
-        x += "            </file>\n";
-        x += tag("            ", "alphatype", "straight");
-        x += "          </clipitem>\n";
+        pugi::xml_node clip = track.append_child("clipitem");
+        clip.append_attribute("id") = ("clipitem-" + n).c_str();
+        xmltext::textChild(clip, "name", picture);
+        xmltext::textChild(clip, "enabled", "TRUE");
+        xmltext::textChild(clip, "duration", num(s.frames()));
+        addRate(clip, rate);
+        xmltext::textChild(clip, "start", num(s.start));
+        xmltext::textChild(clip, "end", num(s.end));
+        xmltext::textChild(clip, "in", "0");
+        xmltext::textChild(clip, "out", num(s.frames()));
+        pugi::xml_node file = clip.append_child("file");
+        file.append_attribute("id") = ("file-" + n).c_str();
+        xmltext::textChild(file, "name", picture);
+        xmltext::textChild(file, "pathurl", fileUrl(exportnames::pngPicturePath(job.folder, job.name, s.set + 1)));
+        addRate(file, rate);
+        xmltext::textChild(file, "duration", num(s.frames()));
+        pugi::xml_node fileVideo = file.append_child("media").append_child("video");
+        xmltext::textChild(fileVideo, "duration", num(s.frames()));
+        xmltext::textChild(fileVideo, "stillframe", "TRUE");
+        addSize(fileVideo, job.width, job.height);
+        pugi::xml_node source = clip.append_child("sourcetrack");
+        xmltext::textChild(source, "mediatype", "video");
+        xmltext::textChild(clip, "stillframe", "TRUE");
+        xmltext::textChild(clip, "alphatype", "straight");
     }
-    x += "        </track>\n      </video>\n    </media>\n  </sequence>\n</xmeml>\n";
-    return x;
+    xmltext::textChild(track, "enabled", "TRUE");
+    xmltext::textChild(track, "locked", "FALSE");
+    return xmltext::write(doc);
 }
 
 std::string buildTimingCsv(const PngTimelineJob& job) {

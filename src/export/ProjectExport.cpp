@@ -9,6 +9,7 @@
 #include "export/BroadcastExport.h"
 #include "export/ExportDriver.h"
 #include "export/ExportNames.h"
+#include "export/Language.h"
 #include "export/OverlayExport.h"
 #include "export/PngTimeline.h"
 #include "export/Poster.h"
@@ -353,7 +354,8 @@ ExportReport exportTrack(const ProjectExportInput& in, SubtitleFormat format, bo
     // The broadcast files need the sets' positions and the style.
     if (format == SubtitleFormat::Stl) return exportStl(in, StlExportOptions{});
     if (format == SubtitleFormat::Scc) return exportScc(in);
-    const std::string refused = subtitleExportRefusal(format, in.width, in.height, in.fps);
+    std::string refused = language::refusal(in.language);
+    if (refused.empty()) refused = subtitleExportRefusal(format, in.width, in.height, in.fps);
     if (!refused.empty()) return refusal(refused);
 
     SubtitleExportJob job;
@@ -365,6 +367,16 @@ ExportReport exportTrack(const ProjectExportInput& in, SubtitleFormat format, bo
     job.fps = in.fps;
     job.sets = collectTrackSets(in.sets, in.fps);
     job.indexedPng = indexedPng;
+    job.language = in.language;
+    job.languageInFileNames = in.languageInFileNames;
+    job.assLook.style = in.style;
+    job.assLook.font = in.font;
+    for (const SubtitleSet& s : in.sets) job.assLook.setY.push_back(s.yOrZero());
+    if (format == SubtitleFormat::Ass) {
+        auto fonts = std::make_shared<TextRenderer>();
+        const TextFont face{job.assLook.fontFamily, in.style.fontSize, true, true};
+        job.assLook.fontWidth = [fonts, face](std::string_view line) { return fonts->designWidth(line, face); };
+    }
     job.makeStreamWriter = in.media.subtitleStream;
     job.cancel = cancel;
     job.workerThreads = encodeThreads(in);

@@ -57,6 +57,10 @@ struct ProjectExportInput {
     // Worker threads of the PNG and IFF exports; 0: one per core (at most 8),
     // -1: everything on the calling thread.
     int workerThreads = 0;
+    // The subtitle tracks' language (ISO 639; "und": not told) and whether
+    // SubRip, WebVTT and ASS files carry it in their names (NAME.fr.srt).
+    std::string language = "und";
+    bool languageInFileNames = false;
 };
 
 // Runs above this many pictures need a confirmation.

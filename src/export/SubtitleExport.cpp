@@ -7,10 +7,12 @@
 
 #include "export/Bdn.h"
 #include "export/ExportNames.h"
+#include "export/Language.h"
 #include "export/OrderedPipeline.h"
 #include "export/Pgs.h"
 #include "export/SubtitleStreamWriter.h"
 #include "export/TextSubtitles.h"
+#include "export/XmlText.h"
 #include "io/Files.h"
 #include "io/ImageCodecs.h"
 
@@ -26,6 +28,7 @@ const std::vector<SubtitleFormatInfo>& subtitleFormats() {
         {SubtitleFormat::WebVtt, "vtt", "WebVTT (.vtt)", false},
         {SubtitleFormat::Stl, "stl", "EBU STL (.stl, teletext)", false},
         {SubtitleFormat::Scc, "scc", "Closed captions (.scc)", false},
+        {SubtitleFormat::Ass, "ass", "Advanced SubStation Alpha (.ass)", false},
     };
     return kFormats;
 }
@@ -75,6 +78,7 @@ OutputKind kindOf(SubtitleFormat f) {
         case SubtitleFormat::WebVtt: return OutputKind::WebVtt;
         case SubtitleFormat::Stl: return OutputKind::Stl;
         case SubtitleFormat::Scc: return OutputKind::Scc;
+        case SubtitleFormat::Ass: return OutputKind::Ass;
     }
     return OutputKind::SubRip;
 }
@@ -200,13 +204,16 @@ void exportBdn(const SubtitleExportJob& job, const std::string& folder, Subtitle
         std::string path;  // set once the file is written
     };
     std::vector<Picture> pictures(sets.size());
+    // The description names its pictures in UTF-8 without control
+    // characters: the pictures get such names, so that the names lead to them.
+    const std::string pictureName = xmltext::clean(job.name);
     std::vector<RowRange> rows;
     OrderedPipelineJob p = trackPipeline(job, sets, rows);
     p.work = [&](int i, const Image& canvas, std::string& why) {
         Picture& pic = pictures[size_t(i)];
         pic.box = visibleBox(canvas, rows[size_t(i)].y0, rows[size_t(i)].y1);
         if (pic.box.empty()) return true;
-        const std::string path = exportnames::pngPicturePath(folder, job.name, sets[size_t(i)].set + 1);
+        const std::string path = exportnames::pngPicturePath(folder, pictureName, sets[size_t(i)].set + 1);
         if (!writeBdnPicture(cropPicture(canvas, pic.box), path, job.indexedPng, why)) return false;
         pic.path = path;
         return true;
@@ -243,7 +250,18 @@ void exportBdn(const SubtitleExportJob& job, const std::string& folder, Subtitle
         removePictures();
         return;
     }
-    if (!writeFile(folder + job.name + ".xml", bdnXml(job.name, job.language, format, job.fps, events), r)) {
+    // A set still on when the next one starts gives way to it, as on the
+    // screen of a SUP; one that starts with a later set is covered by it.
+    std::vector<BdnEvent> covered;
+    cutAtNextEvent(events, &covered);
+    for (const BdnEvent& e : covered) {
+        const std::string path = folder + e.file;
+        files::removeFile(path);
+        r.written.erase(std::remove(r.written.begin(), r.written.end(), path), r.written.end());
+        ++r.covered;
+    }
+    r.pictures = int(events.size());
+    if (!writeFile(folder + job.name + ".xml", bdnXml(job.name, language::threeLetter(job.language), format, job.fps, events), r)) {
         removePictures();
         return;
     }
@@ -331,7 +349,7 @@ bool streamTrack(const SubtitleExportJob& job, SubtitleStreamKind kind, const st
                   " subtitles.";
         return false;
     }
-    std::string why = writer->open(path, job.width, job.height, job.fps, palette);
+    std::string why = writer->open(path, job.width, job.height, job.fps, palette, job.language);
     if (!why.empty()) {
         r.error = "The file " + path + " could not be written: " + why;
         return false;
@@ -388,13 +406,28 @@ bool streamTrack(const SubtitleExportJob& job, SubtitleStreamKind kind, const st
     return true;
 }
 
+// NAME, or NAME.fr when the language goes into the name.
+std::string textTrackName(const SubtitleExportJob& job) {
+    if (!job.languageInFileNames || job.language == language::kUndetermined) return job.name;
+    return job.name + "." + language::twoLetter(job.language);
+}
+
 void exportText(const SubtitleExportJob& job, const std::string& folder, SubtitleExportResult& r) {
     const bool vtt = job.format == SubtitleFormat::WebVtt;
     const TextSubtitles t =
         writeTextSubtitles(job.sets, job.fps, vtt ? TextSubtitleFormat::WebVtt : TextSubtitleFormat::SubRip);
     r.blank = t.blank;
-    if (!writeFile(folder + job.name + (vtt ? ".vtt" : ".srt"), t.bytes, r)) return;
+    if (!writeFile(folder + textTrackName(job) + (vtt ? ".vtt" : ".srt"), t.bytes, r)) return;
     r.subtitles = t.cues;
+    if (job.progress) job.progress(int(job.sets.sets.size()), int(job.sets.sets.size()));
+    r.ok = true;
+}
+
+void exportAss(const SubtitleExportJob& job, const std::string& folder, SubtitleExportResult& r) {
+    const AssSubtitles a = writeAssSubtitles(job.sets, job.width, job.height, job.fps, job.assLook, job.name, job.language);
+    r.blank = a.blank;
+    if (!writeFile(folder + textTrackName(job) + ".ass", a.bytes, r)) return;
+    r.subtitles = a.events;
     if (job.progress) job.progress(int(job.sets.sets.size()), int(job.sets.sets.size()));
     r.ok = true;
 }
@@ -430,7 +463,8 @@ SubtitleExportResult exportSubtitleTrack(const SubtitleExportJob& job) {
     SubtitleExportResult r;
     r.untimed = job.sets.untimed;
     r.reversed = job.sets.reversed;
-    const std::string refusal = subtitleExportRefusal(job.format, job.width, job.height, job.fps);
+    std::string refusal = language::refusal(job.language);
+    if (refusal.empty()) refusal = subtitleExportRefusal(job.format, job.width, job.height, job.fps);
     if (!refusal.empty()) {
         r.error = refusal;
         return r;
@@ -447,6 +481,7 @@ SubtitleExportResult exportSubtitleTrack(const SubtitleExportJob& job) {
         case SubtitleFormat::Sup: exportSup(job, folder, r); break;
         case SubtitleFormat::SubRip:
         case SubtitleFormat::WebVtt: exportText(job, folder, r); break;
+        case SubtitleFormat::Ass: exportAss(job, folder, r); break;
         case SubtitleFormat::VobSub:
             r.ok = streamTrack(job, job.matroska ? SubtitleStreamKind::VobSubMatroska : SubtitleStreamKind::VobSub,
                                folder + job.name + ".sub", r);
@@ -472,5 +507,6 @@ std::string subtitleExportMessage(const SubtitleExportResult& r) {
     note(r.untimed, "no ON or OFF time code.");
     note(r.reversed, "OFF is not after ON.");
     note(r.blank, "nothing to show.");
+    note(r.covered, "a later set starts at the same time and covers it.");
     return text;
 }

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "export/AssSubtitles.h"
 #include "export/ExportDriver.h"
 #include "export/SubtitleStreamWriter.h"
 #include "export/SubtitleTrack.h"
@@ -14,11 +15,11 @@
 // Stl and Scc are the broadcast files (export/BroadcastExport.h): the track
 // export hands them on to exportStl (teletext, programme start 0) and
 // exportScc.
-enum class SubtitleFormat { Bdn, Sup, VobSub, Dvb, SubRip, WebVtt, Stl, Scc };
+enum class SubtitleFormat { Bdn, Sup, VobSub, Dvb, SubRip, WebVtt, Stl, Scc, Ass };
 
 struct SubtitleFormatInfo {
     SubtitleFormat format;
-    const char* cliName;  // "bdn", "sup", "vobsub", "dvb", "srt", "vtt", "stl", "scc"
+    const char* cliName;  // "bdn", "sup", "vobsub", "dvb", "srt", "vtt", "stl", "scc", "ass"
     const char* label;    // for the export dialog
     bool pictures;        // rendered pictures (false: text only)
 };
@@ -46,7 +47,15 @@ struct SubtitleExportJob {
     const std::atomic<bool>* cancel = nullptr;  // optional: set to stop; nothing is left behind
     bool indexedPng = false;      // BDN: 8-bit palette pictures
     bool matroska = true;         // VobSub: also NAME.mks
-    std::string language = "und";  // BDN language code
+    // ISO 639 code of the track's language (two or three letters; "und":
+    // not told): the BDN description, the VobSub index, the Matroska and
+    // MPEG-TS tracks. Refused when language::refusal() says so.
+    std::string language = "und";
+    // ASS: the look of the pictures the styles follow.
+    AssLook assLook;
+    // SubRip, WebVTT and ASS: the language in the file name (NAME.fr.srt), as
+    // players look for it beside a movie; not for "und".
+    bool languageInFileNames = false;
     // 0: one set after the other on the calling thread. N > 0: the calling
     // thread renders while up to N worker threads find the visible pixels
     // and encode (BDN pictures, SUP objects); the files are the same either
@@ -60,6 +69,7 @@ struct SubtitleExportJob {
 struct SubtitleExportResult : ExportResult {
     int subtitles = 0;  // subtitles in the track
     int untimed = 0, reversed = 0, blank = 0;  // sets left out
+    int covered = 0;  // BDN: left out, a later set starts at the same time
     bool cancelled = false;  // stopped through job.cancel: no file written
 };
 

@@ -37,10 +37,11 @@ public:
     // `path` is the main file: NAME.sub (NAME.idx and NAME.mks are written
     // beside it) or NAME.ts. `palette` (at most 16 colours) is the DVD
     // palette of the whole track; every DVD subtitle takes up to three of
-    // its colours, each with an opacity of its own. Returns an error text,
-    // empty on success.
+    // its colours, each with an opacity of its own. `language` (ISO 639,
+    // "und" when not told) goes into the index and the container's track.
+    // Returns an error text, empty on success.
     virtual std::string open(const std::string& path, int width, int height, float fps,
-                             const std::vector<Rgb>& palette) = 0;
+                             const std::vector<Rgb>& palette, const std::string& language) = 0;
     // One subtitle: the full-frame transparent render, shown from onFrame
     // until offFrame. Subtitles come in time order.
     virtual std::string add(const Image& picture, long long onFrame, long long offFrame) = 0;

@@ -128,6 +128,18 @@ int TextRenderer::measureText(std::string_view s, const TextFont& font) {
     return int(width);
 }
 
+double TextRenderer::designWidth(std::string_view s, const TextFont& font) {
+    std::string error;
+    FT_Face f = impl_->face(font, error);
+    if (!f) return 0;
+    double width = 0;
+    for (unsigned char c : s) {
+        if (FT_Load_Char(f, codePointOf(c), FT_LOAD_NO_HINTING) != 0) continue;
+        width += double(f->glyph->linearHoriAdvance) / 65536.0;
+    }
+    return width;
+}
+
 bool TextRenderer::drawText(Image& image, int x, int y, std::string_view s, const TextFont& font, Rgb colour,
                             const Rgb* background) {
     std::string error;

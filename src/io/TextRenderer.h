@@ -36,6 +36,9 @@ public:
     // Width in pixels of the text (sum of the glyph advances), 0 when the
     // font cannot be loaded.
     int measureText(std::string_view text, const TextFont& font);
+    // The same without hinting, in fractions of a pixel: the advances of
+    // the font's design at the size.
+    double designWidth(std::string_view text, const TextFont& font);
     // Height of one line of the font (ascent + descent), 0 when unavailable.
     int lineHeight(const TextFont& font);
 

@@ -21,6 +21,7 @@ extern "C" {
 #include "media/MediaFiles.h"
 
 #include "base/Image.h"
+#include "export/Language.h"
 #include "export/SubtitleTrack.h"
 #include "io/Files.h"
 
@@ -106,8 +107,9 @@ public:
     ~FfmpegSubtitleWriter() override { close(true); }
 
     std::string open(const std::string& path, int width, int height, float fps,
-                     const std::vector<Rgb>& palette) override {
+                     const std::vector<Rgb>& palette, const std::string& language) override {
         path_ = path;
+        language_ = language.empty() ? language::kUndetermined : language;
         width_ = width;
         height_ = height;
         fps_ = fps;
@@ -160,7 +162,7 @@ public:
         st->time_base = dvb ? AVRational{1, 90000} : AVRational{1, 1000};
         err = avcodec_parameters_from_context(st->codecpar, enc_);
         if (err < 0) return avError(err);
-        av_dict_set(&st->metadata, "language", "und", 0);
+        av_dict_set(&st->metadata, "language", language::threeLetter(language_).c_str(), 0);
         std::string why = containerFile_.open(containerPath_);
         if (!why.empty()) return "cannot write " + containerPath_ + ": " + why;
         fmt_->pb = containerFile_.avio();
@@ -342,7 +344,7 @@ private:
                           palette_[i].b);
             t += hex;
         }
-        t += "\n\nid: en, index: 0\n";
+        t += "\n\nid: " + language::twoLetter(language_) + ", index: 0\n";
         t += index_;
         return t;
     }
@@ -366,6 +368,7 @@ private:
     int width_ = 0, height_ = 0;
     float fps_ = 25;
     std::vector<Rgb> palette_;
+    std::string language_ = language::kUndetermined;
     AVCodecContext* enc_ = nullptr;
     AVFormatContext* fmt_ = nullptr;
     AVStream* stream_ = nullptr;

@@ -171,16 +171,18 @@ TEST_F(VideoExportCli, PngExportWritesAnEditorTimelineThatAParserReads) {
         std::string parsed = commandOutput("python3 '" + script + "' '" + xml + "'", status);
         ASSERT_EQ(status, 0) << parsed;
         std::vector<std::string> lines = text::splitLines(parsed);
-        ASSERT_EQ(lines.size(), 1 + c.clips.size()) << parsed;
+        ASSERT_EQ(lines.size(), 2 + c.clips.size()) << parsed;
         EXPECT_EQ(lines[0], "sequence a&b <x> " + std::to_string(c.w) + " " + std::to_string(c.h) + " " + c.timebase +
                                 " " + c.ntsc + " " + c.duration);
+        EXPECT_EQ(lines[1], "track TRUE FALSE " + std::to_string(c.clips.size()));
         for (size_t i = 0; i < c.clips.size(); ++i) {
-            const std::string& line = lines[i + 1];
+            const std::string& line = lines[i + 2];
             ASSERT_EQ(line.rfind("clip " + c.clips[i] + " file://localhost/", 0), 0u) << line;
             // the URL names the picture beside the XML, spaces and signs escaped
             const std::string url = line.substr(line.find("file://localhost"));
             EXPECT_NE(url.find("/kalvero%20video%20"), std::string::npos) << url;
             EXPECT_NE(url.find("/PNG_Output/a%26b%20%3Cx%3E000"), std::string::npos) << url;
+            EXPECT_EQ(line.substr(line.size() - 6), " found") << line;
         }
         // xmllint agrees that it is well-formed, where installed
         if (std::system("xmllint --version >/dev/null 2>&1") == 0) {
@@ -193,6 +195,54 @@ TEST_F(VideoExportCli, PngExportWritesAnEditorTimelineThatAParserReads) {
             EXPECT_EQ(readText(folder / "a&b <x>_timing.csv"), expected);
         }
         fs::remove_all(folder);
+    }
+}
+
+// Project names with signs of XML and control characters give XML files
+// that parsers read, the name shown with blanks for the controls.
+TEST_F(VideoExportCli, XmlFilesKeepNamesWithControlCharactersAndXmlSigns) {
+    if (std::system("python3 -c 'import xml.dom.minidom' >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "python3 not available";
+    const std::vector<TimedSet> sets = {{"One", "", "00:00:01:00>00:00:02:00"}};
+    struct Case {
+        std::string name, shown;
+    };
+    const std::vector<Case> cases = {{"Tab\tbell\x07\x01 & <q> \"x\" 'y'", "Tab bell   & <q> \"x\" 'y'"},
+                                     {"Caf\xC3\xA9 \x1F]]>", "Caf\xC3\xA9  ]]>"},
+                                     {"Caf\xE9 1252", "Caf\xC3\xA9 1252"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.shown);
+        const std::string path = project(c.name, 1, 720, 576, sets);
+        struct Format {
+            std::string kind, folder, script, firstLine;
+        };
+        const std::vector<Format> formats = {
+            {"png", "PNG_Output", "fcpxml_check.py", "sequence " + c.shown + " 720 576 25 FALSE 50"},
+            {"bdn", "BDN_Output", "bdn_check.py", "format 576i 25 False"},
+        };
+        for (const Format& f : formats) {
+            CliRun r = run({"export", f.kind, path});
+            ASSERT_EQ(r.code, 0) << r.err;
+            const std::string xml = (dir / f.folder / (c.name + ".xml")).string();
+            // The name reaches the shell through the environment, unquoted.
+            setenv("KALVERO_XML", xml.c_str(), 1);
+            int status = 0;
+            const std::string again = commandOutput("python3 '" + std::string(KALVERO_SOURCE_DIR) + "/tests/export/" +
+                                                        f.script + "' \"$KALVERO_XML\"",
+                                                    status);
+            ASSERT_EQ(status, 0) << again;
+            const std::vector<std::string> lines = text::splitLines(again);
+            ASSERT_GE(lines.size(), 3u) << again;
+            EXPECT_EQ(lines[0], f.firstLine);
+            if (f.kind == "bdn") {
+                EXPECT_EQ(lines[2], "title " + c.shown);
+            } else {
+                EXPECT_EQ(lines[2].substr(lines[2].size() - 6), " found") << lines[2];
+            }
+            if (std::system("xmllint --version >/dev/null 2>&1") == 0) {
+                EXPECT_EQ(std::system("xmllint --noout \"$KALVERO_XML\""), 0);
+            }
+        }
     }
 }
 

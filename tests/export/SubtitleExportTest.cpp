@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 
 #include "TestSupport.h"
 #include "export/TrackJobTesting.h"
+#include "export/AssSubtitles.h"
+#include "export/Bdn.h"
+#include "export/Language.h"
 #include "export/SubtitleExport.h"
 #include "export/TextSubtitles.h"
 #include "io/Files.h"
@@ -132,4 +136,82 @@ TEST_F(SubtitleExportTest, FailuresNameTheFolderOrTheSet) {
     EXPECT_NE(subtitleExportRefusal(SubtitleFormat::Bdn, 720, 576, 30.0f).find("frame rate of 30.000"),
               std::string::npos);
     EXPECT_EQ(subtitleExportRefusal(SubtitleFormat::Bdn, 1920, 1080, 29.97f), "");
+}
+
+// Events that overlap give way to the next one, as the screen of a SUP
+// shows them; one that the next starts with is covered and taken out.
+TEST_F(SubtitleExportTest, BdnEventsEndWhereTheNextOneBegins) {
+    using Spans = std::vector<std::pair<long long, long long>>;
+    struct Case {
+        Spans in, out, dropped;
+    };
+    const std::vector<Case> cases = {
+        {{{10, 20}, {30, 40}}, {{10, 20}, {30, 40}}, {}},            // apart
+        {{{10, 30}, {30, 40}}, {{10, 30}, {30, 40}}, {}},            // back to back
+        {{{10, 50}, {20, 30}, {25, 60}}, {{10, 20}, {20, 25}, {25, 60}}, {}},
+        {{{10, 50}, {10, 30}, {40, 45}}, {{10, 30}, {40, 45}}, {{10, 50}}},  // same InTC: the later one shows
+        {{{10, 50}, {10, 30}, {10, 20}}, {{10, 20}}, {{10, 50}, {10, 30}}},
+    };
+    for (const Case& c : cases) {
+        std::vector<BdnEvent> events, dropped;
+        for (const auto& [in, out] : c.in) events.push_back({in, out, "f" + std::to_string(in), {}});
+        cutAtNextEvent(events, &dropped);
+        Spans got, gone;
+        for (const BdnEvent& e : events) got.push_back({e.inFrame, e.outFrame});
+        for (const BdnEvent& e : dropped) gone.push_back({e.inFrame, e.outFrame});
+        EXPECT_EQ(got, c.out);
+        EXPECT_EQ(gone, c.dropped);
+    }
+
+    // Through the export: the covered set's picture is not left behind.
+    SubtitleExportJob job = filmJob(SubtitleFormat::Bdn);
+    job.sets.sets = {timedSet(0, 100, 150, 25.0f), timedSet(1, 100, 120, 25.0f), timedSet(2, 110, 160, 25.0f)};
+    job.render = blockRender;
+    const SubtitleExportResult r = exportSubtitleTrack(job);
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.subtitles, 2);
+    EXPECT_EQ(r.covered, 1);
+    EXPECT_EQ(testsupport::filesIn(dir / "BDN_Output"), (std::vector<std::string>{"film.xml", "film0002.png", "film0003.png"}));
+    std::string xml;
+    ASSERT_TRUE(files::readFile((dir / "BDN_Output" / "film.xml").string(), xml));
+    EXPECT_NE(xml.find("InTC=\"00:00:04:00\" OutTC=\"00:00:04:10\""), std::string::npos) << xml;
+    EXPECT_NE(xml.find("InTC=\"00:00:04:10\" OutTC=\"00:00:06:10\""), std::string::npos) << xml;
+    EXPECT_NE(subtitleExportMessage(r).find("1 set was left out: a later set starts at the same time"),
+              std::string::npos);
+}
+
+TEST(LanguageCodes, EachFormTakesItsOwnLength) {
+    struct Case {
+        std::string code, two, three;
+        bool ok;
+    };
+    const std::vector<Case> cases = {
+        {"fr", "fr", "fre", true},   {"fra", "fr", "fre", true}, {"fre", "fr", "fre", true},
+        {"de", "de", "ger", true},   {"und", "und", "und", true}, {"yue", "yue", "yue", true},
+        {"xx", "xx", "xx", false},   {"FR", "FR", "FR", false},   {"f", "f", "f", false},
+        {"fren", "fren", "fren", false}, {"", "", "", false},     {"e1", "e1", "e1", false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(language::refusal(c.code).empty(), c.ok) << c.code;
+        if (!c.ok) continue;
+        EXPECT_EQ(language::twoLetter(c.code), c.two) << c.code;
+        EXPECT_EQ(language::threeLetter(c.code), c.three) << c.code;
+    }
+}
+
+// Times of the script: the frame itself already shows the event, at the
+// exact rates of 23.976 and 29.97 too.
+TEST(AssTimes, EachFrameStartsOnOrAfterItsTime) {
+    for (float fps : {25.0f, 23.976f, 29.97f, 50.0f, 59.94f}) {
+        const FrameRate r = exactFrameRate(fps);
+        for (long long frame : {0LL, 1LL, 29LL, 1799LL, 107892LL, 2157840LL}) {
+            const std::string t = assTime(frame, fps);
+            int h, m, s, cs;
+            ASSERT_EQ(std::sscanf(t.c_str(), "%d:%d:%d.%d", &h, &m, &s, &cs), 4) << t;
+            const double at = h * 3600.0 + m * 60.0 + s + cs / 100.0;
+            const double starts = double(frame) * double(r.den) / double(r.num);
+            EXPECT_LE(at, starts + 1e-9) << fps << " " << frame << " " << t;
+            EXPECT_GT(at, starts - double(r.den) / double(r.num)) << fps << " " << frame << " " << t;
+        }
+    }
 }

@@ -1,0 +1,200 @@
+#include "export/AssSubtitles.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "base/Cp1252.h"
+#include "base/Text.h"
+#include "export/Language.h"
+#include "render/Compositor.h"
+
+namespace {
+
+// Liberation Sans Bold: the line height a script's font size stands for
+// (Windows ascent + descent) over the em the sheets are drawn at.
+constexpr double kLineOverEm = (1854.0 + 434.0) / 2048.0;
+
+std::string number(double v) {
+    char s[32];
+    std::snprintf(s, sizeof s, "%.2f", v);
+    std::string t = s;
+    while (t.back() == '0') t.pop_back();
+    if (t.back() == '.') t.pop_back();
+    return t;
+}
+
+// &HAABBGGRR: alpha 00 is opaque.
+std::string colour(Rgb c, int opacity = 255) {
+    char s[16];
+    std::snprintf(s, sizeof s, "&H%02X%02X%02X%02X", 255 - std::clamp(opacity, 0, 255), c.b, c.g, c.r);
+    return s;
+}
+
+// A line of a set as script text: the list's broken bar is '|' again, the
+// text UTF-8, and what the format would read as a tag or a line break is
+// kept as text.
+std::string eventText(const std::string& line) {
+    std::string s = cp1252::toUtf8(text::replaceAll(text::trimSpaces(line), "\xA6", "|"));
+    std::string out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        const char c = s[i];
+        if (c == '{' || c == '}') {
+            out += '\\';
+            out += c;
+        } else if (c == '\\') {
+            out += "\\\xE2\x81\xA0";  // a word joiner keeps "\N" and the like from being read as codes
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string titleText(const std::string& name) {
+    std::string s = cp1252::looksLikeUtf8(name) ? name : cp1252::toUtf8(name);
+    for (char& c : s)
+        if (static_cast<unsigned char>(c) < 0x20) c = ' ';
+    return s;
+}
+
+struct Shown {
+    const TrackSet* set;
+    long long on, off;
+};
+
+}  // namespace
+
+std::string assTime(long long frame, float fps) {
+    const FrameRate r = exactFrameRate(fps);
+    const long long cs = std::max(0LL, frame) * 100 * r.den / r.num;
+    char s[40];
+    std::snprintf(s, sizeof s, "%lld:%02lld:%02lld.%02lld", cs / 360000, cs / 6000 % 60, cs / 100 % 60, cs % 100);
+    return s;
+}
+
+AssSubtitles writeAssSubtitles(const TrackSets& sets, int width, int height, float fps, const AssLook& look,
+                               const std::string& title, const std::string& language) {
+    AssSubtitles out;
+    const StripsConfig& st = look.style;
+    const int stripHeight = look.font ? look.font->stripHeight : 0;
+    const int margin = width / 200;
+    const double fontSize = st.fontSize * kLineOverEm;
+    // The text's line sits in the middle of the strip.
+    const double padY = std::max(0.0, (stripHeight - fontSize) / 2);
+    const int mode = st.drawNoStrips ? -1 : st.stripsMode;
+    const bool box = mode == CutToText;
+    // The box reaches as far beyond the text as the picture's strip.
+    const double padX = margin - st.wordSpacing / 2.0;
+
+    std::string& a = out.bytes;
+    a += "[Script Info]\n";
+    a += "; Written by Kalvero\n";
+    a += "Title: " + titleText(title) + "\n";
+    a += "ScriptType: v4.00+\n";
+    a += "WrapStyle: 2\n";
+    a += "ScaledBorderAndShadow: yes\n";
+    a += "YCbCr Matrix: None\n";
+    a += "PlayResX: " + std::to_string(width) + "\n";
+    a += "PlayResY: " + std::to_string(height) + "\n";
+    if (language != language::kUndetermined && !language.empty())
+        a += "Language: " + language::twoLetter(language) + "\n";
+    a += "\n[V4+ Styles]\n";
+    a += "Format: Name, Fontname, Fontsize, PrimaryColour, SecondaryColour, OutlineColour, BackColour, Bold, Italic, "
+         "Underline, StrikeOut, ScaleX, ScaleY, Spacing, Angle, BorderStyle, Outline, Shadow, Alignment, MarginL, "
+         "MarginR, MarginV, Encoding\n";
+    // The border styles: none, black outline, grey outline, grey shadow
+    // right and down.
+    Rgb edge{0, 0, 0}, shade{0, 0, 0};
+    double outline = 0, shadow = 0;
+    if (box) {
+        edge = shade = st.stripsColor;
+        outline = padX;
+    } else if (st.borderStyle == 1 || st.borderStyle == 2) {
+        outline = 1;
+        edge = st.borderStyle == 1 ? Rgb{0, 0, 0} : Rgb{128, 128, 128};
+    } else if (st.borderStyle == 3) {
+        shadow = 2;
+        shade = Rgb{96, 96, 96};
+    }
+    // The letter spacing that makes the lines as wide as the sheets draw
+    // them: over the whole track in the style, a line that needs more than
+    // a pixel else gets its own.
+    auto lineText = [](const std::string& line) { return text::trimSpaces(line); };
+    auto extraOf = [&](const std::string& line, double& extra, int& letters) {
+        const std::string t = lineText(line);
+        const double font = look.fontWidth ? look.fontWidth(t) : 0.0;
+        letters = int(t.size());
+        extra = font > 0 && look.font ? measureLine(t, *look.font, 0) - font : 0.0;
+    };
+    double trackExtra = 0;
+    int trackLetters = 0;
+    for (const TrackSet& s : sets.sets)
+        for (const std::string* line : {&s.lineA, &s.lineB}) {
+            if (blankLine(*line)) continue;
+            double e;
+            int n;
+            extraOf(*line, e, n);
+            trackExtra += e;
+            trackLetters += n;
+        }
+    const double spacing = st.wordSpacing + (trackLetters > 0 ? trackExtra / trackLetters : 0.0);
+    const int opacity = box ? st.blend : 255;
+    const int alignment = st.centerText ? 8 : 7;
+    const int marginL = st.centerText ? 0 : int(std::lround(st.cropStrips + (box ? padX : margin)));
+    a += "Style: Kalvero," + look.fontFamily + "," + number(fontSize) + "," + colour({255, 255, 255}) + "," +
+         colour({255, 255, 255}) + "," + colour(edge, opacity) + "," + colour(shade, opacity) + ",-1,0,0,0,100,100," +
+         number(spacing) + ",0," + (box ? "3" : "1") + "," + number(outline) + "," + number(shadow) +
+         "," + std::to_string(alignment) + "," + std::to_string(marginL) + ",0,0,1\n";
+    const bool drawnStrips = mode == FullWidth || mode == AllText;
+    if (drawnStrips)
+        a += "Style: Strip," + look.fontFamily + ",20," + colour(st.stripsColor, st.blend) + "," +
+             colour(st.stripsColor, st.blend) + ",&H00000000,&H00000000,0,0,0,0,100,100,0,0,1,0,0,7,0,0,0,1\n";
+
+    a += "\n[Events]\n";
+    a += "Format: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text\n";
+
+    std::vector<Shown> shown;
+    for (const TrackSet& s : sets.sets) {
+        if (blankLine(s.lineA) && blankLine(s.lineB)) {
+            ++out.blank;
+            continue;
+        }
+        shown.push_back({&s, s.onFrame, s.offFrame});
+    }
+    std::stable_sort(shown.begin(), shown.end(), [](const Shown& x, const Shown& y) { return x.on < y.on; });
+    for (size_t i = 0; i + 1 < shown.size(); ++i)
+        if (shown[i + 1].on < shown[i].off && shown[i + 1].on > shown[i].on) shown[i].off = shown[i + 1].on;
+
+    for (const Shown& sh : shown) {
+        const TrackSet& s = *sh.set;
+        const int ownY = size_t(s.set) < look.setY.size() ? look.setY[size_t(s.set)] : 0;
+        StripsConfig placed = st;
+        placed.stripsYPos = resolveStripsY(ownY, st.stripsYPos);
+        const std::string lines[2] = {s.lineA, s.lineB};
+        RenderResult layout;
+        if (look.font) layout = layoutSubtitleSet(placed, *look.font, width, s.lineA, s.lineB);
+        const std::string start = assTime(sh.on, fps), end = assTime(sh.off, fps);
+        for (int k = 0; k < 2; ++k) {
+            if (blankLine(lines[k])) continue;
+            const int top = placed.stripsYPos + (k == 1 ? st.stripsSpacing : 0);
+            if (drawnStrips && look.font) {
+                const auto& r = layout.lines[size_t(k)].strip;
+                a += "Dialogue: 0," + start + "," + end + ",Strip,,0,0,0,strip,{\\pos(" + std::to_string(r.x) + "," +
+                     std::to_string(r.y) + ")\\p1}m 0 0 l " + std::to_string(r.w) + " 0 " + std::to_string(r.w) +
+                     " " + std::to_string(r.h) + " 0 " + std::to_string(r.h) + "{\\p0}\n";
+            }
+            const int marginV = int(std::lround(top + padY));
+            double extra;
+            int letters;
+            extraOf(lines[k], extra, letters);
+            std::string tags = box ? "\\ybord" + number(padY) : std::string();
+            const double own = st.wordSpacing + (letters > 0 ? extra / letters : 0.0);
+            if (std::fabs((own - spacing) * letters) > 0.5) tags += "\\fsp" + number(own);
+            a += "Dialogue: 1," + start + "," + end + ",Kalvero,,0,0," + std::to_string(marginV) + ",," +
+                 (tags.empty() ? std::string() : "{" + tags + "}") + eventText(lines[k]) + "\n";
+        }
+        ++out.events;
+    }
+    return out;
+}
