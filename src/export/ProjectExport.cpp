@@ -13,6 +13,7 @@
 #include "export/Poster.h"
 #include "export/ScalaScript.h"
 #include "export/SetSpans.h"
+#include "export/TestHold.h"
 #include "io/Files.h"
 #include "io/ImageCodecs.h"
 #include "io/TextRenderer.h"
@@ -195,6 +196,7 @@ ExportReport exportPngPictures(const ProjectExportInput& in, const std::atomic<b
     job.skip = [&](int k) { return !hasPicture[size_t(k)]; };
     // A cancel stops the walk as a picture that cannot be drawn would.
     job.render = [&](int k, Image& out) {
+        holdForTestsBeforeSet(k, cancel);
         return !cancelRequested(cancel) && drawSet(in, k, RenderTarget::AlphaExport, out);
     };
     job.encode = encodePng;
@@ -263,6 +265,7 @@ ExportReport exportIffPictures(const ProjectExportInput& in, int scalaTarget, co
     job.sets = sets;
     job.poster = std::move(poster);
     job.render = [&](int k, Image& out) {
+        holdForTestsBeforeSet(k, cancel);
         return !cancelRequested(cancel) && drawSet(in, k, RenderTarget::OpaqueExport, out);
     };
     job.encodeThreads = encodeThreads(in);
