@@ -22,7 +22,7 @@ rows_of() { grep -a '^[AB][0-9]' "$1" | cut -d'|' -f1,2 | tr '\n' ' '; }
 
 "$bin/kalvero" 2>"$work/stderr" & pids+=($!)
 wait_for 20 main_window || fail "the main window did not appear"
-sleep 1
+settle
 window_origin
 # Every control has at least the size GTK needs for it.
 ! grep -q "Gtk-CRITICAL" "$work/stderr" || fail "GTK warnings at start-up: $(grep -c Gtk-CRITICAL "$work/stderr")"
@@ -123,7 +123,7 @@ project=$work/Grey.KVL8
 } >"$project"
 "$bin/kalvero" "$project" 2>"$work/stderr3" & pids+=($!)
 wait_for 20 main_window || fail "the main window did not appear the third time"
-sleep 1
+settle
 window_origin
 [ "$(pixel 915 180)" = "35,35,35" ] || fail "strips swatch at start: $(pixel 915 180)"
 shot "$work/preset_before.png" $((WX + 875)) $((WY + 119)) 80 20 || fail "no screenshot"
@@ -152,7 +152,7 @@ ln -s "$(cd "$bin" && pwd)/includes" "$work/prog/includes"
 sed 's/^StartupProfile = .*/StartupProfile = 2/' "$bin/Kalvero.ini" >"$work/prog/Kalvero.ini"
 "$work/prog/kalvero" 2>"$work/stderr4" & pids+=($!)
 wait_for 20 main_window || fail "the main window did not appear on NTSC"
-sleep 1
+settle
 window_origin
 [ "$WH" = 690 ] || fail "NTSC window is ${WW}x${WH}"
 click_at 100 575   # line A (the lower block starts at 485)

@@ -59,7 +59,7 @@ start_run() {
 }
 wait_run_end() {
   wait_for 15 bash -c "[ -z \"\$(xdotool search --onlyvisible --name '^Scaled to 50% preview')\" ]" ||
-    fail "the timing window did not close after the last OFF"
+    fail "the timing window did not close after the last OFF ($(log_count '^step ') steps logged in all: $(grep '^step \|^key ' "$log" | tail -n 4 | tr '\n' ' '))"
   wait_for 5 not_shown "^Record Timings$" || fail "the Record Timings dialog did not close"
 }
 saved_path() { SAVED=$(find "$work" -name "$1.KVL8" | head -n 1); [ -n "$SAVED" ]; }

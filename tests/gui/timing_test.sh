@@ -12,9 +12,10 @@ here=$(cd "$(dirname "$0")" && pwd)
 gui_start timing home
 command -v ffmpeg >/dev/null || { echo "no ffmpeg: skipped"; exit 77; }
 
-# Ten seconds of test picture at 25 fps with a tone.
-ffmpeg -loglevel error -y -f lavfi -i testsrc=size=320x240:rate=25:duration=10 \
-  -f lavfi -i sine=frequency=440:duration=10:sample_rate=44100 \
+# A minute of test picture at 25 fps with a tone: long enough that the run
+# cannot end with the movie before its steps on a loaded machine.
+ffmpeg -loglevel error -y -f lavfi -i testsrc=size=320x240:rate=25:duration=60 \
+  -f lavfi -i sine=frequency=440:duration=60:sample_rate=44100 \
   -c:v mpeg4 -q:v 5 -c:a pcm_s16le -shortest "$work/movie.avi" || fail "could not make the test movie"
 
 project=$work/Film.KVL8
@@ -108,7 +109,7 @@ for row in A0000 A0002 A0004; do
   timing=$(grep -a "^$row|" "$saved" | cut -d'|' -f3)
   on=$(frames "${timing%>*}"); off=$(frames "${timing#*>}")
   [ "$on" -gt "$last" ] && [ "$off" -gt "$on" ] || fail "timings out of order at $row: $timing"
-  [ "$on" -lt 250 ] || fail "timing beyond the movie at $row: $timing"
+  [ "$on" -lt 1500 ] || fail "timing beyond the movie at $row: $timing"
   last=$off
 done
 session=$(grep -a '^##-User Timed Session: ' "$saved" | tr -d '\r' | sed 's/.*: //')
@@ -166,7 +167,7 @@ wait_for 10 ext_saved || fail "the project was not saved after the external run"
 first=$(grep -a '^A0000|' "$ext" | cut -d'|' -f3 | tr -d '\r')
 [[ "$first" =~ ^$tc\>?$ ]] || fail "set 1 after a held Space: '$first', expected an ON time alone"
 on=$(frames "${first%>}")
-[ "$on" -lt 250 ] || fail "set 1's new ON time is $first: not the clock's few seconds"
+[ "$on" -lt 1500 ] || fail "set 1's new ON time is $first: not the clock's first minute"
 rest=$(grep -a "^A000[24]|" "$ext" | cut -d'|' -f3 | tr -d '\r' | tr '\n' ' ')
 [ "$rest" = "$(echo "$before_ext" | cut -d' ' -f2-3) " ] || fail "sets 2 and 3 changed: '$rest', were '$before_ext'"
 pass "a held Space is one step: set 1 alone has its new ON time ($first)"
