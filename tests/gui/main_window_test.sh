@@ -70,7 +70,7 @@ wait_for 10 bash -c "! kill -0 ${pids[0]}" || fail "the program did not end"
 
 # Open it from the command line and save it under another name.
 "$bin/kalvero" "$saved" 2>"$work/stderr2" & pids+=($!)
-wait_for 20 main_window || fail "the main window did not appear the second time"
+wait_for 20 main_window || fail "the main window did not appear the second time: $(tail -n 3 "$work/stderr2")"
 # The sets have no timings yet: the program says so once.
 wait_for 10 xdotool search --onlyvisible --name "^Warning!$" || fail "no missing-timing warning"
 dialog_key "Warning!" Return
