@@ -28,6 +28,7 @@ open_export_dialog
 xdotool mousemove $((DX + 500)) $((DY + 97)) click 1   # Export subtitle track (BDN XML)
 folder="$work/Film_project/BDN_Output"
 wait_for 60 sh -c "ls '$folder'/*.png" || fail "the export did not start"
+settle   # the window has caught up with the run: its button is Cancel now
 import -window root -crop ${DW}x${DH}+${DX}+${DY} +repage "$shots/track_running.png"
 xdotool mousemove $((DX + 500)) $((DY + 97)) click 1   # the same button, now Cancel
 wait_for 30 xdotool search --onlyvisible --name "^Info$" || fail "no Info message after Cancel"

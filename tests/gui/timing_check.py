@@ -11,7 +11,9 @@ reads the screen around it. For each key event this checks that:
   - the saved frame is the movie clock's frame at that stamp (within one
     frame), less the reaction offset: the clock as its own log sets it,
     not how fast the screen followed;
-  - the screen showed about that frame (within 3 frames) around the key.
+  - the screen showed about that frame around the key: never more than 3
+    frames after it, and behind it by at most a second (a loaded machine
+    shows pictures late; the lag is reported).
 
 usage: timing_check.py LOG PROBE OFFSET_MS MODE SAVED...
   MODE "taps": a step at every key-down, one saved frame per probe line;
@@ -23,7 +25,8 @@ import math
 import sys
 
 RATE = 25
-SCREEN_FRAMES = 3  # how far the screen may lag or lead on a loaded machine
+SCREEN_FRAMES = 3  # how far the screen may be off the saved time
+SCREEN_LAG = 25    # how far it may fall behind on a loaded machine (a second)
 
 
 def fail(text):
@@ -92,9 +95,18 @@ def main():
                  % (name, want, expected, offset_ms))
         if not (0 <= after - before <= 10):
             fail("%s: unreadable screen (%d, then %d)" % (name, before, after))
-        if not (before - shift - SCREEN_FRAMES <= want <= after - shift + SCREEN_FRAMES):
+        # The screen may fall behind the clock on a loaded machine (shown
+        # late, never early): a saved time before what the screen already
+        # showed is a fault at 3 frames, one after it only when the screen
+        # lags by more than a second.
+        if want < before - shift - SCREEN_FRAMES:
+            fail("%s saved at frame %d, before the screen's %d..%d (offset %d frames)"
+                 % (name, want, before, after, shift))
+        if want > after - shift + SCREEN_LAG:
             fail("%s saved at frame %d, the screen showed %d..%d (offset %d frames)"
                  % (name, want, before, after, shift))
+        if want > after - shift + SCREEN_FRAMES:
+            print("  (the screen lagged %d frames behind the clock)" % (want - (after - shift)))
         return stamp, speed
 
     if mode == "taps":
