@@ -196,7 +196,7 @@ ExportReport exportPngPictures(const ProjectExportInput& in, const std::atomic<b
     job.skip = [&](int k) { return !hasPicture[size_t(k)]; };
     // A cancel stops the walk as a picture that cannot be drawn would.
     job.render = [&](int k, Image& out) {
-        holdForTestsBeforeSet(k, cancel);
+        holdForTestsBeforeSet(k, cancel, [&] { idle(in); });
         return !cancelRequested(cancel) && drawSet(in, k, RenderTarget::AlphaExport, out);
     };
     job.encode = encodePng;
@@ -265,7 +265,7 @@ ExportReport exportIffPictures(const ProjectExportInput& in, int scalaTarget, co
     job.sets = sets;
     job.poster = std::move(poster);
     job.render = [&](int k, Image& out) {
-        holdForTestsBeforeSet(k, cancel);
+        holdForTestsBeforeSet(k, cancel, [&] { idle(in); });
         return !cancelRequested(cancel) && drawSet(in, k, RenderTarget::OpaqueExport, out);
     };
     job.encodeThreads = encodeThreads(in);
@@ -349,6 +349,7 @@ ExportReport exportTrack(const ProjectExportInput& in, SubtitleFormat format, bo
     // The alpha render clears the whole canvas before it draws, and tells
     // the rows it drew into: the rest stays transparent.
     job.renderRows = [&](int set, Image& out, RowRange& rows) {
+        holdForTestsBeforeSet(set, cancel, [&] { idle(in); });
         return drawSetRows(in, set, RenderTarget::AlphaExport, out, rows);
     };
     job.renderClears = true;

@@ -10,7 +10,6 @@
 #include "export/OrderedPipeline.h"
 #include "export/Pgs.h"
 #include "export/SubtitleStreamWriter.h"
-#include "export/TestHold.h"
 #include "export/TextSubtitles.h"
 #include "io/Files.h"
 #include "io/ImageCodecs.h"
@@ -157,7 +156,6 @@ OrderedPipelineJob trackPipeline(const SubtitleExportJob& job, const std::vector
     p.threads = job.workerThreads;
     p.drawClears = job.renderClears;
     p.draw = [&job, &sets, &rows](int i, Image& canvas, std::string& error) {
-        holdForTestsBeforeSet(i, job.cancel);
         return drawTrackSet(job, sets[size_t(i)], canvas, rows[size_t(i)], error);
     };
     p.stop = [&job] { return job.cancel && job.cancel->load(); };

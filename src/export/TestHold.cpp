@@ -19,10 +19,12 @@ int holdFrom() {
 
 }  // namespace
 
-void holdForTestsBeforeSet(int set, const std::atomic<bool>* cancel) {
+void holdForTestsBeforeSet(int set, const std::atomic<bool>* cancel, const std::function<void()>& idle) {
     const int from = holdFrom();
     if (from < 0 || set < from || !cancel) return;
     const auto until = std::chrono::steady_clock::now() + std::chrono::minutes(2);
-    while (!cancel->load() && std::chrono::steady_clock::now() < until)
+    while (!cancel->load() && std::chrono::steady_clock::now() < until) {
+        if (idle) idle();
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
 }
