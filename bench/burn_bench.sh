@@ -38,11 +38,29 @@ while IFS=, read -r picture on off start end frames; do
 done < "$work/burn_project/PNG_Output/burn_timing.csv"
 chain=${chain%;}
 
-# t NAME CMD...: wall seconds on stdout; NAME.rss gets peak KB, user and system CPU seconds.
-t() { local t0 t1; t0=$(date +%s.%N); /usr/bin/time -f '%M %U %S' -o "$work/$1.rss" "${@:2}" >/dev/null 2>"$work/$1.err"; t1=$(date +%s.%N); echo "$t1 - $t0" | bc -l; }
-ours=$(t ours "$bin/kalvero-cli" burn "$movie" "$proj" -o "$work/ours.mp4" --crf 18 --preset medium)
+# t NAME CMD...: wall seconds on stdout; NAME.rss gets peak KB, user and
+# system CPU seconds. Fails (no time) when the command fails: a crashed run
+# has no speed.
+t() {
+  local t0 t1
+  t0=$(date +%s.%N)
+  if ! /usr/bin/time -f '%M %U %S' -o "$work/$1.rss" "${@:2}" >/dev/null 2>"$work/$1.err"; then
+    echo "burn_bench: $1 failed: ${*:2}" >&2
+    tail -5 "$work/$1.err" >&2
+    return 1
+  fi
+  t1=$(date +%s.%N)
+  echo "$t1 - $t0" | bc -l
+}
+ours=$(t ours "$bin/kalvero-cli" burn "$movie" "$proj" -o "$work/ours.mp4" --crf 18 --preset medium) || exit 1
 peer=$(t peer ffmpeg -nostdin -v error -y -i "$movie" "${inputs[@]}" -filter_complex "$chain" -map "[$prev]" -map 0:a \
-  -c:v libx264 -crf 18 -preset medium -c:a copy "$work/peer.mp4")
+  -c:v libx264 -crf 18 -preset medium -c:a copy "$work/peer.mp4") || exit 1
+# Both movies are whole: every frame of the source is there.
+for m in ours peer; do
+  n=$(ffprobe -v error -select_streams v -count_packets -show_entries stream=nb_read_packets -of csv=p=0 "$work/$m.mp4") ||
+    { echo "burn_bench: ffprobe cannot read the $m movie" >&2; exit 1; }
+  [ "$n" = $((secs * 25)) ] || { echo "burn_bench: the $m movie has $n frames, not $((secs * 25))" >&2; exit 1; }
+done
 frames=$(ffprobe -v error -select_streams v -count_packets -show_entries stream=nb_read_packets -of csv=p=0 "$work/ours.mp4")
 ours_mb=$(awk '{ printf "%.0f", $1 / 1024 }' "$work/ours.rss"); peer_mb=$(awk '{ printf "%.0f", $1 / 1024 }' "$work/peer.rss")
 # CPU seconds too: on a shared machine the wall clock depends on the neighbours

@@ -15,6 +15,7 @@
 #include "export/Poster.h"
 #include "export/ScalaScript.h"
 #include "export/SetSpans.h"
+#include "export/TestHold.h"
 #include "io/Files.h"
 #include "io/ImageCodecs.h"
 #include "io/TextRenderer.h"
@@ -217,6 +218,7 @@ ExportReport exportPngPictures(const ProjectExportInput& in, const std::atomic<b
     job.skip = [&](int k) { return !hasPicture[size_t(k)]; };
     // A cancel stops the walk as a picture that cannot be drawn would.
     job.render = [&](int k, Image& out) {
+        holdForTestsBeforeSet(k, cancel, [&] { idle(in); });
         return !cancelRequested(cancel) && drawSet(in, k, RenderTarget::AlphaExport, out);
     };
     job.encode = encodePng;
@@ -286,6 +288,7 @@ ExportReport exportIffPictures(const ProjectExportInput& in, int scalaTarget, co
     job.sets = sets;
     job.poster = std::move(poster);
     job.render = [&](int k, Image& out) {
+        holdForTestsBeforeSet(k, cancel, [&] { idle(in); });
         return !cancelRequested(cancel) && drawSet(in, k, RenderTarget::OpaqueExport, out);
     };
     job.encodeThreads = encodeThreads(in);
@@ -384,6 +387,7 @@ ExportReport exportTrack(const ProjectExportInput& in, SubtitleFormat format, bo
     // The alpha render clears the whole canvas before it draws, and tells
     // the rows it drew into: the rest stays transparent.
     job.renderRows = [&](int set, Image& out, RowRange& rows) {
+        holdForTestsBeforeSet(set, cancel, [&] { idle(in); });
         return drawSetRows(in, set, RenderTarget::AlphaExport, out, rows);
     };
     job.renderClears = true;

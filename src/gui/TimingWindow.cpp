@@ -9,6 +9,7 @@
 #include "app/DataDirs.h"
 #include "app/Ui.h"
 #include "gui/Widgets.h"
+#include "timing/TimingLog.h"
 #include "gui/WxText.h"
 #include "base/Draw.h"
 #include "timing/FrameSource.h"
@@ -247,6 +248,9 @@ void TimingWindow::onCharHook(wxKeyEvent& e) {
         if (!keyDown_) {  // key repeat sends more presses while held
             keyPressed_ = true;
             downAtUs_ = keyEventInstantUs(uint32_t(e.GetTimestamp()), steadyMicros());
+            if (timingLogOn())
+                timingLog("key down stamp_ms=" + std::to_string(uint32_t(e.GetTimestamp())) +
+                          " at_us=" + std::to_string(*downAtUs_));
         }
         keyDown_ = true;
         // Timed now, not at the next tick.
@@ -277,7 +281,12 @@ void TimingWindow::onCharHook(wxKeyEvent& e) {
 
 void TimingWindow::onKeyUp(wxKeyEvent& e) {
     if (e.GetKeyCode() == WXK_SPACE) {
-        if (keyDown_) upAtUs_ = keyEventInstantUs(uint32_t(e.GetTimestamp()), steadyMicros());
+        if (keyDown_) {
+            upAtUs_ = keyEventInstantUs(uint32_t(e.GetTimestamp()), steadyMicros());
+            if (timingLogOn())
+                timingLog("key up stamp_ms=" + std::to_string(uint32_t(e.GetTimestamp())) +
+                          " at_us=" + std::to_string(*upAtUs_));
+        }
         keyDown_ = false;
         runPass();
     }
@@ -292,6 +301,7 @@ SpaceInput TimingWindow::readSpace() {
     if (pollingWorks_ && !polled && keyDown_) {
         keyDown_ = false;
         upAtUs_ = steadyMicros();
+        if (timingLogOn()) timingLog("key up polled at_us=" + std::to_string(*upAtUs_));
     }
     SpaceInput in;
     // Only the key events press it: a press seen by polling before its

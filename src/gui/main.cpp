@@ -14,6 +14,7 @@
 #include "gui/ExportDialog.h"
 #include "gui/MainFrame.h"
 #include "gui/RecordTimingsDialog.h"
+#include "gui/TestSettle.h"
 #include "gui/Theme.h"
 
 namespace {
@@ -27,6 +28,7 @@ public:
     bool OnInit() override {
         SetAppName("kalvero");
         applyCompactTheme();
+        installTestSettleHook();
         // One copy at a time.
         checker_ = std::make_unique<wxSingleInstanceChecker>("DUKAL");
         if (checker_->IsAnotherRunning()) {

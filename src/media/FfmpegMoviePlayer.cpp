@@ -41,6 +41,7 @@ extern "C" {
 #include "io/Files.h"
 #include "timing/Clock.h"
 #include "timing/MoviePlayer.h"
+#include "timing/TimingLog.h"
 
 namespace {
 
@@ -176,6 +177,7 @@ public:
         if (serial) *serial = serial_;
         return picture_;
     }
+    int64_t highestFrameShown() const override { return highestShown_; }
     bool hasSound() const override { return soundOpen_; }
     std::string soundStatus() const override { return soundStatus_; }
     void free() override;
@@ -192,6 +194,7 @@ private:
         return clock_.get(monotonicSeconds());
     }
     void publish(Picture& p);
+    void logClock() const;  // with clockMutex_ held
     void startClock();
     void joinThreads();
     void startThreads(double from, bool paused);
@@ -255,6 +258,7 @@ private:
     mutable std::mutex pictureMutex_;
     std::shared_ptr<const Image> picture_;
     uint64_t serial_ = 0;
+    std::atomic<int64_t> highestShown_{-1};
 };
 
 std::string FfmpegMoviePlayer::load(const std::string& path) {
@@ -403,7 +407,9 @@ void FfmpegMoviePlayer::startThreads(double from, bool paused) {
         clock_.set(from, monotonicSeconds());
         clock_.paused = true;
         priming_ = true;
+        logClock();
     }
+    highestShown_ = -1;
     state_ = State::Playing;
     reader_ = std::thread([this] { readerLoop(); });
     decoder_ = std::thread([this] { videoLoop(); });
@@ -434,6 +440,7 @@ void FfmpegMoviePlayer::pause() {
     {
         std::lock_guard<std::mutex> lock(clockMutex_);
         if (!priming_) clock_.setPaused(true, monotonicSeconds());
+        logClock();
     }
     if (soundOpen_) sound_->setPaused(true);
 }
@@ -448,6 +455,7 @@ void FfmpegMoviePlayer::resume() {
         std::lock_guard<std::mutex> lock(clockMutex_);
         running = !priming_;
         if (running) clock_.setPaused(false, monotonicSeconds());
+        logClock();
     }
     if (running && soundOpen_) sound_->setPaused(false);
 }
@@ -461,6 +469,7 @@ void FfmpegMoviePlayer::startClock() {
         run = !userPaused_;
         clock_.set(from_, monotonicSeconds());
         clock_.paused = !run;
+        logClock();
     }
     if (run && soundOpen_) sound_->setPaused(false);
 }
@@ -692,7 +701,10 @@ void FfmpegMoviePlayer::fillSound(int16_t* out, int frames) {
         std::lock_guard<std::mutex> lock(clockMutex_);
         // What is handed over now is heard after the device's latency, in
         // which the movie moves on by latency x speed.
-        if (!clock_.paused) clock_.set(firstPts - soundLatency_ * speed_, now);
+        if (!clock_.paused) {
+            clock_.set(firstPts - soundLatency_ * speed_, now);
+            logClock();
+        }
     }
 }
 
@@ -764,9 +776,20 @@ void FfmpegMoviePlayer::videoLoop() {
 }
 
 void FfmpegMoviePlayer::publish(Picture& p) {
+    const auto frame = int64_t(std::llround(p.pts * fps_));
     std::lock_guard<std::mutex> lock(pictureMutex_);
     picture_ = std::move(p.image);
     ++serial_;
+    if (frame > highestShown_) highestShown_ = frame;
+}
+
+void FfmpegMoviePlayer::logClock() const {
+    if (!timingLogOn()) return;
+    char line[160];
+    std::snprintf(line, sizeof line, "clock at_us=%lld pos_us=%lld speed=%.6f paused=%d",
+                  static_cast<long long>(std::llround(clock_.lastUpdated * 1e6)),
+                  static_cast<long long>(std::llround(clock_.pts * 1e6)), clock_.speed, clock_.paused ? 1 : 0);
+    timingLog(line);
 }
 
 void FfmpegMoviePlayer::presenterLoop() {

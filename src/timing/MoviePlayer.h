@@ -62,6 +62,11 @@ public:
     // before the first one. `serial` (when given) grows with every new picture.
     virtual std::shared_ptr<const Image> currentPicture(uint64_t* serial = nullptr) const = 0;
 
+    // The highest frame number among the pictures handed out since the
+    // movie last started or moved (-1 before the first): what tests check,
+    // since on a loaded machine they cannot poll fast enough to see each one.
+    virtual int64_t highestFrameShown() const { return -1; }
+
     // Whether the movie's sound is heard; when not, soundStatus() says why
     // ("the movie has no sound", "no sound device: ...").
     virtual bool hasSound() const = 0;

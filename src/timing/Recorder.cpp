@@ -9,6 +9,7 @@
 #include "project/SubtitleList.h"
 #include "project/TimeCode.h"
 #include "timing/FrameSource.h"
+#include "timing/TimingLog.h"
 
 namespace timingtext {
 const char* const kDialogTitle = "Record Timings";
@@ -301,6 +302,9 @@ int64_t Recorder::frameAt(std::optional<int64_t> atUs) const {
 }
 
 void Recorder::step(bool on, int64_t frame) {
+    if (timingLogOn())
+        timingLog(std::string("step ") + (on ? "on" : "off") + " set=" + std::to_string(current_) +
+                  " frame=" + std::to_string(frame));
     nextOn_ = !on;
     if (on)
         stepOn(frame);

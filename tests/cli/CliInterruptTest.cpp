@@ -68,16 +68,21 @@ protected:
     };
 
     // Runs `kalvero-cli export FORMAT project`, sends `sig` once `shown`
-    // says the run is under way, and waits for the end.
+    // says the run is under way, and waits for the end. With `holdAt` >= 0
+    // the export waits before that set until it is cancelled (the program's
+    // test hook), so it cannot finish before the signal on a fast machine
+    // nor fall behind a slow one.
     Ended interrupt(const std::string& format, const std::string& project, int sig,
-                    const std::function<bool()>& shown) {
+                    const std::function<bool()>& shown, int holdAt = -1) {
         const std::string cli = std::string(KALVERO_BIN_DIR) + "/kalvero-cli";
         const std::string errFile = (dir / "stderr.txt").string();
+        const std::string hold = std::to_string(holdAt);
         const pid_t pid = ::fork();
         if (pid == 0) {
             const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             const int null = ::open("/dev/null", O_WRONLY);
             if (err < 0 || null < 0) _exit(120);
+            if (holdAt >= 0) ::setenv("KALVERO_TEST_HOLD_AFTER_SETS", hold.c_str(), 1);
             ::dup2(err, 2);
             ::dup2(null, 1);
             ::execl(cli.c_str(), cli.c_str(), "--program-dir", KALVERO_BIN_DIR, "export", format.c_str(),
@@ -130,7 +135,7 @@ TEST_F(CliInterrupt, CtrlCStopsATrackExportAndLeavesNothingOfIt) {
         const fs::path out = dir / "BDN_Output";
         fs::create_directories(out);
         std::ofstream(out / "notes.txt") << "mine";
-        const Ended e = interrupt("bdn", project, SIGINT, firstFinishedFile(out, 1));
+        const Ended e = interrupt("bdn", project, SIGINT, firstFinishedFile(out, 1), 3);
         ASSERT_TRUE(e.signalled) << "the export ended before any picture showed: " << e.err;
         ASSERT_TRUE(e.exited) << "killed instead of stopping";
         EXPECT_EQ(e.code, 130) << e.err;
@@ -142,7 +147,7 @@ TEST_F(CliInterrupt, CtrlCStopsATrackExportAndLeavesNothingOfIt) {
     // SUP, one file written at the end: no track and no temporary file.
     {
         const fs::path out = dir / "SUP_Output";
-        const Ended e = interrupt("sup", project, SIGINT, [&] { return fs::is_directory(out); });
+        const Ended e = interrupt("sup", project, SIGINT, [&] { return fs::is_directory(out); }, 3);
         ASSERT_TRUE(e.signalled) << e.err;
         ASSERT_TRUE(e.exited) << "killed instead of stopping";
         EXPECT_EQ(e.code, 130) << e.err;
@@ -154,7 +159,7 @@ TEST_F(CliInterrupt, CtrlCStopsATrackExportAndLeavesNothingOfIt) {
 TEST_F(CliInterrupt, SigtermStopsAPngSequenceAndRemovesItsPictures) {
     const std::string project = bigProject(400);
     const fs::path out = dir / "PNG_Output";
-    const Ended e = interrupt("png", project, SIGTERM, firstFinishedFile(out, 0));
+    const Ended e = interrupt("png", project, SIGTERM, firstFinishedFile(out, 0), 3);
     ASSERT_TRUE(e.signalled) << e.err;
     ASSERT_TRUE(e.exited) << "killed instead of stopping";
     EXPECT_EQ(e.code, 130) << e.err;

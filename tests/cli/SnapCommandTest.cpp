@@ -21,7 +21,8 @@ protected:
         std::random_device rd;
         dir_ = fs::temp_directory_path() / ("kalvero-snap-" + std::to_string(rd()));
         fs::create_directories(dir_);
-        if (std::system("ffmpeg -version > /dev/null 2>&1") != 0) return;
+        hasFfmpeg_ = std::system("ffmpeg -version > /dev/null 2>&1") == 0;
+        if (!hasFfmpeg_) return;
         const std::string cmd =
             "ffmpeg -v error -y -filter_complex \""
             "color=c=red:s=160x120:r=25:d=1.6,format=yuv420p[a];"
@@ -37,7 +38,9 @@ protected:
         fs::remove_all(dir_, ec);
     }
     void SetUp() override {
-        if (!made_) GTEST_SKIP() << "the ffmpeg tool is needed to make the test movie";
+        if (!hasFfmpeg_) GTEST_SKIP() << "the ffmpeg tool is needed to make the test movie";
+        // With the tool there, a movie it could not make is a fault (an encoder missing).
+        ASSERT_TRUE(made_) << "ffmpeg is installed but could not make the test movie";
         fs::remove(dir_ / "cuts.avi.shots");
     }
 
@@ -80,7 +83,7 @@ protected:
     }
 
     static inline fs::path dir_;
-    static inline bool made_ = false;
+    static inline bool made_ = false, hasFfmpeg_ = false;
 };
 
 TEST_F(SnapCommandTest, TimesNearTheCutsMoveOntoThemAndTheListIsKept) {

@@ -131,6 +131,7 @@ TEST_F(VideoExportCli, PngExportWritesAnEditorTimelineThatAParserReads) {
     if (std::system("python3 -c 'import xml.etree.ElementTree' >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "python3 not available";
     const std::string script = std::string(KALVERO_SOURCE_DIR) + "/tests/export/fcpxml_check.py";
+    const bool hasXmllint = std::system("xmllint --version >/dev/null 2>&1") == 0;
 
     struct Case {
         int profile, w, h;
@@ -184,8 +185,8 @@ TEST_F(VideoExportCli, PngExportWritesAnEditorTimelineThatAParserReads) {
             EXPECT_NE(url.find("/PNG_Output/a%26b%20%3Cx%3E000"), std::string::npos) << url;
             EXPECT_EQ(line.substr(line.size() - 6), " found") << line;
         }
-        // xmllint agrees that it is well-formed, where installed
-        if (std::system("xmllint --version >/dev/null 2>&1") == 0) {
+        // xmllint agrees that it is well-formed (said skipped below when missing)
+        if (hasXmllint) {
             EXPECT_EQ(std::system(("xmllint --noout '" + xml + "'").c_str()), 0);
         }
 
@@ -196,6 +197,7 @@ TEST_F(VideoExportCli, PngExportWritesAnEditorTimelineThatAParserReads) {
         }
         fs::remove_all(folder);
     }
+    if (!hasXmllint) GTEST_SKIP() << "xmllint is not installed: the XML was read by python only";
 }
 
 // Project names with signs of XML and control characters give XML files

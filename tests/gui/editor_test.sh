@@ -22,7 +22,7 @@ rows_of() { grep -a '^[AB][0-9]' "$1" | cut -d'|' -f1,2 | tr '\n' ' '; }
 
 "$bin/kalvero" 2>"$work/stderr" & pids+=($!)
 wait_for 20 main_window || fail "the main window did not appear"
-sleep 1
+settle
 window_origin
 # Every control has at least the size GTK needs for it.
 ! grep -q "Gtk-CRITICAL" "$work/stderr" || fail "GTK warnings at start-up: $(grep -c Gtk-CRITICAL "$work/stderr")"
@@ -123,10 +123,10 @@ project=$work/Grey.KVL8
 } >"$project"
 "$bin/kalvero" "$project" 2>"$work/stderr3" & pids+=($!)
 wait_for 20 main_window || fail "the main window did not appear the third time"
-sleep 1
+settle
 window_origin
 [ "$(pixel 915 180)" = "35,35,35" ] || fail "strips swatch at start: $(pixel 915 180)"
-import -window root -crop 80x20+$((WX + 875))+$((WY + 119)) +repage "$work/preset_before.png"
+shot "$work/preset_before.png" $((WX + 875)) $((WY + 119)) 80 20 || fail "no screenshot"
 for i in 1 2; do
   click_at 915 159
   wait_for 10 shown "^Choose colour$" || fail "no colour dialog"
@@ -137,8 +137,8 @@ for i in 1 2; do
   [ "$(pixel 915 180)" = "35,35,35" ] || fail "OK without a change altered the strips: $(pixel 915 180)"
 done
 # The dialog was answered with OK: the preset is marked as changed.
-import -window root -crop 80x20+$((WX + 875))+$((WY + 119)) +repage "$work/preset_after.png"
-[ "$(compare -metric AE "$work/preset_before.png" "$work/preset_after.png" null: 2>&1)" != "0" ] ||
+shot "$work/preset_after.png" $((WX + 875)) $((WY + 119)) 80 20 || fail "no screenshot"
+differs "$work/preset_before.png" "$work/preset_after.png" ||
   fail "the colour dialog was not answered with OK"
 pass "the strips colour dialog keeps the colour on OK"
 kill "${pids[2]}"
@@ -152,14 +152,14 @@ ln -s "$(cd "$bin" && pwd)/includes" "$work/prog/includes"
 sed 's/^StartupProfile = .*/StartupProfile = 2/' "$bin/Kalvero.ini" >"$work/prog/Kalvero.ini"
 "$work/prog/kalvero" 2>"$work/stderr4" & pids+=($!)
 wait_for 20 main_window || fail "the main window did not appear on NTSC"
-sleep 1
+settle
 window_origin
 [ "$WH" = 690 ] || fail "NTSC window is ${WW}x${WH}"
 click_at 100 575   # line A (the lower block starts at 485)
 type_text "x"; key Return
 type_text "y"; key Return
 click_at 300 $((485 + 26))   # row 0
-list_shot() { import -window root -crop 508x180+$((WX + 212))+$((WY + 485)) +repage "$1" 2>/dev/null; }
+list_shot() { shot "$1" $((WX + 212)) $((WY + 485)) 508 180 || fail "no screenshot of the list"; }
 list_shot "$work/list_before.png"
 click_at 860 $((485 + 54))   # the ON frames field
 xdotool key --delay 60 Prior Prior Up Up Up Up Up Up Up
@@ -169,9 +169,9 @@ sleep 0.5
 list_shot "$work/list_stepped.png"
 repaint_whole
 list_shot "$work/list_repainted.png"
-[ "$(compare -metric AE "$work/list_before.png" "$work/list_stepped.png" null: 2>&1)" != "0" ] ||
+differs "$work/list_before.png" "$work/list_stepped.png" ||
   fail "the list did not show the new ON time"
-[ "$(compare -metric AE "$work/list_stepped.png" "$work/list_repainted.png" null: 2>&1)" = "0" ] ||
+same "$work/list_stepped.png" "$work/list_repainted.png" ||
   fail "the list after spin steps differs from the list repainted whole"
 pass "spin steps repaint the changed rows as a full repaint would"
 save_as "$work/Ntsc.KVL8" "$work/Ntsc_project/Ntsc.KVL8"

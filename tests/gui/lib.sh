@@ -25,11 +25,19 @@ gui_start() {
   shots=${KALVERO_GUI_SHOTS:-$work}
   export HOME=$work${2:+/$2}
   mkdir -p "$HOME"
+  export KALVERO_TEST_SETTLE=$work/settled
   pids=()
   trap gui_cleanup EXIT
 }
 gui_cleanup() {
+  # A test that failed while holding a key must not leave it held.
+  xdotool keyup space 2>/dev/null
+  local p i
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
+  for p in "${pids[@]}"; do
+    for ((i = 0; i < 50; i++)); do kill -0 "$p" 2>/dev/null || break; sleep 0.1; done
+    kill -9 "$p" 2>/dev/null
+  done
   rm -rf "$work"
 }
 
@@ -38,7 +46,7 @@ gui_cleanup() {
 start_kalvero() {
   "$bin/kalvero" "$@" 2>"$work/stderr" & pids+=($!)
   wait_for 20 main_window || fail "the main window did not appear"
-  sleep 1
+  settle
   window_origin
 }
 
@@ -46,9 +54,8 @@ start_kalvero() {
 # anew, and takes its place again.
 repaint_whole() {
   xdotool windowunmap --sync "$(main_window)" 2>/dev/null || true
-  sleep 0.5
   xdotool windowmap --sync "$(xdotool search --name "Dunmere's Kalvero" | head -n 1)"
-  sleep 1
+  settle
   window_origin
 }
 
@@ -57,7 +64,7 @@ repaint_whole() {
 save_through_dialog() {
   click_at $((WW - 250 + 40)) 470
   wait_for 10 xdotool search --onlyvisible --name "^Save Project as$" || fail "no save dialog"
-  sleep 0.5
+  file_dialog_ready
   dialog_key "Save Project as" ctrl+a
   type_text "$1"
   key Return
@@ -83,21 +90,24 @@ dialog_origin() {
   eval "$(xdotool getwindowgeometry --shell "$id")"
   DX=$X; DY=$Y; DW=$WIDTH; DH=$HEIGHT
 }
-dialog_click() { xdotool mousemove $((DX + $1)) $((DY + $2)) click 1; sleep 0.4; }
+dialog_click() { xdotool mousemove $((DX + $1)) $((DY + $2)) click 1; settle; }
 
 # open_export_dialog: "Export Files..." (its place follows the window's right
 # edge) and the dialog's place DX, DY, DW, DH.
 open_export_dialog() {
   click_at $((WW - 250 + 40)) 40
   wait_for 10 xdotool search --onlyvisible --name "^Export/Render Subtitles$" || fail "no export dialog"
-  sleep 0.5
+  settle
   dialog_origin "Export/Render Subtitles"
 }
 
-# wait_for SECONDS COMMAND...: polls until the command succeeds.
+# wait_for SECONDS COMMAND...: polls until the command succeeds. The limit
+# is stretched threefold (KALVERO_GUI_WAIT_SCALE): on a loaded machine a
+# program may take many seconds to start, and a limit only matters when
+# the state never comes.
 wait_for() {
   local limit=$1; shift
-  local end=$((SECONDS + limit))
+  local end=$((SECONDS + limit * ${KALVERO_GUI_WAIT_SCALE:-3}))
   until "$@" >/dev/null 2>&1; do
     [ $SECONDS -ge $end ] && return 1
     sleep 0.2
@@ -122,13 +132,69 @@ pixel() {
     sed -n '2p' | sed -E 's/.*\(([0-9]+),([0-9]+),([0-9]+).*/\1,\2,\3/'
 }
 
-click_at() {  # window coordinates
-  xdotool mousemove $((WX + $1)) $((WY + $2)) click 1
-  sleep 0.3
+# shot FILE X Y W H: a picture of that part of the screen (screen
+# coordinates); fails when it could not be taken.
+shot() {
+  import -window root -crop "$4x$5+$2+$3" +repage "$1" 2>"$1.err" && [ -s "$1" ] || {
+    echo "screenshot failed: $(cat "$1.err")" >&2; return 2; }
+}
+# pixels_differing A B: prints how many pixels differ between two pictures;
+# fails when compare could not read them or printed no count.
+pixels_differing() {
+  local out rc
+  out=$(compare -metric AE "$1" "$2" null: 2>&1); rc=$?
+  [ "$rc" -le 1 ] && [[ "$out" =~ ^[0-9]+$ ]] || { echo "compare $1 $2 failed ($rc): $out" >&2; return 2; }
+  echo "$out"
+}
+# differs A B / same A B: true only when compare ran and counted pixels.
+differs() { local n; n=$(pixels_differing "$1" "$2") && [ "$n" -gt 0 ]; }
+same() { local n; n=$(pixels_differing "$1" "$2") && [ "$n" = 0 ]; }
+
+# settle: waits until the program has handled every click and key sent so
+# far. The program's test hook (KALVERO_TEST_SETTLE, set by gui_start)
+# answers a property set on its main window once everything before it is
+# handled; a loaded machine only makes the wait longer. Without the hook
+# or a window (the program ended), a short pause.
+settle_seq=$((RANDOM * 1000))
+# settle_window: the main window's id, read again for a second when a
+# reading comes back empty (a busy X server may fail one search).
+settle_window() {
+  local i id
+  for ((i = 0; i < 5; i++)); do
+    id=$(main_window) && { echo "$id"; return 0; }
+    sleep 0.2
+  done
+  return 1
+}
+settle() {
+  local id v end
+  [ -n "${KALVERO_TEST_SETTLE:-}" ] || { sleep 0.3; return 0; }
+  id=$(settle_window) || { sleep 0.3; return 0; }   # no window (the program ended)
+  settle_seq=$((settle_seq + 1)); v=$settle_seq
+  xprop -id "$id" -f KALVERO_SETTLE 32c -set KALVERO_SETTLE "$v" 2>/dev/null || { sleep 0.3; return 0; }
+  # Generous: at a load of 10 the program may take half a minute to start.
+  end=$((SECONDS + 120))
+  until [ "$(cat "$KALVERO_TEST_SETTLE" 2>/dev/null)" = "$v" ]; do
+    # The window may have gone meanwhile (the program ended or replaced it).
+    settle_window >/dev/null || return 0
+    [ $SECONDS -ge $end ] && fail "the program did not handle its input within 120 s"
+    sleep 0.02
+  done
 }
 
-type_text() { xdotool type --delay 40 "$1"; sleep 0.3; }
-key() { xdotool key "$@"; sleep 0.3; }
+# file_dialog_ready: the toolkit's file dialog fills its folder list in the
+# background, and keys typed before that start a search instead of a file
+# name. It tells nobody when it is done: after the program has settled, a
+# pause is the one wait left.
+file_dialog_ready() { settle; sleep 0.5; }
+
+click_at() {  # window coordinates
+  xdotool mousemove $((WX + $1)) $((WY + $2)) click 1
+  settle
+}
+
+type_text() { xdotool type --delay 40 "$1"; settle; }
+key() { xdotool key "$@"; settle; }
 
 # dialog_key NAME KEYS...: puts the pointer over the window titled NAME
 # (keyboard focus follows the pointer without a window manager) and presses keys.
@@ -138,9 +204,9 @@ dialog_key() {
   [ -n "$id" ] || return 1
   eval "$(xdotool getwindowgeometry --shell "$id")"
   xdotool mousemove $((X + WIDTH / 2)) $((Y + 8))
-  sleep 0.2
+  settle
   xdotool key "$@"
-  sleep 0.3
+  settle
 }
 
 # --- Record Timings (timing_test.sh, live_timing_test.sh) ---
@@ -176,10 +242,13 @@ open_record_timings() {
   eval "$(xdotool getwindowgeometry --shell "$id")"
   RX=$X; RY=$Y; RW=$WIDTH; RH=$HEIGHT
 }
-# choose_file TITLE PATH: PATH typed into the file dialog titled TITLE.
+# choose_file TITLE PATH: PATH typed into the file dialog titled TITLE. A
+# save dialog has its name field; an open dialog gets its location field
+# with Ctrl+L (typing into its list would start a search).
 choose_file() {
   wait_for 10 xdotool search --onlyvisible --name "^$1\$" || fail "no '$1' dialog"
-  sleep 0.5
+  file_dialog_ready
+  case $1 in Save*) ;; *) dialog_key "$1" ctrl+l ;; esac
   dialog_key "$1" ctrl+a
   type_text "$2"
   key Return

@@ -11,7 +11,7 @@ gui_start main_window
 
 "$bin/kalvero" 2>"$work/stderr1" & pids+=($!)
 wait_for 20 main_window || fail "the main window did not appear"
-sleep 1
+settle
 window_origin
 [ "$WW" = 975 ] && [ "$WH" = 786 ] || fail "window is ${WW}x${WH}, expected 975x786"
 title=$(xdotool getwindowname "$(main_window)")
@@ -19,7 +19,7 @@ title=$(xdotool getwindowname "$(main_window)")
 pass "window size and title"
 
 # A second copy refuses to start.
-"$bin/kalvero" >"$work/second.out" 2>&1 & second=$!
+"$bin/kalvero" >"$work/second.out" 2>&1 & second=$!; pids+=($second)   # ended at the end, even when this fails
 wait_for 10 xdotool search --onlyvisible --name "^INFO$" || fail "no 'is already running!' message"
 dialog_key INFO Return
 wait_for 10 bash -c "! kill -0 $second" || fail "the second copy did not end"
@@ -70,7 +70,7 @@ wait_for 10 bash -c "! kill -0 ${pids[0]}" || fail "the program did not end"
 
 # Open it from the command line and save it under another name.
 "$bin/kalvero" "$saved" 2>"$work/stderr2" & pids+=($!)
-wait_for 20 main_window || fail "the main window did not appear the second time"
+wait_for 20 main_window || fail "the main window did not appear the second time: $(tail -n 3 "$work/stderr2")"
 # The sets have no timings yet: the program says so once.
 wait_for 10 xdotool search --onlyvisible --name "^Warning!$" || fail "no missing-timing warning"
 dialog_key "Warning!" Return

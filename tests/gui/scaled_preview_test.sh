@@ -25,19 +25,21 @@ project=$work/Big_project/Big.KVL8
 
 "$bin/kalvero" "$project" 2>"$work/stderr" & pids+=($!)
 wait_for 20 main_window || fail "the main window did not appear"
-sleep 1.5
+settle
 [ -z "$(xdotool search --onlyvisible --name '^Warning!$' 2>/dev/null)" ] || fail "a question about the size was asked"
 window_origin
 [ "$WW" = 1695 ] && [ "$WH" = 1020 ] || fail "window is ${WW}x${WH}, expected 1695x1020"
 [ $((WX + WW)) -le 1920 ] && [ $((WY + WH)) -le 1080 ] || fail "the window leaves the desktop at $WX,$WY"
-import -window root -crop ${WW}x${WH}+${WX}+${WY} +repage "$shots/scaled_window.png"
 # The preview: background blue at 3/4 size, ending at x 1440 where the right
 # column begins; the strips of the set (Y 810 of 1080) around y 620.
+strips_shown() {
+  shot "$shots/scaled_window.png" "$WX" "$WY" "$WW" "$WH" &&
+    [ "$(convert "$shots/scaled_window.png" -crop 1440x200+0+600 +repage txt:- | grep -c '#000000')" -gt 1000 ]
+}
+wait_for 10 strips_shown || fail "no strips in the scaled preview"
 [ "$(pixel 20 20)" = "0,0,160" ] || fail "preview background: $(pixel 20 20)"
 [ "$(pixel 1436 20)" = "0,0,160" ] || fail "preview is narrower than 1440: $(pixel 1436 20)"
 [ "$(pixel 1443 20)" != "0,0,160" ] || fail "preview is wider than 1440"
-black=$(convert "$shots/scaled_window.png" -crop 1440x200+0+600 +repage txt:- | grep -c '#000000')
-[ "$black" -gt 1000 ] || fail "no strips in the scaled preview ($black black pixels)"
 pass "window fits and shows the preview at 3/4"
 
 # The controls below the preview work: line A of the selected set.

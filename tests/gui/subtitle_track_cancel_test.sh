@@ -21,16 +21,17 @@ for ((k = 0; k < 3000; k++)); do
 done
 write_project "$project" 720 576 1 0 "${rows[@]}"
 
-start_kalvero "$project"
+# The program's test hook: the export waits before set 20 until it is
+# cancelled, so Cancel always finds it under way, however fast the machine.
+KALVERO_TEST_HOLD_AFTER_SETS=20 start_kalvero "$project"
 open_export_dialog
 xdotool mousemove $((DX + 500)) $((DY + 97)) click 1   # Export subtitle track (BDN XML)
 folder="$work/Film_project/BDN_Output"
 wait_for 60 sh -c "ls '$folder'/*.png" || fail "the export did not start"
-sleep 0.5
+settle   # the window has caught up with the run: its button is Cancel now
 import -window root -crop ${DW}x${DH}+${DX}+${DY} +repage "$shots/track_running.png"
 xdotool mousemove $((DX + 500)) $((DY + 97)) click 1   # the same button, now Cancel
 wait_for 30 xdotool search --onlyvisible --name "^Info$" || fail "no Info message after Cancel"
-sleep 0.5
 import -window root "$shots/track_cancelled.png"
 left=$(find "$folder" -type f | wc -l)
 [ "$left" = 0 ] || fail "$left files left: $(find "$folder" -type f | head -n 3)"

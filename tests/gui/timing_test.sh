@@ -2,7 +2,9 @@
 # Records the timings of a three-set project against a short test movie in
 # the real windows: Record Timings, Play Movie Internally, START, six Space
 # steps; the run ends by itself and the saved project holds the timings.
-# Then the external clock: the timing window without a movie.
+# Then the external clock: the timing window without a movie, where a held
+# Space is one step. The program's timing log (KALVERO_TIMING_LOG) tells
+# when a key has been handled, so the test waits for that, not for a time.
 bin=$(cd "$1" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/lib.sh"
@@ -10,9 +12,10 @@ here=$(cd "$(dirname "$0")" && pwd)
 gui_start timing home
 command -v ffmpeg >/dev/null || { echo "no ffmpeg: skipped"; exit 77; }
 
-# Ten seconds of test picture at 25 fps with a tone.
-ffmpeg -loglevel error -y -f lavfi -i testsrc=size=320x240:rate=25:duration=10 \
-  -f lavfi -i sine=frequency=440:duration=10:sample_rate=44100 \
+# A minute of test picture at 25 fps with a tone: long enough that the run
+# cannot end with the movie before its steps on a loaded machine.
+ffmpeg -loglevel error -y -f lavfi -i testsrc=size=320x240:rate=25:duration=60 \
+  -f lavfi -i sine=frequency=440:duration=60:sample_rate=44100 \
   -c:v mpeg4 -q:v 5 -c:a pcm_s16le -shortest "$work/movie.avi" || fail "could not make the test movie"
 
 project=$work/Film.KVL8
@@ -23,10 +26,23 @@ tpixel() {  # window coordinates of the timing window
     sed -n '2p' | sed -E 's/.*\(([0-9]+),([0-9]+),([0-9]+).*/\1,\2,\3/'
 }
 # The running-time labels as a picture, to see them change.
-running_time_shot() { import -window root -crop 113x20+$((TX + TW - 225))+$((TY + TH - 45)) +repage "$1" 2>/dev/null; }
-differs() { [ "$(compare -metric AE "$1" "$2" null: 2>&1)" != "0" ]; }
+running_time_shot() { shot "$1" $((TX + TW - 225)) $((TY + TH - 45)) 113 20; }
+log=$work/timing.log
+log_count() { local n; n=$(grep -c -- "$1" "$log" 2>/dev/null); echo "${n:-0}"; }
+log_grew() { [ "$(log_count "$1")" -gt "$2" ]; }
+# One Space step: the key down until the program has recorded the step,
+# then up until the program has handled that too.
 space_step() {
-  xdotool keydown space; sleep 0.12; xdotool keyup space; sleep 0.25
+  local steps; steps=$(log_count "^step ")
+  xdotool keydown space
+  wait_for 10 log_grew "^step " "$steps" || fail "Space made no step"
+  xdotool keyup space
+  settle
+}
+# The overlay strips over the picture: black pixels where the area was the movie.
+overlay_shown() {
+  shot "$1" "$TX" "$TY" "$TW" "$TH" &&
+    [ "$(convert "$1" -crop 200x60+140+280 +repage txt:- | grep -c '#000000')" -gt 200 ]
 }
 # The dialog, which keeps its size.
 record_timings() {
@@ -37,14 +53,14 @@ record_timings() {
 # The file dialogs open in the working folder: a plain file name is typed
 # there (the location field's completion garbles long typed paths).
 cd "$work"
-start_kalvero "$project"
+KALVERO_TIMING_LOG=$log start_kalvero "$project"
 
 # --- Internal: the movie plays in the timing window --------------------------------
 record_timings
 xdotool mousemove $((RX + 150)) $((RY + 20)) click 1   # Play Movie Internally
 choose_file "Load a movie - will scale to 75%" movie.avi
 wait_for 15 timing_window || fail "no timing window"
-sleep 0.5
+settle
 timing_origin
 title=$(xdotool getwindowname "$(timing_window)")
 [ "$title" = "Scaled to 50% preview of Project. Movie Width: 320 x 240" ] || fail "timing window title: $title"
@@ -52,23 +68,20 @@ title=$(xdotool getwindowname "$(timing_window)")
 # The first picture stands still: testsrc's cyan bar where the area was blue.
 wait_for 10 bash -c "[ \"\$(import -window root -crop 1x1+$((TX + 90))+$((TY + 20)) +repage txt:- | sed -n 2p | grep -o '#[0-9A-F]*')\" != '#0000A0' ]" ||
   fail "the movie's picture did not appear"
-sleep 0.5
 pass "timing window shows the movie"
 
 xdotool mousemove $((TX + 240)) $((TY + 150))
 running_time_shot "$work/rt0.png"
 xdotool mousemove $((TX + TW - 55)) $((TY + TH - 25)) click 1   # START!
 xdotool mousemove $((TX + 240)) $((TY + 150))
-started() { running_time_shot "$work/rt1.png"; differs "$work/rt0.png" "$work/rt1.png"; }
+running_time_shot "$work/rt0.png" || fail "no screenshot"
+started() { running_time_shot "$work/rt1.png" && differs "$work/rt0.png" "$work/rt1.png"; }
 wait_for 10 started || fail "the running time did not start"
 pass "START runs the clock"
 
 space_step   # set 1 ON
-sleep 0.3
-import -window root -crop ${TW}x${TH}+${TX}+${TY} +repage "$shots/timing_window.png"
 # The set is laid over the movie: its black strips cross the picture.
-black=$(convert "$shots/timing_window.png" -crop 200x60+140+280 +repage txt:- | grep -c '#000000')
-[ "$black" -gt 200 ] || fail "no overlay strips over the movie ($black black pixels)"
+wait_for 10 overlay_shown "$shots/timing_window.png" || fail "no overlay strips over the movie"
 pass "the set that is ON shows over the movie"
 for i in 2 3 4 5 6; do space_step; done
 wait_for 10 bash -c "[ -z \"\$(xdotool search --onlyvisible --name '^Scaled to 50% preview')\" ]" ||
@@ -96,7 +109,7 @@ for row in A0000 A0002 A0004; do
   timing=$(grep -a "^$row|" "$saved" | cut -d'|' -f3)
   on=$(frames "${timing%>*}"); off=$(frames "${timing#*>}")
   [ "$on" -gt "$last" ] && [ "$off" -gt "$on" ] || fail "timings out of order at $row: $timing"
-  [ "$on" -lt 250 ] || fail "timing beyond the movie at $row: $timing"
+  [ "$on" -lt 1500 ] || fail "timing beyond the movie at $row: $timing"
   last=$off
 done
 session=$(grep -a '^##-User Timed Session: ' "$saved" | tr -d '\r' | sed 's/.*: //')
@@ -114,23 +127,27 @@ if [ -z "$(timing_window)" ]; then
   dialog_key Question Return   # Yes
 fi
 wait_for 10 timing_window || fail "no timing window for the external player"
-sleep 0.5
+settle
 timing_origin
 title=$(xdotool getwindowname "$(timing_window)")
 [ "$title" = "Scaled to 50% preview of Project. Project Width: 720 x 576" ] || fail "external title: $title"
 [ "$(tpixel 100 100)" = "0,0,160" ] || fail "the area is not the background colour: $(tpixel 100 100)"
-running_time_shot "$work/ext0.png"
+running_time_shot "$work/ext0.png" || fail "no screenshot"
 xdotool mousemove $((TX + TW - 55)) $((TY + TH - 25)) click 1   # START!
-started_ext() { running_time_shot "$work/ext1.png"; differs "$work/ext0.png" "$work/ext1.png"; }
+started_ext() { running_time_shot "$work/ext1.png" && differs "$work/ext0.png" "$work/ext1.png"; }
 wait_for 10 started_ext || fail "the external clock did not run"
 # Space held for a while (the key repeats) is one step: the first set goes ON
 # and stays ON.
 xdotool mousemove $((TX + 240)) $((TY + 150))
-xdotool keydown space; sleep 1.2; xdotool keyup space; sleep 0.5
-import -window root -crop ${TW}x${TH}+${TX}+${TY} +repage "$shots/timing_external.png"
-black=$(convert "$shots/timing_external.png" -crop 200x60+140+280 +repage txt:- | grep -c '#000000')
-[ "$black" -gt 200 ] || fail "a held Space did not leave the set ON ($black black pixels)"
-pass "a held Space is one step"
+steps=$(log_count "^step ")
+xdotool keydown space
+wait_for 10 log_grew "^step " "$steps" || fail "Space made no step (external)"
+sleep 1.2   # held on: the key repeats
+xdotool keyup space
+settle
+wait_for 10 overlay_shown "$shots/timing_external.png" || fail "a held Space did not leave the set ON"
+[ "$(log_count "^step ")" = $((steps + 1)) ] ||
+  fail "a held Space made $(($(log_count "^step ") - steps)) steps: $(grep '^step ' "$log" | tail -n 3 | tr '\n' ' ')"
 xdotool mousemove $((TX + TW - 45)) $((TY + TH - 75)) click 1   # EXIT
 # The first set has only its new ON time: the program says a timing is missing.
 wait_for 10 xdotool search --onlyvisible --name "^Warning!$" || fail "no missing-timing warning after EXIT"
@@ -138,5 +155,21 @@ dialog_key "Warning!" Return
 wait_for 10 bash -c "[ -z \"\$(xdotool search --onlyvisible --name '^Scaled to 50% preview')\" ]" ||
   fail "EXIT did not close the timing window"
 wait_for 5 not_shown "^Record Timings$" || fail "the Record Timings dialog did not close (external)"
+# Saved, set 1 alone has a new time, an ON time only (several steps would
+# have given it an OFF time and set 2 a new ON time); sets 2 and 3 keep theirs.
+before_ext=$(grep -a "^A000[024]|" "$saved" | cut -d'|' -f3 | tr -d '\r' | tr '\n' ' ')
+click_at $((975 - 250 + 85 + 20)) 20
+choose_file "Save Project as" Ext.KVL8
+wait_for 10 xdotool search --onlyvisible --name "^Information$" && dialog_key Information Return
+# The dialog may open in the folder of the last save.
+ext_saved() { ext=$(find "$work" -name Ext.KVL8 | head -n 1); [ -n "$ext" ]; }
+wait_for 10 ext_saved || fail "the project was not saved after the external run"
+first=$(grep -a '^A0000|' "$ext" | cut -d'|' -f3 | tr -d '\r')
+[[ "$first" =~ ^$tc\>?$ ]] || fail "set 1 after a held Space: '$first', expected an ON time alone"
+on=$(frames "${first%>}")
+[ "$on" -lt 1500 ] || fail "set 1's new ON time is $first: not the clock's first minute"
+rest=$(grep -a "^A000[24]|" "$ext" | cut -d'|' -f3 | tr -d '\r' | tr '\n' ' ')
+[ "$rest" = "$(echo "$before_ext" | cut -d' ' -f2-3) " ] || fail "sets 2 and 3 changed: '$rest', were '$before_ext'"
+pass "a held Space is one step: set 1 alone has its new ON time ($first)"
 pass "external clock runs and EXIT returns to the main window"
 echo "1 passed, 0 failed"

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <sstream>
 
 #include "SubtitleDecode.h"
@@ -31,6 +32,28 @@ struct Profile {
 const Profile kPal{1, 720, 576, 25.0f, 430};
 const Profile kNtsc{2, 720, 480, 29.97f, 356};
 const Profile kFullHd{9, 1920, 1080, 23.976f, 810};
+
+// The exact rate of a profile's frames: 25, 30000/1001 or 24000/1001.
+struct Rate {
+    long long num, den;
+};
+Rate exactRate(float fps) { return fps == 25.0f ? Rate{25, 1} : fps == 29.97f ? Rate{30000, 1001} : Rate{24000, 1001}; }
+// The 90 kHz tick on or just before the start of a frame.
+long long ticksOfFrame(long long frame, float fps) {
+    const Rate r = exactRate(fps);
+    return frame * 90000 * r.den / r.num;
+}
+// The times of the text tracks (SubRip, WebVTT) for the shown sets of
+// edgeSets and the ten-minute set, worked by hand: a time code's seconds
+// plus its frames at the profile's rate, rounded up to the millisecond
+// (00:00:02:10 at 29.97 is 2 s + 10 / 29.97 s = 2333.7 ms: 2334).
+std::vector<std::pair<long long, long long>> textMs(float fps) {
+    if (fps == 25.0f)
+        return {{1000, 2400}, {3000, 4000}, {6000, 7200}, {7200, 8000}, {600000, 601040}};
+    if (fps == 29.97f)
+        return {{1000, 2334}, {3000, 4000}, {6000, 7167}, {7167, 8000}, {600000, 601034}};
+    return {{1000, 2418}, {3000, 4000}, {6000, 7209}, {7209, 8000}, {600000, 601042}};
+}
 
 struct Set {
     std::string a, b, timing;
@@ -98,14 +121,18 @@ protected:
         int k;
         long long on, off;
     };
+    // Worked by hand: HH:MM:SS:FF is SS seconds at the profile's rate, plus
+    // FF, rounded (00:00:07:05 at 29.97 is 7 x 29.97 + 5 = 214.79: 215).
     static std::vector<Shown> shownSets(float fps) {
-        std::vector<Shown> v;
-        const std::vector<Set> sets = edgeSets();
-        for (int k : {1, 2, 5, 6}) {
-            const auto [on, off] = splitTiming(sets[size_t(k - 1)].timing);
-            v.push_back({k, frameOf(parseTimeCode(on), fps), frameOf(parseTimeCode(off), fps)});
-        }
-        return v;
+        if (fps == 25.0f) return {{1, 25, 60}, {2, 75, 100}, {5, 150, 180}, {6, 180, 200}};
+        if (fps == 29.97f) return {{1, 30, 70}, {2, 90, 120}, {5, 180, 215}, {6, 215, 240}};
+        return {{1, 24, 58}, {2, 72, 96}, {5, 144, 173}, {6, 173, 192}};
+    }
+    // Set 8, 00:10:00:00>00:10:01:01.
+    static Shown tenMinutes(float fps) {
+        if (fps == 25.0f) return {8, 15000, 15026};
+        if (fps == 29.97f) return {8, 17982, 18013};
+        return {8, 14386, 14411};
     }
 
     fs::path dir;
@@ -120,8 +147,8 @@ void checkDecodedTrack(const std::vector<subdecode::Decoded>& decoded, const std
     // A track that starts late begins with an empty screen at 0.
     if (!on.empty() && on[0] > 0) expected.push_back({0, -1});
     for (size_t i = 0; i < on.size(); ++i) {
-        expected.push_back({frameTo90k(on[i], fps), int(i)});
-        if (i + 1 == on.size() || on[i + 1] > off[i]) expected.push_back({frameTo90k(off[i], fps), -1});
+        expected.push_back({ticksOfFrame(on[i], fps), int(i)});
+        if (i + 1 == on.size() || on[i + 1] > off[i]) expected.push_back({ticksOfFrame(off[i], fps), -1});
     }
     std::vector<std::pair<long long, int>> got;
     size_t e = 0;
@@ -213,8 +240,13 @@ TEST_F(SubtitleTrackExportTest, BdnPlacesEachCropExactlyOnTheFullFrame) {
             in >> word >> count >> first >> last;
             EXPECT_EQ(count, "4");
             const std::vector<Shown> shown = shownSets(p.fps);
-            EXPECT_EQ(first, bdnTimeCode(shown.front().on, p.fps));
-            EXPECT_EQ(last, bdnTimeCode(shown.back().off, p.fps));
+            // At every rate the time codes count frames of the rounded
+            // rate: they are the project's own time codes.
+            EXPECT_EQ(first, "00:00:01:00");
+            EXPECT_EQ(last, "00:00:08:00");
+            const std::map<int, std::pair<std::string, std::string>> codes = {
+                {1, {"00:00:01:00", "00:00:02:10"}}, {2, {"00:00:03:00", "00:00:04:00"}},
+                {5, {"00:00:06:00", "00:00:07:05"}}, {6, {"00:00:07:05", "00:00:08:00"}}};
             std::string titleLine;
             std::getline(in >> std::ws, titleLine);
             EXPECT_EQ(titleLine, "title Caf\xC3\xA9 & co");
@@ -224,8 +256,8 @@ TEST_F(SubtitleTrackExportTest, BdnPlacesEachCropExactlyOnTheFullFrame) {
                 in >> word >> inTc >> outTc >> forced >> w >> h >> x >> y >> pw >> ph >> depth >> colour;
                 std::getline(in >> std::ws, file);
                 ASSERT_EQ(word, "event");
-                EXPECT_EQ(inTc, bdnTimeCode(s.on, p.fps));
-                EXPECT_EQ(outTc, bdnTimeCode(s.off, p.fps));
+                EXPECT_EQ(inTc, codes.at(s.k).first);
+                EXPECT_EQ(outTc, codes.at(s.k).second);
                 EXPECT_EQ(forced, "False");
                 EXPECT_EQ(pw, w);
                 EXPECT_EQ(ph, h);
@@ -286,7 +318,7 @@ TEST_F(SubtitleTrackExportTest, TextTracksReadBackAtTheSameFrames) {
         EXPECT_EQ(r.out, "exported 5 subtitles into " + (dir / "SRT_Output").string() + "/\n");
 
         std::vector<Shown> shown = shownSets(p.fps);
-        shown.push_back({8, frameOf(TimeCode{0, 10, 0, 0}, p.fps), frameOf(TimeCode{0, 10, 1, 1}, p.fps)});
+        shown.push_back(tenMinutes(p.fps));
 
         AVFormatContext* fmt = nullptr;
         ASSERT_GE(avformat_open_input(&fmt, (dir / "VTT_Output" / "demo.vtt").c_str(), nullptr, nullptr), 0);
@@ -300,11 +332,8 @@ TEST_F(SubtitleTrackExportTest, TextTracksReadBackAtTheSameFrames) {
             const long long endMs = av_rescale_q(pkt->pts + pkt->duration, tb, AVRational{1, 1000});
             texts.emplace_back(reinterpret_cast<const char*>(pkt->data), size_t(pkt->size));
             if (i < shown.size()) {
-                // The frame the SubRip reader would take from these times.
-                const TimeCode on = parseTimeCode(srtTimeToTimeCode(clockText(startMs, ','), p.fps));
-                const TimeCode off = parseTimeCode(srtTimeToTimeCode(clockText(endMs, ','), p.fps));
-                EXPECT_EQ(frameOf(on, p.fps), shown[i].on) << i;
-                EXPECT_EQ(frameOf(off, p.fps), shown[i].off) << i;
+                EXPECT_EQ(startMs, textMs(p.fps)[i].first) << i;
+                EXPECT_EQ(endMs, textMs(p.fps)[i].second) << i;
             }
             ++i;
             av_packet_unref(pkt);
@@ -428,8 +457,8 @@ TEST_F(SubtitleTrackExportTest, VobSubAndMatroskaDecodeToTheRenderForTheirTimes)
             ASSERT_EQ(decoded.size(), shown.size());
             for (size_t i = 0; i < shown.size(); ++i) {
                 // Shown from ON (within a millisecond) until OFF, then gone.
-                EXPECT_NEAR(double(decoded[i].pts90k), double(frameTo90k(shown[i].on, p.fps)), 90.0) << i;
-                const double lengthMs = double(frameTo90k(shown[i].off, p.fps) - frameTo90k(shown[i].on, p.fps)) / 90;
+                EXPECT_NEAR(double(decoded[i].pts90k), double(ticksOfFrame(shown[i].on, p.fps)), 90.0) << i;
+                const double lengthMs = double(ticksOfFrame(shown[i].off, p.fps) - ticksOfFrame(shown[i].on, p.fps)) / 90;
                 EXPECT_NEAR(double(decoded[i].endMs), lengthMs, 12.0) << i;  // DVD counts in 1024/90000 s
                 const Overlap o = overlap(decoded[i].frame, render(project, shown[i].k));
                 EXPECT_GT(o.shared, 0.9) << i;
@@ -458,7 +487,7 @@ TEST_F(SubtitleTrackExportTest, DvbTransportStreamShowsEachSubtitleAndClearsIt) 
         for (size_t i = 0; i < shown.size(); ++i) {
             ASSERT_LT(e, decoded.size());
             const subdecode::Decoded& on = decoded[e++];
-            EXPECT_NEAR(double(on.pts90k), double(frameTo90k(shown[i].on, p.fps)), 1.0) << i;
+            EXPECT_NEAR(double(on.pts90k), double(ticksOfFrame(shown[i].on, p.fps)), 1.0) << i;
             EXPECT_GT(on.rects, 0) << i;
             const Overlap o = overlap(on.frame, render(project, shown[i].k));
             EXPECT_GT(o.shared, 0.95) << i;
@@ -466,7 +495,7 @@ TEST_F(SubtitleTrackExportTest, DvbTransportStreamShowsEachSubtitleAndClearsIt) 
             if (i + 1 < shown.size() && shown[i + 1].on == shown[i].off) continue;
             ASSERT_LT(e, decoded.size()) << "no empty page after " << i;
             const subdecode::Decoded& off = decoded[e++];
-            EXPECT_NEAR(double(off.pts90k), double(frameTo90k(shown[i].off, p.fps)), 1.0) << i;
+            EXPECT_NEAR(double(off.pts90k), double(ticksOfFrame(shown[i].off, p.fps)), 1.0) << i;
             EXPECT_TRUE(visibleBox(off.frame).empty()) << i;
         }
         EXPECT_EQ(e, decoded.size());
@@ -533,14 +562,14 @@ TEST_F(SubtitleTrackExportTest, TracksBurnOntoAMovieWithTheFfmpegTool) {
         const std::string project = writeProject(p, sets);
         Run r = run({"export", c.format, project});
         ASSERT_EQ(r.code, 0) << r.err;
+        // The frames of ordinarySets, worked by hand as above.
         std::vector<long long> on, off;
+        if (p.fps == 25.0f) on = {30, 60, 95}, off = {60, 75, 102};
+        else if (p.fps == 29.97f) on = {35, 70, 110}, off = {70, 90, 122};
+        else on = {29, 58, 92}, off = {58, 72, 98};
+        if (c.fromZero) on[0] = 0;
         std::vector<PixelBox> boxes;
-        for (size_t k = 0; k < sets.size(); ++k) {
-            const auto [a, b] = splitTiming(sets[k].timing);
-            on.push_back(frameOf(parseTimeCode(a), p.fps));
-            off.push_back(frameOf(parseTimeCode(b), p.fps));
-            boxes.push_back(visibleBox(render(project, int(k) + 1)));
-        }
+        for (size_t k = 0; k < sets.size(); ++k) boxes.push_back(visibleBox(render(project, int(k) + 1)));
         for (const std::string& file : c.files) {
             SCOPED_TRACE(file + " at " + c.rate + (c.fromZero ? " from 0" : ""));
             const std::string track = (dir / file).string();
@@ -651,8 +680,8 @@ TEST_F(SubtitleTrackExportTest, SupCompositionsCarryTheRateNumbersAndStates) {
         const std::vector<Shown> shown = shownSets(p.fps);
         ASSERT_EQ(sets.size(), 1 + 4 + 3u);
         EXPECT_EQ(sets[0].first, 0u);
-        EXPECT_EQ(sets[1].first, uint32_t(frameTo90k(shown[0].on, p.fps)));
-        EXPECT_EQ(sets.back().first, uint32_t(frameTo90k(shown.back().off, p.fps)));
+        EXPECT_EQ(sets[1].first, uint32_t(ticksOfFrame(shown[0].on, p.fps)));
+        EXPECT_EQ(sets.back().first, uint32_t(ticksOfFrame(shown.back().off, p.fps)));
     }
 }
 

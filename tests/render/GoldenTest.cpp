@@ -5,10 +5,15 @@
 //
 // To draw the pictures anew after an intended change of the look:
 //   KALVERO_UPDATE_GOLDEN=1 build/bin/kalvero_tests --gtest_filter='Golden*'
-// then look at tests/data/golden/*.png before committing them.
+// (the run fails on purpose after writing), then look at
+// tests/data/golden/*.png before committing them. A few pixels of each
+// picture are worked out by hand below and checked in both modes, so a
+// wrong picture cannot become the golden one unnoticed.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdlib>
+#include <vector>
 #include <cstring>
 
 #include "FakeUi.h"
@@ -46,11 +51,49 @@ StripsConfig style(int border, int mode, bool center) {
     return s;
 }
 
-void compareWithGolden(const std::string& name, const Image& img) {
+// A pixel worked out by hand from the style.
+struct Pin {
+    int x, y;
+    uint8_t r, g, b, a;
+    const char* what;
+};
+
+// The style below: strips (20,20,140) at blend 200 over the background
+// (40,60,40); 16-pixel font, cells 20 rows high; line A's strip on rows
+// 20-39 (strips Y), line B's 24 rows lower on 44-63. Where the strips are
+// mixed with the background (preview, colour export) each channel is
+// strip x 200 / 255 + background x 55 / 255, each term rounded down:
+// 15 + 8 = 23, 15 + 12 = 27, 109 + 8 = 117. The alpha export keeps the
+// strip colour with the blend as its alpha.
+constexpr Pin kBg{0, 0, 40, 60, 40, 255, "background"};
+constexpr uint8_t kMixed[3] = {23, 27, 117};
+std::vector<Pin> mixedStrips(bool lineA, int x) {
+    std::vector<Pin> pins = {kBg, {x, 43, 40, 60, 40, 255, "gap above strip B"},
+                             {x, 44, kMixed[0], kMixed[1], kMixed[2], 255, "top row of strip B"},
+                             {x, 63, kMixed[0], kMixed[1], kMixed[2], 255, "bottom row of strip B"},
+                             {x, 64, 40, 60, 40, 255, "below strip B"}};
+    if (lineA) {
+        pins.push_back({x, 19, 40, 60, 40, 255, "above strip A"});
+        pins.push_back({x, 20, kMixed[0], kMixed[1], kMixed[2], 255, "top row of strip A"});
+        pins.push_back({x, 39, kMixed[0], kMixed[1], kMixed[2], 255, "bottom row of strip A"});
+        pins.push_back({x, 40, 40, 60, 40, 255, "gap below strip A"});
+    } else {
+        pins.push_back({x, 30, 40, 60, 40, 255, "no strip for an empty line A"});
+    }
+    return pins;
+}
+
+void compareWithGolden(const std::string& name, const Image& img, const std::vector<Pin>& pins) {
+    for (const Pin& p : pins) {
+        const uint8_t* px = img.pixel(p.x, p.y);
+        EXPECT_EQ((std::array<int, 4>{px[0], px[1], px[2], px[3]}), (std::array<int, 4>{p.r, p.g, p.b, p.a}))
+            << name << " at " << p.x << "," << p.y << ": " << p.what;
+    }
     std::string path = kGoldenDir + name + ".png";
     std::string error;
     if (std::getenv("KALVERO_UPDATE_GOLDEN")) {
         ASSERT_TRUE(imageio::writePng32(path, img, error, 9)) << error;
+        ADD_FAILURE() << "wrote " << path << ": look at it, then run again without KALVERO_UPDATE_GOLDEN";
         return;
     }
     Image golden;
@@ -81,22 +124,43 @@ TEST(Golden, SheetSetLoads) {
 }
 
 TEST(Golden, FourBorderStylesCutToText) {
+    // The strips cut to the centred text cover the middle column; the top
+    // two rows of a cell hold no ink in any border style.
     for (int border = 0; border < 4; ++border)
         compareWithGolden("cut_border" + std::to_string(border),
                           render(RenderTarget::Preview, style(border, CutToText, true), "Caf\xe9 at 9 o'clock?",
-                                 "Gr\xfc\xdf" "e, ja \x97 sure."));
+                                 "Gr\xfc\xdf" "e, ja \x97 sure."),
+                          mixedStrips(true, 160));
 }
 
 TEST(Golden, AlphaExportFullWidthAndAllText) {
-    compareWithGolden("alpha_full", render(RenderTarget::AlphaExport, style(1, FullWidth, false), "Left aligned",
-                                           "second line"));
-    compareWithGolden("color_alltext", render(RenderTarget::ColorExport, style(2, AllText, true), "", "Only B"));
+    // Full-width strips from the first column; no background. The letters
+    // of this sheet start on the fourth row of their cell (row 23); border
+    // style 1 outlines them in black one pixel further out, so the L of
+    // "Left" is black on row 22 and white on row 23, both opaque.
+    const uint8_t s[4] = {20, 20, 140, 200};
+    compareWithGolden("alpha_full",
+                      render(RenderTarget::AlphaExport, style(1, FullWidth, false), "Left aligned", "second line"),
+                      {{0, 0, 0, 0, 0, 0, "transparent corner"}, {3, 19, 0, 0, 0, 0, "above strip A"},
+                       {0, 20, s[0], s[1], s[2], s[3], "strip A, first column"},
+                       {319, 39, s[0], s[1], s[2], s[3], "strip A, last column"}, {3, 40, 0, 0, 0, 0, "gap"},
+                       {3, 44, s[0], s[1], s[2], s[3], "strip B"}, {3, 63, s[0], s[1], s[2], s[3], "strip B"},
+                       {3, 64, 0, 0, 0, 0, "below strip B"}, {16, 21, s[0], s[1], s[2], s[3], "above the L"},
+                       {16, 22, 0, 0, 0, 255, "the L's outline"}, {16, 23, 255, 255, 255, 255, "the L"}});
+    // All text: line A is empty, so only line B has a strip, mixed as in the preview.
+    compareWithGolden("color_alltext", render(RenderTarget::ColorExport, style(2, AllText, true), "", "Only B"),
+                      mixedStrips(false, 160));
 }
 
 TEST(Golden, OpaqueExportWithoutStrips) {
     StripsConfig s = style(3, FullWidth, true);
     s.drawNoStrips = true;
-    compareWithGolden("opaque_nostrips", render(RenderTarget::OpaqueExport, s, "No strips", "style None"));
+    // Black, no strips; the N of "No" (centred) starts with white ink on
+    // the fourth row of its cell, with no outline above it in style 3.
+    compareWithGolden("opaque_nostrips", render(RenderTarget::OpaqueExport, s, "No strips", "style None"),
+                      {{0, 0, 0, 0, 0, 255, "black corner"}, {160, 20, 0, 0, 0, 255, "no strip A"},
+                       {3, 44, 0, 0, 0, 255, "no strip B"}, {124, 22, 0, 0, 0, 255, "above the N"},
+                       {124, 23, 255, 255, 255, 255, "the N's first row"}});
 }
 
 // The rows a render reports as drawn hold every pixel it changed from the
