@@ -158,7 +158,7 @@ wait_for 5 not_shown "^Record Timings$" || fail "the Record Timings dialog did n
 # Saved, set 1 alone has a new time, an ON time only (several steps would
 # have given it an OFF time and set 2 a new ON time); sets 2 and 3 keep theirs.
 before_ext=$(grep -a "^A000[024]|" "$saved" | cut -d'|' -f3 | tr -d '\r' | tr '\n' ' ')
-click_at $((975 - 250 + 85 + 20)) 20
+click_at $((975 - 250 + 40)) 470  # Save As...
 choose_file "Save Project as" Ext.KVL8
 wait_for 10 xdotool search --onlyvisible --name "^Information$" && dialog_key Information Return
 # The dialog may open in the folder of the last save.
