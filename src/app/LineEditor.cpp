@@ -46,9 +46,12 @@ void LineEditor::onLineFieldEvent(int line, bool changed) {
         ui_.setCaretToEnd(field);
     }
     s_.list.setLineColumn(row, Column::Text, value);
-    if (line == 1) {
+    // Every set has a Y: the first text typed into either line gives both
+    // rows the Y in effect (a one-line set is typed into line B alone).
+    {
+        const int a = row - row % 2;
         std::string y = std::to_string(s_.style.stripsYPos);
-        for (int r : {row, row + 1})
+        for (int r : {a, a + 1})
             if (r < s_.list.lineCount() && text::trimSpaces(s_.list.column(r, Column::Y)).empty())
                 s_.list.setLineColumn(r, Column::Y, y);
     }

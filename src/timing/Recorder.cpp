@@ -343,8 +343,16 @@ void Recorder::startRecording() {
     current_ = nextSetWithText(runStartSet(options_.fromSelectedSet, selectedRow_, setCount()));
     int64_t fromUs = 0;
     if (options_.fromSelectedSet) {
-        std::optional<int64_t> on = onFrameOfTiming(host_.list().column(2 * current_, Column::Timing), rate_);
-        if (on) fromUs = std::max<int64_t>(source_.positionOfFrame(*on) - kLeadInUs, 0);
+        const SubtitleList& list = host_.list();
+        std::optional<int64_t> from = onFrameOfTiming(list.column(2 * current_, Column::Timing), rate_);
+        // A set without an ON time starts where the last timed set before
+        // it ends, so the run does not give it times earlier than that set's.
+        for (int k = current_ - 1; !from && k >= 0; --k) {
+            const std::string timing = list.column(2 * k, Column::Timing);
+            from = onFrameOfTiming(splitTiming(timing).second, rate_);
+            if (!from) from = onFrameOfTiming(timing, rate_);
+        }
+        if (from) fromUs = std::max<int64_t>(source_.positionOfFrame(*from) - kLeadInUs, 0);
     }
     host_.selectListRow(2 * current_);
     showNextSet(current_);

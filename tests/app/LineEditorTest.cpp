@@ -235,6 +235,10 @@ TEST_F(LineEditorTest, ReturnActsOnTheFieldTheCaretWasMovedTo) {
     EXPECT_EQ(row(3), "Only B");
     EXPECT_EQ(row(4), "Third");
     EXPECT_EQ(row(4, Column::Id), "A0004");
+    // The one-line set has a Y on both rows, like every typed set.
+    EXPECT_EQ(row(2, Column::Y), row(0, Column::Y));
+    EXPECT_EQ(row(3, Column::Y), row(0, Column::Y));
+    EXPECT_FALSE(row(0, Column::Y).empty());
 }
 
 TEST_F(LineEditorTest, ReturnTwiceOnAMiddleSetDisablesBothFieldsUntilTheRowIsClickedAgain) {

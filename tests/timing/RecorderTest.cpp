@@ -680,6 +680,22 @@ TEST_F(RecorderTest, PartialRunWithTheExternalClockCountsFromThreeSecondsBeforeT
     EXPECT_EQ(timing(0), "00:00:00:00>00:00:00:10");
 }
 
+TEST_F(RecorderTest, PartialRunFromAnUntimedSetStartsThreeSecondsBeforeTheLastTimedSetEnds) {
+    makeSets(3, true);
+    state.list.setLineColumn(2, Column::Timing, "00:01:00:05>00:01:02:00");
+    state.list.setLineColumn(4, Column::Timing, "");  // set 2 has no times yet
+    selectRow(4);
+    externalRun();
+    RecordOptions o;
+    o.fromSelectedSet = true;
+    recorder->setOptions(o);
+    start();
+    EXPECT_EQ(recorder->timeCode(), "00:00:59:00");  // set 1's OFF less three seconds
+    advance(3500);
+    space();
+    EXPECT_EQ(timing(2), "00:01:02:12");  // after set 1, not before it
+}
+
 TEST_F(RecorderTest, PartialRunWithoutAnOldTimeStartsTheMovieAtTheBeginning) {
     makeSets(3);
     selectRow(2);
