@@ -1,4 +1,5 @@
 #include "gui/ExportDialog.h"
+#include <algorithm>
 
 #include <atomic>
 #include <cmath>
@@ -92,6 +93,24 @@ ExportDialog::ExportDialog(wxWindow* parent, Controller& controller, Ui& ui, con
         return chooseAviCompression(this, codecs, last);
     };
 
+    // The choices of the last time the dialog was open, until the program ends.
+    scala_->SetSelection(std::clamp(remembered().scala, 0, int(scala_->GetCount()) - 1));
+    onScalaVersion();
+    if (trackFormat_ && remembered().trackFormat < int(trackFormat_->GetCount()))
+        trackFormat_->SetSelection(remembered().trackFormat);
+    if (trackIndexed_) trackIndexed_->SetValue(remembered().indexed);
+    if (overlayCodec_ && remembered().overlayCodec < int(overlayCodec_->GetCount()))
+        overlayCodec_->SetSelection(remembered().overlayCodec);
+    setRunning(false);
+    Bind(wxEVT_CHOICE, [this](wxCommandEvent& e) {
+        e.Skip();
+        rememberChoices();
+    });
+    Bind(wxEVT_CHECKBOX, [this](wxCommandEvent& e) {
+        e.Skip();
+        rememberChoices();
+    });
+
     CentreOnParent();
     const wxPoint at = GetPosition();
     Move(at.x, at.y - 150);
@@ -104,6 +123,19 @@ void ExportDialog::run() {
         main->Raise();
         main->SetFocus();
     }
+}
+
+ExportDialog::Choices& ExportDialog::remembered() {
+    static Choices choices;
+    return choices;
+}
+
+void ExportDialog::rememberChoices() {
+    Choices& c = remembered();
+    c.scala = std::max(0, scala_->GetSelection());
+    if (trackFormat_) c.trackFormat = std::max(0, trackFormat_->GetSelection());
+    if (trackIndexed_) c.indexed = trackIndexed_->IsChecked();
+    if (overlayCodec_) c.overlayCodec = std::max(0, overlayCodec_->GetSelection());
 }
 
 void ExportDialog::onScalaVersion() {
@@ -127,11 +159,11 @@ void ExportDialog::setRunning(bool running) {
 
 void ExportDialog::finish(const ExportReport& report) {
     commands_.show(report);
-    if (report.refused()) {
-        setRunning(false);
-        return;
-    }
-    EndModal(report.done() ? wxID_OK : wxID_ABORT);
+    // The dialog stays for the next export until "Cancel / Exit".
+    bar_->Hide();
+    label_->Hide();
+    cancel_->Show();
+    setRunning(false);
 }
 
 void ExportDialog::onPng() {

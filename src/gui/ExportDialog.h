@@ -72,4 +72,11 @@ private:
     wxButton* burn_ = nullptr;
     std::vector<std::string> overlayCodecNames_;
     // --- end of video for editors ---
+    // The choices the dialog opens with: those of its last time.
+    struct Choices {
+        int scala = 0, trackFormat = 0, overlayCodec = 0;
+        bool indexed = false;
+    };
+    static Choices& remembered();
+    void rememberChoices();
 };

@@ -20,6 +20,11 @@ start_kalvero "$project"
 # over the format list and starts the export.
 export_entry() {
   open_export_dialog
+  # The dialog stays open and keeps its last choice: back to the first entry.
+  for _ in $(seq 12); do
+    xdotool mousemove $((DX + 500)) $((DY + 41)) click 4
+    sleep 0.1
+  done
   for _ in $(seq "$1"); do
     xdotool mousemove $((DX + 500)) $((DY + 41)) click 5
     sleep 0.1
