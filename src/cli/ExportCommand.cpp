@@ -365,6 +365,7 @@ int cmdExport(Context& c, const std::vector<std::string>& args) {
     if (reportCancel(c, guard, r)) return Cancelled;
     if (r.refused() && r.total > kLargeRunPictures) r.text += " Add --force to write them.";
     if (!r.done()) return finish(c, r);
+    if (!r.leftOut.empty()) c.err << "kalvero-cli: note: " << oneLine(r.leftOut) << "\n";
     if (kind == "avi" || kind == "overlay") {
         c.out << "exported " << r.pictures << (r.pictures == 1 ? " frame" : " frames") << " into " << r.written.back()
               << "\n";
@@ -397,7 +398,8 @@ int cmdCapture(Context& c, const std::vector<std::string>& args) {
 }
 
 int cmdBurn(Context& c, const std::vector<std::string>& args) {
-    Args a = Args::parse(args, {"-o", "--crf", "--preset"}, {});
+    Args a = Args::parse(args, {"-o", "--crf", "--preset"}, {"--force"});
+    files::setReplaceReadOnly(a.flag("--force"));
     if (a.positional.size() != 2) throw UsageError{"burn needs a movie and one project file"};
     if (!a.has("-o")) throw UsageError{"burn needs -o OUT.mp4 or OUT.mkv"};
     const int crf = a.getInt("--crf", 18, 0, 51);
@@ -432,6 +434,7 @@ int cmdBurn(Context& c, const std::vector<std::string>& args) {
     if (shown) c.err << "\n";
     if (reportCancel(c, guard, r)) return Cancelled;
     if (!r.done()) return finish(c, r);
+    if (!r.leftOut.empty()) c.err << "kalvero-cli: note: " << oneLine(r.leftOut) << "\n";
     c.out << "burned " << r.pictures << (r.pictures == 1 ? " frame" : " frames") << " into " << output << "\n";
     if (r.text.find("scaled") != std::string::npos) c.err << "kalvero-cli: note: " << oneLine(r.text.substr(r.text.find('\n') + 1)) << "\n";
     return Ok;

@@ -1,12 +1,14 @@
 #include "cli/SnapCommand.h"
 
 #include "cli/CliSupport.h"
+#include "io/Files.h"
 #include "timing/ShotSnap.h"
 
 namespace cli {
 
 int cmdSnap(Context& c, const std::vector<std::string>& args) {
-    Args a = Args::parse(args, {"-o", "--within", "--gap"}, {});
+    Args a = Args::parse(args, {"-o", "--within", "--gap"}, {"--force"});
+    files::setReplaceReadOnly(a.flag("--force"));
     if (a.positional.size() != 2) throw UsageError{"expected a movie and a project file"};
     if (!a.has("-o")) throw UsageError{"snap needs -o OUT.KVL8"};
     SnapOptions o;
