@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <tuple>
 
 #include "TestSupport.h"
 #include "export/TrackJobTesting.h"
@@ -68,6 +69,34 @@ TEST_F(SubtitleExportTest, TenThousandSetsRoundTripThroughSubRip) {
         ASSERT_EQ(again.sets[k].onFrame, sets.sets[k].onFrame) << k;
         ASSERT_EQ(again.sets[k].offFrame, sets.sets[k].offFrame) << k;
     }
+}
+
+// A list out of time order: SubRip and WebVTT cues come in time order, each
+// set at its own time, none left out; read back by the SubRip reader and as
+// WebVTT cue times.
+TEST(TextSubtitles, CuesOfAListOutOfTimeOrderAreWrittenInTimeOrder) {
+    const float fps = 25.0f;
+    TrackSets sets;
+    for (auto [set, on, off] : std::vector<std::tuple<int, int, int>>{{0, 250, 300}, {1, 50, 100}, {2, 400, 450},
+                                                                       {3, 150, 200}, {4, 50, 75}})
+        sets.sets.push_back(timedSet(set, on, off, fps));
+    const TextSubtitles srt = writeTextSubtitles(sets, fps, TextSubtitleFormat::SubRip);
+    EXPECT_EQ(srt.cues, 5);
+    SubtitleList back;
+    back.clearList();
+    ASSERT_EQ(importSrtText(srt.bytes, fps, 0, back).cues, 5);
+    const TrackSets again = collectTrackSets(back, fps);
+    const std::vector<std::pair<long long, std::string>> expected = {
+        {50, "Set 1"}, {50, "Set 4"}, {150, "Set 3"}, {250, "Set 0"}, {400, "Set 2"}};
+    ASSERT_EQ(again.sets.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(again.sets[i].onFrame, expected[i].first) << i;
+        EXPECT_EQ(again.sets[i].lineA, expected[i].second) << i;
+    }
+    const std::string vtt = writeTextSubtitles(sets, fps, TextSubtitleFormat::WebVtt).bytes;
+    EXPECT_LT(vtt.find("00:00:02.000 --> 00:00:04.000\nSet 1"), vtt.find("00:00:06.000 --> 00:00:08.000\nSet 3"));
+    EXPECT_LT(vtt.find("Set 3"), vtt.find("Set 0"));
+    EXPECT_LT(vtt.find("Set 0"), vtt.find("Set 2"));
 }
 
 TEST_F(SubtitleExportTest, SupCountsBlankSetsAndShowsTheOthers) {
