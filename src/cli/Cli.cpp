@@ -180,6 +180,9 @@ int Context::profileArg(const Args& a, int fallback) const {
     std::vector<std::string> names;
     for (const Profile& p : state.profiles) names.push_back(p.usable() ? p.name : std::string());
     const int i = indexOfChoice(value, names);
+    // A number is checked where the profile is taken, which tells a
+    // separator from a profile without a usable size.
+    if (i >= 0 && std::all_of(value.begin(), value.end(), [](char ch) { return ch >= '0' && ch <= '9'; })) return i;
     if (i == -2)
         throw UsageError{"--profile " + value + " names more than one profile; give its number. The profiles are: " +
                          profileChoices()};

@@ -60,6 +60,7 @@ struct SubtitleExportJob {
 struct SubtitleExportResult : ExportResult {
     int subtitles = 0;  // subtitles in the track
     int untimed = 0, reversed = 0, blank = 0;  // sets left out
+    std::vector<int> untimedSets, reversedSets;  // which (from 0)
     bool cancelled = false;  // stopped through job.cancel: no file written
 };
 
@@ -71,5 +72,5 @@ std::string subtitleExportRefusal(SubtitleFormat format, int width, int height, 
 // at the first error; a track file is only put in place when complete.
 SubtitleExportResult exportSubtitleTrack(const SubtitleExportJob& job);
 
-// "N subtitles were exported!" with the sets left out and why.
+// "N subtitles written." and a line per reason naming the sets left out.
 std::string subtitleExportMessage(const SubtitleExportResult& r);

@@ -130,8 +130,15 @@ TEST_F(SubtitleExportTest, BdnNamesPicturesAfterTheirSetsAndCountsBlankOnes) {
     EXPECT_EQ(crop.width(), 30);
     EXPECT_EQ(crop.height(), 12);
     EXPECT_EQ(subtitleExportMessage(r),
-              "2 subtitles were exported!\n2 sets were left out: no ON or OFF time code.\n1 set was left out: "
-              "nothing to show.");
+              "2 subtitles written.\n2 sets left out (no ON or OFF time code).\n1 set left out (nothing to show).");
+    // Where the list walk named them, the sets are named (from 1).
+    SubtitleExportResult named = r;
+    named.untimedSets = {4, 6};
+    named.reversed = 1;
+    named.reversedSets = {8};
+    EXPECT_EQ(subtitleExportMessage(named),
+              "2 subtitles written.\n2 sets left out: 5, 7 (no ON or OFF time code).\n"
+              "1 set left out: 9 (OFF not after ON).\n1 set left out (nothing to show).");
 }
 
 TEST_F(SubtitleExportTest, FailuresNameTheFolderOrTheSet) {
