@@ -1,6 +1,7 @@
 #include "cli/Cli.h"
 
 #include <algorithm>
+#include <cctype>
 #include <ctime>
 #include <new>
 #include <stdexcept>
@@ -142,15 +143,95 @@ bool Context::loadSettings() {
     return true;
 }
 
+std::string Context::profileChoices() const {
+    std::string list;
+    for (size_t i = 0; i < state.profiles.size(); ++i)
+        if (state.profiles[i].usable()) list += (list.empty() ? "" : ", ") + std::to_string(i) + " " + state.profiles[i].name;
+    return list;
+}
+
+std::string Context::presetChoices() const {
+    std::string list;
+    for (size_t i = 0; i < state.presets.size(); ++i)
+        list += (list.empty() ? "" : ", ") + std::to_string(i) + " " + state.presets[i].name;
+    return list;
+}
+
+namespace {
+
+// The index `value` stands for among `names` (entries not choosable are
+// empty): digits are an index, anything else a name, matched exactly first
+// and then ignoring case. -1 when it names none, -2 when several.
+int indexOfChoice(const std::string& value, const std::vector<std::string>& names) {
+    const bool digits = !value.empty() && value.size() <= 9 &&
+                        std::all_of(value.begin(), value.end(), [](char ch) { return ch >= '0' && ch <= '9'; });
+    if (digits) return std::stoi(value);
+    auto lower = [](std::string t) {
+        std::transform(t.begin(), t.end(), t.begin(), [](unsigned char ch) { return char(std::tolower(ch)); });
+        return t;
+    };
+    for (int pass = 0; pass < 2; ++pass) {
+        int found = -1, count = 0;
+        for (size_t i = 0; i < names.size(); ++i) {
+            if (names[i].empty()) continue;
+            if (pass == 0 ? names[i] == value : lower(names[i]) == lower(value)) {
+                found = int(i);
+                ++count;
+            }
+        }
+        if (count > 1) return -2;
+        if (count == 1) return found;
+    }
+    return -1;
+}
+
+}  // namespace
+
+int Context::profileArg(const Args& a, int fallback) const {
+    if (!a.has("--profile")) return fallback;
+    const std::string value = a.get("--profile");
+    std::vector<std::string> names;
+    for (const Profile& p : state.profiles) names.push_back(p.usable() ? p.name : std::string());
+    const int i = indexOfChoice(value, names);
+    // A number is checked where the profile is taken, which tells a
+    // separator from a profile without a usable size.
+    if (i >= 0 && std::all_of(value.begin(), value.end(), [](char ch) { return ch >= '0' && ch <= '9'; })) return i;
+    if (i == -2)
+        throw UsageError{"--profile " + value + " names more than one profile; give its number. The profiles are: " +
+                         profileChoices()};
+    if (i < 0 || i >= int(names.size()) || names[size_t(i)].empty())
+        throw UsageError{"--profile " + value + " is not a profile of the settings file. The profiles are: " +
+                         profileChoices()};
+    return i;
+}
+
+int Context::presetArg(const Args& a, int fallback) const {
+    if (!a.has("--preset")) return fallback;
+    const std::string value = a.get("--preset");
+    std::vector<std::string> names;
+    for (const Preset& p : state.presets) names.push_back(p.name.empty() ? std::string(" ") : p.name);
+    const int i = indexOfChoice(value, names);
+    if (i == -2)
+        throw UsageError{"--preset " + value + " names more than one preset; give its number. The presets are: " +
+                         presetChoices()};
+    if (i < 0 || i >= int(names.size()))
+        throw UsageError{"--preset " + value + " is not a preset of the settings file. The presets are: " +
+                         presetChoices()};
+    return i;
+}
+
 void Context::selectProfileAndPreset(int profile, int preset) {
     if (profile < 0 || profile >= int(state.profiles.size()) || state.profiles[size_t(profile)].isSeparator)
-        throw UsageError{"profile " + std::to_string(profile) + " is not a profile of the settings file"};
+        throw UsageError{"profile " + std::to_string(profile) +
+                         " is not a profile of the settings file. The profiles are: " + profileChoices()};
     if (!state.profiles[size_t(profile)].usable())
         throw UsageError{"profile " + std::to_string(profile) + " of the settings file has no usable size (" +
                          std::to_string(state.profiles[size_t(profile)].width) + " x " +
-                         std::to_string(state.profiles[size_t(profile)].height) + ")"};
+                         std::to_string(state.profiles[size_t(profile)].height) +
+                         "). The profiles are: " + profileChoices()};
     if (preset < 0 || preset >= int(state.presets.size()))
-        throw UsageError{"preset " + std::to_string(preset) + " is not a preset of the settings file"};
+        throw UsageError{"preset " + std::to_string(preset) + " is not a preset of the settings file. The presets are: " +
+                         presetChoices()};
     state.profileIndex = state.acceptedProfileIndex = profile;
     state.presetIndex = preset;
     const Profile& p = state.profiles[size_t(profile)];
@@ -225,9 +306,7 @@ int cmdImportSrt(Context& c, const std::vector<std::string>& args) {
     std::string input = requireOne(a, "one SubRip file");
     if (!a.has("-o")) throw UsageError{"import-srt needs -o OUT.KVL8"};
     if (!c.loadSettings()) return BadInput;
-    int profile = a.getInt("--profile", c.state.profileIndex, 0, 1 << 20);
-    int preset = a.getInt("--preset", c.state.presetIndex, 0, 1 << 20);
-    c.selectProfileAndPreset(profile, preset);
+    c.selectProfileAndPreset(c.profileArg(a, c.state.profileIndex), c.presetArg(a, c.state.presetIndex));
 
     std::string bytes;
     files::Result r = files::readFile(input, bytes, kMaxOpenBytes);
@@ -239,7 +318,7 @@ int cmdImportSrt(Context& c, const std::vector<std::string>& args) {
     if (result.cues == 0) return c.fail("no SubRip cue found in " + input);
     c.recalculateTimings();
     if (!c.writeProject(a.get("-o"))) return BadInput;
-    c.out << "imported " << result.cues << " cues into " << a.get("-o") << "\n";
+    c.out << "imported " << result.cues << (result.cues == 1 ? " cue" : " cues") << " into " << a.get("-o") << "\n";
     return Ok;
 }
 
@@ -270,8 +349,7 @@ int cmdImportStl(Context& c, const std::vector<std::string>& args) {
     std::string input = requireOne(a, "one EBU subtitle list (.stl)");
     if (!a.has("-o")) throw UsageError{"import-stl needs -o OUT.KVL8"};
     if (!c.loadSettings()) return BadInput;
-    c.selectProfileAndPreset(a.getInt("--profile", c.state.profileIndex, 0, 1 << 20),
-                             a.getInt("--preset", c.state.presetIndex, 0, 1 << 20));
+    c.selectProfileAndPreset(c.profileArg(a, c.state.profileIndex), c.presetArg(a, c.state.presetIndex));
     std::string bytes;
     files::Result r = files::readFile(input, bytes, kMaxOpenBytes);
     if (!r) return c.fail("cannot read " + input + ": " + r.error);
@@ -286,8 +364,7 @@ int cmdImportScc(Context& c, const std::vector<std::string>& args) {
     std::string input = requireOne(a, "one caption file (.scc)");
     if (!a.has("-o")) throw UsageError{"import-scc needs -o OUT.KVL8"};
     if (!c.loadSettings()) return BadInput;
-    c.selectProfileAndPreset(a.getInt("--profile", c.state.profileIndex, 0, 1 << 20),
-                             a.getInt("--preset", c.state.presetIndex, 0, 1 << 20));
+    c.selectProfileAndPreset(c.profileArg(a, c.state.profileIndex), c.presetArg(a, c.state.presetIndex));
     std::string bytes;
     files::Result r = files::readFile(input, bytes, kMaxSccBytes);
     if (!r)
@@ -337,18 +414,65 @@ int cmdInfo(Context& c, const std::vector<std::string>& args) {
     return Ok;
 }
 
+int cmdProfiles(Context& c, const std::vector<std::string>& args) {
+    Args::parse(args, {}, {});
+    if (!args.empty()) throw UsageError{"profiles takes no arguments"};
+    if (!c.loadSettings()) return BadInput;
+    for (size_t i = 0; i < c.state.profiles.size(); ++i) {
+        const Profile& p = c.state.profiles[i];
+        c.out << i << "  ";
+        if (p.isSeparator) {
+            c.out << terminalLine(p.name) << "  (separator line, cannot be chosen)\n";
+            continue;
+        }
+        char fps[32];
+        std::snprintf(fps, sizeof fps, "%g", double(p.fps));
+        c.out << terminalLine(p.name) << ": " << p.width << " x " << p.height << ", " << fps << " fps, strips Y "
+              << p.stripsYPos << ", font size " << p.fontSize;
+        if (!p.usable()) c.out << "  (no usable size, cannot be chosen)";
+        if (int(i) == c.state.profileIndex) c.out << "  (start-up profile)";
+        c.out << "\n";
+    }
+    return Ok;
+}
+
+int cmdPresets(Context& c, const std::vector<std::string>& args) {
+    Args::parse(args, {}, {});
+    if (!args.empty()) throw UsageError{"presets takes no arguments"};
+    if (!c.loadSettings()) return BadInput;
+    auto rgb = [](const Rgb& v) {
+        return std::to_string(v.r) + "," + std::to_string(v.g) + "," + std::to_string(v.b);
+    };
+    static const char* const modes[] = {"full width", "cut to text", "all text"};
+    for (size_t i = 0; i < c.state.presets.size(); ++i) {
+        const Preset& p = c.state.presets[i];
+        c.out << i << "  " << terminalLine(p.name) << ": strips " << rgb(p.stripsColor) << ", "
+              << (p.stripsMode >= 0 && p.stripsMode <= 2 ? modes[p.stripsMode] : "mode " + std::to_string(p.stripsMode))
+              << ", border " << p.borderStyle << ", blend " << p.blend << (p.drawNoStrips ? ", no strips" : "")
+              << ", background " << rgb(p.bgColor) << (p.stripsToAllText ? ", strips to all text" : "")
+              << ", word spacing " << p.wordSpacing << ", strips spacing " << p.stripsSpacing
+              << (p.centerText ? ", centred" : ", not centred") << ", crop " << p.cropStrips;
+        if (int(i) == c.state.presetIndex) c.out << "  (start-up preset)";
+        c.out << "\n";
+    }
+    return Ok;
+}
+
 void usage(std::ostream& err) {
     err << "usage: kalvero-cli [--program-dir DIR] [--verbose] COMMAND ...\n"
-           "       kalvero-cli --help | --version\n"
+           "       kalvero-cli --help | -h | --version\n"
            "commands:\n"
-           "  import-srt FILE.srt -o OUT.KVL8 [--profile N] [--preset N] [--force]\n"
-           "  import-stl FILE.stl -o OUT.KVL8 [--profile N] [--preset N] [--force]\n"
-           "  import-scc FILE.scc -o OUT.KVL8 [--profile N] [--preset N] [--force]\n"
+           "  profiles\n"
+           "  presets\n"
+           "  import-srt FILE.srt -o OUT.KVL8 [--profile N|NAME] [--preset N|NAME] [--force]\n"
+           "  import-stl FILE.stl -o OUT.KVL8 [--profile N|NAME] [--preset N|NAME] [--force]\n"
+           "  import-scc FILE.scc -o OUT.KVL8 [--profile N|NAME] [--preset N|NAME] [--force]\n"
            "  recalc IN.KVL8 -o OUT.KVL8 [--force]\n"
            "  info IN.KVL8\n"
-           "  render IN.KVL8 --set K | --profile N --preset N --line-a TEXT --line-b TEXT [--y Y] [--font-size N]\n"
-           "         [--border 0-3] [--blend V] [--mode full|cut|all|none] [--center] [--background FILE]\n"
-           "         --target preview|alpha|color|opaque -o OUT.png [--force]\n"
+           "  render IN.KVL8 --set K | --profile N|NAME --preset N|NAME --line-a TEXT --line-b TEXT\n"
+           "         [--y Y] [--font-size N] [--border 0-3] [--blend V] [--mode full|cut|all|none]\n"
+           "         [--center|--no-center] [--word-spacing N] [--strips-spacing N] [--crop N]\n"
+           "         [--background FILE] --target preview|alpha|color|opaque -o OUT.png [--force]\n"
            "  export png|iff IN.KVL8 [--scala 0-3] [--force]\n"
            "  export avi IN.KVL8 [--codec NAME] [--quality 1-100] [--force]\n"
            "  export overlay IN.KVL8 [--codec prores|qtrle|png|vp9|utvideo] [--force]\n"
@@ -366,16 +490,21 @@ void usage(std::ostream& err) {
            "  merge-srt TOP.srt BOTTOM.srt -o OUT.KVL8 [--profile N] [--preset N] [--force]\n"
            "  replace IN.KVL8 -o OUT.KVL8 --find TEXT --with TEXT [--regex] [--whole-word] [--ignore-case] [--force]\n"
            "  check IN.KVL8 [--max-cps N] [--min-frames N] [--safe-area PERCENT] [--lang CODE]\n"
+           "--profile and --preset take a number or a name of `kalvero-cli profiles` / `kalvero-cli presets`\n"
+           "(burn's --preset is the encoder's speed preset).\n"
            "--force replaces read-only output files and starts exports of more than 100000 pictures;\n"
            "a FIFO, device or folder under an output name is never replaced.\n"
-           "--verbose shows FFmpeg's own messages. -- ends the options (for a file named -x.mp4).\n"
-           "--lang CODE: the tracks' language, ISO 639 (fr, fre; und when not told, the default).\n";
+           "--verbose shows FFmpeg's own messages. -- ends the options, so a file name may begin with a dash.\n"
+           "--lang CODE: the tracks' language, ISO 639 (fr, fre; und when not told, the default).\n"
+           "exit status: 0 done, 1 bad input or a file error, 2 usage error, 130 cancelled (Ctrl+C).\n";
 }
 
 }  // namespace
 
 const std::map<std::string, Command>& commands() {
     static const std::map<std::string, Command> table = {
+        {"profiles", cmdProfiles},
+        {"presets", cmdPresets},
         {"import-srt", cmdImportSrt},
         {"import-stl", cmdImportStl},
         {"import-scc", cmdImportScc},

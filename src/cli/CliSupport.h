@@ -60,6 +60,15 @@ struct Context {
     // Takes profile and preset into `state` (size, fps, style); a usage error
     // when an index is outside its list or names a separator.
     void selectProfileAndPreset(int profile, int preset);
+    // The profile or preset chosen by "--profile"/"--preset": a list index,
+    // or a name (matched exactly, then ignoring case). `fallback` when the
+    // option is not given; a usage error naming the valid choices when the
+    // value names none, or more than one.
+    int profileArg(const Args& a, int fallback) const;
+    int presetArg(const Args& a, int fallback) const;
+    // "1 PAL 25 fps, 2 NTSC 29.97 fps, ..." (separators left out).
+    std::string profileChoices() const;
+    std::string presetChoices() const;
     // Loads a project file as Open does: its profile and preset, rows, then
     // the recalculation. Returns false (message printed) on failure.
     bool loadProject(const std::string& path);

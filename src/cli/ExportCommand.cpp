@@ -376,6 +376,7 @@ int cmdExport(Context& c, const std::vector<std::string>& args) {
     if (reportCancel(c, guard, r)) return Cancelled;
     if (r.refused() && r.total > kLargeRunPictures) r.text += " Add --force to write them.";
     if (!r.done()) return finish(c, r);
+    if (!r.leftOut.empty()) c.err << "kalvero-cli: note: " << oneLine(r.leftOut) << "\n";
     if (kind == "avi" || kind == "overlay") {
         c.out << "exported " << r.pictures << (r.pictures == 1 ? " frame" : " frames") << " into " << r.written.back()
               << "\n";
@@ -444,6 +445,7 @@ int cmdBurn(Context& c, const std::vector<std::string>& args) {
     if (shown) c.err << "\n";
     if (reportCancel(c, guard, r)) return Cancelled;
     if (!r.done()) return finish(c, r);
+    if (!r.leftOut.empty()) c.err << "kalvero-cli: note: " << oneLine(r.leftOut) << "\n";
     c.out << "burned " << r.pictures << (r.pictures == 1 ? " frame" : " frames") << " into " << output << "\n";
     if (r.text.find("scaled") != std::string::npos) c.err << "kalvero-cli: note: " << oneLine(r.text.substr(r.text.find('\n') + 1)) << "\n";
     return Ok;

@@ -2,6 +2,10 @@
 // command line, into a 32-bit PNG.
 #include "cli/RenderCommand.h"
 
+#include <set>
+
+#include "app/DataDirs.h"
+#include "base/Text.h"
 #include "cli/CliSupport.h"
 #include "io/Files.h"
 #include "io/ImageCodecs.h"
@@ -38,7 +42,21 @@ void applyOverrides(const Args& a, StripsConfig& s) {
         else if (m == "all") s.stripsMode = AllText;
         else throw UsageError{"--mode is one of full, cut, all, none"};
     }
+    if (a.flag("--center") && a.flag("--no-center")) throw UsageError{"--center and --no-center exclude each other"};
     if (a.flag("--center")) s.centerText = true;
+    if (a.flag("--no-center")) s.centerText = false;
+}
+
+// "16, 20, 24" - the font sizes with a sheet in the includes/ of `folders`.
+std::string availableFontSizes(const std::vector<std::string>& folders) {
+    std::set<int> sizes;
+    for (const std::string& folder : folders)
+        for (const std::string& name : files::listFiles(folder + "includes"))
+            if (name.rfind("FontBitmap_", 0) == 0 && name.size() > 4 && name.substr(name.size() - 4) == ".png")
+                if (const int size = text::toInt(text::field(name, '_', 2)); size > 0) sizes.insert(size);
+    std::string list;
+    for (int size : sizes) list += (list.empty() ? "" : ", ") + std::to_string(size);
+    return list;
 }
 
 }  // namespace
@@ -48,7 +66,7 @@ int cmdRender(Context& c, const std::vector<std::string>& args) {
                          {"-o", "--set", "--target", "--profile", "--preset", "--line-a", "--line-b", "--y",
                           "--font-size", "--border", "--blend", "--mode", "--word-spacing", "--strips-spacing",
                           "--crop", "--background"},
-                         {"--center", "--force"});
+                         {"--center", "--no-center", "--force"});
     if (!a.has("-o")) throw UsageError{"render needs -o OUT.png"};
     files::setReplaceReadOnly(a.flag("--force"));
     RenderTarget target = parseTarget(a.get("--target", "alpha"));
@@ -73,9 +91,7 @@ int cmdRender(Context& c, const std::vector<std::string>& args) {
         sets[0] = subtitleSetOf(c.state.list, k - 1);
     } else {
         if (a.has("--set")) throw UsageError{"--set needs a project file"};
-        int profile = a.getInt("--profile", c.state.profileIndex, 0, 1 << 20);
-        int preset = a.getInt("--preset", c.state.presetIndex, 0, 1 << 20);
-        c.selectProfileAndPreset(profile, preset);
+        c.selectProfileAndPreset(c.profileArg(a, c.state.profileIndex), c.presetArg(a, c.state.presetIndex));
         sets[0].lineA = cp1252::fromUtf8(a.get("--line-a"));
         sets[0].lineB = cp1252::fromUtf8(a.get("--line-b"));
     }
@@ -90,10 +106,18 @@ int cmdRender(Context& c, const std::vector<std::string>& args) {
 
     FontSheet font;
     int dirty = 1;
-    loadFontSheets(font, fontSheetFolders(c.state.dataDirs()), style.fontSize, c.notice(), dirty);
-    if (!font.hasGlyphsFor(style.fontSize))
+    // A sheet that cannot be read is told once below, with the sizes there are.
+    std::vector<std::string> sheetNotes;
+    const std::vector<std::string> folders = fontSheetFolders(c.state.dataDirs());
+    loadFontSheets(font, folders, style.fontSize,
+                   [&](const std::string&, const std::string& text) { sheetNotes.push_back(text); }, dirty);
+    if (!font.hasGlyphsFor(style.fontSize)) {
+        const std::string sizes = availableFontSizes(folders);
         return c.fail("nothing was rendered: there is no font sheet " + fontSheetRelativePath(style.fontSize, 0) +
-                      " for the font size " + std::to_string(style.fontSize));
+                      " for the font size " + std::to_string(style.fontSize) +
+                      (sizes.empty() ? "; no font sheet was found at all" : "; the font sizes there are: " + sizes));
+    }
+    for (const std::string& note : sheetNotes) c.err << "kalvero-cli: warning: " << terminalLine(note) << "\n";
 
     Image background;
     if (a.has("--background")) {

@@ -33,6 +33,8 @@ ExportReport writeOut(const ProjectExportInput& in, exportnames::OutputKind kind
     result.subtitles = subtitles;
     result.untimed = sets.untimed;
     result.reversed = sets.reversed;
+    result.untimedSets = sets.untimedSets;
+    result.reversedSets = sets.reversedSets;
     result.blank = blank;
     ExportReport r;
     r.outcome = ExportReport::Outcome::Done;

@@ -10,6 +10,8 @@
 #include <thread>
 
 #include "export/ExportNames.h"
+#include "export/ScalaScript.h"
+#include "export/SetSchedule.h"
 #include "io/Files.h"
 
 using exportnames::OutputKind;
@@ -360,8 +362,14 @@ ExportResult exportIffScala(const IffScalaJob& job) {
     if (job.poster.width() != job.width || job.poster.height() != job.height)
         return failure(r, "The instruction picture does not have the size of the project.");
 
-    ScalaScript script = buildScalaScript(job.sets, job.fps, job.width, job.height, job.name, job.scalaTarget);
+    ScalaScript script =
+        buildScalaScript(job.sets, job.fps, job.width, job.height, job.name, job.scalaTarget, job.pictured);
     if (!script.ok) return failure(r, script.error);
+    // The sets the script shows, the only ones that get a picture.
+    std::vector<int> shown;
+    for (const SetSlot& slot : scheduleSets(job.sets).slots)
+        if (job.pictured.empty() || (size_t(slot.set) < job.pictured.size() && job.pictured[size_t(slot.set)]))
+            shown.push_back(slot.set);
     if (script.showInfo && job.notice) job.notice(kScalaInfoTitle, kScalaInfoText);
 
     const std::string folder = exportnames::outputFolder(job.projectDir, OutputKind::IffScala);
@@ -382,15 +390,15 @@ ExportResult exportIffScala(const IffScalaJob& job) {
     if (!kept.claim.error.empty()) return failure(r, kept.claim.error);
     const std::string name = kept.claim.name;
     if (name != exportnames::name16(job.name))
-        script = buildScalaScript(job.sets, job.fps, job.width, job.height, name, job.scalaTarget);
+        script = buildScalaScript(job.sets, job.fps, job.width, job.height, name, job.scalaTarget, job.pictured);
 
-    const int n = int(job.sets.size());
+    const int n = int(shown.size());
     if (!writeIff(job.poster, exportnames::posterPath(folder, name), job.ilbm, r)) return r;
     if (job.progress && n > 0) job.progress(1, n);
 
     if (job.encodeThreads > 0 && n > 1) {
         PicturePipeline p;
-        for (int k = 0; k < n; ++k) p.sets.push_back(k);
+        p.sets = shown;
         p.width = job.width;
         p.height = job.height;
         p.threads = job.encodeThreads;
@@ -404,12 +412,13 @@ ExportResult exportIffScala(const IffScalaJob& job) {
         if (!r.ok) return r;
         r.ok = false;
     } else {
-        for (int k = 0; k < n; ++k) {
+        for (int i = 0; i < n; ++i) {
+            const int k = shown[size_t(i)];
             Image canvas;
             if (!renderSet(job.render, k, job.width, job.height, canvas, r)) return r;
             if (!writeIff(canvas, exportnames::iffPicturePath(folder, name, k + 1), job.ilbm, r)) return r;
-            r.pictures = k + 1;
-            if (job.progress) job.progress(k + 1, n);
+            r.pictures = i + 1;
+            if (job.progress) job.progress(i + 1, n);
         }
     }
 
@@ -419,7 +428,10 @@ ExportResult exportIffScala(const IffScalaJob& job) {
     r.written.push_back(scriptFile);
     kept.keep = true;
     r.ok = true;
-    removeEarlierPictures(folder, name, ".iff", n, r);
+    // A picture an earlier run wrote for a set this run leaves out goes too.
+    std::vector<bool> leftOut(job.sets.size(), true);
+    for (int k : shown) leftOut[size_t(k)] = false;
+    removeEarlierPictures(folder, name, ".iff", int(job.sets.size()), r, leftOut);
     return r;
 }
 

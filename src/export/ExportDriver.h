@@ -88,6 +88,9 @@ struct IffScalaJob {
     float fps = 0;
     int scalaTarget = 0;
     std::vector<SetTiming> sets;  // one per set, in list order
+    // The sets that may get a picture (one entry per set; empty: all). Only
+    // the sets the schedule shows get one (export/SetSchedule.h).
+    std::vector<bool> pictured;
     Image poster;                 // the instruction picture, width x height
     RenderSetFn render;
     ProgressFn progress;  // optional
@@ -100,7 +103,7 @@ struct IffScalaJob {
 };
 
 // Creates "IFF-SCALA_Output" below projectDir, writes the poster, one IFF
-// picture per set and the Scala script (the script last, so that it never
+// picture per set the script shows (numbered by set) and the Scala script (the script last, so that it never
 // names a picture that failed). Stops at the first error (with worker
 // threads, pictures after it that were under way are finished, as in
 // exportPngSequence). After a run that succeeded, the numbered pictures above

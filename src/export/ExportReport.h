@@ -27,6 +27,7 @@ struct ExportReport {
     int pictures = 0;         // subtitle-set pictures written (a poster not counted)
     int total = 0;            // pictures the run was to write
     int skipped = 0;          // sets without text that got no picture (PNG sequence)
+    std::string leftOut;      // "3 sets left out: 9, 10, 11 (OFF before ON)", "" when none
     std::string folder;       // output folder
     std::vector<std::string> written;  // every file written, in order
 

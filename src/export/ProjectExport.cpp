@@ -14,6 +14,7 @@
 #include "export/PngTimeline.h"
 #include "export/Poster.h"
 #include "export/ScalaScript.h"
+#include "export/SetSchedule.h"
 #include "export/SetSpans.h"
 #include "export/TestHold.h"
 #include "io/Files.h"
@@ -39,8 +40,15 @@ const char* const kNoMovieWriterText = "This build cannot write movies.";
 
 ExportReport refusal(const std::string& text) { return ExportReport::refusal("Error!", text); }
 
+// "10 pictures written, 3 sets left out: 9, 10, 11 (OFF before ON)."
+std::string writtenText(int64_t count, const char* one, const char* many, const std::vector<LeftOutSet>& leftOut) {
+    std::string text = std::to_string(count) + " " + (count == 1 ? one : many) + " written";
+    const std::string summary = leftOutSummary(leftOut);
+    return text + (summary.empty() ? "" : ", " + summary) + ".";
+}
+
 // The closing report of a PNG or IFF run.
-ExportReport reportOf(const ExportResult& result, int total) {
+ExportReport reportOf(const ExportResult& result, int total, const std::vector<LeftOutSet>& leftOut) {
     ExportReport r;
     r.pictures = result.pictures;
     r.total = total;
@@ -49,19 +57,21 @@ ExportReport reportOf(const ExportResult& result, int total) {
     if (result.ok) {
         r.outcome = Outcome::Done;
         r.title = "Success!";
-        r.text = exportnames::exportedMessage(result.pictures);
+        r.text = writtenText(result.pictures, "picture", "pictures", leftOut);
+        r.leftOut = leftOutSummary(leftOut);
     } else {
         r.outcome = Outcome::Failed;
         r.title = "Error!";
         r.text = result.error + "\n\nThe export stopped: " + std::to_string(result.pictures) + " of " +
-                 std::to_string(total) + " frames were exported.";
+                 std::to_string(total) + " pictures were written.";
     }
     return r;
 }
 
 // A movie's closing report.
 ExportReport movieReport(bool ok, bool cancelled, const std::string& error, int64_t frames, int total,
-                         const std::string& folder, const std::string& path, const char* cancelledText) {
+                         const std::string& folder, const std::string& path, const char* cancelledText,
+                         const std::vector<LeftOutSet>& leftOut) {
     ExportReport r;
     r.total = total;
     r.folder = folder;
@@ -70,7 +80,8 @@ ExportReport movieReport(bool ok, bool cancelled, const std::string& error, int6
         r.pictures = int(std::min<int64_t>(frames, INT32_MAX));
         r.written = {path};
         r.title = "Success!";
-        r.text = exportnames::exportedMessage(frames);
+        r.text = writtenText(frames, "frame", "frames", leftOut);
+        r.leftOut = leftOutSummary(leftOut);
     } else {
         r.outcome = Outcome::Failed;
         r.title = cancelled ? "Info" : "Error!";
@@ -158,7 +169,7 @@ ExportReport cancelledPictures(const ExportResult& result, int total) {
 // again, as after a cancel, so that no half sequence is left and the space
 // comes back; the report says so.
 ExportReport failedPictures(const ExportResult& result, int total) {
-    ExportReport r = reportOf(result, total);
+    ExportReport r = reportOf(result, total, {});
     if (result.written.empty()) return r;
     int removed = 0;
     std::string kept;
@@ -191,6 +202,13 @@ std::string setList(const std::vector<int>& sets) {
     for (size_t i = 0; i < sets.size() && i < 10; ++i) s += (i ? ", " : "") + std::to_string(sets[i] + 1);
     if (sets.size() > 10) s += ", ...";
     return s;
+}
+
+// The sets a timed movie leaves out: those whose OFF is before their ON.
+std::vector<LeftOutSet> reversedSets(const SetSpans& spans) {
+    std::vector<LeftOutSet> out;
+    for (int k : spans.reversed) out.push_back({k, "OFF before ON"});
+    return out;
 }
 
 // Sets of the IFF export and the Scala script: whole sets (line A and B).
@@ -249,11 +267,11 @@ ExportReport exportPngPictures(const ProjectExportInput& in, const std::atomic<b
         }
     }
     if (!result.ok) return failedPictures(result, total);
-    ExportReport report = reportOf(result, total);
+    std::vector<LeftOutSet> leftOut;
+    for (int k = 0; k < sets; ++k)
+        if (!hasPicture[size_t(k)]) leftOut.push_back({k, "no text"});
+    ExportReport report = reportOf(result, total, leftOut);
     report.skipped = result.skipped;
-    if (report.done() && result.skipped > 0)
-        report.text += "\n" + std::to_string(result.skipped) +
-                       (result.skipped == 1 ? " set without text was" : " sets without text were") + " skipped.";
     return report;
 }
 
@@ -263,7 +281,19 @@ ExportReport exportIffPictures(const ProjectExportInput& in, int scalaTarget, co
         return refusal("This Scala version cannot play the exported pictures, please choose another one!");
     if (!(in.fps > 0)) return refusal("The project has no frame rate, so its timing cannot be exported.");
     const std::vector<SetTiming> sets = setTimings(in.sets, wholeSets(in.sets));
-    if (auto refused = refusalBeforeRun(in, int(sets.size()))) return *refused;
+    // Pictures for the sets the script shows; a set without text (such as
+    // the empty new set at the end of the list) gets none.
+    const SetSchedule schedule = scheduleSets(sets);
+    std::vector<LeftOutSet> leftOut = leftOutSets(schedule);
+    std::vector<bool> pictured(sets.size(), false);
+    for (const SetSlot& slot : schedule.slots) {
+        if (blankSet(in.sets[size_t(slot.set)])) leftOut.push_back({slot.set, "no text"});
+        else pictured[size_t(slot.set)] = true;
+    }
+    std::stable_sort(leftOut.begin(), leftOut.end(),
+                     [](const LeftOutSet& a, const LeftOutSet& b) { return a.set < b.set; });
+    const int total = int(std::count(pictured.begin(), pictured.end(), true));
+    if (auto refused = refusalBeforeRun(in, total)) return *refused;
 
     // The poster first: without its fonts nothing is written.
     TextRenderer textRenderer;
@@ -271,9 +301,8 @@ ExportReport exportIffPictures(const ProjectExportInput& in, int scalaTarget, co
     Image poster = buildPosterImage(in.width, in.height, textRenderer, in.titlePrefix, in.versionText, posterError);
     if (poster.empty()) return refusal("The instruction picture could not be drawn: " + posterError);
 
-    const int total = int(sets.size());
-    const std::string leftOut = scheduleWarningText(scheduleSets(sets));
-    if (!leftOut.empty()) tell(in, kScheduleWarningTitle, leftOut);
+    const std::string warning = scheduleWarningText(schedule);
+    if (!warning.empty()) tell(in, kScheduleWarningTitle, warning);
     if (in.starting) in.starting();
     if (scalaTarget == ScalaMm200) tell(in, kScalaInfoTitle, kScalaInfoText);
     if (in.progress) in.progress->start(1, total);
@@ -286,6 +315,7 @@ ExportReport exportIffPictures(const ProjectExportInput& in, int scalaTarget, co
     job.fps = in.fps;
     job.scalaTarget = scalaTarget;
     job.sets = sets;
+    job.pictured = pictured;
     job.poster = std::move(poster);
     job.render = [&](int k, Image& out) {
         holdForTestsBeforeSet(k, cancel, [&] { idle(in); });
@@ -296,7 +326,7 @@ ExportReport exportIffPictures(const ProjectExportInput& in, int scalaTarget, co
     const ExportResult result = exportIffScala(job);
     if (!result.ok && cancelRequested(cancel)) return cancelledPictures(result, total);
     if (!result.ok) return failedPictures(result, total);
-    return reportOf(result, total);
+    return reportOf(result, total, leftOut);
 }
 
 ExportReport exportAviMovie(const ProjectExportInput& in, const CodecChoice& codec,
@@ -342,7 +372,7 @@ ExportReport exportAviMovie(const ProjectExportInput& in, const CodecChoice& cod
     const TimedMovieResult result = writeTimedMovie(*writer, job, timeline, pictures, onProgress, cancel);
 
     ExportReport r = movieReport(result.ok(), result.cancelled, result.error, result.frames, total, folder, job.path,
-                                 "The export was cancelled; no movie was written.");
+                                 "The export was cancelled; no movie was written.", leftOutSets(schedule));
     if (!r.done() && !result.cancelled) {
         r.text = result.error;
         if (r.text.find(job.path) == std::string::npos)
@@ -479,7 +509,7 @@ ExportReport exportOverlay(const ProjectExportInput& in, const std::string& code
     const OverlayProgress onProgress = [&](int64_t value, int64_t of) { stepProgress(in, value, of); };
     const OverlayMovieResult result = writeOverlayMovie(*writer, job, timeline, pictures, onProgress, cancel);
     return movieReport(result.ok(), result.cancelled, result.error, result.frames, total, folder, job.path,
-                       "The export was cancelled; no movie was written.");
+                       "The export was cancelled; no movie was written.", reversedSets(spans));
 }
 
 ExportReport exportBurnIn(const ProjectExportInput& in, const std::string& movie, const std::string& output, int crf,
@@ -512,7 +542,8 @@ ExportReport exportBurnIn(const ProjectExportInput& in, const std::string& movie
     const BurnResult result = burner->burn(job, pictures, onProgress, cancel);
 
     ExportReport r = movieReport(result.ok(), result.cancelled, result.error, result.frames, 0,
-                                 files::folderPart(output), output, "The burn-in was cancelled; no movie was written.");
+                                 files::folderPart(output), output, "The burn-in was cancelled; no movie was written.",
+                                 reversedSets(job.spans));
     r.total = r.pictures = int(std::min<int64_t>(result.frames, INT32_MAX));
     if (result.ok()) {
         if (result.scaled)

@@ -61,7 +61,7 @@ void line(std::string& out, const std::string& s) {
 }  // namespace
 
 ScalaScript buildScalaScript(const std::vector<SetTiming>& sets, float fps, int width, int height,
-                             const std::string& name, int target) {
+                             const std::string& name, int target, const std::vector<bool>& pictured) {
     ScalaScript script;
     if (!scalaTargetSupported(target)) {
         script.error = "This version of Scala is not supported.";
@@ -95,8 +95,9 @@ ScalaScript buildScalaScript(const std::vector<SetTiming>& sets, float fps, int 
     line(out, "END");
     line(out, "");
 
-    const SetSchedule schedule = scheduleSets(sets);
-    const std::vector<SetSlot>& slots = schedule.slots;
+    std::vector<SetSlot> slots;
+    for (const SetSlot& slot : scheduleSets(sets).slots)
+        if (pictured.empty() || (size_t(slot.set) < pictured.size() && pictured[size_t(slot.set)])) slots.push_back(slot);
     for (size_t i = 0; i < slots.size(); ++i) {
         const long long k = slots[i].set + 1;
         line(out, "EVENT Slide" + text::padded(k, 5) + "/" + text::padded(n, 5));

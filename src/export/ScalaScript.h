@@ -48,5 +48,7 @@ struct ScalaScript {
 // pauses follow the schedule of the sets (export/SetSchedule.h): a set left
 // out of it has no Slide event.
 // `name` is the shortened project name; it is cut to 16 characters here.
+// `pictured`, when given, marks the sets that have a picture (one entry per
+// set); the others have no Slide event either.
 ScalaScript buildScalaScript(const std::vector<SetTiming>& sets, float fps, int width, int height,
-                             const std::string& name, int target);
+                             const std::string& name, int target, const std::vector<bool>& pictured = {});

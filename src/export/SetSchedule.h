@@ -24,12 +24,16 @@ struct SetSlot {
     friend bool operator==(const SetSlot&, const SetSlot&) = default;
 };
 
-// Where every set of a list appears in time, the one rule every timed export
-// follows:
+// Where every set of a list appears in a list-ordered presentation (the AVI
+// movie, the IFF pictures and their Scala script), which shows the sets one
+// after the other in list order:
 // - each set starts at its own ON frame;
 // - a set still on when the next set begins ends there;
-// - a set whose OFF lies before its ON is not shown (`reversed`), nor is a
-//   set whose next set begins before it would (`hidden`);
+// - a set whose OFF lies before its ON is not shown (`reversed`);
+// - where ON times go back in the list, the fewest sets are left out that
+//   let the rest run in time order, the earlier sets of the list kept where
+//   there is a choice (`outOfOrder`: each starts before a set above it);
+// - a set that the next set starts with (same ON frame) is not shown (`hidden`);
 // - sets with no frames (untimed, or OFF equal to ON) keep a slot of 0 frames.
 // For a list whose sets follow each other without overlapping, the slots are
 // exactly the blank and ON counts of the list, added up.
@@ -37,10 +41,28 @@ struct SetSchedule {
     std::vector<SetSlot> slots;  // in list order; starts never decrease, slots never overlap
     std::vector<int> reversed;   // set indexes, from 0
     std::vector<int> hidden;
+    std::vector<int> outOfOrder;
     int64_t total = 0;           // frames of the whole presentation
 
-    bool complete() const { return reversed.empty() && hidden.empty(); }
+    bool complete() const { return reversed.empty() && hidden.empty() && outOfOrder.empty(); }
 };
+
+// A set an export leaves out, and why in a few words ("OFF before ON").
+struct LeftOutSet {
+    int set = 0;  // from 0
+    std::string reason;
+    friend bool operator==(const LeftOutSet&, const LeftOutSet&) = default;
+};
+
+// The sets a schedule leaves out, in list order.
+std::vector<LeftOutSet> leftOutSets(const SetSchedule& schedule);
+// The sets a list-ordered export (AVI, IFF/Scala) of these sets leaves out
+// and why, in list order: what the export tells before it starts, so that a
+// window can show it before a run.
+std::vector<LeftOutSet> listOrderedLeftOut(const std::vector<SubtitleSet>& sets);
+// "3 sets left out: 9, 10, 11 (OFF before ON)", sets named by their number
+// from 1 and grouped by reason; "" when none.
+std::string leftOutSummary(const std::vector<LeftOutSet>& sets);
 
 SetSchedule scheduleSets(const std::vector<SetTiming>& sets);
 
@@ -48,7 +70,8 @@ SetSchedule scheduleSets(const std::vector<SetTiming>& sets);
 std::vector<SetTiming> setTimings(const SubtitleList& list, int count);
 std::vector<SetTiming> setTimings(const std::vector<SubtitleSet>& sets, int count);
 
-// Names the sets a schedule leaves out, for a warning; "" when none. Sets are
-// named by their number from 1, as the exported pictures are.
+// Names the sets a schedule leaves out and why, for the warning before a
+// run; "" when none. Sets are named by their number from 1, as the exported
+// pictures are.
 std::string scheduleWarningText(const SetSchedule& schedule);
 extern const char* const kScheduleWarningTitle;  // "Warning!"

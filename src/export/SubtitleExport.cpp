@@ -11,6 +11,7 @@
 #include "export/OrderedPipeline.h"
 #include "export/Pgs.h"
 #include "export/SubtitleStreamWriter.h"
+#include "export/SetSchedule.h"
 #include "export/TextSubtitles.h"
 #include "export/XmlText.h"
 #include "io/Files.h"
@@ -463,6 +464,8 @@ SubtitleExportResult exportSubtitleTrack(const SubtitleExportJob& job) {
     SubtitleExportResult r;
     r.untimed = job.sets.untimed;
     r.reversed = job.sets.reversed;
+    r.untimedSets = job.sets.untimedSets;
+    r.reversedSets = job.sets.reversedSets;
     std::string refusal = language::refusal(job.language);
     if (refusal.empty()) refusal = subtitleExportRefusal(job.format, job.width, job.height, job.fps);
     if (!refusal.empty()) {
@@ -499,14 +502,21 @@ SubtitleExportResult exportSubtitleTrack(const SubtitleExportJob& job) {
 }
 
 std::string subtitleExportMessage(const SubtitleExportResult& r) {
-    std::string text = std::to_string(r.subtitles) + (r.subtitles == 1 ? " subtitle was" : " subtitles were") +
-                       " exported!";
-    auto note = [&](int n, const char* why) {
-        if (n > 0) text += "\n" + std::to_string(n) + (n == 1 ? " set was" : " sets were") + " left out: " + why;
+    std::string text = std::to_string(r.subtitles) + (r.subtitles == 1 ? " subtitle" : " subtitles") + " written.";
+    // One line per reason; the sets named where the list is known.
+    auto note = [&](int n, const std::vector<int>& which, const char* why) {
+        if (n <= 0) return;
+        if (int(which.size()) == n) {
+            std::vector<LeftOutSet> sets;
+            for (int k : which) sets.push_back({k, why});
+            text += "\n" + leftOutSummary(sets) + ".";
+        } else {
+            text += "\n" + std::to_string(n) + (n == 1 ? " set" : " sets") + " left out (" + why + ").";
+        }
     };
-    note(r.untimed, "no ON or OFF time code.");
-    note(r.reversed, "OFF is not after ON.");
-    note(r.blank, "nothing to show.");
-    note(r.covered, "a later set starts at the same time and covers it.");
+    note(r.untimed, r.untimedSets, "no ON or OFF time code");
+    note(r.reversed, r.reversedSets, "OFF not after ON");
+    note(r.blank, {}, "nothing to show");
+    note(r.covered, {}, "a later set starts at the same time and covers it");
     return text;
 }

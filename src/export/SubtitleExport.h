@@ -70,6 +70,7 @@ struct SubtitleExportResult : ExportResult {
     int subtitles = 0;  // subtitles in the track
     int untimed = 0, reversed = 0, blank = 0;  // sets left out
     int covered = 0;  // BDN: left out, a later set starts at the same time
+    std::vector<int> untimedSets, reversedSets;  // which (from 0)
     bool cancelled = false;  // stopped through job.cancel: no file written
 };
 
@@ -86,5 +87,5 @@ std::string subtitleExportRefusal(SubtitleFormat format, int width, int height, 
 // at the first error; a track file is only put in place when complete.
 SubtitleExportResult exportSubtitleTrack(const SubtitleExportJob& job);
 
-// "N subtitles were exported!" with the sets left out and why.
+// "N subtitles written." and a line per reason naming the sets left out.
 std::string subtitleExportMessage(const SubtitleExportResult& r);

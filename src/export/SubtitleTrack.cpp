@@ -28,6 +28,7 @@ TrackSets collectTrackSets(const std::vector<SubtitleSet>& sets, float fps) {
         const SubtitleSet& set = sets[size_t(k)];
         if (!set.timed()) {
             ++out.untimed;
+            out.untimedSets.push_back(k);
             continue;
         }
         TrackSet s;
@@ -40,6 +41,7 @@ TrackSets collectTrackSets(const std::vector<SubtitleSet>& sets, float fps) {
         s.offFrame = frameOf(s.off, fps);
         if (s.offFrame <= s.onFrame) {
             ++out.reversed;
+            out.reversedSets.push_back(k);
             continue;
         }
         out.sets.push_back(std::move(s));

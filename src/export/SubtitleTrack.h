@@ -24,6 +24,7 @@ struct TrackSets {
     int reversed = 0;  // OFF at or before ON: left out
     int blank = 0;     // nothing to show (filled in by the writers that look at text or pictures)
     int total = 0;     // sets in the list
+    std::vector<int> untimedSets, reversedSets;  // which sets (from 0)
     int leftOut() const { return untimed + reversed + blank; }
 };
 

@@ -1,5 +1,7 @@
 #include "export/TextSubtitles.h"
 
+#include <algorithm>
+
 #include "base/Cp1252.h"
 #include "base/Text.h"
 
@@ -43,7 +45,11 @@ TextSubtitles writeTextSubtitles(const TrackSets& sets, float fps, TextSubtitleF
     const char* eol = vtt ? "\n" : "\r\n";
     const char separator = vtt ? '.' : ',';
     if (vtt) out.bytes += std::string("WEBVTT") + eol + eol;
-    for (const TrackSet& s : sets.sets) {
+    // Cues in the order they appear on screen, whatever the list's order.
+    std::vector<TrackSet> ordered = sets.sets;
+    std::stable_sort(ordered.begin(), ordered.end(),
+                     [](const TrackSet& a, const TrackSet& b) { return a.onFrame < b.onFrame; });
+    for (const TrackSet& s : ordered) {
         const bool hasA = !blankLine(s.lineA), hasB = !blankLine(s.lineB);
         if (!hasA && !hasB) {
             ++out.blank;

@@ -11,7 +11,8 @@ struct TextSubtitles {
     int blank = 0;  // timed sets with nothing to show, left out
 };
 
-// The timed sets as a SubRip or WebVTT file: one cue per set holding its
+// The timed sets as a SubRip or WebVTT file, cues in time order (sets with
+// the same ON in list order): one cue per set holding its
 // non-blank lines (line A above line B), times in milliseconds at `fps` such
 // that the SubRip reader gives the same frames back. Text is converted from
 // Windows-1252 to UTF-8 and the broken bar the list keeps instead of '|' is

@@ -146,7 +146,7 @@ TEST_F(AviExportCommandTest, OneSetFromTwoToFiveSecondsGives125FramesBlankThenTh
     EXPECT_EQ(r.pictures, 125);
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].title, "Success!");
-    EXPECT_EQ(ui.messages[0].text, "125 frames were exported!");
+    EXPECT_EQ(ui.messages[0].text, "125 frames written.");
     EXPECT_EQ(r.written, std::vector<std::string>{moviePath()});
 
     DecodedMovie m = decodeMovie(moviePath());
@@ -194,7 +194,7 @@ TEST_F(AviExportCommandTest, SetsFollowTheirTimingsWithAndWithoutGaps) {
     ASSERT_EQ(row(4, Column::OffOn), "10+0");
     ExportReport r = exportMovie();
     ASSERT_TRUE(r.done()) << r.text;
-    EXPECT_EQ(ui.messages.back().text, "105 frames were exported!");
+    EXPECT_EQ(ui.messages.back().text, "105 frames written.");
 
     DecodedMovie m = decodeMovie(moviePath());
     ASSERT_EQ(m.error, "");
@@ -220,7 +220,7 @@ TEST_F(AviExportCommandTest, OverlappingAndReversedSetsDoNotShiftTheLaterOnes) {
     ASSERT_GE(ui.messages.size(), 2u);
     EXPECT_EQ(ui.messages[0].title, "Warning!");
     EXPECT_EQ(ui.messages[0].text,
-              "These subtitle sets are left out, their OFF time is before their ON time: 3\n"
+              "1 set left out: 3 (OFF before ON).\n"
               "Please check their time codes.");
 
     DecodedMovie m = decodeMovie(moviePath());

@@ -151,7 +151,7 @@ TEST_F(ExportCommandsTest, OneSetGivesExactlyPictureOneAndTheSuccessReport) {
     x.show(r);
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].title, "Success!");
-    EXPECT_EQ(ui.messages[0].text, "1 frames were exported!");
+    EXPECT_EQ(ui.messages[0].text, "1 picture written.");
 }
 
 TEST_F(ExportCommandsTest, WalkSelectsEachSetWhileClicksAreIgnoredAndEndsOnTheFirstSet) {
@@ -221,7 +221,7 @@ TEST_F(ExportCommandsTest, PicturesAreTheCompositorsTransparentRenderOfEachSet) 
     // The blank third set gets no picture, and the report says so.
     EXPECT_EQ(report.pictures, 2);
     EXPECT_EQ(report.skipped, 1);
-    EXPECT_EQ(report.text, "2 frames were exported!\n1 set without text was skipped.");
+    EXPECT_EQ(report.text, "2 pictures written, 1 set left out: 3 (no text).");
     EXPECT_FALSE(fs::exists(folder + "PNG_Output/demo0003.png"));
 
     const int stripHeight = c().renderer().stripHeight();
@@ -336,7 +336,7 @@ TEST_F(ExportCommandsTest, IffRunWritesPicturesPosterAndScriptAndRestoresThePrev
     ExportReport r = x.exportIffScala(ScalaIc500, &progress);
     ASSERT_TRUE(r.done()) << r.text;
     EXPECT_EQ(r.pictures, 2);
-    EXPECT_EQ(r.text, "2 frames were exported!");
+    EXPECT_EQ(r.text, "2 pictures written.");
     EXPECT_EQ(testsupport::filesIn(folder + "IFF-SCALA_Output"),
               (std::vector<std::string>{".kalvero-names", "demo.script", "demo0001.iff", "demo0002.iff",
                                         "demo_poster.iff"}));

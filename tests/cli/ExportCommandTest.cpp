@@ -216,3 +216,28 @@ TEST_F(CliExportTest, APresetBlendOf255ReachesTheExportAsTheRenderDoes) {
         for (int x = 0; x < exported.width(); ++x) maxAlpha = std::max<int>(maxAlpha, exported.pixel(x, y)[3]);
     EXPECT_EQ(maxAlpha, 255);
 }
+
+// A list out of time order: the IFF run says before it starts which set it
+// leaves out and why, writes no picture for it, and names it again at the end;
+// the SubRip track keeps every set, in time order.
+TEST_F(CliExportTest, ListOrderedAndTimedExportsOfAListOutOfTimeOrder) {
+    std::string text;
+    ASSERT_TRUE(files::readFile(project, text));
+    text += "A0004|Early|00:00:00:10>00:00:00:20||430\r\nB0004|one|00:00:00:10>00:00:00:20||430\r\n";
+    ASSERT_TRUE(files::writeFileAtomic(project, text));
+
+    ExportRun r = run({"export", "iff", project});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.err, "kalvero-cli: Warning!: 1 set left out: 3 (starts before a set above it). Please check their "
+                     "time codes.\nkalvero-cli: note: 1 set left out: 3 (starts before a set above it)\n");
+    const std::vector<std::string> files = testsupport::filesIn(dir / "IFF-SCALA_Output");
+    EXPECT_NE(std::find(files.begin(), files.end(), "demo0002.iff"), files.end());
+    EXPECT_EQ(std::find(files.begin(), files.end(), "demo0003.iff"), files.end());
+
+    r = run({"export", "srt", project});
+    ASSERT_EQ(r.code, 0) << r.err;
+    std::string srt;
+    ASSERT_TRUE(files::readFile((dir / "SRT_Output" / "demo.srt").string(), srt));
+    EXPECT_LT(srt.find("Early"), srt.find("Hello"));
+    EXPECT_LT(srt.find("Hello"), srt.find("Good"));
+}

@@ -11,6 +11,7 @@
 #include "TestSupport.h"
 #include "export/AviTimeline.h"
 #include "io/Files.h"
+#include "project/SubtitleList.h"
 #include "render/Compositor.h"
 #include "render/SheetBuilder.h"
 
@@ -135,7 +136,7 @@ TEST_F(ProjectExportTest, StoppedIffRunsLeaveTheNameRecordAsTheyFoundIt) {
         return s;
     };
     std::atomic<bool> cancel{false};
-    in.drawing = [&](int k) { cancel = cancel || k == 1; };
+    in.drawing = [&](int) { cancel = true; };  // stops before the second picture
     const std::string cancelled = "The export was cancelled; the pictures it had written were removed.";
     for (int threads : {-1, 2}) {
         SCOPED_TRACE(threads);
@@ -170,7 +171,7 @@ TEST_F(ProjectExportTest, StoppedIffRunsLeaveTheNameRecordAsTheyFoundIt) {
         ASSERT_TRUE(exportIffPictures(in, 0).done());
         const std::string recorded = other + "demo_2\tdemo\n";
         EXPECT_EQ(recordBytes(), recorded);
-        in.drawing = [&](int k) { cancel = cancel || k == 1; };
+        in.drawing = [&](int) { cancel = true; };
         EXPECT_EQ(exportIffPictures(in, 0, &cancel).text, cancelled);
         EXPECT_EQ(recordBytes(), recorded);
         files::setWriteFailureHookForTests([](uint64_t) { return false; });
@@ -178,5 +179,48 @@ TEST_F(ProjectExportTest, StoppedIffRunsLeaveTheNameRecordAsTheyFoundIt) {
         files::setWriteFailureHookForTests(nullptr);
         EXPECT_EQ(recordBytes(), recorded);
         EXPECT_TRUE(fs::exists(out / "demo_2.script"));
+    }
+}
+
+// The IFF run writes a picture for each set its script shows and nothing for
+// the sets it leaves out (an earlier run's picture of such a set goes too),
+// and its report counts both, naming the sets left out and why.
+TEST_F(ProjectExportTest, IffReportCountsThePicturesWrittenAndNamesTheSetsLeftOut) {
+    SubtitleList list;
+    list.clearList();
+    auto add = [&](const std::string& a, const std::string& timing) {
+        list.appendLine({"", a, timing, "", ""});
+        list.appendLine({"", a.empty() ? "" : "b", timing, "", ""});
+    };
+    add("one", "00:00:01:00>00:00:02:00");
+    add("two", "00:00:03:00>00:00:04:00");
+    add("three", "00:00:06:00>00:00:05:00");  // OFF before ON
+    add("four", "00:00:00:10>00:00:00:20");   // before every set above it
+    add("five", "00:00:08:00>00:00:09:00");
+    add("", "");                              // the empty new set at the end
+    list.renumberIds();
+    recalculateOffOn(list, 25.0f);
+    in.sets = subtitleSets(list);
+    const fs::path out = dir / "IFF-SCALA_Output";
+    for (int threads : {-1, 2}) {
+        SCOPED_TRACE(threads);
+        in.workerThreads = threads;
+        fs::remove_all(out);
+        fs::create_directories(out);
+        ASSERT_TRUE(files::writeFileAtomic((out / "demo0003.iff").string(), "an earlier run's picture"));
+        const ExportReport r = exportIffPictures(in, 0);
+        ASSERT_TRUE(r.done()) << r.text;
+        EXPECT_EQ(r.pictures, 3);
+        EXPECT_EQ(r.text, "3 pictures written, 3 sets left out: 3 (OFF before ON); 4 (starts before a set above it); "
+                          "6 (no text).");
+        EXPECT_EQ(r.leftOut, "3 sets left out: 3 (OFF before ON); 4 (starts before a set above it); 6 (no text)");
+        EXPECT_EQ(filesIn(out), (std::vector<std::string>{".kalvero-names", "demo.script", "demo0001.iff",
+                                                          "demo0002.iff", "demo0005.iff", "demo_poster.iff"}));
+        std::string script;
+        ASSERT_TRUE(files::readFile((out / "demo.script").string(), script));
+        for (const char* named : {"demo0001.iff", "demo0002.iff", "demo0005.iff"})
+            EXPECT_NE(script.find(named), std::string::npos) << named;
+        for (const char* left : {"demo0003.iff", "demo0004.iff", "demo0006.iff"})
+            EXPECT_EQ(script.find(left), std::string::npos) << left;
     }
 }

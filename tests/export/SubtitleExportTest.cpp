@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <tuple>
 
 #include "TestSupport.h"
 #include "export/TrackJobTesting.h"
@@ -74,6 +75,34 @@ TEST_F(SubtitleExportTest, TenThousandSetsRoundTripThroughSubRip) {
     }
 }
 
+// A list out of time order: SubRip and WebVTT cues come in time order, each
+// set at its own time, none left out; read back by the SubRip reader and as
+// WebVTT cue times.
+TEST(TextSubtitles, CuesOfAListOutOfTimeOrderAreWrittenInTimeOrder) {
+    const float fps = 25.0f;
+    TrackSets sets;
+    for (auto [set, on, off] : std::vector<std::tuple<int, int, int>>{{0, 250, 300}, {1, 50, 100}, {2, 400, 450},
+                                                                       {3, 150, 200}, {4, 50, 75}})
+        sets.sets.push_back(timedSet(set, on, off, fps));
+    const TextSubtitles srt = writeTextSubtitles(sets, fps, TextSubtitleFormat::SubRip);
+    EXPECT_EQ(srt.cues, 5);
+    SubtitleList back;
+    back.clearList();
+    ASSERT_EQ(importSrtText(srt.bytes, fps, 0, back).cues, 5);
+    const TrackSets again = collectTrackSets(back, fps);
+    const std::vector<std::pair<long long, std::string>> expected = {
+        {50, "Set 1"}, {50, "Set 4"}, {150, "Set 3"}, {250, "Set 0"}, {400, "Set 2"}};
+    ASSERT_EQ(again.sets.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(again.sets[i].onFrame, expected[i].first) << i;
+        EXPECT_EQ(again.sets[i].lineA, expected[i].second) << i;
+    }
+    const std::string vtt = writeTextSubtitles(sets, fps, TextSubtitleFormat::WebVtt).bytes;
+    EXPECT_LT(vtt.find("00:00:02.000 --> 00:00:04.000\nSet 1"), vtt.find("00:00:06.000 --> 00:00:08.000\nSet 3"));
+    EXPECT_LT(vtt.find("Set 3"), vtt.find("Set 0"));
+    EXPECT_LT(vtt.find("Set 0"), vtt.find("Set 2"));
+}
+
 TEST_F(SubtitleExportTest, SupCountsBlankSetsAndShowsTheOthers) {
     SubtitleExportJob job = filmJob(SubtitleFormat::Sup);
     job.sets.sets = {timedSet(2, 100, 150, 25.0f), timedSet(3, 160, 170, 25.0f), timedSet(10000, 10, 20, 25.0f)};
@@ -105,8 +134,15 @@ TEST_F(SubtitleExportTest, BdnNamesPicturesAfterTheirSetsAndCountsBlankOnes) {
     EXPECT_EQ(crop.width(), 30);
     EXPECT_EQ(crop.height(), 12);
     EXPECT_EQ(subtitleExportMessage(r),
-              "2 subtitles were exported!\n2 sets were left out: no ON or OFF time code.\n1 set was left out: "
-              "nothing to show.");
+              "2 subtitles written.\n2 sets left out (no ON or OFF time code).\n1 set left out (nothing to show).");
+    // Where the list walk named them, the sets are named (from 1).
+    SubtitleExportResult named = r;
+    named.untimedSets = {4, 6};
+    named.reversed = 1;
+    named.reversedSets = {8};
+    EXPECT_EQ(subtitleExportMessage(named),
+              "2 subtitles written.\n2 sets left out: 5, 7 (no ON or OFF time code).\n"
+              "1 set left out: 9 (OFF not after ON).\n1 set left out (nothing to show).");
 }
 
 TEST_F(SubtitleExportTest, FailuresNameTheFolderOrTheSet) {
@@ -176,7 +212,7 @@ TEST_F(SubtitleExportTest, BdnEventsEndWhereTheNextOneBegins) {
     ASSERT_TRUE(files::readFile((dir / "BDN_Output" / "film.xml").string(), xml));
     EXPECT_NE(xml.find("InTC=\"00:00:04:00\" OutTC=\"00:00:04:10\""), std::string::npos) << xml;
     EXPECT_NE(xml.find("InTC=\"00:00:04:10\" OutTC=\"00:00:06:10\""), std::string::npos) << xml;
-    EXPECT_NE(subtitleExportMessage(r).find("1 set was left out: a later set starts at the same time"),
+    EXPECT_NE(subtitleExportMessage(r).find("1 set left out (a later set starts at the same time"),
               std::string::npos);
 }
 

@@ -3,6 +3,7 @@
 #include "export/AviTimeline.h"
 #include "export/ExportNames.h"
 #include "project/SubtitleList.h"
+#include "project/SubtitleSet.h"
 
 namespace {
 
@@ -101,7 +102,7 @@ TEST(AviTimeline, AnOverlapEndsTheSetAtTheNextOnAndLaterSetsKeepTheirTimes) {
     SetSchedule s = scheduleSets(setTimings(list, 3));
     EXPECT_EQ(s.reversed, std::vector<int>{1});
     EXPECT_EQ(scheduleWarningText(s),
-              "These subtitle sets are left out, their OFF time is before their ON time: 2\n"
+              "1 set left out: 2 (OFF before ON).\n"
               "Please check their time codes.");
     t = buildFrameTimeline(list);
     EXPECT_EQ(t.pictureAt(74), 0);   // set 0 runs to its OFF
@@ -126,14 +127,94 @@ TEST(AviTimeline, ListsWithoutOverlapsKeepTheSumOfTheirCounts) {
     EXPECT_TRUE(scheduleSets(setTimings(listOf(counts), int(counts.size()))).complete());
 }
 
-TEST(AviTimeline, ASetWhoseNextSetStartsEarlierIsHidden) {
-    // set 1 begins (frame 20) before set 0 (frame 30) would: set 0 is left out.
+TEST(AviTimeline, ASetThatStartsBeforeTheSetAboveItIsLeftOut) {
+    // set 1 begins (frame 20) before set 0 (frame 30): set 1 is out of order.
     SetSchedule s = scheduleSets({{30, 10}, {-20, 10}, {50, 5}});
-    EXPECT_EQ(s.hidden, std::vector<int>{0});
+    EXPECT_TRUE(s.hidden.empty());
+    EXPECT_EQ(s.outOfOrder, std::vector<int>{1});
     ASSERT_EQ(s.slots.size(), 2u);
-    EXPECT_EQ(s.slots[0], (SetSlot{1, 20, 30}));
+    EXPECT_EQ(s.slots[0], (SetSlot{0, 30, 40}));
     EXPECT_EQ(s.slots[1], (SetSlot{2, 80, 85}));
-    EXPECT_NE(scheduleWarningText(s).find("the set after them starts earlier: 1"), std::string::npos);
+    EXPECT_EQ(scheduleWarningText(s),
+              "1 set left out: 2 (starts before a set above it).\n"
+              "Please check their time codes.");
+}
+
+namespace {
+// Counts of sets given by their absolute ON and OFF frames (-1: untimed).
+std::vector<SetTiming> countsOf(const std::vector<std::pair<int, int>>& times) {
+    std::vector<SetTiming> out;
+    int previousOff = 0;
+    for (auto [on, off] : times) {
+        if (on < 0) {
+            out.push_back({});
+            continue;
+        }
+        out.push_back({on - previousOff, off - on});
+        previousOff = off;
+    }
+    return out;
+}
+}  // namespace
+
+TEST(AviTimeline, ListOrderedExportsLeaveOutTheFewestSetsThatAreOutOfTimeOrder) {
+    struct Case {
+        const char* what;
+        std::vector<std::pair<int, int>> times;
+        std::vector<SetSlot> slots;
+        std::string leftOut;
+    };
+    const std::vector<Case> cases = {
+        {"one late set first: the three after it stay",
+         {{500, 600}, {100, 120}, {140, 160}, {180, 200}},
+         {{1, 100, 120}, {2, 140, 160}, {3, 180, 200}},
+         "1 set left out: 1 (starts before a set above it)"},
+        {"a set typed too early in the middle",
+         {{100, 120}, {140, 160}, {50, 60}, {180, 200}, {220, 240}},
+         {{0, 100, 120}, {1, 140, 160}, {3, 180, 200}, {4, 220, 240}},
+         "1 set left out: 3 (starts before a set above it)"},
+        {"two sets swapped: the earlier in the list stays",
+         {{100, 120}, {300, 320}, {200, 220}, {400, 420}},
+         {{0, 100, 120}, {1, 300, 320}, {3, 400, 420}},
+         "1 set left out: 3 (starts before a set above it)"},
+        {"same ON: the first is never on",
+         {{100, 120}, {100, 110}, {200, 220}},
+         {{1, 100, 110}, {2, 200, 220}},
+         "1 set left out: 1 (the next set starts at the same time)"},
+        {"overlap: cut short, nothing left out",
+         {{100, 150}, {140, 160}},
+         {{0, 100, 140}, {1, 140, 160}},
+         ""},
+        {"OFF before ON, out of order and untimed together",
+         {{100, 120}, {200, 190}, {-1, -1}, {50, 60}, {300, 320}},
+         {{0, 100, 120}, {2, 190, 190}, {4, 300, 320}},
+         "2 sets left out: 2 (OFF before ON); 4 (starts before a set above it)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const SetSchedule s = scheduleSets(countsOf(c.times));
+        EXPECT_EQ(s.slots, c.slots);
+        EXPECT_EQ(leftOutSummary(leftOutSets(s)), c.leftOut);
+        EXPECT_EQ(s.complete(), c.leftOut.empty());
+    }
+}
+
+TEST(AviTimeline, TheSetsLeftOutAreToldBeforeARunFromTheSetList) {
+    SubtitleList list;
+    list.clearList();
+    auto add = [&](const std::string& timing) {
+        list.appendLine(SubtitleLine{"", "A", timing, "", ""});
+        list.appendLine(SubtitleLine{"", "B", timing, "", ""});
+    };
+    add("00:00:10:00>00:00:12:00");
+    add("00:00:05:00>00:00:07:00");  // typed before the set above it
+    add("00:00:20:00>00:00:19:00");  // OFF before ON
+    add("00:00:30:00>00:00:31:00");
+    list.renumberIds();
+    recalculateOffOn(list, 25.0f);
+    EXPECT_EQ(listOrderedLeftOut(subtitleSets(list)),
+              (std::vector<LeftOutSet>{{1, "starts before a set above it"}, {2, "OFF before ON"}}));
+    EXPECT_TRUE(listOrderedLeftOut({}).empty());
 }
 
 TEST(AviTimeline, EmptyAndUntimedListsGiveNoFrames) {

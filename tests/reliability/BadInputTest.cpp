@@ -109,7 +109,8 @@ TEST(BadInput, ProjectFilesAreRefusedWithoutLosingTheOpenList) {
             EXPECT_EQ(p.state.list.lineCount(), 2);
             EXPECT_EQ(p.state.profileIndex, 1);
             EXPECT_EQ(p.cli({"info", path}),
-                      "kalvero-cli: " + path + ": profile 2147483647 is not a profile of the settings file\n");
+                      "kalvero-cli: " + path + ": profile 2147483647 is not a profile of the settings file. "
+                                                 "The profiles are: 1 PAL\n");
             before = snapshot();
             continue;
         }

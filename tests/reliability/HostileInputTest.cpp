@@ -280,7 +280,7 @@ TEST_F(LongSettings, ListsStopAtTheirLimitAndTheFileKeepsTheRest) {
     EXPECT_NE(r.err.find("kalvero-cli: note: " + (dir / "Kalvero.ini").string() +
                          " lists 1500 profiles; only the first 1000 are used.\n"),
               std::string::npos);
-    EXPECT_NE(r.err.find("kalvero-cli: profile 1 of the settings file has no usable size (0 x 576)\n"),
+    EXPECT_NE(r.err.find("kalvero-cli: profile 1 of the settings file has no usable size (0 x 576). The profiles are: "),
               std::string::npos);
     EXPECT_FALSE(fs::exists(dir / "out.KVL8"));
     r = cli({"import-srt", (dir / "in.srt").string(), "-o", (dir / "out.KVL8").string()});
@@ -328,8 +328,16 @@ TEST_F(HostileInput, PictureExportsSkipBlankSetsAndAskBeforeHugeRuns) {
                          "100000. Add --force to write them.\n"),
               std::string::npos)
         << r.err;
-    r = cli({"export", "iff", big.string()});
+    // The IFF run shows sets in list order and would leave out sets that all
+    // start together: untimed sets, each a picture, make it a large run.
+    std::string untimed = projectWithRows(many);
+    for (size_t at = 0; (at = untimed.find("|00:00:01:00>00:00:02:00|", at)) != std::string::npos;)
+        untimed.replace(at, 25, "||");
+    const fs::path bigUntimed = dir / "many_untimed.KVL8";
+    writeText(bigUntimed, untimed);
+    r = cli({"export", "iff", bigUntimed.string()});
     EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("the export would write 100002 pictures"), std::string::npos) << r.err;
     EXPECT_FALSE(fs::exists(dir / "IFF-SCALA_Output"));
     EXPECT_EQ(testsupport::filesIn(dir / "PNG_Output").size(), 3u);
 
