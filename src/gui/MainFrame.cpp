@@ -188,8 +188,11 @@ void MainFrame::buildControls() {
         if (!e.GetActive() || activated_) return;
         activated_ = true;
         if (pendingFocus_ < 0) return;
-        CallAfter([this, id = pendingFocus_] { setFocus(id); });
+        // Directly, not queued: a queued call would wait while a modal
+        // dialog of the toolkit runs.
+        const int id = pendingFocus_;
         pendingFocus_ = -1;
+        setFocus(id);
     });
 }
 

@@ -129,7 +129,7 @@ else
     complete_line "kalvero-cli export "
     complete_line "kalvero-cli --program-dir /x render a.KVL8 --target "' \
     _ "$root/usr/share/bash-completion/completions/kalvero-cli")
-  [ "$words" = "$(printf 'export\npng iff avi overlay bdn sup vobsub dvb srt vtt ass\npreview alpha color opaque')" ] || fail "completion gave: $words"
+  [ "$words" = "$(printf 'export\npng iff avi overlay bdn sup vobsub dvb srt vtt ass scc stl\npreview alpha color opaque')" ] || fail "completion gave: $words"
   pass "man pages and bash completion"
 fi
 
