@@ -82,7 +82,7 @@ StlImportResult importStl(std::string_view bytes, float fps, int height, int lin
         r.notes.push_back("The GSI block uses code page " + std::string(cpn) +
                           "; only its titles are written in it, and the project keeps none of them.");
     // MNR of open subtitles: their vertical positions count that many rows.
-    const std::string_view mnrText = text::trimSpaces(gsi.substr(253, 2));
+    const std::string mnrText = text::trimSpaces(gsi.substr(253, 2));
     const int mnr = allDigits(mnrText) ? text::toInt(mnrText) : 23;
     const int gridRows = r.teletext ? 25 : std::max(mnr, 1) + 2;
 
