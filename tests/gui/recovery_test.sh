@@ -20,14 +20,19 @@ start_and_type() {  # TEXT: a fresh window, one set typed into it
   type_text "second line"; key Return
 }
 
-start_and_type "Before the crash"
-wait_for 10 journal_holds '|second line|' || fail "no journal of the unsaved work"
-kill -9 "${pids[0]}"
-wait_for 10 bash -c "! kill -0 ${pids[0]}" || fail "the program did not die"
-pids=()
+# crash_and_restart TEXT: waits until the journal holds TEXT, kills the
+# program with kill -9 and starts it again; the start must offer the work.
+crash_and_restart() {
+  wait_for 10 journal_holds "$1" || fail "no journal holding '$1'"
+  kill -9 "${pids[0]}"
+  wait_for 10 bash -c "! kill -0 ${pids[0]}" || fail "the program did not die"
+  pids=()
+  "$bin/kalvero" 2>>"$work/stderr" & pids+=($!)
+  wait_for 20 shown "^Question$" || fail "the start after the crash did not offer the unsaved work"
+}
 
-"$bin/kalvero" 2>>"$work/stderr" & pids+=($!)
-wait_for 20 shown "^Question$" || fail "the next start did not offer the unsaved work"
+start_and_type "Before the crash"
+crash_and_restart '|second line|'
 dialog_key Question alt+y
 wait_for 20 main_window || fail "the main window did not appear after recovery"
 # The recovered sets have no times yet: the program says so once.
@@ -48,12 +53,7 @@ pass "Yes restores the work lost to kill -9"
 
 click_at 100 671   # line A of the selected set
 type_text " and lost for good"
-wait_for 10 journal_holds 'and lost for good' || fail "no journal of the new work"
-kill -9 "${pids[0]}"
-wait_for 10 bash -c "! kill -0 ${pids[0]}" || fail "the program did not die"
-pids=()
-"$bin/kalvero" 2>>"$work/stderr" & pids+=($!)
-wait_for 20 shown "^Question$" || fail "the second crash was not offered"
+crash_and_restart 'and lost for good'
 dialog_key Question alt+n
 wait_for 20 main_window || fail "the main window did not appear after No"
 wait_for 10 bash -c "! ls '$journals'/journal-*.kvr" || fail "No kept the journal"
