@@ -167,6 +167,8 @@ OrderedPipelineJob trackPipeline(const SubtitleExportJob& job, const std::vector
     p.draw = [&job, &sets, &rows](int i, Image& canvas, std::string& error) {
         return drawTrackSet(job, sets[size_t(i)], canvas, rows[size_t(i)], error);
     };
+    // Only the rows a set drew are cleared before its canvas takes another.
+    if (job.renderRows) p.drawnRows = [&rows](int i) { return rows[size_t(i)]; };
     p.stop = [&job] { return job.cancel && job.cancel->load(); };
     return p;
 }
@@ -185,10 +187,10 @@ bool writeBdnPicture(const Image& crop, const std::string& path, bool indexed, s
                 img.palette.push_back(Rgb{c.r, c.g, c.b});
                 img.alpha.push_back(c.a);
             }
-            ok = imageio::writePng8(path, img, why, 6);
+            ok = imageio::writePng8(path, img, why, 6, files::Sync::AtRunEnd);
         }
     } else {
-        ok = imageio::writePng32Fast(path, crop, why);
+        ok = imageio::writePng32Fast(path, crop, why, files::Sync::AtRunEnd);
     }
     if (!ok) why = "The file " + path + " could not be written: " + why;
     return ok;
@@ -262,6 +264,14 @@ void exportBdn(const SubtitleExportJob& job, const std::string& folder, Subtitle
         ++r.covered;
     }
     r.pictures = int(events.size());
+    // The pictures were written without a flush each: one for all of them,
+    // before the description that names them.
+    const files::Result synced = files::syncFolder(folder);
+    if (!synced) {
+        r.error = "The pictures were written, but " + folder + " could not be flushed to the disk: " + synced.error;
+        removePictures();
+        return;
+    }
     if (!writeFile(folder + job.name + ".xml", bdnXml(job.name, language::threeLetter(job.language), format, job.fps, events), r)) {
         removePictures();
         return;
@@ -270,9 +280,24 @@ void exportBdn(const SubtitleExportJob& job, const std::string& folder, Subtitle
     r.ok = true;
 }
 
+// The stream is handed to its file in pieces of about this size.
+constexpr size_t kStreamChunk = size_t(1) << 20;
+
 void exportSup(const SubtitleExportJob& job, const std::string& folder, SubtitleExportResult& r) {
     PgsWriter pgs(job.width, job.height, job.fps);
     const std::vector<TrackSet> sets = inTimeOrder(job.sets);
+    // The stream goes to its file as it grows, so memory stays flat however
+    // long the track; the file takes its name only when it is whole.
+    const std::string path = folder + job.name + ".sup";
+    files::StreamedFile file;
+    auto fileError = [&](const files::Result& failed) {
+        r.error = "The file " + path + " could not be written: " + failed.error;
+        return false;
+    };
+    if (files::Result opened = file.open(path); !opened) {
+        fileError(opened);
+        return;
+    }
     // Workers find the visible pixels, the palette and the coded objects;
     // the display sets are appended in time order.
     std::vector<PgsSubtitle> prepared(sets.size());
@@ -283,7 +308,7 @@ void exportSup(const SubtitleExportJob& job, const std::string& folder, Subtitle
         why = "Subtitle set " + std::to_string(sets[size_t(i)].set + 1) + " could not be encoded: " + why;
         return false;
     };
-    p.finish = [&](int i, const Image&, std::string&) {
+    p.finish = [&](int i, const Image&, std::string& why) {
         const TrackSet& s = sets[size_t(i)];
         // A picture with nothing visible adds no display set.
         const int before = pgs.displaySets();
@@ -292,7 +317,10 @@ void exportSup(const SubtitleExportJob& job, const std::string& folder, Subtitle
         if (pgs.displaySets() == before) ++r.blank;
         else ++r.subtitles;
         if (job.progress) job.progress(i + 1, int(sets.size()));
-        return true;
+        if (pgs.bytes().size() < kStreamChunk) return true;
+        files::Result written = file.write(pgs.takeBytes());
+        if (!written) why = "The file " + path + " could not be written: " + written.error;
+        return bool(written);
     };
     const OrderedPipelineResult run = runOrderedPipeline(p);
     if (!run.ok && !run.stopped) {
@@ -301,7 +329,13 @@ void exportSup(const SubtitleExportJob& job, const std::string& folder, Subtitle
     }
     if (cancelled(job, r)) return;
     pgs.finish();
-    if (!writeFile(folder + job.name + ".sup", pgs.bytes(), r)) return;
+    files::Result done = file.write(pgs.takeBytes());
+    if (done) done = file.commit();
+    if (!done) {
+        fileError(done);
+        return;
+    }
+    r.written.push_back(path);
     r.pictures = r.subtitles;
     r.ok = true;
 }
