@@ -265,3 +265,26 @@ TEST_F(ProjectExportTest, AFailedFlushAtTheEndFailsTheRun) {
         }
     }
 }
+
+// The SUP stream goes to a temporary file as it grows: a full disk fails the
+// run and leaves the track of the run before as it was, and no temporary.
+TEST_F(ProjectExportTest, AFullDiskDuringASupTrackKeepsTheEarlierTrack) {
+    ASSERT_TRUE(exportTrack(in, SubtitleFormat::Sup, false).done());
+    const fs::path sup = dir / "SUP_Output" / "demo.sup";
+    std::string before;
+    ASSERT_TRUE(files::readFile(sup.string(), before));
+    in.sets[0].lineA = "changed";
+    files::setWriteFailureHookForTests([](uint64_t) { return false; });
+    const ExportReport r = exportTrack(in, SubtitleFormat::Sup, false);
+    files::setWriteFailureHookForTests(nullptr);
+    EXPECT_FALSE(r.done());
+    EXPECT_NE(r.text.find(std::strerror(ENOSPC)), std::string::npos) << r.text;
+    std::string now;
+    ASSERT_TRUE(files::readFile(sup.string(), now));
+    EXPECT_EQ(now, before);
+    EXPECT_EQ(filesIn(dir / "SUP_Output"), std::vector<std::string>{"demo.sup"});
+    // Without the full disk the new track takes the name.
+    ASSERT_TRUE(exportTrack(in, SubtitleFormat::Sup, false).done());
+    ASSERT_TRUE(files::readFile(sup.string(), now));
+    EXPECT_NE(now, before);
+}
