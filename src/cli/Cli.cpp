@@ -112,7 +112,9 @@ bool Context::loadSettings() {
     std::string path = settingsReadPath(state.dataDirs(), state.settingsFileName);
     std::string shipped = programDir + state.settingsFileName;
     if (path != shipped) {
-        const bool read = loadSettingsFile(path, s, error);
+        const Result loaded = loadSettingsFile(path, s);
+        const bool read = loaded.ok;
+        error = loaded.error;
         if (!read || s.profiles.empty() || s.presets.empty()) {
             err << "kalvero-cli: warning: your settings file " << path << " could not be used ("
                 << terminalLine(read ? "it lists no usable profile or no preset" : error)
@@ -121,8 +123,8 @@ bool Context::loadSettings() {
             s = Settings{};
         }
     }
-    if (!loadSettingsFile(path, s, error)) {
-        fail("cannot read the settings file " + path + ": " + error);
+    if (const Result loaded = loadSettingsFile(path, s); !loaded) {
+        fail("cannot read the settings file " + path + ": " + loaded.error);
         return false;
     }
     auto usable = [&](int i) { return i >= 0 && i < int(s.profiles.size()) && s.profiles[size_t(i)].usable(); };
