@@ -144,9 +144,10 @@ std::string FfmpegOverlayWriter::open(const std::string& path, int width, int he
         av_opt_set(encoder_->priv_data, "deadline", "good", 0);
         av_opt_set_int(encoder_->priv_data, "cpu-used", 4, 0);
         av_opt_set_int(encoder_->priv_data, "crf", 10, 0);
-        av_opt_set_int(encoder_->priv_data, "row-mt", 1, 0);
+        // Threads, tiles and row threading as FFmpeg's own defaults set them:
+        // a thread per core, libvpx's own tile columns, no row threading.
         encoder_->bit_rate = 0;
-        encoder_->thread_count = 2;
+        encoder_->thread_count = 0;
         encoder_->thread_type = 0;
         av_dict_set(&stream_->metadata, "alpha_mode", "1", 0);
     }
