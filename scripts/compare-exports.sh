@@ -8,8 +8,8 @@
 #   bash scripts/compare-exports.sh --save OUT_BIN_DIR [--new NEW_BIN_DIR]
 #
 # A BIN_DIR holds kalvero-cli with its program files (build/bin). --old-rev
-# builds kalvero-cli of that revision in build-ref/ (a git worktree beside
-# the build, reused on the next run). --save copies NEW_BIN_DIR's programs to
+# builds kalvero-cli of that revision in build-ref/ (its files taken with git
+# archive; the build folder is reused on the next run). --save copies NEW_BIN_DIR's programs to
 # OUT_BIN_DIR, to be the old side of a later comparison.
 #
 # Environment: KALVERO_BUILD_DIR (default build/), KALVERO_COMPARE_DIR (work
@@ -40,11 +40,10 @@ fi
 if [ -n "$old_rev" ]; then
   ref="$root/build-ref"
   commit=$(git -C "$root" rev-parse --verify "$old_rev^{commit}")
-  if [ ! -d "$ref/src/.git" ] && [ ! -f "$ref/src/.git" ]; then
-    rm -rf "$ref"; mkdir -p "$ref"
-    git -C "$root" worktree add --detach "$ref/src" "$commit" >/dev/null
-  fi
-  git -C "$ref/src" checkout -q --detach "$commit"
+  # The sources of that revision as files (no second checkout registered in
+  # the repository); the build folder beside them is kept between runs.
+  rm -rf "$ref/src"; mkdir -p "$ref/src"
+  git -C "$root" archive "$commit" | tar -x -C "$ref/src"
   cmake -S "$ref/src" -B "$ref/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKALVERO_BUILD_GUI=OFF \
     -DKALVERO_BUILD_BENCH=OFF >/dev/null
   cmake --build "$ref/build" -j "${KALVERO_JOBS:-1}" --target kalvero-cli >/dev/null
