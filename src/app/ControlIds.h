@@ -80,6 +80,9 @@ enum : int {
     InsertSet = 73,
     Undo = 74,
     Redo = 75,
+    LineALabel = 76,
+    LineBLabel = 77,
+    ImportStl = 78,
 };
 
 // The eight read-only context fields around the line fields.
@@ -98,5 +101,7 @@ enum : int {
     RedoKeyMenuId = 1172,       // Ctrl+Y, Ctrl+Shift+Z
     InsertSetKeyMenuId = 1173,  // Ctrl+Insert
     JournalTickMenuId = 1174,   // the two-second tick of the journal of unsaved work
+    OpenHandedMenuId = 1175,    // a second start handed over the project in the event's text
+    SortByTimeMenuId = 1176,    // "Sort by Time" of the export dialog
 };
 }  // namespace ctl

@@ -18,6 +18,8 @@
 #include "io/SettingsFile.h"
 #include "render/ProjectLook.h"
 #include "app/Recovery.h"
+#include "app/TimeEntry.h"
+#include "app/ListOrder.h"
 #include "app/ProjectOpen.h"
 #include "base/Cp1252.h"
 
@@ -28,8 +30,8 @@ const char* aboutText() {
            "system font can be chosen and every caption looks the same on every machine.\n\n"
            "It is small and quick to use: type or import your lines, time them with the spin fields or live with "
            "the Space bar, pick a style and export.\n\n"
-           "It is written as plain code over one program state, single-threaded and without surprises: what you "
-           "see in the preview is exactly what every export writes.\n\n"
+           "It is written as plain code over one program state, without surprises: what you see in the preview is "
+           "exactly what every export writes.\n\n"
            "Kalvero is free of charge and free software (GNU GPL, version 3 or later).";
 }
 
@@ -201,6 +203,7 @@ std::pair<std::string, std::string> Controller::changeOf(const Event& e) const {
     if (e.kind == EventKind::Menu) {
         if (e.menuId == ctl::ReturnKeyMenuId) return {"Typing", "type:" + set + ":" + std::to_string(s_.activeLine)};
         if (e.menuId == ctl::InsertSetKeyMenuId) return {"Insert Set", ""};
+        if (e.menuId == ctl::SortByTimeMenuId) return {"Sort by Time", ""};
         return {};
     }
     if (e.kind != EventKind::Control) return {};
@@ -219,6 +222,7 @@ std::pair<std::string, std::string> Controller::changeOf(const Event& e) const {
         case ctl::InsertSingle: return {"Insert Single", ""};
         case ctl::InsertSet: return {"Insert Set", ""};
         case ctl::ImportSrt: return {"Import SRT", ""};
+        case ctl::ImportStl: return {"Import STL", ""};
         case ctl::RecordTimings: return {"Record Timings", ""};
         case ctl::BlendSlider: return {"Blend", "blend"};
         case ctl::WordSpacingSlider: return {"Word Spacing", "wordspacing"};
@@ -328,6 +332,8 @@ void Controller::dispatchEvent(const Event& e) {
             case ctl::RedoKeyMenuId: redo(); return;
             case ctl::InsertSetKeyMenuId: lines_.insertSet(); return;
             case ctl::JournalTickMenuId: journalTick(); return;
+            case ctl::OpenHandedMenuId: if (settleUnsavedWork()) loadProject(e.text); return;
+            case ctl::SortByTimeMenuId: sortListByTime(cx_, lines_); return;
             default: return;
         }
     }
@@ -338,6 +344,7 @@ void Controller::dispatchEvent(const Event& e) {
     cx_.absorb(e);
     if (style_.handle(e)) return;
     const bool changed = e.sub == SubKind::Changed;
+    if (changed && !e.text.empty() && applyTypedTimeEvent(cx_, lines_, e)) return;
     switch (e.id) {
         case ctl::OnHours: case ctl::OnMinutes: case ctl::OnSeconds: case ctl::OnFrames:
             applyOnSpins();
@@ -357,6 +364,7 @@ void Controller::dispatchEvent(const Event& e) {
         case ctl::LineA: onLineFieldEvent(1, changed); return;
         case ctl::LineB: onLineFieldEvent(2, changed); return;
         case ctl::ImportSrt: importSrt(); return;
+        case ctl::ImportStl: project_.importStl(); return;
         case ctl::SubtitleListView:
             // A selection that went away (the list's own deselection) is kept
             // as state only; a click or a key on a row edits that row.

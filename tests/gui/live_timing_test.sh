@@ -39,7 +39,7 @@ frame_shown() { python3 "$here/key_probe.py" "$TX" "$TY" "$TW" 320; }
 open_movie() {
   open_record_timings
   xdotool mousemove $((RX + 150)) $((RY + 20)) click 1   # Play Movie Internally
-  choose_file "Load a movie - will scale to 75%" movie.avi
+  choose_file "Load a movie - will scale to 50%" movie.avi
   wait_for 15 timing_window || fail "no timing window"
   settle
   timing_origin
