@@ -51,6 +51,7 @@ Preset parsePresetLine(std::string_view value) {
     p.centerText = text::toInt(f(11));
     p.programDefault = text::toInt(f(12));
     p.cropStrips = text::toInt(f(13));
+    p.fontSize = std::clamp(text::toInt(f(14)), 0, 99);
     return p;
 }
 
@@ -58,7 +59,8 @@ std::string presetLine(const Preset& p) {
     auto n = [](int v) { return std::to_string(v); };
     return p.name + "|" + rgbText(p.stripsColor) + "|" + n(p.stripsMode) + "|" + n(p.borderStyle) + "|" + n(p.blend) +
            "|" + n(p.drawNoStrips) + "|" + rgbText(p.bgColor) + "|" + n(p.stripsToAllText) + "|" + n(p.wordSpacing) +
-           "|" + n(p.stripsSpacing) + "|" + n(p.centerText) + "|" + n(p.programDefault) + "|" + n(p.cropStrips);
+           "|" + n(p.stripsSpacing) + "|" + n(p.centerText) + "|" + n(p.programDefault) + "|" + n(p.cropStrips) +
+           (p.fontSize > 0 ? "|" + n(p.fontSize) : std::string());
 }
 
 std::string settingsLeftOutNote(const Settings& s, const std::string& fileName) {
