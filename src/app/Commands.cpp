@@ -5,6 +5,7 @@
 
 #include "app/ControlIds.h"
 #include "app/Controller.h"
+#include "app/ListOrder.h"
 
 namespace {
 
@@ -31,6 +32,8 @@ std::vector<Command> makeTable() {
          [](C& c) { c.saveProjectAs(); }},
         {"project/import-srt", "Import SRT...", "Makes a new project of a SubRip file's cues.", "Import SRT",
          listFree, [](C& c) { c.importSrt(); }},
+        {"project/import-stl", "Import STL...", "Makes a new project of an EBU subtitle list (.stl).", "Import STL",
+         listFree, [](C& c) { c.project().importStl(); }},
         {"project/export", "Export...", "Opens the export dialog.", "", {},
          [](C& c) {
              if (c.openExportDialog) c.openExportDialog();
@@ -64,6 +67,9 @@ std::vector<Command> makeTable() {
          [](C& c) { c.removeAllSets(); }},
         {"edit/reset-all-y", "Reset All Y", "Gives every set the strips Y of the slider.", "Reset All Y", listFree,
          [](C& c) { c.resetAllYAndEnable(); }},
+        {"edit/sort-by-time", "Sort by Time",
+         "Puts the timed sets in the order of their ON times; sets without times keep their places.", "Sort by Time",
+         hasSets, [](C& c) { sortListByTime(c.context(), c.lines()); }},
         {"list/go-to-bottom", "Go to Bottom", "Shows the end of the list.", "", {}, [](C& c) { c.goToBottom(); }},
         {"timing/record", "Record Timings...", "Times the sets live against a movie with the Space bar.",
          "Record Timings", hasSets,
@@ -100,6 +106,7 @@ const Command* commandOfControl(int id) {
         {ctl::Save, "project/save"},
         {ctl::SaveAs, "project/save-as"},
         {ctl::ImportSrt, "project/import-srt"},
+        {ctl::ImportStl, "project/import-stl"},
         {ctl::ExportFiles, "project/export"},
         {ctl::Undo, "edit/undo"},
         {ctl::Redo, "edit/redo"},
@@ -128,6 +135,7 @@ const Command* commandOfKey(int menuId) {
         {ctl::UndoKeyMenuId, "edit/undo"},
         {ctl::RedoKeyMenuId, "edit/redo"},
         {ctl::InsertSetKeyMenuId, "edit/insert-set"},
+        {ctl::SortByTimeMenuId, "edit/sort-by-time"},
         {ctl::CutKeyMenuId, "edit/cut"},
         {ctl::CopyKeyMenuId, "edit/copy"},
         {ctl::PasteKeyMenuId, "edit/paste"},

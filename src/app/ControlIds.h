@@ -81,6 +81,9 @@ enum : int {
     Undo = 74,
     Redo = 75,
     Recent = 76,
+    LineALabel = 77,
+    LineBLabel = 78,
+    ImportStl = 79,
 };
 
 // The eight read-only context fields around the line fields.
@@ -109,5 +112,7 @@ enum : int {
     MoveDownKeyMenuId = 1181,   // Alt+Down
     // A right click on the list (the event's value: the row under the pointer, -1: none).
     ListMenuMenuId = 1182,
+    OpenHandedMenuId = 1183,    // a second start handed over the project in the event's text
+    SortByTimeMenuId = 1184,    // "Sort by Time" of the export dialog
 };
 }  // namespace ctl

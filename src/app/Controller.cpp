@@ -19,6 +19,8 @@
 #include "io/SettingsFile.h"
 #include "render/ProjectLook.h"
 #include "app/Recovery.h"
+#include "app/TimeEntry.h"
+#include "app/ListOrder.h"
 #include "app/ProjectOpen.h"
 #include "base/Cp1252.h"
 
@@ -29,8 +31,8 @@ const char* aboutText() {
            "system font can be chosen and every caption looks the same on every machine.\n\n"
            "It is small and quick to use: type or import your lines, time them with the spin fields or live with "
            "the Space bar, pick a style and export.\n\n"
-           "It is written as plain code over one program state, single-threaded and without surprises: what you "
-           "see in the preview is exactly what every export writes.\n\n"
+           "It is written as plain code over one program state, without surprises: what you see in the preview is "
+           "exactly what every export writes.\n\n"
            "Kalvero is free of charge and free software (GNU GPL, version 3 or later).";
 }
 
@@ -384,6 +386,7 @@ void Controller::dispatchEvent(const Event& e) {
         switch (e.menuId) {
             case ctl::ReturnKeyMenuId: onReturnKey(); return;
             case ctl::JournalTickMenuId: journalTick(); return;
+            case ctl::OpenHandedMenuId: if (settleUnsavedWork()) loadProject(e.text); return;
             case ctl::ListMenuMenuId: openListMenu(e.value); return;
             default: return;
         }
@@ -395,6 +398,7 @@ void Controller::dispatchEvent(const Event& e) {
     cx_.absorb(e);
     if (style_.handle(e)) return;
     const bool changed = e.sub == SubKind::Changed;
+    if (changed && !e.text.empty() && applyTypedTimeEvent(cx_, lines_, e)) return;
     switch (e.id) {
         case ctl::OnHours: case ctl::OnMinutes: case ctl::OnSeconds: case ctl::OnFrames:
             applyOnSpins();

@@ -6,6 +6,7 @@
 #include "app/ControlIds.h"
 #include "app/Controller.h"
 #include "app/Ui.h"
+#include "export/SetSchedule.h"
 #include "project/SubtitleSet.h"
 #include "render/Compositor.h"
 
@@ -52,6 +53,8 @@ void EditorRecorderHost::runEnded(std::optional<int64_t> elapsedMs, int rate) {
     closeRecordTimings(c_, ui_, elapsedMs, rate);
 }
 
+void EditorRecorderHost::warn(const std::string& text) { ui_.messageBox("Warning!", text); }
+
 void closeRecordTimings(Controller& controller, Ui& ui, std::optional<int64_t> elapsedMs, int rate) {
     AppState& s = controller.state();
     s.recordingActive = 0;
@@ -63,4 +66,14 @@ void closeRecordTimings(Controller& controller, Ui& ui, std::optional<int64_t> e
     recalculateOffOn(s.list, s.fps, ui);
     controller.listChanged();
     ui.setValue(ctl::RecordTimings, 0);
+    // Times a run recorded before those of a set above them.
+    if (elapsedMs) {
+        std::vector<LeftOutSet> back;
+        for (const LeftOutSet& set : listOrderedLeftOut(subtitleSets(s.list)))
+            if (set.reason == kStartsBeforeASetAbove) back.push_back(set);
+        if (!back.empty())
+            ui.messageBox("Warning!", "After this run some times go back in the list. AVI movie and IFF + Scala: " +
+                                          leftOutSummary(back) +
+                                          ".\nSort by Time in the export dialog puts the sets in time order.");
+    }
 }

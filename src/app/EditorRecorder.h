@@ -21,6 +21,7 @@ public:
     int selectedListRow() const override;
     std::vector<OverlayPiece> showSet(int set) override;
     void runEnded(std::optional<int64_t> elapsedMs, int rate) override;
+    void warn(const std::string& text) override;
 
 private:
     Controller& c_;

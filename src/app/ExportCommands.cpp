@@ -13,13 +13,12 @@
 
 const char* const kExportDialogTitle = "Export/Render Subtitles";
 const char* const kExportHelpText =
-    "Single Subtitle (PNG): Will create image (32bit, transparency/Alpha support) files for each Subtitle (A+B) "
-    "sets in sequence. Ready for import into editing software, but you need to set start-end time for these "
-    "one-by-one yourselves.\n\n"
-    "AVI Movie: Will create a timed avifile which will render the movie as per timed recording. File is ready for "
-    "import and will match original timing as done to the respective movie file you have used to create the "
-    "timing. Note that transperancy is not supported, so movie will be with defined BG Color, so ensure to Key "
-    "this yourselves correctly in your editing software!\n\n"
+    "Single Subtitle (PNG): Will create one picture (32 bit, with transparency) for each set (lines A and B) in "
+    "sequence, ready for import into editing software. Beside them an XML timeline (for video editors) and a "
+    "CSV table place each picture at its set's ON and OFF times, so nothing has to be timed again by hand.\n\n"
+    "AVI Movie: Will create a timed AVI file that shows each set at its recorded time, at the frame rate of the "
+    "chosen profile, ready for import into editing software. This movie has no transparency: it is drawn on the "
+    "BG Color, to be keyed in your editing software. For a movie with transparency use the overlay movie below.\n\n"
     "Single Subtitle (IFF+Script): Will create .IFF (16 colors, HiRes Lace Overscan) files for each subtitle set, "
     "but also exports a script file suitable for use with Scala for the Commodore Amiga computer (intended for "
     "genlock) to achieve the ultimate old-school environment.";
@@ -27,8 +26,8 @@ const char* const kExportHelpText =
 std::string aviButtonCaption(const std::string& profileText, float fps) {
     char rate[32];
     std::snprintf(rate, sizeof rate, "%.2f", double(fps));
-    return "Create timed .AVI movie\nPreset: ''" + profileText + "''\nchosen. AVI file will have " + rate +
-           " Frames Pr. Second (FPS)";
+    return "Create timed .AVI movie\nProfile: ''" + profileText + "''\nchosen. AVI file will have " + rate +
+           " Frames Per Second (FPS)";
 }
 
 MediaWriters mediaWriters() {

@@ -67,7 +67,8 @@ void StylePanel::checkDesktopFit() {
     const Profile& p = s_.profiles[size_t(s_.profileIndex)];
     s_.projectWidth = p.width;
     s_.projectHeight = p.height;
-    s_.style.fontSize = p.fontSize;
+    const Preset* look = s_.preset();
+    s_.style.fontSize = look && look->fontSize > 0 ? look->fontSize : p.fontSize;
     s_.fps = p.fps;
     auto [scaleNum, scaleDen] = fittingScale(p, desktopW, desktopH);
     if (scaleNum == 0) scaleNum = 1, scaleDen = 2;  // kept on Yes although it does not fit
@@ -146,10 +147,17 @@ void StylePanel::applyPreset() {
     const Profile* profile = s_.profile();
     if (!preset || !profile) return;
     StripsConfig& st = s_.style;
+    const int oldFontSize = st.fontSize;
     st = styleFromPreset(*preset, *profile);
     st.cropStrips = std::clamp(st.cropStrips, 0, 100);
     st.wordSpacing = std::clamp(st.wordSpacing, -6, 6);
     showStyle();
+    // A look with a font of its own (Teletext, Closed captions) brings its sheets.
+    if (st.fontSize != oldFontSize && windowExists_) {
+        s_.fontSheetsDirty = 1;
+        reloadFontSheets();
+        selectFontSizeItem();
+    }
     ui_.setEnabled(ctl::SavePreset, false);
 }
 
@@ -297,6 +305,8 @@ void StylePanel::savePreset() {
         p.centerText = s_.style.centerText ? 1 : 0;
         p.programDefault = 0;
         p.cropStrips = s_.style.cropStrips;
+        if (const Profile* profile = s_.profile(); profile && s_.style.fontSize != profile->fontSize)
+            p.fontSize = s_.style.fontSize;
 
         bool isNew = found == s_.presets.end();
         if (isNew && s_.presets.size() >= kMaxPresets) {

@@ -348,6 +348,13 @@ void ProjectCommands::importSrt() {
     const int y = s_.view.stripsY.value;
     clearProject();
     SrtImportResult result = importSrtText(bytes, s_.fps, y, s_.list);
+    takeImport(path, y);
+    std::string skipped = describeSkippedLines(result);
+    if (!skipped.empty())
+        ui_.messageBox("Import SRT", "Not everything in\n" + path + "\ncould be imported:\n" + skipped);
+}
+
+void ProjectCommands::takeImport(const std::string& path, int y) {
     if (s_.list.lineCount() == 0) s_.list.appendEmptySet();
     listChanged();
     selectListRow(0);
@@ -369,9 +376,6 @@ void ProjectCommands::importSrt() {
     updateTitle();
     markListUnsaved();
     for (int id : {ctl::Save, ctl::SaveAs, ctl::ExportFiles, ctl::CaptureScreen}) ui_.setEnabled(id, true);
-    std::string skipped = describeSkippedLines(result);
-    if (!skipped.empty())
-        ui_.messageBox("Import SRT", "Not everything in\n" + path + "\ncould be imported:\n" + skipped);
 }
 
 void ProjectCommands::applyPreset() { c_.applyPreset(); }

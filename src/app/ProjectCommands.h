@@ -41,6 +41,9 @@ public:
     bool recoverProject(const std::string& projectText, const std::string& path, const std::string& name,
                         const std::optional<ProjectLook>& look);
     void importSrt();
+    // "Import STL...": an EBU subtitle list as a new unsaved project, as
+    // Import SRT does (app/StlImportCommand.cpp).
+    void importStl();
     // Offers the recent projects in a menu and opens the one chosen.
     void openRecent();
     // Reads the recent projects and the last folder from the user's settings.
@@ -60,6 +63,9 @@ private:
     // Writes the project file (and its look) at `path`; it becomes the
     // project's file. False (the user told) when it could not be written.
     bool writeProject(const std::string& path);
+    // After an import filled the list: the new unsaved project named after
+    // the file at `path`, every set at the slider's Y `y` where it has none.
+    void takeImport(const std::string& path, int y);
 
     // The other parts, through the controller.
     Controller& c_;

@@ -53,18 +53,6 @@ void applyOverrides(const Args& a, StripsConfig& s) {
     if (a.flag("--no-center")) s.centerText = false;
 }
 
-// "16, 20, 24" - the font sizes with a sheet in the includes/ of `folders`.
-std::string availableFontSizes(const std::vector<std::string>& folders) {
-    std::set<int> sizes;
-    for (const std::string& folder : folders)
-        for (const std::string& name : files::listFiles(folder + "includes"))
-            if (name.rfind("FontBitmap_", 0) == 0 && name.size() > 4 && name.substr(name.size() - 4) == ".png")
-                if (const int size = text::toInt(text::field(name, '_', 2)); size > 0) sizes.insert(size);
-    std::string list;
-    for (int size : sizes) list += (list.empty() ? "" : ", ") + std::to_string(size);
-    return list;
-}
-
 }  // namespace
 
 int cmdRender(Context& c, const std::vector<std::string>& args) {

@@ -8,6 +8,7 @@
 #include "project/SubtitleSet.h"
 
 const char* const kScheduleWarningTitle = "Warning!";
+const char* const kStartsBeforeASetAbove = "starts before a set above it";
 
 std::vector<SetTiming> setTimings(const std::vector<SubtitleSet>& sets, int count) {
     std::vector<SetTiming> out;
@@ -110,7 +111,7 @@ SetSchedule scheduleSets(const std::vector<SetTiming>& sets) {
 std::vector<LeftOutSet> leftOutSets(const SetSchedule& schedule) {
     std::vector<LeftOutSet> out;
     for (int k : schedule.reversed) out.push_back({k, "OFF before ON"});
-    for (int k : schedule.outOfOrder) out.push_back({k, "starts before a set above it"});
+    for (int k : schedule.outOfOrder) out.push_back({k, kStartsBeforeASetAbove});
     for (int k : schedule.hidden) out.push_back({k, "the next set starts at the same time"});
     std::stable_sort(out.begin(), out.end(), [](const LeftOutSet& a, const LeftOutSet& b) { return a.set < b.set; });
     return out;

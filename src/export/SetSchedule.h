@@ -47,6 +47,9 @@ struct SetSchedule {
     bool complete() const { return reversed.empty() && hidden.empty() && outOfOrder.empty(); }
 };
 
+// The reason of a set left out because its ON goes back in the list.
+extern const char* const kStartsBeforeASetAbove;  // "starts before a set above it"
+
 // A set an export leaves out, and why in a few words ("OFF before ON").
 struct LeftOutSet {
     int set = 0;  // from 0

@@ -9,6 +9,8 @@
 #include "app/ControlIds.h"
 #include "app/Controller.h"
 #include "app/Ui.h"
+#include "app/ExportBatch.h"
+#include "app/ListOrder.h"
 #include "export/OverlayWriter.h"
 #include "export/ScalaScript.h"
 #include "gui/BurnDialog.h"
@@ -40,8 +42,9 @@ ExportDialog::ExportDialog(wxWindow* parent, Controller& controller, Ui& ui, con
     SetClientSize(400 + kTrackBlockWidth, 330);
     auto* panel = new wxPanel(this, wxID_ANY, wxPoint(0, 0), wxSize(400 + kTrackBlockWidth, 330));
     const int videoBlock = addVideoBlock(panel, 330);
-    SetClientSize(400 + kTrackBlockWidth, 330 + videoBlock);
-    panel->SetSize(400 + kTrackBlockWidth, 330 + videoBlock);
+    const int batchBlock = addBatchBlock(panel, 330 + videoBlock);
+    SetClientSize(400 + kTrackBlockWidth, 330 + videoBlock + batchBlock);
+    panel->SetSize(400 + kTrackBlockWidth, 330 + videoBlock + batchBlock);
     panel->SetFont(uiFont);
 
     const AppState& s = controller_.state();
@@ -101,6 +104,9 @@ ExportDialog::ExportDialog(wxWindow* parent, Controller& controller, Ui& ui, con
     if (trackIndexed_) trackIndexed_->SetValue(remembered().indexed);
     if (overlayCodec_ && remembered().overlayCodec < int(overlayCodec_->GetCount()))
         overlayCodec_->SetSelection(remembered().overlayCodec);
+    for (int item : remembered().checked)
+        if (item >= 0 && item < int(checked_->GetCount())) checked_->Check(unsigned(item));
+    showOrderNote();
     setRunning(false);
     Bind(wxEVT_CHOICE, [this](wxCommandEvent& e) {
         e.Skip();
@@ -109,6 +115,11 @@ ExportDialog::ExportDialog(wxWindow* parent, Controller& controller, Ui& ui, con
     Bind(wxEVT_CHECKBOX, [this](wxCommandEvent& e) {
         e.Skip();
         rememberChoices();
+    });
+    checked_->Bind(wxEVT_CHECKLISTBOX, [this](wxCommandEvent& e) {
+        e.Skip();
+        rememberChoices();
+        setRunning(false);
     });
 
     CentreOnParent();
@@ -136,6 +147,11 @@ void ExportDialog::rememberChoices() {
     if (trackFormat_) c.trackFormat = std::max(0, trackFormat_->GetSelection());
     if (trackIndexed_) c.indexed = trackIndexed_->IsChecked();
     if (overlayCodec_) c.overlayCodec = std::max(0, overlayCodec_->GetSelection());
+    if (checked_) {
+        wxArrayInt items;
+        checked_->GetCheckedItems(items);
+        c.checked.assign(items.begin(), items.end());
+    }
 }
 
 void ExportDialog::onScalaVersion() {
@@ -154,11 +170,19 @@ void ExportDialog::setRunning(bool running) {
         trackIndexed_->Enable(subtitleFormats()[size_t(std::max(0, trackFormat_->GetSelection()))].format ==
                               SubtitleFormat::Bdn);
     enableVideoBlock(!running);
+    if (checked_) {
+        wxArrayInt items;
+        checked_->GetCheckedItems(items);
+        checked_->Enable(!running);
+        exportAll_->Enable(!running && !items.empty());
+        sortByTime_->Enable(!running && !inTimeOrder_);
+    }
     if (!running) onScalaVersion();
 }
 
 void ExportDialog::finish(const ExportReport& report) {
     commands_.show(report);
+    showOrderNote();
     // The dialog stays for the next export until "Cancel / Exit".
     bar_->Hide();
     label_->Hide();
@@ -324,4 +348,92 @@ void ExportDialog::onBurn() {
         return;
     }
     finish(report);
+}
+
+// --- Several formats in one run, and the list order ---------------------------
+
+namespace {
+// The items of the check list after the picture and video exports: the subtitle tracks.
+constexpr int kFirstTrackItem = 4;
+}  // namespace
+
+int ExportDialog::addBatchBlock(wxWindow* panel, int top) {
+    new wxStaticText(panel, wxID_ANY, "Several formats in one run:", wxPoint(5, top + 2), wxSize(250, 18));
+    checked_ = new wxCheckListBox(panel, wxID_ANY, wxPoint(5, top + 20), wxSize(250, 110));
+    for (const char* name : {"PNG sequence", "Timed AVI movie", "IFF + Scala script", "Transparent overlay movie"})
+        checked_->Append(name);
+    for (const SubtitleFormatInfo& f : subtitleFormats()) checked_->Append(toWx(f.label));
+    exportAll_ = new wxButton(panel, wxID_ANY, "Export all checked", wxPoint(260, top + 20), wxSize(135, 25));
+    exportAll_->SetToolTip("Every checked format, one after the other, with the choices made above (Scala version, "
+                           "overlay codec, palette PNG); one report at the end.");
+    new wxStaticText(panel, wxID_ANY, "List order:", wxPoint(400, top + 2), wxSize(kTrackBlockWidth - 5, 18));
+    orderNote_ = new wxStaticText(panel, wxID_ANY, "", wxPoint(400, top + 20), wxSize(kTrackBlockWidth - 5, 80));
+    sortByTime_ = new wxButton(panel, wxID_ANY, "Sort by Time", wxPoint(400, top + 105), wxSize(kTrackBlockWidth - 5, 25));
+    sortByTime_->SetToolTip("Puts the timed sets in the order of their ON times (Undo takes it back)");
+    exportAll_->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { onExportAll(); });
+    // Space checks the selected format (the toolkit's list only selects it).
+    checked_->Bind(wxEVT_KEY_DOWN, [this](wxKeyEvent& e) {
+        const int item = checked_->GetSelection();
+        if (e.GetKeyCode() != WXK_SPACE || e.HasAnyModifiers() || item == wxNOT_FOUND) return e.Skip();
+        checked_->Check(unsigned(item), !checked_->IsChecked(unsigned(item)));
+        rememberChoices();
+        setRunning(false);
+    });
+    sortByTime_->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) {
+        if (running_) return;
+        controller_.dispatch(Event::menu(ctl::SortByTimeMenuId));
+        showOrderNote();
+        setRunning(false);
+    });
+    return 135;
+}
+
+void ExportDialog::showOrderNote() {
+    if (!orderNote_) return;
+    const std::string note = listOrderedNote(controller_.state());
+    inTimeOrder_ = note.empty();
+    orderNote_->SetLabel(note.empty() ? wxString("Every set is in time order.") : toWx(note));
+    orderNote_->Wrap(kTrackBlockWidth - 10);
+    orderNote_->SetForegroundColour(note.empty() ? wxColour(0, 100, 0) : wxColour(170, 0, 0));
+    if (sortByTime_) sortByTime_->Enable(!running_ && !note.empty());
+}
+
+void ExportDialog::onExportAll() {
+    if (running_) return;
+    wxArrayInt items;
+    checked_->GetCheckedItems(items);
+    std::vector<BatchExport> exports;
+    for (int item : items) {
+        const std::string name(checked_->GetString(unsigned(item)).utf8_str());
+        switch (item) {
+            case 0: exports.push_back({name, [this] { return commands_.exportPngSequence(this); }}); break;
+            case 1: exports.push_back({name, [this] { return commands_.exportTimedAvi(this); }}); break;
+            case 2:
+                exports.push_back({name, [this] {
+                                       if (!scalaTargetSupported(scala_->GetSelection()))
+                                           return ExportReport::refusal("Error!", "The chosen Scala version cannot be written.");
+                                       return commands_.exportIffScala(scala_->GetSelection(), this);
+                                   }});
+                break;
+            case 3:
+                exports.push_back({name, [this] {
+                                       const int i = overlayCodec_->GetSelection();
+                                       if (i < 0 || size_t(i) >= overlayCodecNames_.size())
+                                           return ExportReport::refusal("Error!", "No overlay codec is available.");
+                                       return commands_.exportOverlayMovie(overlayCodecNames_[size_t(i)], this);
+                                   }});
+                break;
+            default: {
+                const size_t track = size_t(item - kFirstTrackItem);
+                if (track >= subtitleFormats().size()) break;
+                const SubtitleFormat format = subtitleFormats()[track].format;
+                exports.push_back({name, [this, format] {
+                                       return commands_.exportSubtitleTrack(format, trackIndexed_->IsChecked(), this);
+                                   }});
+            }
+        }
+    }
+    if (exports.empty()) return;
+    setRunning(true);
+    finish(runExportBatch(exports));
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <wx/checklst.h>
 #include <wx/choice.h>
 #include <wx/wx.h>
 
@@ -72,10 +73,25 @@ private:
     wxButton* burn_ = nullptr;
     std::vector<std::string> overlayCodecNames_;
     // --- end of video for editors ---
+    // --- Several formats in one run, and the list order ---
+    // Adds the check list with "Export all checked" and, beside it, what the
+    // list-ordered exports would leave out with "Sort by Time"; returns the
+    // height it takes.
+    int addBatchBlock(wxWindow* panel, int top);
+    void onExportAll();
+    // Shows what AVI and Scala would leave out of the list as it is now.
+    void showOrderNote();
+    wxCheckListBox* checked_ = nullptr;
+    wxButton* exportAll_ = nullptr;
+    wxStaticText* orderNote_ = nullptr;
+    wxButton* sortByTime_ = nullptr;
+    bool inTimeOrder_ = true;
+    // --- end of several formats ---
     // The choices the dialog opens with: those of its last time.
     struct Choices {
         int scala = 0, trackFormat = 0, overlayCodec = 0;
         bool indexed = false;
+        std::vector<int> checked;  // items of the check list
     };
     static Choices& remembered();
     void rememberChoices();

@@ -66,7 +66,9 @@ MainFrame::MainFrame(AppState& state)
     Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent&) { send(Event::close()); });
     // Return anywhere in the window is the window's Return command.
     Bind(wxEVT_CHAR_HOOK, [this](wxKeyEvent& e) {
-        if (e.GetKeyCode() == WXK_RETURN || e.GetKeyCode() == WXK_NUMPAD_ENTER) {
+        // Return in a time field being typed into ends that typing.
+        auto* spin = dynamic_cast<CompactSpin*>(FindFocus());
+        if ((e.GetKeyCode() == WXK_RETURN || e.GetKeyCode() == WXK_NUMPAD_ENTER) && !(spin && spin->editing())) {
             send(Event::menu(ctl::ReturnKeyMenuId));
             return;
         }
@@ -157,6 +159,9 @@ void MainFrame::buildControls() {
                 auto* sp = new CompactSpin(panel_, id, pos, size, c.min, c.max);
                 sp->SetValue(c.value);
                 sp->Bind(wxEVT_SPINCTRL, [this, cid = c.id](wxCommandEvent&) { send(eventFor(cid)); });
+                sp->Bind(wxEVT_TEXT, [this, cid = c.id, sp](wxCommandEvent& e) {
+                    send(Event::changed(cid, sp->GetValue(), fromWx(e.GetString())));
+                });
                 w = sp;
                 break;
             }
@@ -473,6 +478,10 @@ void MainFrame::messageBox(const std::string& title, const std::string& t) {
 
 bool MainFrame::askYesNo(const std::string& title, const std::string& t) {
     wxMessageDialog d(dialogParent(), messageToWx(t), toWx(title), wxYES_NO | wxCENTRE);
+    // A question asked while the window changes its size (a profile change)
+    // is placed over the window as it is now, not as it was.
+    if (IsShown()) Update();
+    d.CentreOnParent();
     return d.ShowModal() == wxID_YES;
 }
 
@@ -518,6 +527,15 @@ std::optional<Rgb> MainFrame::chooseColour(Rgb initial) {
 std::optional<std::string> MainFrame::inputBox(const std::string& title, const std::string& prompt,
                                                const std::string& defaultText) {
     wxTextEntryDialog d(dialogParent(), toWx(prompt), toWx(title), toWx(defaultText));
+    // The compact theme lets entries shrink to nothing: the box gets room for
+    // a long name and the full height of its letters.
+    for (wxWindow* child : d.GetChildren())
+        if (auto* field = dynamic_cast<wxTextCtrl*>(child)) {
+            field->SetMinSize(wxSize(FromDIP(360), field->GetCharHeight() + FromDIP(12)));
+            d.GetSizer()->SetSizeHints(&d);
+            d.Layout();
+        }
+    d.CentreOnParent();
     if (d.ShowModal() != wxID_OK) return std::nullopt;
     return fromWx(d.GetValue());
 }

@@ -4,6 +4,7 @@
 #include <wx/dcmemory.h>
 
 #include <cstring>
+#include <wx/clipbrd.h>
 #include <wx/spinctrl.h>
 
 #include "app/Layout.h"
@@ -110,6 +111,19 @@ void ImagePanel::onPaint(wxPaintEvent&) {
 
 // --- CompactSpin -------------------------------------------------------------
 
+namespace {
+wxString clipboardText() {
+    wxString text;
+    wxClipboardLocker lock;
+    if (!lock) return text;
+    if (wxTheClipboard->IsSupported(wxDF_UNICODETEXT)) {
+        wxTextDataObject data;
+        if (wxTheClipboard->GetData(data)) text = data.GetText();
+    }
+    return text;
+}
+}  // namespace
+
 CompactSpin::CompactSpin(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size, int min, int max)
     : wxWindow(parent, id, pos, size, wxBORDER_SIMPLE | wxWANTS_CHARS), min_(min), max_(max) {
     SetBackgroundStyle(wxBG_STYLE_PAINT);
@@ -118,6 +132,43 @@ CompactSpin::CompactSpin(wxWindow* parent, wxWindowID id, const wxPoint& pos, co
     Bind(wxEVT_LEFT_DCLICK, &CompactSpin::onMouse, this);
     Bind(wxEVT_MOUSEWHEEL, &CompactSpin::onWheel, this);
     Bind(wxEVT_KEY_DOWN, &CompactSpin::onKey, this);
+    Bind(wxEVT_CHAR, &CompactSpin::onChar, this);
+    Bind(wxEVT_KILL_FOCUS, [this](wxFocusEvent& e) {
+        if (editing_) commit();
+        e.Skip();
+    });
+}
+
+bool CompactSpin::SetBackgroundColour(const wxColour& colour) {
+    if (colour == fill_) return false;
+    fill_ = colour;
+    Refresh(false);
+    return true;
+}
+
+void CompactSpin::send(const wxString& text) {
+    wxCommandEvent e(wxEVT_TEXT, GetId());
+    e.SetEventObject(this);
+    e.SetString(text);
+    ProcessWindowEvent(e);
+}
+
+void CompactSpin::commit() {
+    if (!editing_) return;
+    if (typed_.empty()) {
+        stopEditing();
+        return;
+    }
+    send(typed_);
+    // Refused text stays in the field, red, until it is mended or dropped.
+    if (fill_ == *wxWHITE) stopEditing();
+}
+
+void CompactSpin::stopEditing() {
+    editing_ = false;
+    typed_.clear();
+    fill_ = *wxWHITE;
+    Refresh(false);
 }
 
 void CompactSpin::SetValue(int v) {
@@ -152,12 +203,12 @@ void CompactSpin::onPaint(wxPaintEvent&) {
     wxAutoBufferedPaintDC dc(this);
     wxSize sz = GetClientSize();
     bool on = IsEnabled();
-    dc.SetBackground(wxBrush(on ? *wxWHITE : wxColour(235, 235, 235)));
+    dc.SetBackground(wxBrush(on ? fill_ : wxColour(235, 235, 235)));
     dc.Clear();
     int arrowW = 12;
     dc.SetFont(GetFont());
     dc.SetTextForeground(on ? *wxBLACK : wxColour(150, 150, 150));
-    wxString t = wxString::Format("%d", value_);
+    wxString t = editing_ ? typed_ + "|" : wxString::Format("%d", value_);
     wxSize ts = dc.GetTextExtent(t);
     dc.DrawText(t, std::max(2, sz.x - arrowW - ts.x - 3), (sz.y - ts.y) / 2);
     int ax = sz.x - arrowW;
@@ -185,11 +236,53 @@ void CompactSpin::onWheel(wxMouseEvent& e) {
 }
 
 void CompactSpin::onKey(wxKeyEvent& e) {
+    if (!IsEnabled()) return e.Skip();
+    const int mods = e.GetModifiers();
+    if ((mods == wxMOD_CONTROL && e.GetKeyCode() == 'V') || (mods == wxMOD_SHIFT && e.GetKeyCode() == WXK_INSERT)) {
+        wxString pasted = clipboardText();
+        pasted.Trim().Trim(false);
+        if (pasted.empty()) return;
+        editing_ = true;
+        typed_ = pasted.Left(32);
+        Refresh(false);
+        commit();
+        return;
+    }
+    // Steps go through the receiver too: it knows the frame rate and carries
+    // frames into seconds and seconds into minutes.
     switch (e.GetKeyCode()) {
-        case WXK_UP: step(1); break;
-        case WXK_DOWN: step(-1); break;
-        case WXK_PAGEUP: step(10); break;
-        case WXK_PAGEDOWN: step(-10); break;
+        case WXK_UP: stopEditing(); send("+1"); break;
+        case WXK_DOWN: stopEditing(); send("-1"); break;
+        case WXK_PAGEUP: stopEditing(); send("+1s"); break;
+        case WXK_PAGEDOWN: stopEditing(); send("-1s"); break;
+        case WXK_ESCAPE:
+            if (editing_) stopEditing();
+            else e.Skip();
+            break;
+        case WXK_RETURN:
+        case WXK_NUMPAD_ENTER:
+            if (editing_) commit();
+            else e.Skip();
+            break;
+        case WXK_BACK:
+            if (editing_ && !typed_.empty()) {
+                typed_.RemoveLast();
+                fill_ = *wxWHITE;
+                Refresh(false);
+            }
+            break;
         default: e.Skip();
     }
+}
+
+void CompactSpin::onChar(wxKeyEvent& e) {
+    const wxChar c = wxChar(e.GetUnicodeKey());
+    if (!IsEnabled() || (e.GetModifiers() & (wxMOD_CONTROL | wxMOD_ALT)) || !wxStrchr(wxT("0123456789:+-sSfF"), c) ||
+        c == 0)
+        return e.Skip();
+    if (!editing_) typed_.clear();
+    editing_ = true;
+    if (typed_.size() < 32) typed_ += c;
+    fill_ = *wxWHITE;
+    Refresh(false);
 }

@@ -36,8 +36,13 @@ private:
     int pendingFirst_ = -1, pendingLast_ = -1;
 };
 
-// A small numeric field with up and down arrows; typing is not possible,
-// as in the time fields of the window. Sends wxEVT_SPINCTRL on each change.
+// A small numeric field with up and down arrows. Clicks on the arrows and
+// the wheel step its own value (wxEVT_SPINCTRL on each change). Keys typed or
+// text pasted (Ctrl+V) into it are shown as typed and sent, on Return or when
+// the field loses the focus, as wxEVT_TEXT with the text; Up/Down and Page
+// Up/Down send "+1"/"-1" and "+1s"/"-1s". The receiver refuses text by giving
+// the field a background other than white: it then keeps the text shown
+// until it is corrected or Escape drops it.
 class CompactSpin : public wxWindow {
 public:
     CompactSpin(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size, int min, int max);
@@ -46,12 +51,23 @@ public:
     void SetRange(int min, int max);
     int GetMin() const { return min_; }
     int GetMax() const { return max_; }
+    bool SetBackgroundColour(const wxColour& colour) override;
+    // The text being typed (empty when the field shows its value).
+    const wxString& typedText() const { return typed_; }
+    bool editing() const { return editing_; }
 
 private:
     void step(int delta);
+    void send(const wxString& text);
+    void commit();
+    void stopEditing();
     void onPaint(wxPaintEvent&);
     void onMouse(wxMouseEvent&);
     void onWheel(wxMouseEvent&);
     void onKey(wxKeyEvent&);
+    void onChar(wxKeyEvent&);
     int value_ = 0, min_ = 0, max_ = 99;
+    bool editing_ = false;
+    wxString typed_;
+    wxColour fill_ = *wxWHITE;
 };

@@ -3,15 +3,19 @@
 
 #include <wx/wx.h>
 
+#include <wx/filename.h>
 #include <wx/snglinst.h>
+#include <wx/timer.h>
 #include <wx/stdpaths.h>
 
 #include "app/AppState.h"
+#include "app/ControlIds.h"
 #include "app/ExportCommands.h"
 #include "app/StartupOptions.h"
 #include "base/Version.h"
 #include "io/Files.h"
 #include "gui/ExportDialog.h"
+#include "gui/InstanceLink.h"
 #include "gui/MainFrame.h"
 #include "gui/RecordTimingsDialog.h"
 #include "gui/TestSettle.h"
@@ -32,6 +36,9 @@ public:
         // One copy at a time.
         checker_ = std::make_unique<wxSingleInstanceChecker>("DUKAL");
         if (checker_->IsAnotherRunning()) {
+            // The running copy takes the project named here and comes to
+            // the front; only when it cannot be reached is the start refused.
+            if (InstanceLink::handOver(commandLineProject())) return quietExit();
             wxMessageBox("is already running!", "INFO", wxOK);
             return quietExit();
         }
@@ -59,6 +66,9 @@ public:
         std::vector<std::string> args;
         for (int i = 1; i < argc; ++i) args.push_back(std::string(argv[i].utf8_str()));
         c.commandLineOpen(args);
+        retry_.SetOwner(this);
+        Bind(wxEVT_TIMER, [this](wxTimerEvent&) { handed(pendingHand_); }, retry_.GetId());
+        link_.listen([this](const std::string& path) { handed(path); });
         return true;
     }
 
@@ -74,6 +84,34 @@ public:
     }
 
 private:
+    // The project of a single argument as an absolute path (the running copy
+    // has a working folder of its own); empty when none was named.
+    std::string commandLineProject() const {
+        if (argc != 2 || argv[1].empty()) return {};
+        wxFileName name(argv[1]);
+        name.MakeAbsolute();
+        return std::string(name.GetFullPath().utf8_str());
+    }
+
+    // A second start handed over `path`: the window comes to the front and
+    // opens it as Open does. While a dialog of the program is open the
+    // request waits for it to close.
+    void handed(const std::string& path) {
+        if (!frame_) return;
+        if (!frame_->IsEnabled()) {
+            pendingHand_ = path;
+            if (!retry_.IsRunning()) retry_.StartOnce(300);
+            return;
+        }
+        frame_->Iconize(false);
+        frame_->Show();
+        frame_->Raise();
+        if (path.empty()) return;
+        Event e = Event::menu(ctl::OpenHandedMenuId);
+        e.text = path;
+        frame_->controller().dispatch(e);
+    }
+
     bool quietExit() {
         exitNow_ = true;
         if (frame_) frame_->Destroy();
@@ -84,6 +122,9 @@ private:
     AppState state_;
     MainFrame* frame_ = nullptr;
     std::unique_ptr<wxSingleInstanceChecker> checker_;
+    InstanceLink link_;
+    wxTimer retry_;
+    std::string pendingHand_;
     bool exitNow_ = false;
 };
 

@@ -44,6 +44,8 @@ constexpr const char* kFilters = "scale=160:-2,scdet=threshold=10";
 }  // namespace
 
 std::string detectShotChanges(const std::string& path, std::vector<double>& changes) {
+    // The detector reports each change in the log; only --verbose shows it.
+    applyMediaLogLevel();
     changes.clear();
     const std::string where = "cannot look for shot changes in \"" + path + "\": ";
     Detection d;

@@ -1,5 +1,7 @@
 #include "render/FontSheet.h"
 
+#include <set>
+
 #include <cmath>
 #include <new>
 
@@ -131,10 +133,35 @@ bool loadFontSheets(FontSheet& sheet, const std::string& programDir, int size, c
     return loadFontSheets(sheet, std::vector<std::string>{programDir}, size, notice, fontSheetsDirty);
 }
 
+std::string availableFontSizes(const std::vector<std::string>& folders) {
+    std::set<int> sizes;
+    for (const std::string& folder : folders)
+        for (const std::string& name : files::listFiles(folder + "includes"))
+            if (name.rfind("FontBitmap_", 0) == 0 && name.size() > 4 && name.substr(name.size() - 4) == ".png")
+                if (const int size = text::toInt(text::field(name, '_', 2)); size > 0) sizes.insert(size);
+    std::string list;
+    for (int size : sizes) list += (list.empty() ? "" : ", ") + std::to_string(size);
+    return list;
+}
+
 bool loadFontSheets(FontSheet& sheet, const std::vector<std::string>& folders, int size, const Notice& notice,
                     int& fontSheetsDirty) {
     bool rerange = false;
     sheet.loadedSize = 0;
+    // A size with no sheet in any folder is told once, with the sizes there are.
+    bool anySheet = false;
+    for (int style = 0; style < FontSheet::kStyles && !anySheet; ++style) {
+        const std::string relative = fontSheetRelativePath(size, style);
+        anySheet = folders.empty() && files::exists(relative);
+        for (const std::string& folder : folders) anySheet = anySheet || files::exists(folder + relative);
+    }
+    if (!anySheet) {
+        const std::string sizes = availableFontSizes(folders);
+        if (notice)
+            notice("Error!", "There is no font sheet for the font size " + std::to_string(size) + " (" +
+                                 fontSheetRelativePath(size, 0) + ").\n" +
+                                 (sizes.empty() ? "No font sheet was found at all." : "The font sizes there are: " + sizes + "."));
+    }
     for (int style = 0; style < FontSheet::kStyles; ++style) {
         std::string relative = fontSheetRelativePath(size, style);
         std::string path = folders.empty() ? relative : folders.back() + relative;
@@ -147,7 +174,7 @@ bool loadFontSheets(FontSheet& sheet, const std::vector<std::string>& folders, i
         try {
             std::shared_ptr<const Image> img = fontsheetcache::decodeSheet(path, error);
             if (!img) {
-                if (notice) notice("Error#10", "Could not find " + relative);
+                if (notice && anySheet) notice("Error#10", "Could not find " + relative);
                 continue;
             }
             if (!sheet.loadStyle(style, img)) {

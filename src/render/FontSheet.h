@@ -95,6 +95,8 @@ private:
 const char* fontSheetSuffix(int style);
 // "includes/FontBitmap_" + size + suffix.
 std::string fontSheetRelativePath(int size, int style);
+// "16, 20, 24": the font sizes with a sheet in the includes/ of `folders`.
+std::string availableFontSizes(const std::vector<std::string>& folders);
 
 // Loads the four sheets of a size from programDir + "includes/" in style
 // order. A sheet that cannot be read is told through `notice` ("Error#10") and its style keeps the

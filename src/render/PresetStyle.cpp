@@ -6,7 +6,7 @@
 
 StripsConfig styleFromPreset(const Preset& p, const Profile& r) {
     StripsConfig s;
-    s.fontSize = r.fontSize;
+    s.fontSize = p.fontSize > 0 ? p.fontSize : r.fontSize;
     s.stripsColor = p.stripsColor;
     s.mixedColor = p.stripsColor;
     s.bgColor = p.bgColor;

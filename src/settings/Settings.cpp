@@ -44,6 +44,8 @@ Preset parsePresetLine(std::string_view value) {
         if (param.colour) p.*param.colour = parseRgb(field);
         else p.*param.number = param.normalised(text::toInt(field));
     }
+    // A 14th field, where there is one: the font size the look was made for.
+    p.fontSize = std::clamp(text::toInt(text::field(value, '|', 14)), 0, 99);
     return p;
 }
 
@@ -51,6 +53,8 @@ std::string presetLine(const Preset& p) {
     std::string line = p.name;
     for (const PresetParam& param : presetParams())
         line += "|" + (param.colour ? rgbText(p.*param.colour) : std::to_string(p.*param.number));
+    // Written only when set, so lines without it stay as they were.
+    if (p.fontSize > 0) line += "|" + std::to_string(p.fontSize);
     return line;
 }
 

@@ -33,6 +33,9 @@ struct Preset {
     int centerText = 0;
     int programDefault = 0;
     int cropStrips = 0;
+    // The font size the look is drawn at; 0: the profile's. Written as a
+    // 14th field only when set, so other lines stay as they were.
+    int fontSize = 0;
     friend bool operator==(const Preset&, const Preset&) = default;
 };
 

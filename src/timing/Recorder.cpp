@@ -18,11 +18,11 @@ const char* const kPlayExternally = "Play Movie Externally";
 const char* const kCancelExit = "Cancel/Exit";
 const char* const kDialogInfo =
     "Internally: Choose a suitable movie file to play by this software. Timing will be precise as movie playback is "
-    "used as timer reference. Note: Typical movie formats that works are AVI, MPG, DivX, WMV. If you get an playback "
-    "error, choose external player instead. Note: Imported movie width and height must be the same as project!\n\n"
-    "External: Play movie with favourite external player, you need to sync start-time later as playback of movie is "
-    "not synched with this software.";
-const char* const kLoadInternalTitle = "Load a movie - will scale to 75%";
+    "used as timer reference. Note: Typical movie formats that work are AVI, MPG, DivX, WMV. If you get a playback "
+    "error, choose the external player instead. The movie is shown at 50% of its size.\n\n"
+    "External: Play the movie with your favourite external player. You need to sync the start time later, as the "
+    "playback of the movie is not synchronised with this software.";
+const char* const kLoadInternalTitle = "Load a movie - will scale to 50%";
 const char* const kLoadExternalTitle = "Load a movie";
 const char* const kLoadErrorTitle = "Error!";
 const char* const kLoadErrorText =
@@ -352,7 +352,11 @@ void Recorder::startRecording() {
             from = onFrameOfTiming(splitTiming(timing).second, rate_);
             if (!from) from = onFrameOfTiming(timing, rate_);
         }
-        if (from) fromUs = std::max<int64_t>(source_.positionOfFrame(*from) - kLeadInUs, 0);
+        if (from) {
+            fromUs = std::max<int64_t>(source_.positionOfFrame(*from) - kLeadInUs, 0);
+            const std::string warning = runOrderWarning(list, current_, *from, rate_);
+            if (!warning.empty()) host_.warn(warning);
+        }
     }
     host_.selectListRow(2 * current_);
     showNextSet(current_);
@@ -361,7 +365,8 @@ void Recorder::startRecording() {
     onTime_.clear();
     frame_ = 0;
     shownFrames_ = shownSeconds_ = -1;
-    startMs_ = now_();
+    // The timed session counts from the first START of the window.
+    if (!startMs_) startMs_ = now_();
     source_.start(fromUs);
     if (fromUs > 0) {  // the running time shows where the run starts
         frame_ = source_.frame();
@@ -375,8 +380,29 @@ void Recorder::stopRecording() {
     source_.stop();
     frame_ = 0;
     waitingRelease_ = false;
-    // One window, one recording.
-    view_.hideStartButton();
+    // The window stays for another run, with its options: from the set the
+    // main window now selects (the one the run stopped at) when it starts
+    // at the selected set, from the first set otherwise.
+    selectedRow_ = host_.selectedListRow();
+    view_.clearOverlay(host_.bgColor());
+    showNextSet(nextSetWithText(runStartSet(options_.fromSelectedSet, selectedRow_, setCount())));
+}
+
+std::string runOrderWarning(const SubtitleList& list, int start, int64_t fromFrame, int rate) {
+    std::string sets;
+    int count = 0;
+    for (int k = 0; k < start && 2 * k < list.lineCount(); ++k) {
+        const std::optional<int64_t> on = onFrameOfTiming(list.column(2 * k, Column::Timing), rate);
+        if (!on || *on <= fromFrame) continue;
+        if (++count <= 10) sets += (sets.empty() ? "" : ", ") + std::to_string(k + 1);
+    }
+    if (count == 0) return {};
+    if (count > 10) sets += " and " + std::to_string(count - 10) + " more";
+    return std::string(count == 1 ? "Set " : "Sets ") + sets + " above set " + std::to_string(start + 1) +
+           (count == 1 ? " is" : " are") + " timed after " + recorderTimeCode(fromFrame, rate) +
+           ", where this run takes its times from: the times it records will come before " +
+           (count == 1 ? "its" : "theirs") + ", out of time order.\nSort by Time in the export dialog puts the "
+           "sets in time order afterwards.";
 }
 
 void Recorder::endRun() {

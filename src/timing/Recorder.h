@@ -19,7 +19,7 @@ extern const char* const kPlayInternally;     // button captions
 extern const char* const kPlayExternally;
 extern const char* const kCancelExit;
 extern const char* const kDialogInfo;         // the help text
-extern const char* const kLoadInternalTitle;  // "Load a movie - will scale to 75%"
+extern const char* const kLoadInternalTitle;  // "Load a movie - will scale to 50%"
 extern const char* const kLoadExternalTitle;  // "Load a movie"
 extern const char* const kLoadErrorTitle;     // "Error!"
 extern const char* const kLoadErrorText;
@@ -133,9 +133,17 @@ public:
     // The run is over; `elapsedMs` counts from START when a recording was
     // started, `rate` is the recorder's frame rate.
     virtual void runEnded(std::optional<int64_t> elapsedMs, int rate) = 0;
+    // Tells the user something before a run goes on (a message box).
+    virtual void warn(const std::string& text) { (void)text; }
 };
 
-// The timing recorder: one run of the timing window. Each Space step (press
+// Before a run from set `start`: the sets above it timed after `fromFrame`
+// (at `rate`), where the run takes its times from; whatever the run records
+// comes before theirs. "" when there are none, else the warning.
+std::string runOrderWarning(const SubtitleList& list, int start, int64_t fromFrame, int rate);
+
+// The timing recorder: the runs of one timing window (STOP ends a run,
+// START begins the next with the window's options). Each Space step (press
 // and release) switches the next subtitle set ON or OFF at the current time
 // code and writes it into the list.
 //

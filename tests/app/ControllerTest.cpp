@@ -31,7 +31,8 @@ TEST_F(ControllerTest, StartsWithTheStartupProfileAndPreset) {
     EXPECT_EQ(ui.range(ctl::OnFrames).second, 24);
     // Right column at window width - 250, lower block below the canvas.
     EXPECT_EQ(ui.controlPosition(ctl::New), std::make_pair(975 - 250, 10));
-    EXPECT_EQ(ui.controlPosition(ctl::LineA), std::make_pair(0, 576 + 5 + 80));
+    // Line A right of its letter.
+    EXPECT_EQ(ui.controlPosition(ctl::LineA), std::make_pair(14, 576 + 5 + 80));
 }
 
 TEST_F(ControllerTest, MissingSettingsFileEndsTheProgram) {

@@ -89,7 +89,12 @@ protected:
 TEST_F(SnapCommandTest, TimesNearTheCutsMoveOntoThemAndTheListIsKept) {
     writeProject("in.KVL8");
     std::string out, err;
-    ASSERT_EQ(run({"snap", path("cuts.avi"), path("in.KVL8"), "-o", path("out.KVL8")}, &out, &err), 0) << err;
+    // The detector's own log stays off the process's stderr.
+    testing::internal::CaptureStderr();
+    const int rc = run({"snap", path("cuts.avi"), path("in.KVL8"), "-o", path("out.KVL8")}, &out, &err);
+    const std::string processErr = testing::internal::GetCapturedStderr();
+    ASSERT_EQ(rc, 0) << err;
+    EXPECT_EQ(processErr.find("scdet"), std::string::npos) << processErr;
     EXPECT_EQ(out, "moved 4 of 6 times onto 3 shot changes\n");
     EXPECT_EQ(timings("out.KVL8"),
               (std::vector<std::string>{"00:00:01:15>00:00:02:23", "00:00:03:00>00:00:04:23", "00:00:05:15>00:00:06:10"}));

@@ -162,7 +162,7 @@ click_at 300 $((485 + 26))   # row 0
 list_shot() { shot "$1" $((WX + 212)) $((WY + 485)) 508 180 || fail "no screenshot of the list"; }
 list_shot "$work/list_before.png"
 click_at 860 $((485 + 54))   # the ON frames field
-xdotool key --delay 60 Prior Prior Up Up Up Up Up Up Up
+xdotool key --delay 40 Prior Prior $(printf "Up %.0s" $(seq 27))   # two seconds, 27 frames
 sleep 0.5
 # A spin step repaints only the rows it changed: what the list shows then is
 # what a repaint of the whole window shows.
@@ -175,7 +175,7 @@ same "$work/list_stepped.png" "$work/list_repainted.png" ||
   fail "the list after spin steps differs from the list repainted whole"
 pass "spin steps repaint the changed rows as a full repaint would"
 save_as "$work/Ntsc.KVL8" "$work/Ntsc_project/Ntsc.KVL8"
-grep -a -q '^A0000|x|00:00:00:27>|' "$work/Ntsc_project/Ntsc.KVL8" ||
+grep -a -q '^A0000|x|00:00:02:27>|' "$work/Ntsc_project/Ntsc.KVL8" ||
   fail "frame 27 at 29.97 fps: $(grep -a '^A0000' "$work/Ntsc_project/Ntsc.KVL8")"
 pass "frame spin fields count to 29 from start-up on a 29.97 profile"
 echo "1 passed, 0 failed"

@@ -58,7 +58,7 @@ KALVERO_TIMING_LOG=$log start_kalvero "$project"
 # --- Internal: the movie plays in the timing window --------------------------------
 record_timings
 xdotool mousemove $((RX + 150)) $((RY + 20)) click 1   # Play Movie Internally
-choose_file "Load a movie - will scale to 75%" movie.avi
+choose_file "Load a movie - will scale to 50%" movie.avi
 wait_for 15 timing_window || fail "no timing window"
 settle
 timing_origin
@@ -148,6 +148,22 @@ settle
 wait_for 10 overlay_shown "$shots/timing_external.png" || fail "a held Space did not leave the set ON"
 [ "$(log_count "^step ")" = $((steps + 1)) ] ||
   fail "a held Space made $(($(log_count "^step ") - steps)) steps: $(grep '^step ' "$log" | tail -n 3 | tr '\n' ' ')"
+# STOP ends the run and the window stays: START begins another run, and its
+# Space step times set 1 again.
+xdotool mousemove $((TX + TW - 55)) $((TY + TH - 25)) click 1   # STOP!
+xdotool mousemove $((TX + 240)) $((TY + 150))
+running_time_shot "$work/ext2.png" || fail "no screenshot"
+xdotool mousemove $((TX + TW - 55)) $((TY + TH - 25)) click 1   # START! again
+restarted() { running_time_shot "$work/ext3.png" && differs "$work/ext2.png" "$work/ext3.png"; }
+wait_for 10 restarted || fail "START after STOP did not begin another run in the same window"
+xdotool mousemove $((TX + 240)) $((TY + 150))
+steps=$(log_count "^step ")
+xdotool keydown space
+wait_for 10 log_grew "^step " "$steps" || fail "Space made no step in the second run"
+xdotool keyup space
+settle
+grep '^step ' "$log" | tail -n 1 | grep -q "step on set=0" || fail "the second run did not start at set 1: $(grep '^step ' "$log" | tail -n 1)"
+pass "STOP and START: a second run in the same window"
 xdotool mousemove $((TX + TW - 45)) $((TY + TH - 75)) click 1   # EXIT
 # The first set has only its new ON time: the program says a timing is missing.
 wait_for 10 xdotool search --onlyvisible --name "^Warning!$" || fail "no missing-timing warning after EXIT"

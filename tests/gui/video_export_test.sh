@@ -20,7 +20,7 @@ start_kalvero "$work/film_project/demo.KVL8"
 
 # --- the overlay movie ---
 open_export_dialog
-[ "$DW" = 610 ] && [ "$DH" = 380 ] || fail "export dialog is ${DW}x${DH}, expected 610x380"
+[ "$DW" = 610 ] && [ "$DH" = 515 ] || fail "export dialog is ${DW}x${DH}, expected 610x515"
 import -window root -crop "${DW}x${DH}+$DX+$DY" +repage "$shots/export_dialog.png"
 dialog_click 130 340   # "Transparent overlay movie" (ProRes 4444 chosen)
 wait_for 60 xdotool search --onlyvisible --name "^Success!$" || fail "no success message after the overlay export"

@@ -104,7 +104,8 @@ TEST(RecalculateOffOn, IncompleteSetsWarnOnceAndDoNotShiftLaterSets) {
     EXPECT_EQ(list.column(5, Column::OffOn), "50+25");
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].title, "Warning!");
-    EXPECT_EQ(ui.messages[0].text, "Script is missing timing information like:\nHH:MM:SS:FF>HH:MM:SS:FF");
+    EXPECT_EQ(ui.messages[0].text, "Some sets have no complete time codes yet: each set needs an ON and an OFF time, written "
+                                   "HH:MM:SS:FF>HH:MM:SS:FF.\nTheir OFF+ON counts stay empty until they are timed.");
 
     // An untimed first set: the first complete set counts from frame 0.
     SubtitleList first = timedList({"", "00:00:02:00>00:00:03:00"});

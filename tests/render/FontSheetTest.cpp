@@ -268,10 +268,13 @@ TEST_F(LoadFontSheets, EachSheetComesFromTheFirstFolderThatHoldsIt) {
     EXPECT_EQ(draw::readPixel(*f.glyph('A', 1), 0, 0).r, 60);
     EXPECT_EQ(draw::readPixel(*f.glyph('A', 3), 0, 0).r, 200);
 
-    // In no folder: reported once per sheet, under its usual name.
+    // A size in no folder: told once, with the sizes there are.
     loadFontSheets(f, std::vector<std::string>{user, dir}, 40, ui.notice(), dirty);
-    EXPECT_EQ(ui.countMessages("Error#10"), 4);
-    EXPECT_EQ(ui.messages.back().text, "Could not find includes/FontBitmap_40_1500.png");
+    EXPECT_EQ(ui.countMessages("Error#10"), 0);
+    ASSERT_EQ(ui.countMessages("Error!"), 1);
+    EXPECT_EQ(ui.messages.back().text,
+              "There is no font sheet for the font size 40 (includes/FontBitmap_40_0000.png).\n"
+              "The font sizes there are: 24.");
     std::filesystem::remove_all(user);
 }
 
@@ -279,7 +282,10 @@ TEST_F(LoadFontSheets, NothingLoadedStillGivesStripsAHeight) {
     FontSheet f;
     int dirty = 1;
     EXPECT_FALSE(loadFontSheets(f, dir, 32, ui.notice(), dirty));
-    EXPECT_EQ(ui.countMessages("Error#10"), 4);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text,
+              "There is no font sheet for the font size 32 (includes/FontBitmap_32_0000.png).\n"
+              "No font sheet was found at all.");
     EXPECT_EQ(f.glyph('A', 0), nullptr);
     EXPECT_EQ(f.stripHeight, defaultCellHeight(32) - 2);
 }

@@ -425,21 +425,76 @@ TEST_F(RecorderTest, HeldSpaceMakesOneStepAndATapBetweenPassesCounts) {
     EXPECT_EQ(timing(1), "00:00:03:10");
 }
 
-TEST_F(RecorderTest, StopEndsTheOnlyRecordingOfTheWindow) {
+TEST_F(RecorderTest, StopEndsARunAndStartBeginsAnotherWithTheSameOptions) {
     makeSets(3);
     externalRun();
+    RecordOptions o;
+    o.holdMode = true;
+    recorder->setOptions(o);
     start();
     advance(1000);
-    space();
+    pass(true, true);  // held: ON
     recorder->clickStartStop();
-    pass();
+    pass(true);
     EXPECT_EQ(recorder->state(), RecorderState::Stopped);
-    EXPECT_FALSE(view.startVisible);
+    EXPECT_TRUE(view.startVisible);
+    EXPECT_EQ(view.startCaption, "START!");
     EXPECT_EQ(source->frame(), 0);
     EXPECT_FALSE(source->running());
+    pass(false);
     space();
     EXPECT_EQ(timing(0), "00:00:01:00");  // ON only, no OFF after STOP
     EXPECT_FALSE(recorder->ended());
+    EXPECT_EQ(view.nextA, "Line 0 A");    // the next run starts at the first set again
+
+    // A second run in the same window, still in hold mode: down = ON, up = OFF.
+    start();
+    EXPECT_EQ(recorder->state(), RecorderState::Recording);
+    EXPECT_TRUE(recorder->options().holdMode);
+    for (int k = 0; k < 3; ++k) {
+        advance(500);
+        pass(true, true);
+        advance(400);
+        pass(false);
+    }
+    EXPECT_TRUE(recorder->ended());
+    EXPECT_EQ(timing(0), "00:00:00:12>00:00:00:22");
+    EXPECT_EQ(timing(2), "00:00:02:07>00:00:02:17");
+    // The session counts from the first START.
+    EXPECT_GE(state.timedLength, 4 * 25);
+}
+
+// A run from a set with sets above it timed later is told before it starts;
+// times that went back in the list are told when the run ends.
+TEST_F(RecorderTest, TimesOutOfOrderAreWarnedBeforeAndAfterTheRun) {
+    makeSets(4, true);
+    state.list.setLineColumn(2, Column::Timing, "00:00:10:00>00:00:11:00");  // set 1 after set 2
+    state.list.setLineColumn(3, Column::Timing, "00:00:10:00>00:00:11:00");
+    selectRow(4);
+    externalRun();
+    RecordOptions o;
+    o.fromSelectedSet = true;
+    recorder->setOptions(o);
+    ui.messages.clear();
+    start();
+    ASSERT_EQ(ui.countMessages("Warning!"), 1);
+    EXPECT_EQ(ui.messages[0].text.rfind("Set 2 above set 3 is timed after 00:00:02:00", 0), 0u) << ui.messages[0].text;
+    advance(1500);
+    space();
+    advance(500);
+    space();
+    EXPECT_EQ(timing(2), "00:00:01:12>00:00:02:00");
+    recorder->clickExit();
+    pass();
+    ASSERT_TRUE(recorder->ended());
+    ASSERT_EQ(ui.countMessages("Warning!"), 2);
+    // The fewest sets left out that let the rest run in time order.
+    EXPECT_NE(ui.messages.back().text.find("1 set left out: 2 (starts before a set above it)"), std::string::npos)
+        << ui.messages.back().text;
+
+    // An ordered list warns neither time.
+    EXPECT_EQ(runOrderWarning(state.list, 1, 25 * 10, 25), "");
+    EXPECT_NE(runOrderWarning(state.list, 2, 25 * 9, 25), "");
 }
 
 TEST_F(RecorderTest, ExternalClockAt25ReadsFourSecondsAfterFourSeconds) {

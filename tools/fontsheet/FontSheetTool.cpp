@@ -6,6 +6,10 @@
 // bottom row (left, top, width per character code 32..255 of Windows-1252).
 // All four styles share the pen positions; the style-0 widths are the advance
 // widths, bordered styles may be wider where the border needs it.
+//
+// With --pixel SRC,SX,SY the font is drawn without smoothing at SRC pixels
+// and every pixel becomes an SX x SY block: a blocky pixel font with crisp
+// edges (and crisp borders), the character generators of television.
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
@@ -61,6 +65,12 @@ struct Metrics {
     int cellHeight = 0, baseline = 0;
 };
 
+// Pixel mode: the size the font is drawn at and the block each of its pixels becomes.
+struct PixelMode {
+    int source = 0, sx = 1, sy = 1;
+    bool on() const { return source > 0; }
+};
+
 class Face {
 public:
     bool open(const std::string& path, std::string& error) {
@@ -87,6 +97,10 @@ public:
         if (lib_) FT_Done_FreeType(lib_);
     }
     bool setSize(int px) { return FT_Set_Pixel_Sizes(face_, 0, FT_UInt(px)) == 0; }
+    void setPixelMode(const PixelMode& p) { pixel_ = p; }
+    // Ascender and descender of the face at its size, in whole pixels.
+    int ascender() const { return int((face_->size->metrics.ascender + 63) >> 6); }
+    int descender() const { return int((-face_->size->metrics.descender + 63) >> 6); }
 
     // Ink rows of a character relative to the baseline: top (positive up) and bottom.
     bool inkExtent(uint32_t ch, int& top, int& bottom) {
@@ -104,6 +118,7 @@ public:
         FT_GlyphSlot g = face_->glyph;
         out.present = true;
         out.advance = int((g->advance.x + 32) >> 6);
+        if (pixel_.on()) return blockGlyph(g, m, out);
         // Wide enough for the ink, a border and a shadow.
         int inkRight = kPenX + g->bitmap_left + int(g->bitmap.width);
         out.mask.w = std::max(out.advance + 2 * kPenX, inkRight) + 3;
@@ -124,9 +139,35 @@ public:
 
 private:
     bool render(uint32_t ch) {
+        if (pixel_.on())
+            return FT_Load_Char(face_, ch, FT_LOAD_RENDER | FT_LOAD_TARGET_MONO | FT_LOAD_MONOCHROME) == 0 &&
+                   face_->glyph->bitmap.pixel_mode == FT_PIXEL_MODE_MONO;
         return FT_Load_Char(face_, ch, FT_LOAD_RENDER | FT_LOAD_TARGET_NORMAL) == 0 &&
                face_->glyph->bitmap.pixel_mode == FT_PIXEL_MODE_GRAY;
     }
+    // Pixel mode: each pixel of the unsmoothed glyph an SX x SY block.
+    Glyph blockGlyph(FT_GlyphSlot g, const Metrics& m, Glyph& out) {
+        const int sx = pixel_.sx, sy = pixel_.sy;
+        out.advance *= sx;
+        const int inkRight = kPenX + (g->bitmap_left + int(g->bitmap.width)) * sx;
+        out.mask.w = std::max(out.advance + 2 * kPenX, inkRight) + 3;
+        out.mask.h = m.cellHeight;
+        out.mask.a.assign(size_t(out.mask.w) * size_t(out.mask.h), 0.0f);
+        for (unsigned row = 0; row < g->bitmap.rows; ++row) {
+            const unsigned char* src = g->bitmap.buffer + long(row) * g->bitmap.pitch;
+            for (unsigned col = 0; col < g->bitmap.width; ++col) {
+                if (!(src[col / 8] & (0x80 >> (col % 8)))) continue;
+                const int y0 = m.baseline - (g->bitmap_top - int(row)) * sy;
+                const int x0 = kPenX + (g->bitmap_left + int(col)) * sx;
+                for (int y = y0; y < y0 + sy; ++y)
+                    for (int x = x0; x < x0 + sx; ++x)
+                        if (x >= 0 && y >= 0 && x < out.mask.w && y < out.mask.h)
+                            out.mask.a[size_t(y) * size_t(out.mask.w) + size_t(x)] = 1.0f;
+            }
+        }
+        return out;
+    }
+    PixelMode pixel_;
     FT_Library lib_ = nullptr;
     FT_Face face_ = nullptr;
     std::string bytes_;  // the font file, which the face reads from
@@ -134,8 +175,14 @@ private:
 
 // Vertical placement: the strip is the cell without its top two rows; the
 // span from cap height to descender sits in it a little below the middle.
-Metrics placement(Face& face, int size) {
+Metrics placement(Face& face, int size, const PixelMode& pixel) {
     Metrics m;
+    if (pixel.on()) {
+        // One block row free above and below the ascender and descender.
+        m.baseline = 2 + (1 + face.ascender()) * pixel.sy;
+        m.cellHeight = m.baseline + (face.descender() + 1) * pixel.sy;
+        return m;
+    }
     m.cellHeight = defaultCellHeight(size);
     int capTop = 0, bottom = 0, t = 0, b = 0;
     if (face.inkExtent('H', t, b)) capTop = t;
@@ -153,7 +200,7 @@ Metrics placement(Face& face, int size) {
 }
 
 // One style's picture of a glyph: straight-alpha RGBA, `width` columns.
-Image styleGlyph(const Mask& a, int style, int minWidth) {
+Image styleGlyph(const Mask& a, int style, int minWidth, bool crisp) {
     Image img(a.w, a.h);
     int lastInk = -1;
     for (int y = 0; y < a.h; ++y) {
@@ -165,7 +212,7 @@ Image styleGlyph(const Mask& a, int style, int minWidth) {
                 for (int dy = -1; dy <= 1; ++dy)
                     for (int dx = -1; dx <= 1; ++dx) {
                         float v = a.at(x + dx, y + dy);
-                        if (dx != 0 && dy != 0) v *= 0.85f;  // rounder corners
+                        if (dx != 0 && dy != 0 && !crisp) v *= 0.85f;  // rounder corners
                         border = std::max(border, v);
                     }
                 grey = style == 1 ? 0 : kOutlineGrey;
@@ -198,19 +245,21 @@ void putValue(Image& sheet, int x, int y, int32_t v) {
     p[3] = 255;
 }
 
-bool makeSheets(Face& face, int size, const std::string& outDir, std::string& error) {
-    if (!face.setSize(size)) {
-        error = "the font cannot be drawn at " + std::to_string(size) + " px";
+bool makeSheets(Face& face, int size, const PixelMode& pixel, const std::string& outDir, std::string& error) {
+    const int drawn = pixel.on() ? pixel.source : size;
+    if (!face.setSize(drawn)) {
+        error = "the font cannot be drawn at " + std::to_string(drawn) + " px";
         return false;
     }
-    Metrics m = placement(face, size);
+    face.setPixelMode(pixel);
+    Metrics m = placement(face, size, pixel);
     std::vector<Glyph> glyphs;
     for (int code = kFirst; code <= kLast; ++code) glyphs.push_back(face.glyph(code, m));
 
     for (int style = 0; style < FontSheet::kStyles; ++style) {
         std::vector<Image> images(glyphs.size());
         for (size_t i = 0; i < glyphs.size(); ++i)
-            if (glyphs[i].present) images[i] = styleGlyph(glyphs[i].mask, style, glyphs[i].advance + 2 * kPenX);
+            if (glyphs[i].present) images[i] = styleGlyph(glyphs[i].mask, style, glyphs[i].advance + 2 * kPenX, pixel.on());
         // The style-0 cell is the advance width plus the two pads; bordered
         // styles never get narrower than that.
         if (style == 0)
@@ -265,9 +314,11 @@ bool makeSheets(Face& face, int size, const std::string& outDir, std::string& er
 }
 
 const char* const kUsage =
-    "usage: kalvero-fontsheet --font FILE.ttf --size N[,N...] --out DIR\n"
+    "usage: kalvero-fontsheet --font FILE.ttf --size N[,N...] --out DIR [--pixel SRC,SX,SY]\n"
     "       kalvero-fontsheet --help | --version\n"
-    "Draws the four caption font sheets of each size into DIR.\n";
+    "Draws the four caption font sheets of each size into DIR.\n"
+    "--pixel SRC,SX,SY draws the font unsmoothed at SRC pixels, each pixel an SX x SY block\n"
+    "(the sheets are named by --size).\n";
 
 int usage() {
     std::cerr << kUsage;
@@ -275,11 +326,11 @@ int usage() {
 }
 
 int run(int argc, char** argv) {
-    std::string font, sizes, out;
+    std::string font, sizes, out, pixelArg;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
-        if ((a == "--font" || a == "--size" || a == "--out") && i + 1 < argc) {
-            (a == "--font" ? font : a == "--size" ? sizes : out) = argv[++i];
+        if ((a == "--font" || a == "--size" || a == "--out" || a == "--pixel") && i + 1 < argc) {
+            (a == "--font" ? font : a == "--size" ? sizes : a == "--out" ? out : pixelArg) = argv[++i];
         } else if (a == "-h" || a == "--help") {
             std::cout << kUsage;
             return 0;
@@ -301,6 +352,16 @@ int run(int argc, char** argv) {
         }
         list.push_back(n);
     }
+    PixelMode pixel;
+    if (!pixelArg.empty()) {
+        const std::vector<std::string> p = text::split(pixelArg, ',');
+        if (p.size() == 3) pixel = {text::toInt(p[0]), text::toInt(p[1]), text::toInt(p[2])};
+        if (p.size() != 3 || pixel.source < 4 || pixel.source > 99 || pixel.sx < 1 || pixel.sx > 8 || pixel.sy < 1 ||
+            pixel.sy > 8) {
+            std::cerr << "kalvero-fontsheet: --pixel is SRC,SX,SY: 4 to 99 pixels, blocks 1 to 8, not " << pixelArg << "\n";
+            return 2;
+        }
+    }
     out = files::withTrailingSeparator(out);
     if (files::Result r = files::makeDirectories(out); !r) {
         std::cerr << "kalvero-fontsheet: cannot create " << out << ": " << r.error << "\n";
@@ -313,7 +374,7 @@ int run(int argc, char** argv) {
         return 1;
     }
     for (int size : list) {
-        if (!makeSheets(face, size, out, error)) {
+        if (!makeSheets(face, size, pixel, out, error)) {
             std::cerr << "kalvero-fontsheet: " << error << "\n";
             return 1;
         }
