@@ -80,6 +80,9 @@ enum : int {
     InsertSet = 73,
     Undo = 74,
     Redo = 75,
+    TextColor = 76,
+    FontButton = 77,
+    Crisp = 78,
 };
 
 // The eight read-only context fields around the line fields.

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/TextStyle.h"
 #include "app/ControlIds.h"
 #include "app/StylePanel.h"
 #include "app/Layout.h"
@@ -186,6 +187,7 @@ void StylePanel::showStyle() {
     ui_.showImage(ctl::StripsSwatch, stripsSwatch);
     draw::fillOpaque(bgSwatch, st.bgColor);
     ui_.showImage(ctl::BgSwatch, bgSwatch);
+    textstyle::show(cx_);
     // The canvas is not shown here: every caller renders the preview next.
     setControlValue(ctl::BorderList, st.borderStyle);
     setControlValue(ctl::BlendSlider, st.blend);
@@ -297,6 +299,9 @@ void StylePanel::savePreset() {
         p.centerText = s_.style.centerText ? 1 : 0;
         p.programDefault = 0;
         p.cropStrips = s_.style.cropStrips;
+        p.textColor = s_.style.textColor;
+        p.fontFamily = s_.style.fontFamily;
+        p.crisp = s_.style.crisp ? 1 : 0;
 
         bool isNew = found == s_.presets.end();
         if (isNew && s_.presets.size() >= kMaxPresets) {

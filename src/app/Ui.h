@@ -95,6 +95,14 @@ public:
     virtual std::string saveFileDialog(const std::string& title, const std::string& defaultFile,
                                        const std::string& filter) = 0;
     virtual std::optional<Rgb> chooseColour(Rgb initial) = 0;
+    // The font chooser: one of `families` (with a search field), or "" for
+    // the shipped font sheets; nothing when cancelled.
+    virtual std::optional<std::string> chooseFont(const std::vector<std::string>& families,
+                                                  const std::string& current) {
+        (void)families;
+        (void)current;
+        return std::nullopt;
+    }
     virtual std::optional<std::string> inputBox(const std::string& title, const std::string& prompt,
                                                 const std::string& defaultText) = 0;
 };

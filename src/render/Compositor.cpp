@@ -16,16 +16,54 @@ void drawBackdrop(Image& img, Rgb bgColor, const Image* background) {
     if (background) draw::drawAlpha(img, *background, 0, 0);
 }
 
+// The colour of each grey of a glyph picture in a text colour. The glyphs
+// are white text over a border of one grey per style (black, 128, or the
+// shadow's 96; none for style 0), straight alpha; a pixel's grey tells the
+// share of text in it, which takes the text colour, the rest keeps the
+// border's grey.
+struct Tint {
+    bool plain = true;  // white text: the pictures as they are
+    std::array<Rgb, 256> colour{};
+    Tint(Rgb text, int style) {
+        plain = text == Rgb{255, 255, 255};
+        if (plain) return;
+        static constexpr int kBorderGrey[4] = {255, 0, 128, 96};
+        const int border = kBorderGrey[std::clamp(style, 0, 3)];
+        for (int g = 0; g < 256; ++g) {
+            const int share = border >= 255 ? 255 : std::clamp((g - border) * 255 / (255 - border), 0, 255);
+            auto mix = [&](int c) { return uint8_t((c * share + border * (255 - share) + 127) / 255); };
+            colour[size_t(g)] = border >= 255 ? text : Rgb{mix(text.r), mix(text.g), mix(text.b)};
+        }
+    }
+};
+
+void drawGlyph(Image& dst, const Image& src, int x, int y, const Tint& tint) {
+    if (tint.plain) {
+        draw::drawAlpha(dst, src, x, y);
+        return;
+    }
+    const int x0 = std::max(0, x), y0 = std::max(0, y);
+    const int x1 = std::min(dst.width(), x + src.width()), y1 = std::min(dst.height(), y + src.height());
+    for (int j = y0; j < y1; ++j) {
+        const uint8_t* s = src.pixel(x0 - x, j - y);
+        uint8_t* d = dst.pixel(x0, j);
+        for (int i = x0; i < x1; ++i, s += 4, d += 4) {
+            const Rgb& c = tint.colour[s[0]];
+            draw::blendPixel(d, c.r, c.g, c.b, s[3]);
+        }
+    }
+}
+
 // Returns the height of the tallest glyph drawn (0 for none).
-int drawText(Image& img, std::string_view text, const FontSheet& font, int style, int x, int y, int wordSpacing) {
+int drawText(Image& img, std::string_view text, const FontSheet& font, int style, int x, int y, int wordSpacing,
+             const Tint& tint) {
     int offset = 0, tallest = 0;
-    for (char ch : text) {
-        uint8_t code = uint8_t(ch);
-        if (const Image* g = font.glyph(code, style)) {
-            draw::drawAlpha(img, *g, x + offset, y);
+    for (const FontSheet::Placed& p : font.layoutText(text)) {
+        if (const Image* g = font.glyphImage(p.key, style)) {
+            drawGlyph(img, *g, x + offset + p.dx, y - p.dy, tint);
             tallest = std::max(tallest, g->height());
         }
-        offset += font.advance(code) + wordSpacing;
+        offset += p.advance + (p.spaced ? wordSpacing : 0);
     }
     return tallest;
 }
@@ -53,7 +91,7 @@ Rgb mixStripColor(Rgb c, Rgb b, int blend) {
 
 int measureLine(std::string_view text, const FontSheet& font, int wordSpacing) {
     int w = 0;
-    for (char ch : text) w += font.advance(uint8_t(ch)) + wordSpacing;
+    for (const FontSheet::Placed& p : font.layoutText(text)) w += p.advance + (p.spaced ? wordSpacing : 0);
     return w;
 }
 
@@ -171,13 +209,15 @@ RenderResult renderSubtitleSet(RenderTarget target, const StripsConfig& baseStyl
     int glyphStyle = std::clamp(style.borderStyle, 0, FontSheet::kStyles - 1);
     if (target == RenderTarget::OpaqueExport && style.drawNoStrips) glyphStyle = 0;
     std::string_view texts[2] = {lineA, lineB};
+    const Tint tint(style.textColor, glyphStyle);
     for (int i = 0; i < 2; ++i) {
         const LineLayout& L = r.lines[size_t(i)];
         if (L.blank) continue;
-        const int tallest = drawText(image, texts[i], font, glyphStyle, L.x0 + r.margin, L.top - 2, style.wordSpacing);
+        const int tallest =
+            drawText(image, texts[i], font, glyphStyle, L.x0 + r.margin, L.top - 2, style.wordSpacing, tint);
         addDrawnRows(r, L.top - 2, L.top - 2 + tallest, image.height());
         if (makeComposite)
-            drawText(*composite, texts[i], font, glyphStyle, L.x0 + r.margin, L.top - 2, style.wordSpacing);
+            drawText(*composite, texts[i], font, glyphStyle, L.x0 + r.margin, L.top - 2, style.wordSpacing, tint);
     }
     return r;
 }

@@ -3,7 +3,10 @@
 #include <cmath>
 #include <new>
 
+#include "base/Cp1252.h"
+#include "base/Utf8.h"
 #include "io/Files.h"
+#include "render/MadeGlyphs.h"
 #include "render/FontSheetCache.h"
 #include "base/Text.h"
 #include "base/Draw.h"
@@ -135,6 +138,7 @@ bool loadFontSheets(FontSheet& sheet, const std::vector<std::string>& folders, i
                     int& fontSheetsDirty) {
     bool rerange = false;
     sheet.loadedSize = 0;
+    sheet.useMadeGlyphs(nullptr);  // glyphs made from a font are made again for the new size
     for (int style = 0; style < FontSheet::kStyles; ++style) {
         std::string relative = fontSheetRelativePath(size, style);
         std::string path = folders.empty() ? relative : folders.back() + relative;
@@ -190,4 +194,35 @@ std::vector<std::string> fontSizeItems(const std::vector<std::string>& fileNames
 
 int fontSizeOfItem(const std::string& item) {
     return text::toInt(item.substr(0, 2));
+}
+
+std::vector<FontSheet::Placed> FontSheet::layoutText(std::string_view text) const {
+    if (made_) return made_->layout(text);
+    std::vector<Placed> out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        Placed p;
+        p.ch = utf8::next(text, i);
+        const int b = cp1252::byteOf(p.ch);
+        if (b >= kFirstCode) {
+            p.key = uint32_t(b);
+            p.advance = advance_[size_t(b)];
+        }
+        p.missing = p.ch != ' ' && (b < 0 || !glyph(uint8_t(b), 0));
+        out.push_back(p);
+    }
+    return out;
+}
+
+const Image* FontSheet::glyphImage(uint32_t key, int style) const {
+    if (made_) return made_->image(key, style);
+    return key < 256 ? glyph(uint8_t(key), style) : nullptr;
+}
+
+void FontSheet::useMadeGlyphs(std::shared_ptr<const MadeGlyphs> made) {
+    if (!made_) shippedCellHeight_ = cellHeight;
+    made_ = std::move(made);
+    if (!made_) madeFor.clear();
+    cellHeight = made_ ? made_->cellHeight() : shippedCellHeight_;
+    if (cellHeight > 2) stripHeight = cellHeight - 2;
 }

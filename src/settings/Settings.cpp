@@ -14,6 +14,14 @@ Rgb parseRgb(std::string_view s) {
 std::string rgbText(Rgb c) {
     return std::to_string(c.r) + "," + std::to_string(c.g) + "," + std::to_string(c.b);
 }
+// The fields after the thirteenth, up to the last one that is not its default.
+std::string presetExtras(const Preset& p) {
+    std::string out;
+    if (p.crisp == 1) out = "|1";
+    if (!p.fontFamily.empty() || !out.empty()) out = "|" + p.fontFamily + out;
+    if (p.textColor != Rgb{255, 255, 255} || !out.empty()) out = "|" + rgbText(p.textColor) + out;
+    return out;
+}
 }  // namespace
 
 Profile parseProfileLine(std::string_view value) {
@@ -51,6 +59,9 @@ Preset parsePresetLine(std::string_view value) {
     p.centerText = text::toInt(f(11));
     p.programDefault = text::toInt(f(12));
     p.cropStrips = text::toInt(f(13));
+    if (!f(14).empty()) p.textColor = parseRgb(f(14));
+    p.fontFamily = text::trimBlanks(f(15));
+    p.crisp = text::toInt(f(16)) == 1 ? 1 : 0;
     return p;
 }
 
@@ -58,7 +69,8 @@ std::string presetLine(const Preset& p) {
     auto n = [](int v) { return std::to_string(v); };
     return p.name + "|" + rgbText(p.stripsColor) + "|" + n(p.stripsMode) + "|" + n(p.borderStyle) + "|" + n(p.blend) +
            "|" + n(p.drawNoStrips) + "|" + rgbText(p.bgColor) + "|" + n(p.stripsToAllText) + "|" + n(p.wordSpacing) +
-           "|" + n(p.stripsSpacing) + "|" + n(p.centerText) + "|" + n(p.programDefault) + "|" + n(p.cropStrips);
+           "|" + n(p.stripsSpacing) + "|" + n(p.centerText) + "|" + n(p.programDefault) + "|" + n(p.cropStrips) +
+           presetExtras(p);
 }
 
 std::string settingsLeftOutNote(const Settings& s, const std::string& fileName) {

@@ -33,6 +33,11 @@ struct Preset {
     int centerText = 0;
     int programDefault = 0;
     int cropStrips = 0;
+    // Fields 14 to 16 of a preset line, written only when they differ from
+    // these defaults, so older lines and older readers stay as they were.
+    Rgb textColor{255, 255, 255};
+    std::string fontFamily;  // empty: the shipped font sheets
+    int crisp = 0;           // 1: glyphs without anti-aliasing
     friend bool operator==(const Preset&, const Preset&) = default;
 };
 
