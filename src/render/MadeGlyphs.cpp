@@ -143,6 +143,16 @@ const Image* MadeGlyphs::image(uint32_t key, int style) const {
     return &g.styles[s];
 }
 
+void MadeGlyphs::makeAllStyles() const {
+    std::vector<uint32_t> ids;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (const auto& [id, g] : glyphs_) ids.push_back(id);
+    }
+    for (uint32_t id : ids)
+        for (int style = 0; style < kStyles; ++style) image(id, style);
+}
+
 std::string MadeGlyphs::toBytes(const std::string& key) const {
     std::lock_guard<std::mutex> lock(mutex_);
     std::vector<uint32_t> ids;

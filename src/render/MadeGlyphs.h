@@ -33,6 +33,9 @@ public:
     // given to addTexts) is made here.
     std::vector<PlacedGlyph> layout(std::string_view utf8) const;
     const Image* image(uint32_t key, int style) const;
+    // Makes the pictures of every border style of every glyph now rather
+    // than when first drawn.
+    void makeAllStyles() const;
     int cellHeight() const { return cellHeight_; }
     int baseline() const { return baseline_; }
     bool crisp() const { return crisp_; }
