@@ -98,6 +98,7 @@ struct FontFace::Impl {
     FT_Library lib = nullptr;
     FT_Face face = nullptr;
     hb_font_t* font = nullptr;
+    hb_buffer_t* buffer = nullptr;  // reused by every shaping, under the mutex
     std::string bytes;  // the font file, which FreeType reads from
     std::string file;
     int index = 0, size = 0;
@@ -105,6 +106,7 @@ struct FontFace::Impl {
     mutable std::mutex mutex;  // FreeType faces are not shared between threads
 
     ~Impl() {
+        if (buffer) hb_buffer_destroy(buffer);
         if (font) hb_font_destroy(font);
         if (face) FT_Done_Face(face);
         if (lib) FT_Done_FreeType(lib);
@@ -216,16 +218,20 @@ std::vector<FontFace::Shaped> FontFace::shapeLine(std::string_view text) const {
     if (chars.empty()) return out;
 
     // Embedding levels with the direction taken from the first strong character.
-    std::vector<FriBidiCharType> types(chars.size());
-    std::vector<FriBidiBracketType> brackets(chars.size());
-    std::vector<FriBidiLevel> levels(chars.size());
-    std::vector<FriBidiChar> fchars(chars.begin(), chars.end());
-    fribidi_get_bidi_types(fchars.data(), FriBidiStrIndex(fchars.size()), types.data());
-    fribidi_get_bracket_types(fchars.data(), FriBidiStrIndex(fchars.size()), types.data(), brackets.data());
-    FriBidiParType dir = FRIBIDI_PAR_ON;
-    if (!fribidi_get_par_embedding_levels_ex(types.data(), brackets.data(), FriBidiStrIndex(fchars.size()), &dir,
-                                             levels.data()))
-        std::fill(levels.begin(), levels.end(), FriBidiLevel(0));
+    // Text without right-to-left characters (none below U+0590) is one
+    // left-to-right run; anything else gets its levels from FriBidi.
+    std::vector<FriBidiLevel> levels(chars.size(), 0);
+    if (std::any_of(chars.begin(), chars.end(), [](char32_t c) { return c >= 0x0590; })) {
+        std::vector<FriBidiCharType> types(chars.size());
+        std::vector<FriBidiBracketType> brackets(chars.size());
+        std::vector<FriBidiChar> fchars(chars.begin(), chars.end());
+        fribidi_get_bidi_types(fchars.data(), FriBidiStrIndex(fchars.size()), types.data());
+        fribidi_get_bracket_types(fchars.data(), FriBidiStrIndex(fchars.size()), types.data(), brackets.data());
+        FriBidiParType dir = FRIBIDI_PAR_ON;
+        if (!fribidi_get_par_embedding_levels_ex(types.data(), brackets.data(), FriBidiStrIndex(fchars.size()), &dir,
+                                                 levels.data()))
+            std::fill(levels.begin(), levels.end(), FriBidiLevel(0));
+    }
 
     std::vector<Run> runs;
     for (size_t i = 0; i < chars.size(); ++i) {
@@ -254,7 +260,8 @@ std::vector<FontFace::Shaped> FontFace::shapeLine(std::string_view text) const {
         }
 
     std::lock_guard<std::mutex> lock(impl_->mutex);
-    hb_buffer_t* buf = hb_buffer_create();
+    if (!impl_->buffer) impl_->buffer = hb_buffer_create();
+    hb_buffer_t* buf = impl_->buffer;
     for (size_t r : order) {
         const Run& run = runs[r];
         hb_buffer_clear_contents(buf);
@@ -283,7 +290,6 @@ std::vector<FontFace::Shaped> FontFace::shapeLine(std::string_view text) const {
             out.push_back(s);
         }
     }
-    hb_buffer_destroy(buf);
     return out;
 }
 

@@ -55,10 +55,10 @@ void drawGlyph(Image& dst, const Image& src, int x, int y, const Tint& tint) {
 }
 
 // Returns the height of the tallest glyph drawn (0 for none).
-int drawText(Image& img, std::string_view text, const FontSheet& font, int style, int x, int y, int wordSpacing,
-             const Tint& tint) {
+int drawText(Image& img, const std::vector<FontSheet::Placed>& placed, const FontSheet& font, int style, int x, int y,
+             int wordSpacing, const Tint& tint) {
     int offset = 0, tallest = 0;
-    for (const FontSheet::Placed& p : font.layoutText(text)) {
+    for (const FontSheet::Placed& p : placed) {
         if (const Image* g = font.glyphImage(p.key, style)) {
             drawGlyph(img, *g, x + offset + p.dx, y - p.dy, tint);
             tallest = std::max(tallest, g->height());
@@ -89,14 +89,16 @@ Rgb mixStripColor(Rgb c, Rgb b, int blend) {
     return Rgb{mix(c.r, b.r), mix(c.g, b.g), mix(c.b, b.b)};
 }
 
-int measureLine(std::string_view text, const FontSheet& font, int wordSpacing) {
+namespace {
+int widthOf(const std::vector<FontSheet::Placed>& placed, int wordSpacing) {
     int w = 0;
-    for (const FontSheet::Placed& p : font.layoutText(text)) w += p.advance + (p.spaced ? wordSpacing : 0);
+    for (const FontSheet::Placed& p : placed) w += p.advance + (p.spaced ? wordSpacing : 0);
     return w;
 }
 
-RenderResult layoutSubtitleSet(const StripsConfig& style, const FontSheet& font, int width, std::string_view lineA,
-                               std::string_view lineB) {
+// The layout of both lines from their widths.
+RenderResult layoutWithWidths(const StripsConfig& style, const FontSheet& font, int width, std::string_view lineA,
+                              std::string_view lineB, const int widths[2]) {
     RenderResult r;
     r.margin = width / 200;
     r.stripHeight = font.stripHeight;
@@ -106,7 +108,7 @@ RenderResult layoutSubtitleSet(const StripsConfig& style, const FontSheet& font,
         LineLayout& L = r.lines[size_t(i)];
         L.empty = texts[i].empty();
         L.blank = isBlank(texts[i]);
-        L.textWidth = measureLine(texts[i], font, style.wordSpacing);
+        L.textWidth = widths[i];
         L.x0 = style.centerText ? width / 2 - L.textWidth / 2 - m : style.cropStrips;
         L.top = style.stripsYPos + (i == 1 ? style.stripsSpacing : 0);
         switch (style.drawNoStrips ? int(FullWidth) : style.stripsMode) {
@@ -123,6 +125,18 @@ RenderResult layoutSubtitleSet(const StripsConfig& style, const FontSheet& font,
         L.stripDrawn = !L.blank && !style.drawNoStrips && !L.strip.empty();
     }
     return r;
+}
+
+}  // namespace
+
+int measureLine(std::string_view text, const FontSheet& font, int wordSpacing) {
+    return widthOf(font.layoutText(text), wordSpacing);
+}
+
+RenderResult layoutSubtitleSet(const StripsConfig& style, const FontSheet& font, int width, std::string_view lineA,
+                               std::string_view lineB) {
+    const int widths[2] = {measureLine(lineA, font, style.wordSpacing), measureLine(lineB, font, style.wordSpacing)};
+    return layoutWithWidths(style, font, width, lineA, lineB, widths);
 }
 
 StripsConfig renderColours(RenderTarget target, const StripsConfig& style) {
@@ -146,7 +160,11 @@ RenderResult renderSubtitleSet(RenderTarget target, const StripsConfig& baseStyl
                                std::string_view lineA, std::string_view lineB, const Image* background,
                                Image* composite) {
     const int W = image.width();
-    RenderResult r = layoutSubtitleSet(baseStyle, font, W, lineA, lineB);
+    // Each line is laid out (shaped, with glyphs made from a font) once, for
+    // measuring and drawing alike.
+    const std::vector<FontSheet::Placed> placed[2] = {font.layoutText(lineA), font.layoutText(lineB)};
+    const int widths[2] = {widthOf(placed[0], baseStyle.wordSpacing), widthOf(placed[1], baseStyle.wordSpacing)};
+    RenderResult r = layoutWithWidths(baseStyle, font, W, lineA, lineB, widths);
     if (image.empty()) return r;
 
     const StripsConfig style = renderColours(target, baseStyle);
@@ -208,16 +226,15 @@ RenderResult renderSubtitleSet(RenderTarget target, const StripsConfig& baseStyl
     // Text, drawn with the style-0 advances whatever the border style.
     int glyphStyle = std::clamp(style.borderStyle, 0, FontSheet::kStyles - 1);
     if (target == RenderTarget::OpaqueExport && style.drawNoStrips) glyphStyle = 0;
-    std::string_view texts[2] = {lineA, lineB};
     const Tint tint(style.textColor, glyphStyle);
     for (int i = 0; i < 2; ++i) {
         const LineLayout& L = r.lines[size_t(i)];
         if (L.blank) continue;
         const int tallest =
-            drawText(image, texts[i], font, glyphStyle, L.x0 + r.margin, L.top - 2, style.wordSpacing, tint);
+            drawText(image, placed[i], font, glyphStyle, L.x0 + r.margin, L.top - 2, style.wordSpacing, tint);
         addDrawnRows(r, L.top - 2, L.top - 2 + tallest, image.height());
         if (makeComposite)
-            drawText(*composite, texts[i], font, glyphStyle, L.x0 + r.margin, L.top - 2, style.wordSpacing, tint);
+            drawText(*composite, placed[i], font, glyphStyle, L.x0 + r.margin, L.top - 2, style.wordSpacing, tint);
     }
     return r;
 }

@@ -16,34 +16,38 @@ constexpr uint8_t kShadowGrey = 96;
 // down. Crisp glyphs get a solid outline, so every pixel is text, border or
 // nothing.
 Image styleGlyph(const std::vector<uint8_t>& mask, int w, int h, int style, bool crisp) {
-    auto at = [&](int x, int y) {
-        return x < 0 || y < 0 || x >= w || y >= h ? 0.0f : mask[size_t(y) * size_t(w) + size_t(x)] / 255.0f;
-    };
     Image img(w, h);
+    if (img.empty()) return img;
+    // The mask with two empty pixels around it: neighbours need no checks.
+    const int pw = w + 4;
+    std::vector<uint8_t> padded(size_t(pw) * size_t(h + 4), 0);
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const float fa = at(x, y);
-            float border = 0.0f;
-            uint8_t grey = 0;
+        std::copy(mask.begin() + long(y) * w, mask.begin() + long(y + 1) * w, padded.begin() + long(y + 2) * pw + 2);
+    auto at = [&](int x, int y) { return int(padded[size_t(y + 2) * size_t(pw) + size_t(x + 2)]); };
+    const int grey = style == 1 ? 0 : style == 2 ? kOutlineGrey : kShadowGrey;
+    // Diagonal neighbours count 0.85 for rounder corners, except in crisp glyphs.
+    const int diagonal = crisp ? 255 : 217;
+    for (int y = 0; y < h; ++y) {
+        uint8_t* p = img.pixel(0, y);
+        for (int x = 0; x < w; ++x, p += 4) {
+            const int text = at(x, y);
+            int border = 0;
             if (style == 1 || style == 2) {
-                for (int dy = -1; dy <= 1; ++dy)
-                    for (int dx = -1; dx <= 1; ++dx) {
-                        float v = at(x + dx, y + dy);
-                        if (dx != 0 && dy != 0 && !crisp) v *= 0.85f;  // rounder corners
-                        border = std::max(border, v);
-                    }
-                grey = style == 1 ? 0 : kOutlineGrey;
+                border = std::max({at(x - 1, y), at(x + 1, y), at(x, y - 1), at(x, y + 1)});
+                const int d = std::max({at(x - 1, y - 1), at(x + 1, y - 1), at(x - 1, y + 1), at(x + 1, y + 1)});
+                border = std::max({border, d * diagonal / 255, text});
             } else if (style == 3) {
                 border = at(x - 2, y - 2);
-                grey = kShadowGrey;
             }
-            const float outA = fa + border * (1.0f - fa);
-            if (outA <= 0.0f) continue;
-            const float c = (kTextGrey * fa + grey * border * (1.0f - fa)) / outA;
-            uint8_t* p = img.pixel(x, y);
+            if (text == 0 && border == 0) continue;
+            // Text over border, source-over, kept straight.
+            const float fa = text / 255.0f, fb = border / 255.0f;
+            const float outA = fa + fb * (1.0f - fa);
+            const float c = (kTextGrey * fa + grey * fb * (1.0f - fa)) / outA;
             p[0] = p[1] = p[2] = uint8_t(std::clamp(c + 0.5f, 0.0f, 255.0f));
             p[3] = uint8_t(std::clamp(outA * 255.0f + 0.5f, 0.0f, 255.0f));
         }
+    }
     return img;
 }
 
