@@ -80,9 +80,10 @@ enum : int {
     InsertSet = 73,
     Undo = 74,
     Redo = 75,
-    TextColor = 76,
-    FontButton = 77,
-    Crisp = 78,
+    Recent = 76,
+    TextColor = 77,
+    FontButton = 78,
+    Crisp = 79,
 };
 
 // The eight read-only context fields around the line fields.
@@ -101,5 +102,15 @@ enum : int {
     RedoKeyMenuId = 1172,       // Ctrl+Y, Ctrl+Shift+Z
     InsertSetKeyMenuId = 1173,  // Ctrl+Insert
     JournalTickMenuId = 1174,   // the two-second tick of the journal of unsaved work
+    // Keys of the subtitle list.
+    CutKeyMenuId = 1175,        // Ctrl+X
+    CopyKeyMenuId = 1176,       // Ctrl+C
+    PasteKeyMenuId = 1177,      // Ctrl+V
+    SelectAllKeyMenuId = 1178,  // Ctrl+A
+    DeleteKeyMenuId = 1179,     // Delete
+    MoveUpKeyMenuId = 1180,     // Alt+Up
+    MoveDownKeyMenuId = 1181,   // Alt+Down
+    // A right click on the list (the event's value: the row under the pointer, -1: none).
+    ListMenuMenuId = 1182,
 };
 }  // namespace ctl

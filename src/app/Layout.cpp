@@ -67,6 +67,8 @@ const std::vector<ControlSpec>& mainWindowControls() {
         {ctl::ResetAllY, K::Button, "Reset All in List", 149, 426, 85, 20, A::RightColumn},
         {ctl::SaveAs, K::Button, "Save As...", 0, 460, 80, 20, A::RightColumn, F::Default, 0, 0, 0, false,
          "Save the project under another name (Ctrl+Shift+S). Save (Ctrl+S) writes it in place."},
+        {ctl::Recent, K::Button, "Recent...", 80, 460, 80, 20, A::RightColumn, F::Default, 0, 0, 0, true,
+         "Open one of the projects opened or saved last"},
         {ctl::Undo, K::Button, "Undo", 0, 482, 120, 20, A::RightColumn, F::Default, 0, 0, 0, false,
          "Take back the last change (Ctrl+Z)"},
         {ctl::Redo, K::Button, "Redo", 120, 482, 120, 20, A::RightColumn, F::Default, 0, 0, 0, false,
