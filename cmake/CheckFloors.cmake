@@ -28,7 +28,7 @@ set(floors base project settings io render export timing media app gui cli)
 
 # Outside libraries only the adapters may include.
 set(adapters io media gui)
-set(outside_pattern "^(wx/|libav|libsw|SDL|png\\.h|pngconf\\.h|jpeglib\\.h|jerror\\.h|tiff|ft2build\\.h|freetype/|gtk/|gdk/|hunspell/)")
+set(outside_pattern "^(wx/|libav|libsw|SDL|png\\.h|pngconf\\.h|jpeglib\\.h|jerror\\.h|tiff|ft2build\\.h|freetype/|hb\\.h|hb-|fribidi|fontconfig/|gtk/|gdk/|hunspell/)")
 
 # The XML library: the floors that write files (io, export) only.
 set(xml_floors io export)

@@ -131,6 +131,17 @@ r_prev=$(render_ms BM_RenderPreview1080); r_alpha=$(render_ms BM_RenderAlpha1080
 r_color=$(render_ms BM_RenderColor1080); r_opaque=$(render_ms BM_RenderOpaque1080)
 row "Render one 1920x1080 set: Preview / AlphaExport / ColorExport / OpaqueExport" \
   "$r_prev / $r_alpha / $r_color / $r_opaque ms" "-" "-" "-"
+log "glyphs made from installed fonts (Google Benchmark)"
+"$bin/kalvero_bench" --benchmark_filter='BM_(Glyphs|RenderPreview1080)' \
+  --benchmark_format=csv --benchmark_min_time=0.3 2>/dev/null >"$work/glyphs.csv"
+glyph_ms() { awk -F, -v n="\"$1\"" '$1==n { t=$3; u=$5; gsub(/"/,"",u); if (u=="us") t/=1000; if (u=="ns") t/=1e6; printf "%.2f", t }' "$work/glyphs.csv"; }
+row "Glyphs from an installed font for a 1,000-set Latin project, 56 px, all four border styles: cold / from the glyph cache (coverage from the cache alone: $(glyph_ms BM_GlyphsLatin1000CachedNoStyles) ms)" \
+  "$(glyph_ms BM_GlyphsLatin1000Cold) / $(glyph_ms BM_GlyphsLatin1000Cached) ms" "goal < 200 / < 5 ms" "-" "-"
+row "Glyphs from an installed font for a CJK project of 1,000 distinct characters, 56 px, all four border styles, cold" \
+  "$(glyph_ms BM_GlyphsCjk1000Cold) ms" "goal < 2000 ms" "-" "-"
+row "Render one 1920x1080 set (Preview) with glyphs made from a font / with the shipped sheets" \
+  "$(glyph_ms BM_RenderPreview1080MadeGlyphs) / $(glyph_ms BM_RenderPreview1080) ms" "goal: within 10 %" \
+  "$(fmt "$(calc "$(glyph_ms BM_RenderPreview1080MadeGlyphs) / $(glyph_ms BM_RenderPreview1080)")") x" "-"
 fi
 
 # --- editing tools -------------------------------------------------------------

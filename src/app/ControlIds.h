@@ -84,6 +84,9 @@ enum : int {
     LineALabel = 77,
     LineBLabel = 78,
     ImportStl = 79,
+    TextColor = 80,
+    FontButton = 81,
+    Crisp = 82,
 };
 
 // The eight read-only context fields around the line fields.

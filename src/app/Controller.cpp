@@ -295,6 +295,9 @@ std::pair<std::string, std::string> Controller::changeOf(const Event& e) const {
         case ctl::BorderList: return {"Border Style", ""};
         case ctl::StripsColor: return {"Strips Color", ""};
         case ctl::BgColor: return {"BG Color", ""};
+        case ctl::TextColor: return {"Text Color", ""};
+        case ctl::FontButton: return {"Font", ""};
+        case ctl::Crisp: return {"Crisp", ""};
         case ctl::DrawNoStrips: case ctl::CutStripsToText: case ctl::StripsToAllText: return {"Strips Mode", ""};
         case ctl::CenterText: return {"Center Text", ""};
         default: return {};
@@ -479,7 +482,7 @@ bool Controller::offerRecovery() {
             continue;
         }
         const std::string name = j->projectPath.empty() ? j->projectName + s_.projectExt : j->projectPath;
-        if (!ui_.askYesNo("Question", "Recover unsaved work?\n\n" + cp1252::fromUtf8(name) + ", last changed " +
+        if (!ui_.askYesNo("Question", "Recover unsaved work?\n\n" + name + ", last changed " +
                                           j->changed + ", was not saved when Kalvero ended.\nNo discards it.")) {
             files::removeFile(path);
             continue;

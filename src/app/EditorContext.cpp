@@ -119,6 +119,13 @@ void EditorContext::refreshPreview() {
         int y = text::toInt(s.list.column(setRowOf(row), Column::Y));
         s.style.stripsYPos = y == 0 ? s.view.stripsY.value : y;
     }
+    // Glyphs from an installed font follow the style; one that cannot be
+    // used is told once and the shipped sheets draw instead.
+    if (std::string why = renderer.syncFont(s.style); !why.empty()) {
+        s.style.fontFamily.clear();
+        s.style.crisp = false;
+        ui.messageBox("Warning!", "The font cannot be used: " + why + "\nThe shipped font sheets draw the captions.");
+    }
     const RenderResult& r = renderer.renderPreview(s.style, s.view.lineA, s.view.lineB, canvas,
                                                     composite, background.empty() ? nullptr : &background);
     compositeShown = r.compositeMade;

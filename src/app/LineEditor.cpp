@@ -7,6 +7,7 @@
 #include "app/Controller.h"
 #include "app/Ui.h"
 #include "base/Text.h"
+#include "base/Utf8.h"
 
 namespace {
 const Rgb kWhite{255, 255, 255};
@@ -41,7 +42,7 @@ void LineEditor::onLineFieldEvent(int line, bool changed) {
     }
     // "|" separates the columns of a project file; the broken bar looks the same.
     if (value.find('|') != std::string::npos) {
-        value = text::replaceAll(value, "|", "\xA6");
+        value = text::replaceAll(value, "|", utf8::kBrokenBar);
         setControlText(field, value);
         ui_.setCaretToEnd(field);
     }

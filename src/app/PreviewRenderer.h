@@ -4,6 +4,7 @@
 
 #include "render/Compositor.h"
 #include "render/FontSheet.h"
+#include "render/InstalledFont.h"
 #include "base/Image.h"
 #include "render/StripsConfig.h"
 
@@ -18,6 +19,13 @@ public:
     // Each sheet comes from the first of `folders` whose includes/ holds it.
     bool loadFontSheets(const std::vector<std::string>& folders, int size, int& fontSheetsDirty, Ui& ui) {
         return ::loadFontSheets(sheet_, folders, size, ui.notice(), fontSheetsDirty);
+    }
+    // Makes glyphs from the style's installed font when the choice changed
+    // (glyphs are made as lines need them). Empty, or why the font cannot
+    // be used (the shipped sheets are used then).
+    std::string syncFont(const StripsConfig& style) {
+        const InstalledFontResult r = syncFontChoice(sheet_, style, {});
+        return r.ok ? std::string() : r.error;
     }
     int stripHeight() const { return sheet_.stripHeight; }
     const FontSheet& fontSheet() const { return sheet_; }

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/TextStyle.h"
 #include "app/ControlIds.h"
 #include "app/StylePanel.h"
 #include "app/Layout.h"
@@ -194,6 +195,7 @@ void StylePanel::showStyle() {
     ui_.showImage(ctl::StripsSwatch, stripsSwatch);
     draw::fillOpaque(bgSwatch, st.bgColor);
     ui_.showImage(ctl::BgSwatch, bgSwatch);
+    textstyle::show(cx_);
     // The canvas is not shown here: every caller renders the preview next.
     setControlValue(ctl::BorderList, st.borderStyle);
     setControlValue(ctl::BlendSlider, st.blend);
@@ -307,6 +309,9 @@ void StylePanel::savePreset() {
         p.cropStrips = s_.style.cropStrips;
         if (const Profile* profile = s_.profile(); profile && s_.style.fontSize != profile->fontSize)
             p.fontSize = s_.style.fontSize;
+        p.textColor = s_.style.textColor;
+        p.fontFamily = s_.style.fontFamily;
+        p.crisp = s_.style.crisp ? 1 : 0;
 
         bool isNew = found == s_.presets.end();
         if (isNew && s_.presets.size() >= kMaxPresets) {

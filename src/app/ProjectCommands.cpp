@@ -93,7 +93,7 @@ void ProjectCommands::markListUnsaved() {
 
 bool ProjectCommands::settleUnsavedWork() {
     if (!hasUnsavedWork()) return true;
-    switch (ui_.askYesNoCancel("Question", "Save changes to " + cp1252::fromUtf8(projectFileName()) + "?")) {
+    switch (ui_.askYesNoCancel("Question", "Save changes to " + projectFileName() + "?")) {
         case Ui::Answer::Yes: return saveProject();
         case Ui::Answer::No: return true;
         case Ui::Answer::Cancel: break;
@@ -108,7 +108,7 @@ void ProjectCommands::newProject() {
     // A cancelled box or an empty name changes nothing, so Save keeps working.
     if (!name || text::trimSpaces(*name).empty()) return;
     // The name becomes a file name, and file names are UTF-8.
-    s_.projectName = cp1252::toUtf8(text::trimSpaces(*name));
+    s_.projectName = text::trimSpaces(*name);
     // A new project has no file yet: its first Save asks where it goes.
     s_.projectPath.clear();
     updateTitle();
@@ -133,7 +133,7 @@ bool readProject(const std::string& path, int fallbackY, ProjectHeader& header, 
     switch (readProjectFile(path, fallbackY, header, rows).status) {
     case ProjectOpenStatus::Ok: return true;
     case ProjectOpenStatus::CannotRead:
-        ui.messageBox("Error!", "Could not read/access:\n" + cp1252::fromUtf8(path));
+        ui.messageBox("Error!", "Could not read/access:\n" + path);
         break;
     case ProjectOpenStatus::NotAProject:
         ui.messageBox("Error!", "This is not a Kalvero project file, or its header is damaged:\n" + path);
@@ -157,7 +157,7 @@ bool ProjectCommands::loadProject(const std::string& path) {
     std::string lookError;
     std::optional<ProjectLook> look = readProjectLook(path, lookError);
     if (!lookError.empty())
-        ui_.messageBox("Warning!", "The project opens with its preset's look: " + cp1252::fromUtf8(lookError));
+        ui_.messageBox("Warning!", "The project opens with its preset's look: " + lookError);
     takeProject(path, header, std::move(rows), look);
     markListSaved();
     remember(path, true);
@@ -194,7 +194,7 @@ std::string ProjectCommands::dialogFolder() const {
 void ProjectCommands::openRecent() {
     std::vector<Ui::MenuItem> items;
     for (const std::string& p : s_.recent.projects)
-        items.push_back({cp1252::fromUtf8(files::filePart(p) + "  (" + files::folderPart(p) + ")"), true});
+        items.push_back({files::filePart(p) + "  (" + files::folderPart(p) + ")", true});
     if (items.empty()) {
         ui_.messageBox("Info", "No project has been opened or saved yet.");
         return;
@@ -203,7 +203,7 @@ void ProjectCommands::openRecent() {
     if (chosen < 0 || chosen >= int(s_.recent.projects.size())) return;
     const std::string path = s_.recent.projects[size_t(chosen)];
     if (!files::exists(path)) {
-        ui_.messageBox("Error!", "The project is no longer there:\n" + cp1252::fromUtf8(path) +
+        ui_.messageBox("Error!", "The project is no longer there:\n" + path +
                                      "\nIt was taken off the recent projects.");
         s_.recent.remove(path);
         saveRecent();
@@ -291,7 +291,7 @@ bool ProjectCommands::saveProjectAs() {
     if (!files::isDirectory(paths.projectDir)) {
         files::Result made = files::makeDirectories(paths.projectDir);
         if (!made) {
-            ui_.messageBox("Error!", "Could not create the project folder:\n" + cp1252::fromUtf8(paths.projectDir) +
+            ui_.messageBox("Error!", "Could not create the project folder:\n" + paths.projectDir +
                                          "\n" + made.error);
             s_.projectName = remembered;
             return false;
@@ -311,7 +311,7 @@ bool ProjectCommands::writeProject(const std::string& path) {
     std::string content = formatProject(s_.list, header, local, s_.projectExt, s_.versionText);
     files::Result r = files::writeFileAtomic(path, content);
     if (!r) {
-        ui_.messageBox("Error!", "Unable to create the file:\n" + cp1252::fromUtf8(path) + "\n" + r.error);
+        ui_.messageBox("Error!", "Unable to create the file:\n" + path + "\n" + r.error);
         return false;
     }
     s_.projectPath = path;
@@ -339,7 +339,7 @@ void ProjectCommands::importSrt() {
     // Read first: a file that cannot be read leaves the current list alone.
     std::string bytes;
     if (!files::readFile(path, bytes, kMaxOpenBytes)) {
-        ui_.messageBox("Error!", "Could not read/access:\n" + cp1252::fromUtf8(path));
+        ui_.messageBox("Error!", "Could not read/access:\n" + path);
         return;
     }
     remember(path, false);

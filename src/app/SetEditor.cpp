@@ -26,7 +26,7 @@ std::string clipboardTextOfSets(const SubtitleList& list, const std::vector<int>
     for (int k : sets)
         for (int r : {2 * k, 2 * k + 1}) {
             const std::string line = text::trimSpaces(list.column(r, Column::Text));
-            if (!line.empty()) text += cp1252::toUtf8(line) + "\r\n";
+            if (!line.empty()) text += line + "\r\n";
         }
     return text.empty() ? text : text + "\r\n";
 }

@@ -6,7 +6,6 @@
 #include "app/ProjectCommands.h"
 #include "app/ProjectOpen.h"
 #include "app/Ui.h"
-#include "base/Cp1252.h"
 #include "base/Text.h"
 #include "io/Files.h"
 #include "project/StlImport.h"
@@ -20,13 +19,13 @@ void ProjectCommands::importStl() {
     // Read and check first: a file that cannot be used leaves the list alone.
     std::string bytes;
     if (files::Result r = files::readFile(path, bytes, kMaxOpenBytes); !r) {
-        ui_.messageBox("Error!", "Could not read/access:\n" + cp1252::fromUtf8(path) + "\n" + r.error);
+        ui_.messageBox("Error!", "Could not read/access:\n" + path + "\n" + r.error);
         return;
     }
     const int lineHeight = std::max(1, cx_.renderer.fontSheet().stripHeight);
     const StlImportResult result = ::importStl(bytes, s_.fps, s_.projectHeight, lineHeight);
     if (!result.ok) {
-        ui_.messageBox("Error!", cp1252::fromUtf8(path) + ":\n" + result.error + "\nNothing was imported.");
+        ui_.messageBox("Error!", path + ":\n" + result.error + "\nNothing was imported.");
         return;
     }
     const int y = s_.view.stripsY.value;
@@ -37,6 +36,6 @@ void ProjectCommands::importStl() {
         std::string notes;
         for (size_t i = 0; i < result.notes.size() && i < 20; ++i) notes += "\n" + result.notes[i];
         if (result.notes.size() > 20) notes += "\n(" + std::to_string(result.notes.size() - 20) + " more)";
-        ui_.messageBox("Import STL", "Not everything in\n" + cp1252::fromUtf8(path) + "\ncould be carried over:" + notes);
+        ui_.messageBox("Import STL", "Not everything in\n" + path + "\ncould be carried over:" + notes);
     }
 }

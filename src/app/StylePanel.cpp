@@ -7,6 +7,7 @@
 #include "app/ControlIds.h"
 #include "app/Controller.h"
 #include "app/Layout.h"
+#include "app/TextStyle.h"
 #include "app/Ui.h"
 #include "base/Draw.h"
 #include "base/Text.h"
@@ -70,6 +71,9 @@ bool StylePanel::handle(const Event& e) {
             if (changed) onProfileList(e);
             return true;
         case ctl::BgColor: onColour(ctl::BgColor); return true;
+        case ctl::TextColor: if (textstyle::chooseTextColour(cx_)) markPresetModified(); return true;
+        case ctl::FontButton: if (textstyle::chooseFont(cx_)) markPresetModified(); return true;
+        case ctl::Crisp: if (textstyle::setCrisp(cx_, e.value != 0)) markPresetModified(); return true;
         case ctl::StripsYSlider: onStripsYSlider(); return true;
         case ctl::DrawNoStrips:
             markPresetModified();

@@ -11,9 +11,7 @@ class Image;
 
 // The port through which all logic talks to the user interface. Controls are
 // addressed by their fixed ids (app/ControlIds.h). All text crossing this
-// port is single-byte Windows-1252, like the model; the adapters convert.
-// Paths are the exception: file names, the paths of the file dialogs and the
-// window title (which names the project file) are UTF-8.
+// port is UTF-8, like the model: texts, file names and paths alike.
 //
 // The wxWidgets adapter implements it for the real window, tests use a fake
 // that records calls and answers dialogs from a script, and the command-line
@@ -101,6 +99,14 @@ public:
     virtual std::string saveFileDialog(const std::string& title, const std::string& defaultFile,
                                        const std::string& filter) = 0;
     virtual std::optional<Rgb> chooseColour(Rgb initial) = 0;
+    // The font chooser: one of `families` (with a search field), or "" for
+    // the shipped font sheets; nothing when cancelled.
+    virtual std::optional<std::string> chooseFont(const std::vector<std::string>& families,
+                                                  const std::string& current) {
+        (void)families;
+        (void)current;
+        return std::nullopt;
+    }
     // A menu at the pointer: the index of the chosen item, -1 when none was
     // chosen. Items with an empty title are separators.
     struct MenuItem {

@@ -1,6 +1,7 @@
 #include "base/BroadcastText.h"
 
 #include "base/Cp1252.h"
+#include "base/Utf8.h"
 
 namespace broadcasttext {
 namespace {
@@ -146,7 +147,7 @@ std::string iso6937FromCp1252(std::string_view text, Losses* losses) {
             if (n.cp == cp) near = n.text;
         if (std::string_view(near) == "\xB7") out += char(0xB7);
         else out += near;
-        if (losses) losses->add(std::string(1, ch));
+        if (losses) losses->add(cp1252::toUtf8(std::string(1, ch)));
     }
     return out;
 }
@@ -187,8 +188,25 @@ std::string cp1252FromIso6937At(std::string_view s, size_t i, size_t& used, Loss
     return lost("?", "?");
 }
 
+std::string cp1252FromUtf8(std::string_view text, Losses* losses) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        const size_t at = i;
+        const char32_t cp = utf8::next(text, i);
+        const int b = cp1252::byteOf(cp);
+        if (b >= 0) {
+            out += char(b);
+            continue;
+        }
+        out += '?';
+        if (losses) losses->add(text.substr(at, i - at));
+    }
+    return out;
+}
+
 std::string cp850FromText(std::string_view text) {
-    const std::string single = cp1252::looksLikeUtf8(text) ? cp1252::fromUtf8(text) : std::string(text);
+    const std::string single = cp1252::fromUtf8(utf8::fromLegacy(text));
     std::string out;
     for (char ch : single) {
         const unsigned char b = static_cast<unsigned char>(ch);

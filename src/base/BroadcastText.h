@@ -12,7 +12,7 @@ namespace broadcasttext {
 // What a conversion could not carry over exactly.
 struct Losses {
     int replaced = 0;        // characters written as a near one ("..." for the ellipsis)
-    std::string examples;    // the first few of them, as Windows-1252 text, each once
+    std::string examples;    // the first few of them, as UTF-8 text, each once
     void add(std::string_view original);
 };
 
@@ -26,6 +26,10 @@ std::string iso6937FromCp1252(std::string_view text, Losses* losses = nullptr);
 // character Windows-1252 cannot hold becomes its nearest ('L' for the
 // barred L, "ij", the letter without its accent) and is counted.
 std::string cp1252FromIso6937At(std::string_view s, size_t i, size_t& used, Losses* losses = nullptr);
+
+// The program's UTF-8 text as Windows-1252 for the tables above: a
+// character the code page lacks becomes '?' and is counted in `losses`.
+std::string cp1252FromUtf8(std::string_view utf8, Losses* losses = nullptr);
 
 // UTF-8 (or Windows-1252 when not valid UTF-8) as code page 850; what the
 // code page lacks becomes '?'.

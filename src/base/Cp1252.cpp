@@ -143,4 +143,17 @@ bool looksLikeUtf8(std::string_view bytes) {
     return multi;
 }
 
+int byteOf(char32_t cp) { return codePointToByte(uint32_t(cp)); }
+
+bool fits(std::string_view utf8) {
+    size_t i = 0;
+    while (i < utf8.size()) {
+        uint32_t cp = 0;
+        const size_t len = decodeOne(utf8, i, cp);
+        if (len == 0 || codePointToByte(cp) < 0) return false;
+        i += len;
+    }
+    return true;
+}
+
 }  // namespace cp1252

@@ -2,8 +2,8 @@
 #include <string>
 #include <string_view>
 
-// Conversions between the model's single-byte Windows-1252 text and UTF-8,
-// used only where text enters or leaves the program (GUI, imports, CLI).
+// Conversions between single-byte Windows-1252 text (older project files,
+// the shipped font sheets, broadcast formats) and the program's UTF-8.
 namespace cp1252 {
 
 // Characters Windows-1252 cannot hold become '?'. Invalid UTF-8 bytes are
@@ -19,5 +19,11 @@ std::string fromUtf32(std::string_view bytes, bool bigEndian);
 // True when the bytes are valid UTF-8 and hold at least one multi-byte
 // sequence (so they cannot be plain single-byte text that happens to be ASCII).
 bool looksLikeUtf8(std::string_view bytes);
+
+// The Windows-1252 byte of a character, -1 when the code page has none.
+int byteOf(char32_t cp);
+// True when the UTF-8 text is valid and every character has a Windows-1252
+// byte, so that fromUtf8 and toUtf8 take it there and back unchanged.
+bool fits(std::string_view utf8);
 
 }  // namespace cp1252

@@ -8,6 +8,7 @@
 
 #include "app/DataDirs.h"
 #include "app/ProjectOpen.h"
+#include "base/Utf8.h"
 #include "base/Version.h"
 #include "cli/CliSupport.h"
 #include "cli/EditCommands.h"
@@ -18,6 +19,13 @@
 #include "io/Files.h"
 #include "base/Cp1252.h"
 #include "project/ProjectFile.h"
+#include "project/SrtImport.h"
+#include "project/SccImport.h"
+#include "project/StlImport.h"
+#include "project/SubtitleSet.h"
+#include "render/FontSheet.h"
+#include "render/InstalledFont.h"
+#include "io/FontFace.h"
 #include "base/Text.h"
 #include "io/SettingsFile.h"
 #include "media/MediaFiles.h"
@@ -28,7 +36,7 @@ std::string terminalLine(const std::string& text) {
     std::string s = text::replaceAll(text::replaceAll(text, "\r\n", "\n"), "\n\n", "\n");
     std::replace(s.begin(), s.end(), '\r', ' ');
     std::replace(s.begin(), s.end(), '\n', ' ');
-    return cp1252::looksLikeUtf8(s) ? s : cp1252::toUtf8(s);
+    return utf8::fromLegacy(s);
 }
 
 Notice Context::notice() {
@@ -280,6 +288,47 @@ int cmdInfo(Context& c, const std::vector<std::string>& args) {
     return Ok;
 }
 
+}  // namespace
+
+Rgb parseColorArg(const std::string& text) {
+    std::string hex = text.size() == 7 && text[0] == '#' ? text.substr(1) : text;
+    const bool ok = hex.size() == 6 && std::all_of(hex.begin(), hex.end(), [](char ch) { return std::isxdigit(static_cast<unsigned char>(ch)); });
+    if (!ok) throw UsageError{"--text-color takes a colour as #RRGGBB, not " + text};
+    const unsigned long v = std::stoul(hex, nullptr, 16);
+    return Rgb{uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)};
+}
+
+bool useFontArgs(Context& c, const Args& a, FontSheet& font, StripsConfig& style, const std::vector<std::string>& texts) {
+    if (a.has("--font")) style.fontFamily = a.get("--font");
+    if (a.flag("--crisp")) style.crisp = true;
+    const InstalledFontResult r = syncFontChoice(font, style, texts);
+    if (!r.ok) {
+        if (!a.has("--font") && !a.flag("--crisp")) {
+            // The project's or preset's font: the shipped sheets stand in.
+            c.err << "kalvero-cli: warning: " << r.error << "; the shipped font sheets are used\n";
+            style.fontFamily.clear();
+            style.crisp = false;
+            return true;
+        }
+        c.fail("--font: " + r.error);
+        return false;
+    }
+    if (!r.missing.empty()) c.err << "kalvero-cli: warning: " << describeMissing(r.missing) << "\n";
+    if (!r.cacheNote.empty()) c.err << "kalvero-cli: note: " << r.cacheNote << "\n";
+    return true;
+}
+
+namespace {
+
+int cmdFonts(Context& c, const std::vector<std::string>& args) {
+    Args::parse(args, {}, {});
+    if (!args.empty()) throw UsageError{"fonts takes no arguments"};
+    const std::vector<std::string> names = fontlist::families();
+    if (names.empty()) return c.fail("no installed font was found (fontconfig lists none)");
+    for (const std::string& n : names) c.out << n << "\n";
+    return Ok;
+}
+
 int cmdProfiles(Context& c, const std::vector<std::string>& args) {
     Args::parse(args, {}, {});
     if (!args.empty()) throw UsageError{"profiles takes no arguments"};
@@ -330,6 +379,7 @@ void usage(std::ostream& err) {
            "commands:\n"
            "  profiles\n"
            "  presets\n"
+           "  fonts\n"
            "  import-srt FILE.srt -o OUT.KVL8 [--profile N|NAME] [--preset N|NAME] [--force]\n"
            "  import-stl FILE.stl -o OUT.KVL8 [--profile N|NAME] [--preset N|NAME] [--force]\n"
            "  import-scc FILE.scc -o OUT.KVL8 [--profile N|NAME] [--preset N|NAME] [--force]\n"
@@ -338,8 +388,9 @@ void usage(std::ostream& err) {
            "  render IN.KVL8 --set K | --profile N|NAME --preset N|NAME --line-a TEXT --line-b TEXT\n"
            "         [--y Y] [--font-size N] [--border 0-3] [--blend V] [--mode full|cut|all|none]\n"
            "         [--center|--no-center] [--word-spacing N] [--strips-spacing N] [--crop N]\n"
-           "         [--background FILE] --target preview|alpha|color|opaque -o OUT.png [--force]\n"
-           "  export png|iff IN.KVL8 [--scala 0-3] [--force]\n"
+           "         [--background FILE] [--font FAMILY] [--crisp] [--text-color #RRGGBB]\n"
+           "         --target preview|alpha|color|opaque -o OUT.png [--force]\n"
+           "  export png|iff IN.KVL8 [--scala 0-3] [--font FAMILY] [--crisp] [--text-color #RRGGBB] [--force]\n"
            "  export avi IN.KVL8 [--codec NAME] [--quality 1-100] [--force]\n"
            "  export overlay IN.KVL8 [--codec prores|qtrle|png|vp9|utvideo] [--force]\n"
            "  export bdn IN.KVL8 [--indexed] [--lang CODE] [--force]\n"
@@ -361,6 +412,10 @@ void usage(std::ostream& err) {
            "--force replaces read-only output files and starts exports of more than 100000 pictures;\n"
            "a FIFO, device or folder under an output name is never replaced.\n"
            "--verbose shows FFmpeg's own messages. -- ends the options, so a file name may begin with a dash.\n"
+           "--font FAMILY draws the captions from an installed font (`kalvero-cli fonts`; \"DejaVu Sans:bold\"\n"
+           "or a font file's path also do) instead of the shipped sheets; --crisp without anti-aliasing.\n"
+           "--text-color #RRGGBB colours the text (the preset's colour, white by default).\n"
+           "The picture exports (png iff avi overlay bdn sup vobsub dvb) take all three.\n"
            "--lang CODE: the tracks' language, ISO 639 (fr, fre; und when not told, the default).\n"
            "exit status: 0 done, 1 bad input or a file error, 2 usage error, 130 cancelled (Ctrl+C).\n";
 }
@@ -370,6 +425,7 @@ void usage(std::ostream& err) {
 const std::map<std::string, Command>& commands() {
     static const std::map<std::string, Command> table = {
         {"profiles", cmdProfiles},
+        {"fonts", cmdFonts},
         {"presets", cmdPresets},
         {"import-srt", cmdImportSrt},
         {"import-stl", cmdImportStl},

@@ -8,7 +8,9 @@
 #include "app/AppState.h"
 #include "app/MissingTiming.h"
 #include "base/Notice.h"
+#include "render/FontSheet.h"
 #include "render/ProjectLook.h"
+#include "render/StripsConfig.h"
 
 // Shared pieces of the kalvero-cli commands.
 namespace cli {
@@ -85,6 +87,17 @@ std::string terminalLine(const std::string& text);
 // The one positional argument of a command; a usage error "expected WHAT"
 // when there are none or more.
 std::string requireOne(const Args& a, const char* what);
+
+// "#RRGGBB" (or "RRGGBB") as a colour; a usage error otherwise.
+Rgb parseColorArg(const std::string& text);
+
+// The style's font choice, with --font FAMILY (an installed family; a path
+// to a font file also does) and --crisp over it: the glyphs of `texts` made
+// from that font replace the shipped sheets in `font`. False, with the
+// message printed, when a font given on the command line cannot be used (a
+// preset's or project's font that cannot is a warning, and the shipped
+// sheets stand in); characters the font lacks are a warning.
+bool useFontArgs(Context& c, const Args& a, FontSheet& font, StripsConfig& style, const std::vector<std::string>& texts);
 
 using Command = int (*)(Context&, const std::vector<std::string>&);
 

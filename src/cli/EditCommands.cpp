@@ -10,6 +10,7 @@
 
 #include "app/DataDirs.h"
 #include "app/ProjectOpen.h"
+#include "base/Utf8.h"
 #include "base/Cp1252.h"
 #include "base/Text.h"
 #include "cli/CliSupport.h"
@@ -20,6 +21,8 @@
 #include "project/SubtitleSet.h"
 #include "project/TextImport.h"
 #include "render/FontSheet.h"
+#include "render/ProjectLook.h"
+#include "render/InstalledFont.h"
 #include "render/LayoutCheck.h"
 #include "render/PresetStyle.h"
 
@@ -177,12 +180,11 @@ int cmdReplace(Context& c, const std::vector<std::string>& args) {
     if (!a.has("-o")) throw UsageError{"replace needs -o OUT.KVL8"};
     if (!a.has("--find") || !a.has("--with")) throw UsageError{"replace needs --find TEXT and --with TEXT"};
     FindOptions o;
-    // The terminal's UTF-8 as the lines' single-byte text.
-    o.find = cp1252::fromUtf8(a.get("--find"));
+    o.find = utf8::sanitize(a.get("--find"));
     o.regex = a.flag("--regex");
     o.wholeWord = a.flag("--whole-word");
     o.matchCase = !a.flag("--ignore-case");
-    const std::string with = cp1252::fromUtf8(a.get("--with"));
+    const std::string with = utf8::sanitize(a.get("--with"));
     if (TextSearch search(o); !search.error().empty()) return c.fail(search.error());
     if (!c.loadSettings() || !c.loadProject(input)) return BadInput;
 
@@ -212,12 +214,19 @@ int cmdCheck(Context& c, const std::vector<std::string>& args) {
 
     const Profile* profile = c.state.profile();
     const Preset* preset = c.state.preset();
-    StripsConfig style = styleFromPreset(*preset, *profile);
+    // The project's look, where it has one, with the font its glyphs come from.
+    StripsConfig style = c.look ? styleOfLook(*c.look, *profile) : styleFromPreset(*preset, *profile);
     style.wordSpacing = std::clamp(style.wordSpacing, -6, 6);
     c.state.style = style;
-    const FontSheet font = loadSheets(c);
+    FontSheet font = loadSheets(c);
     if (!font.hasGlyphsFor(style.fontSize))
         return c.fail("the font sheets of size " + std::to_string(style.fontSize) + " cannot be read");
+    if (!style.fontFamily.empty() || style.crisp) {
+        std::vector<std::string> texts;
+        for (int i = 0; i < c.state.list.lineCount(); ++i) texts.push_back(c.state.list.row(i)->text);
+        if (const InstalledFontResult r = syncFontChoice(font, style, texts); !r.ok)
+            c.err << "kalvero-cli: warning: " << r.error << "; the shipped font sheets are checked\n";
+    }
 
     const std::vector<SubtitleSet> sets = subtitleSets(c.state.list);
     std::vector<CheckFinding> findings = checkTimings(sets, c.state.fps, o);

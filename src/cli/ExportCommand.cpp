@@ -31,6 +31,7 @@
 #include "project/BroadcastTiming.h"
 #include "project/SubtitleList.h"
 #include "render/FontSheet.h"
+#include "render/InstalledFont.h"
 #include "render/PresetStyle.h"
 #include "render/ProjectLook.h"
 
@@ -135,6 +136,19 @@ struct Session {
         // A missing sheet is told by the export that needs it.
         int dirty = 1;
         loadFontSheets(font, fontSheetFolders(state.dataDirs()), state.style.fontSize, Notice(), dirty);
+        // The look's or preset's font, when it names one.
+        if (!state.style.fontFamily.empty() || state.style.crisp) {
+            std::vector<std::string> texts;
+            for (int i = 0; i < state.list.lineCount(); ++i) texts.push_back(state.list.row(i)->text);
+            const InstalledFontResult r = syncFontChoice(font, state.style, texts);
+            if (!r.ok) {
+                c.err << "kalvero-cli: warning: " << r.error << "; the shipped font sheets are used\n";
+                state.style.fontFamily.clear();
+                state.style.crisp = false;
+            } else if (!r.missing.empty()) {
+                c.err << "kalvero-cli: warning: " << describeMissing(r.missing) << "\n";
+            }
+        }
         const int loadedY = text::toInt(state.list.column(0, Column::Y));
         sliderY = std::clamp(loadedY, 0, std::max(0, state.projectHeight - 2 * font.stripHeight));
         state.style.stripsYPos = sliderY;
@@ -293,8 +307,8 @@ std::string overlayCodecFromArgs(const Args& a) {
 }  // namespace
 
 int cmdExport(Context& c, const std::vector<std::string>& args) {
-    Args a = Args::parse(args, {"--scala", "--codec", "--quality", "--start", "--language", "--lang"},
-                         {"--indexed", "--force", "--teletext", "--open", "--lang-in-name"});
+    Args a = Args::parse(args, {"--scala", "--codec", "--quality", "--start", "--language", "--lang", "--font", "--text-color"},
+                         {"--indexed", "--force", "--teletext", "--open", "--lang-in-name", "--crisp"});
     files::setReplaceReadOnly(a.flag("--force"));
     if (a.positional.size() != 2) throw UsageError{"export needs a format (" + exportFormatNames() + ") and one project file"};
     const std::string kind = a.positional[0];
@@ -338,6 +352,17 @@ int cmdExport(Context& c, const std::vector<std::string>& args) {
 
     Session s;
     if (!s.open(c, path)) return BadInput;
+    if (a.has("--text-color")) {
+        if (textTrack) throw UsageError{"--text-color applies to the picture exports"};
+        s.state.style.textColor = parseColorArg(a.get("--text-color"));
+    }
+    if ((a.has("--font") || a.flag("--crisp")) && textTrack)
+        throw UsageError{"--font and --crisp apply to the picture exports"};
+    if (a.has("--font") || a.flag("--crisp")) {
+        std::vector<std::string> texts;
+        for (int i = 0; i < s.state.list.lineCount(); ++i) texts.push_back(s.state.list.row(i)->text);
+        if (!useFontArgs(c, a, s.font, s.state.style, texts)) return BadInput;
+    }
     ProjectExportInput in = s.input(c);
     in.allowLargeRuns = a.flag("--force");
     in.language = lang;

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "app/DataDirs.h"
+#include "base/Utf8.h"
 #include "base/Text.h"
 #include "cli/CliSupport.h"
 #include "io/Files.h"
@@ -51,6 +52,7 @@ void applyOverrides(const Args& a, StripsConfig& s) {
     if (a.flag("--center") && a.flag("--no-center")) throw UsageError{"--center and --no-center exclude each other"};
     if (a.flag("--center")) s.centerText = true;
     if (a.flag("--no-center")) s.centerText = false;
+    if (a.has("--text-color")) s.textColor = parseColorArg(a.get("--text-color"));
 }
 
 }  // namespace
@@ -59,8 +61,8 @@ int cmdRender(Context& c, const std::vector<std::string>& args) {
     Args a = Args::parse(args,
                          {"-o", "--set", "--target", "--profile", "--preset", "--line-a", "--line-b", "--y",
                           "--font-size", "--border", "--blend", "--mode", "--word-spacing", "--strips-spacing",
-                          "--crop", "--background"},
-                         {"--center", "--no-center", "--force"});
+                          "--crop", "--background", "--font", "--text-color"},
+                         {"--center", "--no-center", "--force", "--crisp"});
     if (!a.has("-o")) throw UsageError{"render needs -o OUT.png"};
     files::setReplaceReadOnly(a.flag("--force"));
     RenderTarget target = parseTarget(a.get("--target", "alpha"));
@@ -86,8 +88,8 @@ int cmdRender(Context& c, const std::vector<std::string>& args) {
     } else {
         if (a.has("--set")) throw UsageError{"--set needs a project file"};
         c.selectProfileAndPreset(c.profileArg(a, c.state.profileIndex), c.presetArg(a, c.state.presetIndex));
-        sets[0].lineA = cp1252::fromUtf8(a.get("--line-a"));
-        sets[0].lineB = cp1252::fromUtf8(a.get("--line-b"));
+        sets[0].lineA = text::replaceAll(utf8::sanitize(a.get("--line-a")), "|", utf8::kBrokenBar);
+        sets[0].lineB = text::replaceAll(utf8::sanitize(a.get("--line-b")), "|", utf8::kBrokenBar);
     }
     if (a.has("--y")) sets[0].y = a.getInt("--y", 0, 0, 1 << 16);
 
@@ -112,6 +114,7 @@ int cmdRender(Context& c, const std::vector<std::string>& args) {
                       (sizes.empty() ? "; no font sheet was found at all" : "; the font sizes there are: " + sizes));
     }
     for (const std::string& note : sheetNotes) c.err << "kalvero-cli: warning: " << terminalLine(note) << "\n";
+    if (!useFontArgs(c, a, font, style, {sets[0].lineA, sets[0].lineB})) return BadInput;
 
     Image background;
     if (a.has("--background")) {

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "base/Cp1252.h"
+#include "base/Utf8.h"
 #include "base/Text.h"
 #include "export/Language.h"
 #include "render/Compositor.h"
@@ -35,7 +35,7 @@ std::string colour(Rgb c, int opacity = 255) {
 // text UTF-8, and what the format would read as a tag or a line break is
 // kept as text.
 std::string eventText(const std::string& line) {
-    std::string s = cp1252::toUtf8(text::replaceAll(text::trimSpaces(line), "\xA6", "|"));
+    std::string s = text::replaceAll(utf8::sanitize(text::trimSpaces(line)), utf8::kBrokenBar, "|");
     std::string out;
     for (size_t i = 0; i < s.size(); ++i) {
         const char c = s[i];
@@ -52,7 +52,7 @@ std::string eventText(const std::string& line) {
 }
 
 std::string titleText(const std::string& name) {
-    std::string s = cp1252::looksLikeUtf8(name) ? name : cp1252::toUtf8(name);
+    std::string s = utf8::fromLegacy(name);
     for (char& c : s)
         if (static_cast<unsigned char>(c) < 0x20) c = ' ';
     return s;
@@ -142,7 +142,7 @@ AssSubtitles writeAssSubtitles(const TrackSets& sets, int width, int height, flo
     const int opacity = box ? st.blend : 255;
     const int alignment = st.centerText ? 8 : 7;
     const int marginL = st.centerText ? 0 : int(std::lround(st.cropStrips + (box ? padX : margin)));
-    a += "Style: Kalvero," + look.fontFamily + "," + number(fontSize) + "," + colour({255, 255, 255}) + "," +
+    a += "Style: Kalvero," + look.fontFamily + "," + number(fontSize) + "," + colour(look.style.textColor) + "," +
          colour({255, 255, 255}) + "," + colour(edge, opacity) + "," + colour(shade, opacity) + ",-1,0,0,0,100,100," +
          number(spacing) + ",0," + (box ? "3" : "1") + "," + number(outline) + "," + number(shadow) +
          "," + std::to_string(alignment) + "," + std::to_string(marginL) + ",0,0,1\n";

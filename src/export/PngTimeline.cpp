@@ -3,7 +3,7 @@
 #include <cmath>
 #include <filesystem>
 
-#include "base/Cp1252.h"
+#include "base/Utf8.h"
 #include "export/ExportNames.h"
 #include "export/XmlText.h"
 
@@ -16,8 +16,8 @@ bool plainAscii(const std::string& s) {
 }
 
 // Names and paths are bytes of the file system; the XML is UTF-8.
-std::string utf8(const std::string& s) {
-    return plainAscii(s) || cp1252::looksLikeUtf8(s) ? s : cp1252::toUtf8(s);
+std::string asUtf8(const std::string& s) {
+    return plainAscii(s) ? s : utf8::fromLegacy(s);
 }
 
 std::string fileUrl(const std::string& path) {
@@ -154,7 +154,7 @@ std::string buildTimingCsv(const PngTimelineJob& job) {
         const std::string on = size_t(k) < job.onText.size() ? job.onText[size_t(k)] : "";
         const std::string off = size_t(k) < job.offText.size() ? job.offText[size_t(k)] : "";
         const SetSpan* s = bySet[size_t(k)];
-        csv += field(utf8(picture)) + "," + field(on) + "," + field(off) + "," + (s ? num(s->start) : "") + "," +
+        csv += field(asUtf8(picture)) + "," + field(on) + "," + field(off) + "," + (s ? num(s->start) : "") + "," +
                (s ? num(s->end) : "") + "," + (s ? num(s->frames()) : "0") + "\r\n";
     }
     return csv;

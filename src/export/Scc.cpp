@@ -4,6 +4,9 @@
 #include <cstdio>
 
 #include "base/Text.h"
+#include "base/BroadcastText.h"
+#include "base/Utf8.h"
+#include "base/Cp1252.h"
 #include "project/BroadcastTiming.h"
 #include "project/Cea608.h"
 
@@ -32,8 +35,8 @@ std::vector<Cell> cellsOf(const std::string& line, int& nearCount, std::string& 
         }
         if (c != 0xA0) {
             ++nearCount;
-            if (nearExamples.size() < 30 && nearExamples.find(ch) == std::string::npos)
-                nearExamples += (nearExamples.empty() ? "" : " ") + std::string(1, ch);
+            if (nearExamples.size() < 30 && nearExamples.find(cp1252::toUtf8(std::string(1, ch))) == std::string::npos)
+                nearExamples += (nearExamples.empty() ? "" : " ") + cp1252::toUtf8(std::string(1, ch));
         }
         for (char n : cell.nearText) cells.push_back(cea608::encode(static_cast<unsigned char>(n)));
     }
@@ -136,7 +139,12 @@ SccFile writeScc(const TrackSets& trackSets, float fps, const SccOptions& o) {
         std::vector<std::vector<Cell>> rows;
         for (const std::string* line : {&s.lineA, &s.lineB}) {
             if (blankLine(*line)) continue;
-            const std::string plain = text::replaceAll(text::trimSpaces(*line), "\xA6", "|");
+            broadcasttext::Losses outside;
+            const std::string plain = broadcasttext::cp1252FromUtf8(
+                text::replaceAll(text::trimSpaces(*line), utf8::kBrokenBar, "|"), &outside);
+            nearCount += outside.replaced;
+            if (!outside.examples.empty() && nearExamples.size() < 30)
+                nearExamples += (nearExamples.empty() ? "" : " ") + outside.examples;
             std::vector<std::vector<Cell>> r = wrapRows(cellsOf(plain, nearCount, nearExamples));
             if (r.size() > 1) ++wrapped;
             rows.insert(rows.end(), r.begin(), r.end());

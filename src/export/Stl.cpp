@@ -6,6 +6,7 @@
 
 #include "base/BroadcastText.h"
 #include "base/Text.h"
+#include "base/Utf8.h"
 #include "project/BroadcastTiming.h"
 
 namespace {
@@ -119,7 +120,8 @@ StlFile writeStl(const TrackSets& trackSets, float fps, const StlOptions& o) {
         std::vector<std::string> rows;
         for (const std::string* line : {&s.lineA, &s.lineB}) {
             if (blankLine(*line)) continue;
-            const std::string plain = text::replaceAll(text::trimSpaces(*line), "\xA6", "|");
+            const std::string plain = broadcasttext::cp1252FromUtf8(
+                text::replaceAll(text::trimSpaces(*line), utf8::kBrokenBar, "|"), &losses);
             rows.push_back(broadcasttext::iso6937FromCp1252(plain, &losses));
         }
         if (rows.empty()) {

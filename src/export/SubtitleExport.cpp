@@ -402,7 +402,8 @@ std::string textTrackName(const SubtitleExportJob& job) {
 void exportText(const SubtitleExportJob& job, const std::string& folder, SubtitleExportResult& r) {
     const bool vtt = job.format == SubtitleFormat::WebVtt;
     const TextSubtitles t =
-        writeTextSubtitles(job.sets, job.fps, vtt ? TextSubtitleFormat::WebVtt : TextSubtitleFormat::SubRip);
+        writeTextSubtitles(job.sets, job.fps, vtt ? TextSubtitleFormat::WebVtt : TextSubtitleFormat::SubRip,
+                           job.assLook.style.textColor);
     r.blank = t.blank;
     if (!writeFile(folder + textTrackName(job) + (vtt ? ".vtt" : ".srt"), t.bytes, r)) return;
     r.subtitles = t.cues;

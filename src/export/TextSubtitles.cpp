@@ -1,15 +1,15 @@
 #include "export/TextSubtitles.h"
 
 #include <algorithm>
+#include <cstdio>
 
-#include "base/Cp1252.h"
+#include "base/Utf8.h"
 #include "base/Text.h"
 
 namespace {
 
 // SubRip has no escapes: a text line holding an arrow ("-->", "->", "- >")
-// could be read as the time line of a new cue. A no-break space (0xA0 in the
-// single-byte text) before each arrow's '>' keeps the line text for every
+// could be read as the time line of a new cue. A no-break space before each arrow's '>' keeps the line text for every
 // reader and looks the same; our SubRip import takes it out again.
 std::string breakArrows(const std::string& s) {
     std::string out;
@@ -18,7 +18,7 @@ std::string breakArrows(const std::string& s) {
         if (s[i] == '>') {
             size_t j = out.size();
             while (j > 0 && (out[j - 1] == ' ' || out[j - 1] == '\t')) --j;
-            if (j > 0 && out[j - 1] == '-') out += '\xA0';
+            if (j > 0 && out[j - 1] == '-') out += utf8::kNoBreakSpace;
         }
         out += s[i];
     }
@@ -26,9 +26,8 @@ std::string breakArrows(const std::string& s) {
 }
 
 std::string cueLine(const std::string& line, TextSubtitleFormat format) {
-    std::string s = text::replaceAll(text::trimSpaces(line), "\xA6", "|");
+    std::string s = text::replaceAll(utf8::sanitize(text::trimSpaces(line)), utf8::kBrokenBar, "|");
     if (format == TextSubtitleFormat::SubRip) s = breakArrows(s);
-    s = cp1252::toUtf8(s);
     if (format == TextSubtitleFormat::WebVtt) {
         s = text::replaceAll(s, "&", "&amp;");
         s = text::replaceAll(s, "<", "&lt;");
@@ -39,8 +38,15 @@ std::string cueLine(const std::string& line, TextSubtitleFormat format) {
 
 }  // namespace
 
-TextSubtitles writeTextSubtitles(const TrackSets& sets, float fps, TextSubtitleFormat format) {
+TextSubtitles writeTextSubtitles(const TrackSets& sets, float fps, TextSubtitleFormat format, Rgb textColor) {
     TextSubtitles out;
+    std::string open, close;
+    if (format == TextSubtitleFormat::SubRip && textColor != Rgb{255, 255, 255}) {
+        char tag[32];
+        std::snprintf(tag, sizeof tag, "<font color=\"#%02x%02x%02x\">", textColor.r, textColor.g, textColor.b);
+        open = tag;
+        close = "</font>";
+    }
     const bool vtt = format == TextSubtitleFormat::WebVtt;
     const char* eol = vtt ? "\n" : "\r\n";
     const char separator = vtt ? '.' : ',';
@@ -59,8 +65,8 @@ TextSubtitles writeTextSubtitles(const TrackSets& sets, float fps, TextSubtitleF
         if (!vtt) out.bytes += std::to_string(out.cues) + eol;
         out.bytes += clockText(timeCodeMilliseconds(s.on, fps), separator) + " --> " +
                      clockText(timeCodeMilliseconds(s.off, fps), separator) + eol;
-        if (hasA) out.bytes += cueLine(s.lineA, format) + eol;
-        if (hasB) out.bytes += cueLine(s.lineB, format) + eol;
+        if (hasA) out.bytes += open + cueLine(s.lineA, format) + close + eol;
+        if (hasB) out.bytes += open + cueLine(s.lineB, format) + close + eol;
         out.bytes += eol;
     }
     return out;

@@ -1,6 +1,8 @@
 #pragma once
 #include <string>
 
+#include "base/Rgb.h"
+
 #include "export/SubtitleTrack.h"
 
 enum class TextSubtitleFormat { SubRip, WebVtt };
@@ -14,7 +16,9 @@ struct TextSubtitles {
 // The timed sets as a SubRip or WebVTT file, cues in time order (sets with
 // the same ON in list order): one cue per set holding its
 // non-blank lines (line A above line B), times in milliseconds at `fps` such
-// that the SubRip reader gives the same frames back. Text is converted from
-// Windows-1252 to UTF-8 and the broken bar the list keeps instead of '|' is
-// written as '|' again. SubRip lines end in CR LF, WebVTT lines in LF.
-TextSubtitles writeTextSubtitles(const TrackSets& sets, float fps, TextSubtitleFormat format);
+// that the SubRip reader gives the same frames back. Text is UTF-8 and the
+// broken bar the list keeps instead of '|' is written as '|' again. SubRip
+// lines end in CR LF, WebVTT lines in LF. A text colour other than white
+// wraps each SubRip line in <font color="#rrggbb">.
+TextSubtitles writeTextSubtitles(const TrackSets& sets, float fps, TextSubtitleFormat format,
+                                 Rgb textColor = Rgb{255, 255, 255});

@@ -2,12 +2,13 @@
 
 #include <sstream>
 
-#include "base/Cp1252.h"
+#include "base/Text.h"
+#include "base/Utf8.h"
 
 namespace xmltext {
 
 std::string clean(const std::string& bytes) {
-    std::string s = cp1252::looksLikeUtf8(bytes) ? bytes : cp1252::toUtf8(bytes);
+    std::string s = text::replaceAll(utf8::fromLegacy(bytes), utf8::kBrokenBar, "|");
     for (char& c : s)
         if (static_cast<unsigned char>(c) < 0x20) c = ' ';
     return s;

@@ -13,6 +13,7 @@
 
 #include "app/ControlIds.h"
 #include "io/Files.h"
+#include "gui/FontDialog.h"
 #include "gui/SubtitleListView.h"
 #include "gui/Widgets.h"
 #include "gui/WxText.h"
@@ -522,6 +523,11 @@ std::optional<Rgb> MainFrame::chooseColour(Rgb initial) {
     if (d.ShowModal() != wxID_OK) return std::nullopt;
     wxColour c = d.GetColourData().GetColour();
     return Rgb{c.Red(), c.Green(), c.Blue()};
+}
+
+std::optional<std::string> MainFrame::chooseFont(const std::vector<std::string>& families,
+                                                const std::string& current) {
+    return runFontDialog(dialogParent(), families, current);
 }
 
 std::optional<std::string> MainFrame::inputBox(const std::string& title, const std::string& prompt,

@@ -65,6 +65,8 @@ public:
     std::string saveFileDialog(const std::string& title, const std::string& defaultFile,
                                const std::string& filter) override;
     std::optional<Rgb> chooseColour(Rgb initial) override;
+    std::optional<std::string> chooseFont(const std::vector<std::string>& families,
+                                          const std::string& current) override;
     std::optional<std::string> inputBox(const std::string& title, const std::string& prompt,
                                         const std::string& defaultText) override;
 

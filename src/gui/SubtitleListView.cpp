@@ -10,6 +10,7 @@
 #include "app/Event.h"
 #include "app/Layout.h"
 #include "gui/WxText.h"
+#include "io/FontFace.h"
 #include "project/SubtitleList.h"
 
 namespace {
@@ -85,7 +86,7 @@ bool SubtitleListView::SetFont(const wxFont& font) {
 }
 
 void SubtitleListView::measure() {
-    for (Glyph& g : glyphs_) g = Glyph{};
+    glyphs_.clear();
     int h = 0;
     GetTextExtent("H", nullptr, &h);
     charHeight_ = std::max(1, h);
@@ -105,15 +106,18 @@ void SubtitleListView::measure() {
 // A character's picture: drawn once by the toolkit, black on white, and kept
 // as coverage. Its advance is measured over a run of it, in 1/64 pixel, so
 // the pen adds up as a laid-out line would.
-const SubtitleListView::Glyph& SubtitleListView::glyph(unsigned char c) {
+const SubtitleListView::Glyph& SubtitleListView::glyph(char32_t c) {
     Glyph& g = glyphs_[c];
     if (g.made) return g;
     g.made = true;
     if (c < 32 || c == 127) return g;
-    const wxString s = toWx(std::string(1, char(c)));
+    const wxString s = wxString::FromUTF8(utf8::encode(c));
+    if (s.empty()) return g;
     constexpr int kRun = 16;
     int runWidth = 0;
-    GetTextExtent(wxString(s[0], kRun), &runWidth, nullptr);
+    wxString run;
+    for (int k = 0; k < kRun; ++k) run += s;
+    GetTextExtent(run, &runWidth, nullptr);
     g.advance = runWidth * 64 / kRun;
     const int pad = charHeight_ / 2 + 2;
     const int boxW = runWidth / kRun + 2 * pad, boxH = charHeight_;
@@ -153,22 +157,26 @@ const SubtitleListView::Glyph& SubtitleListView::glyph(unsigned char c) {
 
 int SubtitleListView::textWidth64(std::string_view text) {
     int w = 0;
-    for (char ch : text) w += glyph(static_cast<unsigned char>(ch)).advance;
+    for (size_t i = 0; i < text.size();) w += glyph(utf8::next(text, i)).advance;
     return w;
 }
 
-// Text that does not fit maxWidth ends in "..." within it.
-void SubtitleListView::drawText(wxImage& img, int x, int y, int maxWidth, int clipRight, std::string_view text,
+// Text that does not fit maxWidth ends in "..." within it. Right-to-left
+// text is drawn in display order, Arabic letters joined.
+void SubtitleListView::drawText(wxImage& img, int x, int y, int maxWidth, int clipRight, std::string_view utf8Text,
                                 const wxColour& colour) {
-    if (maxWidth <= 0 || text.empty()) return;
+    if (maxWidth <= 0 || utf8Text.empty()) return;
+    const std::u32string text = visualLine(utf8Text);
     size_t shown = text.size();
     bool ellipsis = false;
-    if (textWidth64(text) > maxWidth * 64) {
+    int total = 0;
+    for (char32_t c : text) total += glyph(c).advance;
+    if (total > maxWidth * 64) {
         ellipsis = true;
         int w = 0;
         shown = 0;
         while (shown < text.size()) {
-            const int a = glyph(static_cast<unsigned char>(text[shown])).advance;
+            const int a = glyph(text[shown]).advance;
             if (w + a + ellipsis64_ > maxWidth * 64) break;
             w += a;
             ++shown;
@@ -177,7 +185,7 @@ void SubtitleListView::drawText(wxImage& img, int x, int y, int maxWidth, int cl
     const int width = img.GetWidth(), height = img.GetHeight();
     unsigned char* data = img.GetData();
     int pen = x * 64;
-    auto put = [&](unsigned char c) {
+    auto put = [&](char32_t c) {
         const Glyph& g = glyph(c);
         const int gx = (pen + 32) / 64 + g.left, gy = y + g.top;
         pen += g.advance;
@@ -192,9 +200,9 @@ void SubtitleListView::drawText(wxImage& img, int x, int y, int maxWidth, int cl
             }
         }
     };
-    for (size_t i = 0; i < shown; ++i) put(static_cast<unsigned char>(text[i]));
+    for (size_t i = 0; i < shown; ++i) put(text[i]);
     if (ellipsis)
-        for (char c : std::string_view("...")) put(static_cast<unsigned char>(c));
+        for (char c : std::string_view("...")) put(char32_t(c));
 }
 
 void SubtitleListView::paintRow(wxImage& img, int y, long row) {

@@ -1,4 +1,5 @@
 #pragma once
+#include <unordered_map>
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -71,7 +72,7 @@ private:
     };
 
     void measure();
-    const Glyph& glyph(unsigned char c);
+    const Glyph& glyph(char32_t c);
     int textWidth64(std::string_view text);
     void drawText(wxImage& img, int x, int y, int maxWidth, int clipRight, std::string_view text, const wxColour& c);
     void paintRow(wxImage& img, int y, long row);
@@ -106,7 +107,7 @@ private:
     int pitch_ = 19;  // row height, its rule included
     int headerHeight_ = 18;
     std::vector<int> edges_;  // right edge of every column
-    std::array<Glyph, 256> glyphs_;
+    std::unordered_map<char32_t, Glyph> glyphs_;
     int ellipsis64_ = 0;
     wxBitmap header_;
     // The toolkit's colours, asked once (the toolkit looks them up in its

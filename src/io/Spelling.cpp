@@ -7,18 +7,23 @@
 #include <set>
 
 #include "base/Cp1252.h"
+#include "base/Text.h"
+#include "base/Utf8.h"
 
 namespace {
 
 const char* const kDictionaryFolders[] = {"/usr/share/hunspell", "/usr/share/myspell/dicts", "/usr/share/myspell"};
 
-bool isLetter(unsigned char c) {
+// Letters of any script: ASCII letters and the characters from U+00C0 up,
+// except the signs and punctuation blocks among them.
+bool isLetter(char32_t c) {
     if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) return true;
-    if (c >= 0xC0) return c != 0xD7 && c != 0xF7;
-    return c == 0x8A || c == 0x8C || c == 0x8E || c == 0x9A || c == 0x9C || c == 0x9E || c == 0x9F;
+    if (c < 0xC0 || c == 0xD7 || c == 0xF7) return false;
+    return !(c >= 0x2000 && c <= 0x2BFF) && !(c >= 0x3000 && c <= 0x303F) && !(c >= 0xFF00 && c <= 0xFF20) &&
+           c != 0xFFFD;
 }
-bool isApostrophe(unsigned char c) { return c == '\'' || c == 0x92; }
-bool isDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+bool isApostrophe(char32_t c) { return c == '\'' || c == 0x2019; }
+bool isDigit(char32_t c) { return c >= '0' && c <= '9'; }
 
 }  // namespace
 
@@ -28,14 +33,13 @@ struct SpellChecker::Impl {
     Impl(const std::string& aff, const std::string& dic) : hunspell(aff.c_str(), dic.c_str()) {
         utf8 = hunspell.get_dict_encoding() == "UTF-8";
     }
-    // The dictionary's encoding of a Windows-1252 word (its Latin-1 part for
-    // the single-byte dictionaries).
+    // The dictionary's encoding of a UTF-8 word (its Latin-1 part for the
+    // single-byte dictionaries).
     std::string encode(std::string_view word) const {
-        std::string w(word);
-        std::replace(w.begin(), w.end(), '\x92', '\'');
-        return utf8 ? cp1252::toUtf8(w) : w;
+        const std::string w = text::replaceAll(word, "\xE2\x80\x99", "'");
+        return utf8 ? w : cp1252::fromUtf8(w);
     }
-    std::string decode(const std::string& word) const { return utf8 ? cp1252::fromUtf8(word) : word; }
+    std::string decode(const std::string& word) const { return utf8 ? word : cp1252::toUtf8(word); }
 };
 
 std::unique_ptr<SpellChecker> SpellChecker::open(const std::string& language, std::string& error) {
@@ -103,22 +107,26 @@ std::vector<std::string> spellingLanguages() {
 std::vector<std::string> wordsOf(std::string_view line) {
     std::vector<std::string> words;
     size_t i = 0;
+    auto at = [&](size_t k, size_t& after) { after = k; return utf8::next(line, after); };
     while (i < line.size()) {
-        if (!isLetter(static_cast<unsigned char>(line[i])) && !isDigit(static_cast<unsigned char>(line[i]))) {
-            ++i;
+        size_t next = i;
+        const char32_t first = at(i, next);
+        if (!isLetter(first) && !isDigit(first)) {
+            i = next;
             continue;
         }
         size_t j = i;
         bool digit = false;
         while (j < line.size()) {
-            const unsigned char c = static_cast<unsigned char>(line[j]);
+            size_t after = j, after2 = j;
+            const char32_t c = at(j, after);
             if (isLetter(c)) {
-                ++j;
+                j = after;
             } else if (isDigit(c)) {
                 digit = true;
-                ++j;
-            } else if (isApostrophe(c) && j + 1 < line.size() && isLetter(static_cast<unsigned char>(line[j + 1]))) {
-                ++j;
+                j = after;
+            } else if (isApostrophe(c) && after < line.size() && isLetter(at(after, after2))) {
+                j = after;
             } else {
                 break;
             }

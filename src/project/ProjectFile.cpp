@@ -2,11 +2,26 @@
 
 #include <cstring>
 
+#include "base/Cp1252.h"
 #include "base/Text.h"
+#include "base/Utf8.h"
 
 std::string projectMagic(std::string_view projectExt) {
     std::string_view bare = projectExt.substr(projectExt.empty() || projectExt[0] != '.' ? 0 : 1);
     return "##-" + std::string(bare) + " Project";
+}
+
+std::string projectMagicUtf8(std::string_view projectExt) {
+    return projectMagic(projectExt) + " (UTF-8)";
+}
+
+bool projectFitsSingleByte(const SubtitleList& rows) {
+    for (int i = 0; i < rows.lineCount(); ++i) {
+        const SubtitleLine& r = *rows.row(i);
+        for (const std::string* f : {&r.id, &r.text, &r.timing, &r.offOn, &r.y})
+            if (!cp1252::fits(*f)) return false;
+    }
+    return true;
 }
 
 namespace {
@@ -32,8 +47,16 @@ size_t countLinesUpTo(std::string_view content, size_t limit) {
 
 ProjectLoadStatus parseProject(std::string_view content, int fallbackY, ProjectHeader& header, SubtitleList& rows) {
     rows.clearList();
-    if (text::field(content.substr(0, content.find_first_of("\r\n")), ':', 1) != projectMagic(".KVL8"))
-        return ProjectLoadStatus::BadHeader;
+    const std::string magic = text::field(content.substr(0, content.find_first_of("\r\n")), ':', 1);
+    header.utf8 = magic == projectMagicUtf8(".KVL8");
+    if (magic != projectMagic(".KVL8") && !header.utf8) return ProjectLoadStatus::BadHeader;
+    // Single-byte files are Windows-1252; bytes of a UTF-8 file that are not
+    // UTF-8 become U+FFFD. Plain ASCII stays a view.
+    auto toText = [utf8 = header.utf8](std::string_view f) {
+        for (char c : f)
+            if (static_cast<unsigned char>(c) >= 0x80) return utf8 ? utf8::sanitize(f) : cp1252::toUtf8(f);
+        return std::string(f);
+    };
     const size_t lineCount = countLinesUpTo(content, kMaxProjectRows + 10);
     if (lineCount > kMaxProjectRows + 10) return ProjectLoadStatus::TooManyRows;
 
@@ -70,8 +93,8 @@ ProjectLoadStatus parseProject(std::string_view content, int fallbackY, ProjectH
         }
         const char kind = f[0].empty() ? 0 : f[0][0];
         const int index = rows.lineCount();
-        rows.appendLine(SubtitleLine{std::string(f[0]), std::string(f[1]), std::string(f[2]), std::string(f[3]),
-                                     f[4].empty() ? fallback : std::string(f[4])});
+        rows.appendLine(SubtitleLine{toText(f[0]), toText(f[1]), toText(f[2]), toText(f[3]),
+                                     f[4].empty() ? fallback : toText(f[4])});
         if (kind == 'A' && phase == 0) rows.setRowShade(index, 230), phase = 1;
         else if (kind == 'B' && phase == 1) rows.setRowShade(index, 230), phase = 2;
         else if (kind == 'A' && phase == 2) rows.setRowShade(index, 210), phase = 3;
@@ -93,9 +116,10 @@ std::string formatProject(const SubtitleList& rows, const ProjectHeader& header,
                           std::string_view projectExt, std::string_view versionText) {
     const char* eol = "\r\n";
     auto [lineCount, pages] = rows.countLines();
+    const bool single = projectFitsSingleByte(rows);
     std::string out;
     out.reserve(size_t(rows.lineCount()) * 48 + 400);
-    out += projectMagic(projectExt) + ": " + std::string(versionText) + eol;
+    out += (single ? projectMagic(projectExt) : projectMagicUtf8(projectExt)) + ": " + std::string(versionText) + eol;
     out += "##-Resolution Width: " + std::to_string(header.width) + eol;
     out += "##-Resolution Height: " + std::to_string(header.height) + eol;
     out += "##-Profile: " + std::to_string(header.profile) + eol;
@@ -107,15 +131,20 @@ std::string formatProject(const SubtitleList& rows, const ProjectHeader& header,
     out += std::string("##-;") + eol;
     for (int i = 0; i < rows.lineCount(); ++i) {
         const SubtitleLine& r = *rows.row(i);
-        out += r.id;
+        auto put = [&](const std::string& f) {
+            bool ascii = true;
+            for (char c : f) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+            out += ascii || !single ? f : cp1252::fromUtf8(f);
+        };
+        put(r.id);
         out += '|';
-        out += r.text;
+        put(r.text);
         out += '|';
-        out += r.timing;
+        put(r.timing);
         out += '|';
-        out += r.offOn;
+        put(r.offOn);
         out += '|';
-        out += r.y;
+        put(r.y);
         out += eol;
     }
     return out;

@@ -10,6 +10,9 @@ struct ProjectHeader {
     int width = 0, height = 0;
     int profile = 0, preset = 0;
     int timedLength = 0;
+    // The file was in the UTF-8 form (its first line says so); set by
+    // parseProject, not used by formatProject, which picks the form itself.
+    bool utf8 = false;
 };
 
 enum class ProjectLoadStatus {
@@ -28,8 +31,18 @@ ProjectLoadStatus parseProject(std::string_view content, int fallbackY, ProjectH
 
 // The first header line's start ("##-KVL8 Project") for an extension ".KVL8".
 std::string projectMagic(std::string_view projectExt);
+// The start of the UTF-8 form ("##-KVL8 Project (UTF-8)"). Readers that
+// know only the single-byte form do not take it for a project file.
+std::string projectMagicUtf8(std::string_view projectExt);
+
+// True when every line text fits Windows-1252, so the file keeps the
+// single-byte form older readers know.
+bool projectFitsSingleByte(const SubtitleList& rows);
 
 // The whole file: ten header lines and one line per row, each ending CR LF.
+// The program's text is UTF-8; when all of it fits Windows-1252 the file is
+// single-byte Windows-1252 under the usual first line, otherwise UTF-8 under
+// projectMagicUtf8. The rows' text is UTF-8 after parseProject either way.
 std::string formatProject(const SubtitleList& rows, const ProjectHeader& header, const std::tm& written,
                           std::string_view projectExt, std::string_view versionText);
 

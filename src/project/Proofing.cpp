@@ -5,6 +5,7 @@
 #include <regex>
 
 #include "base/Text.h"
+#include "base/Utf8.h"
 #include "project/Retime.h"
 
 namespace {
@@ -13,26 +14,10 @@ namespace {
 // matcher recurses once per character for some expressions.
 constexpr size_t kMaxRegexText = 1000;
 
-unsigned char fold(unsigned char c) {
-    if (c >= 'A' && c <= 'Z') return c + 32;
-    if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 32;
-    switch (c) {
-        case 0x8A: return 0x9A;  // S caron
-        case 0x8C: return 0x9C;  // OE
-        case 0x8E: return 0x9E;  // Z caron
-        case 0x9F: return 0xFF;  // Y diaeresis
-        default: return c;
-    }
-}
-
+// The text is UTF-8: every byte of a multi-byte character counts as part
+// of a word.
 bool isWordChar(unsigned char c) {
-    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_') return true;
-    if (c >= 0xC0) return c != 0xD7 && c != 0xF7;
-    switch (c) {
-        case 0x8A: case 0x8C: case 0x8E: case 0x9A: case 0x9C: case 0x9E: case 0x9F: case 0xAA: case 0xB5: case 0xBA:
-            return true;
-        default: return false;
-    }
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c >= 0x80;
 }
 
 bool wordBounded(const std::string& s, size_t b, size_t e) {
@@ -74,14 +59,17 @@ std::vector<TextMatch> TextSearch::matches(const SubtitleSet& set, int index) co
     if (!error_.empty()) return out;
     const std::string s = joinedText(set);
     if (!options_.regex) {
-        const std::string& p = options_.find;
+        // Folded copies keep the byte positions of the text.
+        const std::string p = options_.matchCase ? options_.find : utf8::foldCase(options_.find);
+        const std::string folded = options_.matchCase ? std::string() : utf8::foldCase(s);
+        const std::string& t = options_.matchCase ? s : folded;
         auto same = [&](unsigned char pc, unsigned char tc) {
             if (pc == ' ') return tc == ' ' || tc == '\n';
-            return options_.matchCase ? pc == tc : fold(pc) == fold(tc);
+            return pc == tc;
         };
         for (size_t b = 0; b + p.size() <= s.size();) {
             size_t i = 0;
-            while (i < p.size() && same(static_cast<unsigned char>(p[i]), static_cast<unsigned char>(s[b + i]))) ++i;
+            while (i < p.size() && same(static_cast<unsigned char>(p[i]), static_cast<unsigned char>(t[b + i]))) ++i;
             if (i == p.size() && (!options_.wholeWord || wordBounded(s, b, b + i))) {
                 out.push_back({index, b, b + i});
                 b += i;
@@ -168,8 +156,8 @@ bool replaceIn(SubtitleSet& set, const TextSearch& search, const FindOptions& o,
     std::string a = split == std::string::npos ? std::string() : out.substr(0, split);
     std::string b = split == std::string::npos ? out : out.substr(split + 1);
     std::replace(b.begin(), b.end(), '\n', ' ');
-    a = text::replaceAll(a, "|", "\xA6");
-    b = text::replaceAll(b, "|", "\xA6");
+    a = text::replaceAll(a, "|", utf8::kBrokenBar);
+    b = text::replaceAll(b, "|", utf8::kBrokenBar);
     if (breakMatched) {
         a = text::trimSpaces(a);
         b = text::trimSpaces(b);
@@ -293,7 +281,7 @@ std::vector<CheckFinding> checkTimings(const std::vector<SubtitleSet>& sets, flo
             add("short", "shown for " + std::to_string(frames) + (frames == 1 ? " frame" : " frames") + ", fewer than " +
                              std::to_string(o.minFrames));
         if (o.maxCps > 0 && rate.num > 0) {
-            const size_t chars = text::trimSpaces(s.lineA).size() + text::trimSpaces(s.lineB).size();
+            const size_t chars = utf8::length(text::trimSpaces(s.lineA)) + utf8::length(text::trimSpaces(s.lineB));
             const double seconds = double(frames) * double(rate.den) / double(rate.num);
             const double cps = double(chars) / seconds;
             if (cps > o.maxCps)

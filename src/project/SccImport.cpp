@@ -6,6 +6,7 @@
 
 #include "base/Text.h"
 #include "project/BroadcastTiming.h"
+#include "base/Cp1252.h"
 #include "project/Cea608.h"
 
 namespace {
@@ -337,8 +338,9 @@ SccImportResult importScc(std::string_view bytes, float fps, int height, int lin
             for (size_t i = 2; i < s.lines.size(); ++i) set.lineB += " " + s.lines[i];
             if (s.lines.size() > 2) ++moreRows;
         }
-        set.lineA = text::replaceAll(set.lineA, "|", "\xA6");
-        set.lineB = text::replaceAll(set.lineB, "|", "\xA6");
+        // The decoder speaks Windows-1252; the project's text is UTF-8.
+        set.lineA = cp1252::toUtf8(text::replaceAll(set.lineA, "|", "\xA6"));
+        set.lineB = cp1252::toUtf8(text::replaceAll(set.lineB, "|", "\xA6"));
         const long long on = broadcast::convertFrame(s.on, kSccRate, fps);
         long long off = broadcast::convertFrame(s.off, kSccRate, fps);
         if (off <= on) {

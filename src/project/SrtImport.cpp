@@ -3,8 +3,8 @@
 #include <cctype>
 #include <vector>
 
-#include "base/Cp1252.h"
 #include "base/Text.h"
+#include "base/Utf8.h"
 
 namespace {
 bool startsWithIgnoreCase(std::string_view s, size_t at, std::string_view word) {
@@ -32,35 +32,6 @@ std::string framesText(std::string_view fraction, float fps) {
     return ff;
 }
 }  // namespace
-
-std::string srtToSingleByte(std::string_view bytes, bool* converted) {
-    if (converted) *converted = false;
-    if (bytes.substr(0, 4) == std::string_view("\xFF\xFE\0\0", 4)) {
-        if (converted) *converted = true;
-        return cp1252::fromUtf32(bytes.substr(4), false);
-    }
-    if (bytes.substr(0, 4) == std::string_view("\0\0\xFE\xFF", 4)) {
-        if (converted) *converted = true;
-        return cp1252::fromUtf32(bytes.substr(4), true);
-    }
-    if (bytes.size() >= 2 && (unsigned char)bytes[0] == 0xFF && (unsigned char)bytes[1] == 0xFE) {
-        if (converted) *converted = true;
-        return cp1252::fromUtf16(bytes.substr(2), false);
-    }
-    if (bytes.size() >= 2 && (unsigned char)bytes[0] == 0xFE && (unsigned char)bytes[1] == 0xFF) {
-        if (converted) *converted = true;
-        return cp1252::fromUtf16(bytes.substr(2), true);
-    }
-    if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") {
-        if (converted) *converted = true;
-        return cp1252::fromUtf8(bytes.substr(3));
-    }
-    if (cp1252::looksLikeUtf8(bytes)) {
-        if (converted) *converted = true;
-        return cp1252::fromUtf8(bytes);
-    }
-    return std::string(bytes);
-}
 
 std::string stripSrtFormatting(std::string_view line) {
     static const char* const kTags[] = {"i", "b", "u", "s", "font"};
@@ -180,16 +151,19 @@ bool looksLikeTimeLine(std::string_view line) {
            (line.find("->") != std::string_view::npos || line.find("- >") != std::string_view::npos);
 }
 
-// Our SubRip export puts a no-break space (0xA0 here) before the '>' of an
-// arrow in text, so that it cannot read as a time line; it goes again here.
+// Our SubRip export puts a no-break space before the '>' of an arrow in
+// text, so that it cannot read as a time line; it goes again here.
 std::string joinArrows(const std::string& s) {
     std::string out;
     out.reserve(s.size());
     for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '\xA0' && i + 1 < s.size() && s[i + 1] == '>') {
+        if (s.compare(i, 2, utf8::kNoBreakSpace) == 0 && i + 2 < s.size() && s[i + 2] == '>') {
             size_t j = out.size();
             while (j > 0 && (out[j - 1] == ' ' || out[j - 1] == '\t')) --j;
-            if (j > 0 && out[j - 1] == '-') continue;
+            if (j > 0 && out[j - 1] == '-') {
+                ++i;
+                continue;
+            }
         }
         out += s[i];
     }
@@ -228,12 +202,22 @@ std::string describeSkippedLines(const SrtImportResult& r) {
                " to no cue and " + (r.linesOutsideCues.count == 1 ? "was" : "were") + " left out (line" +
                (r.linesOutsideCues.count == 1 ? " " : "s ") + listLines(r.linesOutsideCues) + ")";
     }
+    if (r.invalidUtf8.count > 0) {
+        if (!out.empty()) out += "\n";
+        out += std::to_string(r.invalidUtf8.count) +
+               (r.invalidUtf8.count == 1 ? " line holds" : " lines hold") +
+               " bytes that are not UTF-8; each was replaced with U+FFFD (line" +
+               (r.invalidUtf8.count == 1 ? " " : "s ") + listLines(r.invalidUtf8) + ")";
+    }
     return out;
 }
 
 SrtImportResult importSrtText(std::string_view bytes, float fps, int stripsY, SubtitleList& list) {
     SrtImportResult result;
-    std::string content = srtToSingleByte(bytes, &result.convertedFromUtf8);
+    utf8::Decoded decoded = utf8::decodeTextFile(bytes);
+    result.convertedFromUtf8 = decoded.converted;
+    for (int line : decoded.badLines) result.invalidUtf8.add(line);
+    const std::string content = std::move(decoded.text);
     std::vector<std::string> lines = text::splitLines(content);
     const std::string y = std::to_string(stripsY);
 
@@ -249,7 +233,7 @@ SrtImportResult importSrtText(std::string_view bytes, float fps, int stripsY, Su
 
     // Text with '|' would split the row in the project file; the broken bar looks the same.
     auto clean = [](const std::string& s) {
-        return text::replaceAll(joinArrows(stripSrtFormatting(s)), "|", "\xA6");
+        return text::replaceAll(joinArrows(stripSrtFormatting(s)), "|", utf8::kBrokenBar);
     };
     auto finishCue = [&]() {
         if (open && readable) {

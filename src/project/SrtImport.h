@@ -17,6 +17,7 @@ struct SrtImportResult {
     bool convertedFromUtf8 = false;
     Lines unreadableTimeLines;  // time lines that could not be read: their cues are left out
     Lines linesOutsideCues;     // text after a cue's blank line and before the next time line
+    Lines invalidUtf8;          // lines whose bytes were not UTF-8 (each such byte became U+FFFD)
 };
 
 // Converts a SubRip file's bytes into subtitle rows appended to `list` (one
@@ -38,7 +39,3 @@ std::string srtTimeToTimeCode(std::string_view time, float fps);
 // Drops the formatting bitmap captions cannot show: <i>, <b>, <u>, <s>,
 // <font ...> and their closing tags, and {\...} override blocks.
 std::string stripSrtFormatting(std::string_view line);
-
-// The file's text as single-byte Windows-1252: UTF-8 (with or without a
-// byte-order mark), UTF-16 and UTF-32 with a mark are converted, other bytes kept.
-std::string srtToSingleByte(std::string_view bytes, bool* converted = nullptr);

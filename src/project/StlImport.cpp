@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/BroadcastText.h"
+#include "base/Cp1252.h"
 #include "base/Text.h"
 #include "project/BroadcastTiming.h"
 
@@ -198,7 +199,7 @@ StlImportResult importStl(std::string_view bytes, float fps, int height, int lin
             size_t used = 1;
             std::string chars = broadcasttext::cp1252FromIso6937At(s.text, i, used, &losses);
             i += used - 1;
-            row += text::replaceAll(chars, "|", "\xA6");
+            row += cp1252::toUtf8(text::replaceAll(chars, "|", "\xA6"));
         }
         std::vector<std::string> lines;
         for (const std::string& row : rows) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/Text.h"
+#include "base/Utf8.h"
 #include "project/ProjectFile.h"
 #include "project/SubtitleList.h"
 
@@ -19,7 +20,7 @@ std::string setLine(std::string_view raw) {
     for (char c : raw) {
         const unsigned char u = static_cast<unsigned char>(c);
         if (c == '\t') s += ' ';
-        else if (c == '|') s += '\xA6';
+        else if (c == '|') s += utf8::kBrokenBar;
         else if (!isControl(u) && c != '\f' && c != '\v') s += c;
     }
     return text::trimSpaces(s);
@@ -37,7 +38,9 @@ SubtitleSet newSet(std::string a, std::string b, int stripsY) {
 
 TextImportResult importPlainText(std::string_view bytes, int stripsY) {
     TextImportResult out;
-    const std::string content = srtToSingleByte(bytes, &out.convertedFromUtf8);
+    utf8::Decoded decoded = utf8::decodeTextFile(bytes);
+    out.convertedFromUtf8 = decoded.converted;
+    const std::string content = std::move(decoded.text);
     size_t controls = 0;
     for (char c : content) {
         if (c == '\0') {

@@ -16,16 +16,54 @@ void drawBackdrop(Image& img, Rgb bgColor, const Image* background) {
     if (background) draw::drawAlpha(img, *background, 0, 0);
 }
 
+// The colour of each grey of a glyph picture in a text colour. The glyphs
+// are white text over a border of one grey per style (black, 128, or the
+// shadow's 96; none for style 0), straight alpha; a pixel's grey tells the
+// share of text in it, which takes the text colour, the rest keeps the
+// border's grey.
+struct Tint {
+    bool plain = true;  // white text: the pictures as they are
+    std::array<Rgb, 256> colour{};
+    Tint(Rgb text, int style) {
+        plain = text == Rgb{255, 255, 255};
+        if (plain) return;
+        static constexpr int kBorderGrey[4] = {255, 0, 128, 96};
+        const int border = kBorderGrey[std::clamp(style, 0, 3)];
+        for (int g = 0; g < 256; ++g) {
+            const int share = border >= 255 ? 255 : std::clamp((g - border) * 255 / (255 - border), 0, 255);
+            auto mix = [&](int c) { return uint8_t((c * share + border * (255 - share) + 127) / 255); };
+            colour[size_t(g)] = border >= 255 ? text : Rgb{mix(text.r), mix(text.g), mix(text.b)};
+        }
+    }
+};
+
+void drawGlyph(Image& dst, const Image& src, int x, int y, const Tint& tint) {
+    if (tint.plain) {
+        draw::drawAlpha(dst, src, x, y);
+        return;
+    }
+    const int x0 = std::max(0, x), y0 = std::max(0, y);
+    const int x1 = std::min(dst.width(), x + src.width()), y1 = std::min(dst.height(), y + src.height());
+    for (int j = y0; j < y1; ++j) {
+        const uint8_t* s = src.pixel(x0 - x, j - y);
+        uint8_t* d = dst.pixel(x0, j);
+        for (int i = x0; i < x1; ++i, s += 4, d += 4) {
+            const Rgb& c = tint.colour[s[0]];
+            draw::blendPixel(d, c.r, c.g, c.b, s[3]);
+        }
+    }
+}
+
 // Returns the height of the tallest glyph drawn (0 for none).
-int drawText(Image& img, std::string_view text, const FontSheet& font, int style, int x, int y, int wordSpacing) {
+int drawText(Image& img, const std::vector<FontSheet::Placed>& placed, const FontSheet& font, int style, int x, int y,
+             int wordSpacing, const Tint& tint) {
     int offset = 0, tallest = 0;
-    for (char ch : text) {
-        uint8_t code = uint8_t(ch);
-        if (const Image* g = font.glyph(code, style)) {
-            draw::drawAlpha(img, *g, x + offset, y);
+    for (const FontSheet::Placed& p : placed) {
+        if (const Image* g = font.glyphImage(p.key, style)) {
+            drawGlyph(img, *g, x + offset + p.dx, y - p.dy, tint);
             tallest = std::max(tallest, g->height());
         }
-        offset += font.advance(code) + wordSpacing;
+        offset += p.advance + (p.spaced ? wordSpacing : 0);
     }
     return tallest;
 }
@@ -51,14 +89,16 @@ Rgb mixStripColor(Rgb c, Rgb b, int blend) {
     return Rgb{mix(c.r, b.r), mix(c.g, b.g), mix(c.b, b.b)};
 }
 
-int measureLine(std::string_view text, const FontSheet& font, int wordSpacing) {
+namespace {
+int widthOf(const std::vector<FontSheet::Placed>& placed, int wordSpacing) {
     int w = 0;
-    for (char ch : text) w += font.advance(uint8_t(ch)) + wordSpacing;
+    for (const FontSheet::Placed& p : placed) w += p.advance + (p.spaced ? wordSpacing : 0);
     return w;
 }
 
-RenderResult layoutSubtitleSet(const StripsConfig& style, const FontSheet& font, int width, std::string_view lineA,
-                               std::string_view lineB) {
+// The layout of both lines from their widths.
+RenderResult layoutWithWidths(const StripsConfig& style, const FontSheet& font, int width, std::string_view lineA,
+                              std::string_view lineB, const int widths[2]) {
     RenderResult r;
     r.margin = width / 200;
     r.stripHeight = font.stripHeight;
@@ -68,7 +108,7 @@ RenderResult layoutSubtitleSet(const StripsConfig& style, const FontSheet& font,
         LineLayout& L = r.lines[size_t(i)];
         L.empty = texts[i].empty();
         L.blank = isBlank(texts[i]);
-        L.textWidth = measureLine(texts[i], font, style.wordSpacing);
+        L.textWidth = widths[i];
         L.x0 = style.centerText ? width / 2 - L.textWidth / 2 - m : style.cropStrips;
         L.top = style.stripsYPos + (i == 1 ? style.stripsSpacing : 0);
         switch (style.drawNoStrips ? int(FullWidth) : style.stripsMode) {
@@ -85,6 +125,18 @@ RenderResult layoutSubtitleSet(const StripsConfig& style, const FontSheet& font,
         L.stripDrawn = !L.blank && !style.drawNoStrips && !L.strip.empty();
     }
     return r;
+}
+
+}  // namespace
+
+int measureLine(std::string_view text, const FontSheet& font, int wordSpacing) {
+    return widthOf(font.layoutText(text), wordSpacing);
+}
+
+RenderResult layoutSubtitleSet(const StripsConfig& style, const FontSheet& font, int width, std::string_view lineA,
+                               std::string_view lineB) {
+    const int widths[2] = {measureLine(lineA, font, style.wordSpacing), measureLine(lineB, font, style.wordSpacing)};
+    return layoutWithWidths(style, font, width, lineA, lineB, widths);
 }
 
 StripsConfig renderColours(RenderTarget target, const StripsConfig& style) {
@@ -137,7 +189,11 @@ RenderResult drawSubtitleSet(RenderTarget target, const StripsConfig& baseStyle,
                              std::string_view lineA, std::string_view lineB, const Image* background,
                              Image* composite, bool transparentAlready) {
     const int W = image.width();
-    RenderResult r = layoutSubtitleSet(baseStyle, font, W, lineA, lineB);
+    // Each line is laid out (shaped, with glyphs made from a font) once, for
+    // measuring and drawing alike.
+    const std::vector<FontSheet::Placed> placed[2] = {font.layoutText(lineA), font.layoutText(lineB)};
+    const int widths[2] = {widthOf(placed[0], baseStyle.wordSpacing), widthOf(placed[1], baseStyle.wordSpacing)};
+    RenderResult r = layoutWithWidths(baseStyle, font, W, lineA, lineB, widths);
     if (image.empty()) return r;
 
     const StripsConfig style = renderColours(target, baseStyle);
@@ -199,14 +255,15 @@ RenderResult drawSubtitleSet(RenderTarget target, const StripsConfig& baseStyle,
     // Text, drawn with the style-0 advances whatever the border style.
     int glyphStyle = std::clamp(style.borderStyle, 0, FontSheet::kStyles - 1);
     if (target == RenderTarget::OpaqueExport && style.drawNoStrips) glyphStyle = 0;
-    std::string_view texts[2] = {lineA, lineB};
+    const Tint tint(style.textColor, glyphStyle);
     for (int i = 0; i < 2; ++i) {
         const LineLayout& L = r.lines[size_t(i)];
         if (L.blank) continue;
-        const int tallest = drawText(image, texts[i], font, glyphStyle, L.x0 + r.margin, L.top - 2, style.wordSpacing);
+        const int tallest =
+            drawText(image, placed[i], font, glyphStyle, L.x0 + r.margin, L.top - 2, style.wordSpacing, tint);
         addDrawnRows(r, L.top - 2, L.top - 2 + tallest, image.height());
         if (makeComposite)
-            drawText(*composite, texts[i], font, glyphStyle, L.x0 + r.margin, L.top - 2, style.wordSpacing);
+            drawText(*composite, placed[i], font, glyphStyle, L.x0 + r.margin, L.top - 2, style.wordSpacing, tint);
     }
     return r;
 }

@@ -5,7 +5,10 @@
 #include <cmath>
 #include <new>
 
+#include "base/Cp1252.h"
+#include "base/Utf8.h"
 #include "io/Files.h"
+#include "render/MadeGlyphs.h"
 #include "render/FontSheetCache.h"
 #include "base/Text.h"
 #include "base/Draw.h"
@@ -148,6 +151,7 @@ bool loadFontSheets(FontSheet& sheet, const std::vector<std::string>& folders, i
                     int& fontSheetsDirty) {
     bool rerange = false;
     sheet.loadedSize = 0;
+    sheet.useMadeGlyphs(nullptr);  // glyphs made from a font are made again for the new size
     // A size with no sheet in any folder is told once, with the sizes there are.
     bool anySheet = false;
     for (int style = 0; style < FontSheet::kStyles && !anySheet; ++style) {
@@ -217,4 +221,35 @@ std::vector<std::string> fontSizeItems(const std::vector<std::string>& fileNames
 
 int fontSizeOfItem(const std::string& item) {
     return text::toInt(item.substr(0, 2));
+}
+
+std::vector<FontSheet::Placed> FontSheet::layoutText(std::string_view text) const {
+    if (made_) return made_->layout(text);
+    std::vector<Placed> out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        Placed p;
+        p.ch = utf8::next(text, i);
+        const int b = cp1252::byteOf(p.ch);
+        if (b >= kFirstCode) {
+            p.key = uint32_t(b);
+            p.advance = advance_[size_t(b)];
+        }
+        p.missing = p.ch != ' ' && (b < 0 || !glyph(uint8_t(b), 0));
+        out.push_back(p);
+    }
+    return out;
+}
+
+const Image* FontSheet::glyphImage(uint32_t key, int style) const {
+    if (made_) return made_->image(key, style);
+    return key < 256 ? glyph(uint8_t(key), style) : nullptr;
+}
+
+void FontSheet::useMadeGlyphs(std::shared_ptr<const MadeGlyphs> made) {
+    if (!made_) shippedCellHeight_ = cellHeight;
+    made_ = std::move(made);
+    if (!made_) madeFor.clear();
+    cellHeight = made_ ? made_->cellHeight() : shippedCellHeight_;
+    if (cellHeight > 2) stripHeight = cellHeight - 2;
 }

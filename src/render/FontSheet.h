@@ -3,10 +3,14 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/Image.h"
 #include "base/Notice.h"
+#include "render/PlacedGlyph.h"
+
+class MadeGlyphs;
 
 
 // The glyphs of one font size in the four border styles, cut out of the
@@ -57,6 +61,21 @@ public:
     // The advance width: the width of the style-0 glyph, 0 when it has none.
     int advance(uint8_t code) const { return advance_[code]; }
 
+    using Placed = PlacedGlyph;
+    static constexpr uint32_t kNoGlyph = PlacedGlyph::kNoGlyph;
+    // A UTF-8 line as glyphs. With the shipped sheets every character is one
+    // glyph (a character Windows-1252 lacks, or the sheet lacks, has none
+    // and advance 0); with made glyphs the font shapes and orders the line.
+    std::vector<Placed> layoutText(std::string_view utf8) const;
+    const Image* glyphImage(uint32_t key, int style) const;
+
+    // Glyphs made from a font for the text a project uses; while set they
+    // replace the shipped glyphs (the cell height becomes theirs).
+    void useMadeGlyphs(std::shared_ptr<const MadeGlyphs> made);
+    const std::shared_ptr<const MadeGlyphs>& madeGlyphs() const { return made_; }
+    // What the made glyphs were made for (font, size, crisp), told by their maker.
+    std::string madeFor;
+
     const std::vector<Entry>& entries(int style) const { return entries_[size_t(style)]; }
     int glyphCount(int style) const;  // entries that have a glyph image
 
@@ -71,6 +90,8 @@ public:
     bool hasGlyphsFor(int size) const { return loadedSize == size && size > 0 && glyphCount(0) > 0; }
 
 private:
+    std::shared_ptr<const MadeGlyphs> made_;
+    int shippedCellHeight_ = 0;  // the shipped sheets' cell height while made glyphs are used
     std::array<std::vector<Entry>, kStyles> entries_;
     std::array<std::vector<Image>, kStyles> glyphs_;  // index: code - 32
     std::array<int, 256> advance_{};

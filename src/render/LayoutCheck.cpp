@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "base/Utf8.h"
+
 #include "render/Compositor.h"
 
 int drawnLineWidth(const std::string& line, const FontSheet& font, int wordSpacing) {
@@ -17,7 +19,7 @@ std::vector<CheckFinding> checkLayout(const std::vector<SubtitleSet>& sets, cons
     for (size_t k = 0; k < sets.size(); ++k) {
         const SubtitleSet& s = sets[k];
         std::string missing;
-        bool seen[256] = {};
+        std::u32string seen;
         for (int line = 0; line < 2; ++line) {
             const std::string& text = line == 0 ? s.lineA : s.lineB;
             const int w = drawnLineWidth(text, font, style.wordSpacing);
@@ -26,19 +28,13 @@ std::vector<CheckFinding> checkLayout(const std::vector<SubtitleSet>& sets, cons
                                std::string("line ") + (line == 0 ? "A" : "B") + " is " + std::to_string(w) +
                                    " px wide, more than the " + std::to_string(safePercent) + "% safe area (" +
                                    std::to_string(safe) + " px)"});
-            for (char ch : text) {
-                const uint8_t c = uint8_t(ch);
-                if (c == ' ' || seen[c]) continue;
-                seen[c] = true;
-                if (font.advance(c) > 0 || font.glyph(c, 0)) continue;
-                char code[16];
-                std::snprintf(code, sizeof code, "%02X", unsigned(c));
-                missing += std::string(missing.empty() ? "" : ", ") +
-                           (c < 0x20 || c == 0x7F ? std::string("control character") : "\"" + std::string(1, ch) + "\"") +
-                           " (" + code + ")";
+            for (const FontSheet::Placed& p : font.layoutText(text)) {
+                if (!p.missing || seen.find(p.ch) != std::u32string::npos) continue;
+                seen += p.ch;
+                missing += (missing.empty() ? "" : ", ") + utf8::describe(p.ch);
             }
         }
-        if (!missing.empty()) out.push_back({int(k), "glyph", "the font sheet has no " + missing});
+        if (!missing.empty()) out.push_back({int(k), "glyph", std::string(font.madeGlyphs() ? "the font has no glyph for " : "the font sheet has no ") + missing});
     }
     return out;
 }

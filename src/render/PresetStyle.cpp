@@ -27,5 +27,8 @@ StripsConfig styleFromPreset(const Preset& p, const Profile& r) {
     }
     s.wordSpacing = p.wordSpacing;
     s.stripsYPos = r.stripsYPos;
+    s.textColor = p.textColor;
+    s.fontFamily = p.fontFamily;
+    s.crisp = p.crisp == 1;
     return s;
 }

@@ -28,6 +28,9 @@ ProjectLook lookOfStyle(const StripsConfig& s, const Preset& base) {
     p.centerText = s.centerText ? 1 : 0;
     p.programDefault = 0;
     p.cropStrips = s.cropStrips;
+    p.textColor = s.textColor;
+    p.fontFamily = s.fontFamily;
+    p.crisp = s.crisp ? 1 : 0;
     look.fontSize = s.fontSize;
     return look;
 }
@@ -44,7 +47,8 @@ bool sameLook(const StripsConfig& a, const StripsConfig& b) {
     return a.stripsColor == b.stripsColor && a.bgColor == b.bgColor && a.borderStyle == b.borderStyle &&
            a.blend == b.blend && a.wordSpacing == b.wordSpacing && a.stripsSpacing == b.stripsSpacing &&
            a.cropStrips == b.cropStrips && a.stripsMode == b.stripsMode && a.drawNoStrips == b.drawNoStrips &&
-           a.centerText == b.centerText && a.fontSize == b.fontSize;
+           a.centerText == b.centerText && a.fontSize == b.fontSize && a.textColor == b.textColor &&
+           a.fontFamily == b.fontFamily && a.crisp == b.crisp;
 }
 
 bool isPresetLook(const StripsConfig& style, const Preset& preset, const Profile& profile) {

@@ -1,4 +1,6 @@
 #pragma once
+#include <string>
+
 #include "base/Rgb.h"
 
 enum StripsMode : int { FullWidth = 0, CutToText = 1, AllText = 2 };
@@ -20,4 +22,7 @@ struct StripsConfig {
     bool centerText = false;
     int fontSize = 0;
     int stripsYPos = 0;
+    Rgb textColor{255, 255, 255};  // the colour of the glyphs' text pixels (borders keep theirs)
+    std::string fontFamily;        // empty: the shipped font sheets; else an installed family
+    bool crisp = false;            // glyphs of fontFamily without anti-aliasing
 };

@@ -15,6 +15,15 @@ Rgb parseRgb(std::string_view s) {
 std::string rgbText(Rgb c) {
     return std::to_string(c.r) + "," + std::to_string(c.g) + "," + std::to_string(c.b);
 }
+// The fields after the thirteenth, up to the last one that is not its default.
+std::string presetExtras(const Preset& p) {
+    std::string out;
+    if (p.fontSize > 0) out = "|" + std::to_string(p.fontSize);
+    if (p.crisp == 1 || !out.empty()) out = "|" + std::to_string(p.crisp == 1 ? 1 : 0) + out;
+    if (!p.fontFamily.empty() || !out.empty()) out = "|" + p.fontFamily + out;
+    if (p.textColor != Rgb{255, 255, 255} || !out.empty()) out = "|" + rgbText(p.textColor) + out;
+    return out;
+}
 }  // namespace
 
 Profile parseProfileLine(std::string_view value) {
@@ -44,8 +53,13 @@ Preset parsePresetLine(std::string_view value) {
         if (param.colour) p.*param.colour = parseRgb(field);
         else p.*param.number = param.normalised(text::toInt(field));
     }
-    // A 14th field, where there is one: the font size the look was made for.
-    p.fontSize = std::clamp(text::toInt(text::field(value, '|', 14)), 0, 99);
+    // Fields 14 to 17, where there are: text colour, font, crisp glyphs and
+    // the font size the look was made for.
+    auto f = [&](int n) { return text::field(value, '|', n); };
+    if (!f(14).empty()) p.textColor = parseRgb(f(14));
+    p.fontFamily = text::trimBlanks(f(15));
+    p.crisp = text::toInt(f(16)) == 1 ? 1 : 0;
+    p.fontSize = std::clamp(text::toInt(f(17)), 0, 99);
     return p;
 }
 
@@ -53,9 +67,7 @@ std::string presetLine(const Preset& p) {
     std::string line = p.name;
     for (const PresetParam& param : presetParams())
         line += "|" + (param.colour ? rgbText(p.*param.colour) : std::to_string(p.*param.number));
-    // Written only when set, so lines without it stay as they were.
-    if (p.fontSize > 0) line += "|" + std::to_string(p.fontSize);
-    return line;
+    return line + presetExtras(p);
 }
 
 std::string settingsLeftOutNote(const Settings& s, const std::string& fileName) {

@@ -33,8 +33,13 @@ struct Preset {
     int centerText = 0;
     int programDefault = 0;
     int cropStrips = 0;
-    // The font size the look is drawn at; 0: the profile's. Written as a
-    // 14th field only when set, so other lines stay as they were.
+    // Fields 14 to 17 of a preset line, written only when they differ from
+    // these defaults (and a later one is not set), so older lines and older
+    // readers stay as they were.
+    Rgb textColor{255, 255, 255};
+    std::string fontFamily;  // empty: the shipped font sheets
+    int crisp = 0;           // 1: glyphs without anti-aliasing
+    // The font size the look is drawn at; 0: the profile's.
     int fontSize = 0;
     friend bool operator==(const Preset&, const Preset&) = default;
 };

@@ -61,8 +61,8 @@ TEST_F(LineEditorTest, EmptyingAFieldEmptiesTheRow) {
 
 TEST_F(LineEditorTest, PipeIsReplacedWhenTyped) {
     type(ctl::LineA, "a|b");
-    EXPECT_EQ(row(0), "a\xA6" "b");
-    EXPECT_EQ(ui.text(ctl::LineA), "a\xA6" "b");
+    EXPECT_EQ(row(0), "a\xC2\xA6" "b");
+    EXPECT_EQ(ui.text(ctl::LineA), "a\xC2\xA6" "b");
 }
 
 TEST_F(LineEditorTest, EditingAMiddleSetAndTheLastSet) {

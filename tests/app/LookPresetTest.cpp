@@ -5,7 +5,7 @@
 class LookPresetTest : public ControllerTest {
     std::string iniText() override {
         std::string ini = kIni;
-        return ini + "Preset = Teletext|0,0,0|1|0|255|0|0,0,0|0|0|50|1|1|0|30\r\n";
+        return ini + "Preset = Teletext|0,0,0|1|0|255|0|0,0,0|0|0|50|1|1|0|255,255,255||0|30\r\n";
     }
 };
 

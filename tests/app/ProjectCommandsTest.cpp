@@ -147,7 +147,7 @@ TEST_F(ProjectCommandsTest, NewAsksAndNames) {
     EXPECT_EQ(ui.messages[0].text, "Save changes to Show.KVL8?");
     EXPECT_EQ(row(0), "keep me");
     ui.yesNoCancelAnswers = {Ui::Answer::No};
-    ui.inputAnswers = {std::string("Caf\xE9")};  // typed names come in as single-byte text
+    ui.inputAnswers = {std::string("Caf\xC3\xA9")};  // typed names come in as UTF-8
     click(ctl::New);
     EXPECT_EQ(row(0), "");
     EXPECT_EQ(state.projectName, "Caf\xC3\xA9");  // a file name: UTF-8

@@ -216,7 +216,7 @@ TEST_F(EditCommands, CheckListsFindingsAndExitsThree) {
                   r.out.substr(r.out.find("line B is ") + 10, r.out.find(" px wide") - r.out.find("line B is ") - 10) +
                   " px wide, more than the 90% safe area (648 px)\n"
                   "set 5: missing: no ON and no OFF time code\n"
-                  "set 5: glyph: the font sheet has no control character (01)\n");
+                  "set 5: glyph: the font sheet has no control character (U+0001)\n");
 
     r = run({"check", path("bad.KVL8"), "--max-cps", "100", "--min-frames", "5", "--safe-area", "100"});
     EXPECT_EQ(r.code, 3);

@@ -213,7 +213,7 @@ TEST_F(SccCliTest, ImportReadsRollUpAndPaintOnAndRefusesDamagedFiles) {
         {"pop-on with special and extended characters, repeated codes taken once",
          "00:00:10;00\t9420 9420 94ae 94ae 9470 9470 4361 e6e5 91ba 91ba 20c1 92b0 92b0\r\n\r\n"
          "00:00:11;00\t942f 942f\r\n\r\n00:00:12;00\t942c 942c\r\n",
-         {{"", "Cafe\xE8 \xC0", "00:00:11:00", "00:00:12:00"}}},
+         {{"", "Cafe\xC3\xA8 \xC3\x80", "00:00:11:00", "00:00:12:00"}}},
     };
     for (const Good& g : good) {
         SCOPED_TRACE(g.what);

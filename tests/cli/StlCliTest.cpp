@@ -218,7 +218,7 @@ TEST_F(StlCliTest, ExportIsReadByTheIndependentReaderAndImportsBack) {
         for (size_t k = 0; k < 3; ++k) {
             SCOPED_TRACE(k);
             EXPECT_EQ(sets[k].lineA, original[k].lineA);
-            EXPECT_EQ(sets[k].lineB, k == 0 ? std::string("Na\xEFve \xA6 50EUR") : original[k].lineB);
+            EXPECT_EQ(sets[k].lineB, k == 0 ? std::string("Na\xC3\xAFve \xC2\xA6 50EUR") : original[k].lineB);
             EXPECT_EQ(sets[k].on, original[k].on);
             EXPECT_EQ(sets[k].off, original[k].off);
         }

@@ -178,7 +178,7 @@ TEST(TextSubtitles, SubRipRoundTripOverEveryTestFile) {
 }
 
 TEST(TextSubtitles, TextIsUtf8WithBarsOneLineSetsAndNoBlankCues) {
-    SubtitleList l = listOf({{"Caf\xE9 \x80 5", "a \xA6 b"}, {"", "only B"}, {"   ", "  "}, {"only A", ""}},
+    SubtitleList l = listOf({{"Caf\xC3\xA9 \xE2\x82\xAC 5", "a \xC2\xA6 b"}, {"", "only B"}, {"   ", "  "}, {"only A", ""}},
                             {"00:00:01:00>00:00:02:00", "00:00:02:00>00:00:03:05", "00:00:04:00>00:00:05:00",
                              "00:00:06:00>00:00:07:00"});
     const TrackSets sets = collectTrackSets(l, 25.0f);
@@ -192,8 +192,8 @@ TEST(TextSubtitles, TextIsUtf8WithBarsOneLineSetsAndNoBlankCues) {
     // The reader takes a one-line cue as line B; everything else comes back.
     const SubtitleList back = importSrt(srt.bytes, 25.0f);
     ASSERT_EQ(back.lineCount(), 6);
-    EXPECT_EQ(back.column(0, Column::Text), "Caf\xE9 \x80 5");
-    EXPECT_EQ(back.column(1, Column::Text), "a \xA6 b");
+    EXPECT_EQ(back.column(0, Column::Text), "Caf\xC3\xA9 \xE2\x82\xAC 5");
+    EXPECT_EQ(back.column(1, Column::Text), "a \xC2\xA6 b");
     EXPECT_EQ(back.column(3, Column::Text), "only B");
     EXPECT_EQ(back.column(2, Column::Timing), "00:00:02:00>00:00:03:05");
 }

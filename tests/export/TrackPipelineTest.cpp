@@ -170,7 +170,7 @@ TEST_F(TrackPipelineTest, SearchingOnlyTheDrawnRowsWritesTheSameFiles) {
     const char* ys[] = {"", "1", "570", "575", "200", "3", "540", "0"};
     for (int k = 0; k < 41; ++k) {
         const std::string id = std::to_string(10000 + 2 * k).substr(1);
-        const std::string a = k % 9 == 4 ? "" : "Set " + std::to_string(k) + " \xc9gjpq at 9 o'clock?";
+        const std::string a = k % 9 == 4 ? "" : "Set " + std::to_string(k) + " \xC3\x89gjpq at 9 o'clock?";
         const std::string b = k % 7 == 3 ? (k % 2 ? "" : "   ") : "second line " + std::string(size_t(k % 13), 'W');
         list.appendLine({"A" + id, a, "", "", ys[k % 8]});
         list.appendLine({"B" + id, b, "", "", ys[k % 8]});

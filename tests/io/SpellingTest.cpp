@@ -8,9 +8,12 @@ TEST(Spelling, WordsOfALine) {
         std::vector<std::string> words;
     } cases[] = {
         {"Don't stop, 3rd time!", {"Don't", "stop", "time"}},
-        {"Caf\xE9-au-lait \x92quoted\x92 rock\x92n", {"Caf\xE9", "au", "lait", "quoted", "rock\x92n"}},
+        {"Caf\xC3\xA9-au-lait \xE2\x80\x99quoted\xE2\x80\x99 rock\xE2\x80\x99n",
+         {"Caf\xC3\xA9", "au", "lait", "quoted", "rock\xE2\x80\x99n"}},
+        {"\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82, \xD0\xBC\xD0\xB8\xD1\x80!",
+         {"\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82", "\xD0\xBC\xD0\xB8\xD1\x80"}},  // Cyrillic words
         {"  --  42  ", {}},
-        {"x\xD7y", {"x", "y"}},  // the multiplication sign is no letter
+        {"x\xC3\x97y", {"x", "y"}},  // the multiplication sign is no letter
     };
     for (const Case& c : cases) EXPECT_EQ(wordsOf(c.line), c.words) << c.line;
 }
@@ -21,7 +24,7 @@ TEST(Spelling, MisspeltWordsWithSuggestions) {
     if (!en) GTEST_SKIP() << error;  // hunspell-en-us is in scripts/packages.txt
     EXPECT_TRUE(en->correct("Hello"));
     EXPECT_TRUE(en->correct("don't"));
-    EXPECT_TRUE(en->correct("don\x92t"));  // the typographic apostrophe of Windows-1252
+    EXPECT_TRUE(en->correct("don\xE2\x80\x99t"));  // the typographic apostrophe
     EXPECT_FALSE(en->correct("teh"));
 
     SubtitleSet s;

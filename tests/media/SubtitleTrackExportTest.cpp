@@ -3,6 +3,8 @@
 // the SubRip import.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
@@ -318,8 +320,9 @@ TEST_F(SubtitleTrackExportTest, TextTracksReadBackAtTheSameFrames) {
             EXPECT_EQ(again.sets[k].onFrame, shown[k].on) << k;
             EXPECT_EQ(again.sets[k].offFrame, shown[k].off) << k;
         }
-        EXPECT_EQ(again.sets[0].lineA, sets[0].a);
-        EXPECT_EQ(again.sets[0].lineB, sets[0].b);
+        // The project's Windows-1252 text comes back as the program's UTF-8.
+        EXPECT_EQ(again.sets[0].lineA, "Caf\xC3\xA9 cr\xC3\xA8me \xE2\x82\xAC 5");
+        EXPECT_EQ(again.sets[0].lineB, "na\xC3\xAFve \xC2\xA6 bar");
     }
 }
 
@@ -773,4 +776,54 @@ TEST(SubtitleTrackCancel, StoppedRunsLeaveNothingBehind) {
         }
     }
     fs::remove_all(dir);
+}
+
+// Text beyond Windows-1252 makes the UTF-8 project form; SubRip and WebVTT
+// keep every character (FFmpeg's SubRip and WebVTT demuxers read them), and
+// a text colour other than white goes into SubRip as <font color>.
+TEST_F(SubtitleTrackExportTest, EveryScriptReachesTheTextTracks) {
+    const std::vector<Set> sets = {
+        {"Za\xC5\xBC\xC3\xB3\xC5\x82\xC4\x87 \xD0\x9F\xD1\x80\xD0\xB8", "\xCE\x9A\xCE\xB1\xCE\xBB\xCE\xB7 \xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D",
+         "00:00:01:00>00:00:02:00"},
+        {"\xD9\x85\xD8\xB1\xD8\xAD\xD8\xA8\xD8\xA7", "\xE3\x81\x93\xE3\x82\x93\xE3\x81\xAB\xE3\x81\xA1\xE3\x81\xAF \xF0\x9F\x98\x80",
+         "00:00:03:00>00:00:04:00"},
+    };
+    std::string project = writeProject(kPal, sets);
+    // The header of the UTF-8 form (the rows are UTF-8 already).
+    std::string content;
+    ASSERT_TRUE(files::readFile(project, content));
+    content.replace(0, std::string("##-KVL8 Project").size(), "##-KVL8 Project (UTF-8)");
+    ASSERT_TRUE(files::writeFileAtomic(project, content));
+    // The shipped yellow preset: its colour reaches the SubRip file.
+    const std::string yellow = "Rental Video Yellow";
+    ASSERT_EQ(run({"export", "vtt", project}).code, 0);
+    Run r = run({"export", "srt", project});
+    ASSERT_EQ(r.code, 0) << r.err;
+    for (const char* file : {"SRT_Output/demo.srt", "VTT_Output/demo.vtt"}) {
+        SCOPED_TRACE(file);
+        AVFormatContext* fmt = nullptr;
+        ASSERT_GE(avformat_open_input(&fmt, (dir / file).c_str(), nullptr, nullptr), 0);
+        AVPacket* pkt = av_packet_alloc();
+        std::vector<std::string> texts;
+        while (av_read_frame(fmt, pkt) >= 0) {
+            texts.emplace_back(reinterpret_cast<const char*>(pkt->data), size_t(pkt->size));
+            av_packet_unref(pkt);
+        }
+        av_packet_free(&pkt);
+        avformat_close_input(&fmt);
+        ASSERT_EQ(texts.size(), 2u);
+        for (size_t k = 0; k < 2; ++k) {
+            texts[k].erase(std::remove(texts[k].begin(), texts[k].end(), '\r'), texts[k].end());
+            while (!texts[k].empty() && texts[k].back() == '\n') texts[k].pop_back();
+            EXPECT_EQ(texts[k], sets[k].a + "\n" + sets[k].b);
+        }
+    }
+    // Written again through a yellow look: the SubRip lines carry the colour.
+    fs::remove_all(dir / "SRT_Output");
+    std::string look = "; look\r\n[Look]\r\nPreset = " + yellow + "|0,0,0|1|1|254|0|0,0,160|0|-1|46|1|1|20|255,224,0\r\nFontSize = 24\r\n";
+    ASSERT_TRUE(files::writeFileAtomic((dir / "demo.look").string(), look));
+    ASSERT_EQ(run({"export", "srt", project}).code, 0);
+    std::string srt;
+    ASSERT_TRUE(files::readFile((dir / "SRT_Output" / "demo.srt").string(), srt));
+    EXPECT_NE(srt.find("<font color=\"#ffe000\">" + sets[1].a + "</font>\r\n"), std::string::npos) << srt;
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "base/Text.h"
 #include "project/ProjectFile.h"
 
 namespace {
@@ -142,4 +143,54 @@ TEST(ProjectFile, DateFormat) {
     t.tm_mday = 1;
     t.tm_hour = 0;
     EXPECT_EQ(formatProjectDate(t), "01 Dec 2017 @ 00:05:09");
+}
+
+// Text that fits Windows-1252 keeps the single-byte file older readers
+// know, byte for byte; text beyond it makes the UTF-8 form, whose first line
+// the single-byte reader's test ("field 1 by ':' is ##-KVL8 Project") refuses.
+TEST(ProjectFile, SingleByteWhenItFitsUtf8FormOtherwise) {
+    std::string single = kExample;
+    single.replace(single.find("Hello"), 5, "Caf\xE9 \x80 \x9F");  // é, €, Ÿ in Windows-1252
+    single.replace(single.find("friend"), 6, "na\xEFve \xA6");     // ï and the broken bar for '|'
+    single.replace(single.find("Word count: 3"), 13, "Word count: 6");
+    ProjectHeader header;
+    SubtitleList rows;
+    ASSERT_EQ(parseProject(single, 0, header, rows), ProjectLoadStatus::Ok);
+    EXPECT_FALSE(header.utf8);
+    EXPECT_EQ(rows.line(0).text, "Caf\xC3\xA9 \xE2\x82\xAC \xC5\xB8");
+    EXPECT_EQ(rows.line(3).text, "na\xC3\xAFve \xC2\xA6");
+    EXPECT_EQ(formatProject(rows, header, exampleDate(), ".KVL8", "v1.0 - 06 Mar 2017 "), single);
+
+    struct Case {
+        const char* what;
+        std::string text;
+    } cases[] = {
+        {"Polish", "Za\xC5\xBC\xC3\xB3\xC5\x82\xC4\x87 g\xC4\x99\xC5\x9Bl\xC4\x85"},
+        {"Russian", "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82"},
+        {"Arabic", "\xD9\x85\xD8\xB1\xD8\xAD\xD8\xA8\xD8\xA7"},
+        {"Japanese", "\xE3\x81\x93\xE3\x82\x93\xE3\x81\xAB\xE3\x81\xA1\xE3\x81\xAF"},
+        {"4-byte characters", "\xF0\x9F\x98\x80\xF0\x9D\x84\x9E"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        rows.setLineColumn(0, Column::Text, c.text);
+        const std::string file = formatProject(rows, header, exampleDate(), ".KVL8", "v1.0 - 06 Mar 2017 ");
+        EXPECT_EQ(file.substr(0, file.find("\r\n")), "##-KVL8 Project (UTF-8): v1.0 - 06 Mar 2017 ");
+        EXPECT_NE(text::field(file.substr(0, file.find("\r\n")), ':', 1), projectMagic(".KVL8"));
+        EXPECT_NE(file.find("A0000|" + c.text + "|"), std::string::npos);
+        // The Windows-1252 text of the other rows is UTF-8 in this form.
+        EXPECT_NE(file.find("na\xC3\xAFve \xC2\xA6"), std::string::npos);
+        ProjectHeader back;
+        SubtitleList again;
+        ASSERT_EQ(parseProject(file, 0, back, again), ProjectLoadStatus::Ok);
+        EXPECT_TRUE(back.utf8);
+        EXPECT_EQ(again.line(0).text, c.text);
+        EXPECT_EQ(formatProject(again, back, exampleDate(), ".KVL8", "v1.0 - 06 Mar 2017 "), file);
+    }
+    // Bytes of a UTF-8 file that are not UTF-8 read as U+FFFD.
+    std::string broken = kExample;
+    broken.replace(0, std::string("##-KVL8 Project").size(), "##-KVL8 Project (UTF-8)");
+    broken.replace(broken.find("Hello"), 5, "ab\xFF");
+    ASSERT_EQ(parseProject(broken, 0, header, rows), ProjectLoadStatus::Ok);
+    EXPECT_EQ(rows.line(0).text, "ab\xEF\xBF\xBD");
 }

@@ -20,7 +20,7 @@ std::string texts(const std::vector<SubtitleSet>& sets) {
 }
 
 std::vector<SubtitleSet> fox() {
-    return {set("the quick", "brown fox"), set("The Quickest", "fox_trot"), set("", "\xC9T\xC9 \xE9t\xE9")};
+    return {set("the quick", "brown fox"), set("The Quickest", "fox_trot"), set("", "\xC3\x89T\xC3\x89 \xC3\xA9t\xC3\xA9")};
 }
 
 }  // namespace
@@ -33,23 +33,23 @@ TEST(ReplaceAll, PlainAndExpressionsOverBothLines) {
         int replaced;
         const char* expected;
     } cases[] = {
-        {"case kept", {"quick", false, false, true}, "slow", 1, "[the slow/brown fox][The Quickest/fox_trot][/\xC9T\xC9 \xE9t\xE9]"},
-        {"case folded", {"quick", false, false, false}, "slow", 2, "[the slow/brown fox][The slowest/fox_trot][/\xC9T\xC9 \xE9t\xE9]"},
-        {"whole words", {"quick", false, true, false}, "slow", 1, "[the slow/brown fox][The Quickest/fox_trot][/\xC9T\xC9 \xE9t\xE9]"},
-        {"whole word with '_' inside", {"fox", false, true, true}, "cat", 1, "[the quick/brown cat][The Quickest/fox_trot][/\xC9T\xC9 \xE9t\xE9]"},
-        {"Windows-1252 letters folded", {"\xE9t\xE9", false, true, false}, "summer", 2, "[the quick/brown fox][The Quickest/fox_trot][/summer summer]"},
+        {"case kept", {"quick", false, false, true}, "slow", 1, "[the slow/brown fox][The Quickest/fox_trot][/\xC3\x89T\xC3\x89 \xC3\xA9t\xC3\xA9]"},
+        {"case folded", {"quick", false, false, false}, "slow", 2, "[the slow/brown fox][The slowest/fox_trot][/\xC3\x89T\xC3\x89 \xC3\xA9t\xC3\xA9]"},
+        {"whole words", {"quick", false, true, false}, "slow", 1, "[the slow/brown fox][The Quickest/fox_trot][/\xC3\x89T\xC3\x89 \xC3\xA9t\xC3\xA9]"},
+        {"whole word with '_' inside", {"fox", false, true, true}, "cat", 1, "[the quick/brown cat][The Quickest/fox_trot][/\xC3\x89T\xC3\x89 \xC3\xA9t\xC3\xA9]"},
+        {"accented letters folded", {"\xC3\xA9t\xC3\xA9", false, true, false}, "summer", 2, "[the quick/brown fox][The Quickest/fox_trot][/summer summer]"},
         {"a blank meets the break, the break stays at the same blank", {"quick brown", false, false, true}, "slow red", 1,
-         "[the slow/red fox][The Quickest/fox_trot][/\xC9T\xC9 \xE9t\xE9]"},
+         "[the slow/red fox][The Quickest/fox_trot][/\xC3\x89T\xC3\x89 \xC3\xA9t\xC3\xA9]"},
         {"no blank left: one line", {"quick brown", false, false, true}, "fast", 1,
-         "[/the fast fox][The Quickest/fox_trot][/\xC9T\xC9 \xE9t\xE9]"},
+         "[/the fast fox][The Quickest/fox_trot][/\xC3\x89T\xC3\x89 \xC3\xA9t\xC3\xA9]"},
         {"expression across the break", {"(\\w+)\\n(\\w+)", true, false, true}, "$2\\n$1", 2,
-         "[the brown/quick fox][The fox_trot/Quickest][/\xC9T\xC9 \xE9t\xE9]"},
+         "[the brown/quick fox][The fox_trot/Quickest][/\xC3\x89T\xC3\x89 \xC3\xA9t\xC3\xA9]"},
         {"expression joins the lines", {"k\\s+b", true, false, true}, "k b", 1,
-         "[/the quick brown fox][The Quickest/fox_trot][/\xC9T\xC9 \xE9t\xE9]"},
+         "[/the quick brown fox][The Quickest/fox_trot][/\xC3\x89T\xC3\x89 \xC3\xA9t\xC3\xA9]"},
         {"expression ignoring case, with whole words", {"QUICK\\w*", true, true, false}, "[$&]", 2,
-         "[the [quick]/brown fox][The [Quickest]/fox_trot][/\xC9T\xC9 \xE9t\xE9]"},
-        {"a '|' in the replacement", {"fox", false, false, true}, "a|b", 2, "[the quick/brown a\xA6" "b][The Quickest/a\xA6" "b_trot][/\xC9T\xC9 \xE9t\xE9]"},
-        {"nothing found", {"zebra", false, false, true}, "x", 0, "[the quick/brown fox][The Quickest/fox_trot][/\xC9T\xC9 \xE9t\xE9]"},
+         "[the [quick]/brown fox][The [Quickest]/fox_trot][/\xC3\x89T\xC3\x89 \xC3\xA9t\xC3\xA9]"},
+        {"a '|' in the replacement", {"fox", false, false, true}, "a|b", 2, "[the quick/brown a\xC2\xA6" "b][The Quickest/a\xC2\xA6" "b_trot][/\xC3\x89T\xC3\x89 \xC3\xA9t\xC3\xA9]"},
+        {"nothing found", {"zebra", false, false, true}, "x", 0, "[the quick/brown fox][The Quickest/fox_trot][/\xC3\x89T\xC3\x89 \xC3\xA9t\xC3\xA9]"},
     };
     for (const Case& c : cases) {
         ReplaceResult r = replaceAll(fox(), c.o, c.with);

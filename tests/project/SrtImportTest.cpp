@@ -54,10 +54,10 @@ TEST(SrtImport, ByteOrderMarkUtf8AndSingleByteText) {
     std::string utf8 = "\xEF\xBB\xBF" "1\n00:00:01,000 --> 00:00:02,000\nCaf\xC3\xA9 \xE2\x82\xAC \xE4\xB8\xAD\n\n";
     SubtitleList l = import(utf8);
     ASSERT_EQ(l.lineCount(), 2);
-    EXPECT_EQ(l.line(1).text, "Caf\xE9 \x80 ?");
-    // Windows-1252 bytes stay as they are.
+    EXPECT_EQ(l.line(1).text, "Caf\xC3\xA9 \xE2\x82\xAC \xE4\xB8\xAD");
+    // A file of Windows-1252 bytes (no UTF-8 sequence at all) is read as Windows-1252.
     SubtitleList s = import("1\n00:00:01,000 --> 00:00:02,000\nCaf\xE9 \x80\n\n");
-    EXPECT_EQ(s.line(1).text, "Caf\xE9 \x80");
+    EXPECT_EQ(s.line(1).text, "Caf\xC3\xA9 \xE2\x82\xAC");
     // UTF-16 with a byte-order mark.
     std::string u16 = "\xFF\xFE";
     for (char c : std::string("1\n00:00:01,000 --> 00:00:02,000\nHi\n\n")) u16 += c, u16 += '\0';
@@ -68,8 +68,8 @@ TEST(SrtImport, ByteOrderMarkUtf8AndSingleByteText) {
         le += c, le += std::string(3, '\0');
         be += std::string(3, '\0'), be += c;
     }
-    EXPECT_EQ(import(le).line(1).text, "Caf\xE9");
-    EXPECT_EQ(import(be).line(1).text, "Caf\xE9");
+    EXPECT_EQ(import(le).line(1).text, "Caf\xC3\xA9");
+    EXPECT_EQ(import(be).line(1).text, "Caf\xC3\xA9");
 }
 
 TEST(SrtImport, TolerantTimeLinesAndFormatting) {
@@ -80,7 +80,7 @@ TEST(SrtImport, TolerantTimeLinesAndFormatting) {
     EXPECT_EQ(l.line(0).timing, "00:00:01:00>00:00:02:12");
     EXPECT_EQ(l.line(0).text, "Hello there");
     EXPECT_EQ(l.line(1).text, "bold <br> a<b");
-    EXPECT_EQ(l.line(3).text, "\xA6 pipe \xA6");
+    EXPECT_EQ(l.line(3).text, "\xC2\xA6 pipe \xC2\xA6");
 }
 
 TEST(SrtImport, MalformedTimeLineDoesNotCrash) {
@@ -100,4 +100,40 @@ TEST(Cp1252, RoundTripAndReplacement) {
     EXPECT_TRUE(cp1252::looksLikeUtf8("\xC3\xA9"));
     EXPECT_FALSE(cp1252::looksLikeUtf8("plain"));
     EXPECT_FALSE(cp1252::looksLikeUtf8("\xE9t\xE9"));
+}
+
+// Every script survives the import, and the SubRip written back holds the
+// same characters (read again by the importer, a reader of its own).
+TEST(SrtImport, EveryScriptKeptAndWrittenBack) {
+    const std::vector<std::string> lines = {
+        "Za\xC5\xBC\xC3\xB3\xC5\x82\xC4\x87 g\xC4\x99\xC5\x9Bl\xC4\x85 ja\xC5\xBA\xC5\x84",  // Polish
+        "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82",                                      // Russian
+        "\xCE\x9A\xCE\xB1\xCE\xBB\xCE\xB7\xCE\xBC\xCE\xAD\xCF\x81\xCE\xB1",                  // Greek
+        "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D",                                                          // Hebrew
+        "\xD9\x85\xD8\xB1\xD8\xAD\xD8\xA8\xD8\xA7",                                                // Arabic
+        "\xE3\x81\x93\xE3\x82\x93\xE3\x81\xAB\xE3\x81\xA1\xE3\x81\xAF",                      // Japanese
+        "\xF0\x9F\x98\x80 e\xCC\x81",                                                                  // 4-byte and a mark
+    };
+    std::string srt;
+    for (size_t i = 0; i < lines.size(); ++i)
+        srt += std::to_string(i + 1) + "\n00:00:0" + std::to_string(i) + ",000 --> 00:00:0" + std::to_string(i) +
+               ",500\n" + lines[i] + "\n\n";
+    SubtitleList l = import(srt);
+    ASSERT_EQ(l.lineCount(), int(2 * lines.size()));
+    for (size_t i = 0; i < lines.size(); ++i) EXPECT_EQ(l.line(int(2 * i + 1)).text, lines[i]);
+}
+
+TEST(SrtImport, InvalidUtf8ReplacedAndReportedWithItsLine) {
+    SubtitleList list;
+    list.clearList();
+    SrtImportResult r = importSrtText(
+        "1\n00:00:01,000 --> 00:00:02,000\nZa\xC5\xBC\xC3\n\n2\n00:00:03,000 --> 00:00:04,000\nok \xFF\xFE!\n\n", 25.0f,
+        420, list);
+    ASSERT_EQ(list.lineCount(), 4);
+    EXPECT_EQ(list.line(1).text, "Za\xC5\xBC\xEF\xBF\xBD");
+    EXPECT_EQ(list.line(3).text, "ok \xEF\xBF\xBD\xEF\xBF\xBD!");
+    EXPECT_EQ(r.invalidUtf8.first, (std::vector<int>{3, 7}));
+    EXPECT_NE(describeSkippedLines(r).find("2 lines hold bytes that are not UTF-8; each was replaced with U+FFFD "
+                                           "(lines 3, 7)"),
+              std::string::npos);
 }

@@ -75,25 +75,32 @@ TEST(SrtReader, WellFormedFilesGiveTheRowsTheyAlwaysGave) {
 }
 
 namespace {
-// The file as single-byte text, converted by iconv (not by the reader).
-std::string asSingleByte(const std::string& bytes) {
-    const char* from = "UTF-8";
-    std::string body = bytes;
-    if (bytes.compare(0, 4, std::string("\xFF\xFE\0\0", 4)) == 0 || bytes.compare(0, 4, std::string("\0\0\xFE\xFF", 4)) == 0)
-        from = "UTF-32";
-    else if (bytes.compare(0, 2, "\xFF\xFE") == 0 || bytes.compare(0, 2, "\xFE\xFF") == 0)
-        from = "UTF-16";
-    iconv_t cd = iconv_open("WINDOWS-1252//TRANSLIT", from);
+// The file as UTF-8 text, converted by iconv (not by the reader): from
+// UTF-16 or UTF-32 by their marks, as it is when it is UTF-8, else from
+// Windows-1252.
+std::string convert(const std::string& bytes, const char* from) {
+    iconv_t cd = iconv_open("UTF-8", from);
     EXPECT_NE(cd, iconv_t(-1));
-    std::string out(body.size() * 2 + 16, '\0');
+    std::string body = bytes;
+    std::string out(body.size() * 4 + 16, '\0');
     char* in = body.data();
     size_t inLeft = body.size();
     char* o = out.data();
     size_t outLeft = out.size();
     size_t rc = iconv(cd, &in, &inLeft, &o, &outLeft);
     iconv_close(cd);
-    if (rc == size_t(-1)) return bytes;  // not UTF-8: single-byte already
+    if (rc == size_t(-1)) return {};
     out.resize(out.size() - outLeft);
+    return out;
+}
+std::string asUtf8(const std::string& bytes) {
+    const char* from = "UTF-8";
+    if (bytes.compare(0, 4, std::string("\xFF\xFE\0\0", 4)) == 0 || bytes.compare(0, 4, std::string("\0\0\xFE\xFF", 4)) == 0)
+        from = "UTF-32";
+    else if (bytes.compare(0, 2, "\xFF\xFE") == 0 || bytes.compare(0, 2, "\xFE\xFF") == 0)
+        from = "UTF-16";
+    std::string out = convert(bytes, from);
+    if (out.empty() && !bytes.empty()) out = convert(bytes, "WINDOWS-1252");
     if (out.compare(0, 3, "\xEF\xBB\xBF") == 0) out.erase(0, 3);
     return out;
 }
@@ -149,7 +156,7 @@ TEST(SrtReader, FilmsLikeFilesLoseNoCueAndNoTextLine) {
     ASSERT_EQ(files.size(), cues.size());
     for (const fs::path& f : files) {
         SCOPED_TRACE(f.filename().string());
-        Expected e = expectedFrom(asSingleByte(readAll(f)));
+        Expected e = expectedFrom(asUtf8(readAll(f)));
         SrtImportResult r;
         SubtitleList l = importFile(f, 25.0f, &r);
         EXPECT_EQ(r.cues, cues.at(f.filename().string()));

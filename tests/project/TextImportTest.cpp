@@ -28,9 +28,9 @@ TEST(ImportPlainText, BlocksBecomeUntimedSets) {
     } cases[] = {
         {"Windows line ends and a UTF-8 mark",
          "\xEF\xBB\xBF" "Caf\xC3\xA9 au lait\r\n\r\nTwo\r\nlines\r\n\r\n\r\nThree\r\nlines\r\nhere\r\n",
-         {"/Caf\xE9 au lait", "Two/lines", "Three/lines here"}},
-        {"UTF-8 without a mark, old Mac line ends", "\xE2\x82\xAC 5\r\r  spaced\t \rout  \r", {"/\x80 5", "spaced/out"}},
-        {"Windows-1252 as it is", "Gr\xFC\xDF" "e\n \t \nA|B\n", {"/Gr\xFC\xDF" "e", "/A\xA6" "B"}},
+         {"/Caf\xC3\xA9 au lait", "Two/lines", "Three/lines here"}},
+        {"UTF-8 without a mark, old Mac line ends", "\xE2\x82\xAC 5\r\r  spaced\t \rout  \r", {"/\xE2\x82\xAC 5", "spaced/out"}},
+        {"Windows-1252 as it is", "Gr\xFC\xDF" "e\n \t \nA|B\n", {"/Gr\xC3\xBC\xC3\x9F" "e", "/A\xC2\xA6" "B"}},
         {"UTF-16 with its mark", std::string("\xFF\xFEH\0i\0\n\0", 8), {"/Hi"}},
         {"a stray control character", "Bell\x07 here\n", {"/Bell here"}},
     };

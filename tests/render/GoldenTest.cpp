@@ -128,8 +128,8 @@ TEST(Golden, FourBorderStylesCutToText) {
     // two rows of a cell hold no ink in any border style.
     for (int border = 0; border < 4; ++border)
         compareWithGolden("cut_border" + std::to_string(border),
-                          render(RenderTarget::Preview, style(border, CutToText, true), "Caf\xe9 at 9 o'clock?",
-                                 "Gr\xfc\xdf" "e, ja \x97 sure."),
+                          render(RenderTarget::Preview, style(border, CutToText, true), "Caf\xC3\xA9 at 9 o'clock?",
+                                 "Gr\xC3\xBC\xC3\x9F" "e, ja \xE2\x80\x94 sure."),
                           mixedStrips(true, 160));
 }
 
@@ -170,7 +170,7 @@ TEST(Golden, OpaqueExportWithoutStrips) {
 TEST(Golden, TheDrawnRowsHoldEveryPixelTheRenderChanged) {
     const int W = 320, H = 72;
     const std::pair<std::string_view, std::string_view> texts[] = {
-        {"Caf\xe9 at 9 o'clock?", "Gr\xfc\xdf" "e, ja \x97 sure."}, {"", "gjpqy"}, {"\xc9", ""}, {"   ", ""}, {"", ""}};
+        {"Caf\xC3\xA9 at 9 o'clock?", "Gr\xC3\xBC\xC3\x9F" "e, ja \xE2\x80\x94 sure."}, {"", "gjpqy"}, {"\xC3\x89", ""}, {"   ", ""}, {"", ""}};
     int checked = 0;
     for (int border = 0; border < 4; ++border)
         for (int mode : {int(FullWidth), int(CutToText), int(AllText), -1})

@@ -32,11 +32,11 @@ TEST(LayoutCheck, LinesWiderThanTheSafeAreaAndMissingGlyphs) {
     style.wordSpacing = 2;
     // 720 px at 90%: 648 px. 54 glyphs with 53 gaps of 2: 646 px; 55: 658 px.
     std::vector<SubtitleSet> sets = {set(std::string(54, 'x'), std::string(55, 'x')),
-                                     set("Caf\xE9 ~", "no\x01pe \xE9~"), set("fine", "")};
+                                     set("Caf\xC3\xA9 ~", "no\x01pe \xC3\xA9~"), set("fine", "")};
     std::vector<CheckFinding> f = checkLayout(sets, style, font, 720, 90);
     EXPECT_EQ(f, (std::vector<CheckFinding>{
                      {0, "width", "line B is 658 px wide, more than the 90% safe area (648 px)"},
-                     {1, "glyph", "the font sheet has no \"\xE9\" (E9), \"~\" (7E), control character (01)"},
+                     {1, "glyph", "the font sheet has no \"\xC3\xA9\" (U+00E9), \"~\" (U+007E), control character (U+0001)"},
                  }));
     // The action safe area (93%, 669 px) holds both lines of the first set.
     EXPECT_EQ(checkLayout(sets, style, font, 720, 93).size(), 1u);

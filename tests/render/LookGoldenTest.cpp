@@ -92,16 +92,16 @@ TEST(LookGolden, TeletextAndClosedCaptionsAreCrispAndMatchTheirPictures) {
     }
 }
 
-// A preset's font size is its 14th field, written only when set: the other
+// A preset's font size is its 17th field, written only when set: the other
 // lines of a settings file stay as they were.
 TEST(LookGolden, PresetFontSizeFieldRoundTrips) {
     const std::string plain = "Rental Video Black Bars|0,0,0|1|0|254|0|0,0,160|0|-1|46|1|1|20";
-    const std::string withSize = "Teletext|0,0,0|1|0|255|0|0,0,0|0|0|50|1|1|0|30";
+    const std::string withSize = "Teletext|0,0,0|1|0|255|0|0,0,0|0|0|50|1|1|0|255,255,255||0|30";
     EXPECT_EQ(parsePresetLine(plain).fontSize, 0);
     EXPECT_EQ(presetLine(parsePresetLine(plain)), plain);
     EXPECT_EQ(parsePresetLine(withSize).fontSize, 30);
     EXPECT_EQ(presetLine(parsePresetLine(withSize)), withSize);
-    EXPECT_EQ(parsePresetLine(plain + "|500").fontSize, 99);  // clamped to what a sheet name holds
+    EXPECT_EQ(parsePresetLine(plain + "|||0|500").fontSize, 99);  // clamped to what a sheet name holds
     Profile pal;
     pal.fontSize = 32;
     EXPECT_EQ(styleFromPreset(parsePresetLine(plain), pal).fontSize, 32);

@@ -85,3 +85,53 @@ TEST_F(RenderCommand, SetOfAProjectAtItsOwnY) {
         << err.str();
     EXPECT_FALSE(fs::exists(png));
 }
+
+// Captions from an installed font: the family list, typed lines in any
+// script, the text colour, and what is refused.
+TEST_F(RenderCommand, InstalledFontsTextColourAndTheirRefusals) {
+    if (!fs::exists("/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf"))
+        GTEST_SKIP() << "fonts-dejavu-core is not installed (scripts/packages.txt)";
+    setenv("KALVERO_GLYPH_CACHE", (dir / "cache").c_str(), 1);
+    ASSERT_EQ(run({"fonts"}), 0) << err.str();
+    EXPECT_NE(("\n" + out.str()).find("\nDejaVu Sans\n"), std::string::npos) << out.str();
+
+    const std::string png = (dir / "ar.png").string();
+    ASSERT_EQ(run({"render", "--profile", "1", "--preset", "0", "--font-size", "16", "--font", "DejaVu Sans:bold", "--line-a",
+                   "\xD9\x85\xD8\xB1\xD8\xAD\xD8\xA8\xD8\xA7", "--line-b", "\xD0\x9F\xD1\x80\xD0\xB8 \xE5\xAD\x97",
+                   "--text-color", "#FFE000", "--border", "0", "--target", "alpha", "-o", png}),
+              0)
+        << err.str();
+    // The missing character is named; the rest is drawn in the colour.
+    EXPECT_NE(err.str().find("warning: the font has no glyph for \"\xE5\xAD\x97\" (U+5B57)"), std::string::npos)
+        << err.str();
+    const Image img = load("ar.png");
+    int yellow = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x) {
+            const draw::Rgba p = draw::readPixel(img, x, y);
+            yellow += p.a == 255 && p.r == 255 && p.g == 224 && p.b == 0;
+        }
+    EXPECT_GT(yellow, 100);
+    EXPECT_TRUE(fs::exists(dir / "cache"));
+
+    struct Bad {
+        std::vector<std::string> extra;
+        int code;
+        std::string says;
+    } bad[] = {
+        {{"--font", "No Such Family 12345"}, 1, "no installed font has the family \"No Such Family 12345\""},
+        {{"--font", (dir / "Kalvero.ini").string()}, 1, "FreeType cannot read the font"},
+        {{"--text-color", "yellow"}, 2, "--text-color takes a colour as #RRGGBB, not yellow"},
+        {{"--text-color", "#12345G"}, 2, "#RRGGBB"},
+    };
+    for (const Bad& b : bad) {
+        out.str(""), err.str("");
+        std::vector<std::string> args = {"render", "--profile", "1", "--preset", "0", "--font-size", "16", "--line-b", "x", "-o",
+                                         (dir / "bad.png").string()};
+        args.insert(args.end(), b.extra.begin(), b.extra.end());
+        EXPECT_EQ(run(args), b.code) << err.str();
+        EXPECT_NE(err.str().find(b.says), std::string::npos) << err.str();
+        EXPECT_FALSE(fs::exists(dir / "bad.png"));
+    }
+    unsetenv("KALVERO_GLYPH_CACHE");
+}
