@@ -473,13 +473,14 @@ void usage(std::ostream& err) {
            "         [--y Y] [--font-size N] [--border 0-3] [--blend V] [--mode full|cut|all|none]\n"
            "         [--center|--no-center] [--word-spacing N] [--strips-spacing N] [--crop N]\n"
            "         [--background FILE] --target preview|alpha|color|opaque -o OUT.png [--force]\n"
-           "  export png|iff IN.KVL8 [--scala 0-3] [--force]\n"
+           "  export png IN.KVL8 [--start HH:MM:SS:FF] [--force]\n"
+           "  export iff IN.KVL8 [--scala 0-3] [--force]\n"
            "  export avi IN.KVL8 [--codec NAME] [--quality 1-100] [--force]\n"
            "  export overlay IN.KVL8 [--codec prores|qtrle|png|vp9|utvideo] [--force]\n"
-           "  export bdn IN.KVL8 [--indexed] [--lang CODE] [--force]\n"
-           "  export sup|vobsub|dvb IN.KVL8 [--lang CODE] [--force]\n"
-           "  export srt|vtt|ass IN.KVL8 [--lang CODE [--lang-in-name]] [--force]\n"
-           "  export scc IN.KVL8 [--force]\n"
+           "  export bdn IN.KVL8 [--indexed] [--lang CODE] [--start HH:MM:SS:FF] [--force]\n"
+           "  export sup|vobsub|dvb IN.KVL8 [--lang CODE] [--start HH:MM:SS:FF] [--force]\n"
+           "  export srt|vtt|ass IN.KVL8 [--lang CODE [--lang-in-name]] [--start HH:MM:SS:FF] [--force]\n"
+           "  export scc IN.KVL8 [--start HH:MM:SS:FF] [--force]\n"
            "  export stl IN.KVL8 [--teletext|--open] [--start HH:MM:SS:FF] [--language CODE] [--force]\n"
            "  burn MOVIE IN.KVL8 -o OUT.mp4|OUT.mkv [--crf 0-51] [--preset NAME] [--force]\n"
            "  capture IN.KVL8 [--row R] [--force]\n"
@@ -496,6 +497,7 @@ void usage(std::ostream& err) {
            "a FIFO, device or folder under an output name is never replaced.\n"
            "--verbose shows FFmpeg's own messages. -- ends the options, so a file name may begin with a dash.\n"
            "--lang CODE: the tracks' language, ISO 639 (fr, fre; und when not told, the default).\n"
+           "--start HH:MM:SS:FF: the programme start, added to every time code of the file (10:00:00:00 for most masters).\n"
            "exit status: 0 done, 1 bad input or a file error, 2 usage error, 130 cancelled (Ctrl+C).\n";
 }
 

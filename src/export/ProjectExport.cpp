@@ -20,6 +20,7 @@
 #include "io/Files.h"
 #include "io/ImageCodecs.h"
 #include "io/TextRenderer.h"
+#include "project/Retime.h"
 #include "project/TimeCode.h"
 #include "render/Compositor.h"
 
@@ -216,7 +217,25 @@ int wholeSets(const std::vector<SubtitleSet>& sets) {
     return int(sets.size()) - (!sets.empty() && !sets.back().rows.hasLineB ? 1 : 0);
 }
 
+// The refusal of a run whose programme start would push a time code past
+// the end of the day.
+std::string startRefusal(const TimeCode& start, const std::string& error) {
+    return "The programme start " + formatTimeCode(start) + " cannot be added: " + error + ".\n\nNothing was written.";
+}
+
 }  // namespace
+
+StartedSets setsFromProgrammeStart(const std::vector<SubtitleSet>& sets, const TimeCode& start, float fps) {
+    StartedSets out;
+    if (start == TimeCode{} || sets.empty()) {
+        out.sets = sets;
+        return out;
+    }
+    SetsEdit moved = shiftSets(sets, SetRange{0, int(sets.size()) - 1}, frameOf(start, fps), fps);
+    out.sets = std::move(moved.sets);
+    out.error = std::move(moved.error);
+    return out;
+}
 
 ExportReport exportPngPictures(const ProjectExportInput& in, const std::atomic<bool>* cancel) {
     const int sets = int(in.sets.size());
@@ -225,6 +244,9 @@ ExportReport exportPngPictures(const ProjectExportInput& in, const std::atomic<b
     int total = 0;
     for (int k = 0; k < sets; ++k) total += (hasPicture[size_t(k)] = !blankSet(in.sets[size_t(k)])) ? 1 : 0;
     if (auto refused = refusalBeforeRun(in, total)) return *refused;
+    // The timing table's time codes carry the programme start.
+    const StartedSets started = setsFromProgrammeStart(in.sets, in.programmeStart, in.fps);
+    if (!started.ok()) return refusal(startRefusal(in.programmeStart, started.error));
     start(in, 0, total);
 
     PngSequenceJob job;
@@ -255,8 +277,13 @@ ExportReport exportPngPictures(const ProjectExportInput& in, const std::atomic<b
         t.setCount = sets;
         t.hasPicture = hasPicture;
         t.spans = buildSetSpans(in.sets, in.fps);
-        for (const SubtitleSet& s : in.sets) {
-            auto [on, off] = timeCodeTexts(s);
+        t.start = in.programmeStart;
+        for (const SubtitleSet& s : started.sets) {
+            // With a start, the time codes as moved; without, as the list shows them.
+            auto [on, off] = in.programmeStart == TimeCode{}
+                                 ? timeCodeTexts(s)
+                                 : std::pair{s.on ? formatTimeCode(*s.on) : std::string(),
+                                             s.off ? formatTimeCode(*s.off) : std::string()};
             t.onText.push_back(std::move(on));
             t.offText.push_back(std::move(off));
         }
@@ -384,8 +411,21 @@ ExportReport exportAviMovie(const ProjectExportInput& in, const CodecChoice& cod
 
 ExportReport exportTrack(const ProjectExportInput& in, SubtitleFormat format, bool indexedPng,
                          const std::atomic<bool>* cancel) {
-    // The broadcast files need the sets' positions and the style.
-    if (format == SubtitleFormat::Stl) return exportStl(in, StlExportOptions{});
+    // The broadcast files need the sets' positions and the style. The STL
+    // file keeps the programme start in its own field.
+    if (format == SubtitleFormat::Stl) {
+        StlExportOptions options;
+        options.start = in.programmeStart;
+        return exportStl(in, options);
+    }
+    if (in.programmeStart != TimeCode{}) {
+        StartedSets started = setsFromProgrammeStart(in.sets, in.programmeStart, in.fps);
+        if (!started.ok()) return refusal(startRefusal(in.programmeStart, started.error));
+        ProjectExportInput moved = in;
+        moved.sets = std::move(started.sets);
+        moved.programmeStart = TimeCode{};
+        return exportTrack(moved, format, indexedPng, cancel);
+    }
     if (format == SubtitleFormat::Scc) return exportScc(in);
     std::string refused = language::refusal(in.language);
     if (refused.empty()) refused = subtitleExportRefusal(format, in.width, in.height, in.fps);
