@@ -80,7 +80,23 @@ enum : int {
     InsertSet = 73,
     Undo = 74,
     Redo = 75,
+
+    // The editing tools (app/EditTools.h): a button whose menu lists them,
+    // and the safe-area frames over the preview.
+    ToolsMenu = 200,
+    SafeAreas = 201,
+    ShiftSets = 202,
+    ChangeRate = 203,
+    SplitSet = 204,
+    MergeSets = 205,
+    ImportText = 206,
+    FindText = 207,
+    ReplaceText = 208,
+    CheckProject = 209,
 };
+
+// The editing tools the Tools menu and their keys open.
+inline constexpr bool isEditTool(int id) { return id >= ShiftSets && id <= CheckProject; }
 
 // The eight read-only context fields around the line fields.
 inline constexpr int ContextFields[8] = {Context28, Context29, Context30, Context31,
@@ -98,5 +114,8 @@ enum : int {
     RedoKeyMenuId = 1172,       // Ctrl+Y, Ctrl+Shift+Z
     InsertSetKeyMenuId = 1173,  // Ctrl+Insert
     JournalTickMenuId = 1174,   // the two-second tick of the journal of unsaved work
+    FindKeyMenuId = 1200,       // Ctrl+F
+    ReplaceKeyMenuId = 1201,    // Ctrl+H
+    ShiftKeyMenuId = 1202,      // Ctrl+Shift+T
 };
 }  // namespace ctl

@@ -102,6 +102,10 @@ const std::vector<ControlSpec>& mainWindowControls() {
         {ctl::InsertSet, K::Button, "Insert Set", 570, 180, 60, 20, A::LowerBlock, F::Default, 0, 0, 0, false,
          "Insert an empty set before the selected one (Ctrl+Insert); every other set keeps its text and times."},
         {ctl::RecordTimings, K::Toggle, "Record Timings", 630, 180, 90, 20, A::LowerBlock, F::Default, 0, 0, 0, false},
+        {ctl::ToolsMenu, K::Button, "Tools...", 722, 183, 85, 20, A::LowerBlock, F::Default, 0, 0, 0, true,
+         "Shift (Ctrl+Shift+T), Change Frame Rate, Split, Merge, Import Text, Find (Ctrl+F), Replace (Ctrl+H), Check"},
+        {ctl::SafeAreas, K::Toggle, "Safe Areas", 807, 183, 85, 20, A::LowerBlock, F::Default, 0, 0, 0, true,
+         "Show the action safe area (93%) and the title safe area (90%) over the preview"},
 
         // The canvas, at the top-left corner at the project size.
         {ctl::Canvas, K::Image, "", 0, 0, 0, 0, A::None},

@@ -51,6 +51,12 @@ SubtitleListView::SubtitleListView(wxWindow* parent, wxWindowID id, const wxPoin
     Bind(wxEVT_LEFT_DOWN, &SubtitleListView::onMouse, this);
     Bind(wxEVT_LEFT_DCLICK, &SubtitleListView::onMouse, this);
     Bind(wxEVT_MOUSEWHEEL, &SubtitleListView::onWheel, this);
+    Bind(wxEVT_MOTION, [this](wxMouseEvent& e) {
+        e.Skip();
+        const Mark* m = markOf(rowAt(e.GetPosition()));
+        if (!m) UnsetToolTip();
+        else if (!GetToolTip() || GetToolTipText() != toWx(m->reasons)) SetToolTip(toWx(m->reasons));
+    });
     Bind(wxEVT_KEY_DOWN, &SubtitleListView::onKey, this);
     Bind(wxEVT_SET_FOCUS, &SubtitleListView::onFocus, this);
     Bind(wxEVT_SYS_COLOUR_CHANGED, [this](wxSysColourChangedEvent& e) {
@@ -198,6 +204,8 @@ void SubtitleListView::paintRow(wxImage& img, int y, long row) {
     if (selected) {
         back = colours_.selection;
         text = colours_.selectionText;
+    } else if (const Mark* m = markOf(row)) {
+        back = m->level >= 2 ? wxColour(255, 185, 185) : m->level == 1 ? wxColour(255, 224, 150) : wxColour(200, 220, 255);
     } else {
         const int grey = list_.shade(int(row));
         back = grey > 0 ? wxColour(grey, grey, grey) : *wxWHITE;
@@ -325,6 +333,18 @@ void SubtitleListView::refreshRows(long first, long last) {
     if (first > last) return;
     RefreshRect(wxRect(0, bodyTop() + int(first - top_) * pitch_, client_.x, int(last - first + 1) * pitch_),
                 false);
+}
+
+void SubtitleListView::setMarks(std::map<int, Mark> marks) {
+    marks_ = std::move(marks);
+    marksRevision_ = list_.revision();
+    Refresh(false);
+}
+
+const SubtitleListView::Mark* SubtitleListView::markOf(long row) const {
+    if (row < 0 || marks_.empty() || marksRevision_ != list_.revision()) return nullptr;
+    auto it = marks_.find(int(row / 2));
+    return it == marks_.end() ? nullptr : &it->second;
 }
 
 void SubtitleListView::modelChanged() {

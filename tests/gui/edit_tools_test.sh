@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# The editing tools in the real window: Shift moves the selected set to a
+# typed time code and refuses a shift before 00:00:00:00 with a message,
+# Find and Replace (Ctrl+H) replaces every whole word or one match; each
+# change is one step of Ctrl+Z. What the window did is read back from the
+# project file Ctrl+S writes.
+bin=$1
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/lib.sh"
+gui_start edit_tools
+
+mkdir -p "$work/P_project"
+saved="$work/P_project/P.KVL8"
+write_project "$saved" 720 576 1 0 \
+  'A0000|One|00:00:01:00>00:00:02:00|25+25|430' 'B0000|one b|00:00:01:00>00:00:02:00|25+25|430' \
+  'A0002|Two|00:00:03:00>00:00:04:00|25+25|430' 'B0002|two b|00:00:03:00>00:00:04:00|25+25|430' \
+  'A0004|Three|00:00:05:00>00:00:06:00|25+25|430' 'B0004|three b|00:00:05:00>00:00:06:00|25+25|430'
+start_kalvero "$saved"
+# over_window: the pointer over the preview gives the main window the keys.
+over_window() { xdotool mousemove $((WX + 100)) $((WY + 100)); settle; }
+save() { over_window; key ctrl+s; }
+
+# Row 0 of the list, then two rows down: set 2 is selected.
+click_at 300 $((581 + 27))
+key Down Down
+key ctrl+shift+t
+wait_for 10 xdotool search --onlyvisible --name "^Shift Times$" || fail "Ctrl+Shift+T opened no Shift dialog"
+dialog_key "Shift Times" ctrl+a
+type_text "00:01:00:00"
+key Return
+wait_for 10 not_shown "^Shift Times$" || fail "the Shift dialog stayed open"
+save
+wait_for 10 grep -q $'^A0002|Two|00:01:00:00>00:01:01:00|' "$saved" || fail "set 2 was not moved: $(cat "$saved")"
+grep -q $'^A0000|One|00:00:01:00>00:00:02:00|' "$saved" || fail "set 1 moved with the selected set"
+grep -q $'^A0004|Three|00:00:05:00>00:00:06:00|' "$saved" || fail "set 3 moved with the selected set"
+pass "Shift moves the selected set to a typed time code"
+
+# The rows and the header without its date.
+content() { grep -v '^##-Date Written' "$saved" | md5sum; }
+before=$(content)
+over_window
+key ctrl+shift+t
+wait_for 10 xdotool search --onlyvisible --name "^Shift Times$" || fail "no Shift dialog the second time"
+dialog_key "Shift Times" ctrl+a
+key minus
+type_text "99999"
+key Return
+wait_for 10 xdotool search --onlyvisible --name "^Warning!$" || fail "a shift before 00:00:00:00 was not refused"
+dialog_key "Warning!" Return
+dialog_key "Shift Times" Escape
+wait_for 10 not_shown "^Shift Times$" || fail "Escape left the Shift dialog open"
+save
+[ "$(content)" = "$before" ] || fail "a refused shift changed the project"
+key ctrl+z
+save
+wait_for 10 grep -q $'^A0002|Two|00:00:03:00>00:00:04:00|' "$saved" || fail "Ctrl+Z did not take the shift back"
+pass "a shift before 00:00:00:00 is refused and changes nothing; Ctrl+Z takes a shift back"
+
+over_window
+key ctrl+h
+wait_for 10 xdotool search --onlyvisible --name "^Find and Replace$" || fail "Ctrl+H opened no Find and Replace"
+dialog_key "Find and Replace" ctrl+a
+type_text "b"
+key Tab
+type_text "B"
+key alt+w
+key alt+a
+dialog_key "Find and Replace" Escape
+wait_for 10 not_shown "^Find and Replace$" || fail "Escape left Find and Replace open"
+save
+wait_for 10 grep -q $'^B0004|three B|' "$saved" || fail "Replace All did not replace: $(cat "$saved")"
+grep -q $'^B0000|one B|' "$saved" && grep -q $'^B0002|two B|' "$saved" || fail "Replace All missed a set"
+pass "Replace All replaces every whole word"
+
+over_window
+key ctrl+h
+wait_for 10 xdotool search --onlyvisible --name "^Find and Replace$" || fail "no Find and Replace the second time"
+dialog_key "Find and Replace" ctrl+a
+type_text "Three"
+key Tab ctrl+a
+type_text "Four"
+key alt+f
+key alt+e
+dialog_key "Find and Replace" Escape
+save
+wait_for 10 grep -q $'^A0004|Four|' "$saved" || fail "Replace did not replace the match found: $(cat "$saved")"
+key ctrl+z
+save
+wait_for 10 grep -q $'^A0004|Three|' "$saved" || fail "Ctrl+Z did not take the one replacement back"
+grep -q $'^B0004|three B|' "$saved" || fail "Ctrl+Z took back Replace All too"
+pass "Replace takes the match found, one step of Ctrl+Z"
