@@ -7,7 +7,6 @@
 
 #include "app/Controller.h"
 #include "app/EditTools.h"
-#include "app/MemoryUi.h"
 #include "cli/HeadlessUi.h"
 #include "project/Proofing.h"
 #include "project/Retime.h"
@@ -129,7 +128,7 @@ void BM_ToolCheck(benchmark::State& state) {
 // preview drawn anew).
 struct Window {
     AppState state;
-    MemoryUi ui;
+    HeadlessUi ui{std::cerr};
     Controller c{state, ui};
     Window() {
         state.programDir = std::string(KALVERO_BIN_DIR) + "/";

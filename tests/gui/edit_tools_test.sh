@@ -2,7 +2,8 @@
 # The editing tools in the real window: Shift moves the selected set to a
 # typed time code and refuses a shift before 00:00:00:00 with a message,
 # Find and Replace (Ctrl+H) replaces every whole word or one match; each
-# change is one step of Ctrl+Z. What the window did is read back from the
+# change is one step of Ctrl+Z; the line fields offer spelling suggestions
+# and "Add to my words" on a right click. What the window did is read back from the
 # project file Ctrl+S writes.
 bin=$1
 here=$(cd "$(dirname "$0")" && pwd)
@@ -15,6 +16,9 @@ write_project "$saved" 720 576 1 0 \
   'A0000|One|00:00:01:00>00:00:02:00|25+25|430' 'B0000|one b|00:00:01:00>00:00:02:00|25+25|430' \
   'A0002|Two|00:00:03:00>00:00:04:00|25+25|430' 'B0002|two b|00:00:03:00>00:00:04:00|25+25|430' \
   'A0004|Three|00:00:05:00>00:00:06:00|25+25|430' 'B0004|three b|00:00:05:00>00:00:06:00|25+25|430'
+# The spelling language, as the Check dialog keeps it.
+mkdir -p "$HOME/.config/kalvero"
+echo en_US >"$HOME/.config/kalvero/spelling-language"
 start_kalvero "$saved"
 # over_window: the pointer over the preview gives the main window the keys.
 over_window() { xdotool mousemove $((WX + 100)) $((WY + 100)); settle; }
@@ -89,3 +93,24 @@ save
 wait_for 10 grep -q $'^A0004|Three|' "$saved" || fail "Ctrl+Z did not take the one replacement back"
 grep -q $'^B0004|three B|' "$saved" || fail "Ctrl+Z took back Replace All too"
 pass "Replace takes the match found, one step of Ctrl+Z"
+
+if [ -f /usr/share/hunspell/en_US.dic ]; then
+  # Line A of set 1 (row 0 selected), then line B.
+  click_at 300 $((581 + 27))
+  click_at 100 $((581 + 90))
+  key ctrl+a
+  type_text "teh"
+  # The field's menu: the misspelt word's submenu first, its first suggestion.
+  xdotool mousemove $((WX + 100)) $((WY + 581 + 90)) click 3; settle
+  key Down Right Return
+  click_at 100 $((581 + 110))
+  key ctrl+a
+  type_text "Kowalski"
+  xdotool mousemove $((WX + 100)) $((WY + 581 + 110)) click 3; settle
+  key Down Right End Return
+  save
+  wait_for 10 grep -q $'^A0000|the|' "$saved" || fail "the suggestion did not replace the word: $(grep 0000 "$saved")"
+  grep -q $'^B0000|Kowalski|' "$saved" || fail "line B is not as typed: $(grep 0000 "$saved")"
+  grep -qx Kowalski "$HOME/.local/share/kalvero/words.txt" || fail "Add to my words kept nothing"
+  pass "a right click on a misspelt word offers its suggestions and Add to my words"
+fi
