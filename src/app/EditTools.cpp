@@ -397,7 +397,8 @@ SpellChecker* fieldChecker(const AppState& s) {
     FieldSpeller& f = fieldSpeller();
     const std::string language = spellingLanguage(s);
     if (language.empty()) return nullptr;
-    if (!f.checker || f.opened != language) {
+    // A language whose dictionary cannot be read is not tried again until it changes.
+    if (f.opened != language) {
         std::string error;
         f.checker = SpellChecker::open(language, error);
         f.opened = language;

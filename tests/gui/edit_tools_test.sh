@@ -3,7 +3,8 @@
 # typed time code and refuses a shift before 00:00:00:00 with a message,
 # Find and Replace (Ctrl+H) replaces every whole word or one match; each
 # change is one step of Ctrl+Z; the line fields offer spelling suggestions
-# and "Add to my words" on a right click. What the window did is read back from the
+# and "Add to my words" on a right click; the Tools button's menu opens the
+# Check dialog; "Safe Areas" frames the preview. What the window did is read back from the
 # project file Ctrl+S writes.
 bin=$1
 here=$(cd "$(dirname "$0")" && pwd)
@@ -114,3 +115,21 @@ if [ -f /usr/share/hunspell/en_US.dic ]; then
   grep -qx Kowalski "$HOME/.local/share/kalvero/words.txt" || fail "Add to my words kept nothing"
   pass "a right click on a misspelt word offers its suggestions and Add to my words"
 fi
+
+# The Tools button (beside the time fields): its last entry is Check...
+click_at $((722 + 40)) $((581 + 193))
+key Up Return
+wait_for 10 xdotool search --onlyvisible --name "^Check$" || fail "the Tools menu opened no Check dialog"
+dialog_key "Check" Escape
+wait_for 10 not_shown "^Check$" || fail "Escape left the Check dialog open"
+pass "the Tools menu opens the Check dialog"
+
+# Safe Areas: the title safe frame (90 %: 36, 29 of 720 x 576) in yellow,
+# the action safe frame (93 %: 25, 20) in green, over the preview only.
+[ "$(pixel 36 29)" != "255,220,0" ] || fail "a safe-area frame before the toggle"
+click_at $((807 + 40)) $((581 + 193))
+wait_for 10 test "$(pixel 36 29)" = "255,220,0" || fail "no title safe frame: $(pixel 36 29)"
+[ "$(pixel 25 20)" = "0,230,0" ] || fail "no action safe frame: $(pixel 25 20)"
+click_at $((807 + 40)) $((581 + 193))
+wait_for 10 test "$(pixel 36 29)" != "255,220,0" || fail "the frames stayed after the toggle"
+pass "Safe Areas draws the action and title safe frames over the preview"
