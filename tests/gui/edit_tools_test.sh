@@ -4,7 +4,8 @@
 # Find and Replace (Ctrl+H) replaces every whole word or one match; each
 # change is one step of Ctrl+Z; the line fields offer spelling suggestions
 # and "Add to my words" on a right click; the Tools button's menu opens the
-# Check dialog; "Safe Areas" frames the preview. What the window did is read back from the
+# Check dialog; "Safe Areas" frames the preview; the export dialog's
+# programme start reaches the track it writes. What the window did is read back from the
 # project file Ctrl+S writes.
 bin=$1
 here=$(cd "$(dirname "$0")" && pwd)
@@ -133,3 +134,24 @@ wait_for 10 test "$(pixel 36 29)" = "255,220,0" || fail "no title safe frame: $(
 click_at $((807 + 40)) $((581 + 193))
 wait_for 10 test "$(pixel 36 29)" != "255,220,0" || fail "the frames stayed after the toggle"
 pass "Safe Areas draws the action and title safe frames over the preview"
+
+# The export dialog's programme start: a BDN track from 10:00:00:00; a
+# start that is no time code is refused and writes nothing.
+open_export_dialog
+xdotool mousemove $((DX + 545)) $((DY + 130)) click 1; settle
+key ctrl+a
+type_text "10:00"
+xdotool mousemove $((DX + 500)) $((DY + 97)) click 1; settle   # Export subtitle track
+wait_for 10 xdotool search --onlyvisible --name "^Error!$" || fail "a start that is no time code was not refused"
+dialog_key "Error!" Return
+[ ! -e "$work/P_project/BDN_Output" ] || fail "a refused start wrote a track"
+xdotool mousemove $((DX + 545)) $((DY + 130)) click 1; settle
+key ctrl+a
+type_text "10:00:00:00"
+xdotool mousemove $((DX + 500)) $((DY + 97)) click 1; settle
+wait_for 20 xdotool search --onlyvisible --name "^Success!$" || fail "no Success! message"
+dialog_key "Success!" Return
+python3 "$here/../export/bdn_check.py" "$work/P_project/BDN_Output/P.xml" >"$work/bdn.txt" ||
+  fail "the BDN description does not read back"
+grep -q '^events 3 10:00:01:00 10:00:06:00$' "$work/bdn.txt" || fail "events: $(cat "$work/bdn.txt")"
+pass "the export dialog's programme start is added to the track's times"
