@@ -263,8 +263,10 @@ ToolResult importText(Controller& c, const std::string& path) {
     const int first = int(sets.size());
     sets.insert(sets.end(), imported.sets.begin(), imported.sets.end());
     c.changeAsOneStep("Import Text", [&] {
+        takeSets(c.context(), sets, {});
+        // The first new set is selected, ready for its timing.
         c.selectListRow(2 * first);
-        takeSets(c.context(), sets, [&] { c.selectRow(); });
+        c.selectRow();
         c.context().ui.showListRow(2 * first);
         for (int id : {ctl::Save, ctl::SaveAs, ctl::ExportFiles, ctl::CaptureScreen}) c.context().ui.setEnabled(id, true);
     });

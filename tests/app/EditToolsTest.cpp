@@ -91,6 +91,7 @@ TEST_F(EditToolsTest, EachToolIsOneUndoStep) {
         EXPECT_EQ(c().history().undoName(), k.undoName);
         if (!k.timings.empty()) EXPECT_EQ(timings(), k.timings);
         if (!k.texts.empty()) EXPECT_EQ(texts(), k.texts);
+        if (k.undoName == "Import Text") EXPECT_EQ(state.view.selectedRow, 6);  // the first new set
         const std::vector<SubtitleLine> after = rows();
         c().undo();
         EXPECT_EQ(rows(), before);
