@@ -17,7 +17,7 @@ saved="$work/P_project/P.KVL8"
 write_project "$saved" 720 576 1 0 \
   'A0000|One|00:00:01:00>00:00:02:00|25+25|430' 'B0000|one b|00:00:01:00>00:00:02:00|25+25|430' \
   'A0002|Two|00:00:03:00>00:00:04:00|25+25|430' 'B0002|two b|00:00:03:00>00:00:04:00|25+25|430' \
-  'A0004|Three|00:00:05:00>00:00:06:00|25+25|430' 'B0004|three b|00:00:05:00>00:00:06:00|25+25|430'
+  'A0004|Three|00:00:05:00>00:00:05:10|25+10|430' 'B0004|three b|00:00:05:00>00:00:05:10|25+10|430'
 # The spelling language, as the Check dialog keeps it.
 mkdir -p "$HOME/.config/kalvero"
 echo en_US >"$HOME/.config/kalvero/spelling-language"
@@ -38,7 +38,7 @@ wait_for 10 not_shown "^Shift Times$" || fail "the Shift dialog stayed open"
 save
 wait_for 10 grep -q $'^A0002|Two|00:01:00:00>00:01:01:00|' "$saved" || fail "set 2 was not moved: $(cat "$saved")"
 grep -q $'^A0000|One|00:00:01:00>00:00:02:00|' "$saved" || fail "set 1 moved with the selected set"
-grep -q $'^A0004|Three|00:00:05:00>00:00:06:00|' "$saved" || fail "set 3 moved with the selected set"
+grep -q $'^A0004|Three|00:00:05:00>00:00:05:10|' "$saved" || fail "set 3 moved with the selected set"
 pass "Shift moves the selected set to a typed time code"
 
 # The rows and the header without its date.
@@ -123,7 +123,10 @@ key Up Return
 wait_for 10 xdotool search --onlyvisible --name "^Check$" || fail "the Tools menu opened no Check dialog"
 dialog_key "Check" Escape
 wait_for 10 not_shown "^Check$" || fail "Escape left the Check dialog open"
-pass "the Tools menu opens the Check dialog"
+# Set 3 is shown for 10 frames (fewer than 20): its rows turn orange.
+orange=$(import -window root -crop 500x170+$((WX + 215))+$((WY + 581 + 5)) +repage txt:- 2>/dev/null | grep -c '(255,224,150')
+[ "$orange" -gt 100 ] || fail "the rows of a set with a finding are not coloured ($orange pixels)"
+pass "the Tools menu opens the Check dialog; the list colours the rows of its findings"
 
 # Safe Areas: the title safe frame (90 %: 36, 29 of 720 x 576) in yellow,
 # the action safe frame (93 %: 25, 20) in green, over the preview only.
@@ -153,5 +156,5 @@ wait_for 20 xdotool search --onlyvisible --name "^Success!$" || fail "no Success
 dialog_key "Success!" Return
 python3 "$here/../export/bdn_check.py" "$work/P_project/BDN_Output/P.xml" >"$work/bdn.txt" ||
   fail "the BDN description does not read back"
-grep -q '^events 3 10:00:01:00 10:00:06:00$' "$work/bdn.txt" || fail "events: $(cat "$work/bdn.txt")"
+grep -q '^events 3 10:00:01:00 10:00:05:10$' "$work/bdn.txt" || fail "events: $(cat "$work/bdn.txt")"
 pass "the export dialog's programme start is added to the track's times"
