@@ -70,7 +70,7 @@ bool handle(Controller& c, const Event& e) {
         }
         case ctl::ImportText: {
             const std::string path = text::trimSpaces(
-                ui.openFileDialog("Import Text (blocks separated by blank lines)", c.state().projectDir,
+                ui.openFileDialog("Import Text", c.state().projectDir,
                                   "Text file (*.txt)|*.txt;*.TXT|All files|*"));
             if (!path.empty()) tell(importText(c, path));
             return true;

@@ -61,6 +61,11 @@ const std::vector<ControlSpec>& mainWindowControls() {
         {ctl::ResetAllY, K::Button, "Reset All in List", 149, 426, 85, 20, A::RightColumn},
         {ctl::SaveAs, K::Button, "Save As...", 0, 460, 80, 20, A::RightColumn, F::Default, 0, 0, 0, false,
          "Save the project under another name (Ctrl+Shift+S). Save (Ctrl+S) writes it in place."},
+        {ctl::ImportText, K::Button, "Import Text...", 80, 460, 80, 20, A::RightColumn, F::Default, 0, 0, 0, true,
+         "Add the blocks of a plain text file (separated by blank lines) as sets without times, ready for Record Timings"},
+        {ctl::CheckProject, K::Button, "Check...", 160, 460, 80, 20, A::RightColumn, F::Default, 0, 0, 0, true,
+         "List overlaps, missing or short times, reading speed, lines wider than the safe area, missing characters "
+         "and misspelt words"},
         {ctl::Undo, K::Button, "Undo", 0, 482, 120, 20, A::RightColumn, F::Default, 0, 0, 0, false,
          "Take back the last change (Ctrl+Z)"},
         {ctl::Redo, K::Button, "Redo", 120, 482, 120, 20, A::RightColumn, F::Default, 0, 0, 0, false,

@@ -5,7 +5,8 @@
 # change is one step of Ctrl+Z; the line fields offer spelling suggestions
 # and "Add to my words" on a right click; the Tools button's menu opens the
 # Check dialog; "Safe Areas" frames the preview; the export dialog's
-# programme start reaches the track it writes. What the window did is read back from the
+# programme start reaches the track it writes; "Import Text..." adds a text
+# file's blocks as sets. What the window did is read back from the
 # project file Ctrl+S writes.
 bin=$1
 here=$(cd "$(dirname "$0")" && pwd)
@@ -158,3 +159,16 @@ python3 "$here/../export/bdn_check.py" "$work/P_project/BDN_Output/P.xml" >"$wor
   fail "the BDN description does not read back"
 grep -q '^events 3 10:00:01:00 10:00:05:10$' "$work/bdn.txt" || fail "events: $(cat "$work/bdn.txt")"
 pass "the export dialog's programme start is added to the track's times"
+xdotool mousemove $((DX + 200)) $((DY + 315)) click 1; settle   # Cancel / Exit
+wait_for 10 not_shown "^Export/Render Subtitles$" || fail "the export dialog stayed open"
+
+# Import Text... (under the strips box, beside Save As...): the blocks after the sets.
+printf '\xef\xbb\xbfFirst block\r\nline two\r\n\r\nSecond\r\n' >"$work/more.txt"
+click_at $((WW - 250 + 120)) 470
+choose_file "Import Text" "$work/more.txt"
+wait_for 10 xdotool search --onlyvisible --name "^Information$" || fail "Import Text said nothing"
+dialog_key Information Return
+save
+wait_for 10 grep -q $'^A0006|First block||' "$saved" || fail "the text's first block is not set 4: $(grep 000 "$saved")"
+grep -q $'^B0006|line two||' "$saved" && grep -q $'^B0008|Second||' "$saved" || fail "the blocks: $(grep 000 "$saved")"
+pass "Import Text adds the blocks as untimed sets"
