@@ -174,6 +174,9 @@ history "Profile change: goal < 30 ms."
 row "Open of $gui_rows rows: window (with repaint; CPU of the program) / handler alone" \
   "$(gui open_project 2) ms; CPU $(gui open_project 4) ms / $(hnd open_project 2) ms" "-" "-" "-"
 history "Open of a long list: goal < 30 ms."
+row "Editor core, $gui_rows rows, handler alone: journal write after an edit / Select All + Copy as SubRip / Undo (or Redo) of Remove All / of deleting every set" \
+  "$(hnd journal_write 2) / $(hnd copy_all 2) / $(hnd undo_remove_all 2) / $(hnd undo_delete_all 2) ms" "-" "-" "-"
+history "Undo and redo of Remove All on 40,000 rows: goal < 30 ms in the window; journal write per edit: goal < 1 ms."
 fi
 
 # --- 2. PNG sequence --------------------------------------------------------

@@ -25,6 +25,24 @@ public:
     std::deque<std::optional<std::string>> inputAnswers;
     std::vector<std::string> dialogTitles;  // file and input dialogs, in order
     std::vector<std::string> openFilters;   // the filter of each open-file dialog
+    // Menus shown, and the title of the item to choose in each (unscripted: none).
+    std::vector<std::vector<MenuItem>> menus;
+    std::deque<std::string> menuAnswers;
+    std::vector<int> markedRows;  // the rows of the last selection of many
+
+    int popupMenu(const std::vector<MenuItem>& items) override {
+        menus.push_back(items);
+        if (menuAnswers.empty()) return -1;
+        const std::string want = menuAnswers.front();
+        menuAnswers.pop_front();
+        for (size_t i = 0; i < items.size(); ++i)
+            if (items[i].title == want) return int(i);
+        return -1;
+    }
+    void markListRows(const std::vector<int>& rows, int current) override {
+        markedRows = rows;
+        MemoryUi::selectListRow(current);
+    }
 
     void messageBox(const std::string& title, const std::string& text) override {
         messages.push_back({title, text, false});

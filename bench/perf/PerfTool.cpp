@@ -209,6 +209,8 @@ public:
     std::string openAnswer, saveAnswer;
     void messageBox(const std::string&, const std::string&) override {}
     bool askYesNo(const std::string&, const std::string&) override { return true; }
+    Answer yesNoCancelAnswer = Answer::Cancel;
+    Answer askYesNoCancel(const std::string&, const std::string&) override { return yesNoCancelAnswer; }
     std::string openFileDialog(const std::string&, const std::string&, const std::string&) override {
         return openAnswer;
     }
@@ -300,6 +302,39 @@ int handlers(const std::string& srt, const std::string& work) {
     time("remove_single", 9, [&](int i) {
         click(mid + 2 * i);
         c.dispatch(ui.eventFor(ctl::RemoveSingle));
+    });
+    // The editor core on the whole list: a journal write after an edit,
+    // copy of every set, and undo and redo of Remove All and of a delete
+    // of every set.
+    state.recoveryDir = files::withTrailingSeparator(work) + "recovery/";
+    {
+        std::vector<double> ms;
+        for (int i = 0; i < 9; ++i) {
+            click(mid + 2 * i);
+            ui.setText(ctl::LineA, ui.text(ctl::LineA) + "j");
+            c.dispatch(ui.eventFor(ctl::LineA, SubKind::Changed));
+            const double t0 = now();
+            c.journalTick();
+            ms.push_back((now() - t0) * 1000);
+        }
+        std::sort(ms.begin(), ms.end());
+        std::printf("journal_write %.2f %.2f\n", ms[ms.size() / 2], ms.back());
+    }
+    time("copy_all", 5, [&](int) {
+        c.dispatch(Event::menu(ctl::SelectAllKeyMenuId));
+        c.dispatch(Event::menu(ctl::CopyKeyMenuId));
+    });
+    ui.yesNoCancelAnswer = Ui::Answer::No;
+    c.dispatch(ui.eventFor(ctl::RemoveAll));
+    time("undo_remove_all", 5, [&](int i) {
+        if (i) c.redo();
+        c.undo();
+    });
+    c.dispatch(Event::menu(ctl::SelectAllKeyMenuId));
+    c.dispatch(Event::menu(ctl::DeleteKeyMenuId));
+    time("undo_delete_all", 5, [&](int i) {
+        if (i) c.redo();
+        c.undo();
     });
     std::printf("rows %d\n", rows);
     return 0;

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "app/RecentProjects.h"
+
 #include "app/DataDirs.h"
 #include "export/AviWriter.h"
 #include "export/BurnIn.h"
@@ -39,6 +41,10 @@ struct RangedValue {
 struct EditorView {
     std::string lineA, lineB;
     int selectedRow = -1;          // row of the subtitle list, -1: none
+    // Sets picked beside it with Shift or Ctrl (sorted); empty when only the
+    // selected row's set is picked. The anchor is where a Shift pick extends from.
+    std::vector<int> markedSets;
+    int anchorSet = -1;
     RangedValue on[4], off[4];     // hours, minutes, seconds, frames
     RangedValue stripsY;           // "Strips Y Pos": the Y sets share
     RangedValue overrideY;         // the selected set's own Y
@@ -62,6 +68,8 @@ struct AppState {
     // The user's settings folder and the folder of the user's includes/;
     // empty when everything is kept in programDir.
     std::string userConfigDir, userDataDir;
+    // The projects opened or saved last and the folder the dialogs start in.
+    RecentProjects recent;
     // The program folder was looked up (not given), so it holds the shipped
     // settings, which are never written.
     bool programDirShipped = false;

@@ -80,6 +80,7 @@ enum : int {
     InsertSet = 73,
     Undo = 74,
     Redo = 75,
+    Recent = 76,
 
     // The editing tools (app/EditTools.h): a button whose menu lists them,
     // and the safe-area frames over the preview.
@@ -117,5 +118,15 @@ enum : int {
     FindKeyMenuId = 1200,       // Ctrl+F
     ReplaceKeyMenuId = 1201,    // Ctrl+H
     ShiftKeyMenuId = 1202,      // Ctrl+Shift+T
+    // Keys of the subtitle list.
+    CutKeyMenuId = 1175,        // Ctrl+X
+    CopyKeyMenuId = 1176,       // Ctrl+C
+    PasteKeyMenuId = 1177,      // Ctrl+V
+    SelectAllKeyMenuId = 1178,  // Ctrl+A
+    DeleteKeyMenuId = 1179,     // Delete
+    MoveUpKeyMenuId = 1180,     // Alt+Up
+    MoveDownKeyMenuId = 1181,   // Alt+Down
+    // A right click on the list (the event's value: the row under the pointer, -1: none).
+    ListMenuMenuId = 1182,
 };
 }  // namespace ctl

@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "app/ControlIds.h"
+#include "app/Commands.h"
 #include "app/EditTools.h"
 #include "app/DataDirs.h"
 #include "app/Layout.h"
@@ -44,6 +45,7 @@ Controller::Controller(AppState& state, Ui& ui)
       style_(cx_),
       lines_(cx_, *this),
       project_(cx_, *this),
+      sets_(cx_, *this),
       s_(state),
       ui_(ui),
       canvas(cx_.canvas),
@@ -75,6 +77,7 @@ bool Controller::prepare(const std::string& executablePath, const std::string& w
         s_.programDirShipped = dirs.programDirShipped;
     }
     if (s_.recoveryDir.empty()) s_.recoveryDir = recoveryFolder(processEnvironment());
+    project_.loadRecent();
     s_.style.wordSpacing = -3;
 
     auto usableSettings = [](const Settings& s) {
@@ -174,7 +177,73 @@ void Controller::commandLineOpen(const std::vector<std::string>& args) {
 
 // --- dispatch -----------------------------------------------------------------
 
+void Controller::execute(const Command& command) {
+    if (command.applies && !command.applies(*this)) return;
+    std::optional<EditorSnapshot> before;
+    if (!command.change.empty()) before = snapshot();
+    history_.breakChain();
+    try {
+        command.run(*this);
+    } catch (const std::bad_alloc&) {
+        ui_.messageBox("Error!", "Not enough memory to complete this action.");
+    } catch (const std::exception& failure) {
+        ui_.messageBox("Error!", std::string("This action could not be completed:\n") + failure.what());
+    }
+    if (before && changedSince(*before)) history_.push(command.change, std::move(*before), "");
+    showUndoState();
+}
+
+bool Controller::execute(const std::string& name) {
+    const Command* command = findCommand(name);
+    if (!command) return false;
+    execute(*command);
+    return true;
+}
+
+void Controller::openListMenu(int row) {
+    // A right click outside the selection picks the row under the pointer first.
+    if (row >= 0 && row < s_.list.lineCount()) {
+        const std::vector<int> sets = sets_.selectedSets();
+        if (std::find(sets.begin(), sets.end(), row / 2) == sets.end()) {
+            selectListRow(row);
+            selectRow();
+        }
+    }
+    std::vector<Ui::MenuItem> items;
+    std::vector<const Command*> commands;
+    for (const std::string& name : listMenu()) {
+        const Command* command = name.empty() ? nullptr : findCommand(name);
+        commands.push_back(command);
+        if (!command) {
+            items.push_back({});
+            continue;
+        }
+        std::string title = command->title;
+        if (name == "edit/undo" && canUndo()) title = "Undo " + history_.undoName();
+        if (name == "edit/redo" && canRedo()) title = "Redo " + history_.redoName();
+        items.push_back({title, !command->applies || command->applies(*this)});
+    }
+    const int chosen = ui_.popupMenu(items);
+    if (chosen >= 0 && chosen < int(commands.size()) && commands[size_t(chosen)])
+        execute(*commands[size_t(chosen)]);
+}
+
+void Controller::resetAllYAndEnable() {
+    resetAllY();
+    for (int id : {ctl::StripsYCaption, ctl::StripsYSlider, ctl::StripsYValue}) ui_.setEnabled(id, true);
+}
+
+void Controller::showAbout() { ui_.messageBox("About", s_.aboutText); }
+
 void Controller::dispatch(const Event& e) {
+    // Buttons and keys stand for commands.
+    const Command* command = e.kind == EventKind::Menu      ? commandOfKey(e.menuId)
+                             : e.kind == EventKind::Control ? commandOfControl(e.id)
+                                                            : nullptr;
+    if (command) {
+        execute(*command);
+        return;
+    }
     // A change is kept as one undo step: the state before it, taken only
     // when the event starts a step of its own (keys typed into one field
     // and spin steps of one set make one step together).
@@ -209,7 +278,6 @@ std::pair<std::string, std::string> Controller::changeOf(const Event& e) const {
     const std::string set = std::to_string(s_.currentSet);
     if (e.kind == EventKind::Menu) {
         if (e.menuId == ctl::ReturnKeyMenuId) return {"Typing", "type:" + set + ":" + std::to_string(s_.activeLine)};
-        if (e.menuId == ctl::InsertSetKeyMenuId) return {"Insert Set", ""};
         return {};
     }
     if (e.kind != EventKind::Control) return {};
@@ -222,13 +290,6 @@ std::pair<std::string, std::string> Controller::changeOf(const Event& e) const {
             return {"Time Change", "time:" + row};
         case ctl::OverrideYSlider: return {"Set Y", "sety:" + row};
         case ctl::StripsYSlider: return {"Strips Y", "stripsy"};
-        case ctl::ResetAllY: return {"Reset All Y", ""};
-        case ctl::RemoveSingle: return {"Remove Single", ""};
-        case ctl::RemoveAll: return {"Remove All", ""};
-        case ctl::InsertSingle: return {"Insert Single", ""};
-        case ctl::InsertSet: return {"Insert Set", ""};
-        case ctl::ImportSrt: return {"Import SRT", ""};
-        case ctl::RecordTimings: return {"Record Timings", ""};
         case ctl::BlendSlider: return {"Blend", "blend"};
         case ctl::WordSpacingSlider: return {"Word Spacing", "wordspacing"};
         case ctl::StripsSpacingSlider: return {"Strips Spacing", "stripsspacing"};
@@ -331,14 +392,8 @@ void Controller::dispatchEvent(const Event& e) {
     if (e.kind == EventKind::Menu) {
         switch (e.menuId) {
             case ctl::ReturnKeyMenuId: onReturnKey(); return;
-            case ctl::SaveKeyMenuId: dispatchEvent(Event::control(ctl::Save)); return;
-            case ctl::SaveAsKeyMenuId: dispatchEvent(Event::control(ctl::SaveAs)); return;
-            case ctl::OpenKeyMenuId: openProject(); return;
-            case ctl::NewKeyMenuId: newProject(); return;
-            case ctl::UndoKeyMenuId: undo(); return;
-            case ctl::RedoKeyMenuId: redo(); return;
-            case ctl::InsertSetKeyMenuId: lines_.insertSet(); return;
             case ctl::JournalTickMenuId: journalTick(); return;
+            case ctl::ListMenuMenuId: openListMenu(e.value); return;
             case ctl::FindKeyMenuId: dispatchEvent(Event::control(ctl::FindText)); return;
             case ctl::ReplaceKeyMenuId: dispatchEvent(Event::control(ctl::ReplaceText)); return;
             case ctl::ShiftKeyMenuId: dispatchEvent(Event::control(ctl::ShiftSets)); return;
@@ -360,45 +415,20 @@ void Controller::dispatchEvent(const Event& e) {
         case ctl::OffHours: case ctl::OffMinutes: case ctl::OffSeconds: case ctl::OffFrames:
             applyOffSpins();
             return;
-        case ctl::ResetAllY:
-            resetAllY();
-            for (int id : {ctl::StripsYCaption, ctl::StripsYSlider, ctl::StripsYValue}) ui_.setEnabled(id, true);
-            return;
-        case ctl::CaptureScreen:
-            if (captureScreen) captureScreen();
-            return;
         case ctl::OverrideYSlider: setSetY(); return;
-        case ctl::Quit: onQuit(); return;
         case ctl::LineA: onLineFieldEvent(1, changed); return;
         case ctl::LineB: onLineFieldEvent(2, changed); return;
-        case ctl::ImportSrt: importSrt(); return;
         case ctl::SubtitleListView:
             // A selection that went away (the list's own deselection) is kept
             // as state only; a click or a key on a row edits that row.
-            if (!changed) selectRow();
+            if (changed) return;
+            if (e.flags & Event::kExtend)
+                sets_.extendTo(e.value);
+            else if (e.flags & Event::kToggle)
+                sets_.toggle(e.value);
+            else
+                selectRow();
             return;
-        case ctl::RemoveSingle: removeLine(); return;
-        case ctl::RemoveAll: removeAllSets(); return;
-        case ctl::InsertSingle: insertLine(); return;
-        case ctl::GoToBottom: goToBottom(); return;
-        case ctl::Open: openProject(); return;
-        case ctl::Save:
-            if (!s_.projectName.empty()) saveProject();
-            return;
-        case ctl::SaveAs:
-            if (!s_.projectName.empty()) saveProjectAs();
-            return;
-        case ctl::InsertSet: lines_.insertSet(); return;
-        case ctl::Undo: undo(); return;
-        case ctl::Redo: redo(); return;
-        case ctl::ExportFiles:
-            if (openExportDialog) openExportDialog();
-            return;
-        case ctl::New: newProject(); return;
-        case ctl::RecordTimings:
-            if (openRecordTimings) openRecordTimings();
-            return;
-        case ctl::About: ui_.messageBox("About", s_.aboutText); return;
         default: return;
     }
 }

@@ -12,6 +12,7 @@
 #include "app/ProjectCommands.h"
 #include "app/StylePanel.h"
 #include "app/UndoHistory.h"
+#include "app/SetEditor.h"
 #include "base/Image.h"
 
 class Ui;
@@ -34,6 +35,11 @@ public:
 
     // --- events -------------------------------------------------------------
     void dispatch(const Event& e);
+    // Runs a command when it applies now, keeping what it changed as one
+    // undo step named after it (app/Commands.h).
+    void execute(const struct Command& command);
+    // Runs the command of that name; false when there is none.
+    bool execute(const std::string& name);
 
     // --- the window's controls (see EditorContext) --------------------------
     void setControlValue(int id, int value) { cx_.setControlValue(id, value); }
@@ -84,6 +90,12 @@ public:
     void removeLine() { lines_.removeLine(); }
     void removeAllSets() { lines_.removeAllSets(); }
     void goToBottom() { lines_.goToBottom(); }
+    void resetAllYAndEnable();
+    void showAbout();
+
+    // Several sets at once: selection, clipboard, moves (see SetEditor).
+    SetEditor& sets() { return sets_; }
+    const SetEditor& sets() const { return sets_; }
 
     // Project (see ProjectCommands).
     ProjectCommands& project() { return project_; }
@@ -113,6 +125,8 @@ public:
     EditorSnapshot snapshot() const;
     void undo();
     void redo();
+    bool canUndo() const { return history_.canUndo(); }
+    bool canRedo() const { return history_.canRedo(); }
     UndoHistory& history() { return history_; }
     // Runs a change made outside the dispatch (the editing tools' dialogs)
     // as one undo step named `name`.
@@ -130,6 +144,7 @@ public:
 
     PreviewRenderer& renderer() { return cx_.renderer; }
     AppState& state() { return s_; }
+    const AppState& state() const { return s_; }
     EditorContext& context() { return cx_; }
 
 private:
@@ -156,6 +171,8 @@ private:
     StylePanel style_;
     LineEditor lines_;
     ProjectCommands project_;
+    SetEditor sets_;
+    void openListMenu(int row);
     AppState& s_;
     Ui& ui_;
 

@@ -49,11 +49,15 @@ void EditorContext::setControlText(int id, const std::string& text) {
 
 void EditorContext::selectListRow(int row) {
     s.view.selectedRow = row >= 0 && row < s.list.lineCount() ? row : -1;
+    s.view.markedSets.clear();
+    s.view.anchorSet = s.view.selectedRow >= 0 ? s.view.selectedRow / 2 : -1;
     ui.selectListRow(row);
 }
 
 void EditorContext::listChanged() {
     if (s.view.selectedRow >= s.list.lineCount()) s.view.selectedRow = -1;
+    // Marks name sets by place: after a change they would name others.
+    s.view.markedSets.clear();
     ui.listChanged();
 }
 
@@ -65,7 +69,12 @@ void EditorContext::absorb(const Event& e) {
         case ctl::LineA: v.lineA = e.text; break;
         case ctl::LineB: v.lineB = e.text; break;
         case ctl::SubtitleListView:
+            // A plain pick selects one row; Shift and Ctrl picks are the
+            // set editor's to work out.
+            if (e.flags != 0) break;
             v.selectedRow = e.value >= 0 && e.value < s.list.lineCount() ? e.value : -1;
+            v.markedSets.clear();
+            v.anchorSet = v.selectedRow >= 0 ? v.selectedRow / 2 : -1;
             break;
         case ctl::BgImage: v.bgImage = e.value != 0; break;
         default: break;

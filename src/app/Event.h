@@ -1,6 +1,8 @@
 #pragma once
 #include <string>
 
+#include "app/ControlIds.h"
+
 // One event of the main window, as the dispatch reads it.
 enum class EventKind { Control, Menu, Close };
 enum class SubKind { None, Changed };
@@ -17,6 +19,9 @@ struct Event {
     int value = 0;
     // A line field's text, or the text of the chosen drop-down item.
     std::string text;
+    // A pick in the subtitle list made with Shift (extend) or Ctrl (toggle).
+    int flags = 0;
+    static constexpr int kExtend = 1, kToggle = 2;
 
     static Event control(int id, int value = 0, std::string text = {}) {
         return Event{EventKind::Control, id, SubKind::None, 0, value, std::move(text)};
@@ -24,6 +29,13 @@ struct Event {
     static Event changed(int id, int value = 0, std::string text = {}) {
         return Event{EventKind::Control, id, SubKind::Changed, 0, value, std::move(text)};
     }
-    static Event menu(int menuId) { return Event{EventKind::Menu, 0, SubKind::None, menuId, 0, {}}; }
+    static Event menu(int menuId, int value = 0) {
+        return Event{EventKind::Menu, 0, SubKind::None, menuId, value, {}};
+    }
+    static Event listPick(int row, int flags) {
+        Event e = control(ctl::SubtitleListView, row);
+        e.flags = flags;
+        return e;
+    }
     static Event close() { return Event{EventKind::Close, 0, SubKind::None, 0, 0, {}}; }
 };

@@ -1,5 +1,6 @@
 // New, Open, Save, SubRip import and the clearing of the editing surface.
 #include <algorithm>
+#include <cstdlib>
 #include <ctime>
 
 #include "app/ControlIds.h"
@@ -159,7 +160,57 @@ bool ProjectCommands::loadProject(const std::string& path) {
         ui_.messageBox("Warning!", "The project opens with its preset's look: " + cp1252::fromUtf8(lookError));
     takeProject(path, header, std::move(rows), look);
     markListSaved();
+    remember(path, true);
     return true;
+}
+
+void ProjectCommands::loadRecent() {
+    const std::string file = recentProjectsPath(s_.userConfigDir);
+    std::string text;
+    if (!file.empty() && files::readFile(file, text, 1 << 20)) s_.recent = parseRecentProjects(text);
+}
+
+void ProjectCommands::remember(const std::string& path, bool project) {
+    if (path.empty()) return;
+    if (project) s_.recent.add(path);
+    s_.recent.lastFolder = files::folderPart(path);
+    saveRecent();
+}
+
+void ProjectCommands::saveRecent() {
+    // Not being able to keep the list costs nothing but the list.
+    const std::string file = recentProjectsPath(s_.userConfigDir);
+    if (file.empty() || (!files::isDirectory(s_.userConfigDir) && !files::makeDirectories(s_.userConfigDir))) return;
+    files::writeFileAtomic(file, formatRecentProjects(s_.recent));
+}
+
+std::string ProjectCommands::dialogFolder() const {
+    if (!s_.recent.lastFolder.empty() && files::isDirectory(s_.recent.lastFolder)) return s_.recent.lastFolder;
+    if (!s_.projectDir.empty()) return s_.projectDir;
+    const char* home = std::getenv("HOME");
+    return home && *home ? std::string(home) + "/" : s_.programDir;
+}
+
+void ProjectCommands::openRecent() {
+    std::vector<Ui::MenuItem> items;
+    for (const std::string& p : s_.recent.projects)
+        items.push_back({cp1252::fromUtf8(files::filePart(p) + "  (" + files::folderPart(p) + ")"), true});
+    if (items.empty()) {
+        ui_.messageBox("Info", "No project has been opened or saved yet.");
+        return;
+    }
+    const int chosen = ui_.popupMenu(items);
+    if (chosen < 0 || chosen >= int(s_.recent.projects.size())) return;
+    const std::string path = s_.recent.projects[size_t(chosen)];
+    if (!files::exists(path)) {
+        ui_.messageBox("Error!", "The project is no longer there:\n" + cp1252::fromUtf8(path) +
+                                     "\nIt was taken off the recent projects.");
+        s_.recent.remove(path);
+        saveRecent();
+        return;
+    }
+    if (!settleUnsavedWork()) return;
+    loadProject(path);
 }
 
 bool ProjectCommands::recoverProject(const std::string& projectText, const std::string& path, const std::string& name,
@@ -215,7 +266,7 @@ void ProjectCommands::takeProject(const std::string& path, const ProjectHeader& 
 
 void ProjectCommands::openProject() {
     if (!settleUnsavedWork()) return;
-    std::string path = ui_.openFileDialog("Load " + s_.titlePrefix + "project", s_.programDir + "*" + s_.projectExt,
+    std::string path = ui_.openFileDialog("Load " + s_.titlePrefix + "project", dialogFolder() + "*" + s_.projectExt,
                                           "Kalvero (*" + s_.projectExt + ")|*" + s_.projectExt);
     if (!path.empty()) loadProject(path);
 }
@@ -230,7 +281,7 @@ bool ProjectCommands::saveProjectAs() {
     std::string remembered = s_.projectName;
     if (s_.projectName.find(s_.projectExt) != std::string::npos)
         s_.projectName = text::removeAllIgnoreCase(s_.projectName, s_.projectExt);
-    std::string chosen = ui_.saveFileDialog("Save Project as", s_.projectName + s_.projectExt,
+    std::string chosen = ui_.saveFileDialog("Save Project as", dialogFolder() + s_.projectName + s_.projectExt,
                                             "Kalvero (*" + s_.projectExt + ")|*.*;");
     if (chosen.empty()) {
         s_.projectName = remembered;
@@ -275,13 +326,14 @@ bool ProjectCommands::writeProject(const std::string& path) {
     }
     markListSaved();
     updateTitle();
+    remember(path, true);
     c_.journalTick();  // nothing unsaved: the journal goes
     return true;
 }
 
 void ProjectCommands::importSrt() {
     if (!settleUnsavedWork()) return;
-    std::string path = text::trimSpaces(ui_.openFileDialog("Import .SRT (SubRip) subtitle file", s_.programDir,
+    std::string path = text::trimSpaces(ui_.openFileDialog("Import .SRT (SubRip) subtitle file", dialogFolder(),
                                                            "SubRip Subtitle file (*.srt)|*.srt"));
     if (path.empty()) return;
     // Read first: a file that cannot be read leaves the current list alone.
@@ -290,6 +342,7 @@ void ProjectCommands::importSrt() {
         ui_.messageBox("Error!", "Could not read/access:\n" + cp1252::fromUtf8(path));
         return;
     }
+    remember(path, false);
     // Every cue takes the Y of the "Strips Y Pos" slider, whatever set was
     // selected before; the slider stays there when the preset is applied.
     const int y = s_.view.stripsY.value;

@@ -41,8 +41,19 @@ public:
     bool recoverProject(const std::string& projectText, const std::string& path, const std::string& name,
                         const std::optional<ProjectLook>& look);
     void importSrt();
+    // Offers the recent projects in a menu and opens the one chosen.
+    void openRecent();
+    // Reads the recent projects and the last folder from the user's settings.
+    void loadRecent();
+    // The folder the file dialogs start in: the one last used, the
+    // project's own, or the user's home.
+    std::string dialogFolder() const;
 
 private:
+    // A project or file the user opened or saved: it goes first in the
+    // recent projects, its folder becomes the dialogs' folder.
+    void remember(const std::string& path, bool project);
+    void saveRecent();
     // Makes rows read from a project (file or journal) the program's project.
     void takeProject(const std::string& path, const ProjectHeader& header, SubtitleList rows,
                      const std::optional<ProjectLook>& look);

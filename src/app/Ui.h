@@ -64,6 +64,12 @@ public:
         listChanged();
     }
     virtual void selectListRow(int row) = 0;        // -1 clears the selection
+    // Marks rows beside the selected row `current` (a selection of many
+    // sets); an empty list of rows leaves only `current` selected.
+    virtual void markListRows(const std::vector<int>& rows, int current) {
+        (void)rows;
+        selectListRow(current);
+    }
     // Scrolls the list so that the row is in view (the selection stays).
     virtual void showListRow(int row) { (void)row; }
     // Colours the rows of the marked sets by their worst finding, with the
@@ -106,6 +112,22 @@ public:
     virtual std::string saveFileDialog(const std::string& title, const std::string& defaultFile,
                                        const std::string& filter) = 0;
     virtual std::optional<Rgb> chooseColour(Rgb initial) = 0;
+    // A menu at the pointer: the index of the chosen item, -1 when none was
+    // chosen. Items with an empty title are separators.
+    struct MenuItem {
+        std::string title;
+        bool enabled = true;
+    };
+    virtual int popupMenu(const std::vector<MenuItem>& items) {
+        (void)items;
+        return -1;
+    }
+    // The desktop's clipboard, as UTF-8 text.
+    virtual void setClipboardText(const std::string& text) { clipboard_ = text; }
+    virtual std::optional<std::string> clipboardText() { return clipboard_; }
     virtual std::optional<std::string> inputBox(const std::string& title, const std::string& prompt,
                                                 const std::string& defaultText) = 0;
+
+private:
+    std::optional<std::string> clipboard_;  // a clipboard of its own where there is no desktop
 };

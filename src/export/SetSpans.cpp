@@ -9,18 +9,6 @@
 #include "project/SubtitleSet.h"
 #include "project/TimeCode.h"
 
-MovieRate movieFrameRate(float fps) {
-    if (!(fps > 0.0f) || !std::isfinite(fps) || fps > 1000.0f) return {0, 1};
-    const double f = double(fps);
-    const double whole = std::round(f);
-    if (std::fabs(f - whole) < 1e-4) return {int(whole), 1};
-    const double ntsc = std::round(f * 1001.0 / 1000.0);
-    if (ntsc >= 1.0 && std::fabs(f - ntsc * 1000.0 / 1001.0) < 2e-3) return {int(ntsc) * 1000, 1001};
-    int num = int(std::lround(f * 1000.0)), den = 1000;
-    const int g = std::gcd(num, den);
-    return {num / g, den / g};
-}
-
 SetSpans buildSetSpans(const SubtitleList& list, float fps) {
     return buildSetSpans(subtitleSets(list), fps);
 }

@@ -3,23 +3,14 @@
 #include <vector>
 
 #include "export/AviTimeline.h"
+#include "project/FrameRate.h"
 
 class SubtitleList;
 struct SubtitleSet;
 
-// A frame rate as a fraction: 23.976 and 29.97 are 24000/1001 and
-// 30000/1001, so that a movie keeps the time codes' clock exactly.
-struct MovieRate {
-    int num = 0, den = 1;
-    double value() const { return den > 0 ? double(num) / den : 0.0; }
-    friend bool operator==(const MovieRate&, const MovieRate&) = default;
-};
-
-// The rate of a movie for a project rate; {0, 1} when fps is not positive.
-// Rates just below a whole number by the factor 1000/1001 (23.976, 29.97,
-// 59.94) become N*1000/1001; whole rates stay whole; anything else is kept
-// to a thousandth of a frame.
-MovieRate movieFrameRate(float fps);
+// The rate a movie runs at for a project rate; {0, 1} when there is none.
+using MovieRate = FrameRate;
+inline MovieRate movieFrameRate(float fps) { return frameRateOf(fps); }
 
 // The frames on which one set is shown: [start, end), counted from
 // 00:00:00:00 at the project rate.

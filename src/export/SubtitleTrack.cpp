@@ -50,18 +50,8 @@ TrackSets collectTrackSets(const std::vector<SubtitleSet>& sets, float fps) {
 }
 
 FrameRate exactFrameRate(float fps) {
-    struct Known {
-        double value;
-        long long num, den;
-    };
-    static const Known kNtsc[] = {{23.976, 24000, 1001}, {29.97, 30000, 1001}, {59.94, 60000, 1001},
-                                  {47.952, 48000, 1001}, {119.88, 120000, 1001}};
-    for (const Known& k : kNtsc)
-        if (std::fabs(double(fps) - k.value) < 0.005) return {k.num, k.den};
-    if (!(fps > 0)) return {25, 1};
-    const double rounded = std::nearbyint(double(fps));
-    if (std::fabs(double(fps) - rounded) < 1e-4) return {(long long)rounded, 1};
-    return {(long long)std::llround(double(fps) * 1000.0), 1000};
+    const FrameRate r = frameRateOf(fps);
+    return r.valid() ? r : FrameRate{25, 1};
 }
 
 namespace {

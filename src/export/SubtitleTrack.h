@@ -7,6 +7,7 @@
 #include "base/Image.h"
 #include "project/SubtitleList.h"
 #include "project/SubtitleSet.h"
+#include "project/FrameRate.h"
 #include "project/TimeCode.h"
 
 // The timed sets of a subtitle list as the subtitle-track exports see them:
@@ -36,12 +37,8 @@ TrackSets collectTrackSets(const std::vector<SubtitleSet>& sets, float fps);
 // True when a line shows nothing (empty after trimming spaces).
 bool blankLine(const std::string& line);
 
-// The exact frame rate behind a profile's rate: 29.97 is 30000/1001,
-// 23.976 is 24000/1001, 59.94 is 60000/1001; others as given.
-struct FrameRate {
-    long long num = 25, den = 1;
-    double value() const { return double(num) / double(den); }
-};
+// The exact frame rate behind a profile's rate (see FrameRate); 25 frames a
+// second where the profile gives none, so times can still be written.
 FrameRate exactFrameRate(float fps);
 
 // Milliseconds of a time code for the text formats: its own HH:MM:SS and the

@@ -1,6 +1,8 @@
 #include "gui/MainFrame.h"
 
+#include <wx/clipbrd.h>
 #include <wx/colordlg.h>
+#include <wx/menu.h>
 #include <wx/display.h>
 #include <wx/evtloop.h>
 #include <wx/filedlg.h>
@@ -170,6 +172,9 @@ void MainFrame::buildControls() {
                 list_->onRowPicked = [this](long row) { send(Event::control(ctl::SubtitleListView, int(row))); };
                 // A selection the list drops by itself is news for the program too.
                 list_->onSelectionDropped = [this] { send(Event::changed(ctl::SubtitleListView, -1)); };
+                list_->onRowsPicked = [this](long row, int flags) { send(Event::listPick(int(row), flags)); };
+                list_->onKeyCommand = [this](int menuId) { send(Event::menu(menuId)); };
+                list_->onContextMenu = [this](long row) { send(Event::menu(ctl::ListMenuMenuId, int(row))); };
                 w = list_;
                 break;
             }
@@ -354,6 +359,46 @@ void MainFrame::selectListRow(int row) {
     list_->EnsureVisible(row);
 }
 
+void MainFrame::markListRows(const std::vector<int>& rows, int current) {
+    if (!list_) return;
+    Suppress s(suppress_);
+    list_->mark(rows, current);
+}
+
+int MainFrame::popupMenu(const std::vector<MenuItem>& items) {
+    wxMenu menu;
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (items[i].title.empty()) {
+            menu.AppendSeparator();
+            continue;
+        }
+        wxMenuItem* item = menu.Append(wxID_HIGHEST + 1 + int(i), toWx(items[i].title));
+        item->Enable(items[i].enabled);
+    }
+    wxWindow* over = list_ ? static_cast<wxWindow*>(list_) : static_cast<wxWindow*>(this);
+    const int chosen = over->GetPopupMenuSelectionFromUser(menu);
+    if (chosen == wxID_NONE) return -1;
+    const int index = chosen - wxID_HIGHEST - 1;
+    return index >= 0 && index < int(items.size()) ? index : -1;
+}
+
+void MainFrame::setClipboardText(const std::string& text) {
+    wxClipboardLocker lock;
+    if (!lock) return;
+    wxTheClipboard->SetData(new wxTextDataObject(wxString::FromUTF8(text.data(), text.size())));
+}
+
+std::optional<std::string> MainFrame::clipboardText() {
+    wxClipboardLocker lock;
+    if (!lock || !wxTheClipboard->IsSupported(wxDF_UNICODETEXT)) return std::nullopt;
+    wxTextDataObject data;
+    if (!wxTheClipboard->GetData(data)) return std::nullopt;
+    // The text is kept while its UTF-8 form is read: that form may point into it.
+    const wxString text = data.GetText();
+    const wxScopedCharBuffer utf8 = text.utf8_str();
+    return std::string(utf8.data(), utf8.length());
+}
+
 void MainFrame::showListRow(int row) {
     if (list_ && row >= 0) list_->EnsureVisible(row);
 }
@@ -464,7 +509,8 @@ std::string MainFrame::openFileDialog(const std::string& title, const std::strin
 
 std::string MainFrame::saveFileDialog(const std::string& title, const std::string& defaultFile,
                                       const std::string& filter) {
-    wxFileDialog d(dialogParent(), toWx(title), wxString::FromUTF8(state_.projectDir),
+    const std::string folder = files::folderPart(defaultFile);
+    wxFileDialog d(dialogParent(), toWx(title), wxString::FromUTF8(folder.empty() ? state_.projectDir : folder),
                    wxString::FromUTF8(files::filePart(defaultFile)),
                    wildcard(filter), wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
     if (d.ShowModal() != wxID_OK) return {};

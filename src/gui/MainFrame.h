@@ -42,6 +42,10 @@ public:
     void rowsChanged(int first, int last) override;
     void selectListRow(int row) override;
     void showListRow(int row) override;
+    void markListRows(const std::vector<int>& rows, int current) override;
+    int popupMenu(const std::vector<MenuItem>& items) override;
+    void setClipboardText(const std::string& text) override;
+    std::optional<std::string> clipboardText() override;
     int selectedListRow();
     void showImage(int id, const Image& image) override;
     void setCanvasScale(int num, int den) override;

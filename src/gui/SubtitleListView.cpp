@@ -6,6 +6,8 @@
 #include <wx/renderer.h>
 #include <wx/settings.h>
 
+#include "app/ControlIds.h"
+#include "app/Event.h"
 #include "app/Layout.h"
 #include "gui/WxText.h"
 #include "project/SubtitleList.h"
@@ -50,6 +52,14 @@ SubtitleListView::SubtitleListView(wxWindow* parent, wxWindowID id, const wxPoin
     Bind(wxEVT_SIZE, &SubtitleListView::onSize, this);
     Bind(wxEVT_LEFT_DOWN, &SubtitleListView::onMouse, this);
     Bind(wxEVT_LEFT_DCLICK, &SubtitleListView::onMouse, this);
+    Bind(wxEVT_RIGHT_DOWN, [this](wxMouseEvent& e) {
+        SetFocus();
+        if (onContextMenu) onContextMenu(rowAt(e.GetPosition()));
+    });
+    Bind(wxEVT_CONTEXT_MENU, [this](wxContextMenuEvent& e) {
+        // The menu key: the menu of the selected row.
+        if (e.GetPosition() == wxDefaultPosition && onContextMenu) onContextMenu(selected_);
+    });
     Bind(wxEVT_MOUSEWHEEL, &SubtitleListView::onWheel, this);
     Bind(wxEVT_MOTION, [this](wxMouseEvent& e) {
         e.Skip();
@@ -93,6 +103,8 @@ void SubtitleListView::measure() {
     colours_.selectionText = wxSystemSettings::GetColour(wxSYS_COLOUR_HIGHLIGHTTEXT);
     // The toolkit's grey of lines that mark out, as the list's rules.
     colours_.rule = wxSystemSettings::GetColour(wxSYS_COLOUR_GRAYTEXT);
+    colours_.rowText = wxSystemSettings::GetColour(wxSYS_COLOUR_LISTBOXTEXT);
+    colours_.rowBack = wxSystemSettings::GetColour(wxSYS_COLOUR_LISTBOX);
     ellipsis64_ = textWidth64("...");
 }
 
@@ -199,16 +211,24 @@ void SubtitleListView::paintRow(wxImage& img, int y, long row) {
         fill(img, 0, width, y, y + pitch_, window);
         return;
     }
-    const bool selected = row == selected_;
-    wxColour back, text = *wxBLACK;
+    const bool selected = row == selected_ || marked(row);
+    wxColour back, text = colours_.rowText;
     if (selected) {
         back = colours_.selection;
         text = colours_.selectionText;
     } else if (const Mark* m = markOf(row)) {
         back = m->level >= 2 ? wxColour(255, 185, 185) : m->level == 1 ? wxColour(255, 224, 150) : wxColour(200, 220, 255);
     } else {
+        // A row's own shade is a grey on a light theme's list; on a dark
+        // theme the list's own colours, the shade kept as a lighter grey.
         const int grey = list_.shade(int(row));
-        back = grey > 0 ? wxColour(grey, grey, grey) : *wxWHITE;
+        const bool dark = colours_.rowBack.GetLuminance() < 0.5;
+        if (grey > 0 && !dark)
+            back = wxColour(grey, grey, grey);
+        else if (grey > 0)
+            back = wxColour(255 - grey + 40, 255 - grey + 40, 255 - grey + 40);
+        else
+            back = colours_.rowBack;
     }
     const int columnsEnd = edges_.empty() ? 0 : edges_.back();
     const int content = pitch_ - 1;
@@ -226,7 +246,7 @@ void SubtitleListView::paintRow(wxImage& img, int y, long row) {
         left = right;
     }
     // The keyboard's place: a dotted frame inside the selected row.
-    if (selected && HasFocus() && columnsEnd > 2 && content > 2) {
+    if (row == selected_ && HasFocus() && columnsEnd > 2 && content > 2) {
         unsigned char* data = img.GetData();
         auto dot = [&](int px, int py) {
             if (((px + py) & 1) == 0 && px < width && py >= 0 && py < img.GetHeight())
@@ -347,7 +367,36 @@ const SubtitleListView::Mark* SubtitleListView::markOf(long row) const {
     return it == marks_.end() ? nullptr : &it->second;
 }
 
+void SubtitleListView::clearMarks() {
+    if (markedFirst_ <= markedLast_) refreshRows(markedFirst_, markedLast_);
+    marked_.clear();
+    markedFirst_ = 0, markedLast_ = -1;
+}
+
+void SubtitleListView::mark(const std::vector<int>& rows, long current) {
+    clearMarks();
+    if (list_.lineCount() != count_) modelChanged();
+    long first = count_, last = -1;
+    for (int r : rows) {
+        if (r < 0 || r >= count_) continue;
+        if (marked_.empty()) marked_.assign(size_t(count_), 0);
+        marked_[size_t(r)] = 1;
+        first = std::min(first, long(r));
+        last = std::max(last, long(r));
+    }
+    if (last >= 0) markedFirst_ = first, markedLast_ = last;
+    if (markedFirst_ <= markedLast_) refreshRows(markedFirst_, markedLast_);
+    const long before = selected_;
+    selected_ = current >= 0 && current < count_ ? current : -1;
+    if (before >= 0) refreshRows(before, before);
+    if (selected_ >= 0) {
+        refreshRows(selected_, selected_);
+        EnsureVisible(selected_);
+    }
+}
+
 void SubtitleListView::modelChanged() {
+    if (!marked_.empty()) clearMarks();
     const long n = list_.lineCount();
     const bool dropped = selected_ >= n;
     if (dropped) selected_ = -1;
@@ -372,6 +421,7 @@ void SubtitleListView::select(long row) {
     // A row the program just added may be selected before the list heard of it.
     if (list_.lineCount() != count_) modelChanged();
     if (row < 0 || row >= count_) row = -1;
+    if (!marked_.empty()) clearMarks();
     if (row == selected_) return;
     if (selected_ >= 0) refreshRows(selected_, selected_);
     selected_ = row;
@@ -396,7 +446,12 @@ void SubtitleListView::onSize(wxSizeEvent& e) {
 void SubtitleListView::onMouse(wxMouseEvent& e) {
     SetFocus();
     const long row = rowAt(e.GetPosition());
-    if (row >= 0) pick(row);
+    if (row < 0) return;
+    const int flags = e.ShiftDown() ? Event::kExtend : e.ControlDown() ? Event::kToggle : 0;
+    if (flags && onRowsPicked)
+        onRowsPicked(row, flags);
+    else
+        pick(row);
 }
 
 void SubtitleListView::onWheel(wxMouseEvent& e) {
@@ -408,6 +463,34 @@ void SubtitleListView::onWheel(wxMouseEvent& e) {
 }
 
 void SubtitleListView::onKey(wxKeyEvent& e) {
+    const int mods = e.GetModifiers();
+    const int code = e.GetKeyCode();
+    int command = 0;
+    if (mods == wxMOD_CONTROL) {
+        switch (code) {
+            case 'A': command = ctl::SelectAllKeyMenuId; break;
+            case 'C': case WXK_INSERT: command = ctl::CopyKeyMenuId; break;
+            case 'X': command = ctl::CutKeyMenuId; break;
+            case 'V': command = ctl::PasteKeyMenuId; break;
+            default: break;
+        }
+    } else if (mods == wxMOD_ALT) {
+        if (code == WXK_UP || code == WXK_NUMPAD_UP) command = ctl::MoveUpKeyMenuId;
+        if (code == WXK_DOWN || code == WXK_NUMPAD_DOWN) command = ctl::MoveDownKeyMenuId;
+    } else if (mods == wxMOD_NONE && (code == WXK_DELETE || code == WXK_NUMPAD_DELETE)) {
+        command = ctl::DeleteKeyMenuId;
+    } else if (mods == wxMOD_SHIFT) {
+        if (code == WXK_DELETE) command = ctl::CutKeyMenuId;
+        if (code == WXK_INSERT) command = ctl::PasteKeyMenuId;
+    }
+    if (command) {
+        if (onKeyCommand) onKeyCommand(command);
+        return;
+    }
+    if (code == WXK_MENU || (mods == wxMOD_SHIFT && code == WXK_F10)) {
+        if (onContextMenu) onContextMenu(selected_);
+        return;
+    }
     const long page = std::max(1, GetCountPerPage() - 1);
     const long from = selected_ >= 0 ? selected_ : top_;
     long to;
@@ -425,7 +508,12 @@ void SubtitleListView::onKey(wxKeyEvent& e) {
     }
     if (count_ == 0) return;
     to = std::clamp(to, 0L, count_ - 1);
-    if (to != selected_) pick(to);
+    if (e.ShiftDown() && onRowsPicked) {
+        EnsureVisible(to);
+        onRowsPicked(to, Event::kExtend);
+        return;
+    }
+    if (to != selected_ || !marked_.empty()) pick(to);
 }
 
 void SubtitleListView::onScroll(wxScrollWinEvent& e) {

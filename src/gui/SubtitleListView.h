@@ -33,6 +33,13 @@ public:
     // The selected row left the list (it became shorter); the list has no
     // selection now.
     std::function<void()> onSelectionDropped;
+    // A pick with Shift (Event::kExtend) or Ctrl (Event::kToggle) held, by
+    // click or arrow key: the program works out the selection and marks it.
+    std::function<void(long row, int flags)> onRowsPicked;
+    // A key of the list's own commands (app/ControlIds.h key menu ids).
+    std::function<void(int menuId)> onKeyCommand;
+    // A right click (row: the row under the pointer, -1: none).
+    std::function<void(long row)> onContextMenu;
 
     // Rows added, removed or edited anywhere: repaints the visible rows.
     void modelChanged();
@@ -42,6 +49,8 @@ public:
     // Selects a row (-1: none) as the program's choice: no callback.
     void select(long row);
     long selection() const { return selected_; }
+    // Marks rows beside the selected row `current` (a selection of many).
+    void mark(const std::vector<int>& rows, long current);
     long GetItemCount() const { return count_; }
     // Rows that fit the window whole.
     int GetCountPerPage() const;
@@ -100,6 +109,10 @@ private:
     long count_ = 0;
     long top_ = 0;
     long selected_ = -1;
+    std::vector<char> marked_;  // per row: part of a selection of many
+    long markedFirst_ = 0, markedLast_ = -1;  // the rows marked_ may hold
+    bool marked(long row) const { return row >= 0 && size_t(row) < marked_.size() && marked_[size_t(row)]; }
+    void clearMarks();
     int charHeight_ = 13;
     int pitch_ = 19;  // row height, its rule included
     int headerHeight_ = 18;
@@ -110,7 +123,7 @@ private:
     // The toolkit's colours, asked once (the toolkit looks them up in its
     // style each time) and again when the theme changes.
     struct {
-        wxColour window, selection, selectionText, rule;
+        wxColour window, selection, selectionText, rule, rowText, rowBack;
     } colours_;
     int wheelRotation_ = 0;
     bool scrollbarStale_ = false;

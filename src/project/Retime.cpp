@@ -7,18 +7,6 @@
 #include "base/Text.h"
 #include "project/SubtitleList.h"
 
-ExactRate exactRate(float fps) {
-    if (!(fps > 0.0f) || !std::isfinite(fps) || fps > 1000.0f) return {0, 1};
-    const double f = double(fps);
-    const double whole = std::round(f);
-    if (std::fabs(f - whole) < 1e-4) return {(long long)whole, 1};
-    const double ntsc = std::round(f * 1001.0 / 1000.0);
-    if (ntsc >= 1.0 && std::fabs(f - ntsc * 1000.0 / 1001.0) < 2e-3) return {(long long)ntsc * 1000, 1001};
-    long long num = std::llround(f * 1000.0), den = 1000;
-    const long long g = std::gcd(num, den);
-    return {num / g, den / g};
-}
-
 namespace {
 
 bool allDigits(std::string_view s) {

@@ -1,5 +1,7 @@
 #pragma once
 #include <optional>
+
+#include "project/FrameRate.h"
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,15 +27,9 @@ struct SetRange {
     int first = 0, last = 0;
 };
 
-// A frame rate as a fraction: 23.976, 29.97, 47.952, 59.94 and 119.88 are
-// N*1000/1001; whole rates stay whole; anything else is kept to a
-// thousandth of a frame. {0, 1} for a rate that is not positive.
-struct ExactRate {
-    long long num = 0, den = 1;
-    double value() const { return den > 0 ? double(num) / double(den) : 0.0; }
-    friend bool operator==(const ExactRate&, const ExactRate&) = default;
-};
-ExactRate exactRate(float fps);
+// The project's rate as a fraction (see FrameRate).
+using ExactRate = FrameRate;
+inline ExactRate exactRate(float fps) { return frameRateOf(fps); }
 
 // "K" or "K-L", sets counted from 1 as the user sees them, inside a list of
 // `setCount` sets. nullopt with `error` set otherwise.

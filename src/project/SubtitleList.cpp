@@ -109,6 +109,59 @@ void SubtitleList::insertEmptySet(int k, const std::string& y) {
     renumberIds();
 }
 
+void SubtitleList::removeSets(const std::vector<int>& sets) {
+    std::vector<char> gone(size_t(entryCount()), 0);
+    bool any = false;
+    for (int k : sets)
+        if (k >= 0 && k < entryCount()) gone[size_t(k)] = 1, any = true;
+    if (!any) return;
+    changed();
+    std::vector<SubtitleLine>& rows = own();
+    size_t kept = 0;
+    for (size_t r = 0; r < rows.size(); ++r) {
+        if (r / 2 < gone.size() && gone[r / 2]) continue;
+        if (kept != r) {
+            rows[kept] = std::move(rows[r]);
+            shades_[kept] = shades_[r];
+        }
+        ++kept;
+    }
+    rows.resize(kept);
+    shades_.resize(kept);
+    renumberIds();
+}
+
+void SubtitleList::insertSets(int k, const std::vector<SubtitleLine>& inserted) {
+    if (inserted.empty()) return;
+    const int at = std::clamp(2 * k, 0, lineCount() - lineCount() % 2);
+    changed();
+    std::vector<SubtitleLine>& rows = own();
+    rows.insert(rows.begin() + at, inserted.begin(), inserted.end());
+    shades_.insert(shades_.begin() + at, inserted.size(), 0);
+    // A set is always two rows.
+    if (inserted.size() % 2) {
+        rows.insert(rows.begin() + at + int(inserted.size()), SubtitleLine{});
+        shades_.insert(shades_.begin() + at + int(inserted.size()), 0);
+    }
+    renumberIds();
+}
+
+bool SubtitleList::moveSets(int first, int count, int by) {
+    if (count <= 0 || first < 0 || first + count > entryCount() || first + by < 0 ||
+        first + count + by > entryCount())
+        return false;
+    if (by == 0) return true;
+    changed();
+    std::vector<SubtitleLine>& rows = own();
+    auto b = rows.begin();
+    if (by < 0)
+        std::rotate(b + 2 * (first + by), b + 2 * first, b + 2 * (first + count));
+    else
+        std::rotate(b + 2 * first, b + 2 * (first + count), b + 2 * (first + count + by));
+    renumberIds();
+    return true;
+}
+
 void SubtitleList::setLineColumn(int i, Column c, std::string value) {
     if (i < 0 || i >= lineCount()) return;
     SubtitleLine& r = own()[size_t(i)];

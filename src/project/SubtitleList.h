@@ -53,6 +53,16 @@ public:
     // Inserts an empty set (two rows with only a Y) before set k, or at the
     // end when k is the set count; ids are renumbered.
     void insertEmptySet(int k, const std::string& y);
+    // Removes the sets listed (0-based, any order; repeats and sets outside
+    // the list are ignored); ids are renumbered.
+    void removeSets(const std::vector<int>& sets);
+    // Inserts whole sets (pairs of rows) before set k, or at the end when k
+    // is the set count; ids are renumbered.
+    void insertSets(int k, const std::vector<SubtitleLine>& rows);
+    // Moves sets first .. first + count - 1 by `by` places (negative: up),
+    // with everything they hold; the sets they pass move the other way.
+    // False, and nothing moved, when the block would leave the list.
+    bool moveSets(int first, int count, int by);
     void setLineColumn(int i, Column c, std::string value);
     void setRowShade(int i, int grey);  // 0: no shade of its own
     void renumberIds();

@@ -30,6 +30,8 @@ struct Seen {
 class UndoTest : public ControllerTest {
 protected:
     std::string project;
+    void pick(int row, int flags) { c().dispatch(Event::listPick(row, flags)); }
+    void key(int menuId) { c().dispatch(Event::menu(menuId)); }
     void SetUp() override {
         ControllerTest::SetUp();
         project = (dir / "P_project" / "P.KVL8").string();
@@ -75,6 +77,15 @@ TEST_F(UndoTest, EveryCommandIsOneStepThatUndoAndRedoWalk) {
         {"Center Text", [&] { slide(ctl::CenterText, 0); }},
         {"Preset", [&] { choose(ctl::PresetList, 1); }},
         {"Strips Color", [&] { ui.colourAnswers = {Rgb{200, 180, 0}}; click(ctl::StripsColor); }},
+        {"Delete Sets", [&] { selectRow(0); pick(4, Event::kToggle); key(ctl::DeleteKeyMenuId); }},
+        {"Cut", [&] { selectRow(2); pick(4, Event::kExtend); key(ctl::CutKeyMenuId); }},
+        {"Paste", [&] {
+             ui.setClipboardText("1\r\n00:00:09,000 --> 00:00:10,000\r\nPasted\r\n\r\n");
+             selectRow(0);
+             key(ctl::PasteKeyMenuId);
+         }},
+        {"Move Down", [&] { selectRow(0); key(ctl::MoveDownKeyMenuId); }},
+        {"Move Up", [&] { selectRow(2); ui.menuAnswers = {"Move Up"}; c().dispatch(Event::menu(ctl::ListMenuMenuId, 2)); }},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.step);

@@ -162,9 +162,9 @@ pass "the export dialog's programme start is added to the track's times"
 xdotool mousemove $((DX + 200)) $((DY + 315)) click 1; settle   # Cancel / Exit
 wait_for 10 not_shown "^Export/Render Subtitles$" || fail "the export dialog stayed open"
 
-# Import Text... (under the strips box, beside Save As...): the blocks after the sets.
+# Import Text... (under the strips box, beside Recent...): the blocks after the sets.
 printf '\xef\xbb\xbfFirst block\r\nline two\r\n\r\nSecond\r\n' >"$work/more.txt"
-click_at $((WW - 250 + 120)) 470
+click_at $((WW - 250 + 200)) 470
 choose_file "Import Text" "$work/more.txt"
 wait_for 10 xdotool search --onlyvisible --name "^Information$" || fail "Import Text said nothing"
 dialog_key Information Return
