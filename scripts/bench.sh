@@ -9,7 +9,8 @@
 # Environment: KALVERO_BUILD_DIR (default build/), KALVERO_BENCH_DIR (work
 # folder for the exported files, default BUILD/bench-work; it needs about
 # 20 GB free for the full run, 4 GB for --quick; emptied at the end),
-# KALVERO_BENCH_SECTIONS (default "render tools gui png iff avi": the parts to run).
+# KALVERO_BENCH_SECTIONS (default "render tools gui png disk tracks startup iff avi":
+# the parts to run).
 #
 # Every figure in the table is measured in this run. Peers: the ffmpeg
 # command-line tool encoding the same frames with the same codec, and dd
@@ -48,7 +49,7 @@ else
   png_sets=2000; iff_sets=2000; avi_sets=1500; peer_frames=3000; raw_frames=3000; gui_rounds=15
 fi
 srt_cues=20000
-sections=" ${KALVERO_BENCH_SECTIONS:-render tools gui png iff avi} "
+sections=" ${KALVERO_BENCH_SECTIONS:-render tools gui png disk tracks startup iff avi} "
 want() { [[ "$sections" == *" $1 "* ]]; }
 
 log() { echo "[bench] $*" >&2; }
@@ -84,6 +85,38 @@ project() {
 
 rows=()
 row() { rows+=("| $1 | $2 | $3 | $4 | $5 |"); }
+
+# spread V...: "min / median / max" of the values.
+spread() {
+  printf '%s\n' "$@" | sort -g | awk -v f="${SPREAD_FMT:-%.2f}" '{ v[NR] = $1 }
+    END { printf f " / " f " / " f, v[1], v[int((NR + 1) / 2)], v[NR] }'
+}
+# rotate ROUNDS CMD1 CMD2 ...: runs the commands in turn, each round starting
+# one further on (1 2 3, 2 3 1, 3 1 2, ...), so that none always goes first
+# and a drift of the machine's load falls on all. rot_t[i] holds command i's
+# seconds of every round, space-separated; rot_r[i] the ratios of command 1
+# to command i, round by round (the runs of a round are seconds apart).
+rotate() {
+  local rounds=$1; shift
+  local n=$# r i k t0 t1
+  local -a cmds=("$@") now
+  rot_t=(); rot_r=()
+  for ((r = 0; r < rounds; r++)); do
+    for ((k = 0; k < n; k++)); do
+      i=$(( (r + k) % n ))
+      t0=$(date +%s.%N)
+      bash -c "${cmds[$i]}" >/dev/null 2>"$work/rotate.err" || { echo "bench: failed: ${cmds[$i]}" >&2; tail -3 "$work/rotate.err" >&2; exit 1; }
+      t1=$(date +%s.%N)
+      now[$i]=$(calc "$t1 - $t0")
+    done
+    for ((i = 0; i < n; i++)); do
+      rot_t[$i]="${rot_t[$i]:-} ${now[$i]}"
+      rot_r[$i]="${rot_r[$i]:-} $(calc "${now[0]} / ${now[$i]}")"
+    done
+  done
+}
+# ms V...: the values times 1000.
+ms() { for v in "$@"; do calc "$v * 1000"; done; }
 # history TEXT: an earlier figure or a goal, listed after the table.
 notes=()
 history() { notes+=("- $1"); }
@@ -202,6 +235,76 @@ row "PNG sequence, $png_sets sets at 1920x1080 (render, encode, write; $(calc "$
   "$(fmt "$(calc "$png_s / $pngpeer_s")") x" "$(mb "$png_kb") (ffmpeg $(mb "$pngpeer_kb"))"
 history "PNG sequence: 8.6 ms per picture in an earlier version; goal: at most 0.25 x the ffmpeg peer's time."
 rm -rf "$work/png_project/PNG_Output"
+fi
+
+# --- PNG sequence and the disk --------------------------------------------------
+if want disk; then
+disk_sets=$([ $quick = 1 ] && echo 100 || echo 300)
+log "PNG sequence of $disk_sets sets against writing its files alone"
+disk_proj=$(project disk "$disk_sets" 4 7 7)
+"$bin/kalvero-cli" export png "$disk_proj" >/dev/null
+cp -r "$work/disk_project/PNG_Output" "$work/disk_files"
+# The export replaces its earlier pictures, as the floors replace theirs.
+rotate 5 "'$bin/kalvero-cli' export png '$disk_proj'" \
+  "python3 '$root/bench/write_floor.py' once '$work/disk_files' '$work/floor_once'" \
+  "python3 '$root/bench/write_floor.py' each '$work/disk_files' '$work/floor_each'"
+read -r -a t_exp <<<"${rot_t[0]}"; read -r -a t_once <<<"${rot_t[1]}"; read -r -a t_each <<<"${rot_t[2]}"
+read -r -a r_once <<<"${rot_r[1]}"; read -r -a r_each <<<"${rot_r[2]}"
+disk_kb=$(du -sk "$work/disk_files" | cut -f1)
+row "PNG sequence, $disk_sets sets at 1920x1080, whole run: render, encode, write each to a temporary and rename, one sync of the folder at the end ($(( disk_kb / 1024 )) MB; 5 rounds, rotating; min / median / max)" \
+  "$(spread $(ms "${t_exp[@]}")) ms" \
+  "writing the finished files alone (python, temporary + rename each): no sync per file and one syncfs at the end $(spread $(ms "${t_once[@]}")) ms; an fsync per file $(spread $(ms "${t_each[@]}")) ms" \
+  "$(spread "${r_once[@]}") x the one-sync floor; $(spread "${r_each[@]}") x the fsync-per-file floor" "-"
+history "PNG sequence of 300 sets: the export synced every file (equal to the fsync-per-file floor, 1.03-1.06x) in an earlier version; goal: within 2x of the one-sync floor."
+rm -rf "$work/disk_project/PNG_Output" "$work/disk_files" "$work/floor_once" "$work/floor_each"
+fi
+
+# --- subtitle tracks: memory and FFmpeg's encoders -------------------------------
+if want tracks; then
+sup_sets=$([ $quick = 1 ] && echo 5000 || echo 50000)
+log "SUP track of $sup_sets sets"
+sup_proj=$(project sup "$sup_sets" 3 7 7)
+timed sup "$bin/kalvero-cli" export sup "$sup_proj"
+timed dvbbig "$bin/kalvero-cli" export dvb "$sup_proj"
+row "SUP track, $sup_sets sets at 1920x1080 (the stream written to its file as it grows)" \
+  "$(fmt "$sup_s" 1) s, peak $(mb "$sup_kb")" "DVB track of the same sets: $(fmt "$dvbbig_s" 1) s, peak $(mb "$dvbbig_kb")" "-" "$(mb "$sup_kb")"
+history "SUP track: the whole stream was held in memory until the end in an earlier version (458 MB at 10,000 sets, 1.6 GB at 50,000); goal: under 150 MB at 50,000."
+rm -rf "$work/sup_project"
+
+track_sets=$([ $quick = 1 ] && echo 300 || echo 2000)
+log "DVB and VobSub of $track_sets sets against FFmpeg's encoders"
+trk_proj=$(project trk "$track_sets" 3 1 0)
+"$bin/kalvero-cli" export sup "$trk_proj" >/dev/null
+sup_file="$work/trk_project/SUP_Output/trk.sup"
+for kind in dvb vobsub; do
+  if [ $kind = dvb ]; then peer="ffmpeg -v error -y -i '$sup_file' -map 0 -c:s dvbsub -f mpegts '$work/peer.ts'"; enc=dvbsub
+  else peer="ffmpeg -v error -y -i '$sup_file' -map 0 -c:s dvdsub -f vob '$work/peer.vob'"; enc=dvdsub; fi
+  rotate 3 "'$bin/kalvero-cli' export $kind '$trk_proj'" "$peer"
+  read -r -a t_ours <<<"${rot_t[0]}"; read -r -a t_peer <<<"${rot_t[1]}"; read -r -a r_peer <<<"${rot_r[1]}"
+  row "$kind track, $track_sets sets at 720x576, whole run (render, reduce colours, encode, write; 3 rounds, alternating; min / median / max)" \
+    "$(spread "${t_ours[@]}") s" \
+    "ffmpeg -c:s $enc fed the same cropped bitmaps (decoded from Kalvero's SUP of the list): $(spread "${t_peer[@]}") s" \
+    "$(spread "${r_peer[@]}") x" "-"
+done
+history "DVB and VobSub: 5.9x and 3.5x FFmpeg's own encoders fed the same bitmaps in an earlier version; goal: under 1.5x."
+rm -rf "$work/trk_project" "$work/peer.ts" "$work/peer.vob"
+fi
+
+# --- start-up -----------------------------------------------------------------------
+if want startup; then
+log "start-up of kalvero-cli against /bin/true"
+"$bin/kalvero_perf" srt "$work/start.srt" 20000 3
+"$bin/kalvero-cli" import-srt "$work/start.srt" -o "$work/start.KVL8" --profile 7 --preset 7 >/dev/null
+loop20() { echo "for i in 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20; do $1; done"; }
+rotate 5 "$(loop20 "'$bin/kalvero-cli' --version")" "$(loop20 /bin/true)" "$(loop20 "'$bin/kalvero-cli' info '$work/start.KVL8'")"
+read -r -a t_ver <<<"${rot_t[0]}"; read -r -a t_true <<<"${rot_t[1]}"; read -r -a t_info <<<"${rot_t[2]}"
+per() { for v in "$@"; do calc "$v * 1000 / 20"; done; }
+SPREAD_FMT=%.1f
+row "kalvero-cli --version / info on 40,000 rows (per start, 20 starts a round, 5 rounds rotating; min / median / max)" \
+  "$(spread $(per "${t_ver[@]}")) ms / $(spread $(per "${t_info[@]}")) ms" \
+  "/bin/true: $(spread $(per "${t_true[@]}")) ms" "-" "-"
+unset SPREAD_FMT
+history "kalvero-cli start-up: --version 57 ms and info on 40,000 rows 69 ms in an earlier version; goal: under 10 ms and 25 ms."
 fi
 
 # --- 3. IFF / Scala ---------------------------------------------------------

@@ -61,7 +61,7 @@ const std::vector<ControlSpec>& mainWindowControls() {
         {ctl::ResetAllY, K::Button, "Reset All in List", 149, 426, 85, 20, A::RightColumn},
         {ctl::SaveAs, K::Button, "Save As...", 0, 460, 80, 20, A::RightColumn, F::Default, 0, 0, 0, false,
          "Save the project under another name (Ctrl+Shift+S). Save (Ctrl+S) writes it in place."},
-        {ctl::Recent, K::Button, "Recent...", 80, 460, 80, 20, A::RightColumn, F::Default, 0, 0, 0, false,
+        {ctl::Recent, K::Button, "Recent...", 80, 460, 80, 20, A::RightColumn, F::Default, 0, 0, 0, true,
          "Open one of the projects opened or saved last"},
         {ctl::ImportText, K::Button, "Import Text...", 160, 460, 80, 20, A::RightColumn, F::Default, 0, 0, 0, true,
          "Add the blocks of a plain text file (separated by blank lines) as sets without times, ready for Record Timings"},

@@ -2,14 +2,12 @@
 #include "export/WorkerThread.h"
 
 #include <algorithm>
-#include <condition_variable>
 #include <cstring>
 #include <deque>
-#include <map>
 #include <mutex>
-#include <thread>
 
 #include "export/ExportNames.h"
+#include "export/OrderedPipeline.h"
 #include "export/ScalaScript.h"
 #include "export/SetSchedule.h"
 #include "io/Files.h"
@@ -70,17 +68,10 @@ bool validSize(int width, int height, ExportResult& r) {
     return true;
 }
 
-// A fully transparent canvas of the size; an earlier canvas of that size is
-// cleared instead of allocated again.
-void freshCanvas(Image& canvas, int width, int height) {
-    if (canvas.width() == width && canvas.height() == height && !canvas.empty())
-        std::memset(canvas.data(), 0, canvas.stride() * size_t(height));
-    else
-        canvas = Image(width, height);
-}
-
+// Renders into `canvas`, fully transparent and of the size (the capture
+// makes its own; the runs get theirs from the pipeline).
 bool renderSet(const RenderSetFn& render, int setIndex, int width, int height, Image& canvas, ExportResult& r) {
-    freshCanvas(canvas, width, height);
+    if (canvas.empty()) canvas = Image(width, height);
     if (canvas.empty()) {
         r.error = "Out of memory for a picture of " + std::to_string(width) + " x " + std::to_string(height) + ".";
         return false;
@@ -96,6 +87,15 @@ bool renderSet(const RenderSetFn& render, int setIndex, int width, int height, I
     return true;
 }
 
+bool renderRowsInto(const RenderRowsFn& render, int setIndex, int width, int height, Image& canvas, RowRange& rows,
+                    ExportResult& r) {
+    const RenderSetFn withRows = [&](int set, Image& out) { return render(set, out, rows); };
+    if (!renderSet(withRows, setIndex, width, height, canvas, r)) return false;
+    rows.y0 = std::clamp(rows.y0, 0, height);
+    rows.y1 = std::clamp(rows.y1, rows.y0, height);
+    return true;
+}
+
 bool writePng(const PngEncoderFn& encode, const Image& image, const std::string& path, ExportResult& r) {
     std::string why;
     if (!encode || !encode(image, path, why)) {
@@ -106,12 +106,63 @@ bool writePng(const PngEncoderFn& encode, const Image& image, const std::string&
     return true;
 }
 
+// The last few reduced pictures of a run with their pixels: a set whose
+// picture repeats one of them (the same lines again) takes its result
+// instead of running the quantiser again. Safe for several threads.
+class ReducedPictures {
+public:
+    static uint64_t hashOf(const Image& picture) {
+        const size_t n = picture.stride() * size_t(picture.height());
+        uint64_t h = 0x9E3779B97F4A7C15ull ^ n;
+        size_t i = 0;
+        for (; i + 8 <= n; i += 8) {
+            uint64_t v;
+            std::memcpy(&v, picture.data() + i, 8);
+            h = (h ^ v) * 0xFF51AFD7ED558CCDull;
+            h ^= h >> 29;
+        }
+        for (; i < n; ++i) h = (h ^ picture.data()[i]) * 0x100000001B3ull;
+        return h;
+    }
+    bool find(const Image& picture, uint64_t hash, IlbmPicture& out) {
+        std::lock_guard<std::mutex> lock(m_);
+        for (const Entry& e : kept_)
+            if (e.hash == hash && e.picture.width() == picture.width() && e.picture.height() == picture.height() &&
+                std::equal(picture.data(), picture.data() + picture.stride() * size_t(picture.height()),
+                           e.picture.data())) {
+                out = e.reduced;
+                return true;
+            }
+        return false;
+    }
+    void keep(const Image& picture, uint64_t hash, const IlbmPicture& reduced) {
+        std::lock_guard<std::mutex> lock(m_);
+        if (kept_.size() == kKept) kept_.pop_front();
+        kept_.push_back({hash, picture, reduced});
+    }
+
+private:
+    struct Entry {
+        uint64_t hash;
+        Image picture;
+        IlbmPicture reduced;
+    };
+    static constexpr size_t kKept = 8;
+    std::mutex m_;
+    std::deque<Entry> kept_;
+};
+
 // Reduces the picture to 16 colours and writes it; safe to call from several
 // threads at once.
-bool encodeIff(const Image& picture, const std::string& path, const IlbmOptions& options, std::string& why) {
+bool encodeIff(const Image& picture, const std::string& path, const IlbmOptions& options, std::string& why,
+               ReducedPictures* reused = nullptr) {
     IlbmPicture reduced;
-    if (!prepareIlbmPicture(picture, reduced, why, options)) return false;
-    files::Result written = writeIlbm(reduced, path);
+    const uint64_t hash = reused ? ReducedPictures::hashOf(picture) : 0;
+    if (!reused || !reused->find(picture, hash, reduced)) {
+        if (!prepareIlbmPicture(picture, reduced, why, options)) return false;
+        if (reused) reused->keep(picture, hash, reduced);
+    }
+    files::Result written = writeIlbm(reduced, path, files::Sync::AtRunEnd);
     if (!written) why = written.error;
     return bool(written);
 }
@@ -143,13 +194,17 @@ PngPool pngPool(int width, int height, int encodeThreads, int pictures, uint64_t
 namespace {
 
 // One picture per chosen set, rendered on the calling thread and encoded and
-// written on worker threads.
-struct PicturePipeline {
+// written on worker threads (or all on the calling thread), reported in set
+// order.
+struct PictureRun {
     std::vector<int> sets;  // the sets to render, in order
     int width = 0, height = 0;
-    int threads = 1;
+    int threads = 0;
     uint64_t poolBudget = kPngPoolBudget;
     const RenderSetFn* render = nullptr;
+    // In place of render (when set): see PngSequenceJob::renderRows.
+    const RenderRowsFn* renderRows = nullptr;
+    bool renderClears = false;  // render sets every pixel itself
     std::function<std::string(int set)> pathOf;
     // Called from the workers, several at once.
     PngEncoderFn encode;
@@ -157,125 +212,64 @@ struct PicturePipeline {
     std::function<void(int done)> progress;
 };
 
-// The calling thread renders set after set into a small pool of canvases and
-// reports the finished pictures in order; at most one canvas per worker plus
-// two are in use, and never more than the pool's budget, so memory does not
-// grow with the number of sets or beyond what the machine can give.
-ExportResult pipelinedPictures(const PicturePipeline& job, ExportResult r) {
+// Through the ordered pipeline: at most one canvas per worker plus two are
+// in use, and never more than the pool's budget, so memory does not grow
+// with the number of sets or beyond what the machine can give. A failure
+// ends the run; pictures after it already under way are finished and listed
+// in `written`, but not counted in `pictures`.
+ExportResult runPictures(const PictureRun& job, ExportResult r) {
     const int n = int(job.sets.size());
-    const PngPool pool = pngPool(job.width, job.height, job.threads, n, job.poolBudget);
-    const int workers = pool.workers;
-    struct Slot {
-        Image canvas;
-        std::string path;
-        bool ok = false;
-        std::string error;
+    std::vector<std::string> paths(static_cast<size_t>(n));  // set once the file is written
+    std::vector<RowRange> rows(static_cast<size_t>(n));
+    OrderedPipelineJob p;
+    p.count = n;
+    p.width = job.width;
+    p.height = job.height;
+    p.threads = job.threads;
+    p.poolBudget = job.poolBudget;
+    p.drawClears = job.renderClears;
+    p.draw = [&](int i, Image& canvas, std::string& error) {
+        ExportResult why;
+        const int set = job.sets[size_t(i)];
+        rows[size_t(i)] = RowRange{0, job.height};
+        const bool ok = job.renderRows ? renderRowsInto(*job.renderRows, set, job.width, job.height, canvas,
+                                                        rows[size_t(i)], why)
+                                       : renderSet(*job.render, set, job.width, job.height, canvas, why);
+        if (!ok) error = why.error;
+        return ok;
     };
-    std::vector<Slot> slots(size_t(pool.canvases));
-    std::mutex m;
-    std::condition_variable cv;
-    std::deque<size_t> freeSlots, todo;
-    for (size_t i = 0; i < slots.size(); ++i) freeSlots.push_back(i);
-    std::map<int, size_t> inFlight, finished;  // set -> slot
-    bool closing = false;
-
-    auto work = [&] {
-        beginExportWorker();
-        std::unique_lock<std::mutex> lock(m);
-        for (;;) {
-            cv.wait(lock, [&] { return closing || !todo.empty(); });
-            if (todo.empty()) return;
-            const size_t i = todo.front();
-            todo.pop_front();
-            Slot& slot = slots[i];
-            lock.unlock();
-            std::string why;
-            const bool ok = job.encode && job.encode(slot.canvas, slot.path, why);
-            lock.lock();
-            slot.ok = ok;
-            slot.error = std::move(why);
-            for (auto it = inFlight.begin(); it != inFlight.end(); ++it)
-                if (it->second == i) {
-                    finished.emplace(it->first, i);
-                    inFlight.erase(it);
-                    break;
-                }
-            cv.notify_all();
+    if (job.renderRows) p.drawnRows = [&](int i) { return rows[size_t(i)]; };
+    p.work = [&](int i, const Image& canvas, std::string& error) {
+        const std::string path = job.pathOf(job.sets[size_t(i)]);
+        std::string why;
+        if (!job.encode || !job.encode(canvas, path, why)) {
+            error = "The file " + path + " could not be written" + (why.empty() ? "." : ": " + why);
+            return false;
         }
+        paths[size_t(i)] = path;
+        return true;
     };
-    std::vector<std::thread> threads;
-    for (int t = 0; t < workers; ++t) threads.emplace_back(work);
-
-    int next = 0;       // next set to render
-    int reported = 0;   // next set to report
-    int failedAt = -1;  // first set that failed; nothing after it is rendered
-    std::string error;
-    auto fail = [&](int set, std::string why) {
-        if (failedAt < 0 || set < failedAt) {
-            failedAt = set;
-            error = std::move(why);
-        }
+    p.finish = [&](int i, const Image&, std::string&) {
+        r.pictures = i + 1;
+        if (job.progress) job.progress(i + 1);
+        return true;
     };
-
-    std::unique_lock<std::mutex> lock(m);
-    for (;;) {
-        // Finished pictures, in set order.
-        bool progressed = false;
-        for (auto it = finished.find(reported); it != finished.end(); it = finished.find(reported)) {
-            Slot& slot = slots[it->second];
-            finished.erase(it);
-            if (slot.ok) {
-                r.written.push_back(slot.path);
-                if (failedAt < 0 || reported < failedAt) r.pictures = reported + 1;
-            } else {
-                fail(reported, "The file " + slot.path + " could not be written" +
-                                   (slot.error.empty() ? "." : ": " + slot.error));
-            }
-            freeSlots.push_back(size_t(&slot - slots.data()));
-            ++reported;
-            progressed = true;
-            if (job.progress && failedAt < 0) {
-                lock.unlock();
-                job.progress(reported);
-                lock.lock();
-            }
-        }
-        const bool rendering = failedAt < 0 && next < n;
-        if (!rendering && reported == next) break;
-        if (rendering && !freeSlots.empty()) {
-            const size_t i = freeSlots.front();
-            freeSlots.pop_front();
-            Slot& slot = slots[i];
-            lock.unlock();
-            ExportResult why;
-            const int set = job.sets[size_t(next)];
-            const bool ok = renderSet(*job.render, set, job.width, job.height, slot.canvas, why);
-            if (ok) slot.path = job.pathOf(set);
-            lock.lock();
-            if (ok) {
-                inFlight.emplace(next, i);
-                todo.push_back(i);
-                ++next;
-                cv.notify_all();
-            } else {
-                freeSlots.push_back(i);
-                fail(next, why.error);
-            }
-            continue;
-        }
-        if (!progressed) cv.wait(lock, [&] { return finished.count(reported) > 0; });
-    }
-    closing = true;
-    cv.notify_all();
-    lock.unlock();
-    for (std::thread& t : threads) t.join();
-
-    if (failedAt >= 0) {
-        r.error = error;
-        return r;
-    }
-    r.ok = true;
+    const OrderedPipelineResult run = runOrderedPipeline(p);
+    for (std::string& path : paths)
+        if (!path.empty()) r.written.push_back(std::move(path));
+    r.ok = run.ok;
+    if (!run.ok) r.error = run.error;
     return r;
+}
+
+// The pictures of a run that succeeded made durable together: one sync of
+// the folder's file system (the files were written without one each).
+bool syncPictures(const std::string& folder, ExportResult& r) {
+    files::Result synced = files::syncFolder(folder);
+    if (synced) return true;
+    r.ok = false;
+    r.error = "The pictures were written, but " + folder + " could not be flushed to the disk: " + synced.error;
+    return false;
 }
 
 // After a run of `count` pictures: removes the numbered pictures above that
@@ -324,29 +318,19 @@ ExportResult exportPngSequence(const PngSequenceJob& job) {
         if (!job.skip || !job.skip(k)) sets.push_back(k);
     r.skipped = job.setCount - int(sets.size());
     const int n = int(sets.size());
-    if (job.encodeThreads > 0 && n > 1) {
-        PicturePipeline p;
-        p.sets = sets;
-        p.width = job.width;
-        p.height = job.height;
-        p.threads = job.encodeThreads;
-        p.poolBudget = job.poolBudget;
-        p.render = &job.render;
-        p.pathOf = [&](int k) { return exportnames::pngPicturePath(folder, job.name, k + 1); };
-        p.encode = job.encode;
-        if (job.progress) p.progress = [&](int done) { job.progress(done, n); };
-        r = pipelinedPictures(p, std::move(r));
-    } else {
-        Image canvas;
-        for (int i = 0; i < n; ++i) {
-            const int k = sets[size_t(i)];
-            if (!renderSet(job.render, k, job.width, job.height, canvas, r)) return r;
-            if (!writePng(job.encode, canvas, exportnames::pngPicturePath(folder, job.name, k + 1), r)) return r;
-            r.pictures = i + 1;
-            if (job.progress) job.progress(i + 1, n);
-        }
-        r.ok = true;
-    }
+    PictureRun p;
+    p.sets = sets;
+    p.width = job.width;
+    p.height = job.height;
+    p.threads = job.encodeThreads;
+    p.poolBudget = job.poolBudget;
+    p.render = &job.render;
+    if (job.renderRows) p.renderRows = &job.renderRows;
+    p.pathOf = [&](int k) { return exportnames::pngPicturePath(folder, job.name, k + 1); };
+    p.encode = job.encode;
+    if (job.progress) p.progress = [&](int done) { job.progress(done, n); };
+    r = runPictures(p, std::move(r));
+    if (r.ok && !syncPictures(folder, r)) return r;
     if (r.ok) {
         std::vector<bool> leftOut(size_t(std::max(0, job.setCount)), true);
         for (int k : sets) leftOut[size_t(k)] = false;
@@ -396,31 +380,22 @@ ExportResult exportIffScala(const IffScalaJob& job) {
     if (!writeIff(job.poster, exportnames::posterPath(folder, name), job.ilbm, r)) return r;
     if (job.progress && n > 0) job.progress(1, n);
 
-    if (job.encodeThreads > 0 && n > 1) {
-        PicturePipeline p;
-        p.sets = shown;
-        p.width = job.width;
-        p.height = job.height;
-        p.threads = job.encodeThreads;
-        p.render = &job.render;
-        p.pathOf = [&](int k) { return exportnames::iffPicturePath(folder, name, k + 1); };
-        p.encode = [&](const Image& picture, const std::string& path, std::string& why) {
-            return encodeIff(picture, path, job.ilbm, why);
-        };
-        if (job.progress) p.progress = [&](int done) { job.progress(done, n); };
-        r = pipelinedPictures(p, std::move(r));
-        if (!r.ok) return r;
-        r.ok = false;
-    } else {
-        for (int i = 0; i < n; ++i) {
-            const int k = shown[size_t(i)];
-            Image canvas;
-            if (!renderSet(job.render, k, job.width, job.height, canvas, r)) return r;
-            if (!writeIff(canvas, exportnames::iffPicturePath(folder, name, k + 1), job.ilbm, r)) return r;
-            r.pictures = i + 1;
-            if (job.progress) job.progress(i + 1, n);
-        }
-    }
+    PictureRun p;
+    p.sets = shown;
+    p.width = job.width;
+    p.height = job.height;
+    p.threads = job.encodeThreads;
+    p.render = &job.render;
+    p.renderClears = job.renderClears;
+    p.pathOf = [&](int k) { return exportnames::iffPicturePath(folder, name, k + 1); };
+    ReducedPictures reused;
+    p.encode = [&](const Image& picture, const std::string& path, std::string& why) {
+        return encodeIff(picture, path, job.ilbm, why, &reused);
+    };
+    if (job.progress) p.progress = [&](int done) { job.progress(done, n); };
+    r = runPictures(p, std::move(r));
+    if (!r.ok || !syncPictures(folder, r)) return r;
+    r.ok = false;
 
     const std::string scriptFile = exportnames::scriptPath(folder, name);
     files::Result written = files::writeFileAtomic(scriptFile, script.text);
@@ -448,5 +423,10 @@ ExportResult captureSet(const CaptureJob& job) {
     if (!writePng(job.encode, canvas, path, r)) return r;
     r.pictures = 1;
     r.ok = true;
+    if (!syncPictures(folder, r)) {
+        files::removeFile(path);
+        r.written.clear();
+        r.pictures = 0;
+    }
     return r;
 }

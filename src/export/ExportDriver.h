@@ -7,10 +7,14 @@
 #include "export/Ilbm.h"
 #include "export/ScalaScript.h"
 #include "base/Image.h"
+#include "export/RowRange.h"
 
 // Draws subtitle set setIndex (0-based) into `out`, a fresh fully
 // transparent canvas of the export size. Returns false when it cannot.
 using RenderSetFn = std::function<bool(int setIndex, Image& out)>;
+// The same render into a fully transparent canvas, which also tells the rows
+// it drew into (every visible pixel lies in them).
+using RenderRowsFn = std::function<bool(int setIndex, Image& out, RowRange& rows)>;
 // Encodes a picture as a 32-bit PNG with alpha and writes it to path.
 using PngEncoderFn = std::function<bool(const Image& image, const std::string& path, std::string& error)>;
 // Progress value of total; also the moment to let pending window events run.
@@ -53,6 +57,9 @@ struct PngSequenceJob {
     int width = 0, height = 0;
     int setCount = 0;
     RenderSetFn render;
+    // Writes the picture; with a run of several pictures it may leave the
+    // flush to the disk to the end of the run (files::Sync::AtRunEnd): the
+    // run syncs the folder once before it reports success.
     PngEncoderFn encode;
     ProgressFn progress;  // optional
     // 0: render, encode and write one picture after the other on the calling
@@ -67,6 +74,9 @@ struct PngSequenceJob {
     std::function<bool(int setIndex)> skip = nullptr;
     // Bytes the canvases in flight may take together (see pngPool).
     uint64_t poolBudget = kPngPoolBudget;
+    // Optional, in place of `render`: only the rows it drew are cleared
+    // before its canvas takes the next set, instead of the whole canvas.
+    RenderRowsFn renderRows = nullptr;
 };
 
 // True for a numbered picture of an export named `base`: base, four digits,
@@ -100,6 +110,9 @@ struct IffScalaJob {
     // threads while the calling thread renders, in set order. The files are
     // the same either way.
     int encodeThreads = 0;
+    // True when `render` sets every pixel itself (the opaque render does):
+    // its canvas is then not cleared first.
+    bool renderClears = false;
 };
 
 // Creates "IFF-SCALA_Output" below projectDir, writes the poster, one IFF

@@ -249,8 +249,8 @@ std::string encodeIlbm(const IlbmPicture& picture) {
     return out;
 }
 
-files::Result writeIlbm(const IlbmPicture& picture, const std::string& path) {
+files::Result writeIlbm(const IlbmPicture& picture, const std::string& path, files::Sync sync) {
     std::string bytes = encodeIlbm(picture);
     if (bytes.empty()) return files::Result::failure("the picture cannot be stored as an IFF ILBM file");
-    return files::writeFileAtomic(path, bytes);
+    return files::writeFileAtomic(path, bytes, sync);
 }

@@ -55,7 +55,8 @@ uint64_t ilbmBodySize(int width, int height);
 std::string encodeIlbm(const IlbmPicture& picture);
 
 // encodeIlbm, written through files::writeFileAtomic.
-files::Result writeIlbm(const IlbmPicture& picture, const std::string& path);
+files::Result writeIlbm(const IlbmPicture& picture, const std::string& path,
+                        files::Sync sync = files::Sync::EachFile);
 
 // Fixed colours 16 to 31 of the colour map.
 extern const std::array<Rgb, 16> kIlbmFixedColours;

@@ -23,6 +23,10 @@ struct OrderedPipelineJob {
     // transparent canvas of width x height (with drawClears: a canvas of
     // that size that may still hold an earlier item, which draw clears).
     std::function<bool(int i, Image& canvas, std::string& error)> draw;
+    // Optional, calling thread, right after draw(i): the rows item i drew
+    // into (no pixel outside them is visible). Only those rows are cleared
+    // before the canvas takes another item; without it, the whole canvas.
+    std::function<RowRange(int i)> drawnRows;
     // Worker threads, several at once (the calling thread when threads is 0):
     // the heavy part of item i. It writes only to what belongs to item i.
     std::function<bool(int i, const Image& canvas, std::string& error)> work;

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/Image.h"
@@ -53,7 +54,10 @@ public:
     // Writes the empty display set of the last subtitle.
     void finish();
 
+    // The stream's bytes not yet taken: takeBytes() hands them over (a
+    // writer passes them on to its file as the stream grows).
     const std::string& bytes() const { return out_; }
+    std::string takeBytes() { return std::exchange(out_, std::string()); }
     int displaySets() const { return displaySets_; }
 
 private:
@@ -63,7 +67,7 @@ private:
     void segment(uint8_t type, long long pts, const std::string& payload);
     void presentation(long long pts, uint8_t state, const std::vector<Window>& objects);
     void windows(long long pts, const std::vector<Window>& w);
-    void clearAt(long long pts);
+    void clearAt(long long frame);  // the empty display set at `frame`
 
     int width_, height_;
     float fps_;

@@ -19,54 +19,6 @@
 
 using exportnames::OutputKind;
 
-const std::vector<SubtitleFormatInfo>& subtitleFormats() {
-    static const std::vector<SubtitleFormatInfo> kFormats = {
-        {SubtitleFormat::Bdn, "bdn", "BDN XML + PNG", true},
-        {SubtitleFormat::Sup, "sup", "Blu-ray SUP (PGS)", true},
-        {SubtitleFormat::VobSub, "vobsub", "DVD VobSub (.idx/.sub, .mks)", true},
-        {SubtitleFormat::Dvb, "dvb", "DVB subtitles (MPEG-TS)", true},
-        {SubtitleFormat::SubRip, "srt", "SubRip (.srt)", false},
-        {SubtitleFormat::WebVtt, "vtt", "WebVTT (.vtt)", false},
-        {SubtitleFormat::Stl, "stl", "EBU STL (.stl, teletext)", false},
-        {SubtitleFormat::Scc, "scc", "Closed captions (.scc)", false},
-        {SubtitleFormat::Ass, "ass", "Advanced SubStation Alpha (.ass)", false},
-    };
-    return kFormats;
-}
-
-const SubtitleFormatInfo* subtitleFormatByName(std::string_view cliName) {
-    for (const SubtitleFormatInfo& f : subtitleFormats())
-        if (cliName == f.cliName) return &f;
-    return nullptr;
-}
-
-const SubtitleFormatInfo& subtitleFormatInfo(SubtitleFormat format) {
-    for (const SubtitleFormatInfo& f : subtitleFormats())
-        if (f.format == format) return f;
-    return subtitleFormats().front();
-}
-
-std::string subtitleExportRefusal(SubtitleFormat format, int width, int height, float fps) {
-    if (!(fps > 0)) return "The project has no frame rate, so its timing cannot be exported.";
-    if (!subtitleFormatInfo(format).pictures) return {};
-    if (!Image::validSize(width, height))
-        return "The picture size " + std::to_string(width) + " x " + std::to_string(height) + " is not valid.";
-    if (format == SubtitleFormat::Bdn) {
-        const BdnFormat f = bdnFormat(width, height, fps);
-        if (!f.ok) return f.error;
-    }
-    // A DVD subtitle covers a DVD picture: 720 x 576 (PAL) or 720 x 480 (NTSC).
-    if (format == SubtitleFormat::VobSub && (width > 720 || height > 576))
-        return "A DVD subtitle picture can be at most 720 x 576 pixels; this project is " + std::to_string(width) +
-               " x " + std::to_string(height) +
-               " pixels. Please choose a profile of 720 x 576 or 720 x 480 pixels, or export Blu-ray SUP or DVB "
-               "subtitles for this size.";
-    if ((format == SubtitleFormat::Sup || format == SubtitleFormat::VobSub || format == SubtitleFormat::Dvb) &&
-        (width > 4096 || height > 4096))
-        return "Subtitle pictures of this track can be at most 4096 x 4096 pixels.";
-    return {};
-}
-
 namespace {
 
 OutputKind kindOf(SubtitleFormat f) {
@@ -167,6 +119,8 @@ OrderedPipelineJob trackPipeline(const SubtitleExportJob& job, const std::vector
     p.draw = [&job, &sets, &rows](int i, Image& canvas, std::string& error) {
         return drawTrackSet(job, sets[size_t(i)], canvas, rows[size_t(i)], error);
     };
+    // Only the rows a set drew are cleared before its canvas takes another.
+    if (job.renderRows) p.drawnRows = [&rows](int i) { return rows[size_t(i)]; };
     p.stop = [&job] { return job.cancel && job.cancel->load(); };
     return p;
 }
@@ -185,10 +139,10 @@ bool writeBdnPicture(const Image& crop, const std::string& path, bool indexed, s
                 img.palette.push_back(Rgb{c.r, c.g, c.b});
                 img.alpha.push_back(c.a);
             }
-            ok = imageio::writePng8(path, img, why, 6);
+            ok = imageio::writePng8(path, img, why, 6, files::Sync::AtRunEnd);
         }
     } else {
-        ok = imageio::writePng32Fast(path, crop, why);
+        ok = imageio::writePng32Fast(path, crop, why, files::Sync::AtRunEnd);
     }
     if (!ok) why = "The file " + path + " could not be written: " + why;
     return ok;
@@ -262,6 +216,14 @@ void exportBdn(const SubtitleExportJob& job, const std::string& folder, Subtitle
         ++r.covered;
     }
     r.pictures = int(events.size());
+    // The pictures were written without a flush each: one for all of them,
+    // before the description that names them.
+    const files::Result synced = files::syncFolder(folder);
+    if (!synced) {
+        r.error = "The pictures were written, but " + folder + " could not be flushed to the disk: " + synced.error;
+        removePictures();
+        return;
+    }
     if (!writeFile(folder + job.name + ".xml", bdnXml(job.name, language::threeLetter(job.language), format, job.fps, events), r)) {
         removePictures();
         return;
@@ -270,9 +232,24 @@ void exportBdn(const SubtitleExportJob& job, const std::string& folder, Subtitle
     r.ok = true;
 }
 
+// The stream is handed to its file in pieces of about this size.
+constexpr size_t kStreamChunk = size_t(1) << 20;
+
 void exportSup(const SubtitleExportJob& job, const std::string& folder, SubtitleExportResult& r) {
     PgsWriter pgs(job.width, job.height, job.fps);
     const std::vector<TrackSet> sets = inTimeOrder(job.sets);
+    // The stream goes to its file as it grows, so memory stays flat however
+    // long the track; the file takes its name only when it is whole.
+    const std::string path = folder + job.name + ".sup";
+    files::StreamedFile file;
+    auto fileError = [&](const files::Result& failed) {
+        r.error = "The file " + path + " could not be written: " + failed.error;
+        return false;
+    };
+    if (files::Result opened = file.open(path); !opened) {
+        fileError(opened);
+        return;
+    }
     // Workers find the visible pixels, the palette and the coded objects;
     // the display sets are appended in time order.
     std::vector<PgsSubtitle> prepared(sets.size());
@@ -283,7 +260,7 @@ void exportSup(const SubtitleExportJob& job, const std::string& folder, Subtitle
         why = "Subtitle set " + std::to_string(sets[size_t(i)].set + 1) + " could not be encoded: " + why;
         return false;
     };
-    p.finish = [&](int i, const Image&, std::string&) {
+    p.finish = [&](int i, const Image&, std::string& why) {
         const TrackSet& s = sets[size_t(i)];
         // A picture with nothing visible adds no display set.
         const int before = pgs.displaySets();
@@ -292,7 +269,10 @@ void exportSup(const SubtitleExportJob& job, const std::string& folder, Subtitle
         if (pgs.displaySets() == before) ++r.blank;
         else ++r.subtitles;
         if (job.progress) job.progress(i + 1, int(sets.size()));
-        return true;
+        if (pgs.bytes().size() < kStreamChunk) return true;
+        files::Result written = file.write(pgs.takeBytes());
+        if (!written) why = "The file " + path + " could not be written: " + written.error;
+        return bool(written);
     };
     const OrderedPipelineResult run = runOrderedPipeline(p);
     if (!run.ok && !run.stopped) {
@@ -301,7 +281,13 @@ void exportSup(const SubtitleExportJob& job, const std::string& folder, Subtitle
     }
     if (cancelled(job, r)) return;
     pgs.finish();
-    if (!writeFile(folder + job.name + ".sup", pgs.bytes(), r)) return;
+    files::Result done = file.write(pgs.takeBytes());
+    if (done) done = file.commit();
+    if (!done) {
+        fileError(done);
+        return;
+    }
+    r.written.push_back(path);
     r.pictures = r.subtitles;
     r.ok = true;
 }
@@ -435,31 +421,6 @@ void exportAss(const SubtitleExportJob& job, const std::string& folder, Subtitle
 
 }  // namespace
 
-std::string subtitleTimeLimitRefusal(SubtitleFormat format, const TrackSets& sets, float fps) {
-    // The time stamps of a SUP file are 32-bit counts of a 90 kHz clock and
-    // wrap after 13:15:21; those of an MPEG transport stream have 33 bits and
-    // wrap after 26:30:43 (less the muxer's delay). A set shown later would
-    // come back at the start: the run is refused instead.
-    const char* what = nullptr;
-    const char* limitText = nullptr;
-    long long limitSeconds = 0;
-    if (format == SubtitleFormat::Sup) {
-        what = "a SUP file", limitText = "13:15:00:00", limitSeconds = 13 * 3600 + 15 * 60;
-    } else if (format == SubtitleFormat::Dvb) {
-        what = "a DVB transport stream", limitText = "26:30:00:00", limitSeconds = 26 * 3600 + 30 * 60;
-    } else {
-        return {};
-    }
-    for (const TrackSet& s : sets.sets) {
-        if (frameTo90k(s.offFrame, fps) <= limitSeconds * 90000) continue;
-        if (blankLine(s.lineA) && blankLine(s.lineB)) continue;  // shows nothing: left out anyway
-        return "Set " + std::to_string(s.set + 1) + " (" + formatTimeCode(s.on) + " to " + formatTimeCode(s.off) +
-               ") ends after " + limitText + ", the latest time " + what +
-               " can hold; its times would wrap round to the start. Nothing was written.";
-    }
-    return {};
-}
-
 SubtitleExportResult exportSubtitleTrack(const SubtitleExportJob& job) {
     SubtitleExportResult r;
     r.untimed = job.sets.untimed;
@@ -499,24 +460,4 @@ SubtitleExportResult exportSubtitleTrack(const SubtitleExportJob& job) {
             break;
     }
     return r;
-}
-
-std::string subtitleExportMessage(const SubtitleExportResult& r) {
-    std::string text = std::to_string(r.subtitles) + (r.subtitles == 1 ? " subtitle" : " subtitles") + " written.";
-    // One line per reason; the sets named where the list is known.
-    auto note = [&](int n, const std::vector<int>& which, const char* why) {
-        if (n <= 0) return;
-        if (int(which.size()) == n) {
-            std::vector<LeftOutSet> sets;
-            for (int k : which) sets.push_back({k, why});
-            text += "\n" + leftOutSummary(sets) + ".";
-        } else {
-            text += "\n" + std::to_string(n) + (n == 1 ? " set" : " sets") + " left out (" + why + ").";
-        }
-    };
-    note(r.untimed, r.untimedSets, "no ON or OFF time code");
-    note(r.reversed, r.reversedSets, "OFF not after ON");
-    note(r.blank, {}, "nothing to show");
-    note(r.covered, {}, "a later set starts at the same time and covers it");
-    return text;
 }

@@ -41,7 +41,8 @@ struct SubtitleExportJob {
     bool renderClears = false;
     // Optional, in place of `render`: the same render, which also tells the
     // rows it drew into (every visible pixel lies in them); only those rows
-    // are then searched for the visible pixels. The files are the same.
+    // are then searched for the visible pixels, and (without renderClears)
+    // cleared before the canvas takes another set. The files are the same.
     std::function<bool(int setIndex, Image& out, RowRange& rows)> renderRows;
     ProgressFn progress;   // optional: sets done of sets to do
     const std::atomic<bool>* cancel = nullptr;  // optional: set to stop; nothing is left behind

@@ -298,6 +298,77 @@ bool quantisedPalette(const std::unordered_map<uint32_t, uint32_t>& counts, int 
 
 }  // namespace
 
+namespace {
+
+// The colours of a picture and how often they occur, in a flat open-address
+// table (a subtitle picture holds some hundreds); fully transparent pixels
+// (key 0) are counted apart. Each colour also gets its palette entry.
+class ColourTable {
+public:
+    ColourTable() { resize(1024); }
+    // The slot of `key` (not 0), added with a count of 0 when new.
+    size_t slot(uint32_t key) {
+        size_t i = probe(key);
+        if (keys_[i] == 0) {
+            if ((order_.size() + 1) * 2 > keys_.size()) {
+                resize(keys_.size() * 2);
+                i = probe(key);
+            }
+            keys_[i] = key;
+            order_.push_back(key);
+        }
+        return i;
+    }
+    uint32_t& count(size_t slot) { return counts_[slot]; }
+    uint8_t& entry(size_t slot) { return entries_[slot]; }
+    // The colours in the order they first appeared.
+    const std::vector<uint32_t>& order() const { return order_; }
+
+private:
+    size_t probe(uint32_t key) const {
+        size_t i = size_t((key * 0x9E3779B1u) >> 7) & (keys_.size() - 1);
+        while (keys_[i] != 0 && keys_[i] != key) i = (i + 1) & (keys_.size() - 1);
+        return i;
+    }
+    void resize(size_t capacity) {
+        std::vector<uint32_t> keys(capacity, 0), counts(capacity, 0);
+        std::vector<uint8_t> entries(capacity, 0);
+        std::swap(keys, keys_);
+        std::swap(counts, counts_);
+        std::swap(entries, entries_);
+        for (size_t i = 0; i < keys.size(); ++i) {
+            if (keys[i] == 0) continue;
+            const size_t j = probe(keys[i]);
+            keys_[j] = keys[i];
+            counts_[j] = counts[i];
+            entries_[j] = entries[i];
+        }
+    }
+    std::vector<uint32_t> keys_, counts_;
+    std::vector<uint8_t> entries_;
+    std::vector<uint32_t> order_;
+};
+
+// Calls f(x, key) for each run of equal pixels of a row.
+template <class F>
+void forEachRun(const uint8_t* row, int w, F&& f) {
+    int x = 0;
+    while (x < w) {
+        uint32_t raw;
+        std::memcpy(&raw, row + size_t(x) * 4, 4);
+        int end = x + 1;
+        for (; end < w; ++end) {
+            uint32_t next;
+            std::memcpy(&next, row + size_t(end) * 4, 4);
+            if (next != raw) break;
+        }
+        f(x, end, keyOf(row + size_t(x) * 4));
+        x = end;
+    }
+}
+
+}  // namespace
+
 bool toPalettePicture(const Image& picture, int maxColours, PalettePicture& out, std::string& error) {
     out = PalettePicture{};
     out.width = picture.width();
@@ -307,68 +378,50 @@ bool toPalettePicture(const Image& picture, int maxColours, PalettePicture& out,
         return false;
     }
     maxColours = std::clamp(maxColours, 1, 255);
-    const size_t n = size_t(picture.width()) * size_t(picture.height());
-    const uint8_t* data = picture.data();
+    const int w = picture.width(), h = picture.height();
 
     // The colours and how often they occur; subtitle pictures are long runs
     // of one colour, so the table is touched once per run.
-    std::unordered_map<uint32_t, uint32_t> counts;
-    std::vector<uint32_t> order;  // colours in the order they first appear
-    counts.reserve(512);
-    {
-        uint32_t lastKey = 0xFFFFFFFFu, lastRaw = 0;
-        uint32_t* lastCount = nullptr;
-        const uint8_t* p = data;
-        for (size_t i = 0; i < n; ++i, p += 4) {
-            // The same four bytes as the pixel before: the same colour.
-            uint32_t raw;
-            std::memcpy(&raw, p, 4);
-            if (raw != lastRaw || !lastCount) {
-                lastRaw = raw;
-                const uint32_t key = keyOf(p);
-                if (key != lastKey || !lastCount) {
-                    auto [it, added] = counts.try_emplace(key, 0);
-                    if (added) order.push_back(key);
-                    lastKey = key;
-                    lastCount = &it->second;
-                }
+    ColourTable table;
+    uint32_t transparent = 0;
+    size_t transparentAt = 0;  // colours seen before the first transparent pixel
+    for (int y = 0; y < h; ++y)
+        forEachRun(picture.pixel(0, y), w, [&](int x0, int x1, uint32_t key) {
+            if (key != 0) {
+                table.count(table.slot(key)) += uint32_t(x1 - x0);
+                return;
             }
-            ++*lastCount;
-        }
-    }
+            if (transparent == 0) transparentAt = table.order().size();
+            transparent += uint32_t(x1 - x0);
+        });
 
-    std::unordered_map<uint32_t, uint8_t> entryOf;
-    const size_t opaqueColours = order.size() - (counts.count(0) ? 1 : 0);
-    if (int(opaqueColours) <= maxColours) {
+    const std::vector<uint32_t> order = table.order();
+    if (int(order.size()) <= maxColours) {
         out.palette.assign(1, Rgba{});
-        entryOf[0] = 0;
         for (uint32_t key : order) {
-            if (key == 0) continue;
-            entryOf[key] = uint8_t(out.palette.size());
+            table.entry(table.slot(key)) = uint8_t(out.palette.size());
             out.palette.push_back(rgbaOf(key));
         }
-    } else if (!quantisedPalette(counts, maxColours, out.palette, entryOf, error)) {
-        return false;
+    } else {
+        // The quantiser takes the colours in the order of a map built as it
+        // always was (the same insertions: every colour, transparent among
+        // them, where it first appeared), so the palettes stay as they were.
+        std::unordered_map<uint32_t, uint32_t> counts;
+        counts.reserve(512);
+        for (size_t i = 0; i <= order.size(); ++i) {
+            if (transparent > 0 && i == transparentAt) counts.emplace(0, transparent);
+            if (i < order.size()) counts.emplace(order[i], table.count(table.slot(order[i])));
+        }
+        std::unordered_map<uint32_t, uint8_t> entryOf;
+        if (!quantisedPalette(counts, maxColours, out.palette, entryOf, error)) return false;
+        for (uint32_t key : order) table.entry(table.slot(key)) = entryOf[key];
     }
 
-    out.indices.resize(n);
-    uint32_t lastKey = 0xFFFFFFFFu, lastRaw = 0;
-    bool started = false;
-    uint8_t lastIndex = 0;
-    const uint8_t* p = data;
-    for (size_t i = 0; i < n; ++i, p += 4) {
-        uint32_t raw;
-        std::memcpy(&raw, p, 4);
-        if (raw != lastRaw || !started) {
-            started = true;
-            lastRaw = raw;
-            const uint32_t key = keyOf(p);
-            if (key != lastKey) {
-                lastKey = key;
-                lastIndex = entryOf[key];
-            }
-        }
-        out.indices[i] = lastIndex;
-    }
+    out.indices.resize(size_t(w) * size_t(h));
+    uint8_t* dst = out.indices.data();
+    for (int y = 0; y < h; ++y, dst += w)
+        forEachRun(picture.pixel(0, y), w, [&](int x0, int x1, uint32_t key) {
+            std::memset(dst + x0, key == 0 ? 0 : table.entry(table.slot(key)), size_t(x1 - x0));
+        });
     return true;
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/Image.h"
+#include "export/RowRange.h"
 #include "project/SubtitleList.h"
 #include "project/SubtitleSet.h"
 #include "project/FrameRate.h"
@@ -64,13 +65,8 @@ PixelBox visibleBox(const Image& picture);
 PixelBox visibleBox(const Image& picture, int y0, int y1);  // rows y0 .. y1 - 1 only
 Image cropPicture(const Image& picture, const PixelBox& box);
 
-// Rows y0 .. y1 - 1 of a picture (the whole picture by default): where a
-// render says it drew, so that the search for visible pixels leaves the
-// other rows, all transparent, alone.
-struct RowRange {
-    int y0 = 0;
-    int y1 = std::numeric_limits<int>::max();
-};
+// RowRange (export/RowRange.h): where a render says it drew, so that the search
+// for visible pixels leaves the other rows, all transparent, alone.
 
 // Splits the visible rows of a picture into at most two bands (line A above
 // line B) at the widest run of fully transparent rows between them. Only

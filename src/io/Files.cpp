@@ -243,7 +243,7 @@ void removeStaleTemporaries(const std::string& folder) {
 #endif
 }
 
-Result writeFileAtomic(const std::string& path, const std::string& content) {
+Result writeFileAtomic(const std::string& path, const std::string& content, Sync sync) {
     Result allowed = checkOutputPath(path);
     if (!allowed) return allowed;
 #ifdef _WIN32
@@ -293,7 +293,7 @@ Result writeFileAtomic(const std::string& path, const std::string& content) {
         why = std::strerror(errno);
     }
 #ifndef _WIN32
-    if (ok && ::fsync(::fileno(f)) != 0) {
+    if (ok && sync == Sync::EachFile && ::fsync(::fileno(f)) != 0) {
         ok = false;
         why = std::strerror(errno);
     }
@@ -313,6 +313,105 @@ Result writeFileAtomic(const std::string& path, const std::string& content) {
         fs::remove(fs::path(tmp), ignored);
         return Result::failure(describe(ec));
     }
+    return {};
+}
+
+StreamedFile::~StreamedFile() { discard(); }
+
+void StreamedFile::discard() {
+#ifndef _WIN32
+    if (fd_ >= 0) ::close(fd_);
+#endif
+    fd_ = -1;
+    if (!tmp_.empty()) {
+        std::error_code ignored;
+        fs::remove(fs::path(tmp_), ignored);
+        tmp_.clear();
+    }
+}
+
+Result StreamedFile::open(const std::string& path) {
+    discard();
+    path_ = path;
+    written_ = 0;
+    failed_ = Result{};
+    Result allowed = checkOutputPath(path);
+    if (!allowed) return failed_ = allowed;
+    std::string why;
+    fd_ = createTemporaryFile(path, tmp_, why);
+    if (fd_ < 0) return failed_ = Result::failure(why);
+    return {};
+}
+
+Result StreamedFile::write(const std::string& bytes) {
+    if (!failed_) return failed_;
+    if (fd_ < 0) return failed_ = Result::failure("the file is not open");
+#ifndef _WIN32
+    size_t done = 0;
+    while (done < bytes.size()) {
+        if (writeHook() && !writeHook()(written_)) return failed_ = Result::failure(std::strerror(ENOSPC));
+        const ssize_t n = ::write(fd_, bytes.data() + done, std::min<size_t>(bytes.size() - done, 1 << 20));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return failed_ = Result::failure(std::strerror(n < 0 ? errno : ENOSPC));
+        done += size_t(n);
+        written_ += uint64_t(n);
+    }
+#endif
+    return {};
+}
+
+Result StreamedFile::commit() {
+    if (!failed_ || fd_ < 0) {
+        Result why = failed_ ? Result::failure("the file is not open") : failed_;
+        discard();
+        return why;
+    }
+    Result allowed = checkOutputPath(path_);
+    int e = 0;
+#ifndef _WIN32
+    if (::fsync(fd_) != 0) e = errno;
+    if (::close(fd_) != 0 && e == 0) e = errno;
+#endif
+    fd_ = -1;
+    if (!allowed || e != 0) {
+        discard();
+        return allowed ? Result::failure(std::strerror(e)) : allowed;
+    }
+    std::error_code ec;
+    fs::rename(fs::path(tmp_), fs::path(path_), ec);
+    if (ec) {
+        discard();
+        return Result::failure(describe(ec));
+    }
+    tmp_.clear();
+    return {};
+}
+
+namespace {
+std::string& syncFailure() {
+    static std::string error;
+    return error;
+}
+}  // namespace
+
+void setSyncFailureForTests(std::string error) {
+    syncFailure() = std::move(error);
+}
+
+Result syncFolder(const std::string& folder) {
+    if (!syncFailure().empty()) return Result::failure(syncFailure());
+#ifndef _WIN32
+    const std::string dir = folder.empty() ? "." : folder;
+    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return Result::failure(std::strerror(errno));
+    int e = 0;
+    if (::syncfs(fd) != 0) e = errno;
+    if (e == 0 && ::fsync(fd) != 0 && errno != EINVAL) e = errno;
+    if (::close(fd) != 0 && e == 0) e = errno;
+    if (e != 0) return Result::failure(std::strerror(e));
+#else
+    (void)folder;
+#endif
     return {};
 }
 

@@ -29,7 +29,44 @@ Result checkReadableFile(const std::string& path);
 // previous file: the bytes go to a temporary file in the same folder, are
 // flushed to disk and then renamed over the target. See checkOutputPath for
 // the targets refused; a replaced file keeps its permissions.
-Result writeFileAtomic(const std::string& path, const std::string& content);
+//
+// With Sync::AtRunEnd the bytes are not flushed before the rename: a writer
+// of many files (a picture sequence) calls syncFolder once at the end of
+// its run instead, before it reports success. A process killed part-way
+// still leaves each file whole, old or new (the rename happens only after
+// every byte was handed to the system).
+enum class Sync { EachFile, AtRunEnd };
+Result writeFileAtomic(const std::string& path, const std::string& content, Sync sync = Sync::EachFile);
+
+// writeFileAtomic for a file written piece by piece (a long stream that is
+// not held in memory whole): the pieces go to the temporary file, commit()
+// flushes it and renames it over `path`. Not committed, it is removed.
+class StreamedFile {
+public:
+    StreamedFile() = default;
+    ~StreamedFile();
+    StreamedFile(const StreamedFile&) = delete;
+    StreamedFile& operator=(const StreamedFile&) = delete;
+
+    Result open(const std::string& path);
+    // Appends; the first failure is kept and returned by every later call.
+    Result write(const std::string& bytes);
+    Result commit();
+    void discard();
+    uint64_t size() const { return written_; }
+
+private:
+    int fd_ = -1;
+    std::string path_, tmp_;
+    uint64_t written_ = 0;
+    Result failed_;
+};
+
+// Makes every file written into `folder` so far durable: one syncfs of its
+// file system, then the folder itself (its renames). Any error is returned.
+Result syncFolder(const std::string& folder);
+// Test hook: when set, syncFolder fails with this error text.
+void setSyncFailureForTests(std::string error);
 
 // Whether `path` may be replaced by a new file: refused when it exists and
 // is not a regular file (a device, FIFO or folder is never replaced), or is

@@ -67,8 +67,9 @@ bool decodeImageFile(const std::string& path, Image& out, std::string& error) {
 }
 
 namespace {
-bool writeBytes(const std::string& path, const std::string& bytes, std::string& error) {
-    files::Result r = files::writeFileAtomic(path, bytes);
+bool writeBytes(const std::string& path, const std::string& bytes, std::string& error,
+                files::Sync sync = files::Sync::EachFile) {
+    files::Result r = files::writeFileAtomic(path, bytes, sync);
     if (!r) error = r.error;
     return bool(r);
 }
@@ -79,9 +80,10 @@ bool writePng32(const std::string& path, const Image& img, std::string& error, i
     return encodePng32(img, bytes, error, zlibLevel) && writeBytes(path, bytes, error);
 }
 
-bool writePng8(const std::string& path, const IndexedImage& img, std::string& error, int zlibLevel) {
+bool writePng8(const std::string& path, const IndexedImage& img, std::string& error, int zlibLevel,
+               files::Sync sync) {
     std::string bytes;
-    return encodePng8(img, bytes, error, zlibLevel) && writeBytes(path, bytes, error);
+    return encodePng8(img, bytes, error, zlibLevel) && writeBytes(path, bytes, error, sync);
 }
 
 }  // namespace imageio

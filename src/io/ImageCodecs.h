@@ -6,6 +6,7 @@
 
 #include "base/Image.h"
 #include "base/Rgb.h"
+#include "io/Files.h"
 
 // Decoding and encoding of picture files. Decoders never trust a file: sizes
 // beyond Image::kMaxSide, pixel data that runs past the end of the file and
@@ -64,9 +65,12 @@ bool encodePng8(const IndexedImage& img, std::string& out, std::string& error, i
 // BMP, 24 bits: bottom-up BGR rows padded to 4 bytes; alpha is dropped.
 bool encodeBmp24(const Image& img, std::string& out, std::string& error);
 
-// The same, written to a file in one step (temporary file + rename).
+// The same, written to a file in one step (temporary file + rename; see
+// files::writeFileAtomic for `sync`).
 bool writePng32(const std::string& path, const Image& img, std::string& error, int zlibLevel = 6);
-bool writePng32Fast(const std::string& path, const Image& img, std::string& error);
-bool writePng8(const std::string& path, const IndexedImage& img, std::string& error, int zlibLevel = 6);
+bool writePng32Fast(const std::string& path, const Image& img, std::string& error,
+                    files::Sync sync = files::Sync::EachFile);
+bool writePng8(const std::string& path, const IndexedImage& img, std::string& error, int zlibLevel = 6,
+               files::Sync sync = files::Sync::EachFile);
 
 }  // namespace imageio

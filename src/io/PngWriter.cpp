@@ -137,10 +137,10 @@ bool encodePng32Fast(const Image& img, std::string& out, std::string& error) {
     return true;
 }
 
-bool writePng32Fast(const std::string& path, const Image& img, std::string& error) {
+bool writePng32Fast(const std::string& path, const Image& img, std::string& error, files::Sync sync) {
     std::string bytes;
     if (!encodePng32Fast(img, bytes, error)) return false;
-    files::Result r = files::writeFileAtomic(path, bytes);
+    files::Result r = files::writeFileAtomic(path, bytes, sync);
     if (!r) error = r.error;
     return bool(r);
 }

@@ -95,6 +95,14 @@ StripsConfig renderColours(RenderTarget target, const StripsConfig& style) {
     return s;
 }
 
+namespace {
+
+RenderResult drawSubtitleSet(RenderTarget target, const StripsConfig& baseStyle, const FontSheet& font, Image& image,
+                             std::string_view lineA, std::string_view lineB, const Image* background,
+                             Image* composite, bool transparentAlready);
+
+}  // namespace
+
 RenderResult renderSet(const std::vector<SubtitleSet>& sets, int k, const StripsConfig& style, RenderTarget target,
                        const FontSheet& font, Image& image, const Image* background, Image* composite) {
     if (k < 0 || k >= int(sets.size())) return renderSubtitleSet(target, style, font, image, "", "", background, composite);
@@ -104,9 +112,30 @@ RenderResult renderSet(const std::vector<SubtitleSet>& sets, int k, const Strips
     return renderSubtitleSet(target, placed, font, image, set.lineA, set.lineB, background, composite);
 }
 
+RenderResult renderSetOnTransparent(const std::vector<SubtitleSet>& sets, int k, const StripsConfig& style,
+                                    const FontSheet& font, Image& image) {
+    StripsConfig placed = style;
+    std::string_view lineA, lineB;
+    if (k >= 0 && k < int(sets.size())) {
+        const SubtitleSet& set = sets[size_t(k)];
+        placed.stripsYPos = resolveStripsY(set.yOrZero(), style.stripsYPos);
+        lineA = set.lineA;
+        lineB = set.lineB;
+    }
+    return drawSubtitleSet(RenderTarget::AlphaExport, placed, font, image, lineA, lineB, nullptr, nullptr, true);
+}
+
 RenderResult renderSubtitleSet(RenderTarget target, const StripsConfig& baseStyle, const FontSheet& font, Image& image,
                                std::string_view lineA, std::string_view lineB, const Image* background,
                                Image* composite) {
+    return drawSubtitleSet(target, baseStyle, font, image, lineA, lineB, background, composite, false);
+}
+
+namespace {
+
+RenderResult drawSubtitleSet(RenderTarget target, const StripsConfig& baseStyle, const FontSheet& font, Image& image,
+                             std::string_view lineA, std::string_view lineB, const Image* background,
+                             Image* composite, bool transparentAlready) {
     const int W = image.width();
     RenderResult r = layoutSubtitleSet(baseStyle, font, W, lineA, lineB);
     if (image.empty()) return r;
@@ -125,7 +154,7 @@ RenderResult renderSubtitleSet(RenderTarget target, const StripsConfig& baseStyl
             }
             break;
         case RenderTarget::AlphaExport:
-            draw::clearTransparent(image);
+            if (!transparentAlready) draw::clearTransparent(image);
             break;
         case RenderTarget::ColorExport:
             draw::fillOpaque(image, style.bgColor);
@@ -181,6 +210,8 @@ RenderResult renderSubtitleSet(RenderTarget target, const StripsConfig& baseStyl
     }
     return r;
 }
+
+}  // namespace
 
 void clearLineStrip(Image& preview, const StripsConfig& style, int stripHeight, bool lineAEmpty, bool lineBEmpty,
                     const Image* background) {

@@ -80,6 +80,12 @@ RenderResult renderSet(const std::vector<SubtitleSet>& sets, int k, const Strips
                        const FontSheet& font, Image& image, const Image* background = nullptr,
                        Image* composite = nullptr);
 
+// renderSet for AlphaExport into an image that is fully transparent already
+// (an export that clears the rows of the set before): the same picture,
+// without clearing the whole image first.
+RenderResult renderSetOnTransparent(const std::vector<SubtitleSet>& sets, int k, const StripsConfig& style,
+                                    const FontSheet& font, Image& image);
+
 // After a line field was emptied: fills that line's full-width band with
 // bgColor, or redraws the whole background picture when one is loaded.
 void clearLineStrip(Image& preview, const StripsConfig& style, int stripHeight, bool lineAEmpty, bool lineBEmpty,

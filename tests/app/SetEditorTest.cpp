@@ -3,6 +3,7 @@
 #include "app/ControllerFixture.h"
 
 #include "app/Commands.h"
+#include "app/RecentProjects.h"
 #include "project/SrtImport.h"
 
 namespace {
@@ -180,4 +181,44 @@ TEST_F(SetEditorTest, TheListMenuOffersWhatAppliesAndRunsTheChoice) {
             ASSERT_NE(findCommand(name), nullptr) << name;
             EXPECT_FALSE(findCommand(name)->help.empty()) << name;
         }
+}
+
+TEST_F(SetEditorTest, RecentProjectsOutliveTheProgramAndSkipWhatIsGone) {
+    ASSERT_TRUE(started);
+    state.userConfigDir = (dir / "config").string() + "/";
+    const std::string first = (dir / "F_project" / "F.KVL8").string();
+    ui.fileAnswers = {first};
+    click(ctl::Open);
+    ui.fileAnswers = {(dir / "G.KVL8").string()};
+    ui.messages.clear();
+    click(ctl::SaveAs);  // G_project/G.KVL8 is made
+    const std::string second = (dir / "G_project" / "G.KVL8").string();
+    ASSERT_TRUE(files::exists(second));
+
+    // What the next start reads: newest first, the last folder used.
+    std::string text;
+    ASSERT_TRUE(files::readFile(recentProjectsPath(state.userConfigDir), text));
+    const RecentProjects kept = parseRecentProjects(text);
+    EXPECT_EQ(kept.projects, (std::vector<std::string>{second, first}));
+    EXPECT_EQ(kept.lastFolder, (dir / "G_project").string() + "/");
+
+    // The menu opens the one chosen; one that is gone is said and dropped.
+    ui.menuAnswers = {"F.KVL8  (" + (dir / "F_project").string() + "/)"};
+    click(ctl::Recent);
+    EXPECT_EQ(state.projectPath, first);
+    std::filesystem::remove(second);
+    ui.menuAnswers = {"G.KVL8  (" + (dir / "G_project").string() + "/)"};
+    click(ctl::Recent);
+    EXPECT_EQ(state.projectPath, first);
+    EXPECT_EQ(ui.messages.back().title, "Error!");
+    EXPECT_EQ(state.recent.projects, (std::vector<std::string>{first}));
+
+    // A damaged file loses only its damaged lines, and never more than ten.
+    std::string damaged = "folder\t/x/\ngarbage\nproject\t/a.KVL8\nproject\t/a.KVL8\n";
+    for (int i = 0; i < 12; ++i) damaged += "project\t/p" + std::to_string(i) + ".KVL8\n";
+    const RecentProjects read = parseRecentProjects(damaged);
+    EXPECT_EQ(read.lastFolder, "/x/");
+    ASSERT_EQ(read.projects.size(), RecentProjects::kKept);
+    EXPECT_EQ(read.projects[1], "/p0.KVL8");
+    EXPECT_EQ(parseRecentProjects(formatRecentProjects(read)).projects, read.projects);
 }

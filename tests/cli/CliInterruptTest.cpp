@@ -174,3 +174,39 @@ TEST_F(CliInterrupt, SigtermStopsAPngSequenceAndRemovesItsPictures) {
     EXPECT_EQ(whole.code, 0) << whole.err;
     EXPECT_EQ(testsupport::decodeFile((out / "Long film0002.png").string()).width(), 1920);
 }
+
+// A run killed outright part-way (no chance to clean up) leaves each picture
+// whole under its name: the earlier run's or the new one, never a part of
+// one, though the pictures are flushed to the disk only at the end of a run.
+TEST_F(CliInterrupt, AKilledPngRunLeavesEveryPictureWhole) {
+    const std::string project = bigProject(30);
+    const fs::path out = dir / "PNG_Output";
+    ASSERT_EQ(interrupt("png", project, SIGKILL, [] { return false; }).code, 0);
+    auto picture = [&](int k) {
+        char name[32];
+        std::snprintf(name, sizeof name, "Long film%04d.png", k);
+        return out / name;
+    };
+    std::vector<std::string> before;
+    for (int k = 1; k <= 30; ++k) before.push_back(readText(picture(k)));
+    // The same sets with another second line, killed once the first new
+    // picture is in place; the run waits at set 20, so it cannot end first.
+    std::string text = readText(project);
+    for (size_t at = text.find("with its"); at != std::string::npos; at = text.find("with its", at))
+        text.replace(at, 8, "and a new");
+    ASSERT_TRUE(files::writeFileAtomic(project, text));
+    const Ended e = interrupt("png", project, SIGKILL, [&] { return readText(picture(1)) != before[0]; }, 20);
+    ASSERT_TRUE(e.signalled) << e.err;
+    EXPECT_FALSE(e.exited);
+    int changed = 0;
+    for (int k = 1; k <= 30; ++k) {
+        SCOPED_TRACE(k);
+        const std::string now = readText(picture(k));
+        changed += now != before[size_t(k - 1)];
+        const Image decoded = testsupport::decodeFile(picture(k).string());
+        EXPECT_EQ(decoded.width(), 1920);
+        EXPECT_EQ(decoded.height(), 1080);
+    }
+    EXPECT_GE(changed, 1);
+    EXPECT_LE(changed, 20);
+}

@@ -224,3 +224,67 @@ TEST_F(ProjectExportTest, IffReportCountsThePicturesWrittenAndNamesTheSetsLeftOu
             EXPECT_EQ(script.find(left), std::string::npos) << left;
     }
 }
+
+// The pictures of a run are flushed to the disk once, at its end: when that
+// flush fails the run is a failure, never reported as done, and takes its
+// pictures away as after a full disk.
+TEST_F(ProjectExportTest, AFailedFlushAtTheEndFailsTheRun) {
+    const std::string ioError = std::strerror(EIO);
+    auto dvdSize = [&] {  // a size the BDN description knows
+        ProjectExportInput pal = in;
+        pal.width = 720;
+        pal.height = 576;
+        return pal;
+    };
+    struct Case {
+        const char* name;
+        std::function<ExportReport()> run;
+        const char* folder;
+    };
+    const std::vector<Case> cases = {
+        {"png", [&] { return exportPngPictures(in); }, "PNG_Output"},
+        {"iff", [&] { return exportIffPictures(in, 0); }, "IFF-SCALA_Output"},
+        {"bdn", [&] { return exportTrack(dvdSize(), SubtitleFormat::Bdn, false); }, "BDN_Output"},
+        {"bdn indexed", [&] { return exportTrack(dvdSize(), SubtitleFormat::Bdn, true); }, "BDN_Output"},
+        {"capture", [&] { return exportCapture(in, 0, 0); }, "Capture_Output"},
+    };
+    for (int threads : {-1, 2}) {
+        in.workerThreads = threads;
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + ", threads " + std::to_string(threads));
+            fs::remove_all(dir / c.folder);
+            files::setSyncFailureForTests(ioError);
+            const ExportReport failed = c.run();
+            files::setSyncFailureForTests("");
+            EXPECT_FALSE(failed.done());
+            EXPECT_NE(failed.text.find(ioError), std::string::npos) << failed.text;
+            for (const std::string& f : filesIn(dir / c.folder))
+                EXPECT_EQ(f.find(".png"), std::string::npos) << f;
+            // The same run with the flush working is done.
+            EXPECT_TRUE(c.run().done());
+        }
+    }
+}
+
+// The SUP stream goes to a temporary file as it grows: a full disk fails the
+// run and leaves the track of the run before as it was, and no temporary.
+TEST_F(ProjectExportTest, AFullDiskDuringASupTrackKeepsTheEarlierTrack) {
+    ASSERT_TRUE(exportTrack(in, SubtitleFormat::Sup, false).done());
+    const fs::path sup = dir / "SUP_Output" / "demo.sup";
+    std::string before;
+    ASSERT_TRUE(files::readFile(sup.string(), before));
+    in.sets[0].lineA = "changed";
+    files::setWriteFailureHookForTests([](uint64_t) { return false; });
+    const ExportReport r = exportTrack(in, SubtitleFormat::Sup, false);
+    files::setWriteFailureHookForTests(nullptr);
+    EXPECT_FALSE(r.done());
+    EXPECT_NE(r.text.find(std::strerror(ENOSPC)), std::string::npos) << r.text;
+    std::string now;
+    ASSERT_TRUE(files::readFile(sup.string(), now));
+    EXPECT_EQ(now, before);
+    EXPECT_EQ(filesIn(dir / "SUP_Output"), std::vector<std::string>{"demo.sup"});
+    // Without the full disk the new track takes the name.
+    ASSERT_TRUE(exportTrack(in, SubtitleFormat::Sup, false).done());
+    ASSERT_TRUE(files::readFile(sup.string(), now));
+    EXPECT_NE(now, before);
+}

@@ -121,6 +121,22 @@ TEST(SubtitleTrack, PalettePicturesKeepTransparencyAndFitTheLimit) {
     ASSERT_TRUE(toPalettePicture(two, 255, pal, error));
     EXPECT_EQ(pal.palette.size(), 3u);
     EXPECT_EQ(pal.palette[pal.indices[1]], (Rgba{200, 0, 0, 128}));
+    // Up to the limit every pixel keeps its colour exactly: colours met again
+    // rows later, runs across row ends, transparent pixels of any colour.
+    Image many(50, 8);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 50; ++x) {
+            const int c = (x / 2 * 7 + y * 3) % 200;
+            uint8_t* p = many.pixel(x, y);
+            p[0] = uint8_t(c), p[1] = uint8_t(255 - c), p[2] = uint8_t(c / 2), p[3] = (x + y) % 9 ? 255 : 0;
+        }
+    ASSERT_TRUE(toPalettePicture(many, 255, pal, error)) << error;
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 50; ++x) {
+            const uint8_t* p = many.pixel(x, y);
+            const Rgba want = p[3] ? Rgba{p[0], p[1], p[2], p[3]} : Rgba{};
+            EXPECT_EQ(pal.palette[pal.indices[size_t(y) * 50 + size_t(x)]], want) << x << "," << y;
+        }
 }
 
 // Export and import again: the same rows at the same frame rate, for every

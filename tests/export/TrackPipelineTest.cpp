@@ -280,11 +280,15 @@ TEST_F(TrackPipelineTest, ACancelledRunLeavesNoFile) {
     }
 }
 
-// The pipeline itself: canvases come back transparent, the items are
-// finished in order, and the first failure wins over later ones.
+// The pipeline itself: canvases come back transparent (also when only the
+// rows an item says it drew are cleared), the items are finished in order,
+// and the first failure wins over later ones.
 TEST(OrderedPipeline, FinishesInOrderAndStopsAtTheFirstFailure) {
+    for (bool byRows : {false, true})
     for (int threads : {0, 1, 3}) {
         for (int failing : {-1, 0, 7, 29}) {
+            // Item i draws rows y0(i) .. y0(i) + 3, or the whole canvas.
+            auto y0 = [&](int i) { return byRows ? i % 12 : 0; };
             OrderedPipelineJob p;
             p.count = 30;
             p.width = 64;
@@ -300,26 +304,29 @@ TEST(OrderedPipeline, FinishesInOrderAndStopsAtTheFirstFailure) {
                         ADD_FAILURE() << "item " << i << " got a canvas that was not cleared";
                         break;
                     }
-                std::fill(canvas.data(), canvas.data() + canvas.stride() * size_t(canvas.height()), uint8_t(i + 1));
+                uint8_t* from = canvas.pixel(0, y0(i));
+                std::fill(from, byRows ? from + canvas.stride() * 4 : canvas.data() + canvas.stride() * 16, uint8_t(i + 1));
                 drawn.push_back(i);
                 return true;
             };
+            if (byRows) p.drawnRows = [&](int i) { return RowRange{y0(i), y0(i) + 4}; };
             p.work = [&](int i, const Image& canvas, std::string& error) {
                 {
                     std::lock_guard<std::mutex> lock(m);
                     worked.push_back(i);
                 }
-                if (canvas.data()[0] != uint8_t(i + 1)) error = "wrong canvas";
+                if (canvas.pixel(0, y0(i))[0] != uint8_t(i + 1)) error = "wrong canvas";
                 else if (failing >= 0 && (i == failing || i == failing + 1)) error = "item " + std::to_string(i) + " failed";
                 return error.empty();
             };
             p.finish = [&](int i, const Image& canvas, std::string& error) {
-                if (canvas.data()[5] != uint8_t(i + 1)) error = "wrong canvas at the end";
+                if (canvas.pixel(1, y0(i))[1] != uint8_t(i + 1)) error = "wrong canvas at the end";
                 finished.push_back(i);
                 return error.empty();
             };
             const OrderedPipelineResult r = runOrderedPipeline(p);
-            const std::string what = std::to_string(threads) + " threads, failing " + std::to_string(failing);
+            const std::string what = std::to_string(threads) + " threads, failing " + std::to_string(failing) +
+                                     (byRows ? ", cleared by rows" : "");
             std::vector<int> expected;
             for (int i = 0; i < (failing < 0 ? 30 : failing); ++i) expected.push_back(i);
             EXPECT_EQ(finished, expected) << what;

@@ -252,4 +252,13 @@ choose_file() {
   dialog_key "$1" ctrl+a
   type_text "$2"
   key Return
+  # The location field may take a Return for its completion while it is
+  # still listing the folder: Return again until the dialog has gone.
+  local i
+  for ((i = 0; i < 10; i++)); do
+    not_shown "^$1\$" && return 0
+    sleep 0.3
+    not_shown "^$1\$" && return 0
+    dialog_key "$1" Return
+  done
 }

@@ -67,3 +67,14 @@ key ctrl+s
 wait_for 10 bash -c "[ \"\$(grep -a '^A' '$project' | cut -d'|' -f2 | tr '\n' ' ')\" = 'S0 S1 S2 S4 S3  ' ]" ||
   fail "the menu's Move Up gave: $(saved_sets)"
 pass "the list's menu moves the set up"
+
+# Remove All on the saved project, then Ctrl+Z: every set is back.
+row 0
+click_at 337 771
+key ctrl+s
+wait_for 10 bash -c "[ \"\$(grep -a -c '^A' '$project')\" = 1 ]" || fail "Remove All left $(grep -a -c '^A' "$project") sets"
+key ctrl+z
+key ctrl+s
+wait_for 10 bash -c "[ \"\$(grep -a '^A' '$project' | cut -d'|' -f2 | tr '\n' ' ')\" = 'S0 S1 S2 S4 S3  ' ]" ||
+  fail "Ctrl+Z after Remove All gave: $(saved_sets)"
+pass "Ctrl+Z brings back what Remove All took"
