@@ -10,18 +10,11 @@
 # Prints one Markdown table row: what, Kalvero, peer, ratio, peak memory.
 set -euo pipefail
 bin=$1; work=$2; secs=${3:-12}
+. "$(dirname "$0")/bench_lib.sh"
 mkdir -p "$work/burn_project"
 proj="$work/burn_project/burn.KVL8"
 sets=$(( secs / 2 ))
-{
-  printf '##-KVL8 Project: v1.0 - 06 Mar 2017 \r\n##-Resolution Width: 1920\r\n##-Resolution Height: 1080\r\n'
-  printf '##-Profile: 7\r\n##-Preset: 7\r\n##-Date Written: 09 Mar 2017 @ 14:05:09\r\n'
-  printf '##-Number of lines/pages: %d / %d\r\n##-Word count: 4\r\n##-User Timed Session: 0\r\n##-;\r\n' $((2 * sets)) "$sets"
-  for k in $(seq 0 $((sets - 1))); do
-    t=$(printf '00:00:%02d:00>00:00:%02d:12' $((2 * k)) $((2 * k + 1)))
-    printf 'A%04d|Caption number %d|%s||0\r\nB%04d|second line|%s||0\r\n' $((2 * k)) "$k" "$t" $((2 * k)) "$t"
-  done
-} > "$proj"
+caption_project "$proj" "$sets"
 movie="$work/burn_in.mp4"
 ffmpeg -nostdin -v error -y -f lavfi -i "testsrc2=s=1920x1080:r=25:d=$secs" -f lavfi -i "sine=f=440:d=$secs" \
   -c:v libx264 -preset veryfast -crf 20 -pix_fmt yuv420p -c:a aac "$movie"
@@ -38,20 +31,6 @@ while IFS=, read -r picture on off start end frames; do
 done < "$work/burn_project/PNG_Output/burn_timing.csv"
 chain=${chain%;}
 
-# t NAME CMD...: wall seconds on stdout; NAME.rss gets peak KB, user and
-# system CPU seconds. Fails (no time) when the command fails: a crashed run
-# has no speed.
-t() {
-  local t0 t1
-  t0=$(date +%s.%N)
-  if ! /usr/bin/time -f '%M %U %S' -o "$work/$1.rss" "${@:2}" >/dev/null 2>"$work/$1.err"; then
-    echo "burn_bench: $1 failed: ${*:2}" >&2
-    tail -5 "$work/$1.err" >&2
-    return 1
-  fi
-  t1=$(date +%s.%N)
-  echo "$t1 - $t0" | bc -l
-}
 ours=$(t ours "$bin/kalvero-cli" burn "$movie" "$proj" -o "$work/ours.mp4" --crf 18 --preset medium) || exit 1
 peer=$(t peer ffmpeg -nostdin -v error -y -i "$movie" "${inputs[@]}" -filter_complex "$chain" -map "[$prev]" -map 0:a \
   -c:v libx264 -crf 18 -preset medium -c:a copy "$work/peer.mp4") || exit 1
@@ -68,5 +47,16 @@ ours_cpu=$(awk '{ print $2 + $3 }' "$work/ours.rss"); peer_cpu=$(awk '{ print $2
 printf '| Burn-in, %d s 1080p25 movie with sound (%d frames, %d sets; x264 CRF 18 medium) | %.1f s (%.0f fps), CPU %.1f s | ffmpeg overlay filter with the PNG sequence: %.1f s (%.0f fps), CPU %.1f s | %.2f x (CPU %.2f x) | %s MB (ffmpeg %s MB) |\n' \
   "$secs" "$frames" "$sets" "$ours" "$(echo "$frames / $ours" | bc -l)" "$ours_cpu" "$peer" "$(echo "$frames / $peer" | bc -l)" \
   "$peer_cpu" "$(echo "$peer / $ours" | bc -l)" "$(echo "$peer_cpu / $ours_cpu" | bc -l)" "$ours_mb" "$peer_mb"
-rm -f "$work/ours.mp4" "$work/peer.mp4" "$movie"
+# The floor: the same movie re-encoded with the same settings and no
+# captions, in turn with burn-in runs; min / median / max of the ratios.
+ratios=(); burns=(); plains=()
+for r in 1 2 3; do
+  b=$(t burn "$bin/kalvero-cli" burn "$movie" "$proj" -o "$work/ours.mp4" --crf 18 --preset medium --force) || exit 1
+  p=$(t plain ffmpeg -nostdin -v error -y -i "$movie" -map 0:v -map 0:a -c:v libx264 -crf 18 -preset medium -c:a copy \
+    "$work/plain.mp4") || exit 1
+  burns+=("$b"); plains+=("$p"); ratios+=("$(echo "$b / $p" | bc -l)")
+done
+printf '| Burn-in against re-encoding alone, same movie (min / median / max of 3 alternating runs) | %s s | ffmpeg -c:v libx264 CRF 18 medium, no captions: %s s | %s x | - |\n' \
+  "$(mmm "${burns[@]}")" "$(mmm "${plains[@]}")" "$(mmm "${ratios[@]}")"
+rm -f "$work/ours.mp4" "$work/peer.mp4" "$work/plain.mp4" "$movie"
 rm -rf "$work/burn_project"

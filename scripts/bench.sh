@@ -9,8 +9,8 @@
 # Environment: KALVERO_BUILD_DIR (default build/), KALVERO_BENCH_DIR (work
 # folder for the exported files, default BUILD/bench-work; it needs about
 # 20 GB free for the full run, 4 GB for --quick; emptied at the end),
-# KALVERO_BENCH_SECTIONS (default "render tools gui png disk tracks startup iff avi":
-# the parts to run).
+# KALVERO_BENCH_SECTIONS (default "render tools gui png disk tracks startup iff avi
+# overlay": the parts to run).
 #
 # Every figure in the table is measured in this run. Peers: the ffmpeg
 # command-line tool encoding the same frames with the same codec, and dd
@@ -49,7 +49,7 @@ else
   png_sets=2000; iff_sets=2000; avi_sets=1500; peer_frames=3000; raw_frames=3000; gui_rounds=15
 fi
 srt_cues=20000
-sections=" ${KALVERO_BENCH_SECTIONS:-render tools gui png disk tracks startup iff avi} "
+sections=" ${KALVERO_BENCH_SECTIONS:-render tools gui png disk tracks startup iff avi overlay} "
 want() { [[ "$sections" == *" $1 "* ]]; }
 
 log() { echo "[bench] $*" >&2; }
@@ -399,6 +399,15 @@ log "burn-in against the ffmpeg overlay filter"
 burn_secs=$([ $quick = 1 ] && echo 8 || echo 20)
 burn_row=$(bash "$root/bench/burn_bench.sh" "$bin" "$work/burn" "$burn_secs") || { echo "bench: burn-in failed" >&2; exit 1; }
 rows+=("$burn_row")
+
+# --- 7. overlay movie, VP9 ------------------------------------------------------
+if want overlay; then
+log "VP9 overlay against ffmpeg's libvpx-vp9"
+overlay_row=$(bash "$root/bench/overlay_bench.sh" "$bin" "$work/overlay" "$([ $quick = 1 ] && echo 6 || echo 16)" 3) ||
+  { echo "bench: overlay failed" >&2; exit 1; }
+rows+=("$overlay_row")
+history "VP9 overlay: 1.25 x ffmpeg's own libvpx encode in an earlier version (row multithreading on two threads); goal at most 1.0 x."
+fi
 
 # --- the table ----------------------------------------------------------------
 echo "| What | Kalvero | Peer | Ratio | Peak memory |"

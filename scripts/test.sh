@@ -21,6 +21,17 @@ else
   ctest --output-on-failure -j 2 || status=$?
 fi
 
+# --- Byte comparison of every export against an earlier build --------------
+rev="${KALVERO_COMPARE_REV:-none}"
+if [ "$rev" != none ]; then
+  if git -C "$root" rev-parse --verify -q "$rev^{commit}" >/dev/null; then
+    echo "== Every export against $rev"
+    bash "$root/scripts/compare-exports.sh" --old-rev "$rev" --new "$build/bin" || status=$?
+  else
+    echo "== Byte comparison skipped: $rev is not in this clone"
+  fi
+fi
+
 # --- Sanitizer stage: the core tests under ASan + UBSan --------------------
 if [ "${KALVERO_SKIP_SANITIZE:-0}" != 1 ]; then
   asan="${KALVERO_ASAN_BUILD_DIR:-$root/build-asan}"

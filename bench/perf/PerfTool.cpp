@@ -9,6 +9,9 @@
 //   kalvero_perf feed-avi PROJECT.KVL8 FRAMES
 //       the first FRAMES movie frames of the timed export (bgr24, over the
 //       background colour), every frame written out in full.
+//   kalvero_perf feed-overlay PROJECT.KVL8 FRAMES
+//       the first FRAMES frames of the overlay movie (rgba, transparent
+//       between sets), every frame written out in full.
 //   kalvero_perf avi-discard PROJECT.KVL8 CODEC
 //       the timed export's encoding and multiplexing into a writer that
 //       throws the bytes away (the disk is measured on its own); prints the
@@ -170,6 +173,25 @@ int feedAvi(const std::string& path, long long frames) {
         }
         for (long long f = 0; f < run.frames && left > 0; ++f, --left)
             if (!writeAll(bgr.data(), bgr.size())) return 1;
+    }
+    return 0;
+}
+
+// The overlay movie's frames as RGBA: each set's picture for its frames,
+// fully transparent frames between sets.
+int feedOverlay(const std::string& path, long long frames) {
+    Session s;
+    if (!s.open(path)) return 1;
+    const FrameTimeline timeline = buildFrameTimeline(s.state.list);
+    Image img(s.state.projectWidth, s.state.projectHeight);
+    const size_t bytes = img.stride() * size_t(img.height());
+    long long left = frames;
+    for (const TimelineRun& run : timeline.runs) {
+        if (left <= 0) break;
+        std::fill(img.data(), img.data() + bytes, uint8_t(0));
+        if (run.picture != kBlankPicture) s.render(run.picture, RenderTarget::AlphaExport, img);
+        for (long long f = 0; f < run.frames && left > 0; ++f, --left)
+            if (!writeAll(img.data(), bytes)) return 1;
     }
     return 0;
 }
@@ -411,6 +433,7 @@ int main(int argc, char** argv) {
     if (a.size() == 4 && a[0] == "srt") rc = makeSrt(a[1], std::atoi(a[2].c_str()), std::atof(a[3].c_str()));
     else if ((a.size() == 2 || a.size() == 3) && a[0] == "feed-png") rc = feedPng(a[1], a.size() == 3 ? std::atoi(a[2].c_str()) : 0);
     else if (a.size() == 3 && a[0] == "feed-avi") rc = feedAvi(a[1], std::atoll(a[2].c_str()));
+    else if (a.size() == 3 && a[0] == "feed-overlay") rc = feedOverlay(a[1], std::atoll(a[2].c_str()));
     else if (a.size() == 3 && a[0] == "avi-discard") rc = aviDiscard(a[1], a[2]);
     else if (a.size() == 3 && a[0] == "handlers") {
         rc = handlers(a[1], a[2]);

@@ -17,7 +17,6 @@
 
 enum EditState : int { NewSet = 0, EditSet = 1, EditLineB = 2, EditLastSet = 3 };
 
-// A slider's or spin field's value, kept inside its range as the control keeps it.
 // What a subtitle list holds, in a few words (see ProjectCommands).
 struct ListDigest {
     size_t rows = 0, bytes = 0;
@@ -25,6 +24,7 @@ struct ListDigest {
     friend bool operator==(const ListDigest&, const ListDigest&) = default;
 };
 
+// A slider's or spin field's value, kept inside its range as the control keeps it.
 struct RangedValue {
     int value = 0, min = 0, max = 0;
     void set(int v) { value = std::clamp(v, min, std::max(min, max)); }

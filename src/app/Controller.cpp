@@ -91,7 +91,9 @@ bool Controller::prepare(const std::string& executablePath, const std::string& w
     std::string shipped = s_.programDir + s_.settingsFileName;
     if (path != shipped) {
         // A broken copy of the user's must not keep the program from starting.
-        bool read = loadSettingsFile(path, settings, error);
+        const Result loaded = loadSettingsFile(path, settings);
+        const bool read = loaded.ok;
+        error = loaded.error;
         if (!read || !usableSettings(settings)) {
             ui_.messageBox("Warning!", "Your settings file " + path + " could not be used (" +
                                            (read ? "it lists no usable profile or no preset" : error) +
@@ -101,7 +103,7 @@ bool Controller::prepare(const std::string& executablePath, const std::string& w
     }
     if (path == shipped) {
         settings = Settings{};
-        if (!loadSettingsFile(path, settings, error)) {
+        if (!loadSettingsFile(path, settings)) {
             ui_.messageBox("Severe error!",
                            "Could not find required " + s_.settingsFileName + " in program directory...exiting!");
             ui_.shutdown();

@@ -91,6 +91,13 @@ std::vector<std::string> fontSheetFolders(const DataDirs& dirs) {
 
 namespace {
 
+// The front end's message of a failed save: what failed (the folder is
+// named by the caller).
+bool keepError(const Result& r, std::string& error) {
+    if (!r) error = r.error;
+    return r.ok;
+}
+
 // Runs `save(source, target)` under the lock of the user's settings folder:
 // the source is the user's file when there is one, else the shipped file.
 bool saveLocked(const DataDirs& dirs, const std::string& fileName, std::string& error,
@@ -124,19 +131,19 @@ bool saveLocked(const DataDirs& dirs, const std::string& fileName, std::string& 
 bool saveUserPreset(const DataDirs& dirs, const std::string& fileName, const Preset& preset,
                     std::vector<Preset>& presets, std::string& error) {
     return saveLocked(dirs, fileName, error, [&](const std::string& source, const std::string& target) {
-        return savePresetToFile(source, target, preset, presets, error);
+        return keepError(savePresetToFile(source, target, preset, presets), error);
     });
 }
 
 bool saveUserPresets(const DataDirs& dirs, const std::string& fileName, const std::vector<Preset>& presets,
                      std::string& error) {
     return saveLocked(dirs, fileName, error, [&](const std::string& source, const std::string& target) {
-        return savePresetsToFile(source, target, presets, error);
+        return keepError(savePresetsToFile(source, target, presets), error);
     });
 }
 
 bool saveUserReactionMs(const DataDirs& dirs, const std::string& fileName, int reactionMs, std::string& error) {
     return saveLocked(dirs, fileName, error, [&](const std::string& source, const std::string& target) {
-        return saveReactionMsToFile(source, target, reactionMs, error);
+        return keepError(saveReactionMsToFile(source, target, reactionMs), error);
     });
 }

@@ -11,76 +11,18 @@
 #include "base/Version.h"
 #include "cli/CliSupport.h"
 #include "cli/EditCommands.h"
+#include "cli/ImportCommands.h"
 #include "cli/ExportCommand.h"
 #include "cli/RenderCommand.h"
 #include "cli/SnapCommand.h"
 #include "io/Files.h"
 #include "base/Cp1252.h"
 #include "project/ProjectFile.h"
-#include "project/SrtImport.h"
-#include "project/SccImport.h"
-#include "project/StlImport.h"
-#include "project/SubtitleSet.h"
-#include "render/FontSheet.h"
 #include "base/Text.h"
 #include "io/SettingsFile.h"
 #include "media/MediaFiles.h"
 
 namespace cli {
-
-Args Args::parse(const std::vector<std::string>& args, const std::vector<std::string>& valueOptions,
-                 const std::vector<std::string>& flags) {
-    Args a;
-    bool optionsEnded = false;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& s = args[i];
-        // After "--" every argument is a file name, "-x.mp4" as well.
-        if (!optionsEnded && s == "--") {
-            optionsEnded = true;
-            continue;
-        }
-        if (!optionsEnded && s.size() > 1 && s[0] == '-' && !(s.size() > 1 && (std::isdigit(static_cast<unsigned char>(s[1]))))) {
-            if (std::find(flags.begin(), flags.end(), s) != flags.end()) {
-                a.flagsSeen.push_back(s);
-                continue;
-            }
-            if (std::find(valueOptions.begin(), valueOptions.end(), s) == valueOptions.end())
-                throw UsageError{"unknown option " + s};
-            if (i + 1 >= args.size()) throw UsageError{"option " + s + " needs a value"};
-            a.options[s] = args[++i];
-            continue;
-        }
-        a.positional.push_back(s);
-    }
-    return a;
-}
-
-bool Args::flag(const std::string& name) const {
-    return std::find(flagsSeen.begin(), flagsSeen.end(), name) != flagsSeen.end();
-}
-
-std::string Args::get(const std::string& name, const std::string& fallback) const {
-    auto it = options.find(name);
-    return it == options.end() ? fallback : it->second;
-}
-
-int Args::getInt(const std::string& name, int fallback, int min, int max) const {
-    auto it = options.find(name);
-    if (it == options.end()) return fallback;
-    const std::string& v = it->second;
-    bool digits = !v.empty() && std::all_of(v.begin() + (v[0] == '-' ? 1 : 0), v.end(),
-                                            [](char c) { return c >= '0' && c <= '9'; });
-    if (!digits || v == "-") throw UsageError{name + " takes a whole number"};
-    // More than nine digits (leading zeros aside) is outside every range here.
-    std::string_view magnitude(v);
-    if (magnitude[0] == '-') magnitude.remove_prefix(1);
-    while (magnitude.size() > 1 && magnitude[0] == '0') magnitude.remove_prefix(1);
-    const bool huge = magnitude.size() > 9;
-    const int n = huge ? 0 : std::stoi(v);
-    if (huge || n < min || n > max)
-        throw UsageError{name + " must be between " + std::to_string(min) + " and " + std::to_string(max)};
-    return n;
-}
 
 std::string terminalLine(const std::string& text) {
     std::string s = text::replaceAll(text::replaceAll(text, "\r\n", "\n"), "\n\n", "\n");
@@ -112,7 +54,9 @@ bool Context::loadSettings() {
     std::string path = settingsReadPath(state.dataDirs(), state.settingsFileName);
     std::string shipped = programDir + state.settingsFileName;
     if (path != shipped) {
-        const bool read = loadSettingsFile(path, s, error);
+        const Result loaded = loadSettingsFile(path, s);
+        const bool read = loaded.ok;
+        error = loaded.error;
         if (!read || s.profiles.empty() || s.presets.empty()) {
             err << "kalvero-cli: warning: your settings file " << path << " could not be used ("
                 << terminalLine(read ? "it lists no usable profile or no preset" : error)
@@ -121,8 +65,8 @@ bool Context::loadSettings() {
             s = Settings{};
         }
     }
-    if (!loadSettingsFile(path, s, error)) {
-        fail("cannot read the settings file " + path + ": " + error);
+    if (const Result loaded = loadSettingsFile(path, s); !loaded) {
+        fail("cannot read the settings file " + path + ": " + loaded.error);
         return false;
     }
     auto usable = [&](int i) { return i >= 0 && i < int(s.profiles.size()) && s.profiles[size_t(i)].usable(); };
@@ -293,90 +237,12 @@ bool Context::writeProject(const std::string& path) {
     return true;
 }
 
-namespace {
-
 std::string requireOne(const Args& a, const char* what) {
     if (a.positional.size() != 1) throw UsageError{std::string("expected ") + what};
     return a.positional[0];
 }
 
-int cmdImportSrt(Context& c, const std::vector<std::string>& args) {
-    Args a = Args::parse(args, {"-o", "--profile", "--preset"}, {"--force"});
-    files::setReplaceReadOnly(a.flag("--force"));
-    std::string input = requireOne(a, "one SubRip file");
-    if (!a.has("-o")) throw UsageError{"import-srt needs -o OUT.KVL8"};
-    if (!c.loadSettings()) return BadInput;
-    c.selectProfileAndPreset(c.profileArg(a, c.state.profileIndex), c.presetArg(a, c.state.presetIndex));
-
-    std::string bytes;
-    files::Result r = files::readFile(input, bytes, kMaxOpenBytes);
-    if (!r) return c.fail("cannot read " + input + ": " + r.error);
-    c.state.list.clearList();
-    SrtImportResult result = importSrtText(bytes, c.state.fps, c.state.style.stripsYPos, c.state.list);
-    for (const std::string& line : text::splitLines(describeSkippedLines(result)))
-        c.err << "kalvero-cli: " << terminalLine(input + ": " + line) << "\n";
-    if (result.cues == 0) return c.fail("no SubRip cue found in " + input);
-    c.recalculateTimings();
-    if (!c.writeProject(a.get("-o"))) return BadInput;
-    c.out << "imported " << result.cues << (result.cues == 1 ? " cue" : " cues") << " into " << a.get("-o") << "\n";
-    return Ok;
-}
-
-// The height of one line's strip at the selected profile's font size (from
-// its font sheet; a share of the picture when the sheet cannot be read).
-int lineHeightOfProfile(Context& c) {
-    FontSheet font;
-    int dirty = 1;
-    loadFontSheets(font, fontSheetFolders(c.state.dataDirs()), c.state.style.fontSize, Notice(), dirty);
-    return font.stripHeight > 0 ? font.stripHeight : std::max(1, c.state.projectHeight / 18);
-}
-
-// The project of an import: the sets after the list's first empty set is
-// cleared, the timings recalculated, written in one step.
-int writeImported(Context& c, const std::string& input, const std::vector<SubtitleSet>& sets,
-                  const std::vector<std::string>& notes, const std::string& output, const char* what) {
-    for (const std::string& note : notes) c.err << "kalvero-cli: note: " << terminalLine(input + ": " + note) << "\n";
-    c.state.list = listOfSets(sets);
-    c.recalculateTimings();
-    if (!c.writeProject(output)) return BadInput;
-    c.out << "imported " << sets.size() << " " << what << (sets.size() == 1 ? "" : "s") << " into " << output << "\n";
-    return Ok;
-}
-
-int cmdImportStl(Context& c, const std::vector<std::string>& args) {
-    Args a = Args::parse(args, {"-o", "--profile", "--preset"}, {"--force"});
-    files::setReplaceReadOnly(a.flag("--force"));
-    std::string input = requireOne(a, "one EBU subtitle list (.stl)");
-    if (!a.has("-o")) throw UsageError{"import-stl needs -o OUT.KVL8"};
-    if (!c.loadSettings()) return BadInput;
-    c.selectProfileAndPreset(c.profileArg(a, c.state.profileIndex), c.presetArg(a, c.state.presetIndex));
-    std::string bytes;
-    files::Result r = files::readFile(input, bytes, kMaxOpenBytes);
-    if (!r) return c.fail("cannot read " + input + ": " + r.error);
-    const StlImportResult result = importStl(bytes, c.state.fps, c.state.projectHeight, lineHeightOfProfile(c));
-    if (!result.ok) return c.fail(input + ": " + result.error + " Nothing was imported.");
-    return writeImported(c, input, result.sets, result.notes, a.get("-o"), "subtitle");
-}
-
-int cmdImportScc(Context& c, const std::vector<std::string>& args) {
-    Args a = Args::parse(args, {"-o", "--profile", "--preset"}, {"--force"});
-    files::setReplaceReadOnly(a.flag("--force"));
-    std::string input = requireOne(a, "one caption file (.scc)");
-    if (!a.has("-o")) throw UsageError{"import-scc needs -o OUT.KVL8"};
-    if (!c.loadSettings()) return BadInput;
-    c.selectProfileAndPreset(c.profileArg(a, c.state.profileIndex), c.presetArg(a, c.state.presetIndex));
-    std::string bytes;
-    files::Result r = files::readFile(input, bytes, kMaxSccBytes);
-    if (!r)
-        return c.fail("cannot read " + input + ": " + r.error +
-                      (r.error == "the file is too large"
-                           ? " (a caption file is read up to " + std::to_string(kMaxSccBytes >> 20) + " MB)"
-                           : std::string()) +
-                      ". Nothing was imported.");
-    const SccImportResult result = importScc(bytes, c.state.fps, c.state.projectHeight, lineHeightOfProfile(c));
-    if (!result.ok) return c.fail(input + ": " + result.error + " Nothing was imported.");
-    return writeImported(c, input, result.sets, result.notes, a.get("-o"), "caption");
-}
+namespace {
 
 int cmdRecalc(Context& c, const std::vector<std::string>& args) {
     Args a = Args::parse(args, {"-o"}, {"--force"});

@@ -82,6 +82,10 @@ struct Context {
 // path, stays as it is).
 std::string terminalLine(const std::string& text);
 
+// The one positional argument of a command; a usage error "expected WHAT"
+// when there are none or more.
+std::string requireOne(const Args& a, const char* what);
+
 using Command = int (*)(Context&, const std::vector<std::string>&);
 
 // The command table; later commands register here.

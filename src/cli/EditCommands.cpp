@@ -27,11 +27,6 @@ namespace cli {
 
 namespace {
 
-std::string requireOne(const Args& a, const char* what) {
-    if (a.positional.size() != 1) throw UsageError{std::string("expected ") + what};
-    return a.positional[0];
-}
-
 // The edited sets become the project's rows, with their "OFF+ON" column.
 void takeSets(Context& c, const std::vector<SubtitleSet>& sets, bool tellMissing) {
     c.state.list = listOfSets(sets);

@@ -14,6 +14,7 @@
 #include "render/Compositor.h"
 #include "render/FontSheet.h"
 #include "render/PresetStyle.h"
+#include "settings/StyleParams.h"
 
 namespace cli {
 
@@ -28,12 +29,17 @@ RenderTarget parseTarget(const std::string& t) {
 }
 
 void applyOverrides(const Args& a, StripsConfig& s) {
-    s.fontSize = a.getInt("--font-size", s.fontSize, 1, 99);
-    s.borderStyle = a.getInt("--border", s.borderStyle, 0, 3);
-    s.blend = a.getInt("--blend", s.blend, 0, 255);
-    s.wordSpacing = a.getInt("--word-spacing", s.wordSpacing, -6, 6);
-    s.stripsSpacing = a.getInt("--strips-spacing", s.stripsSpacing, 0, 1000);
-    s.cropStrips = a.getInt("--crop", s.cropStrips, 0, 100);
+    // The number options take the ranges of the preset fields they override.
+    auto number = [&](int Preset::*field, int value) {
+        const PresetParam& p = presetParam(field);
+        return a.getInt(p.option, value, p.min, p.max);
+    };
+    s.fontSize = a.getInt("--font-size", s.fontSize, kMinFontSize, kMaxFontSize);
+    s.borderStyle = number(&Preset::borderStyle, s.borderStyle);
+    s.blend = number(&Preset::blend, s.blend);
+    s.wordSpacing = number(&Preset::wordSpacing, s.wordSpacing);
+    s.stripsSpacing = number(&Preset::stripsSpacing, s.stripsSpacing);
+    s.cropStrips = number(&Preset::cropStrips, s.cropStrips);
     if (a.has("--mode")) {
         std::string m = a.get("--mode");
         s.drawNoStrips = m == "none";

@@ -62,10 +62,5 @@ TimedMovieResult writeTimedMovie(AviWriter& writer, const TimedMovieJob& job, co
 
     result.error = writer.open(job.path, job.width, job.height, rate, job.codec);
     if (!result.error.empty()) return result;
-    const FrameWalkResult walked =
-        walkFrames(writer, job.width, job.height, timeline, pictures, true, progress, cancel, where);
-    result.error = walked.error;
-    result.cancelled = walked.cancelled;
-    result.frames = walked.frames;
-    return result;
+    return walkFrames(writer, job.width, job.height, timeline, pictures, true, progress, cancel, where);
 }

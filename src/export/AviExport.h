@@ -5,6 +5,7 @@
 #include <string>
 
 #include "export/AviTimeline.h"
+#include "export/FrameWalk.h"
 #include "export/AviWriter.h"
 
 class Image;
@@ -24,12 +25,7 @@ struct TimedMovieJob {
     bool checkFreeSpace = true;
 };
 
-struct TimedMovieResult {
-    std::string error;  // for the user; empty on success
-    bool cancelled = false;
-    int64_t frames = 0;  // frames in the finished movie
-    bool ok() const { return error.empty() && !cancelled; }
-};
+using TimedMovieResult = FrameWalkResult;
 
 // Longest movie written, in hours; longer timelines come from broken timings.
 constexpr int kMaxMovieHours = 24;

@@ -13,10 +13,12 @@
 // up, and repeated by the writer for the rest of its run; a set's picture is
 // released after its run, the blank one is kept for the next gap.
 
+// The end of a movie export (timed AVI, overlay movie).
 struct FrameWalkResult {
     std::string error;  // for the user; empty when every frame was written
     bool cancelled = false;
     int64_t frames = 0;  // frames in the finished movie
+    bool ok() const { return error.empty() && !cancelled; }
 };
 
 // Makes the folder of `path` when it is missing; the user's message or "".

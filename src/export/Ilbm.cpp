@@ -1,4 +1,5 @@
 #include "export/Ilbm.h"
+#include "base/BigEndian.h"
 
 #include <algorithm>
 #include <memory>
@@ -116,15 +117,8 @@ bool quantize(const Image& picture, IlbmPicture& out, std::string& error, const 
     return true;
 }
 
-void put16(std::string& s, uint32_t v) {
-    s.push_back(char((v >> 8) & 0xff));
-    s.push_back(char(v & 0xff));
-}
-
-void put32(std::string& s, uint32_t v) {
-    put16(s, v >> 16);
-    put16(s, v & 0xffff);
-}
+using bigendian::be16;
+using bigendian::be32;
 
 void putRgb(std::string& s, const Rgb& c) {
     s.push_back(char(c.r));
@@ -197,36 +191,36 @@ std::string encodeIlbm(const IlbmPicture& picture) {
     std::string out;
     out.reserve(size_t(186 + body));
     out += "FORM";
-    put32(out, uint32_t(body + 178));
+    be32(out, uint32_t(body + 178));
     out += "ILBM";
     out += "BMHD";
-    put32(out, 20);
-    put16(out, uint32_t(w));
-    put16(out, uint32_t(h));
-    put16(out, 0);  // x origin
-    put16(out, 0);  // y origin
+    be32(out, 20);
+    be16(out, uint32_t(w));
+    be16(out, uint32_t(h));
+    be16(out, 0);  // x origin
+    be16(out, 0);  // y origin
     out.push_back(4);  // planes
     out.push_back(0);  // masking: none
     out.push_back(0);  // compression: none
     out.push_back(0);  // pad
-    put16(out, 0);     // transparent colour
+    be16(out, 0);     // transparent colour
     out.push_back(10);  // x aspect
     out.push_back(10);  // y aspect
-    put16(out, uint32_t(w));  // page width
-    put16(out, uint32_t(h));  // page height
+    be16(out, uint32_t(w));  // page width
+    be16(out, uint32_t(h));  // page height
     out += "CAMG";
-    put32(out, 4);
-    put32(out, 0x8004);  // high resolution + interlace
+    be32(out, 4);
+    be32(out, 0x8004);  // high resolution + interlace
     out += "KVL8";
-    put32(out, 14);
+    be32(out, 14);
     static const unsigned char kvl8[14] = {0x00, 0x71, 0x00, 0x2A, 0x01, 0x80, 0x02, 0x40, 0, 0, 0, 0, 0, 0};
     out.append(reinterpret_cast<const char*>(kvl8), sizeof kvl8);
     out += "CMAP";
-    put32(out, 96);
+    be32(out, 96);
     for (const Rgb& c : picture.palette) putRgb(out, c);
     for (const Rgb& c : kIlbmFixedColours) putRgb(out, c);
     out += "BODY";
-    put32(out, uint32_t(body));
+    be32(out, uint32_t(body));
 
     const size_t header = out.size();
     const int rowBytes = ilbmRowBytes(w);

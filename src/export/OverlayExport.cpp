@@ -51,10 +51,5 @@ OverlayMovieResult writeOverlayMovie(OverlayWriter& writer, const OverlayMovieJo
     if (!result.error.empty()) return result;
     result.error = writer.open(job.path, job.width, job.height, rate, job.codec);
     if (!result.error.empty()) return result;
-    const FrameWalkResult walked =
-        walkFrames(writer, job.width, job.height, timeline, pictures, false, progress, cancel, where);
-    result.error = walked.error;
-    result.cancelled = walked.cancelled;
-    result.frames = walked.frames;
-    return result;
+    return walkFrames(writer, job.width, job.height, timeline, pictures, false, progress, cancel, where);
 }

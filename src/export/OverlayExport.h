@@ -5,6 +5,7 @@
 #include <string>
 
 #include "export/AviTimeline.h"
+#include "export/FrameWalk.h"
 #include "export/OverlayWriter.h"
 
 class Image;
@@ -21,12 +22,7 @@ struct OverlayMovieJob {
     std::string codec = "prores";
 };
 
-struct OverlayMovieResult {
-    std::string error;
-    bool cancelled = false;
-    int64_t frames = 0;
-    bool ok() const { return error.empty() && !cancelled; }
-};
+using OverlayMovieResult = FrameWalkResult;
 
 // Draws set `setIndex` into `out`, a fully transparent picture of the movie
 // size (never called for blank frames, which stay transparent).

@@ -1,4 +1,5 @@
 #include "export/Pgs.h"
+#include "base/BigEndian.h"
 
 #include <algorithm>
 #include <cmath>
@@ -66,18 +67,9 @@ constexpr int kMaxObjectSide = 4096;
 // width and height.
 constexpr size_t kMaxObjectData = 0xFFFFFF - 4;
 
-void be16(std::string& s, unsigned v) {
-    s += char((v >> 8) & 0xff);
-    s += char(v & 0xff);
-}
-void be24(std::string& s, unsigned v) {
-    s += char((v >> 16) & 0xff);
-    be16(s, v & 0xffff);
-}
-void be32(std::string& s, uint32_t v) {
-    be16(s, v >> 16);
-    be16(s, v & 0xffff);
-}
+using bigendian::be16;
+using bigendian::be24;
+using bigendian::be32;
 
 // Grows a band to the smallest object size the format allows, inside the frame.
 PixelBox atLeastMinimum(PixelBox b, int width, int height) {

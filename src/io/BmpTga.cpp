@@ -35,6 +35,51 @@ struct Field {
     }
 };
 
+std::vector<Rgb> bmpPalette(const uint8_t* d, size_t n, size_t start, size_t entrySize, uint32_t used, int bpp) {
+    std::vector<Rgb> palette;
+    size_t count = used ? std::min<size_t>(used, size_t(1) << bpp) : size_t(1) << bpp;
+    if (start + count * entrySize > n) count = start < n ? (n - start) / entrySize : 0;
+    for (size_t i = 0; i < count; ++i) {
+        const uint8_t* e = d + start + i * entrySize;
+        palette.push_back(Rgb{e[2], e[1], e[0]});
+    }
+    return palette;
+}
+
+// The pixel rows of a BMP picture (`stride` bytes each, bottom row first
+// unless `topDown`) into `img`; `fields` are the red, green, blue and alpha
+// bit fields of 16- and 32-bit pixels.
+void decodeBmpRows(const uint8_t* rows, size_t stride, int bpp, bool topDown, const std::vector<Rgb>& palette,
+                   const Field (&fields)[4], Image& img) {
+    const long long w = img.width(), absH = img.height();
+    const Field &fr = fields[0], &fg = fields[1], &fb = fields[2], &fa = fields[3];
+    bool anyAlpha = false;
+    for (long long row = 0; row < absH; ++row) {
+        const uint8_t* s = rows + size_t(row) * stride;
+        int y = int(topDown ? row : absH - 1 - row);
+        uint8_t* p = img.pixel(0, y);
+        for (long long x = 0; x < w; ++x, p += 4) {
+            if (bpp <= 8) {
+                size_t bit = size_t(x) * size_t(bpp);
+                unsigned v = (s[bit / 8] >> (8 - bpp - int(bit % 8))) & ((1u << bpp) - 1);
+                Rgb c = v < palette.size() ? palette[v] : Rgb{};
+                p[0] = c.r, p[1] = c.g, p[2] = c.b, p[3] = 255;
+            } else if (bpp == 24) {
+                const uint8_t* q = s + size_t(x) * 3;
+                p[0] = q[2], p[1] = q[1], p[2] = q[0], p[3] = 255;
+            } else {
+                uint32_t v = bpp == 16 ? le16(s + size_t(x) * 2) : le32(s + size_t(x) * 4);
+                p[0] = fr.get(v), p[1] = fg.get(v), p[2] = fb.get(v);
+                p[3] = fa.mask ? fa.get(v) : 255;
+                anyAlpha |= p[3] != 0;
+            }
+        }
+    }
+    // Many writers leave the fourth byte 0: such a picture is opaque.
+    if (bpp >= 16 && fa.mask && !anyAlpha)
+        for (size_t i = 3; i < size_t(w) * size_t(absH) * 4; i += 4) img.data()[i] = 255;
+}
+
 }  // namespace
 
 bool decodeBmp(std::string_view bytes, Image& out, std::string& error) {
@@ -108,16 +153,9 @@ bool decodeBmp(std::string_view bytes, Image& out, std::string& error) {
         rmask = 0x00ff0000, gmask = 0x0000ff00, bmask = 0x000000ff, amask = 0xff000000;
     }
 
-    // Palette.
     std::vector<Rgb> palette;
     if (bpp <= 8) {
-        size_t entrySize = hdr == 12 ? 3 : 4;
-        size_t count = clrUsed ? std::min<size_t>(clrUsed, size_t(1) << bpp) : size_t(1) << bpp;
-        if (paletteStart + count * entrySize > n) count = paletteStart < n ? (n - paletteStart) / entrySize : 0;
-        for (size_t i = 0; i < count; ++i) {
-            const uint8_t* e = d + paletteStart + i * entrySize;
-            palette.push_back(Rgb{e[2], e[1], e[0]});
-        }
+        palette = bmpPalette(d, n, paletteStart, hdr == 12 ? 3 : 4, clrUsed, bpp);
         if (palette.empty()) {
             error = "the BMP file has no palette";
             return false;
@@ -131,32 +169,8 @@ bool decodeBmp(std::string_view bytes, Image& out, std::string& error) {
     }
 
     Image img{int(w), int(absH)};
-    Field fr(rmask), fg(gmask), fb(bmask), fa(amask);
-    bool anyAlpha = false;
-    for (long long row = 0; row < absH; ++row) {
-        const uint8_t* s = d + offBits + size_t(row) * stride;
-        int y = int(topDown ? row : absH - 1 - row);
-        uint8_t* p = img.pixel(0, y);
-        for (long long x = 0; x < w; ++x, p += 4) {
-            if (bpp <= 8) {
-                size_t bit = size_t(x) * size_t(bpp);
-                unsigned v = (s[bit / 8] >> (8 - bpp - int(bit % 8))) & ((1u << bpp) - 1);
-                Rgb c = v < palette.size() ? palette[v] : Rgb{};
-                p[0] = c.r, p[1] = c.g, p[2] = c.b, p[3] = 255;
-            } else if (bpp == 24) {
-                const uint8_t* q = s + size_t(x) * 3;
-                p[0] = q[2], p[1] = q[1], p[2] = q[0], p[3] = 255;
-            } else {
-                uint32_t v = bpp == 16 ? le16(s + size_t(x) * 2) : le32(s + size_t(x) * 4);
-                p[0] = fr.get(v), p[1] = fg.get(v), p[2] = fb.get(v);
-                p[3] = amask ? fa.get(v) : 255;
-                anyAlpha |= p[3] != 0;
-            }
-        }
-    }
-    // Many writers leave the fourth byte 0: such a picture is opaque.
-    if (bpp >= 16 && amask && !anyAlpha)
-        for (size_t i = 3; i < size_t(w) * size_t(absH) * 4; i += 4) img.data()[i] = 255;
+    const Field fields[4] = {Field(rmask), Field(gmask), Field(bmask), Field(amask)};
+    decodeBmpRows(d + offBits, stride, bpp, topDown, palette, fields, img);
     out = std::move(img);
     return true;
 }
@@ -172,6 +186,51 @@ bool tgaHeaderPlausible(const uint8_t* d, size_t n) {
     if (mapped && (cmapType != 1 || depth != 8)) return false;
     if (truecolor && depth != 15 && depth != 16 && depth != 24 && depth != 32) return false;
     if (grey && depth != 8 && depth != 16) return false;
+    return true;
+}
+
+using TgaPalette = std::vector<std::array<uint8_t, 4>>;
+
+// The colour map at `pos` (moved past it); false when it is damaged.
+bool readTgaPalette(const uint8_t* d, size_t n, int depth, uint32_t length, size_t& pos, TgaPalette& palette) {
+    size_t entry = (size_t(depth) + 7) / 8;
+    if (entry < 2 || entry > 4 || pos + entry * length > n) return false;
+    for (uint32_t i = 0; i < length; ++i, pos += entry) {
+        const uint8_t* e = d + pos;
+        if (entry == 2) {
+            uint32_t v = le16(e);
+            palette.push_back({uint8_t(((v >> 10) & 31) * 255 / 31), uint8_t(((v >> 5) & 31) * 255 / 31),
+                               uint8_t((v & 31) * 255 / 31), 255});
+        } else {
+            palette.push_back({e[2], e[1], e[0], uint8_t(entry == 4 ? e[3] : 255)});
+        }
+    }
+    return true;
+}
+
+// Run-length packets from `pos` into `total` RGBA pixels at `linear`, each
+// pixel value of `bpp` bytes turned by `decodePixel`; false when the file
+// ends first.
+template <class DecodePixel>
+bool decodeTgaRuns(const uint8_t* d, size_t n, size_t pos, size_t bpp, size_t total, DecodePixel& decodePixel,
+                   uint8_t* linear) {
+    size_t i = 0;
+    while (i < total) {
+        if (pos >= n) return false;
+        uint8_t head = d[pos++];
+        size_t count = size_t(head & 127) + 1;
+        if (count > total - i) count = total - i;  // a packet may not cross the picture's end
+        if (head & 128) {
+            if (bpp > n - pos) return false;
+            uint8_t px[4];
+            decodePixel(d + pos, px);
+            pos += bpp;
+            for (size_t k = 0; k < count; ++k, ++i) std::memcpy(&linear[i * 4], px, 4);
+        } else {
+            if (count * bpp > n - pos) return false;
+            for (size_t k = 0; k < count; ++k, ++i, pos += bpp) decodePixel(d + pos, &linear[i * 4]);
+        }
+    }
     return true;
 }
 
@@ -194,23 +253,10 @@ bool decodeTga(std::string_view bytes, Image& out, std::string& error) {
         return false;
     }
     size_t pos = 18 + size_t(idLength);
-    std::vector<std::array<uint8_t, 4>> palette;
-    if (cmapType == 1) {
-        size_t entry = (size_t(cmapDepth) + 7) / 8;
-        if (entry < 2 || entry > 4 || pos + entry * cmapLength > n) {
-            error = "the TGA file's colour map is damaged";
-            return false;
-        }
-        for (uint32_t i = 0; i < cmapLength; ++i, pos += entry) {
-            const uint8_t* e = d + pos;
-            if (entry == 2) {
-                uint32_t v = le16(e);
-                palette.push_back({uint8_t(((v >> 10) & 31) * 255 / 31), uint8_t(((v >> 5) & 31) * 255 / 31),
-                                   uint8_t((v & 31) * 255 / 31), 255});
-            } else {
-                palette.push_back({e[2], e[1], e[0], uint8_t(entry == 4 ? e[3] : 255)});
-            }
-        }
+    TgaPalette palette;
+    if (cmapType == 1 && !readTgaPalette(d, n, cmapDepth, cmapLength, pos, palette)) {
+        error = "the TGA file's colour map is damaged";
+        return false;
     }
     const size_t bpp = (size_t(depth) + 7) / 8;
     const bool alphaBits = (desc & 15) != 0;
@@ -251,33 +297,9 @@ bool decodeTga(std::string_view bytes, Image& out, std::string& error) {
     std::vector<uint8_t> linear(total * 4);  // pixels in file order
     if (type < 9) {
         for (size_t i = 0; i < total; ++i) decodePixel(d + pos + i * bpp, &linear[i * 4]);
-    } else {
-        size_t i = 0;
-        while (i < total) {
-            if (pos >= n) {
-                error = "the TGA file is truncated";
-                return false;
-            }
-            uint8_t head = d[pos++];
-            size_t count = size_t(head & 127) + 1;
-            if (count > total - i) count = total - i;  // a packet may not cross the picture's end
-            if (head & 128) {
-                if (bpp > n - pos) {
-                    error = "the TGA file is truncated";
-                    return false;
-                }
-                uint8_t px[4];
-                decodePixel(d + pos, px);
-                pos += bpp;
-                for (size_t k = 0; k < count; ++k, ++i) std::memcpy(&linear[i * 4], px, 4);
-            } else {
-                if (count * bpp > n - pos) {
-                    error = "the TGA file is truncated";
-                    return false;
-                }
-                for (size_t k = 0; k < count; ++k, ++i, pos += bpp) decodePixel(d + pos, &linear[i * 4]);
-            }
-        }
+    } else if (!decodeTgaRuns(d, n, pos, bpp, total, decodePixel, linear.data())) {
+        error = "the TGA file is truncated";
+        return false;
     }
     Image img{int(w), int(h)};
     bool topOrigin = desc & 0x20, rightToLeft = desc & 0x10;

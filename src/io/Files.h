@@ -4,17 +4,14 @@
 #include <string>
 #include <vector>
 
+#include "base/Result.h"
+
 // File-system access for the rest of the program. Paths are UTF-8 on Linux
 // (native narrow paths); folders given by callers end with a separator where
 // the callers say so.
 namespace files {
 
-struct Result {
-    bool ok = true;
-    std::string error;  // a sentence for the user when !ok
-    explicit operator bool() const { return ok; }
-    static Result failure(std::string why) { return Result{false, std::move(why)}; }
-};
+using Result = ::Result;
 
 // Reads a whole regular file. Refuses anything else (FIFOs, devices,
 // folders) without waiting on it, and files larger than maxBytes.

@@ -13,25 +13,23 @@
 
 #include "io/ImageCodecs.h"
 #include "io/Files.h"
+#include "base/BigEndian.h"
 
 namespace imageio {
 
 namespace {
 
-void putBe32(std::string& s, uint32_t v) {
-    const char b[4] = {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
-    s.append(b, 4);
-}
+using bigendian::be32;
 
 // Appends length, type, data and CRC-32 (over type and data).
 void appendChunk(std::string& out, const char (&type)[5], const uint8_t* data, size_t size) {
-    putBe32(out, uint32_t(size));
+    be32(out, uint32_t(size));
     const size_t typeAt = out.size();
     out.append(type, 4);
     if (size) out.append(reinterpret_cast<const char*>(data), size);
     const uint32_t crc =
         crc32_gzip_refl(0, reinterpret_cast<const unsigned char*>(out.data() + typeAt), uint64_t(size) + 4);
-    putBe32(out, crc);
+    be32(out, crc);
 }
 
 // Per thread: the compressor's work memory and the staging buffers, kept
@@ -115,8 +113,8 @@ bool encodePng32Fast(const Image& img, std::string& out, std::string& error) {
     out.reserve(8 + 25 + produced + (produced / kIdatBytes + 1) * 12 + 12);
     out.append("\x89PNG\r\n\x1a\n", 8);
     std::string ihdr;
-    putBe32(ihdr, uint32_t(w));
-    putBe32(ihdr, uint32_t(h));
+    be32(ihdr, uint32_t(w));
+    be32(ihdr, uint32_t(h));
     ihdr.push_back(8);  // bits per channel
     ihdr.push_back(6);  // colour type: RGBA
     ihdr.push_back(0);  // compression: deflate

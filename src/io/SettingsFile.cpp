@@ -5,85 +5,71 @@
 
 #include "io/Files.h"
 
-bool loadSettingsFile(const std::string& path, Settings& out, std::string& error) {
-    std::string content;
-    files::Result r = files::readFile(path, content, 16u << 20);
-    if (!r) {
-        error = r.error;
-        return false;
-    }
-    out = parseSettings(content);
-    return true;
+namespace {
+
+constexpr uint64_t kMaxSettingsBytes = 16u << 20;
+
+// The text of the settings file at `path`, or the failure naming it.
+Result readSettingsText(const std::string& path, std::string& content) {
+    Result r = files::readFile(path, content, kMaxSettingsBytes);
+    if (!r) r.file = path;
+    return r;
 }
 
-bool savePresetsToFile(const std::string& path, const std::vector<Preset>& presets, std::string& error) {
-    return savePresetsToFile(path, path, presets, error);
+Result writeSettingsText(const std::string& path, const std::string& content) {
+    Result r = files::writeFileAtomic(path, content);
+    if (!r) r.file = path;
+    return r;
 }
 
-bool savePresetsToFile(const std::string& source, const std::string& target, const std::vector<Preset>& presets,
-                       std::string& error) {
+}  // namespace
+
+Result loadSettingsFile(const std::string& path, Settings& out) {
     std::string content;
-    files::Result r = files::readFile(source, content, 16u << 20);
-    if (!r) {
-        error = r.error;
-        return false;
-    }
+    Result r = readSettingsText(path, content);
+    if (r) out = parseSettings(content);
+    return r;
+}
+
+Result savePresetsToFile(const std::string& path, const std::vector<Preset>& presets) {
+    return savePresetsToFile(path, path, presets);
+}
+
+Result savePresetsToFile(const std::string& source, const std::string& target, const std::vector<Preset>& presets) {
+    std::string content;
+    if (Result r = readSettingsText(source, content); !r) return r;
     std::optional<std::string> rewritten = rewritePresets(content, presets);
-    if (!rewritten) {
-        error = "the file has no [Presets] section";
-        return false;
-    }
-    r = files::writeFileAtomic(target, *rewritten);
-    if (!r) {
-        error = r.error;
-        return false;
-    }
-    return true;
+    if (!rewritten) return Result::failure("the file has no [Presets] section", source);
+    return writeSettingsText(target, *rewritten);
 }
 
-bool savePresetToFile(const std::string& source, const std::string& target, const Preset& preset,
-                      std::vector<Preset>& presets, std::string& error) {
+Result savePresetToFile(const std::string& source, const std::string& target, const Preset& preset,
+                        std::vector<Preset>& presets) {
     std::string content;
-    files::Result r = files::readFile(source, content, 16u << 20);
-    if (!r) {
-        error = r.error;
-        return false;
-    }
+    if (Result r = readSettingsText(source, content); !r) return r;
     std::vector<Preset> merged = parseSettings(content).presets;
     auto same = std::find_if(merged.begin(), merged.end(), [&](const Preset& p) { return p.name == preset.name; });
-    if (same != merged.end() && same->programDefault == 1) {
-        error = "the preset " + preset.name + " is a program default";
-        return false;
-    }
+    if (same != merged.end() && same->programDefault == 1)
+        return Result::failure("the preset " + preset.name + " is a program default", source);
     if (same != merged.end()) {
         *same = preset;
     } else if (merged.size() >= kMaxPresets) {
-        error = "the preset list is full (" + std::to_string(kMaxPresets) + " presets)";
-        return false;
+        return Result::failure("the preset list is full (" + std::to_string(kMaxPresets) + " presets)", source);
     } else {
         merged.push_back(preset);
     }
-    if (!savePresetsToFile(source, target, merged, error)) return false;
-    presets = std::move(merged);
-    return true;
+    Result r = savePresetsToFile(source, target, merged);
+    if (r) presets = std::move(merged);
+    return r;
 }
 
-bool saveReactionMsToFile(const std::string& path, int reactionMs, std::string& error) {
-    return saveReactionMsToFile(path, path, reactionMs, error);
+Result saveReactionMsToFile(const std::string& path, int reactionMs) {
+    return saveReactionMsToFile(path, path, reactionMs);
 }
 
-bool saveReactionMsToFile(const std::string& source, const std::string& target, int reactionMs, std::string& error) {
+Result saveReactionMsToFile(const std::string& source, const std::string& target, int reactionMs) {
     std::string content;
-    files::Result r = files::readFile(source, content, 16u << 20);
-    if (!r) {
-        error = r.error;
-        return false;
-    }
-    r = files::writeFileAtomic(target,
-                               withGlobalKey(content, "ReactionMs", std::to_string(std::clamp(reactionMs, 0, 1000))));
-    if (!r) {
-        error = r.error;
-        return false;
-    }
-    return true;
+    if (Result r = readSettingsText(source, content); !r) return r;
+    return writeSettingsText(target,
+                             withGlobalKey(content, "ReactionMs", std::to_string(std::clamp(reactionMs, 0, 1000))));
 }

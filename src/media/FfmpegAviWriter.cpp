@@ -12,23 +12,7 @@
 #include "export/AviWriter.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <random>
-
-#ifdef _WIN32
-#include <io.h>
-#define fseeko _fseeki64
-#define ftello _ftelli64
-#define fsync _commit
-#define fileno _fileno
-#else
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -42,152 +26,13 @@ extern "C" {
 #include "media/MediaFiles.h"
 
 #include "base/Image.h"
-#include "media/KeptPictures.h"
+#include "media/AviSink.h"
+#include "media/PictureStream.h"
 #include "io/Files.h"
 
 namespace {
 
-std::function<bool(uint64_t)>& writeHook() {
-    static std::function<bool(uint64_t)> hook;
-    return hook;
-}
-
-// Where the multiplexed bytes go.
-class Sink {
-public:
-    virtual ~Sink() = default;
-    virtual bool write(const uint8_t* data, size_t size) = 0;  // sets error() on failure
-    virtual int64_t seek(int64_t offset, int whence) = 0;      // new position, or < 0
-    virtual std::string close() = 0;                           // error text
-    virtual void discard() = 0;                                // remove what was written
-    virtual std::string commit() = 0;                          // move into place; error text
-    const std::string& error() const { return error_; }
-    uint64_t bytes() const { return bytes_; }
-
-protected:
-    bool hookAllows() {
-        if (writeHook() && !writeHook()(bytes_)) {
-            error_ = std::strerror(ENOSPC);
-            return false;
-        }
-        return true;
-    }
-    std::string error_;
-    uint64_t bytes_ = 0;  // highest position written
-};
-
-class FileSink : public Sink {
-public:
-    std::string open(const std::string& path) {
-        path_ = path;
-        files::Result allowed = files::checkOutputPath(path);
-        if (!allowed) return allowed.error;
-        std::string why;
-        const int fd = files::createTemporaryFile(path, tmp_, why);
-        if (fd < 0) return why;
-        file_ = ::fdopen(fd, "wb");
-        if (!file_) {
-            const int e = errno;
-            ::close(fd);
-            discard();
-            return std::strerror(e);
-        }
-        return {};
-    }
-    ~FileSink() override { discard(); }
-
-    bool write(const uint8_t* data, size_t size) override {
-        if (!file_) return false;
-        if (!hookAllows()) return false;
-        if (std::fwrite(data, 1, size, file_) != size) {
-            error_ = std::strerror(errno ? errno : EIO);
-            return false;
-        }
-        int64_t pos = int64_t(ftello(file_));
-        if (pos > 0 && uint64_t(pos) > bytes_) bytes_ = uint64_t(pos);
-        return true;
-    }
-    int64_t seek(int64_t offset, int whence) override {
-        if (!file_) return -1;
-        if (whence == AVSEEK_SIZE) return int64_t(bytes_);
-        if (fseeko(file_, offset, whence & ~AVSEEK_FORCE) != 0) return -1;
-        return int64_t(ftello(file_));
-    }
-    std::string close() override {
-        if (!file_) return error_.empty() ? "the file is not open" : error_;
-        bool ok = std::fflush(file_) == 0;
-        if (ok && fsync(fileno(file_)) != 0) ok = false;
-        int why = errno;
-        if (std::fclose(file_) != 0 && ok) {
-            ok = false;
-            why = errno;
-        }
-        file_ = nullptr;
-        if (!ok) return std::strerror(why ? why : EIO);
-        return {};
-    }
-    void discard() override {
-        if (file_) {
-            std::fclose(file_);
-            file_ = nullptr;
-        }
-        if (!tmp_.empty()) {
-            std::error_code ec;
-            std::filesystem::remove(tmp_, ec);
-            tmp_.clear();
-        }
-    }
-    std::string commit() override {
-        std::error_code ec;
-        std::filesystem::rename(tmp_, path_, ec);
-        if (ec) {
-            discard();
-            return ec.message();
-        }
-        tmp_.clear();
-        return {};
-    }
-
-private:
-    std::string path_, tmp_;
-    std::FILE* file_ = nullptr;
-};
-
-class DiscardingSink : public Sink {
-public:
-    bool write(const uint8_t*, size_t size) override {
-        if (!hookAllows()) return false;
-        pos_ += int64_t(size);
-        if (uint64_t(pos_) > bytes_) bytes_ = uint64_t(pos_);
-        return true;
-    }
-    int64_t seek(int64_t offset, int whence) override {
-        whence &= ~AVSEEK_FORCE;
-        if (whence == AVSEEK_SIZE) return int64_t(bytes_);
-        int64_t base = whence == SEEK_CUR ? pos_ : whence == SEEK_END ? int64_t(bytes_) : 0;
-        if (base + offset < 0) return -1;
-        pos_ = base + offset;
-        return pos_;
-    }
-    std::string close() override { return {}; }
-    void discard() override {}
-    std::string commit() override { return {}; }
-
-private:
-    int64_t pos_ = 0;
-};
-
-int sinkWrite(void* opaque, uint8_t* buf, int size) {
-    auto* sink = static_cast<Sink*>(opaque);
-    if (size <= 0) return 0;
-    if (!sink->write(buf, size_t(size))) return AVERROR(EIO);
-    return size;
-}
-
-int64_t sinkSeek(void* opaque, int64_t offset, int whence) {
-    int64_t r = static_cast<Sink*>(opaque)->seek(offset, whence);
-    return r < 0 ? AVERROR(EIO) : r;
-}
+using namespace avisink;
 
 struct Candidate {
     const char* codec;
@@ -228,15 +73,13 @@ public:
     void releasePicture(PictureId id) override;
     std::string finish() override;
     void abort() override;
-    int64_t framesWritten() const override { return frames_; }
+    int64_t framesWritten() const override { return pictures_.frames(); }
     uint64_t bytesWritten() const override { return sink_ ? sink_->bytes() : 0; }
 
 private:
     std::string fail(const std::string& what);
     std::string failAv(const std::string& what, int code);
     std::string openEncoder(const CodecChoice& choice);
-    std::string writePacket(const AVPacket* stored);
-    std::string encode(AVFrame* frame);  // sends one frame (or nullptr to drain) and writes what comes out
     std::string rawPacket(const Image& picture, AVPacket*& out);
     std::string convert(const Image& picture, AVFrame*& out);
     void release();
@@ -248,7 +91,6 @@ private:
     bool raw_ = false;
     bool reusePackets_ = true;
     int width_ = 0, height_ = 0, rate_ = 0;
-    int64_t frames_ = 0;
 
     std::unique_ptr<Sink> sink_;
     AVFormatContext* format_ = nullptr;
@@ -256,8 +98,7 @@ private:
     AVStream* stream_ = nullptr;
     AVCodecContext* encoder_ = nullptr;
     SwsContext* sws_ = nullptr;
-    AVPacket* scratch_ = nullptr;
-    KeptPictures kept_;  // by picture id: packets (reused) or frames (encoded again)
+    PictureStream pictures_;  // by picture id: packets (reused) or frames (encoded again)
 };
 
 std::string FfmpegAviWriter::fail(const std::string& what) {
@@ -280,7 +121,7 @@ std::string FfmpegAviWriter::open(const std::string& path, int width, int height
     applyMediaLogLevel();
     error_.clear();
     path_ = path;
-    frames_ = 0;
+    pictures_.resetCounts();
     if (width <= 0 || height <= 0 || !Image::validSize(width, height))
         return fail("the picture size " + std::to_string(width) + " x " + std::to_string(height) + " is not valid");
     if (rate <= 0 || rate > 1000) return fail("the frame rate " + std::to_string(rate) + " is not valid");
@@ -340,8 +181,18 @@ std::string FfmpegAviWriter::open(const std::string& path, int width, int height
     r = avformat_write_header(format_, &options);
     av_dict_free(&options);
     if (r < 0) return failAv("could not write the movie header", r);
-    scratch_ = av_packet_alloc();
-    if (!scratch_) return fail("out of memory");
+    PictureStream::Setup setup;
+    setup.format = format_;
+    setup.stream = stream_;
+    setup.encoder = encoder_;
+    setup.frameTb = AVRational{1, rate_};
+    setup.keepPackets = reusePackets_;
+    setup.codecWord = "the video codec";
+    setup.interleave = false;
+    setup.ioError = [this] { return io_->error; };
+    setup.fail = [this](const std::string& what) { return fail(what); };
+    setup.failAv = [this](const std::string& what, int code) { return failAv(what, code); };
+    if (!pictures_.start(std::move(setup))) return fail("out of memory");
     open_ = true;
     return {};
 }
@@ -463,33 +314,6 @@ std::string FfmpegAviWriter::convert(const Image& picture, AVFrame*& out) {
     return {};
 }
 
-std::string FfmpegAviWriter::writePacket(const AVPacket* stored) {
-    bool outOfMemory = false;
-    const int r = writeKeptPacket(format_, stream_, scratch_, stored, frames_, AVRational{1, rate_}, outOfMemory);
-    if (outOfMemory) return failAv("out of memory", r);
-    if (r < 0 || io_->error < 0) return failAv("writing frame " + std::to_string(frames_) + " failed", r < 0 ? r : io_->error);
-    ++frames_;
-    return {};
-}
-
-std::string FfmpegAviWriter::encode(AVFrame* frame) {
-    if (frame) frame->pts = frames_;
-    int r = avcodec_send_frame(encoder_, frame);
-    if (r < 0) return failAv("the video codec refused frame " + std::to_string(frames_), r);
-    for (;;) {
-        r = avcodec_receive_packet(encoder_, scratch_);
-        if (r == AVERROR(EAGAIN) || r == AVERROR_EOF) break;
-        if (r < 0) return failAv("the video codec failed at frame " + std::to_string(frames_), r);
-        scratch_->stream_index = 0;
-        av_packet_rescale_ts(scratch_, encoder_->time_base, stream_->time_base);
-        r = av_write_frame(format_, scratch_);
-        av_packet_unref(scratch_);
-        if (r < 0 || io_->error < 0) return failAv("writing frame " + std::to_string(frames_) + " failed", r < 0 ? r : io_->error);
-    }
-    if (frame) ++frames_;
-    return {};
-}
-
 std::string FfmpegAviWriter::writeFrame(const Image& picture, PictureId& id) {
     id = kNoPicture;
     if (!error_.empty()) return error_;
@@ -502,44 +326,27 @@ std::string FfmpegAviWriter::writeFrame(const Image& picture, PictureId& id) {
         AVPacket* p = nullptr;
         std::string why = rawPacket(picture, p);
         if (!why.empty()) return fail(why);
-        id = kept_.keepPacket(p);
-        return writePacket(p);
+        return pictures_.writeOwnPacket(p, id);
     }
 
     AVFrame* f = nullptr;
     std::string why = convert(picture, f);
     if (!why.empty()) return fail(why);
-    if (!reusePackets_) {
-        id = kept_.keepFrame(f);
-        return encode(f);
-    }
-    KeptPictures::Step step{};
-    const int r = kept_.encodeAndKeep(encoder_, f, frames_, id, step);
-    if (step == KeptPictures::Step::Memory) return fail("out of memory");
-    if (r < 0)
-        return failAv((step == KeptPictures::Step::Send ? "the video codec refused frame "
-                                                         : "the video codec returned no picture for frame ") +
-                          std::to_string(frames_),
-                      r);
-    return writePacket(kept_.packet(id));
+    return pictures_.writePicture(f, id);
 }
 
 std::string FfmpegAviWriter::repeatPicture(PictureId id) {
     if (!error_.empty()) return error_;
     if (!open_) return fail("the movie is not open");
-    return repeatKeptPicture(
-        kept_, id, reusePackets_, [this](const AVPacket* p) { return writePacket(p); },
-        [this](AVFrame* f) { return encode(f); }, [this](const std::string& what) { return fail(what); });
+    return pictures_.repeat(id);
 }
 
-void FfmpegAviWriter::releasePicture(PictureId id) { kept_.release(id); }
+void FfmpegAviWriter::releasePicture(PictureId id) { pictures_.release(id); }
 
 std::string FfmpegAviWriter::finish() {
     if (!error_.empty()) return error_;
     if (!open_) return fail("the movie is not open");
-    std::string why = finishKeptStream(
-        format_, encoder_ && !reusePackets_, [this](AVFrame* f) { return encode(f); },
-        [this](const std::string& what, int code) { return failAv(what, code); });
+    std::string why = pictures_.finish();
     if (!why.empty()) return why;
     avio_flush(io_);
     if (io_->error < 0) return failAv("could not complete the movie", io_->error);
@@ -558,18 +365,8 @@ void FfmpegAviWriter::abort() {
 }
 
 void FfmpegAviWriter::release() {
-    kept_.clear();
-    av_packet_free(&scratch_);
-    if (sws_) {
-        sws_freeContext(sws_);
-        sws_ = nullptr;
-    }
-    avcodec_free_context(&encoder_);
-    if (format_) {
-        avformat_free_context(format_);
-        format_ = nullptr;
-        stream_ = nullptr;
-    }
+    pictures_.close();
+    freeMovieContexts(sws_, encoder_, format_, stream_);
     if (io_) {
         av_freep(&io_->buffer);
         avio_context_free(&io_);

@@ -7,256 +7,9 @@
 // movie's own colour space. Each movie frame (as 8-bit 4:2:0) then gets the
 // caption blended in, over the caption's bounding box only.
 
-#include "export/BurnIn.h"
+#include "media/MovieBurn.h"
 
-#include <algorithm>
-#include <chrono>
-#include <cmath>
-#include <cstring>
-#include <filesystem>
-#include <random>
-
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/audio_fifo.h>
-#include <libavutil/display.h>
-#include <libavutil/opt.h>
-#include <libswresample/swresample.h>
-#include <libswscale/swscale.h>
-}
-
-#include "media/AvError.h"
-#include "media/MediaFiles.h"
-
-#include "base/Image.h"
-
-namespace {
-
-// One set's caption at the movie's size, ready to blend into 4:2:0.
-struct CaptionLayer {
-    int set = -1;
-    int x0 = 0, y0 = 0, x1 = 0, y1 = 0;  // bounding box of visible pixels, even-aligned; empty when x1 <= x0
-    int width = 0, height = 0;
-    std::vector<uint8_t> y, a;         // full size
-    std::vector<uint8_t> u, v, ca;     // half size: chroma and the mean alpha of its four pixels
-};
-
-// Straight-alpha RGBA scaled smoothly to another size.
-Image scaledCaption(const Image& src, int w, int h) {
-    Image pre(src.width(), src.height());
-    for (int yy = 0; yy < src.height(); ++yy) {
-        const uint8_t* s = src.pixel(0, yy);
-        uint8_t* d = pre.pixel(0, yy);
-        for (int x = 0; x < src.width(); ++x, s += 4, d += 4) {
-            for (int c = 0; c < 3; ++c) d[c] = uint8_t((s[c] * s[3] + 127) / 255);
-            d[3] = s[3];
-        }
-    }
-    Image out(w, h);
-    SwsContext* sws = sws_getContext(src.width(), src.height(), AV_PIX_FMT_RGBA, w, h, AV_PIX_FMT_RGBA,
-                                     SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr, nullptr, nullptr);
-    if (!sws || out.empty()) {
-        sws_freeContext(sws);
-        return Image();
-    }
-    const uint8_t* srcData[4] = {pre.data(), nullptr, nullptr, nullptr};
-    const int srcStride[4] = {int(pre.stride()), 0, 0, 0};
-    uint8_t* dstData[4] = {out.data(), nullptr, nullptr, nullptr};
-    const int dstStride[4] = {int(out.stride()), 0, 0, 0};
-    sws_scale(sws, srcData, srcStride, 0, src.height(), dstData, dstStride);
-    sws_freeContext(sws);
-    for (int yy = 0; yy < h; ++yy) {
-        uint8_t* p = out.pixel(0, yy);
-        for (int x = 0; x < w; ++x, p += 4) {
-            const int a = p[3];
-            for (int c = 0; c < 3; ++c) p[c] = a ? uint8_t(std::min(255, (std::min<int>(p[c], a) * 255 + a / 2) / a)) : 0;
-        }
-    }
-    return out;
-}
-
-void buildLayer(const Image& rgba, bool bt709, CaptionLayer& layer) {
-    const int w = rgba.width(), h = rgba.height();
-    const double kr = bt709 ? 0.2126 : 0.299, kb = bt709 ? 0.0722 : 0.114, kg = 1.0 - kr - kb;
-    layer.width = w;
-    layer.height = h;
-    layer.y.assign(size_t(w) * size_t(h), 0);
-    layer.a.assign(size_t(w) * size_t(h), 0);
-    const int cw = (w + 1) / 2, ch = (h + 1) / 2;
-    layer.u.assign(size_t(cw) * size_t(ch), 128);
-    layer.v.assign(size_t(cw) * size_t(ch), 128);
-    layer.ca.assign(size_t(cw) * size_t(ch), 0);
-    std::vector<double> su(size_t(cw) * size_t(ch), 0), sv(su.size(), 0), sa(su.size(), 0);
-    int x0 = w, y0 = h, x1 = 0, y1 = 0;
-    for (int yy = 0; yy < h; ++yy) {
-        const uint8_t* p = rgba.pixel(0, yy);
-        for (int x = 0; x < w; ++x, p += 4) {
-            const int a = p[3];
-            if (!a) continue;
-            x0 = std::min(x0, x), y0 = std::min(y0, yy), x1 = std::max(x1, x + 1), y1 = std::max(y1, yy + 1);
-            const double r = p[0], g = p[1], b = p[2];
-            const double luma = kr * r + kg * g + kb * b;
-            const size_t i = size_t(yy) * size_t(w) + size_t(x);
-            layer.y[i] = uint8_t(std::lround(16.0 + 219.0 * luma / 255.0));
-            layer.a[i] = uint8_t(a);
-            const double u = 128.0 + 224.0 * (b - luma) / (2.0 * (1.0 - kb)) / 255.0;
-            const double v = 128.0 + 224.0 * (r - luma) / (2.0 * (1.0 - kr)) / 255.0;
-            const size_t ci = size_t(yy / 2) * size_t(cw) + size_t(x / 2);
-            su[ci] += u * a, sv[ci] += v * a, sa[ci] += a;
-        }
-    }
-    for (size_t ci = 0; ci < su.size(); ++ci)
-        if (sa[ci] > 0) {
-            layer.u[ci] = uint8_t(std::clamp(std::lround(su[ci] / sa[ci]), 0L, 255L));
-            layer.v[ci] = uint8_t(std::clamp(std::lround(sv[ci] / sa[ci]), 0L, 255L));
-            layer.ca[ci] = uint8_t(std::lround(sa[ci] / 4.0));
-        }
-    layer.x0 = x0 & ~1, layer.y0 = y0 & ~1;
-    layer.x1 = std::min(w, (x1 + 1) & ~1), layer.y1 = std::min(h, (y1 + 1) & ~1);
-    if (x1 <= x0) layer.x0 = layer.x1 = layer.y0 = layer.y1 = 0;
-}
-
-// A picture turned by quarter turns counterclockwise (0 to 3).
-Image turnedCounterclockwise(const Image& src, int quarterTurns) {
-    const int w = src.width(), h = src.height();
-    const bool across = quarterTurns % 2 != 0;
-    Image out(across ? h : w, across ? w : h);
-    if (out.empty()) return out;
-    for (int y = 0; y < h; ++y) {
-        const uint8_t* p = src.pixel(0, y);
-        for (int x = 0; x < w; ++x, p += 4) {
-            int tx = x, ty = y;
-            switch (quarterTurns) {
-                case 1: tx = y, ty = w - 1 - x; break;
-                case 2: tx = w - 1 - x, ty = h - 1 - y; break;
-                case 3: tx = h - 1 - y, ty = x; break;
-                default: break;
-            }
-            std::copy(p, p + 4, out.pixel(tx, ty));
-        }
-    }
-    return out;
-}
-
-// The display matrix of a stream (how players turn its pictures), or null.
-const int32_t* displayMatrixOf(const AVStream* s) {
-#if LIBAVFORMAT_VERSION_MAJOR < 61
-    size_t size = 0;
-    const uint8_t* data = av_stream_get_side_data(s, AV_PKT_DATA_DISPLAYMATRIX, &size);
-    return data && size >= 9 * sizeof(int32_t) ? reinterpret_cast<const int32_t*>(data) : nullptr;
-#else
-    const AVPacketSideData* sd = av_packet_side_data_get(s->codecpar->coded_side_data,
-                                                         s->codecpar->nb_coded_side_data, AV_PKT_DATA_DISPLAYMATRIX);
-    return sd && sd->size >= 9 * sizeof(int32_t) ? reinterpret_cast<const int32_t*>(sd->data) : nullptr;
-#endif
-}
-
-bool setDisplayMatrix(AVStream* s, const int32_t* matrix) {
-#if LIBAVFORMAT_VERSION_MAJOR < 61
-    uint8_t* data = av_stream_new_side_data(s, AV_PKT_DATA_DISPLAYMATRIX, 9 * sizeof(int32_t));
-#else
-    AVPacketSideData* sd = av_packet_side_data_new(&s->codecpar->coded_side_data, &s->codecpar->nb_coded_side_data,
-                                                   AV_PKT_DATA_DISPLAYMATRIX, 9 * sizeof(int32_t), 0);
-    uint8_t* data = sd ? sd->data : nullptr;
-#endif
-    if (!data) return false;
-    std::memcpy(data, matrix, 9 * sizeof(int32_t));
-    return true;
-}
-
-inline uint8_t mix(int over, int under, int a) {
-    return uint8_t((over * a + under * (255 - a) + 127) / 255);
-}
-
-void blendLayer(const CaptionLayer& l, AVFrame* f) {
-    const int cw = (l.width + 1) / 2;
-    for (int yy = l.y0; yy < l.y1; ++yy) {
-        uint8_t* dy = f->data[0] + size_t(yy) * size_t(f->linesize[0]);
-        const size_t row = size_t(yy) * size_t(l.width);
-        for (int x = l.x0; x < l.x1; ++x) {
-            const int a = l.a[row + size_t(x)];
-            if (a) dy[x] = mix(l.y[row + size_t(x)], dy[x], a);
-        }
-    }
-    for (int cy = l.y0 / 2; cy < (l.y1 + 1) / 2; ++cy) {
-        uint8_t* du = f->data[1] + size_t(cy) * size_t(f->linesize[1]);
-        uint8_t* dv = f->data[2] + size_t(cy) * size_t(f->linesize[2]);
-        const size_t row = size_t(cy) * size_t(cw);
-        for (int cx = l.x0 / 2; cx < (l.x1 + 1) / 2; ++cx) {
-            const int a = l.ca[row + size_t(cx)];
-            if (!a) continue;
-            du[cx] = mix(l.u[row + size_t(cx)], du[cx], a);
-            dv[cx] = mix(l.v[row + size_t(cx)], dv[cx], a);
-        }
-    }
-}
-
-// A sound stream the container cannot hold, encoded as AAC.
-struct AudioTranscode {
-    int in = -1;
-    AVStream* out = nullptr;
-    AVCodecContext* dec = nullptr;
-    AVCodecContext* enc = nullptr;
-    SwrContext* swr = nullptr;
-    AVAudioFifo* fifo = nullptr;
-    int64_t nextPts = 0;
-    ~AudioTranscode() {
-        avcodec_free_context(&dec);
-        avcodec_free_context(&enc);
-        swr_free(&swr);
-        if (fifo) av_audio_fifo_free(fifo);
-    }
-};
-
-class Burn {
-public:
-    Burn(const BurnJob& job, const BurnPictureSource& pictures, const BurnProgress& progress,
-         const std::atomic<bool>* cancel)
-        : job_(job), pictures_(pictures), progress_(progress), cancel_(cancel) {}
-    ~Burn() { cleanup(); }
-    BurnResult run();
-
-private:
-    std::string openInput();
-    std::string openOutput();
-    std::string processVideoPacket(AVPacket* pkt);  // nullptr drains
-    std::string processFrame(AVFrame* frame);
-    std::string encode(AVFrame* frame);  // nullptr drains
-    std::string processAudioPacket(AudioTranscode& t, AVPacket* pkt);
-    std::string encodeAudio(AudioTranscode& t, bool flush);
-    std::string captionFor(int set);
-    void report(bool force);
-    void cleanup();
-
-    const BurnJob& job_;
-    const BurnPictureSource& pictures_;
-    const BurnProgress& progress_;
-    const std::atomic<bool>* cancel_;
-    BurnResult result_;
-    OutputFile file_;  // the new movie until it is complete
-
-    AVFormatContext* in_ = nullptr;
-    AVFormatContext* out_ = nullptr;
-    int videoIn_ = -1;
-    AVStream* videoOut_ = nullptr;
-    AVCodecContext* dec_ = nullptr;
-    AVCodecContext* enc_ = nullptr;
-    SwsContext* sws_ = nullptr;
-    AVFrame* converted_ = nullptr;
-    AVPacket* pkt_ = nullptr;
-    std::vector<int> copyMap_;  // input stream -> output stream index, -1 dropped
-    std::vector<std::unique_ptr<AudioTranscode>> transcodes_;
-    int64_t zero_ = AV_NOPTS_VALUE, lastPts_ = AV_NOPTS_VALUE;
-    MovieRate rate_;
-    bool bt709_ = false;
-    int32_t displayMatrix_[9] = {};
-    bool hasDisplayMatrix_ = false;
-    int quarterTurns_ = 0;  // clockwise quarter turns players give the stored pictures
-    CaptionLayer layer_;
-    int64_t total_ = 0;
-    std::chrono::steady_clock::time_point started_, lastReport_;
-};
+namespace burnin {
 
 std::string Burn::openInput() {
     std::string why = openMovieFile(&in_, job_.input);
@@ -320,41 +73,13 @@ std::string Burn::openOutput() {
     if (r < 0 || !out_) return "could not prepare the new movie: " + avError(r);
     av_dict_copy(&out_->metadata, in_->metadata, 0);
     copyMap_.assign(in_->nb_streams, -1);
-    AVStream* vs = in_->streams[videoIn_];
 
     for (unsigned i = 0; i < in_->nb_streams; ++i) {
         AVStream* is = in_->streams[i];
         const AVMediaType type = is->codecpar->codec_type;
         if (int(i) == videoIn_) {
-            const AVCodec* x264 = avcodec_find_encoder_by_name("libx264");
-            if (!x264) return "this build has no H.264 encoder (libx264)";
-            videoOut_ = avformat_new_stream(out_, nullptr);
-            enc_ = avcodec_alloc_context3(x264);
-            if (!videoOut_ || !enc_) return "out of memory";
-            enc_->width = dec_->width;
-            enc_->height = dec_->height;
-            enc_->pix_fmt = AV_PIX_FMT_YUV420P;
-            enc_->time_base = vs->time_base;
-            enc_->framerate = av_guess_frame_rate(in_, vs, nullptr);
-            enc_->sample_aspect_ratio = dec_->sample_aspect_ratio;
-            enc_->color_range = AVCOL_RANGE_MPEG;
-            enc_->colorspace = bt709_ ? AVCOL_SPC_BT709 : (dec_->colorspace != AVCOL_SPC_UNSPECIFIED ? dec_->colorspace : AVCOL_SPC_SMPTE170M);
-            enc_->color_primaries = dec_->color_primaries;
-            enc_->color_trc = dec_->color_trc;
-            enc_->thread_count = 0;
-            av_opt_set_int(enc_->priv_data, "crf", std::clamp(job_.crf, 0, 51), 0);
-            av_opt_set(enc_->priv_data, "preset", job_.preset.c_str(), 0);
-            if (out_->oformat->flags & AVFMT_GLOBALHEADER) enc_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-            r = avcodec_open2(enc_, x264, nullptr);
-            if (r < 0) return "the H.264 encoder could not be started: " + avError(r);
-            avcodec_parameters_from_context(videoOut_->codecpar, enc_);
-            videoOut_->time_base = vs->time_base;
-            videoOut_->avg_frame_rate = vs->avg_frame_rate;
-            videoOut_->sample_aspect_ratio = vs->sample_aspect_ratio;
-            av_dict_copy(&videoOut_->metadata, is->metadata, 0);
-            av_dict_set(&videoOut_->metadata, "encoder", nullptr, 0);
-            videoOut_->disposition = is->disposition;
-            if (hasDisplayMatrix_ && !setDisplayMatrix(videoOut_, displayMatrix_)) return "out of memory";
+            const std::string why = openVideoOutput(is);
+            if (!why.empty()) return why;
             copyMap_[i] = videoOut_->index;
             continue;
         }
@@ -375,36 +100,8 @@ std::string Burn::openOutput() {
             continue;
         }
         // Sound the container refuses: AAC at the same rate and channels.
-        auto t = std::make_unique<AudioTranscode>();
-        t->in = int(i);
-        t->out = os;
-        const AVCodec* ad = avcodec_find_decoder(is->codecpar->codec_id);
-        const AVCodec* ae = avcodec_find_encoder(AV_CODEC_ID_AAC);
-        if (!ad || !ae) return "the sound of stream " + std::to_string(i) + " cannot be converted";
-        t->dec = avcodec_alloc_context3(ad);
-        t->enc = avcodec_alloc_context3(ae);
-        if (!t->dec || !t->enc) return "out of memory";
-        avcodec_parameters_to_context(t->dec, is->codecpar);
-        t->dec->pkt_timebase = is->time_base;
-        if ((r = avcodec_open2(t->dec, ad, nullptr)) < 0) return "the sound cannot be read: " + avError(r);
-        t->enc->sample_rate = t->dec->sample_rate;
-        av_channel_layout_copy(&t->enc->ch_layout, &t->dec->ch_layout);
-        if (t->enc->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC)
-            av_channel_layout_default(&t->enc->ch_layout, t->dec->ch_layout.nb_channels);
-        t->enc->sample_fmt = AV_SAMPLE_FMT_FLTP;
-        t->enc->bit_rate = 64000 * std::max(1, t->enc->ch_layout.nb_channels);
-        t->enc->time_base = AVRational{1, t->enc->sample_rate};
-        if (out_->oformat->flags & AVFMT_GLOBALHEADER) t->enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-        if ((r = avcodec_open2(t->enc, ae, nullptr)) < 0) return "the AAC encoder could not be started: " + avError(r);
-        avcodec_parameters_from_context(os->codecpar, t->enc);
-        os->time_base = t->enc->time_base;
-        r = swr_alloc_set_opts2(&t->swr, &t->enc->ch_layout, t->enc->sample_fmt, t->enc->sample_rate,
-                                &t->dec->ch_layout, t->dec->sample_fmt, t->dec->sample_rate, 0, nullptr);
-        if (r < 0 || swr_init(t->swr) < 0) return "the sound cannot be converted";
-        t->fifo = av_audio_fifo_alloc(t->enc->sample_fmt, t->enc->ch_layout.nb_channels, 4096);
-        if (!t->fifo) return "out of memory";
-        ++result_.soundStreamsEncoded;
-        transcodes_.push_back(std::move(t));
+        const std::string why = openSoundConversion(i, os);
+        if (!why.empty()) return why;
     }
 
     std::string why = file_.open(job_.output);
@@ -414,6 +111,41 @@ std::string Burn::openOutput() {
     out_->flags |= AVFMT_FLAG_CUSTOM_IO;
     r = avformat_write_header(out_, nullptr);
     if (r < 0) return "cannot write the new movie: " + avError(r);
+    return {};
+}
+
+// The H.264 encoder and the new movie's video stream, with the input's
+// frame rate, colours, metadata and display matrix.
+std::string Burn::openVideoOutput(AVStream* is) {
+    const AVCodec* x264 = avcodec_find_encoder_by_name("libx264");
+    if (!x264) return "this build has no H.264 encoder (libx264)";
+    videoOut_ = avformat_new_stream(out_, nullptr);
+    enc_ = avcodec_alloc_context3(x264);
+    if (!videoOut_ || !enc_) return "out of memory";
+    enc_->width = dec_->width;
+    enc_->height = dec_->height;
+    enc_->pix_fmt = AV_PIX_FMT_YUV420P;
+    enc_->time_base = is->time_base;
+    enc_->framerate = av_guess_frame_rate(in_, is, nullptr);
+    enc_->sample_aspect_ratio = dec_->sample_aspect_ratio;
+    enc_->color_range = AVCOL_RANGE_MPEG;
+    enc_->colorspace = bt709_ ? AVCOL_SPC_BT709 : (dec_->colorspace != AVCOL_SPC_UNSPECIFIED ? dec_->colorspace : AVCOL_SPC_SMPTE170M);
+    enc_->color_primaries = dec_->color_primaries;
+    enc_->color_trc = dec_->color_trc;
+    enc_->thread_count = 0;
+    av_opt_set_int(enc_->priv_data, "crf", std::clamp(job_.crf, 0, 51), 0);
+    av_opt_set(enc_->priv_data, "preset", job_.preset.c_str(), 0);
+    if (out_->oformat->flags & AVFMT_GLOBALHEADER) enc_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    const int r = avcodec_open2(enc_, x264, nullptr);
+    if (r < 0) return "the H.264 encoder could not be started: " + avError(r);
+    avcodec_parameters_from_context(videoOut_->codecpar, enc_);
+    videoOut_->time_base = is->time_base;
+    videoOut_->avg_frame_rate = is->avg_frame_rate;
+    videoOut_->sample_aspect_ratio = is->sample_aspect_ratio;
+    av_dict_copy(&videoOut_->metadata, is->metadata, 0);
+    av_dict_set(&videoOut_->metadata, "encoder", nullptr, 0);
+    videoOut_->disposition = is->disposition;
+    if (hasDisplayMatrix_ && !setDisplayMatrix(videoOut_, displayMatrix_)) return "out of memory";
     return {};
 }
 
@@ -518,73 +250,6 @@ std::string Burn::processVideoPacket(AVPacket* pkt) {
         av_frame_unref(frame);
         if (!why.empty()) break;
         if (cancel_ && cancel_->load(std::memory_order_relaxed)) break;
-    }
-    av_frame_free(&frame);
-    return why;
-}
-
-std::string Burn::encodeAudio(AudioTranscode& t, bool flush) {
-    const int size = t.enc->frame_size > 0 ? t.enc->frame_size : 1024;
-    while (av_audio_fifo_size(t.fifo) >= size || (flush && av_audio_fifo_size(t.fifo) > 0)) {
-        const int n = std::min(size, av_audio_fifo_size(t.fifo));
-        AVFrame* f = av_frame_alloc();
-        if (!f) return "out of memory";
-        f->nb_samples = n;
-        f->format = t.enc->sample_fmt;
-        f->sample_rate = t.enc->sample_rate;
-        av_channel_layout_copy(&f->ch_layout, &t.enc->ch_layout);
-        if (av_frame_get_buffer(f, 0) < 0) {
-            av_frame_free(&f);
-            return "out of memory";
-        }
-        av_audio_fifo_read(t.fifo, reinterpret_cast<void**>(f->data), n);
-        f->pts = t.nextPts;
-        t.nextPts += n;
-        int r = avcodec_send_frame(t.enc, f);
-        av_frame_free(&f);
-        if (r < 0) return "the AAC encoder failed: " + avError(r);
-        while (avcodec_receive_packet(t.enc, pkt_) == 0) {
-            pkt_->stream_index = t.out->index;
-            av_packet_rescale_ts(pkt_, t.enc->time_base, t.out->time_base);
-            if ((r = av_interleaved_write_frame(out_, pkt_)) < 0) return "writing the new movie failed: " + avError(r);
-        }
-    }
-    if (flush) {
-        avcodec_send_frame(t.enc, nullptr);
-        while (avcodec_receive_packet(t.enc, pkt_) == 0) {
-            pkt_->stream_index = t.out->index;
-            av_packet_rescale_ts(pkt_, t.enc->time_base, t.out->time_base);
-            int r = av_interleaved_write_frame(out_, pkt_);
-            if (r < 0) return "writing the new movie failed: " + avError(r);
-        }
-    }
-    return {};
-}
-
-std::string Burn::processAudioPacket(AudioTranscode& t, AVPacket* pkt) {
-    int r = avcodec_send_packet(t.dec, pkt);
-    if (r < 0 && r != AVERROR_INVALIDDATA) return "the movie's sound cannot be read: " + avError(r);
-    AVFrame* frame = av_frame_alloc();
-    if (!frame) return "out of memory";
-    std::string why;
-    while (avcodec_receive_frame(t.dec, frame) == 0) {
-        if (t.nextPts == 0 && frame->pts != AV_NOPTS_VALUE)
-            t.nextPts = av_rescale_q(frame->pts, t.dec->pkt_timebase, t.enc->time_base);
-        uint8_t** converted = nullptr;
-        const int outSamples = swr_get_out_samples(t.swr, frame->nb_samples);
-        if (av_samples_alloc_array_and_samples(&converted, nullptr, t.enc->ch_layout.nb_channels, std::max(outSamples, 1),
-                                               t.enc->sample_fmt, 0) < 0) {
-            why = "out of memory";
-            break;
-        }
-        const int got = swr_convert(t.swr, converted, outSamples, const_cast<const uint8_t**>(frame->extended_data),
-                                    frame->nb_samples);
-        if (got > 0) av_audio_fifo_write(t.fifo, reinterpret_cast<void**>(converted), got);
-        av_freep(&converted[0]);
-        av_freep(&converted);
-        av_frame_unref(frame);
-        why = encodeAudio(t, false);
-        if (!why.empty()) break;
     }
     av_frame_free(&frame);
     return why;
@@ -726,8 +391,8 @@ public:
     }
 };
 
-}  // namespace
+}  // namespace burnin
 
 std::unique_ptr<MovieBurner> createMovieBurner() {
-    return std::make_unique<FfmpegMovieBurner>();
+    return std::make_unique<burnin::FfmpegMovieBurner>();
 }

@@ -24,7 +24,7 @@ extern "C" {
 #include "media/MediaFiles.h"
 
 #include "base/Image.h"
-#include "media/KeptPictures.h"
+#include "media/PictureStream.h"
 
 namespace {
 
@@ -58,15 +58,13 @@ public:
     void releasePicture(PictureId id) override;
     std::string finish() override;
     void abort() override { release(true); }
-    int64_t framesWritten() const override { return frames_; }
-    int64_t picturesEncoded() const override { return encoded_; }
+    int64_t framesWritten() const override { return pictures_.frames(); }
+    int64_t picturesEncoded() const override { return pictures_.encoded(); }
 
 private:
     std::string fail(const std::string& what);
     std::string failAv(const std::string& what, int code) { return fail(what + ": " + avError(code)); }
     std::string convert(const Image& picture, AVFrame*& out);
-    std::string writePacket(const AVPacket* stored);
-    std::string encode(AVFrame* frame);
     void release(bool removeFile);
 
     std::string path_, error_;
@@ -75,13 +73,11 @@ private:
     bool intra_ = true;
     int width_ = 0, height_ = 0;
     AVRational frameTb_{1, 25};
-    int64_t frames_ = 0, encoded_ = 0;
     AVFormatContext* format_ = nullptr;
     AVStream* stream_ = nullptr;
     AVCodecContext* encoder_ = nullptr;
     SwsContext* sws_ = nullptr;
-    AVPacket* scratch_ = nullptr;
-    KeptPictures kept_;
+    PictureStream pictures_;
     bool open_ = false;
 };
 
@@ -98,7 +94,7 @@ std::string FfmpegOverlayWriter::open(const std::string& path, int width, int he
     // The encoders' statistics are for developers, not for the user.
     applyMediaLogLevel();
     path_ = path;
-    frames_ = encoded_ = 0;
+    pictures_.resetCounts();
     setup_ = setupOf(codec);
     const OverlayCodec* info = findOverlayCodec(codec);
     if (!setup_ || !info) return fail("there is no overlay codec \"" + codec + "\"");
@@ -148,9 +144,10 @@ std::string FfmpegOverlayWriter::open(const std::string& path, int width, int he
         av_opt_set(encoder_->priv_data, "deadline", "good", 0);
         av_opt_set_int(encoder_->priv_data, "cpu-used", 4, 0);
         av_opt_set_int(encoder_->priv_data, "crf", 10, 0);
-        av_opt_set_int(encoder_->priv_data, "row-mt", 1, 0);
+        // Threads, tiles and row threading as FFmpeg's own defaults set them:
+        // a thread per core, libvpx's own tile columns, no row threading.
         encoder_->bit_rate = 0;
-        encoder_->thread_count = 2;
+        encoder_->thread_count = 0;
         encoder_->thread_type = 0;
         av_dict_set(&stream_->metadata, "alpha_mode", "1", 0);
     }
@@ -177,8 +174,15 @@ std::string FfmpegOverlayWriter::open(const std::string& path, int width, int he
     format_->flags |= AVFMT_FLAG_CUSTOM_IO;
     r = avformat_write_header(format_, nullptr);
     if (r < 0) return failAv("could not write the movie header", r);
-    scratch_ = av_packet_alloc();
-    if (!scratch_) return fail("out of memory");
+    PictureStream::Setup setup;
+    setup.format = format_;
+    setup.stream = stream_;
+    setup.encoder = encoder_;
+    setup.frameTb = frameTb_;
+    setup.keepPackets = intra_;
+    setup.fail = [this](const std::string& what) { return fail(what); };
+    setup.failAv = [this](const std::string& what, int code) { return failAv(what, code); };
+    if (!pictures_.start(std::move(setup))) return fail("out of memory");
     open_ = true;
     return {};
 }
@@ -220,33 +224,6 @@ std::string FfmpegOverlayWriter::convert(const Image& picture, AVFrame*& out) {
     return {};
 }
 
-std::string FfmpegOverlayWriter::writePacket(const AVPacket* stored) {
-    bool outOfMemory = false;
-    const int r = writeKeptPacket(format_, stream_, scratch_, stored, frames_, frameTb_, outOfMemory);
-    if (outOfMemory) return failAv("out of memory", r);
-    if (r < 0) return failAv("writing frame " + std::to_string(frames_) + " failed", r);
-    ++frames_;
-    return {};
-}
-
-std::string FfmpegOverlayWriter::encode(AVFrame* frame) {
-    if (frame) frame->pts = frames_;
-    int r = avcodec_send_frame(encoder_, frame);
-    if (r < 0) return failAv("the codec refused frame " + std::to_string(frames_), r);
-    if (frame) ++encoded_;
-    for (;;) {
-        r = avcodec_receive_packet(encoder_, scratch_);
-        if (r == AVERROR(EAGAIN) || r == AVERROR_EOF) break;
-        if (r < 0) return failAv("the codec failed at frame " + std::to_string(frames_), r);
-        scratch_->stream_index = 0;
-        av_packet_rescale_ts(scratch_, encoder_->time_base, stream_->time_base);
-        r = av_interleaved_write_frame(format_, scratch_);
-        if (r < 0) return failAv("writing frame " + std::to_string(frames_) + " failed", r);
-    }
-    if (frame) ++frames_;
-    return {};
-}
-
 std::string FfmpegOverlayWriter::writeFrame(const Image& picture, PictureId& id) {
     id = kNoPicture;
     if (!error_.empty()) return error_;
@@ -255,42 +232,21 @@ std::string FfmpegOverlayWriter::writeFrame(const Image& picture, PictureId& id)
     AVFrame* f = nullptr;
     std::string why = convert(picture, f);
     if (!why.empty()) return fail(why);
-    if (!intra_) {
-        id = kept_.keepFrame(f);
-        AVFrame* copy = av_frame_clone(f);
-        if (!copy) return fail("out of memory");
-        why = encode(copy);
-        av_frame_free(&copy);
-        return why;
-    }
-    KeptPictures::Step step{};
-    const int r = kept_.encodeAndKeep(encoder_, f, frames_, id, step);
-    if (step != KeptPictures::Step::Send) ++encoded_;
-    if (step == KeptPictures::Step::Memory) return fail("out of memory");
-    if (r < 0)
-        return failAv((step == KeptPictures::Step::Send ? "the codec refused frame "
-                                                         : "the codec returned no picture for frame ") +
-                          std::to_string(frames_),
-                      r);
-    return writePacket(kept_.packet(id));
+    return pictures_.writePicture(f, id);
 }
 
 std::string FfmpegOverlayWriter::repeatPicture(PictureId id) {
     if (!error_.empty()) return error_;
     if (!open_) return fail("the movie is not open");
-    return repeatKeptPicture(
-        kept_, id, intra_, [this](const AVPacket* p) { return writePacket(p); },
-        [this](AVFrame* f) { return encode(f); }, [this](const std::string& what) { return fail(what); });
+    return pictures_.repeat(id);
 }
 
-void FfmpegOverlayWriter::releasePicture(PictureId id) { kept_.release(id); }
+void FfmpegOverlayWriter::releasePicture(PictureId id) { pictures_.release(id); }
 
 std::string FfmpegOverlayWriter::finish() {
     if (!error_.empty()) return error_;
     if (!open_) return fail("the movie is not open");
-    const std::string why = finishKeptStream(
-        format_, !intra_, [this](AVFrame* f) { return encode(f); },
-        [this](const std::string& what, int code) { return failAv(what, code); });
+    const std::string why = pictures_.finish();
     if (!why.empty()) return why;
     const std::string committed = file_.commit();
     if (!committed.empty()) return fail(committed);
@@ -299,18 +255,8 @@ std::string FfmpegOverlayWriter::finish() {
 }
 
 void FfmpegOverlayWriter::release(bool removeFile) {
-    kept_.clear();
-    av_packet_free(&scratch_);
-    if (sws_) {
-        sws_freeContext(sws_);
-        sws_ = nullptr;
-    }
-    avcodec_free_context(&encoder_);
-    if (format_) {
-        avformat_free_context(format_);
-        format_ = nullptr;
-        stream_ = nullptr;
-    }
+    pictures_.close();
+    freeMovieContexts(sws_, encoder_, format_, stream_);
     // Nothing is left to remove after a commit.
     (void)removeFile;
     file_.discard();

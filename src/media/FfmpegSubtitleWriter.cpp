@@ -24,15 +24,13 @@ extern "C" {
 #include "export/Language.h"
 #include "export/SubtitleTrack.h"
 #include "io/Files.h"
+#include "base/BigEndian.h"
 
 namespace {
 
 constexpr int kPackSize = 2048;
 
-void be16(std::string& s, unsigned v) {
-    s += char((v >> 8) & 0xff);
-    s += char(v & 0xff);
-}
+using bigendian::be16;
 
 // One MPEG-2 pack header with the system clock at `scr` (90 kHz).
 std::string packHeader(uint64_t scr) {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "settings/StyleParams.h"
+
 StripsConfig styleFromPreset(const Preset& p, const Profile& r) {
     StripsConfig s;
     s.fontSize = r.fontSize;
@@ -9,9 +11,11 @@ StripsConfig styleFromPreset(const Preset& p, const Profile& r) {
     s.mixedColor = p.stripsColor;
     s.bgColor = p.bgColor;
     s.presetBgColor = p.bgColor;
-    s.stripsMode = (p.stripsMode >= FullWidth && p.stripsMode <= AllText) ? p.stripsMode : int(FullWidth);
-    s.borderStyle = std::clamp(p.borderStyle, 0, 3);
-    s.blend = std::clamp(p.blend, 0, 255);
+    // A preset made in the program (not read from a file) is brought into
+    // the ranges here as well.
+    s.stripsMode = presetParam(&Preset::stripsMode).normalised(p.stripsMode);
+    s.borderStyle = presetParam(&Preset::borderStyle).normalised(p.borderStyle);
+    s.blend = presetParam(&Preset::blend).normalised(p.blend);
     s.cropStrips = p.cropStrips;
     s.stripsSpacing = p.stripsSpacing;
     s.centerText = p.centerText != 0;

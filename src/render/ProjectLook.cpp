@@ -5,6 +5,7 @@
 #include "base/Text.h"
 #include "io/Files.h"
 #include "render/PresetStyle.h"
+#include "settings/StyleParams.h"
 
 namespace {
 constexpr const char* kHeader = "; The look of a Kalvero project: its style where it differs from the preset.";
@@ -76,17 +77,12 @@ std::optional<ProjectLook> parseLook(std::string_view content) {
             look.preset = parsePresetLine(value);
             sawPreset = std::count(value.begin(), value.end(), '|') >= 11;
         } else if (key == "fontsize") {
-            look.fontSize = std::clamp(text::toInt(value), 0, 99);
+            look.fontSize = std::clamp(text::toInt(value), 0, kMaxFontSize);
         }
     }
     if (!sawPreset) return std::nullopt;
-    Preset& p = look.preset;
-    p.borderStyle = std::clamp(p.borderStyle, 0, 3);
-    p.blend = std::clamp(p.blend, 0, 255);
-    p.cropStrips = std::clamp(p.cropStrips, 0, 100);
-    p.wordSpacing = std::clamp(p.wordSpacing, -6, 6);
-    p.stripsSpacing = std::clamp(p.stripsSpacing, 0, 1000);
-    p.programDefault = 0;
+    // The preset line's numbers are already in their ranges (parsePresetLine).
+    look.preset.programDefault = 0;
     return look;
 }
 

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "base/Text.h"
+#include "settings/StyleParams.h"
 
 namespace {
 Rgb parseRgb(std::string_view s) {
@@ -37,28 +38,20 @@ Profile parseProfileLine(std::string_view value) {
 
 Preset parsePresetLine(std::string_view value) {
     Preset p;
-    auto f = [&](int n) { return text::field(value, '|', n); };
-    p.name = f(1);
-    p.stripsColor = parseRgb(f(2));
-    p.stripsMode = text::toInt(f(3));
-    p.borderStyle = text::toInt(f(4));
-    p.blend = text::toInt(f(5));
-    p.drawNoStrips = text::toInt(f(6));
-    p.bgColor = parseRgb(f(7));
-    p.stripsToAllText = text::toInt(f(8));
-    p.wordSpacing = text::toInt(f(9));
-    p.stripsSpacing = text::toInt(f(10));
-    p.centerText = text::toInt(f(11));
-    p.programDefault = text::toInt(f(12));
-    p.cropStrips = text::toInt(f(13));
+    p.name = text::field(value, '|', 1);
+    for (const PresetParam& param : presetParams()) {
+        const std::string field = text::field(value, '|', param.column);
+        if (param.colour) p.*param.colour = parseRgb(field);
+        else p.*param.number = param.normalised(text::toInt(field));
+    }
     return p;
 }
 
 std::string presetLine(const Preset& p) {
-    auto n = [](int v) { return std::to_string(v); };
-    return p.name + "|" + rgbText(p.stripsColor) + "|" + n(p.stripsMode) + "|" + n(p.borderStyle) + "|" + n(p.blend) +
-           "|" + n(p.drawNoStrips) + "|" + rgbText(p.bgColor) + "|" + n(p.stripsToAllText) + "|" + n(p.wordSpacing) +
-           "|" + n(p.stripsSpacing) + "|" + n(p.centerText) + "|" + n(p.programDefault) + "|" + n(p.cropStrips);
+    std::string line = p.name;
+    for (const PresetParam& param : presetParams())
+        line += "|" + (param.colour ? rgbText(p.*param.colour) : std::to_string(p.*param.number));
+    return line;
 }
 
 std::string settingsLeftOutNote(const Settings& s, const std::string& fileName) {

@@ -183,8 +183,7 @@ TEST_F(ControllerTest, SavePresetRulesAndFile) {
     EXPECT_EQ(state.presetIndex, 1);
 
     Settings onDisk;
-    std::string error;
-    ASSERT_TRUE(loadSettingsFile(state.programDir + "Kalvero.ini", onDisk, error));
+    ASSERT_TRUE(loadSettingsFile(state.programDir + "Kalvero.ini", onDisk).ok);
     ASSERT_EQ(onDisk.presets.size(), 3u);
     EXPECT_EQ(onDisk.presets[1].blend, 50);
     EXPECT_EQ(onDisk.presets[2].name, "Default copy");

@@ -3,51 +3,22 @@
 #include <filesystem>
 #include <sstream>
 
-#include "cli/Cli.h"
+#include "cli/CliFixture.h"
 #include "io/Files.h"
+#include "settings/StyleParams.h"
 #include "TestSupport.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-struct CliRun {
-    int code;
-    std::string out, err;
-};
-
-class CliTest : public ::testing::Test {
+class CliTest : public CliFolderTest {
 protected:
-    void SetUp() override {
-        dir = testsupport::tempPath("kalvero-cli-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                                    ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
-    CliRun run(std::vector<std::string> args) {
-        args.insert(args.begin(), {"--program-dir", KALVERO_BIN_DIR});
-        std::ostringstream out, err;
-        int code = runCli(args, out, err);
-        return {code, out.str(), err.str()};
-    }
-    std::string path(const std::string& name) { return (dir / name).string(); }
-    void write(const std::string& name, const std::string& content) {
-        ASSERT_TRUE(files::writeFileAtomic(path(name), content));
-    }
-    std::string read(const std::string& name) {
-        std::string s;
-        EXPECT_TRUE(files::readFile(path(name), s));
-        return s;
-    }
     // Everything but the date line.
     static std::string withoutDate(const std::string& s) {
         size_t a = s.find("##-Date Written:");
         size_t b = s.find("\r\n", a);
         return s.substr(0, a) + s.substr(b);
     }
-
-    fs::path dir;
 };
 }  // namespace
 
@@ -150,4 +121,19 @@ TEST_F(CliTest, ErrorsAndUsage) {
     std::ostringstream out, err;
     EXPECT_EQ(runCli({"--program-dir", dir.string(), "info", path("x.KVL8")}, out, err), 1);
     EXPECT_NE(err.str().find("settings file"), std::string::npos);
+}
+
+// render's style options take the ranges of the preset fields they override.
+TEST_F(CliTest, RenderStyleOptionsTakeTheDeclaredRanges) {
+    for (const PresetParam& p : presetParams()) {
+        if (std::string(p.option).empty() || p.kind != ParamKind::Number) continue;
+        for (int value : {p.min - 1, p.max + 1}) {
+            CliRun r = run({"render", "--line-a", "A", p.option, std::to_string(value), "-o", path("x.png")});
+            EXPECT_EQ(r.code, 2) << p.option << " " << value;
+            EXPECT_EQ(r.err, "kalvero-cli: " + std::string(p.option) + " must be between " + std::to_string(p.min) +
+                                 " and " + std::to_string(p.max) + "\n");
+        }
+        CliRun r = run({"render", "--line-a", "A", p.option, std::to_string(p.max), "-o", path("x.png")});
+        EXPECT_EQ(r.code, 0) << p.option << ": " << r.err;
+    }
 }

@@ -6,17 +6,14 @@
 #include <sstream>
 
 #include "TestSupport.h"
-#include "cli/Cli.h"
+#include "cli/CliFixture.h"
 #include "io/Files.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Outcome {
-    int code;
-    std::string out, err;
-};
+using Outcome = CliRun;
 
 // A project file: header for a profile, then "id|text|timing|offon|y" rows.
 std::string project(int profile, int width, int height, const std::vector<std::string>& rows) {
@@ -41,21 +38,8 @@ std::string palProject(const std::vector<std::pair<std::string, std::string>>& s
     return project(1, 720, 576, rows);
 }
 
-class EditCommands : public ::testing::Test {
+class EditCommands : public CliFolderTest {
 protected:
-    void SetUp() override { dir = testsupport::freshTestDir("kalvero-edit-"); }
-    void TearDown() override { fs::remove_all(dir); }
-
-    Outcome run(std::vector<std::string> args) {
-        args.insert(args.begin(), {"--program-dir", KALVERO_BIN_DIR});
-        std::ostringstream out, err;
-        const int code = runCli(args, out, err);
-        return {code, out.str(), err.str()};
-    }
-    std::string path(const std::string& name) { return (dir / name).string(); }
-    void write(const std::string& name, const std::string& content) {
-        ASSERT_TRUE(files::writeFileAtomic(path(name), content));
-    }
     // The rows of a project file (after its ten header lines).
     std::vector<std::string> rows(const std::string& name) {
         std::string s;
@@ -73,8 +57,6 @@ protected:
         EXPECT_TRUE(files::readFile(path(name), s));
         return s.substr(0, s.find("##-;"));
     }
-
-    fs::path dir;
 };
 
 }  // namespace

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <sstream>
 
-#include "cli/Cli.h"
+#include "cli/CliFixture.h"
 #include "movie_reader.h"
 #include "io/Files.h"
 #include "io/ImageCodecs.h"
@@ -15,15 +15,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct ExportRun {
-    int code;
-    std::string out, err;
-};
+using ExportRun = CliRun;
 
-class CliExportTest : public ::testing::Test {
+class CliExportTest : public CliFolderTest {
 protected:
     void SetUp() override {
-        dir = testsupport::freshTestDir("kalvero-cli-export-");
+        CliFolderTest::SetUp();
         project = (dir / "demo.KVL8").string();
         ASSERT_TRUE(files::writeFileAtomic(
             project,
@@ -35,17 +32,8 @@ protected:
             "A0002|Good|00:00:05:00>00:00:07:00||300\r\n"
             "B0002|bye|00:00:05:00>00:00:07:00||300\r\n"));
     }
-    void TearDown() override { fs::remove_all(dir); }
-
-    ExportRun run(std::vector<std::string> args) {
-        args.insert(args.begin(), {"--program-dir", KALVERO_BIN_DIR});
-        std::ostringstream out, err;
-        int code = runCli(args, out, err);
-        return {code, out.str(), err.str()};
-    }
     static int lines(const std::string& s) { return int(std::count(s.begin(), s.end(), '\n')); }
 
-    fs::path dir;
     std::string project;
 };
 
@@ -196,12 +184,7 @@ TEST_F(CliExportTest, APresetBlendOf255ReachesTheExportAsTheRenderDoes) {
     ASSERT_TRUE(files::writeFileAtomic((program / "Kalvero.ini").string(), ini));
     fs::create_directory_symlink(fs::path(KALVERO_BIN_DIR) / "includes", program / "includes");
 
-    auto runIn = [&](std::vector<std::string> args) {
-        args.insert(args.begin(), {"--program-dir", program.string()});
-        std::ostringstream out, err;
-        int code = runCli(args, out, err);
-        return ExportRun{code, out.str(), err.str()};
-    };
+    auto runIn = [&](std::vector<std::string> args) { return runCliWith(program.string(), std::move(args)); };
     ExportRun r = runIn({"export", "png", project});
     ASSERT_EQ(r.code, 0) << r.err;
     const std::string single = (dir / "single.png").string();

@@ -12,7 +12,7 @@
 #include "TestSupport.h"
 #include "base/Cp1252.h"
 #include "base/Text.h"
-#include "cli/Cli.h"
+#include "cli/CliFixture.h"
 #include "io/Files.h"
 #include "project/BroadcastTiming.h"
 #include "project/ProjectFile.h"
@@ -22,10 +22,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct SccRun {
-    int code;
-    std::string out, err;
-};
+using SccRun = CliRun;
 
 struct Cue {
     double start = 0, end = 0;  // seconds
@@ -54,18 +51,8 @@ std::string projectText(int profile) {
            "B0010|after it|00:00:30:10>00:00:33:00||356\r\n";
 }
 
-class SccCliTest : public ::testing::Test {
+class SccCliTest : public CliFolderTest {
 protected:
-    void SetUp() override { dir = testsupport::freshTestDir("kalvero-scc-"); }
-    void TearDown() override { fs::remove_all(dir); }
-
-    SccRun run(std::vector<std::string> args) {
-        args.insert(args.begin(), {"--program-dir", KALVERO_BIN_DIR});
-        std::ostringstream out, err;
-        const int code = runCli(args, out, err);
-        return {code, out.str(), err.str()};
-    }
-    std::string path(const std::string& name) const { return (dir / name).string(); }
 
     // FFmpeg's reading of a caption file as SubRip cues.
     std::vector<Cue> ffmpegCues(const std::string& scc) {
@@ -97,16 +84,6 @@ protected:
         return cues;
     }
 
-    std::vector<SubtitleSet> readProject(const std::string& file) {
-        std::string content;
-        EXPECT_TRUE(files::readFile(file, content));
-        ProjectHeader header;
-        SubtitleList list;
-        EXPECT_EQ(parseProject(content, 0, header, list), ProjectLoadStatus::Ok);
-        return subtitleSets(list);
-    }
-
-    fs::path dir;
 };
 
 // The time a drop-frame label of 29.97 frame `n` names (its hours, minutes

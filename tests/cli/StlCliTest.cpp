@@ -14,7 +14,7 @@
 #include "TestSupport.h"
 #include "base/BroadcastText.h"
 #include "base/Text.h"
-#include "cli/Cli.h"
+#include "cli/CliFixture.h"
 #include "io/Files.h"
 #include "project/ProjectFile.h"
 #include "project/SubtitleSet.h"
@@ -23,10 +23,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct StlRun {
-    int code;
-    std::string out, err;
-};
+using StlRun = CliRun;
 
 // The reader's view of a file.
 struct Read {
@@ -74,18 +71,8 @@ std::string utf8(const std::string& cp1252Text) {
     return s;
 }
 
-class StlCliTest : public ::testing::Test {
+class StlCliTest : public CliFolderTest {
 protected:
-    void SetUp() override { dir = testsupport::freshTestDir("kalvero-stl-"); }
-    void TearDown() override { fs::remove_all(dir); }
-
-    StlRun run(std::vector<std::string> args) {
-        args.insert(args.begin(), {"--program-dir", KALVERO_BIN_DIR});
-        std::ostringstream out, err;
-        const int code = runCli(args, out, err);
-        return {code, out.str(), err.str()};
-    }
-    std::string path(const std::string& name) const { return (dir / name).string(); }
 
     Read check(const std::string& stl) {
         const std::string report = path("stl.txt");
@@ -115,16 +102,6 @@ protected:
         return r;
     }
 
-    std::vector<SubtitleSet> readProject(const std::string& file) {
-        std::string content;
-        EXPECT_TRUE(files::readFile(file, content));
-        ProjectHeader header;
-        SubtitleList list;
-        EXPECT_EQ(parseProject(content, 0, header, list), ProjectLoadStatus::Ok);
-        return subtitleSets(list);
-    }
-
-    fs::path dir;
 };
 
 std::string field8(const std::string& tc) {  // "10:00:00:00" as "10000000"

@@ -11,7 +11,7 @@
 
 #include "TestSupport.h"
 #include "base/Image.h"
-#include "cli/Cli.h"
+#include "cli/CliFixture.h"
 #include "base/Text.h"
 #include "movie_reader.h"
 #include "export/OverlayWriter.h"
@@ -23,11 +23,6 @@ namespace {
 
 struct TimedSet {
     std::string a, b, timing;  // timing "ON>OFF", may be empty
-};
-
-struct CliRun {
-    int code;
-    std::string out, err;
 };
 
 std::string readText(const fs::path& p) {
@@ -49,8 +44,9 @@ std::string commandOutput(const std::string& cmd, int& status) {
     return out;
 }
 
-class VideoExportCli : public ::testing::Test {
+class VideoExportCli : public CliFolderTest {
 protected:
+    // A folder name with spaces, as users have them.
     void SetUp() override {
         dir = fs::temp_directory_path() /
               ("kalvero video " + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + " " +
@@ -58,7 +54,6 @@ protected:
         fs::remove_all(dir);
         fs::create_directories(dir);
     }
-    void TearDown() override { fs::remove_all(dir); }
 
     // A project of the given profile of the shipped settings file.
     std::string project(const std::string& name, int profile, int w, int h, const std::vector<TimedSet>& sets) {
@@ -76,15 +71,6 @@ protected:
         EXPECT_TRUE(files::writeFileAtomic(path, s));
         return path;
     }
-
-    CliRun run(std::vector<std::string> args) {
-        args.insert(args.begin(), {"--program-dir", KALVERO_BIN_DIR});
-        std::ostringstream out, err;
-        int code = runCli(args, out, err);
-        return {code, out.str(), err.str()};
-    }
-
-    fs::path dir;
 };
 
 std::vector<uint8_t> rgbaOf(const Image& img) {

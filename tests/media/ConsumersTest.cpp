@@ -14,7 +14,7 @@
 
 #include "TestSupport.h"
 #include "base/Text.h"
-#include "cli/Cli.h"
+#include "cli/CliFixture.h"
 #include "export/SubtitleTrack.h"
 #include "io/Files.h"
 #include "project/SubtitleList.h"
@@ -23,17 +23,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Profile {
-    int index, width, height;
-    float fps;
-    int y;
-};
+using Profile = ProjectProfile;
 const Profile kPal{1, 720, 576, 25.0f, 430};
 const Profile kFullHd{9, 1920, 1080, 23.976f, 810};
 
-struct Set {
-    std::string a, b, timing;
-};
+using Set = ProjectSet;
 
 // Runs a shell command; its output (stdout and stderr) and exit status.
 struct Shell {
@@ -54,40 +48,13 @@ Shell shell(const std::string& cmd) {
 
 bool installed(const std::string& program) { return shell("command -v " + program).status == 0; }
 
-class ConsumersTest : public ::testing::Test {
+class ConsumersTest : public CliFolderTest {
 protected:
-    void SetUp() override { dir = testsupport::freshTestDir("kalvero-consumers-"); }
-    void TearDown() override { fs::remove_all(dir); }
-
+    using Run = CliRun;
     std::string writeProject(const Profile& p, const std::vector<Set>& sets, int preset = 0) {
-        std::string s = "##-KVL8 Project: v1.0 - 06 Mar 2017 \r\n##-Resolution Width: " + std::to_string(p.width) +
-                        "\r\n##-Resolution Height: " + std::to_string(p.height) + "\r\n##-Profile: " +
-                        std::to_string(p.index) + "\r\n##-Preset: " + std::to_string(preset) +
-                        "\r\n##-Date Written: 09 Mar 2017 @ 14:05:09\r\n"
-                        "##-Number of lines/pages: 4 / 2\r\n##-Word count: 4\r\n##-User Timed Session: 0\r\n##-;\r\n";
-        for (size_t k = 0; k < sets.size(); ++k) {
-            s += rowId(int(2 * k)) + "|" + sets[k].a + "|" + sets[k].timing + "||" + std::to_string(p.y) + "\r\n";
-            s += rowId(int(2 * k + 1)) + "|" + sets[k].b + "|" + sets[k].timing + "||" + std::to_string(p.y) + "\r\n";
-        }
-        const std::string path = (dir / "demo.KVL8").string();
-        EXPECT_TRUE(files::writeFileAtomic(path, s));
-        return path;
+        return CliFolderTest::writeProject(p, sets, "demo", preset);
     }
-
-    struct Run {
-        int code;
-        std::string out, err;
-    };
-    Run run(std::vector<std::string> args) {
-        args.insert(args.begin(), {"--program-dir", KALVERO_BIN_DIR});
-        std::ostringstream out, err;
-        const int code = runCli(args, out, err);
-        return {code, out.str(), err.str()};
-    }
-
     std::string at(const std::string& relative) const { return "'" + (dir / relative).string() + "'"; }
-
-    fs::path dir;
 };
 
 const std::vector<Set> kTwoSets = {{"Hello world, again", "and a second line", "00:00:01:00>00:00:02:00"},

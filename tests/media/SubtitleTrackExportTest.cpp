@@ -12,7 +12,7 @@
 #include "SubtitleDecode.h"
 #include "TestSupport.h"
 #include "export/TrackJobTesting.h"
-#include "cli/Cli.h"
+#include "cli/CliFixture.h"
 #include "export/Bdn.h"
 #include "export/Pgs.h"
 #include "export/SubtitleExport.h"
@@ -24,11 +24,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Profile {
-    int index, width, height;
-    float fps;
-    int y;
-};
+using Profile = ProjectProfile;
 const Profile kPal{1, 720, 576, 25.0f, 430};
 const Profile kNtsc{2, 720, 480, 29.97f, 356};
 const Profile kFullHd{9, 1920, 1080, 23.976f, 810};
@@ -55,9 +51,7 @@ std::vector<std::pair<long long, long long>> textMs(float fps) {
     return {{1000, 2418}, {3000, 4000}, {6000, 7209}, {7209, 8000}, {600000, 601042}};
 }
 
-struct Set {
-    std::string a, b, timing;
-};
+using Set = ProjectSet;
 
 // Sets of the edge cases: two lines with Windows-1252 characters, a
 // one-line set, an untimed set in the middle, a set of spaces only, a set
@@ -74,39 +68,9 @@ std::vector<Set> edgeSets() {
     };
 }
 
-class SubtitleTrackExportTest : public ::testing::Test {
+class SubtitleTrackExportTest : public CliFolderTest {
 protected:
-    void SetUp() override {
-        dir = testsupport::freshTestDir("kalvero-subtrack-");
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
-    std::string writeProject(const Profile& p, const std::vector<Set>& sets, const std::string& name = "demo",
-                             int preset = 0) {
-        std::string s = "##-KVL8 Project: v1.0 - 06 Mar 2017 \r\n##-Resolution Width: " + std::to_string(p.width) +
-                        "\r\n##-Resolution Height: " + std::to_string(p.height) + "\r\n##-Profile: " +
-                        std::to_string(p.index) + "\r\n##-Preset: " + std::to_string(preset) +
-                        "\r\n##-Date Written: 09 Mar 2017 @ 14:05:09\r\n"
-                        "##-Number of lines/pages: 4 / 2\r\n##-Word count: 4\r\n##-User Timed Session: 0\r\n##-;\r\n";
-        for (size_t k = 0; k < sets.size(); ++k) {
-            s += rowId(int(2 * k)) + "|" + sets[k].a + "|" + sets[k].timing + "||" + std::to_string(p.y) + "\r\n";
-            s += rowId(int(2 * k + 1)) + "|" + sets[k].b + "|" + sets[k].timing + "||" + std::to_string(p.y) + "\r\n";
-        }
-        const std::string path = (dir / (name + ".KVL8")).string();
-        EXPECT_TRUE(files::writeFileAtomic(path, s));
-        return path;
-    }
-
-    struct Run {
-        int code;
-        std::string out, err;
-    };
-    Run run(std::vector<std::string> args) {
-        args.insert(args.begin(), {"--program-dir", KALVERO_BIN_DIR});
-        std::ostringstream out, err;
-        const int code = runCli(args, out, err);
-        return {code, out.str(), err.str()};
-    }
+    using Run = CliRun;
 
     // The full-frame transparent render of set k (from 1), as the PNG export draws it.
     Image render(const std::string& project, int k) {
@@ -134,8 +98,6 @@ protected:
         if (fps == 29.97f) return {8, 17982, 18013};
         return {8, 14386, 14411};
     }
-
-    fs::path dir;
 };
 
 // Each subtitle is decoded at its ON time as the render shows it, and the

@@ -57,7 +57,7 @@ TEST_F(HostileInput, FifosAndDevicesAreRefusedWithoutWaiting) {
     EXPECT_FALSE(imageio::decodeImageFile(fifo.string(), image, error));
     EXPECT_EQ(error, "is not a regular file");
     Settings settings;
-    EXPECT_FALSE(loadSettingsFile(fifo.string(), settings, error));
+    EXPECT_FALSE(loadSettingsFile(fifo.string(), settings).ok);
 
     EXPECT_EQ(cli({"info", fifo.string()}).err, "kalvero-cli: cannot read " + fifo.string() + ": is not a regular file\n");
     EXPECT_EQ(cli({"info", zero.string()}).err, "kalvero-cli: cannot read " + zero.string() + ": is not a regular file\n");
@@ -266,8 +266,7 @@ TEST_F(LongSettings, ListsStopAtTheirLimitAndTheFileKeepsTheRest) {
     EXPECT_EQ(ui.messages[1].title, "Denied!");
     EXPECT_EQ(ui.messages[1].text, "Sorry, the preset list is full (1000 presets); replace one of them instead.");
     Settings back;
-    std::string error;
-    ASSERT_TRUE(loadSettingsFile((dir / "Kalvero.ini").string(), back, error));
+    ASSERT_TRUE(loadSettingsFile((dir / "Kalvero.ini").string(), back).ok);
     EXPECT_EQ(back.presets.size() + size_t(back.presetsLeftOut), 1200u);
     std::string file = readBytes(dir / "Kalvero.ini");
     EXPECT_NE(file.find("Preset = P1199|"), std::string::npos);

@@ -5,6 +5,7 @@
 #include "io/Files.h"
 #include "io/SettingsFile.h"
 #include "settings/Settings.h"
+#include "settings/StyleParams.h"
 #include "TestSupport.h"
 
 namespace {
@@ -90,9 +91,9 @@ TEST(Settings, SaveToFileReplacesOnlyThePresets) {
     ASSERT_TRUE(files::writeFileAtomic(path, kIni));
     Settings s = parseSettings(kIni);
     std::string error;
-    ASSERT_TRUE(savePresetsToFile(path, {s.presets[1]}, error)) << error;
+    ASSERT_EQ(savePresetsToFile(path, {s.presets[1]}).error, "");
     Settings back;
-    ASSERT_TRUE(loadSettingsFile(path, back, error));
+    ASSERT_TRUE(loadSettingsFile(path, back).ok);
     ASSERT_EQ(back.presets.size(), 1u);
     EXPECT_EQ(back.presets[0], s.presets[1]);
     EXPECT_EQ(back.profiles.size(), 3u);
@@ -101,7 +102,7 @@ TEST(Settings, SaveToFileReplacesOnlyThePresets) {
     std::string before;
     ASSERT_TRUE(files::readFile(path, before));
     files::setWriteFailureHookForTests([](uint64_t) { return false; });
-    EXPECT_FALSE(savePresetsToFile(path, s.presets, error));
+    EXPECT_FALSE(savePresetsToFile(path, s.presets).ok);
     files::setWriteFailureHookForTests(nullptr);
     std::string after;
     ASSERT_TRUE(files::readFile(path, after));
@@ -115,7 +116,7 @@ TEST(Settings, SaveToFileReplacesOnlyThePresets) {
 TEST(Settings, ShippedFileIsUsable) {
     Settings s;
     std::string error;
-    ASSERT_TRUE(loadSettingsFile(std::string(KALVERO_BIN_DIR) + "/Kalvero.ini", s, error)) << error;
+    ASSERT_EQ(loadSettingsFile(std::string(KALVERO_BIN_DIR) + "/Kalvero.ini", s).error, "");
     ASSERT_GT(int(s.profiles.size()), s.startupProfile);
     const Profile& start = s.profiles[size_t(s.startupProfile)];
     EXPECT_FALSE(start.isSeparator);
@@ -167,20 +168,67 @@ TEST(Settings, ReactionOffsetIsSavedIntoTheFile) {
     std::filesystem::create_directories(dir);
     std::string path = (dir / "Kalvero.ini").string();
     ASSERT_TRUE(files::writeFileAtomic(path, kIni));
-    std::string error;
-    ASSERT_TRUE(saveReactionMsToFile(path, 200, error)) << error;
-    ASSERT_TRUE(saveReactionMsToFile(path, 1500, error)) << error;  // stored as 1000
+    ASSERT_EQ(saveReactionMsToFile(path, 200).error, "");
+    ASSERT_EQ(saveReactionMsToFile(path, 1500).error, "");  // stored as 1000
     Settings back;
-    ASSERT_TRUE(loadSettingsFile(path, back, error));
+    ASSERT_TRUE(loadSettingsFile(path, back).ok);
     EXPECT_EQ(back.reactionMs, 1000);
     std::string content;
     ASSERT_TRUE(files::readFile(path, content));
     EXPECT_EQ(content, withGlobalKey(kIni, "ReactionMs", "1000"));
     // Presets are still written after it.
-    ASSERT_TRUE(savePresetsToFile(path, back.presets, error));
-    ASSERT_TRUE(loadSettingsFile(path, back, error));
+    ASSERT_TRUE(savePresetsToFile(path, back.presets).ok);
+    ASSERT_TRUE(loadSettingsFile(path, back).ok);
     EXPECT_EQ(back.reactionMs, 1000);
-    EXPECT_FALSE(saveReactionMsToFile((dir / "missing.ini").string(), 10, error));
-    EXPECT_FALSE(error.empty());
+    const Result missing = saveReactionMsToFile((dir / "missing.ini").string(), 10);
+    EXPECT_FALSE(missing.ok);
+    EXPECT_FALSE(missing.error.empty());
+    std::filesystem::remove_all(dir);
+}
+
+// Each preset number read from a file lands in the range its parameter
+// declares; the same bounds refuse a kalvero-cli render option.
+TEST(Settings, PresetNumbersAreReadIntoTheirDeclaredRanges) {
+    struct Case {
+        const char* line;
+        int Preset::*field;
+        int expected;
+    };
+    const Case cases[] = {
+        {"P|0,0,0|1|0|300|0|0,0,0|0|0|0|0|0|0", &Preset::blend, 255},
+        {"P|0,0,0|1|0|-4|0|0,0,0|0|0|0|0|0|0", &Preset::blend, 0},
+        {"P|0,0,0|1|9|254|0|0,0,0|0|0|0|0|0|0", &Preset::borderStyle, 3},
+        {"P|0,0,0|7|0|254|0|0,0,0|0|0|0|0|0|0", &Preset::stripsMode, 0},  // unknown mode: full width
+        {"P|0,0,0|2|0|254|0|0,0,0|0|0|0|0|0|0", &Preset::stripsMode, 2},
+        {"P|0,0,0|1|0|254|0|0,0,0|0|-20|0|0|0|0", &Preset::wordSpacing, -6},
+        {"P|0,0,0|1|0|254|0|0,0,0|0|9|0|0|0|0", &Preset::wordSpacing, 6},
+        {"P|0,0,0|1|0|254|0|0,0,0|0|0|-5|0|0|0", &Preset::stripsSpacing, 0},
+        {"P|0,0,0|1|0|254|0|0,0,0|0|0|0|0|0|150", &Preset::cropStrips, 100},
+        {"P|0,0,0|1|0|254|0|0,0,0|0|0|0|0|0|", &Preset::cropStrips, 0},  // missing field
+    };
+    for (const Case& c : cases) {
+        const Preset p = parsePresetLine(c.line);
+        EXPECT_EQ(p.*c.field, c.expected) << c.line;
+        EXPECT_EQ(parsePresetLine(presetLine(p)), p) << c.line;  // what is written reads back the same
+        const PresetParam& param = presetParam(c.field);
+        EXPECT_GE(p.*c.field, param.min) << param.name;
+        EXPECT_LE(p.*c.field, param.max) << param.name;
+    }
+}
+
+TEST(Settings, FailuresNameTheSettingsFile) {
+    const auto dir = testsupport::tempPath("kalvero-settings-result");
+    std::filesystem::create_directories(dir);
+    const std::string missing = (dir / "missing.ini").string();
+    Settings s;
+    const Result r = loadSettingsFile(missing, s);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.file, missing);
+    EXPECT_EQ(r.message(), missing + ": " + r.error);
+    const std::string noPresets = (dir / "Kalvero.ini").string();
+    ASSERT_TRUE(files::writeFileAtomic(noPresets, "[Global]\r\n"));
+    const Result save = savePresetsToFile(noPresets, {});
+    EXPECT_EQ(save.error, "the file has no [Presets] section");
+    EXPECT_EQ(save.file, noPresets);
     std::filesystem::remove_all(dir);
 }
