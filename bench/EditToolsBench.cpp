@@ -5,6 +5,8 @@
 
 #include <iostream>
 
+#include "app/Controller.h"
+#include "app/EditTools.h"
 #include "cli/HeadlessUi.h"
 #include "project/Proofing.h"
 #include "project/Retime.h"
@@ -120,8 +122,85 @@ void BM_ToolCheck(benchmark::State& state) {
     }
 }
 
+// The window's versions: a controller over a window kept in memory with
+// the 40,000 rows, each run the whole step (the list's sets read, the tool,
+// the rows written back with their "OFF+ON" column, the undo step, the
+// preview drawn anew).
+struct Window {
+    AppState state;
+    HeadlessUi ui{std::cerr};
+    Controller c{state, ui};
+    Window() {
+        state.programDir = std::string(KALVERO_BIN_DIR) + "/";
+        c.prepare(state.programDir + "kalvero", state.programDir);
+        ui.buildMainWindow();
+        c.windowBuilt();
+        state.list = listOfSets(project());
+        recalculateOffOn(state.list, state.fps);
+        c.listChanged();
+        c.selectListRow(2 * (kSets / 2));
+        c.selectRow();
+    }
+};
+Window& window() {
+    static Window w;
+    return w;
+}
+
+void BM_WindowShift(benchmark::State& state) {
+    Window& w = window();
+    int k = 0;
+    for (auto _ : state) benchmark::DoNotOptimize(edittools::shift(w.c, false, ++k % 2 ? "+5" : "-5").ok());
+}
+
+void BM_WindowChangeRate(benchmark::State& state) {
+    Window& w = window();
+    int k = 0;
+    // PAL 25 and back (profiles 1 and 2 of the shipped settings: 25 and 29.97).
+    for (auto _ : state)
+        benchmark::DoNotOptimize(edittools::changeRate(w.c, ++k % 2 ? 2 : 1, KeepOnRateChange::Time, true).ok());
+    edittools::changeRate(w.c, 1, KeepOnRateChange::Time, true);
+}
+
+void BM_WindowSplitMerge(benchmark::State& state) {
+    Window& w = window();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(edittools::splitSelected(w.c).ok());
+        benchmark::DoNotOptimize(edittools::mergeWithNext(w.c).ok());
+    }
+}
+
+void BM_WindowReplaceAll(benchmark::State& state) {
+    Window& w = window();
+    int k = 0;
+    for (auto _ : state) {
+        const bool forth = ++k % 2;
+        benchmark::DoNotOptimize(
+            edittools::replaceAll(w.c, {forth ? "Kowalski" : "Nowak", false, true, true}, forth ? "Nowak" : "Kowalski").ok());
+    }
+}
+
+void BM_WindowFindNext(benchmark::State& state) {
+    Window& w = window();
+    std::string error;
+    // A search that finds nothing walks every set.
+    for (auto _ : state) benchmark::DoNotOptimize(edittools::findNext(w.state, {"Zebra", false, false, true}, 0, 0, error));
+}
+
+void BM_WindowCheck(benchmark::State& state) {
+    Window& w = window();
+    std::string note;
+    for (auto _ : state) benchmark::DoNotOptimize(edittools::checkProject(w.c, {}, note).size());
+}
+
 }  // namespace
 
+BENCHMARK(BM_WindowShift)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WindowChangeRate)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WindowSplitMerge)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WindowReplaceAll)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WindowFindNext)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WindowCheck)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ToolShift)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ToolConvertRate)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ToolSplitMerge)->Unit(benchmark::kMillisecond);

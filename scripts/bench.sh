@@ -147,10 +147,14 @@ fi
 # --- editing tools -------------------------------------------------------------
 if want tools; then
 log "editing tools on 40,000 rows (Google Benchmark)"
-"$bin/kalvero_bench" --benchmark_filter='BM_Tool' --benchmark_format=csv --benchmark_min_time=0.2 2>/dev/null >"$work/tools.csv"
-tool_ms() { awk -F, -v n="\"BM_Tool$1\"" '$1==n { t=$3; u=$5; gsub(/"/,"",u); if (u=="us") t/=1000; if (u=="ns") t/=1e6; printf "%.1f", t }' "$work/tools.csv"; }
+"$bin/kalvero_bench" --benchmark_filter='BM_(Tool|Window)' --benchmark_format=csv --benchmark_min_time=0.2 2>/dev/null >"$work/tools.csv"
+bm_ms() { awk -F, -v n="\"BM_$1\"" '$1==n { t=$3; u=$5; gsub(/"/,"",u); if (u=="us") t/=1000; if (u=="ns") t/=1e6; printf "%.1f", t }' "$work/tools.csv"; }
+tool_ms() { bm_ms "Tool$1"; }
 row "Editing tools on 40,000 rows, logic only: shift / convert-rate / split+merge / import-text / merge-srt / replace (plain, regex) / check" \
   "$(tool_ms Shift) / $(tool_ms ConvertRate) / $(tool_ms SplitMerge) / $(tool_ms ImportText) / $(tool_ms MergeSrt) / $(tool_ms ReplacePlain), $(tool_ms ReplaceRegex) / $(tool_ms Check) ms" \
+  "goal < 100 ms each" "-" "-"
+row "The window's tools on 40,000 rows, one undo step each (sets read, tool, rows written back, preview): shift / change rate / split+merge / replace all / find (no match) / check" \
+  "$(bm_ms WindowShift) / $(bm_ms WindowChangeRate) / $(bm_ms WindowSplitMerge) / $(bm_ms WindowReplaceAll) / $(bm_ms WindowFindNext) / $(bm_ms WindowCheck) ms" \
   "goal < 100 ms each" "-" "-"
 fi
 

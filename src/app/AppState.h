@@ -10,6 +10,7 @@
 #include "export/AviWriter.h"
 #include "export/BurnIn.h"
 #include "project/SubtitleList.h"
+#include "project/TimeCode.h"
 #include "base/Rgb.h"
 #include "render/StripsConfig.h"
 #include "settings/Settings.h"
@@ -50,6 +51,7 @@ struct EditorView {
     RangedValue stripsSpacing;
     std::vector<std::string> fontSizes;  // items of the font size list
     bool bgImage = false;          // the background picture toggle
+    bool safeAreas = false;        // the safe-area frames over the preview
 };
 
 // The one record of program-wide state.
@@ -129,6 +131,9 @@ struct AppState {
     CodecChoice aviCompression;
     // The last burn-in's movie, new file and H.264 settings, offered again.
     BurnSettings burnSettings;
+    // The programme start the timed exports add to their time codes, as last
+    // typed in the export dialog.
+    TimeCode programmeStart;
 
     // Current profile, or nullptr when the index is outside the list.
     const Profile* profile() const {

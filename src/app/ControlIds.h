@@ -87,7 +87,23 @@ enum : int {
     TextColor = 80,
     FontButton = 81,
     Crisp = 82,
+
+    // The editing tools (app/EditTools.h): a button whose menu lists them,
+    // and the safe-area frames over the preview.
+    ToolsMenu = 200,
+    SafeAreas = 201,
+    ShiftSets = 202,
+    ChangeRate = 203,
+    SplitSet = 204,
+    MergeSets = 205,
+    ImportText = 206,
+    FindText = 207,
+    ReplaceText = 208,
+    CheckProject = 209,
 };
+
+// The editing tools the Tools menu and their keys open.
+inline constexpr bool isEditTool(int id) { return id >= ShiftSets && id <= CheckProject; }
 
 // The eight read-only context fields around the line fields.
 inline constexpr int ContextFields[8] = {Context28, Context29, Context30, Context31,
@@ -105,6 +121,9 @@ enum : int {
     RedoKeyMenuId = 1172,       // Ctrl+Y, Ctrl+Shift+Z
     InsertSetKeyMenuId = 1173,  // Ctrl+Insert
     JournalTickMenuId = 1174,   // the two-second tick of the journal of unsaved work
+    FindKeyMenuId = 1200,       // Ctrl+F
+    ReplaceKeyMenuId = 1201,    // Ctrl+H
+    ShiftKeyMenuId = 1202,      // Ctrl+Shift+T
     // Keys of the subtitle list.
     CutKeyMenuId = 1175,        // Ctrl+X
     CopyKeyMenuId = 1176,       // Ctrl+C

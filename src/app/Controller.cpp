@@ -8,6 +8,7 @@
 
 #include "app/ControlIds.h"
 #include "app/Commands.h"
+#include "app/EditTools.h"
 #include "app/DataDirs.h"
 #include "app/Layout.h"
 #include "app/Ui.h"
@@ -269,6 +270,14 @@ void Controller::dispatch(const Event& e) {
     showUndoState();
 }
 
+void Controller::changeAsOneStep(const std::string& name, const std::function<void()>& change) {
+    EditorSnapshot before = snapshot();
+    history_.breakChain();
+    change();
+    if (changedSince(before)) history_.push(name, std::move(before));
+    showUndoState();
+}
+
 std::pair<std::string, std::string> Controller::changeOf(const Event& e) const {
     const std::string set = std::to_string(s_.currentSet);
     if (e.kind == EventKind::Menu) {
@@ -341,6 +350,8 @@ void Controller::restore(EditorSnapshot st) {
     if (otherProject) updateTitle();
     if (st.profileIndex != s_.profileIndex) {
         s_.profileIndex = st.profileIndex;
+        // The list comes back with the times of that rate: no warning that they no longer match.
+        if (const Profile* p = s_.profile()) s_.fps = p->fps;
         applyProfile(false);
     }
     s_.presetIndex = st.presetIndex;
@@ -391,6 +402,9 @@ void Controller::dispatchEvent(const Event& e) {
             case ctl::JournalTickMenuId: journalTick(); return;
             case ctl::OpenHandedMenuId: if (settleUnsavedWork()) loadProject(e.text); return;
             case ctl::ListMenuMenuId: openListMenu(e.value); return;
+            case ctl::FindKeyMenuId: dispatchEvent(Event::control(ctl::FindText)); return;
+            case ctl::ReplaceKeyMenuId: dispatchEvent(Event::control(ctl::ReplaceText)); return;
+            case ctl::ShiftKeyMenuId: dispatchEvent(Event::control(ctl::ShiftSets)); return;
             default: return;
         }
     }
@@ -400,6 +414,7 @@ void Controller::dispatchEvent(const Event& e) {
     }
     cx_.absorb(e);
     if (style_.handle(e)) return;
+    if (edittools::handle(*this, e)) return;
     const bool changed = e.sub == SubKind::Changed;
     if (changed && !e.text.empty() && applyTypedTimeEvent(cx_, lines_, e)) return;
     switch (e.id) {

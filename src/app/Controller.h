@@ -128,6 +128,9 @@ public:
     bool canUndo() const { return history_.canUndo(); }
     bool canRedo() const { return history_.canRedo(); }
     UndoHistory& history() { return history_; }
+    // Runs a change made outside the dispatch (the editing tools' dialogs)
+    // as one undo step named `name`.
+    void changeAsOneStep(const std::string& name, const std::function<void()>& change);
     // Shows the names of the next Undo and Redo on their buttons.
     void showUndoState();
 
@@ -136,6 +139,8 @@ public:
     std::function<void()> openExportDialog;
     std::function<void()> openRecordTimings;
     std::function<void()> captureScreen;
+    // Opens the dialog of an editing tool (ctl::isEditTool); app/EditTools.h.
+    std::function<void(int id)> openEditTool;
 
     PreviewRenderer& renderer() { return cx_.renderer; }
     AppState& state() { return s_; }

@@ -10,6 +10,7 @@
 #include "export/ExportDriver.h"
 #include "export/ExportNames.h"
 #include "export/ScalaScript.h"
+#include "project/Retime.h"
 
 const char* const kExportDialogTitle = "Export/Render Subtitles";
 const char* const kExportHelpText =
@@ -53,7 +54,16 @@ ProjectExportInput projectExportInput(const AppState& s, const FontSheet& font) 
     in.titlePrefix = s.titlePrefix;
     in.versionText = s.versionText;
     in.media = mediaWriters();
+    in.programmeStart = s.programmeStart;
     return in;
+}
+
+std::string ExportCommands::takeProgrammeStart(const std::string& text) {
+    std::string error;
+    const std::optional<TimeCode> start = readTimeCode(text, c_.state().fps, error);
+    if (!start) return "The programme start " + error + ".\n\nNothing was exported.";
+    c_.state().programmeStart = *start;
+    return {};
 }
 
 ExportCommands::ExportCommands(Controller& controller, Ui& ui) : c_(controller), ui_(ui) {}

@@ -95,6 +95,11 @@ public:
                                const std::atomic<bool>* cancel = nullptr);
     // --- end of video for editors ---
 
+    // The programme start the timed exports add (HH:MM:SS:FF at the
+    // project's rate), kept in the state; the refusal when the text is not
+    // such a time code (the state keeps its earlier start).
+    std::string takeProgrammeStart(const std::string& text);
+
     // Shows a report's message through `notify`.
     void show(const ExportReport& report);
 

@@ -71,6 +71,8 @@ const std::vector<ControlSpec>& mainWindowControls() {
          "Open one of the projects opened or saved last"},
         {ctl::ImportStl, K::Button, "Import STL...", 160, 460, 80, 20, A::RightColumn, F::Default, 0, 0, 0, true,
          "Import an EBU subtitle list (.stl, teletext or open subtitles) as a new project, as Import SRT does"},
+        {ctl::ImportText, K::Button, "Import Text...", 0, 504, 120, 20, A::RightColumn, F::Default, 0, 0, 0, true,
+         "Add the blocks of a plain text file (separated by blank lines) as sets without times, ready for Record Timings"},
         {ctl::Undo, K::Button, "Undo", 0, 482, 120, 20, A::RightColumn, F::Default, 0, 0, 0, false,
          "Take back the last change (Ctrl+Z)"},
         {ctl::Redo, K::Button, "Redo", 120, 482, 120, 20, A::RightColumn, F::Default, 0, 0, 0, false,
@@ -114,6 +116,10 @@ const std::vector<ControlSpec>& mainWindowControls() {
         {ctl::InsertSet, K::Button, "Insert Set", 570, 180, 60, 20, A::LowerBlock, F::Default, 0, 0, 0, false,
          "Insert an empty set before the selected one (Ctrl+Insert); every other set keeps its text and times."},
         {ctl::RecordTimings, K::Toggle, "Record Timings", 630, 180, 90, 20, A::LowerBlock, F::Default, 0, 0, 0, false},
+        {ctl::ToolsMenu, K::Button, "Tools...", 722, 183, 85, 20, A::LowerBlock, F::Default, 0, 0, 0, true,
+         "Shift (Ctrl+Shift+T), Change Frame Rate, Split, Merge, Import Text, Find (Ctrl+F), Replace (Ctrl+H), Check"},
+        {ctl::SafeAreas, K::Toggle, "Safe Areas", 807, 183, 85, 20, A::LowerBlock, F::Default, 0, 0, 0, true,
+         "Show the action safe area (93%) and the title safe area (90%) over the preview"},
 
         // The canvas, at the top-left corner at the project size.
         {ctl::Canvas, K::Image, "", 0, 0, 0, 0, A::None},

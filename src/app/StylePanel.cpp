@@ -6,6 +6,7 @@
 
 #include "app/ControlIds.h"
 #include "app/Controller.h"
+#include "app/EditTools.h"
 #include "app/Layout.h"
 #include "app/TextStyle.h"
 #include "app/Ui.h"
@@ -149,7 +150,9 @@ void StylePanel::onProfileList(const Event& e) {
     }
     s_.profileIndex = sel;
     const int oldHeight = s_.projectHeight;
+    const float oldFps = s_.fps;
     applyProfile();
+    edittools::offerRateChange(cx_, oldFps, loadSetIntoFields);
     if (s_.projectHeight != oldHeight) offerToScaleY(oldHeight, s_.projectHeight);
 }
 

@@ -9,6 +9,14 @@
 
 class Image;
 
+// A set the check found something in: how bad (2 times, 1 looks, 0 spelling)
+// and every reason, one a line.
+struct ListMark {
+    int set = 0;
+    int level = 0;
+    std::string reasons;
+};
+
 // The port through which all logic talks to the user interface. Controls are
 // addressed by their fixed ids (app/ControlIds.h). All text crossing this
 // port is UTF-8, like the model: texts, file names and paths alike.
@@ -62,6 +70,9 @@ public:
     }
     // Scrolls the list so that the row is in view (the selection stays).
     virtual void showListRow(int row) { (void)row; }
+    // Colours the rows of the marked sets by their worst finding, with the
+    // reasons as their tool tip, until the list next changes.
+    virtual void markListSets(const std::vector<ListMark>& marks) { (void)marks; }
 
     // Image controls: the canvas and the two colour swatches.
     virtual void showImage(int id, const Image& image) = 0;

@@ -390,13 +390,14 @@ void usage(std::ostream& err) {
            "         [--center|--no-center] [--word-spacing N] [--strips-spacing N] [--crop N]\n"
            "         [--background FILE] [--font FAMILY] [--crisp] [--text-color #RRGGBB]\n"
            "         --target preview|alpha|color|opaque -o OUT.png [--force]\n"
-           "  export png|iff IN.KVL8 [--scala 0-3] [--font FAMILY] [--crisp] [--text-color #RRGGBB] [--force]\n"
+           "  export png IN.KVL8 [--start HH:MM:SS:FF] [--font FAMILY] [--crisp] [--text-color #RRGGBB] [--force]\n"
+           "  export iff IN.KVL8 [--scala 0-3] [--font FAMILY] [--crisp] [--text-color #RRGGBB] [--force]\n"
            "  export avi IN.KVL8 [--codec NAME] [--quality 1-100] [--force]\n"
            "  export overlay IN.KVL8 [--codec prores|qtrle|png|vp9|utvideo] [--force]\n"
-           "  export bdn IN.KVL8 [--indexed] [--lang CODE] [--force]\n"
-           "  export sup|vobsub|dvb IN.KVL8 [--lang CODE] [--force]\n"
-           "  export srt|vtt|ass IN.KVL8 [--lang CODE [--lang-in-name]] [--force]\n"
-           "  export scc IN.KVL8 [--force]\n"
+           "  export bdn IN.KVL8 [--indexed] [--lang CODE] [--start HH:MM:SS:FF] [--force]\n"
+           "  export sup|vobsub|dvb IN.KVL8 [--lang CODE] [--start HH:MM:SS:FF] [--force]\n"
+           "  export srt|vtt|ass IN.KVL8 [--lang CODE [--lang-in-name]] [--start HH:MM:SS:FF] [--force]\n"
+           "  export scc IN.KVL8 [--start HH:MM:SS:FF] [--force]\n"
            "  export stl IN.KVL8 [--teletext|--open] [--start HH:MM:SS:FF] [--language CODE] [--force]\n"
            "  burn MOVIE IN.KVL8 -o OUT.mp4|OUT.mkv [--crf 0-51] [--preset NAME] [--force]\n"
            "  capture IN.KVL8 [--row R] [--force]\n"
@@ -417,6 +418,7 @@ void usage(std::ostream& err) {
            "--text-color #RRGGBB colours the text (the preset's colour, white by default).\n"
            "The picture exports (png iff avi overlay bdn sup vobsub dvb) take all three.\n"
            "--lang CODE: the tracks' language, ISO 639 (fr, fre; und when not told, the default).\n"
+           "--start HH:MM:SS:FF: the programme start, added to every time code of the file (10:00:00:00 for most masters).\n"
            "exit status: 0 done, 1 bad input or a file error, 2 usage error, 130 cancelled (Ctrl+C).\n";
 }
 

@@ -29,6 +29,7 @@
 #include "io/Files.h"
 #include "base/Text.h"
 #include "project/BroadcastTiming.h"
+#include "project/Retime.h"
 #include "project/SubtitleList.h"
 #include "render/FontSheet.h"
 #include "render/InstalledFont.h"
@@ -200,6 +201,15 @@ StlExportOptions stlOptionsFromArgs(const Args& a, int rate) {
     return o;
 }
 
+// --start HH:MM:SS:FF of the timed exports at the project's rate; 00:00:00:00 without it.
+TimeCode programmeStartFromArgs(const Args& a, float fps) {
+    if (!a.has("--start")) return {};
+    std::string error;
+    const std::optional<TimeCode> start = readTimeCode(a.get("--start"), fps, error);
+    if (!start) throw UsageError{"--start: " + error};
+    return *start;
+}
+
 // The report of a broadcast file: the count, then each note on a line.
 int finishBroadcast(Context& c, const ExportReport& r) {
     if (!r.done()) return finish(c, r);
@@ -312,14 +322,18 @@ int cmdExport(Context& c, const std::vector<std::string>& args) {
     files::setReplaceReadOnly(a.flag("--force"));
     if (a.positional.size() != 2) throw UsageError{"export needs a format (" + exportFormatNames() + ") and one project file"};
     const std::string kind = a.positional[0];
-    if (kind != "stl" && (a.flag("--teletext") || a.flag("--open") || a.has("--start") || a.has("--language")))
-        throw UsageError{"--teletext, --open, --start and --language apply to export stl only"};
+    if (kind != "stl" && (a.flag("--teletext") || a.flag("--open") || a.has("--language")))
+        throw UsageError{"--teletext, --open and --language apply to export stl only"};
+    if ((kind == "iff" || kind == "avi" || kind == "overlay") && a.has("--start"))
+        throw UsageError{"--start applies to export png and the subtitle tracks only"};
     if (kind == "scc") {
         if (a.flag("--indexed") || a.has("--scala") || a.has("--codec") || a.has("--quality"))
-            throw UsageError{"export scc takes no options but --force"};
+            throw UsageError{"export scc takes no options but --start TC and --force"};
         Session s;
         if (!s.open(c, a.positional[1])) return BadInput;
-        return finishBroadcast(c, exportScc(s.input(c)));
+        ProjectExportInput in = s.input(c);
+        in.programmeStart = programmeStartFromArgs(a, s.state.fps);
+        return finishBroadcast(c, exportTrack(in, SubtitleFormat::Scc, false));
     }
     if (kind == "stl") {
         if (a.flag("--indexed") || a.has("--scala") || a.has("--codec") || a.has("--quality"))
@@ -367,6 +381,7 @@ int cmdExport(Context& c, const std::vector<std::string>& args) {
     in.allowLargeRuns = a.flag("--force");
     in.language = lang;
     in.languageInFileNames = a.flag("--lang-in-name");
+    in.programmeStart = programmeStartFromArgs(a, s.state.fps);
     std::unique_ptr<TerminalProgress> progress;
     if (stderrIsTerminal(c)) progress = std::make_unique<TerminalProgress>(c.err, "exporting");
     in.progress = progress.get();

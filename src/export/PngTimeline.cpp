@@ -91,8 +91,12 @@ std::string buildFcpXml(const PngTimelineJob& job) {
     addRate(sequence, rate);
     pugi::xml_node timecode = sequence.append_child("timecode");
     addRate(timecode, rate);
-    xmltext::textChild(timecode, "string", "00:00:00:00");
-    xmltext::textChild(timecode, "frame", "0");
+    // The sequence starts at the programme start, told as the non-drop
+    // time code it is shown as and the frames that time code counts.
+    const long timebase = rate.den == 1001 ? rate.num / 1000 : std::lround(rate.value());
+    const TimeCode& t = job.start;
+    xmltext::textChild(timecode, "string", formatTimeCode(t));
+    xmltext::textChild(timecode, "frame", num((int64_t(t.hh) * 3600 + t.mm * 60 + t.ss) * timebase + t.ff));
     xmltext::textChild(timecode, "displayformat", "NDF");
     pugi::xml_node video = sequence.append_child("media").append_child("video");
     pugi::xml_node chars = video.append_child("format").append_child("samplecharacteristics");

@@ -4,6 +4,7 @@
 
 #include "export/SetSpans.h"
 #include "io/Files.h"
+#include "project/TimeCode.h"
 
 // The timeline that goes beside a PNG sequence: an XML sequence for video
 // editors (the interchange format of Final Cut Pro 7, "xmeml" version 4,
@@ -19,6 +20,9 @@ struct PngTimelineJob {
     std::vector<bool> hasPicture;
     SetSpans spans;
     std::vector<std::string> onText, offText;  // the list's time codes per set ("" when none)
+    // The programme start: the time code of the sequence's first frame (the
+    // clips keep their frames from it; onText and offText carry it already).
+    TimeCode start;
 };
 
 // NAME.xml
@@ -29,7 +33,7 @@ std::string timingCsvPath(const std::string& folder, const std::string& name);
 // The XML text (UTF-8). Picture paths are absolute file URLs.
 std::string buildFcpXml(const PngTimelineJob& job);
 // One row per picture: picture,on,off,start,end,frames (CR LF lines). on and
-// off are the list's time codes; start and end (exclusive) the frames the
+// off are the list's time codes with the programme start added; start and end (exclusive) the frames the
 // picture is shown, as in the XML; a picture that is not shown has empty
 // start and end and 0 frames.
 std::string buildTimingCsv(const PngTimelineJob& job);

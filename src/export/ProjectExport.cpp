@@ -21,6 +21,7 @@
 #include "io/Files.h"
 #include "io/ImageCodecs.h"
 #include "io/TextRenderer.h"
+#include "project/Retime.h"
 #include "project/TimeCode.h"
 #include "render/Compositor.h"
 
@@ -178,6 +179,22 @@ int wholeSets(const std::vector<SubtitleSet>& sets) {
 
 using namespace projectexport;
 
+std::string projectexport::startRefusal(const TimeCode& start, const std::string& error) {
+    return "The programme start " + formatTimeCode(start) + " cannot be added: " + error + ".\n\nNothing was written.";
+}
+
+StartedSets setsFromProgrammeStart(const std::vector<SubtitleSet>& sets, const TimeCode& start, float fps) {
+    StartedSets out;
+    if (start == TimeCode{} || sets.empty()) {
+        out.sets = sets;
+        return out;
+    }
+    SetsEdit moved = shiftSets(sets, SetRange{0, int(sets.size()) - 1}, frameOf(start, fps), fps);
+    out.sets = std::move(moved.sets);
+    out.error = std::move(moved.error);
+    return out;
+}
+
 ExportReport exportAviMovie(const ProjectExportInput& in, const CodecChoice& codec,
                             const AviCodecChooser& chooseCodec, const std::atomic<bool>* cancel) {
     if (aviFrameRate(in.fps) <= 0)
@@ -233,8 +250,21 @@ ExportReport exportAviMovie(const ProjectExportInput& in, const CodecChoice& cod
 
 ExportReport exportTrack(const ProjectExportInput& in, SubtitleFormat format, bool indexedPng,
                          const std::atomic<bool>* cancel) {
-    // The broadcast files need the sets' positions and the style.
-    if (format == SubtitleFormat::Stl) return exportStl(in, StlExportOptions{});
+    // The broadcast files need the sets' positions and the style. The STL
+    // file keeps the programme start in its own field.
+    if (format == SubtitleFormat::Stl) {
+        StlExportOptions options;
+        options.start = in.programmeStart;
+        return exportStl(in, options);
+    }
+    if (in.programmeStart != TimeCode{}) {
+        StartedSets started = setsFromProgrammeStart(in.sets, in.programmeStart, in.fps);
+        if (!started.ok()) return refusal(startRefusal(in.programmeStart, started.error));
+        ProjectExportInput moved = in;
+        moved.sets = std::move(started.sets);
+        moved.programmeStart = TimeCode{};
+        return exportTrack(moved, format, indexedPng, cancel);
+    }
     if (format == SubtitleFormat::Scc) return exportScc(in);
     std::string refused = language::refusal(in.language);
     if (refused.empty()) refused = subtitleExportRefusal(format, in.width, in.height, in.fps);

@@ -14,6 +14,7 @@
 #include "export/OverlayWriter.h"
 #include "export/SubtitleExport.h"
 #include "project/SubtitleSet.h"
+#include "project/TimeCode.h"
 #include "render/FontSheet.h"
 #include "render/StripsConfig.h"
 
@@ -61,7 +62,20 @@ struct ProjectExportInput {
     // SubRip, WebVTT and ASS files carry it in their names (NAME.fr.srt).
     std::string language = "und";
     bool languageInFileNames = false;
+    // Programme start: added to every time code of the subtitle tracks and
+    // of the PNG sequence's timeline and timing table (00:00:00:00: none).
+    TimeCode programmeStart;
 };
+
+// The sets with the programme start added to their time codes. Refused,
+// naming the first such set, when a time code would go past the end of the
+// day.
+struct StartedSets {
+    std::vector<SubtitleSet> sets;
+    std::string error;
+    bool ok() const { return error.empty(); }
+};
+StartedSets setsFromProgrammeStart(const std::vector<SubtitleSet>& sets, const TimeCode& start, float fps);
 
 // Runs above this many pictures need a confirmation.
 constexpr int kLargeRunPictures = 100000;

@@ -33,5 +33,8 @@ bool cancelRequested(const std::atomic<bool>* cancel);
 bool blankSet(const SubtitleSet& s);
 // Sets of the IFF export and the Scala script: whole sets (line A and B).
 int wholeSets(const std::vector<SubtitleSet>& sets);
+// The refusal of a run whose programme start would push a time code past
+// the end of the day.
+std::string startRefusal(const TimeCode& start, const std::string& error);
 
 }  // namespace projectexport

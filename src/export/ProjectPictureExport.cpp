@@ -79,6 +79,9 @@ ExportReport exportPngPictures(const ProjectExportInput& in, const std::atomic<b
     int total = 0;
     for (int k = 0; k < sets; ++k) total += (hasPicture[size_t(k)] = !blankSet(in.sets[size_t(k)])) ? 1 : 0;
     if (auto refused = refusalBeforeRun(in, total)) return *refused;
+    // The timing table's time codes carry the programme start.
+    const StartedSets started = setsFromProgrammeStart(in.sets, in.programmeStart, in.fps);
+    if (!started.ok()) return refusal(startRefusal(in.programmeStart, started.error));
     start(in, 0, total);
 
     PngSequenceJob job;
@@ -109,8 +112,13 @@ ExportReport exportPngPictures(const ProjectExportInput& in, const std::atomic<b
         t.setCount = sets;
         t.hasPicture = hasPicture;
         t.spans = buildSetSpans(in.sets, in.fps);
-        for (const SubtitleSet& s : in.sets) {
-            auto [on, off] = timeCodeTexts(s);
+        t.start = in.programmeStart;
+        for (const SubtitleSet& s : started.sets) {
+            // With a start, the time codes as moved; without, as the list shows them.
+            auto [on, off] = in.programmeStart == TimeCode{}
+                                 ? timeCodeTexts(s)
+                                 : std::pair{s.on ? formatTimeCode(*s.on) : std::string(),
+                                             s.off ? formatTimeCode(*s.off) : std::string()};
             t.onText.push_back(std::move(on));
             t.offText.push_back(std::move(off));
         }

@@ -166,6 +166,7 @@ void ExportDialog::setRunning(bool running) {
     for (wxWindow* w : {static_cast<wxWindow*>(trackFormat_), static_cast<wxWindow*>(trackIndexed_),
                         static_cast<wxWindow*>(trackExport_)})
         if (w) w->Enable(!running);
+    if (start_) start_->Enable(!running);
     if (!running && trackIndexed_ && trackFormat_)
         trackIndexed_->Enable(subtitleFormats()[size_t(std::max(0, trackFormat_->GetSelection()))].format ==
                               SubtitleFormat::Bdn);
@@ -190,8 +191,16 @@ void ExportDialog::finish(const ExportReport& report) {
     setRunning(false);
 }
 
+bool ExportDialog::takeProgrammeStart() {
+    const std::string refused = commands_.takeProgrammeStart(fromWx(start_->GetValue()));
+    if (refused.empty()) return true;
+    commands_.notify("Error!", refused);
+    start_->SetFocus();
+    return false;
+}
+
 void ExportDialog::onPng() {
-    if (running_) return;
+    if (running_ || !takeProgrammeStart()) return;
     setRunning(true);
     finish(commands_.exportPngSequence(this));
 }
@@ -217,11 +226,18 @@ void ExportDialog::buildSubtitleTrackBlock(wxWindow* panel) {
     trackFormat_->SetSelection(0);
     trackIndexed_ = new wxCheckBox(panel, wxID_ANY, "8-bit palette PNG (BDN)", wxPoint(x, 60), wxSize(w, 20));
     trackExport_ = new wxButton(panel, wxID_ANY, "Export subtitle track", wxPoint(x, 85), wxSize(w, 25));
+    new wxStaticText(panel, wxID_ANY, "Programme start:", wxPoint(x, 122), wxSize(105, 18));
+    start_ = new wxTextCtrl(panel, wxID_ANY, toWx(formatTimeCode(controller_.state().programmeStart)),
+                            wxPoint(x + 105, 117), wxSize(w - 105, 26));
+    start_->SetName("ProgrammeStart");
+    start_->SetToolTip("The time code of the programme's first frame (10:00:00:00 for most broadcast and disc "
+                       "masters), added to every time code of the subtitle tracks and of the PNG sequence's "
+                       "timeline and timing table");
     new wxStaticText(panel, wxID_ANY,
                      "Each timed set at its ON and OFF time codes, into a folder of its own beside the project. BDN "
                      "XML + PNG and SUP for Blu-ray authoring, VobSub for DVD, DVB for broadcast, SubRip and WebVTT "
                      "for text editors and players, EBU STL (teletext) and SCC closed captions for television.",
-                     wxPoint(x, 120), wxSize(w, 180));
+                     wxPoint(x, 150), wxSize(w, 150));
     trackFormat_->Bind(wxEVT_CHOICE, [this](wxCommandEvent&) { setRunning(false); });
     trackExport_->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) {
         if (trackCancel_) *trackCancel_ = true;
@@ -234,6 +250,7 @@ void ExportDialog::onSubtitleTrack() {
     const int choice = trackFormat_->GetSelection();
     if (choice < 0 || choice >= int(subtitleFormats().size())) return;
     const SubtitleFormat format = subtitleFormats()[size_t(choice)].format;
+    if (!takeProgrammeStart()) return;
     setRunning(true);
     // The export button stops the run while it lasts.
     std::atomic<bool> cancel{false};

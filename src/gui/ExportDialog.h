@@ -54,6 +54,10 @@ private:
     wxChoice* trackFormat_ = nullptr;
     wxCheckBox* trackIndexed_ = nullptr;
     wxButton* trackExport_ = nullptr;  // "Cancel" while a subtitle track is written
+    // The programme start the timed exports (the tracks, the PNG sequence's
+    // timeline) add; false, after telling why, when it is no time code.
+    wxTextCtrl* start_ = nullptr;
+    bool takeProgrammeStart();
     std::atomic<bool>* trackCancel_ = nullptr;  // set while a subtitle track is written
     ImagePanel* bar_ = nullptr;
     wxStaticText* label_ = nullptr;

@@ -14,6 +14,7 @@
 #include "app/ControlIds.h"
 #include "io/Files.h"
 #include "gui/FontDialog.h"
+#include "gui/EditToolDialogs.h"
 #include "gui/SubtitleListView.h"
 #include "gui/Widgets.h"
 #include "gui/WxText.h"
@@ -51,6 +52,9 @@ int shortcutMenuId(const wxKeyEvent& e) {
         case 'N': return shift ? 0 : ctl::NewKeyMenuId;
         case 'Z': return shift ? ctl::RedoKeyMenuId : ctl::UndoKeyMenuId;
         case 'Y': return shift ? 0 : ctl::RedoKeyMenuId;
+        case 'F': return shift ? 0 : ctl::FindKeyMenuId;
+        case 'H': return shift ? 0 : ctl::ReplaceKeyMenuId;
+        case 'T': return shift ? ctl::ShiftKeyMenuId : 0;
         case WXK_INSERT:
         case WXK_NUMPAD_INSERT: return shift ? 0 : ctl::InsertSetKeyMenuId;
         default: return 0;
@@ -344,6 +348,12 @@ void MainFrame::listChanged() {
     if (list_) list_->modelChanged();
 }
 
+void MainFrame::markListSets(const std::vector<ListMark>& marks) {
+    std::map<int, SubtitleListView::Mark> byList;
+    for (const ListMark& m : marks) byList[m.set] = {m.level, m.reasons};
+    if (list_) list_->setMarks(std::move(byList));
+}
+
 void MainFrame::rowsChanged(int first, int last) {
     if (list_) list_->rowsChanged(first, last);
 }
@@ -403,9 +413,10 @@ int MainFrame::selectedListRow() {
     return list_ ? int(list_->selection()) : -1;
 }
 
-void MainFrame::showImage(int id, const Image& image) {
+void MainFrame::showImage(int id, const Image& given) {
     auto* p = dynamic_cast<ImagePanel*>(control(id));
     if (!p) return;
+    const Image& image = id == ctl::Canvas && state_.view.safeAreas ? withSafeAreas(given, safeAreaCanvas_) : given;
     if (id == ctl::Canvas && canvasNum_ != canvasDen_ && !image.empty()) {
         scaleForDisplay(image, image.width() * canvasNum_ / canvasDen_, image.height() * canvasNum_ / canvasDen_,
                         scaledCanvas_);

@@ -38,6 +38,7 @@ public:
     void setItems(int id, const std::vector<std::string>& items) override;
     void setItemText(int id, int index, const std::string& text) override;
     void listChanged() override;
+    void markListSets(const std::vector<ListMark>& marks) override;
     void rowsChanged(int first, int last) override;
     void selectListRow(int row) override;
     void showListRow(int row) override;
@@ -83,6 +84,7 @@ private:
     int suppress_ = 0;       // > 0 while the program itself changes controls
     int canvasNum_ = 1, canvasDen_ = 1;
     Image scaledCanvas_;
+    Image safeAreaCanvas_;  // the preview with the safe areas drawn over it
     bool shuttingDown_ = false;
     // The control that takes the keyboard when the window is first activated.
     bool activated_ = false;

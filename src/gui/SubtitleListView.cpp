@@ -62,6 +62,12 @@ SubtitleListView::SubtitleListView(wxWindow* parent, wxWindowID id, const wxPoin
         if (e.GetPosition() == wxDefaultPosition && onContextMenu) onContextMenu(selected_);
     });
     Bind(wxEVT_MOUSEWHEEL, &SubtitleListView::onWheel, this);
+    Bind(wxEVT_MOTION, [this](wxMouseEvent& e) {
+        e.Skip();
+        const Mark* m = markOf(rowAt(e.GetPosition()));
+        if (!m) UnsetToolTip();
+        else if (!GetToolTip() || GetToolTipText() != toWx(m->reasons)) SetToolTip(toWx(m->reasons));
+    });
     Bind(wxEVT_KEY_DOWN, &SubtitleListView::onKey, this);
     Bind(wxEVT_SET_FOCUS, &SubtitleListView::onFocus, this);
     Bind(wxEVT_SYS_COLOUR_CHANGED, [this](wxSysColourChangedEvent& e) {
@@ -218,6 +224,8 @@ void SubtitleListView::paintRow(wxImage& img, int y, long row) {
     if (selected) {
         back = colours_.selection;
         text = colours_.selectionText;
+    } else if (const Mark* m = markOf(row)) {
+        back = m->level >= 2 ? wxColour(255, 185, 185) : m->level == 1 ? wxColour(255, 224, 150) : wxColour(200, 220, 255);
     } else {
         // A row's own shade is a grey on a light theme's list; on a dark
         // theme the list's own colours, the shade kept as a lighter grey.
@@ -353,6 +361,18 @@ void SubtitleListView::refreshRows(long first, long last) {
     if (first > last) return;
     RefreshRect(wxRect(0, bodyTop() + int(first - top_) * pitch_, client_.x, int(last - first + 1) * pitch_),
                 false);
+}
+
+void SubtitleListView::setMarks(std::map<int, Mark> marks) {
+    marks_ = std::move(marks);
+    marksRevision_ = list_.revision();
+    Refresh(false);
+}
+
+const SubtitleListView::Mark* SubtitleListView::markOf(long row) const {
+    if (row < 0 || marks_.empty() || marksRevision_ != list_.revision()) return nullptr;
+    auto it = marks_.find(int(row / 2));
+    return it == marks_.end() ? nullptr : &it->second;
 }
 
 void SubtitleListView::clearMarks() {

@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <map>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -58,6 +60,15 @@ public:
     long topRow() const { return top_; }
     // The row under a point of the window; -1 on the header or below the rows.
     long rowAt(const wxPoint& p) const;
+
+    // The check's findings: the rows of each marked set coloured by their
+    // worst finding (2 times, 1 looks, 0 spelling), the reasons as the
+    // rows' tool tip; kept until the list changes.
+    struct Mark {
+        int level = 0;
+        std::string reasons;
+    };
+    void setMarks(std::map<int, Mark> marks);
 
     bool SetFont(const wxFont& font) override;
     bool AcceptsFocus() const override { return true; }
@@ -117,4 +128,7 @@ private:
     } colours_;
     int wheelRotation_ = 0;
     bool scrollbarStale_ = false;
+    std::map<int, Mark> marks_;
+    uint64_t marksRevision_ = 0;
+    const Mark* markOf(long row) const;
 };

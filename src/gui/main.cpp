@@ -14,6 +14,8 @@
 #include "app/StartupOptions.h"
 #include "base/Version.h"
 #include "io/Files.h"
+#include "gui/EditToolDialogs.h"
+#include "gui/FieldSpelling.h"
 #include "gui/ExportDialog.h"
 #include "gui/InstanceLink.h"
 #include "gui/MainFrame.h"
@@ -58,6 +60,8 @@ public:
                                 frame_->uiFont(UiFontId::Info));
             dialog.run();
         };
+        c.openEditTool = [this](int id) { openEditTool(frame_, frame_->controller(), id); };
+        installFieldSpelling(frame_, c);
         c.captureScreen = [this] {
             ExportCommands commands(frame_->controller(), *frame_);
             commands.show(commands.captureScreen());

@@ -9,6 +9,7 @@
 #include "base/Cp1252.h"
 #include "base/Text.h"
 #include "base/Utf8.h"
+#include "io/Files.h"
 
 namespace {
 
@@ -104,8 +105,52 @@ std::vector<std::string> spellingLanguages() {
     return {names.begin(), names.end()};
 }
 
+void SpellChecker::addWord(std::string_view word) {
+    if (word.empty()) return;
+    impl_->hunspell.add(impl_->encode(word));
+    known_[std::string(word)] = true;
+}
+
+void SpellChecker::addWordsOf(const std::string& path) {
+    std::string text;
+    if (path.empty() || !files::readFile(path, text, uint64_t(16) << 20)) return;
+    for (const std::string& line : text::splitLines(text)) {
+        const std::string word = text::trimSpaces(line);
+        if (!word.empty()) addWord(cp1252::looksLikeUtf8(word) ? cp1252::fromUtf8(word) : word);
+    }
+}
+
+std::string personalWordsPath(const std::string& userDataDir) {
+    return userDataDir.empty() ? std::string() : files::withTrailingSeparator(userDataDir) + "words.txt";
+}
+
+bool addPersonalWord(const std::string& path, std::string_view word) {
+    if (path.empty() || word.empty()) return false;
+    const std::string folder = files::folderPart(path);
+    if (!folder.empty() && !files::isDirectory(folder) && !files::makeDirectories(folder)) return false;
+    std::string text;
+    files::readFile(path, text, uint64_t(16) << 20);
+    if (!text.empty() && text.back() != '\n') text += '\n';
+    // Kept as UTF-8, one word a line.
+    text += cp1252::toUtf8(std::string(word)) + "\n";
+    return bool(files::writeFileAtomic(path, text));
+}
+
 std::vector<std::string> wordsOf(std::string_view line) {
     std::vector<std::string> words;
+    for (const auto& [b, e] : wordSpans(line)) words.emplace_back(line.substr(b, e - b));
+    return words;
+}
+
+std::vector<std::pair<size_t, size_t>> misspeltSpans(std::string_view line, const SpellChecker& checker) {
+    std::vector<std::pair<size_t, size_t>> out;
+    for (const auto& span : wordSpans(line))
+        if (!checker.correct(line.substr(span.first, span.second - span.first))) out.push_back(span);
+    return out;
+}
+
+std::vector<std::pair<size_t, size_t>> wordSpans(std::string_view line) {
+    std::vector<std::pair<size_t, size_t>> words;
     size_t i = 0;
     auto at = [&](size_t k, size_t& after) { after = k; return utf8::next(line, after); };
     while (i < line.size()) {
@@ -131,7 +176,7 @@ std::vector<std::string> wordsOf(std::string_view line) {
                 break;
             }
         }
-        if (!digit) words.emplace_back(line.substr(i, j - i));
+        if (!digit) words.emplace_back(i, j);
         i = j;
     }
     return words;

@@ -3,6 +3,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "project/Proofing.h"
@@ -22,6 +23,11 @@ public:
 
     bool correct(std::string_view word) const;
     std::vector<std::string> suggestions(std::string_view word, size_t most) const;
+    // A word taken as correct from now on (the user's own words).
+    void addWord(std::string_view word);
+    // Adds the words of a file of the user's own words, one a line; a file
+    // that is not there adds none.
+    void addWordsOf(const std::string& path);
 
 private:
     SpellChecker() = default;
@@ -37,6 +43,16 @@ std::vector<std::string> spellingLanguages();
 // The words of a line: runs of letters, an apostrophe inside a word kept
 // ("don't"); runs holding a digit are no words.
 std::vector<std::string> wordsOf(std::string_view line);
+// The same as byte ranges [begin, end) of the line.
+std::vector<std::pair<size_t, size_t>> wordSpans(std::string_view line);
+// The byte ranges of the misspelt words of a line.
+std::vector<std::pair<size_t, size_t>> misspeltSpans(std::string_view line, const SpellChecker& checker);
+
+// The file of the user's own words in a data folder ("" when there is none).
+std::string personalWordsPath(const std::string& userDataDir);
+// Adds a word to that file (made with its folder when missing); false when
+// it cannot be written.
+bool addPersonalWord(const std::string& path, std::string_view word);
 
 // "spelling" findings in set order: each misspelt word of a set once, with
 // up to three suggestions.

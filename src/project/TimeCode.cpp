@@ -47,13 +47,22 @@ TimeCode timeCodeOfFrame(long long frame, float fps) {
     TimeCode t;
     if (frame < 0) frame = 0;
     if (fps <= 0) return t;
+    // A whole rate counts every second alike (frameOf is exact for it).
+    if (const int n = roundedFps(fps); n > 0 && float(n) == fps) {
+        const long long whole = frame / n;
+        t.hh = int(whole / 3600);
+        t.mm = int((whole / 60) % 60);
+        t.ss = int(whole % 60);
+        t.ff = int(frame % n);
+        return t;
+    }
     // Second S starts at frame rint(S * fps), as frameOf counts: the frame
     // belongs to the last second that starts at or before it. Going by
     // frame / fps alone would put the first frame of some seconds at 23.976
     // or 29.97 into the second before, as a frame number past its last one.
     long double seconds = (long double)frame / fps;
     long long whole = (long long)std::floor(seconds + 1e-9L);
-    auto start = [fps](long long s) { return (long long)std::nearbyintl((long double)s * fps); };
+    auto start = [fps](long long s) { return (long long)std::rintl((long double)s * fps); };
     while (whole > 0 && start(whole) > frame) --whole;
     while (start(whole + 1) <= frame) ++whole;
     long long rest = frame - start(whole);

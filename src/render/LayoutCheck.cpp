@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "base/Utf8.h"
+#include "base/Rgb.h"
 
 #include "render/Compositor.h"
 
@@ -37,4 +38,27 @@ std::vector<CheckFinding> checkLayout(const std::vector<SubtitleSet>& sets, cons
         if (!missing.empty()) out.push_back({int(k), "glyph", std::string(font.madeGlyphs() ? "the font has no glyph for " : "the font sheet has no ") + missing});
     }
     return out;
+}
+
+namespace {
+
+void dashedFrame(Image& picture, int percent, Rgb colour) {
+    const int w = picture.width(), h = picture.height();
+    const int mx = (w * (100 - percent) + 100) / 200, my = (h * (100 - percent) + 100) / 200;
+    const int x0 = mx, x1 = w - 1 - mx, y0 = my, y1 = h - 1 - my;
+    if (x1 <= x0 || y1 <= y0) return;
+    auto put = [&](int x, int y, int step) {
+        if ((step / 4) % 2 != 0 || !picture.contains(x, y)) return;
+        uint8_t* p = picture.pixel(x, y);
+        p[0] = colour.r, p[1] = colour.g, p[2] = colour.b, p[3] = 255;
+    };
+    for (int x = x0; x <= x1; ++x) put(x, y0, x - x0), put(x, y1, x - x0);
+    for (int y = y0; y <= y1; ++y) put(x0, y, y - y0), put(x1, y, y - y0);
+}
+
+}  // namespace
+
+void drawSafeAreas(Image& picture, int actionPercent, int titlePercent) {
+    dashedFrame(picture, actionPercent, Rgb{0, 230, 0});
+    dashedFrame(picture, titlePercent, Rgb{255, 220, 0});
 }

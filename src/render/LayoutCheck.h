@@ -1,6 +1,8 @@
 #pragma once
 #include <vector>
 
+#include "base/Image.h"
+
 #include "project/Proofing.h"
 #include "project/SubtitleSet.h"
 #include "render/FontSheet.h"
@@ -16,3 +18,8 @@ std::vector<CheckFinding> checkLayout(const std::vector<SubtitleSet>& sets, cons
 // The width in pixels a line is drawn with: from the left of its first
 // glyph to the right of its last.
 int drawnLineWidth(const std::string& line, const FontSheet& font, int wordSpacing);
+
+// The safe areas over a picture: the action safe area (`actionPercent` of
+// its width and height, centred) as a dashed green frame, the title safe
+// area (`titlePercent`) as a dashed yellow one, each one pixel wide.
+void drawSafeAreas(Image& picture, int actionPercent = 93, int titlePercent = 90);

@@ -82,8 +82,9 @@ TEST_F(ControllerTest, FrameRateWarningOnlyWhenTheRoundedRateChanges) {
     EXPECT_EQ(row(0, Column::OffOn), "30+30");
     EXPECT_EQ(ui.range(ctl::OnFrames).second, 29);
     ui.messages.clear();
-    choose(ctl::ProfileList, 3);  // 30 -> 29.97: no warning, no recalculation
-    EXPECT_TRUE(ui.messages.empty());
+    choose(ctl::ProfileList, 3);  // 30 -> 29.97: no warning, no recalculation (the offer to retime is declined)
+    EXPECT_EQ(ui.countMessages("Warning!"), 0);
+    EXPECT_EQ(ui.countMessages("Change of frame rate"), 1);
     EXPECT_EQ(ui.range(ctl::OffFrames).second, 29);
 }
 

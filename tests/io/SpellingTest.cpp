@@ -1,6 +1,9 @@
 #include "io/Spelling.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
 
 TEST(Spelling, WordsOfALine) {
     struct Case {
@@ -44,4 +47,30 @@ TEST(Spelling, UnknownLanguagesListTheInstalledOnes) {
     EXPECT_EQ(SpellChecker::open("xx_NOPE", error), nullptr);
     EXPECT_EQ(error.rfind("there is no spelling dictionary for \"xx_NOPE\" (installed: ", 0), 0u) << error;
     EXPECT_EQ(SpellChecker::open("../../etc/passwd", error), nullptr);
+}
+
+// The words of the line fields: where they stand, which are misspelt, and
+// the user's own words, kept in a file and taken as correct.
+TEST(Spelling, SpansAndTheUsersOwnWords) {
+    EXPECT_EQ(wordSpans("Don't stop, 3rd Kowalski!"),
+              (std::vector<std::pair<size_t, size_t>>{{0, 5}, {6, 10}, {16, 24}}));
+    std::string error;
+    std::unique_ptr<SpellChecker> en = SpellChecker::open("en_US", error);
+    if (!en) GTEST_SKIP() << error;
+    EXPECT_EQ(misspeltSpans("teh Kowalski cafe", *en),
+              (std::vector<std::pair<size_t, size_t>>{{0, 3}, {4, 12}}));
+    const std::string dir = ::testing::TempDir() + "kalvero-words-" + std::to_string(::getpid()) + "/";
+    const std::string path = personalWordsPath(dir);
+    EXPECT_EQ(path, dir + "words.txt");
+    ASSERT_TRUE(addPersonalWord(path, "Kowalski"));
+    ASSERT_TRUE(addPersonalWord(path, "Caf\xE9teria"));
+    std::unique_ptr<SpellChecker> again = SpellChecker::open("en_US", error);
+    again->addWordsOf(path);
+    again->addWordsOf(dir + "none.txt");  // no file, no words
+    EXPECT_TRUE(again->correct("Kowalski"));
+    EXPECT_TRUE(again->correct("Caf\xE9teria"));  // kept as UTF-8, read back as the line's bytes
+    EXPECT_FALSE(again->correct("teh"));
+    EXPECT_EQ(personalWordsPath(""), "");
+    EXPECT_FALSE(addPersonalWord("", "x"));
+    std::filesystem::remove_all(dir);
 }
