@@ -46,7 +46,7 @@ if [ -n "$old_rev" ]; then
   git -C "$root" archive "$commit" | tar -x -C "$ref/src"
   cmake -S "$ref/src" -B "$ref/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKALVERO_BUILD_GUI=OFF \
     -DKALVERO_BUILD_BENCH=OFF >/dev/null
-  cmake --build "$ref/build" -j "${KALVERO_JOBS:-1}" --target kalvero-cli >/dev/null
+  cmake --build "$ref/build" -j "${KALVERO_JOBS:-$(nproc)}" --target kalvero-cli >/dev/null
   old="$ref/build/bin"
 fi
 [ -n "$old" ] || { echo "compare-exports: give --old, --old-rev or --save" >&2; exit 2; }

@@ -5,6 +5,8 @@
 
 #include "app/ControlIds.h"
 #include "app/Controller.h"
+#include "app/EditTools.h"
+#include "app/Event.h"
 #include "app/ListOrder.h"
 
 namespace {
@@ -18,6 +20,12 @@ bool aSetRowSelected(const Controller& c) {
 }
 bool hasSets(const Controller& c) { return listFree(c) && c.state().list.lineCount() > 2; }
 bool hasProject(const Controller& c) { return !c.state().projectName.empty(); }
+
+// The editing tools open their dialogs or act through their own module;
+// each makes its own named undo step.
+std::function<void(Controller&)> tool(int id) {
+    return [id](Controller& c) { edittools::handle(c, Event::control(id)); };
+}
 
 std::vector<Command> makeTable() {
     using C = Controller;
@@ -70,6 +78,21 @@ std::vector<Command> makeTable() {
         {"edit/sort-by-time", "Sort by Time",
          "Puts the timed sets in the order of their ON times; sets without times keep their places.", "Sort by Time",
          hasSets, [](C& c) { sortListByTime(c.context(), c.lines()); }},
+        {"tools/shift", "Shift...", "Moves the selected sets, or all, by frames or to a typed time code.", "",
+         listFree, tool(ctl::ShiftSets)},
+        {"tools/change-rate", "Change Frame Rate...", "Moves every time to another frame rate, keeping time or frames.",
+         "", listFree, tool(ctl::ChangeRate)},
+        {"tools/split", "Split Set", "Makes line A and line B two sets, the time divided by their lengths.", "",
+         anySelected, tool(ctl::SplitSet)},
+        {"tools/merge", "Merge Sets", "Joins the selected set and the next into one.", "", anySelected,
+         tool(ctl::MergeSets)},
+        {"tools/find", "Find...", "Finds text in line A and line B.", "", listFree, tool(ctl::FindText)},
+        {"tools/replace", "Replace...", "Replaces text in line A and line B, one at a time or all.", "", listFree,
+         tool(ctl::ReplaceText)},
+        {"tools/check", "Check...", "Lists overlaps, missing times, fast reading, wide lines and misspellings.", "",
+         {}, tool(ctl::CheckProject)},
+        {"project/import-text", "Import Text...", "Adds the blocks of a plain text file as sets without times.", "",
+         listFree, tool(ctl::ImportText)},
         {"list/go-to-bottom", "Go to Bottom", "Shows the end of the list.", "", {}, [](C& c) { c.goToBottom(); }},
         {"timing/record", "Record Timings...", "Times the sets live against a movie with the Space bar.",
          "Record Timings", hasSets,
@@ -116,6 +139,14 @@ const Command* commandOfControl(int id) {
         {ctl::RemoveAll, "edit/remove-all"},
         {ctl::ResetAllY, "edit/reset-all-y"},
         {ctl::GoToBottom, "list/go-to-bottom"},
+        {ctl::ShiftSets, "tools/shift"},
+        {ctl::ChangeRate, "tools/change-rate"},
+        {ctl::SplitSet, "tools/split"},
+        {ctl::MergeSets, "tools/merge"},
+        {ctl::FindText, "tools/find"},
+        {ctl::ReplaceText, "tools/replace"},
+        {ctl::CheckProject, "tools/check"},
+        {ctl::ImportText, "project/import-text"},
         {ctl::RecordTimings, "timing/record"},
         {ctl::CaptureScreen, "window/capture"},
         {ctl::About, "window/about"},
@@ -143,6 +174,9 @@ const Command* commandOfKey(int menuId) {
         {ctl::DeleteKeyMenuId, "edit/delete-sets"},
         {ctl::MoveUpKeyMenuId, "edit/move-up"},
         {ctl::MoveDownKeyMenuId, "edit/move-down"},
+        {ctl::FindKeyMenuId, "tools/find"},
+        {ctl::ReplaceKeyMenuId, "tools/replace"},
+        {ctl::ShiftKeyMenuId, "tools/shift"},
     };
     for (const auto& [key, name] : bindings)
         if (key == menuId) return findCommand(name);
@@ -153,6 +187,7 @@ const std::vector<std::string>& listMenu() {
     static const std::vector<std::string> menu = {
         "edit/undo",   "edit/redo",        "",
         "edit/cut",    "edit/copy",        "edit/paste",         "edit/delete-sets", "edit/select-all", "",
+        "tools/split", "tools/merge", "tools/shift", "edit/sort-by-time", "",
         "edit/move-up", "edit/move-down",  "",
         "edit/insert-set", "edit/insert-single", "edit/remove-single",
     };

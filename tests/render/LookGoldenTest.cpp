@@ -37,7 +37,8 @@ struct Look {
 TEST(LookGolden, TeletextAndClosedCaptionsAreCrispAndMatchTheirPictures) {
     Settings settings;
     std::string error;
-    ASSERT_TRUE(loadSettingsFile(std::string(KALVERO_BIN_DIR) + "/Kalvero.ini", settings, error)) << error;
+    const Result read = loadSettingsFile(std::string(KALVERO_BIN_DIR) + "/Kalvero.ini", settings);
+    ASSERT_TRUE(read) << read.message();
     const Profile* pal = nullptr;
     for (const Profile& p : settings.profiles)
         if (p.usable() && p.width == 720 && p.height == 576 && !pal) pal = &p;
