@@ -41,12 +41,13 @@ if [ -n "$old_rev" ]; then
   ref="$root/build-ref"
   commit=$(git -C "$root" rev-parse --verify "$old_rev^{commit}")
   # The sources of that revision as files (no second checkout registered in
-  # the repository); the build folder beside them is kept between runs.
+  # the repository); the build folder beside them is kept between runs. The
+  # program needs its font sheets beside it.
   rm -rf "$ref/src"; mkdir -p "$ref/src"
   git -C "$root" archive "$commit" | tar -x -C "$ref/src"
   cmake -S "$ref/src" -B "$ref/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKALVERO_BUILD_GUI=OFF \
     -DKALVERO_BUILD_BENCH=OFF >/dev/null
-  cmake --build "$ref/build" -j "${KALVERO_JOBS:-$(nproc)}" --target kalvero-cli >/dev/null
+  cmake --build "$ref/build" -j "${KALVERO_JOBS:-$(nproc)}" --target kalvero-cli fontsheets >/dev/null
   old="$ref/build/bin"
 fi
 [ -n "$old" ] || { echo "compare-exports: give --old, --old-rev or --save" >&2; exit 2; }
