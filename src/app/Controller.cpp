@@ -181,18 +181,24 @@ void Controller::commandLineOpen(const std::vector<std::string>& args) {
 
 // --- dispatch -----------------------------------------------------------------
 
+void Controller::guarded(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const std::bad_alloc&) {
+        ui_.messageBox("Error!", "Not enough memory to complete this action.");
+    } catch (const std::exception& failure) {
+        // A fault of the system library (a file-system check, a conversion)
+        // ends this action with its reason; the list stays as it was.
+        ui_.messageBox("Error!", std::string("This action could not be completed:\n") + failure.what());
+    }
+}
+
 void Controller::execute(const Command& command) {
     if (command.applies && !command.applies(*this)) return;
     std::optional<EditorSnapshot> before;
     if (!command.change.empty()) before = snapshot();
     history_.breakChain();
-    try {
-        command.run(*this);
-    } catch (const std::bad_alloc&) {
-        ui_.messageBox("Error!", "Not enough memory to complete this action.");
-    } catch (const std::exception& failure) {
-        ui_.messageBox("Error!", std::string("This action could not be completed:\n") + failure.what());
-    }
+    guarded([&] { command.run(*this); });
     if (before && changedSince(*before)) history_.push(command.change, std::move(*before), "");
     showUndoState();
 }
@@ -257,15 +263,7 @@ void Controller::dispatch(const Event& e) {
     else if (name.empty() && e.kind == EventKind::Control && e.id == ctl::SubtitleListView) history_.breakChain();
     // Whatever an action needs beyond the memory there is costs that action,
     // not the program and the list it holds.
-    try {
-        dispatchEvent(e);
-    } catch (const std::bad_alloc&) {
-        ui_.messageBox("Error!", "Not enough memory to complete this action.");
-    } catch (const std::exception& failure) {
-        // A fault of the system library (a file-system check, a conversion)
-        // ends this action with its reason; the list stays as it was.
-        ui_.messageBox("Error!", std::string("This action could not be completed:\n") + failure.what());
-    }
+    guarded([&] { dispatchEvent(e); });
     if (before && changedSince(*before)) history_.push(std::move(name), std::move(*before), std::move(key));
     showUndoState();
 }

@@ -149,6 +149,8 @@ public:
 
 private:
     void dispatchEvent(const Event& e);
+    // Runs an action; what it throws ends it with a message, never the program.
+    void guarded(const std::function<void()>& action);
     void restore(EditorSnapshot state);
     // The name and merge key of the change an event may make; an empty name
     // when the event changes neither the list nor the look.

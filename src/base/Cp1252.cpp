@@ -1,5 +1,7 @@
 #include "base/Cp1252.h"
 
+#include "base/Utf8.h"
+
 #include <cstdint>
 
 namespace cp1252 {
@@ -17,23 +19,7 @@ int codePointToByte(uint32_t cp) {
     return -1;
 }
 
-void appendUtf8(std::string& out, uint32_t cp) {
-    if (cp < 0x80) {
-        out += char(cp);
-    } else if (cp < 0x800) {
-        out += char(0xC0 | (cp >> 6));
-        out += char(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += char(0xE0 | (cp >> 12));
-        out += char(0x80 | ((cp >> 6) & 0x3F));
-        out += char(0x80 | (cp & 0x3F));
-    } else {
-        out += char(0xF0 | (cp >> 18));
-        out += char(0x80 | ((cp >> 12) & 0x3F));
-        out += char(0x80 | ((cp >> 6) & 0x3F));
-        out += char(0x80 | (cp & 0x3F));
-    }
-}
+void appendUtf8(std::string& out, uint32_t cp) { utf8::append(out, char32_t(cp)); }
 
 // Decodes one UTF-8 sequence at s[i]; returns its length, 0 when invalid.
 size_t decodeOne(std::string_view s, size_t i, uint32_t& cp) {
