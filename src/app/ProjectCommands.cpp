@@ -63,9 +63,13 @@ ListDigest listDigest(const SubtitleList& list) {
     std::hash<std::string_view> hash;
     for (int i = 0; i < list.lineCount(); ++i) {
         const SubtitleLine* r = list.row(i);
-        for (const std::string* field : {&r->text, &r->timing, &r->y}) {
+        for (const std::string* field : {&r->text, &r->timing.verbatim, &r->y}) {
             d.bytes += field->size() + 1;
             d.hash = (d.hash ^ hash(*field)) * 0x100000001b3ull + field->size();
+        }
+        for (const std::optional<TimeCode>& t : {r->timing.on, r->timing.off}) {
+            const TimeCode c = t.value_or(TimeCode{-1, -1, -1, -1});
+            for (int v : {c.hh, c.mm, c.ss, c.ff}) d.hash = (d.hash ^ uint64_t(uint32_t(v))) * 0x100000001b3ull;
         }
     }
     return d;

@@ -269,8 +269,7 @@ int cmdInfo(Context& c, const std::vector<std::string>& args) {
     int missing = 0, sets = 0;
     for (int r = 0; r < s.list.lineCount(); r += 2) {
         ++sets;
-        auto [on, off] = splitTiming(s.list.column(r, Column::Timing));
-        if (text::trimSpaces(on).empty() || text::trimSpaces(off).empty()) ++missing;
+        if (!s.list.row(r)->timing.complete()) ++missing;
     }
     auto [rows, pages] = s.list.countLines();
     char fps[32];

@@ -66,7 +66,7 @@ ExportReport failedPictures(const ExportResult& result, int total) {
 std::pair<std::string, std::string> timeCodeTexts(const SubtitleSet& s) {
     if (!s.rows.fromList)
         return {s.on ? formatTimeCode(*s.on) : std::string(), s.off ? formatTimeCode(*s.off) : std::string()};
-    const auto [on, off] = splitTiming(s.rows.timingA);
+    const auto [on, off] = splitTiming(s.rows.timingA.text());
     return {text::trimSpaces(on), text::trimSpaces(off)};
 }
 

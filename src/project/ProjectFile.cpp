@@ -18,7 +18,7 @@ std::string projectMagicUtf8(std::string_view projectExt) {
 bool projectFitsSingleByte(const SubtitleList& rows) {
     for (int i = 0; i < rows.lineCount(); ++i) {
         const SubtitleLine& r = *rows.row(i);
-        for (const std::string* f : {&r.id, &r.text, &r.timing, &r.offOn, &r.y})
+        for (const std::string* f : {&r.id, &r.text, &r.timing.verbatim, &r.offOn, &r.y})
             if (!cp1252::fits(*f)) return false;
     }
     return true;
@@ -93,7 +93,7 @@ ProjectLoadStatus parseProject(std::string_view content, int fallbackY, ProjectH
         }
         const char kind = f[0].empty() ? 0 : f[0][0];
         const int index = rows.lineCount();
-        rows.appendLine(SubtitleLine{toText(f[0]), toText(f[1]), toText(f[2]), toText(f[3]),
+        rows.appendLine(SubtitleLine{toText(f[0]), toText(f[1]), RowTiming::fromText(toText(f[2])), toText(f[3]),
                                      f[4].empty() ? fallback : toText(f[4])});
         if (kind == 'A' && phase == 0) rows.setRowShade(index, 230), phase = 1;
         else if (kind == 'B' && phase == 1) rows.setRowShade(index, 230), phase = 2;
@@ -140,7 +140,10 @@ std::string formatProject(const SubtitleList& rows, const ProjectHeader& header,
         out += '|';
         put(r.text);
         out += '|';
-        put(r.timing);
+        if (r.timing.verbatim.empty())
+            r.timing.appendText(out);  // the program's own form is plain ASCII
+        else
+            put(r.timing.verbatim);
         out += '|';
         put(r.offOn);
         out += '|';

@@ -224,7 +224,7 @@ SrtImportResult importSrtText(std::string_view bytes, float fps, int stripsY, Su
     // The cue being read: opened by a time line, its text runs up to a blank
     // line or the next time line.
     bool open = false, readable = false;
-    std::string timing;
+    RowTiming timing;
     std::vector<std::string> cueText;
     // A number line is kept back until the next line shows whether it is the
     // index of a cue (right before a time line) or text.
@@ -285,8 +285,8 @@ SrtImportResult importSrtText(std::string_view bytes, float fps, int stripsY, Su
             readable = isTime;
             cueText.clear();
             if (isTime)
-                timing = on.clock + ":" + framesText(on.fraction, fps) + ">" + off.clock + ":" +
-                         framesText(off.fraction, fps);
+                timing = RowTiming::fromText(on.clock + ":" + framesText(on.fraction, fps) + ">" + off.clock + ":" +
+                                             framesText(off.fraction, fps));
             else
                 result.unreadableTimeLines.add(lineNumber);
             continue;

@@ -11,7 +11,7 @@ class SubtitleList;
 // list keeps a set as two rows of text (line A, line B); this is the typed
 // view of them.
 struct SubtitleSet {
-    std::string lineA, lineB;         // single-byte Windows-1252, as in the rows
+    std::string lineA, lineB;         // UTF-8, as in the rows
     std::optional<TimeCode> on, off;  // none while the field is blank
     std::optional<int> y;             // none while the Y column is blank
 
@@ -24,7 +24,8 @@ struct SubtitleSet {
     struct Rows {
         bool fromList = false;  // false: a new set; ids and B's columns are made from the fields
         bool hasLineB = true;   // false: a last line A without its B row
-        std::string idA, idB, timingA, timingB, offOnA, offOnB, yA, yB;
+        std::string idA, idB, offOnA, offOnB, yA, yB;
+        RowTiming timingA, timingB;
         friend bool operator==(const Rows&, const Rows&) = default;
     } rows;
 

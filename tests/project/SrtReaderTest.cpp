@@ -45,7 +45,7 @@ std::string dumpRows(const SubtitleList& l) {
     std::string out;
     for (int i = 0; i < l.lineCount(); ++i) {
         const SubtitleLine& r = l.line(i);
-        out += r.id + "|" + r.text + "|" + r.timing + "|" + r.y + "\n";
+        out += r.id + "|" + r.text + "|" + r.timing.text() + "|" + r.y + "\n";
     }
     return out;
 }
