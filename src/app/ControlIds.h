@@ -136,5 +136,8 @@ enum : int {
     ListMenuMenuId = 1182,
     OpenHandedMenuId = 1183,    // a second start handed over the project in the event's text
     SortByTimeMenuId = 1184,    // "Sort by Time" of the export dialog
+    // Ctrl+I in a line field (the event's id): its text and selection made
+    // italic or upright (see Event::italics).
+    ItalicsKeyMenuId = 1185,
 };
 }  // namespace ctl

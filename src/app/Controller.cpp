@@ -24,6 +24,8 @@
 #include "app/ListOrder.h"
 #include "app/ProjectOpen.h"
 #include "base/Cp1252.h"
+#include "base/Italics.h"
+#include "base/Utf8.h"
 
 const char* aboutText() {
     return "Kalvero makes old-fashioned subtitles, the kind you saw on television and on rental videos in the "
@@ -280,6 +282,7 @@ std::pair<std::string, std::string> Controller::changeOf(const Event& e) const {
     const std::string set = std::to_string(s_.currentSet);
     if (e.kind == EventKind::Menu) {
         if (e.menuId == ctl::ReturnKeyMenuId) return {"Typing", "type:" + set + ":" + std::to_string(s_.activeLine)};
+        if (e.menuId == ctl::ItalicsKeyMenuId) return {"Italics", ""};  // a step of its own, never joined by typing
         return {};
     }
     if (e.kind != EventKind::Control) return {};
@@ -393,10 +396,33 @@ void Controller::showUndoState() {
     }
 }
 
+namespace {
+
+// The byte offset of character n of a UTF-8 text (its end when shorter).
+size_t byteOfCharacter(const std::string& text, int n) {
+    size_t i = 0;
+    for (int k = 0; k < n && i < text.size(); ++k) utf8::next(text, i);
+    return i;
+}
+
+}  // namespace
+
+void Controller::toggleItalics(const Event& e) {
+    const int line = e.id == ctl::LineA ? 1 : e.id == ctl::LineB ? 2 : 0;
+    if (line == 0) return;
+    const std::string toggled =
+        italics::toggle(e.text, byteOfCharacter(e.text, e.value), byteOfCharacter(e.text, e.selectionEnd));
+    if (toggled == e.text) return;
+    cx_.absorb(Event::changed(e.id, 0, toggled));
+    setControlText(e.id, toggled);
+    onLineFieldEvent(line, true);
+}
+
 void Controller::dispatchEvent(const Event& e) {
     if (e.kind == EventKind::Menu) {
         switch (e.menuId) {
             case ctl::ReturnKeyMenuId: onReturnKey(); return;
+            case ctl::ItalicsKeyMenuId: toggleItalics(e); return;
             case ctl::JournalTickMenuId: journalTick(); return;
             case ctl::OpenHandedMenuId: if (settleUnsavedWork()) loadProject(e.text); return;
             case ctl::ListMenuMenuId: openListMenu(e.value); return;

@@ -14,6 +14,7 @@
 #include "base/Cp1252.h"
 #include "project/ProjectFile.h"
 #include "project/SrtImport.h"
+#include "render/LayoutCheck.h"
 #include "render/ProjectLook.h"
 #include "base/Text.h"
 #include "base/Draw.h"
@@ -266,6 +267,13 @@ void ProjectCommands::takeProject(const std::string& path, const ProjectHeader& 
     s_.activeLine = 1;
     loadSetIntoFields();
     c_.history().clear();
+    tellMissingGlyphs();
+}
+
+void ProjectCommands::tellMissingGlyphs() {
+    const std::string missing = describeMissingGlyphs(subtitleSets(s_.list), cx_.renderer.fontSheet());
+    if (!missing.empty())
+        ui_.messageBox("Warning!", "Some characters have no glyph; each is drawn as a box:\n" + missing);
 }
 
 void ProjectCommands::openProject() {
@@ -380,6 +388,7 @@ void ProjectCommands::takeImport(const std::string& path, int y) {
     updateTitle();
     markListUnsaved();
     for (int id : {ctl::Save, ctl::SaveAs, ctl::ExportFiles, ctl::CaptureScreen}) ui_.setEnabled(id, true);
+    tellMissingGlyphs();
 }
 
 void ProjectCommands::applyPreset() { c_.applyPreset(); }

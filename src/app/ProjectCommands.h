@@ -66,6 +66,8 @@ private:
     // After an import filled the list: the new unsaved project named after
     // the file at `path`, every set at the slider's Y `y` where it has none.
     void takeImport(const std::string& path, int y);
+    // Names, per set, the characters the caption glyphs lack (drawn as boxes).
+    void tellMissingGlyphs();
 
     // The other parts, through the controller.
     Controller& c_;

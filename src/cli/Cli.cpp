@@ -25,6 +25,7 @@
 #include "project/SubtitleSet.h"
 #include "render/FontSheet.h"
 #include "render/InstalledFont.h"
+#include "render/LayoutCheck.h"
 #include "io/FontFace.h"
 #include "base/Text.h"
 #include "io/SettingsFile.h"
@@ -297,6 +298,12 @@ Rgb parseColorArg(const std::string& text) {
     return Rgb{uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)};
 }
 
+void warnMissingGlyphs(Context& c, const std::vector<SubtitleSet>& sets, const FontSheet& font) {
+    const std::string missing = describeMissingGlyphs(sets, font);
+    if (missing.empty()) return;
+    for (const std::string& line : text::split(missing, '\n')) c.err << "kalvero-cli: warning: " << line << "\n";
+}
+
 bool useFontArgs(Context& c, const Args& a, FontSheet& font, StripsConfig& style, const std::vector<std::string>& texts) {
     if (a.has("--font")) style.fontFamily = a.get("--font");
     if (a.flag("--crisp")) style.crisp = true;
@@ -312,7 +319,6 @@ bool useFontArgs(Context& c, const Args& a, FontSheet& font, StripsConfig& style
         c.fail("--font: " + r.error);
         return false;
     }
-    if (!r.missing.empty()) c.err << "kalvero-cli: warning: " << describeMissing(r.missing) << "\n";
     if (!r.cacheNote.empty()) c.err << "kalvero-cli: note: " << r.cacheNote << "\n";
     return true;
 }

@@ -8,6 +8,7 @@
 #include "app/AppState.h"
 #include "app/MissingTiming.h"
 #include "base/Notice.h"
+#include "project/SubtitleSet.h"
 #include "render/FontSheet.h"
 #include "render/ProjectLook.h"
 #include "render/StripsConfig.h"
@@ -96,8 +97,12 @@ Rgb parseColorArg(const std::string& text);
 // from that font replace the shipped sheets in `font`. False, with the
 // message printed, when a font given on the command line cannot be used (a
 // preset's or project's font that cannot is a warning, and the shipped
-// sheets stand in); characters the font lacks are a warning.
+// sheets stand in).
 bool useFontArgs(Context& c, const Args& a, FontSheet& font, StripsConfig& style, const std::vector<std::string>& texts);
+
+// The characters of `sets` the glyphs of `font` lack (drawn as boxes), a
+// warning line per set.
+void warnMissingGlyphs(Context& c, const std::vector<SubtitleSet>& sets, const FontSheet& font);
 
 using Command = int (*)(Context&, const std::vector<std::string>&);
 

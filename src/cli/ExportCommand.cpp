@@ -146,8 +146,6 @@ struct Session {
                 c.err << "kalvero-cli: warning: " << r.error << "; the shipped font sheets are used\n";
                 state.style.fontFamily.clear();
                 state.style.crisp = false;
-            } else if (!r.missing.empty()) {
-                c.err << "kalvero-cli: warning: " << describeMissing(r.missing) << "\n";
             }
         }
         const int loadedY = text::toInt(state.list.column(0, Column::Y));
@@ -377,6 +375,7 @@ int cmdExport(Context& c, const std::vector<std::string>& args) {
         for (int i = 0; i < s.state.list.lineCount(); ++i) texts.push_back(s.state.list.row(i)->text);
         if (!useFontArgs(c, a, s.font, s.state.style, texts)) return BadInput;
     }
+    if (!textTrack) warnMissingGlyphs(c, subtitleSets(s.state.list), s.font);
     ProjectExportInput in = s.input(c);
     in.allowLargeRuns = a.flag("--force");
     in.language = lang;

@@ -115,6 +115,7 @@ int cmdRender(Context& c, const std::vector<std::string>& args) {
     }
     for (const std::string& note : sheetNotes) c.err << "kalvero-cli: warning: " << terminalLine(note) << "\n";
     if (!useFontArgs(c, a, font, style, {sets[0].lineA, sets[0].lineB})) return BadInput;
+    warnMissingGlyphs(c, sets, font);
 
     Image background;
     if (a.has("--background")) {

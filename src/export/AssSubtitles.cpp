@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "base/Italics.h"
 #include "base/Utf8.h"
 #include "base/Text.h"
 #include "export/Language.h"
@@ -31,11 +32,8 @@ std::string colour(Rgb c, int opacity = 255) {
     return s;
 }
 
-// A line of a set as script text: the list's broken bar is '|' again, the
-// text UTF-8, and what the format would read as a tag or a line break is
-// kept as text.
-std::string eventText(const std::string& line) {
-    std::string s = text::replaceAll(utf8::sanitize(text::trimSpaces(line)), utf8::kBrokenBar, "|");
+// What the format would read as a tag or a line break, kept as text.
+std::string escapedText(std::string_view s) {
     std::string out;
     for (size_t i = 0; i < s.size(); ++i) {
         const char c = s[i];
@@ -49,6 +47,13 @@ std::string eventText(const std::string& line) {
         }
     }
     return out;
+}
+
+// A line of a set as script text: the list's broken bar is '|' again, the
+// text UTF-8, italics the override codes {\i1} and {\i0}.
+std::string eventText(const std::string& line) {
+    const std::string s = text::replaceAll(utf8::sanitize(text::trimSpaces(line)), utf8::kBrokenBar, "|");
+    return italics::rewrite(s, "{\\i1}", "{\\i0}", escapedText);
 }
 
 std::string titleText(const std::string& name) {
@@ -120,7 +125,7 @@ AssSubtitles writeAssSubtitles(const TrackSets& sets, int width, int height, flo
     // The letter spacing that makes the lines as wide as the sheets draw
     // them: over the whole track in the style, a line that needs more than
     // a pixel else gets its own.
-    auto lineText = [](const std::string& line) { return text::trimSpaces(line); };
+    auto lineText = [](const std::string& line) { return italics::strip(text::trimSpaces(line)); };
     auto extraOf = [&](const std::string& line, double& extra, int& letters) {
         const std::string t = lineText(line);
         const double font = look.fontWidth ? look.fontWidth(t) : 0.0;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "base/Italics.h"
 #include "base/Text.h"
 #include "base/BroadcastText.h"
 #include "base/Utf8.h"
@@ -141,7 +142,7 @@ SccFile writeScc(const TrackSets& trackSets, float fps, const SccOptions& o) {
             if (blankLine(*line)) continue;
             broadcasttext::Losses outside;
             const std::string plain = broadcasttext::cp1252FromUtf8(
-                text::replaceAll(text::trimSpaces(*line), utf8::kBrokenBar, "|"), &outside);
+                text::replaceAll(italics::strip(text::trimSpaces(*line)), utf8::kBrokenBar, "|"), &outside);
             nearCount += outside.replaced;
             if (!outside.examples.empty() && nearExamples.size() < 30)
                 nearExamples += (nearExamples.empty() ? "" : " ") + outside.examples;

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/Italics.h"
 #include "base/BroadcastText.h"
 #include "base/Text.h"
 #include "base/Utf8.h"
@@ -17,6 +18,7 @@ constexpr int kMaxBlocks = 99999;  // TNB has five digits
 // Teletext codes of the text field.
 constexpr char kDoubleHeight = 0x0D, kWhite = 0x07, kStartBox = 0x0B, kEndBox = 0x0A;
 constexpr char kNewLine = char(0x8A), kPadding = char(0x8F);
+constexpr unsigned char kItalicsOn = 0x80, kItalicsOff = 0x81;
 
 // A teletext row holds 40 cells; the row's own codes take four of them
 // before the text (double height, colour, start box twice).
@@ -62,7 +64,7 @@ int displayedLength(const std::string& row) {
     int n = 0;
     for (size_t i = 0; i < row.size(); ++i) {
         const unsigned char b = static_cast<unsigned char>(row[i]);
-        if (!(b >= 0xC1 && b <= 0xCF)) ++n;
+        if (!(b >= 0xC1 && b <= 0xCF) && !(b >= kItalicsOn && b <= 0x85)) ++n;
     }
     return n;
 }
@@ -120,9 +122,20 @@ StlFile writeStl(const TrackSets& trackSets, float fps, const StlOptions& o) {
         std::vector<std::string> rows;
         for (const std::string* line : {&s.lineA, &s.lineB}) {
             if (blankLine(*line)) continue;
-            const std::string plain = broadcasttext::cp1252FromUtf8(
-                text::replaceAll(text::trimSpaces(*line), utf8::kBrokenBar, "|"), &losses);
-            rows.push_back(broadcasttext::iso6937FromCp1252(plain, &losses));
+            // Open subtitles carry italics as the codes 80h (on) and 81h
+            // (off); teletext has none, its text is upright.
+            std::string row;
+            bool italic = false;
+            const std::string trimmed = text::trimSpaces(*line);
+            for (const italics::Run& r : italics::runs(trimmed)) {
+                if (!teletext && r.italic != italic) row += char(r.italic ? kItalicsOn : kItalicsOff);
+                italic = r.italic;
+                const std::string plain =
+                    broadcasttext::cp1252FromUtf8(text::replaceAll(r.text, utf8::kBrokenBar, "|"), &losses);
+                row += broadcasttext::iso6937FromCp1252(plain, &losses);
+            }
+            if (italic && !teletext) row += char(kItalicsOff);
+            rows.push_back(row);
         }
         if (rows.empty()) {
             ++f.blank;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/Italics.h"
 #include "base/BroadcastText.h"
 #include "base/Cp1252.h"
 #include "base/Text.h"
@@ -195,14 +196,19 @@ StlImportResult importStl(std::string_view bytes, float fps, int height, int lin
                 if (!row.empty() && row.back() != ' ') row += ' ';
                 continue;
             }
-            if (c == 0x7F || (c >= 0x80 && c < 0xA0)) continue;  // open-subtitle styles and spare codes
+            // Italics of open subtitles (80h on, 81h off) become the line's tags.
+            if (c == 0x80 || c == 0x81) {
+                row += c == 0x80 ? italics::kOpen : italics::kClose;
+                continue;
+            }
+            if (c == 0x7F || (c >= 0x82 && c < 0xA0)) continue;  // other open-subtitle styles and spare codes
             size_t used = 1;
             std::string chars = broadcasttext::cp1252FromIso6937At(s.text, i, used, &losses);
             i += used - 1;
             row += cp1252::toUtf8(text::replaceAll(chars, "|", "\xA6"));
         }
         std::vector<std::string> lines;
-        for (const std::string& row : rows) {
+        for (const std::string& row : italics::balanceLines(rows)) {
             std::string t = text::trimSpaces(row);
             if (!t.empty()) lines.push_back(t);
         }
