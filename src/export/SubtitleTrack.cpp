@@ -391,8 +391,10 @@ bool toPalettePicture(const Image& picture, int maxColours, PalettePicture& out,
     ColourTable table;
     uint32_t transparent = 0;
     size_t transparentAt = 0;  // colours seen before the first transparent pixel
-    std::vector<std::pair<uint32_t, uint32_t>> runs;  // length, colour number + 1 (0: transparent)
-    runs.reserve(size_t(h) * 8);
+    // length, colour number + 1 (0: transparent); kept by each thread from
+    // picture to picture, so it grows once instead of for every picture.
+    thread_local std::vector<std::pair<uint32_t, uint32_t>> runs;
+    runs.clear();
     for (int y = 0; y < h; ++y)
         forEachRun(picture.pixel(0, y), w, [&](int x0, int x1, uint32_t key) {
             if (key != 0) {
