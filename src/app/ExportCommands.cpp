@@ -183,12 +183,20 @@ ExportReport ExportCommands::exportTimedAvi(ExportProgress* progress) {
     ProjectExportInput in = input(progress);
     AppState& s = c_.state();
     AviCodecChooser choose;
-    if (chooseCodec)
-        choose = [&]() -> std::optional<CodecChoice> {
-            std::optional<CodecChoice> chosen = chooseCodec(availableAviCodecs(), s.aviCompression);
+    if (chooseCodec) {
+        // The codecs of the movie module; without the module, its reason.
+        std::vector<AviCodecInfo> codecs;
+        try {
+            codecs = availableAviCodecs();
+        } catch (const std::runtime_error& failure) {
+            return ExportReport::refusal("Error!", failure.what());
+        }
+        choose = [&, codecs]() -> std::optional<CodecChoice> {
+            std::optional<CodecChoice> chosen = chooseCodec(codecs, s.aviCompression);
             if (chosen) s.aviCompression = *chosen;
             return chosen;
         };
+    }
     RunEnd end{*this};
     ExportReport r = exportAviMovie(in, s.aviCompression, choose);
     if (running_) s.pictureCounter = int(in.sets.size()) + 1;

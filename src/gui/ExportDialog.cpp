@@ -17,6 +17,7 @@
 #include "gui/CompressionDialog.h"
 #include "gui/Widgets.h"
 #include "gui/WxText.h"
+#include "media/MediaModule.h"
 
 namespace {
 constexpr int kBarWidth = 300, kBarHeight = 20;
@@ -304,14 +305,21 @@ int ExportDialog::addVideoBlock(wxWindow* panel, int top) {
         "The timed movie with an alpha channel, transparent where no subtitle is, for a track above the film in "
         "a video editor. Each subtitle starts at its own ON frame; 29.97 and 23.976 stay exact.");
     overlayCodec_ = new wxChoice(panel, wxID_ANY, wxPoint(260, top), wxSize(135, 20));
+    std::string noModule;
     for (const OverlayCodec& c : overlayCodecs()) {
-        if (!overlayCodecAvailable(c.name)) continue;
+        try {
+            if (!overlayCodecAvailable(c.name)) continue;
+        } catch (const MediaModuleUnavailable& e) {
+            noModule = e.what();  // no movie module: no overlay codec, and the button says why
+            break;
+        }
         overlayCodec_->Append(toWx(c.displayName));
         overlayCodecNames_.push_back(c.name);
     }
     overlayCodec_->SetSelection(0);
     overlayCodec_->SetToolTip(
         "ProRes 4444 for most editors, QuickTime Animation where ProRes is missing, VP9 for web editors");
+    if (!noModule.empty()) overlay_->SetToolTip(toWx(noModule));
     if (overlayCodecNames_.empty()) overlay_->Disable();
     burn_ = new wxButton(panel, wxID_ANY, "Burn into movie...", wxPoint(5, top + 25), wxSize(390, 20));
     burn_->SetToolTip("A copy of a movie with the subtitles in its picture (H.264, the sound copied)");

@@ -299,7 +299,10 @@ private:
     }
 
     std::string encodeAndWrite(const AVSubtitle& sub, long long pts90k, long long durationMs) {
-        std::vector<uint8_t> buffer(1 << 20);
+        // One buffer for the whole track: zeroing a fresh megabyte for every
+        // packet cost more than encoding it.
+        std::vector<uint8_t>& buffer = encodeBuffer_;
+        if (buffer.empty()) buffer.resize(1 << 20);
         const int size = avcodec_encode_subtitle(enc_, buffer.data(), int(buffer.size()), &sub);
         if (size < 0) return "the subtitle encoder failed: " + avError(size);
         if (sub_) {
@@ -373,6 +376,7 @@ private:
     std::FILE* sub_ = nullptr;  // on subFile_
     bool finished_ = false;
     long long pendingClear_ = -1;  // 90 kHz time of the DVB page still to clear
+    std::vector<uint8_t> encodeBuffer_;  // what the encoder writes each packet into
 };
 
 }  // namespace
