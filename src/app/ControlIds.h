@@ -87,6 +87,7 @@ enum : int {
     TextColor = 80,
     FontButton = 81,
     Crisp = 82,
+    LanguageList = 83,  // the project's language
 
     // The editing tools (app/EditTools.h): a button whose menu lists them,
     // and the safe-area frames over the preview.

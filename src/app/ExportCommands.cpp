@@ -9,6 +9,7 @@
 #include "export/AviTimeline.h"
 #include "export/ExportDriver.h"
 #include "export/ExportNames.h"
+#include "export/Language.h"
 #include "export/ScalaScript.h"
 #include "project/Retime.h"
 
@@ -55,6 +56,7 @@ ProjectExportInput projectExportInput(const AppState& s, const FontSheet& font) 
     in.versionText = s.versionText;
     in.media = mediaWriters();
     in.programmeStart = s.programmeStart;
+    in.language = s.projectLanguage.empty() ? std::string(language::kUndetermined) : s.projectLanguage;
     return in;
 }
 

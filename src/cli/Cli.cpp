@@ -398,7 +398,7 @@ void usage(std::ostream& err) {
            "  export sup|vobsub|dvb IN.KVL8 [--lang CODE] [--start HH:MM:SS:FF] [--force]\n"
            "  export srt|vtt|ass IN.KVL8 [--lang CODE [--lang-in-name]] [--start HH:MM:SS:FF] [--force]\n"
            "  export scc IN.KVL8 [--start HH:MM:SS:FF] [--force]\n"
-           "  export stl IN.KVL8 [--teletext|--open] [--start HH:MM:SS:FF] [--language CODE] [--force]\n"
+           "  export stl IN.KVL8 [--teletext|--open] [--start HH:MM:SS:FF] [--language CODE] [--lang CODE] [--force]\n"
            "  burn MOVIE IN.KVL8 -o OUT.mp4|OUT.mkv [--crf 0-51] [--preset NAME] [--force]\n"
            "  capture IN.KVL8 [--row R] [--force]\n"
            "  snap MOVIE IN.KVL8 -o OUT.KVL8 [--within N] [--gap N] [--force]\n"
@@ -417,7 +417,7 @@ void usage(std::ostream& err) {
            "or a font file's path also do) instead of the shipped sheets; --crisp without anti-aliasing.\n"
            "--text-color #RRGGBB colours the text (the preset's colour, white by default).\n"
            "The picture exports (png iff avi overlay bdn sup vobsub dvb) take all three.\n"
-           "--lang CODE: the tracks' language, ISO 639 (fr, fre; und when not told, the default).\n"
+           "--lang CODE: the tracks' language, ISO 639 (fr, fre; und: not told), in place of the project's own.\n"
            "--start HH:MM:SS:FF: the programme start, added to every time code of the file (10:00:00:00 for most masters).\n"
            "exit status: 0 done, 1 bad input or a file error, 2 usage error, 130 cancelled (Ctrl+C).\n";
 }
