@@ -94,6 +94,7 @@ ProjectExportInput ExportCommands::input(ExportProgress* progress) {
     in.progress = progress;
     in.confirm = [this](const std::string& question) { return ui_.askYesNo("Question", question); };
     in.allowLargeRuns = allowLargeRuns;
+    in.forcedOnly = forcedOnly;
     in.workerThreads = workerThreads;
     in.idle = [this] { ui_.processPendingEvents(); };
     // The window follows the walk: each set is selected and shown in the

@@ -68,6 +68,7 @@ ListDigest listDigest(const SubtitleList& list) {
             d.bytes += field->size() + 1;
             d.hash = (d.hash ^ hash(*field)) * 0x100000001b3ull + field->size();
         }
+        d.hash = d.hash * 31 + (r->forced ? 1 : 0);
     }
     return d;
 }

@@ -394,9 +394,9 @@ void usage(std::ostream& err) {
            "  export iff IN.KVL8 [--scala 0-3] [--font FAMILY] [--crisp] [--text-color #RRGGBB] [--force]\n"
            "  export avi IN.KVL8 [--codec NAME] [--quality 1-100] [--force]\n"
            "  export overlay IN.KVL8 [--codec prores|qtrle|png|vp9|utvideo] [--force]\n"
-           "  export bdn IN.KVL8 [--indexed] [--lang CODE] [--start HH:MM:SS:FF] [--force]\n"
-           "  export sup|vobsub|dvb IN.KVL8 [--lang CODE] [--start HH:MM:SS:FF] [--force]\n"
-           "  export srt|vtt|ass IN.KVL8 [--lang CODE [--lang-in-name]] [--start HH:MM:SS:FF] [--force]\n"
+           "  export bdn IN.KVL8 [--indexed] [--lang CODE] [--forced-only] [--start HH:MM:SS:FF] [--force]\n"
+           "  export sup|vobsub|dvb IN.KVL8 [--lang CODE] [--forced-only] [--start HH:MM:SS:FF] [--force]\n"
+           "  export srt|vtt|ass IN.KVL8 [--lang CODE [--lang-in-name]] [--forced-only] [--start HH:MM:SS:FF] [--force]\n"
            "  export scc IN.KVL8 [--start HH:MM:SS:FF] [--force]\n"
            "  export stl IN.KVL8 [--teletext|--open] [--start HH:MM:SS:FF] [--language CODE] [--lang CODE] [--force]\n"
            "  burn MOVIE IN.KVL8 -o OUT.mp4|OUT.mkv [--crf 0-51] [--preset NAME] [--force]\n"
@@ -418,6 +418,7 @@ void usage(std::ostream& err) {
            "--text-color #RRGGBB colours the text (the preset's colour, white by default).\n"
            "The picture exports (png iff avi overlay bdn sup vobsub dvb) take all three.\n"
            "--lang CODE: the tracks' language, ISO 639 (fr, fre; und: not told), in place of the project's own.\n"
+           "--forced-only: the subtitle track takes the forced sets only (Ctrl+Shift+F in the window marks them).\n"
            "--start HH:MM:SS:FF: the programme start, added to every time code of the file (10:00:00:00 for most masters).\n"
            "exit status: 0 done, 1 bad input or a file error, 2 usage error, 130 cancelled (Ctrl+C).\n";
 }

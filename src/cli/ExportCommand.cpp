@@ -320,12 +320,14 @@ std::string overlayCodecFromArgs(const Args& a) {
 
 int cmdExport(Context& c, const std::vector<std::string>& args) {
     Args a = Args::parse(args, {"--scala", "--codec", "--quality", "--start", "--language", "--lang", "--font", "--text-color"},
-                         {"--indexed", "--force", "--teletext", "--open", "--lang-in-name", "--crisp"});
+                         {"--indexed", "--force", "--teletext", "--open", "--lang-in-name", "--crisp", "--forced-only"});
     files::setReplaceReadOnly(a.flag("--force"));
     if (a.positional.size() != 2) throw UsageError{"export needs a format (" + exportFormatNames() + ") and one project file"};
     const std::string kind = a.positional[0];
     if (kind != "stl" && (a.flag("--teletext") || a.flag("--open") || a.has("--language")))
         throw UsageError{"--teletext, --open and --language apply to export stl only"};
+    if (a.flag("--forced-only") && (!subtitleFormatByName(kind) || kind == "stl" || kind == "scc"))
+        throw UsageError{"--forced-only applies to the subtitle tracks (bdn, sup, vobsub, dvb, srt, vtt, ass) only"};
     if ((kind == "iff" || kind == "avi" || kind == "overlay") && a.has("--start"))
         throw UsageError{"--start applies to export png and the subtitle tracks only"};
     if (kind == "scc") {
@@ -389,6 +391,7 @@ int cmdExport(Context& c, const std::vector<std::string>& args) {
     if (a.flag("--lang-in-name") && in.language == language::kUndetermined)
         throw UsageError{"--lang-in-name needs --lang CODE or a project with a language"};
     in.languageInFileNames = a.flag("--lang-in-name");
+    in.forcedOnly = a.flag("--forced-only");
     in.programmeStart = programmeStartFromArgs(a, s.state.fps);
     std::unique_ptr<TerminalProgress> progress;
     if (stderrIsTerminal(c)) progress = std::make_unique<TerminalProgress>(c.err, "exporting");
