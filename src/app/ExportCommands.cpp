@@ -9,6 +9,7 @@
 #include "export/AviTimeline.h"
 #include "export/ExportDriver.h"
 #include "export/ExportNames.h"
+#include "export/Language.h"
 #include "export/ScalaScript.h"
 #include "project/Retime.h"
 
@@ -55,6 +56,7 @@ ProjectExportInput projectExportInput(const AppState& s, const FontSheet& font) 
     in.versionText = s.versionText;
     in.media = mediaWriters();
     in.programmeStart = s.programmeStart;
+    in.language = s.projectLanguage.empty() ? std::string(language::kUndetermined) : s.projectLanguage;
     return in;
 }
 
@@ -92,6 +94,7 @@ ProjectExportInput ExportCommands::input(ExportProgress* progress) {
     in.progress = progress;
     in.confirm = [this](const std::string& question) { return ui_.askYesNo("Question", question); };
     in.allowLargeRuns = allowLargeRuns;
+    in.forcedOnly = forcedOnly;
     in.workerThreads = workerThreads;
     in.idle = [this] { ui_.processPendingEvents(); };
     // The window follows the walk: each set is selected and shown in the

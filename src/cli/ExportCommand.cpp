@@ -130,8 +130,10 @@ struct Session {
         state.style.wordSpacing = std::clamp(state.style.wordSpacing, -6, 6);
         // The project's own look, where it was saved with one.
         std::string lookError;
-        if (std::optional<ProjectLook> look = readProjectLook(path, lookError)) state.style = styleOfLook(*look, *profile);
-        else if (!lookError.empty()) c.err << "kalvero-cli: warning: " << lookError << "; the preset's look is used\n";
+        if (std::optional<ProjectLook> look = readProjectLook(path, lookError)) {
+            state.style = styleOfLook(*look, *profile);
+            state.projectLanguage = look->language;
+        } else if (!lookError.empty()) c.err << "kalvero-cli: warning: " << lookError << "; the preset's look is used\n";
         untimedSets = recalculateOffOn(state.list, state.fps);
 
         // A missing sheet is told by the export that needs it.
@@ -316,12 +318,14 @@ std::string overlayCodecFromArgs(const Args& a) {
 
 int cmdExport(Context& c, const std::vector<std::string>& args) {
     Args a = Args::parse(args, {"--scala", "--codec", "--quality", "--start", "--language", "--lang", "--font", "--text-color"},
-                         {"--indexed", "--force", "--teletext", "--open", "--lang-in-name", "--crisp"});
+                         {"--indexed", "--force", "--teletext", "--open", "--lang-in-name", "--crisp", "--forced-only"});
     files::setReplaceReadOnly(a.flag("--force"));
     if (a.positional.size() != 2) throw UsageError{"export needs a format (" + exportFormatNames() + ") and one project file"};
     const std::string kind = a.positional[0];
     if (kind != "stl" && (a.flag("--teletext") || a.flag("--open") || a.has("--language")))
         throw UsageError{"--teletext, --open and --language apply to export stl only"};
+    if (a.flag("--forced-only") && (!subtitleFormatByName(kind) || kind == "stl" || kind == "scc"))
+        throw UsageError{"--forced-only applies to the subtitle tracks (bdn, sup, vobsub, dvb, srt, vtt, ass) only"};
     if ((kind == "iff" || kind == "avi" || kind == "overlay") && a.has("--start"))
         throw UsageError{"--start applies to export png and the subtitle tracks only"};
     if (kind == "scc") {
@@ -336,10 +340,15 @@ int cmdExport(Context& c, const std::vector<std::string>& args) {
     if (kind == "stl") {
         if (a.flag("--indexed") || a.has("--scala") || a.has("--codec") || a.has("--quality"))
             throw UsageError{"export stl takes --teletext or --open, --start TC and --language CODE"};
+        if (a.has("--lang"))
+            if (const std::string why = language::refusal(a.get("--lang")); !why.empty())
+                throw UsageError{"--lang: " + why};
         Session s;
         if (!s.open(c, a.positional[1])) return BadInput;
         const StlExportOptions options = stlOptionsFromArgs(a, stlRateFor(s.state.fps));
-        return finishBroadcast(c, exportStl(s.input(c), options));
+        ProjectExportInput in = s.input(c);
+        if (a.has("--lang")) in.language = a.get("--lang");
+        return finishBroadcast(c, exportStl(in, options));
     }
     const SubtitleFormatInfo* track = subtitleFormatByName(kind);
     if (kind != "png" && kind != "iff" && kind != "avi" && kind != "overlay" && !track)
@@ -353,10 +362,9 @@ int cmdExport(Context& c, const std::vector<std::string>& args) {
     const bool textTrack = track && !track->pictures;
     if (!textTrack && a.flag("--lang-in-name"))
         throw UsageError{"--lang-in-name applies to the text subtitle files (srt, vtt, ass) only"};
+    // Without --lang the project's own language (und when it has none).
     const std::string lang = a.get("--lang", language::kUndetermined);
     if (const std::string why = language::refusal(lang); !why.empty()) throw UsageError{"--lang: " + why};
-    if (a.flag("--lang-in-name") && lang == language::kUndetermined)
-        throw UsageError{"--lang-in-name needs --lang CODE"};
     const int scala = a.getInt("--scala", ScalaIc500, 0, 3);
     const CodecChoice codec = kind == "avi" ? codecFromArgs(a) : CodecChoice{};
     const std::string overlayCodec = kind == "overlay" ? overlayCodecFromArgs(a) : std::string();
@@ -378,8 +386,11 @@ int cmdExport(Context& c, const std::vector<std::string>& args) {
     if (!textTrack) warnMissingGlyphs(c, subtitleSets(s.state.list), s.font);
     ProjectExportInput in = s.input(c);
     in.allowLargeRuns = a.flag("--force");
-    in.language = lang;
+    if (a.has("--lang")) in.language = lang;
+    if (a.flag("--lang-in-name") && in.language == language::kUndetermined)
+        throw UsageError{"--lang-in-name needs --lang CODE or a project with a language"};
     in.languageInFileNames = a.flag("--lang-in-name");
+    in.forcedOnly = a.flag("--forced-only");
     in.programmeStart = programmeStartFromArgs(a, s.state.fps);
     std::unique_ptr<TerminalProgress> progress;
     if (stderrIsTerminal(c)) progress = std::make_unique<TerminalProgress>(c.err, "exporting");

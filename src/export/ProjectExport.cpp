@@ -255,7 +255,7 @@ ExportReport exportTrack(const ProjectExportInput& in, SubtitleFormat format, bo
     if (format == SubtitleFormat::Stl) {
         StlExportOptions options;
         options.start = in.programmeStart;
-        return exportStl(in, options);
+        return exportStl(in, options);  // the language code: the track's language
     }
     if (in.programmeStart != TimeCode{}) {
         StartedSets started = setsFromProgrammeStart(in.sets, in.programmeStart, in.fps);
@@ -281,6 +281,7 @@ ExportReport exportTrack(const ProjectExportInput& in, SubtitleFormat format, bo
     job.indexedPng = indexedPng;
     job.language = in.language;
     job.languageInFileNames = in.languageInFileNames;
+    job.forcedOnly = in.forcedOnly;
     job.assLook.style = in.style;
     job.assLook.font = in.font;
     for (const SubtitleSet& s : in.sets) job.assLook.setY.push_back(s.yOrZero());

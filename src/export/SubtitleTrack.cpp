@@ -39,6 +39,7 @@ TrackSets collectTrackSets(const std::vector<SubtitleSet>& sets, float fps) {
         s.off = *set.off;
         s.onFrame = frameOf(s.on, fps);
         s.offFrame = frameOf(s.off, fps);
+        s.forced = set.forced;
         if (s.offFrame <= s.onFrame) {
             ++out.reversed;
             out.reversedSets.push_back(k);

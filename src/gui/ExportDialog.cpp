@@ -103,6 +103,8 @@ ExportDialog::ExportDialog(wxWindow* parent, Controller& controller, Ui& ui, con
     if (trackFormat_ && remembered().trackFormat < int(trackFormat_->GetCount()))
         trackFormat_->SetSelection(remembered().trackFormat);
     if (trackIndexed_) trackIndexed_->SetValue(remembered().indexed);
+    if (trackForced_) trackForced_->SetValue(remembered().forcedOnly);
+    commands_.forcedOnly = remembered().forcedOnly;
     if (overlayCodec_ && remembered().overlayCodec < int(overlayCodec_->GetCount()))
         overlayCodec_->SetSelection(remembered().overlayCodec);
     for (int item : remembered().checked)
@@ -147,6 +149,7 @@ void ExportDialog::rememberChoices() {
     c.scala = std::max(0, scala_->GetSelection());
     if (trackFormat_) c.trackFormat = std::max(0, trackFormat_->GetSelection());
     if (trackIndexed_) c.indexed = trackIndexed_->IsChecked();
+    if (trackForced_) c.forcedOnly = commands_.forcedOnly = trackForced_->IsChecked();
     if (overlayCodec_) c.overlayCodec = std::max(0, overlayCodec_->GetSelection());
     if (checked_) {
         wxArrayInt items;
@@ -165,7 +168,7 @@ void ExportDialog::setRunning(bool running) {
                         static_cast<wxWindow*>(scala_)})
         w->Enable(!running);
     for (wxWindow* w : {static_cast<wxWindow*>(trackFormat_), static_cast<wxWindow*>(trackIndexed_),
-                        static_cast<wxWindow*>(trackExport_)})
+                        static_cast<wxWindow*>(trackForced_), static_cast<wxWindow*>(trackExport_)})
         if (w) w->Enable(!running);
     if (start_) start_->Enable(!running);
     if (!running && trackIndexed_ && trackFormat_)
@@ -238,7 +241,10 @@ void ExportDialog::buildSubtitleTrackBlock(wxWindow* panel) {
                      "Each timed set at its ON and OFF time codes, into a folder of its own beside the project. BDN "
                      "XML + PNG and SUP for Blu-ray authoring, VobSub for DVD, DVB for broadcast, SubRip and WebVTT "
                      "for text editors and players, EBU STL (teletext) and SCC closed captions for television.",
-                     wxPoint(x, 150), wxSize(w, 150));
+                     wxPoint(x, 172), wxSize(w, 128));
+    trackForced_ = new wxCheckBox(panel, wxID_ANY, "Forced sets only", wxPoint(x, 148), wxSize(w, 20));
+    trackForced_->SetToolTip("The track takes only the sets marked forced (Ctrl+Shift+F in the list): a "
+                             "forced-only track for the foreign dialogue of a film. Not for EBU STL and SCC.");
     trackFormat_->Bind(wxEVT_CHOICE, [this](wxCommandEvent&) { setRunning(false); });
     trackExport_->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) {
         if (trackCancel_) *trackCancel_ = true;

@@ -52,7 +52,7 @@ int shortcutMenuId(const wxKeyEvent& e) {
         case 'N': return shift ? 0 : ctl::NewKeyMenuId;
         case 'Z': return shift ? ctl::RedoKeyMenuId : ctl::UndoKeyMenuId;
         case 'Y': return shift ? 0 : ctl::RedoKeyMenuId;
-        case 'F': return shift ? 0 : ctl::FindKeyMenuId;
+        case 'F': return shift ? ctl::ForcedKeyMenuId : ctl::FindKeyMenuId;
         case 'H': return shift ? 0 : ctl::ReplaceKeyMenuId;
         case 'T': return shift ? ctl::ShiftKeyMenuId : 0;
         case WXK_INSERT:

@@ -191,6 +191,12 @@ void SubtitleList::setRowShade(int i, int grey) {
     shades_[size_t(i)] = grey;
 }
 
+void SubtitleList::setForced(int set, bool forced) {
+    if (set < 0 || 2 * set >= lineCount() || (*rows_)[size_t(2 * set)].forced == forced) return;
+    changed();
+    own()[size_t(2 * set)].forced = forced;
+}
+
 void SubtitleList::renumberIds() {
     // Ids already in order change nothing (and leave shared rows shared).
     int first = 0;

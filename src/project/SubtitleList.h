@@ -15,6 +15,7 @@ struct SubtitleLine {
     RowTiming timing;    // ON and OFF; line B repeats line A's
     std::string offOn;   // "" or blank frames before the set + "+" + frames shown
     std::string y;       // "" or the set's strips Y position
+    bool forced = false; // line A of a forced set (shown even while subtitles are off)
     friend bool operator==(const SubtitleLine&, const SubtitleLine&) = default;
 };
 
@@ -70,6 +71,10 @@ public:
     // Both rows of set k.
     void setSetTiming(int k, const RowTiming& timing);
     void setRowShade(int i, int grey);  // 0: no shade of its own
+    // A forced set is shown even to viewers who turned subtitles off
+    // (foreign dialogue); the flag lives on the set's line A row.
+    bool forced(int set) const { return row(2 * set) && row(2 * set)->forced; }
+    void setForced(int set, bool forced);
     void renumberIds();
 
     // Changes with every change of the rows (texts, time codes, Y, ids), and

@@ -28,6 +28,7 @@ SubtitleSet subtitleSetOf(const SubtitleList& list, int k) {
     s.on = a->timing.on;
     s.off = a->timing.off;
     s.y = yOf(a->y);
+    s.forced = a->forced;
     SubtitleSet::Rows& r = s.rows;
     r.fromList = true;
     r.hasLineB = b != nullptr;
@@ -61,11 +62,11 @@ void appendSetRows(const SubtitleSet& set, int k, SubtitleList& list) {
     const bool keepY = r.fromList && yOf(r.yA) == set.y;
     const std::string yA = keepY ? r.yA : set.y ? std::to_string(*set.y) : std::string();
     if (!r.fromList) {
-        list.appendLine(SubtitleLine{rowId(2 * k), set.lineA, timingA, "", yA});
+        list.appendLine(SubtitleLine{rowId(2 * k), set.lineA, timingA, "", yA, set.forced});
         list.appendLine(SubtitleLine{rowId(2 * k + 1), set.lineB, timingA, "", yA});
         return;
     }
-    list.appendLine(SubtitleLine{r.idA, set.lineA, timingA, r.offOnA, yA});
+    list.appendLine(SubtitleLine{r.idA, set.lineA, timingA, r.offOnA, yA, set.forced});
     if (!r.hasLineB) return;
     // Line B repeats line A's timing and Y; a B row with columns of its own keeps them.
     const RowTiming timingB = r.timingB == r.timingA ? timingA : r.timingB;

@@ -14,6 +14,7 @@ struct SubtitleSet {
     std::string lineA, lineB;         // UTF-8, as in the rows
     std::optional<TimeCode> on, off;  // none while the field is blank
     std::optional<int> y;             // none while the Y column is blank
+    bool forced = false;              // shown even while subtitles are off
 
     // The row texts the set was read from. When the set goes back into rows,
     // a column the typed fields above still read the same from is written as
