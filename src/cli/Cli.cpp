@@ -41,14 +41,14 @@ std::string terminalLine(const std::string& text) {
 }
 
 Notice Context::notice() {
-    return [this](const std::string& title, const std::string& text) {
+    return [this](NoticeLevel, const std::string& title, const std::string& text) {
         err << terminalLine(title) << ": " << terminalLine(text) << "\n";
     };
 }
 
 int Context::recalculateTimings() {
     const int missing = recalculateOffOn(state.list, state.fps);
-    if (missing > 0) notice()(kMissingTimingTitle, kMissingTimingText);
+    if (missing > 0) notice()(NoticeLevel::Warning, kMissingTimingTitle, kMissingTimingText);
     return missing;
 }
 
