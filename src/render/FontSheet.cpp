@@ -199,7 +199,7 @@ bool loadFontSheets(FontSheet& sheet, const std::vector<std::string>& folders, i
     if (!anySheet) {
         const std::string sizes = availableFontSizes(folders);
         if (notice)
-            notice("Error!", "There is no font sheet for the font size " + std::to_string(size) + " (" +
+            notice(NoticeLevel::Error, "Error!", "There is no font sheet for the font size " + std::to_string(size) + " (" +
                                  fontSheetRelativePath(size, 0) + ").\n" +
                                  (sizes.empty() ? "No font sheet was found at all." : "The font sizes there are: " + sizes + "."));
     }
@@ -215,15 +215,15 @@ bool loadFontSheets(FontSheet& sheet, const std::vector<std::string>& folders, i
         try {
             std::shared_ptr<const Image> img = fontsheetcache::decodeSheet(path, error);
             if (!img) {
-                if (notice && anySheet) notice("Error#10", "Could not find " + relative);
+                if (notice && anySheet) notice(NoticeLevel::Warning, "Error#10", "Could not find " + relative);
                 continue;
             }
             if (!sheet.loadStyle(style, img)) {
-                if (notice) notice("Error#10", "The glyph table of " + relative + " is damaged");
+                if (notice) notice(NoticeLevel::Warning, "Error#10", "The glyph table of " + relative + " is damaged");
                 continue;
             }
         } catch (const std::bad_alloc&) {
-            if (notice) notice("Error#10", "Not enough memory to load " + relative);
+            if (notice) notice(NoticeLevel::Warning, "Error#10", "Not enough memory to load " + relative);
             continue;
         }
         if (style == 0) sheet.loadedSize = size;
