@@ -83,8 +83,11 @@ project() {
   echo "$work/${name}_project/$name.KVL8"
 }
 
+# Each row is logged as it is measured, so a run cut short still shows the
+# sections it finished.
 rows=()
-row() { rows+=("| $1 | $2 | $3 | $4 | $5 |"); }
+add_row() { rows+=("$1"); log "row: $1"; }
+row() { add_row "| $1 | $2 | $3 | $4 | $5 |"; }
 
 # spread V...: "min / median / max" of the values.
 spread() {
@@ -409,14 +412,14 @@ fi
 log "burn-in against the ffmpeg overlay filter"
 burn_secs=$([ $quick = 1 ] && echo 8 || echo 20)
 burn_row=$(bash "$root/bench/burn_bench.sh" "$bin" "$work/burn" "$burn_secs") || { echo "bench: burn-in failed" >&2; exit 1; }
-rows+=("$burn_row")
+add_row "$burn_row"
 
 # --- 7. overlay movie, VP9 ------------------------------------------------------
 if want overlay; then
 log "VP9 overlay against ffmpeg's libvpx-vp9"
 overlay_row=$(bash "$root/bench/overlay_bench.sh" "$bin" "$work/overlay" "$([ $quick = 1 ] && echo 6 || echo 16)" 3) ||
   { echo "bench: overlay failed" >&2; exit 1; }
-rows+=("$overlay_row")
+add_row "$overlay_row"
 history "VP9 overlay: 1.25 x ffmpeg's own libvpx encode in an earlier version (row multithreading on two threads); goal at most 1.0 x."
 fi
 
