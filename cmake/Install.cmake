@@ -3,10 +3,12 @@
 # ../share/kalvero relative to themselves, so the tree can live anywhere.
 include(GNUInstallDirs)
 
-# The programs look for their data in ../share/kalvero relative to themselves.
+# The programs look for their data in ../share/kalvero and their movie module
+# in ../lib/kalvero relative to themselves.
 if(NOT CMAKE_INSTALL_BINDIR STREQUAL "bin" OR NOT CMAKE_INSTALL_DATADIR STREQUAL "share")
-  message(WARNING "Kalvero finds its data only with the programs in bin/ and the data in share/ "
-                  "of one prefix; other BINDIR/DATADIR need --program-dir")
+  message(WARNING "Kalvero finds its data and its movie module only with the programs in bin/, the data in "
+                  "share/ and the module in lib/kalvero/ of one prefix; other BINDIR/DATADIR need --program-dir "
+                  "and do not move the module")
 endif()
 
 set(KALVERO_APP_ID org.kalvero.Kalvero)
@@ -27,6 +29,9 @@ if(TARGET kalvero-fontsheet)
   list(APPEND kalvero_programs kalvero-fontsheet)
 endif()
 install(TARGETS ${kalvero_programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The movie module, private to the programs, which open it from ../lib/kalvero.
+install(TARGETS kalvero-media LIBRARY DESTINATION ${KALVERO_MODULE_DIR}
+        PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 
 # Shipped data: the settings file and the font sheets the build drew.
 install(FILES ${CMAKE_SOURCE_DIR}/data/Kalvero.ini DESTINATION ${KALVERO_DATA_DEST})

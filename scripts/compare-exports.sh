@@ -10,7 +10,8 @@
 # A BIN_DIR holds kalvero-cli with its program files (build/bin). --old-rev
 # builds kalvero-cli of that revision in build-ref/ (its files taken with git
 # archive; the build folder is reused on the next run). --save copies NEW_BIN_DIR's programs to
-# OUT_BIN_DIR, to be the old side of a later comparison.
+# OUT_BIN_DIR (and their movie module from ../lib/kalvero to OUT_BIN_DIR/../lib/kalvero),
+# to be the old side of a later comparison.
 #
 # Environment: KALVERO_BUILD_DIR (default build/), KALVERO_COMPARE_DIR (work
 # folder, default BUILD/compare-work, emptied first and removed on success).
@@ -33,6 +34,11 @@ done
 if [ -n "$save" ]; then
   rm -rf "$save"; mkdir -p "$save"
   cp -a "$new/." "$save/"
+  # The movie module sits in lib/kalvero beside the program folder.
+  if [ -d "$new/../lib/kalvero" ]; then
+    mkdir -p "$save/../lib/kalvero"
+    cp -a "$new/../lib/kalvero/." "$save/../lib/kalvero/"
+  fi
   echo "compare-exports: saved $new as $save"
   exit 0
 fi

@@ -91,6 +91,10 @@ struct AppState {
     ListDigest savedList;
     uint64_t savedListRevision = 0;  // the list's revision then
     StripsConfig savedStyle;         // the look then
+    // The language of the project's subtitles (ISO 639; "": not told), kept
+    // with the project; every export's track carries it.
+    std::string projectLanguage;
+    std::string savedLanguage;       // the language when last loaded or saved
 
     // Settings.
     std::vector<Profile> profiles;

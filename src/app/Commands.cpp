@@ -75,6 +75,9 @@ std::vector<Command> makeTable() {
          [](C& c) { c.removeAllSets(); }},
         {"edit/reset-all-y", "Reset All Y", "Gives every set the strips Y of the slider.", "Reset All Y", listFree,
          [](C& c) { c.resetAllYAndEnable(); }},
+        {"edit/forced", "Forced",
+         "Marks the selected sets forced, shown even while subtitles are off (or unmarks them when all are).",
+         "Forced", anySelected, [](C& c) { c.sets().toggleForced(); }},
         {"edit/sort-by-time", "Sort by Time",
          "Puts the timed sets in the order of their ON times; sets without times keep their places.", "Sort by Time",
          hasSets, [](C& c) { sortListByTime(c.context(), c.lines()); }},
@@ -177,6 +180,7 @@ const Command* commandOfKey(int menuId) {
         {ctl::FindKeyMenuId, "tools/find"},
         {ctl::ReplaceKeyMenuId, "tools/replace"},
         {ctl::ShiftKeyMenuId, "tools/shift"},
+        {ctl::ForcedKeyMenuId, "edit/forced"},
     };
     for (const auto& [key, name] : bindings)
         if (key == menuId) return findCommand(name);
@@ -188,6 +192,7 @@ const std::vector<std::string>& listMenu() {
         "edit/undo",   "edit/redo",        "",
         "edit/cut",    "edit/copy",        "edit/paste",         "edit/delete-sets", "edit/select-all", "",
         "tools/split", "tools/merge", "tools/shift", "edit/sort-by-time", "",
+        "edit/forced", "",
         "edit/move-up", "edit/move-down",  "",
         "edit/insert-set", "edit/insert-single", "edit/remove-single",
     };

@@ -87,6 +87,7 @@ enum : int {
     TextColor = 80,
     FontButton = 81,
     Crisp = 82,
+    LanguageList = 83,  // the project's language
 
     // The editing tools (app/EditTools.h): a button whose menu lists them,
     // and the safe-area frames over the preview.
@@ -124,6 +125,7 @@ enum : int {
     FindKeyMenuId = 1200,       // Ctrl+F
     ReplaceKeyMenuId = 1201,    // Ctrl+H
     ShiftKeyMenuId = 1202,      // Ctrl+Shift+T
+    ForcedKeyMenuId = 1203,     // Ctrl+Shift+F
     // Keys of the subtitle list.
     CutKeyMenuId = 1175,        // Ctrl+X
     CopyKeyMenuId = 1176,       // Ctrl+C
@@ -136,5 +138,8 @@ enum : int {
     ListMenuMenuId = 1182,
     OpenHandedMenuId = 1183,    // a second start handed over the project in the event's text
     SortByTimeMenuId = 1184,    // "Sort by Time" of the export dialog
+    // Ctrl+I in a line field (the event's id): its text and selection made
+    // italic or upright (see Event::italics).
+    ItalicsKeyMenuId = 1185,
 };
 }  // namespace ctl

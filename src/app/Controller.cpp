@@ -24,6 +24,8 @@
 #include "app/ListOrder.h"
 #include "app/ProjectOpen.h"
 #include "base/Cp1252.h"
+#include "base/Italics.h"
+#include "base/Utf8.h"
 
 const char* aboutText() {
     return "Kalvero makes old-fashioned subtitles, the kind you saw on television and on rental videos in the "
@@ -152,6 +154,7 @@ void Controller::windowBuilt() {
     const std::vector<std::string>& borders = borderStyleNames();
     ui_.setItems(ctl::BorderList, {borders.begin(), borders.begin() + std::min<ptrdiff_t>(4, ptrdiff_t(borders.size()))});
     setControlValue(ctl::BorderList, 0);
+    project_.showLanguage(s_.projectLanguage);
 
     applyPreset();
     applyFrameRange();
@@ -280,6 +283,7 @@ std::pair<std::string, std::string> Controller::changeOf(const Event& e) const {
     const std::string set = std::to_string(s_.currentSet);
     if (e.kind == EventKind::Menu) {
         if (e.menuId == ctl::ReturnKeyMenuId) return {"Typing", "type:" + set + ":" + std::to_string(s_.activeLine)};
+        if (e.menuId == ctl::ItalicsKeyMenuId) return {"Italics", ""};  // a step of its own, never joined by typing
         return {};
     }
     if (e.kind != EventKind::Control) return {};
@@ -307,6 +311,7 @@ std::pair<std::string, std::string> Controller::changeOf(const Event& e) const {
         case ctl::Crisp: return {"Crisp", ""};
         case ctl::DrawNoStrips: case ctl::CutStripsToText: case ctl::StripsToAllText: return {"Strips Mode", ""};
         case ctl::CenterText: return {"Center Text", ""};
+        case ctl::LanguageList: return {e.sub == SubKind::Changed ? "Language" : "", ""};
         default: return {};
     }
 }
@@ -318,6 +323,7 @@ EditorSnapshot Controller::snapshot() const {
     snap.presetIndex = s_.presetIndex;
     snap.profileIndex = s_.profileIndex;
     snap.selectedRow = s_.view.selectedRow;
+    snap.language = s_.projectLanguage;
     snap.projectName = s_.projectName;
     snap.projectDir = s_.projectDir;
     snap.projectPath = s_.projectPath;
@@ -327,7 +333,8 @@ EditorSnapshot Controller::snapshot() const {
 bool Controller::changedSince(const EditorSnapshot& b) const {
     return s_.list.revision() != b.list.revision() || !sameLook(s_.style, b.style) ||
            s_.style.stripsYPos != b.style.stripsYPos || s_.presetIndex != b.presetIndex ||
-           s_.profileIndex != b.profileIndex || s_.projectPath != b.projectPath || s_.projectName != b.projectName;
+           s_.profileIndex != b.profileIndex || s_.projectPath != b.projectPath || s_.projectName != b.projectName ||
+           s_.projectLanguage != b.language;
 }
 
 void Controller::undo() {
@@ -353,6 +360,7 @@ void Controller::restore(EditorSnapshot st) {
         applyProfile(false);
     }
     s_.presetIndex = st.presetIndex;
+    project_.showLanguage(std::move(st.language));
     style_.applyLook(st.style);
     s_.style.stripsYPos = st.style.stripsYPos;
     setControlValue(ctl::StripsYSlider, st.style.stripsYPos);
@@ -393,10 +401,33 @@ void Controller::showUndoState() {
     }
 }
 
+namespace {
+
+// The byte offset of character n of a UTF-8 text (its end when shorter).
+size_t byteOfCharacter(const std::string& text, int n) {
+    size_t i = 0;
+    for (int k = 0; k < n && i < text.size(); ++k) utf8::next(text, i);
+    return i;
+}
+
+}  // namespace
+
+void Controller::toggleItalics(const Event& e) {
+    const int line = e.id == ctl::LineA ? 1 : e.id == ctl::LineB ? 2 : 0;
+    if (line == 0) return;
+    const std::string toggled =
+        italics::toggle(e.text, byteOfCharacter(e.text, e.value), byteOfCharacter(e.text, e.selectionEnd));
+    if (toggled == e.text) return;
+    cx_.absorb(Event::changed(e.id, 0, toggled));
+    setControlText(e.id, toggled);
+    onLineFieldEvent(line, true);
+}
+
 void Controller::dispatchEvent(const Event& e) {
     if (e.kind == EventKind::Menu) {
         switch (e.menuId) {
             case ctl::ReturnKeyMenuId: onReturnKey(); return;
+            case ctl::ItalicsKeyMenuId: toggleItalics(e); return;
             case ctl::JournalTickMenuId: journalTick(); return;
             case ctl::OpenHandedMenuId: if (settleUnsavedWork()) loadProject(e.text); return;
             case ctl::ListMenuMenuId: openListMenu(e.value); return;
@@ -423,6 +454,9 @@ void Controller::dispatchEvent(const Event& e) {
             applyOffSpins();
             return;
         case ctl::OverrideYSlider: setSetY(); return;
+        case ctl::LanguageList:
+            if (changed) project_.chooseLanguage(e.value);
+            return;
         case ctl::LineA: onLineFieldEvent(1, changed); return;
         case ctl::LineB: onLineFieldEvent(2, changed); return;
         case ctl::SubtitleListView:
@@ -461,7 +495,7 @@ void Controller::journalTick() {
         return;
     }
     if (journalWritten_ && s_.list.revision() == journalRevision_ && sameLook(s_.style, journalStyle_) &&
-        journalProject_ == s_.projectPath + "|" + s_.projectName)
+        journalProject_ == s_.projectPath + "|" + s_.projectName + "|" + s_.projectLanguage)
         return;
     if (journalPath_.empty()) journalPath_ = journalPathOf(s_.recoveryDir, files::processId());
     if (!files::isDirectory(s_.recoveryDir) && !files::makeDirectories(s_.recoveryDir)) return;
@@ -469,8 +503,11 @@ void Controller::journalTick() {
     j.projectPath = s_.projectPath;
     j.projectName = s_.projectName;
     j.changed = formatProjectDate(localTimeNow());
-    if (const Preset* preset = s_.preset(); preset && s_.profile() && !isPresetLook(s_.style, *preset, *s_.profile()))
+    if (const Preset* preset = s_.preset();
+        preset && s_.profile() && (!isPresetLook(s_.style, *preset, *s_.profile()) || !s_.projectLanguage.empty())) {
         j.look = lookOfStyle(s_.style, *preset);
+        j.look->language = s_.projectLanguage;
+    }
     ProjectHeader header{s_.projectWidth, s_.projectHeight, s_.profileIndex, s_.presetIndex, s_.timedLength};
     j.projectText = formatProject(s_.list, header, localTimeNow(), s_.projectExt, s_.versionText);
     // Written whole into a temporary and renamed: a crash leaves the old
@@ -480,7 +517,7 @@ void Controller::journalTick() {
     journalWritten_ = true;
     journalRevision_ = s_.list.revision();
     journalStyle_ = s_.style;
-    journalProject_ = s_.projectPath + "|" + s_.projectName;
+    journalProject_ = s_.projectPath + "|" + s_.projectName + "|" + s_.projectLanguage;
 }
 
 bool Controller::offerRecovery() {

@@ -76,6 +76,8 @@ public:
     LineEditor& lines() { return lines_; }
     void onLineFieldEvent(int line, bool changed) { lines_.onLineFieldEvent(line, changed); }
     void onReturnKey() { lines_.onReturnKey(); }
+    // Ctrl+I in a line field: its selection (or whole text) italic or upright again.
+    void toggleItalics(const Event& e);
     void focusLineField(int line) { lines_.focusLineField(line); }
     void commitLineA() { lines_.commitLineA(); }
     void commitLineB() { lines_.commitLineB(); }

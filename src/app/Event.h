@@ -22,6 +22,8 @@ struct Event {
     // A pick in the subtitle list made with Shift (extend) or Ctrl (toggle).
     int flags = 0;
     static constexpr int kExtend = 1, kToggle = 2;
+    // Ctrl+I: the selection of the field, characters value .. selectionEnd.
+    int selectionEnd = 0;
 
     static Event control(int id, int value = 0, std::string text = {}) {
         return Event{EventKind::Control, id, SubKind::None, 0, value, std::move(text)};
@@ -35,6 +37,14 @@ struct Event {
     static Event listPick(int row, int flags) {
         Event e = control(ctl::SubtitleListView, row);
         e.flags = flags;
+        return e;
+    }
+    // Ctrl+I in line field `field` holding `text`, characters from .. to selected.
+    static Event italics(int field, std::string text, int from, int to) {
+        Event e = menu(ctl::ItalicsKeyMenuId, from);
+        e.id = field;
+        e.text = std::move(text);
+        e.selectionEnd = to;
         return e;
     }
     static Event close() { return Event{EventKind::Close, 0, SubKind::None, 0, 0, {}}; }

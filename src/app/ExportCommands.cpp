@@ -9,6 +9,7 @@
 #include "export/AviTimeline.h"
 #include "export/ExportDriver.h"
 #include "export/ExportNames.h"
+#include "export/Language.h"
 #include "export/ScalaScript.h"
 #include "project/Retime.h"
 
@@ -55,6 +56,7 @@ ProjectExportInput projectExportInput(const AppState& s, const FontSheet& font) 
     in.versionText = s.versionText;
     in.media = mediaWriters();
     in.programmeStart = s.programmeStart;
+    in.language = s.projectLanguage.empty() ? std::string(language::kUndetermined) : s.projectLanguage;
     return in;
 }
 
@@ -92,6 +94,7 @@ ProjectExportInput ExportCommands::input(ExportProgress* progress) {
     in.progress = progress;
     in.confirm = [this](const std::string& question) { return ui_.askYesNo("Question", question); };
     in.allowLargeRuns = allowLargeRuns;
+    in.forcedOnly = forcedOnly;
     in.workerThreads = workerThreads;
     in.idle = [this] { ui_.processPendingEvents(); };
     // The window follows the walk: each set is selected and shown in the
@@ -183,12 +186,20 @@ ExportReport ExportCommands::exportTimedAvi(ExportProgress* progress) {
     ProjectExportInput in = input(progress);
     AppState& s = c_.state();
     AviCodecChooser choose;
-    if (chooseCodec)
-        choose = [&]() -> std::optional<CodecChoice> {
-            std::optional<CodecChoice> chosen = chooseCodec(availableAviCodecs(), s.aviCompression);
+    if (chooseCodec) {
+        // The codecs of the movie module; without the module, its reason.
+        std::vector<AviCodecInfo> codecs;
+        try {
+            codecs = availableAviCodecs();
+        } catch (const std::runtime_error& failure) {
+            return ExportReport::refusal("Error!", failure.what());
+        }
+        choose = [&, codecs]() -> std::optional<CodecChoice> {
+            std::optional<CodecChoice> chosen = chooseCodec(codecs, s.aviCompression);
             if (chosen) s.aviCompression = *chosen;
             return chosen;
         };
+    }
     RunEnd end{*this};
     ExportReport r = exportAviMovie(in, s.aviCompression, choose);
     if (running_) s.pictureCounter = int(in.sets.size()) + 1;

@@ -49,6 +49,8 @@ public:
     // Runs of more than kLargeRunPictures pictures are asked about first
     // (a headless run answers No); true starts them without asking.
     bool allowLargeRuns = false;
+    // The subtitle tracks take the forced sets only ("Forced sets only").
+    bool forcedOnly = false;
 
     // PNG sequence: one transparent 32-bit picture per set into "PNG_Output",
     // with the editors' XML timeline NAME.xml and NAME_timing.csv beside them;

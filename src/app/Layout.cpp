@@ -73,6 +73,9 @@ const std::vector<ControlSpec>& mainWindowControls() {
          "Import an EBU subtitle list (.stl, teletext or open subtitles) as a new project, as Import SRT does"},
         {ctl::ImportText, K::Button, "Import Text...", 0, 504, 120, 20, A::RightColumn, F::Default, 0, 0, 0, true,
          "Add the blocks of a plain text file (separated by blank lines) as sets without times, ready for Record Timings"},
+        {ctl::LanguageList, K::Choice, "", 122, 504, 118, 20, A::RightColumn, F::Small, 0, 0, 0, true,
+         "The language of the subtitles, kept with the project: every export's track carries it "
+         "(kalvero-cli: --lang overrides it)"},
         {ctl::Undo, K::Button, "Undo", 0, 482, 120, 20, A::RightColumn, F::Default, 0, 0, 0, false,
          "Take back the last change (Ctrl+Z)"},
         {ctl::Redo, K::Button, "Redo", 120, 482, 120, 20, A::RightColumn, F::Default, 0, 0, 0, false,
@@ -131,6 +134,23 @@ const ControlSpec* findControl(int id) {
     for (const ControlSpec& c : mainWindowControls())
         if (c.id == id) return &c;
     return nullptr;
+}
+
+const std::vector<LanguageChoice>& projectLanguageChoices() {
+    static const std::vector<LanguageChoice> choices = {
+        {"", "Language: not told"}, {"en", "en English"},    {"fr", "fr French"},     {"de", "de German"},
+        {"es", "es Spanish"},       {"it", "it Italian"},    {"pt", "pt Portuguese"}, {"nl", "nl Dutch"},
+        {"sv", "sv Swedish"},       {"da", "da Danish"},     {"no", "no Norwegian"},  {"fi", "fi Finnish"},
+        {"is", "is Icelandic"},     {"pl", "pl Polish"},     {"cs", "cs Czech"},      {"sk", "sk Slovak"},
+        {"hu", "hu Hungarian"},     {"ro", "ro Romanian"},   {"hr", "hr Croatian"},   {"sl", "sl Slovenian"},
+        {"sr", "sr Serbian"},       {"bg", "bg Bulgarian"},  {"ru", "ru Russian"},    {"uk", "uk Ukrainian"},
+        {"el", "el Greek"},         {"tr", "tr Turkish"},    {"et", "et Estonian"},   {"lv", "lv Latvian"},
+        {"lt", "lt Lithuanian"},    {"ca", "ca Catalan"},    {"eu", "eu Basque"},     {"gl", "gl Galician"},
+        {"ga", "ga Irish"},         {"cy", "cy Welsh"},      {"he", "he Hebrew"},     {"ar", "ar Arabic"},
+        {"fa", "fa Persian"},       {"hi", "hi Hindi"},      {"th", "th Thai"},       {"vi", "vi Vietnamese"},
+        {"id", "id Indonesian"},    {"zh", "zh Chinese"},    {"ja", "ja Japanese"},   {"ko", "ko Korean"},
+    };
+    return choices;
 }
 
 const std::vector<ListColumnSpec>& subtitleListColumns() {

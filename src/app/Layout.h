@@ -35,6 +35,14 @@ const std::vector<ListColumnSpec>& subtitleListColumns();
 
 const std::vector<std::string>& borderStyleNames();
 
+// The languages the project's language list offers: ISO 639-1 code and the
+// item's text; the first, code "", is "not told".
+struct LanguageChoice {
+    const char* code;
+    const char* label;
+};
+const std::vector<LanguageChoice>& projectLanguageChoices();
+
 // Start-up geometry of a project size.
 inline int windowWidthFor(int projectWidth) { return projectWidth + 255; }
 inline int windowHeightFor(int projectHeight) { return projectHeight + 210; }

@@ -201,8 +201,8 @@ void LineEditor::loadSetIntoFields() {
 
     refreshPreview();
 
-    auto [onText, offText] = splitTiming(s_.list.column(s, Column::Timing));
-    TimeCode on = parseTimeCode(onText), off = parseTimeCode(offText);
+    const RowTiming timing = s_.list.timing(s);
+    const TimeCode on = timing.on.value_or(TimeCode{}), off = timing.off.value_or(TimeCode{});
     const int onValues[4] = {on.hh, on.mm, on.ss, on.ff};
     const int offValues[4] = {off.hh, off.mm, off.ss, off.ff};
     for (int k = 0; k < 4; ++k) {
@@ -220,9 +220,8 @@ void LineEditor::checkYConsistency() {
 }
 
 namespace {
-std::string spinText(const RangedValue (&spins)[4]) {
-    return text::padded(spins[0].value, 2) + ":" + text::padded(spins[1].value, 2) + ":" +
-           text::padded(spins[2].value, 2) + ":" + text::padded(spins[3].value, 2);
+TimeCode spinTime(const RangedValue (&spins)[4]) {
+    return TimeCode{spins[0].value, spins[1].value, spins[2].value, spins[3].value};
 }
 }  // namespace
 
@@ -231,11 +230,11 @@ std::string spinText(const RangedValue (&spins)[4]) {
 void LineEditor::applySpins(bool on) {
     int s = s_.view.selectedRow;
     if (s < 0 || s >= s_.list.lineCount()) return;
-    auto [onText, offText] = splitTiming(s_.list.column(s, Column::Timing));
-    std::string timing = on ? spinText(s_.view.on) + ">" + offText : onText + ">" + spinText(s_.view.off);
-    int a = setRowOf(s);
-    s_.list.setLineColumn(a, Column::Timing, timing);
-    s_.list.setLineColumn(a + 1, Column::Timing, timing);
+    RowTiming timing = s_.list.timing(s);
+    timing.verbatim.clear();
+    (on ? timing.on : timing.off) = spinTime(on ? s_.view.on : s_.view.off);
+    const int a = setRowOf(s);
+    s_.list.setSetTiming(a / 2, timing);
     // No box here: a set is timed one spin step at a time, and untimed sets
     // are the normal state of a list being timed. Only this set and the next
     // timed one change.

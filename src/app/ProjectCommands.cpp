@@ -14,6 +14,7 @@
 #include "base/Cp1252.h"
 #include "project/ProjectFile.h"
 #include "project/SrtImport.h"
+#include "render/LayoutCheck.h"
 #include "render/ProjectLook.h"
 #include "base/Text.h"
 #include "base/Draw.h"
@@ -37,6 +38,7 @@ void ProjectCommands::clearProject(bool showEmptyCanvas) {
     s_.shadePhase = 0;
     s_.activeLine = 1;
     s_.timedLength = 0;
+    showLanguage("");
     applyFrameRange();
     background = backgroundSource = Image();
     backgroundPath.clear();
@@ -63,10 +65,15 @@ ListDigest listDigest(const SubtitleList& list) {
     std::hash<std::string_view> hash;
     for (int i = 0; i < list.lineCount(); ++i) {
         const SubtitleLine* r = list.row(i);
-        for (const std::string* field : {&r->text, &r->timing, &r->y}) {
+        for (const std::string* field : {&r->text, &r->timing.verbatim, &r->y}) {
             d.bytes += field->size() + 1;
             d.hash = (d.hash ^ hash(*field)) * 0x100000001b3ull + field->size();
         }
+        for (const std::optional<TimeCode>& t : {r->timing.on, r->timing.off}) {
+            const TimeCode c = t.value_or(TimeCode{-1, -1, -1, -1});
+            for (int v : {c.hh, c.mm, c.ss, c.ff}) d.hash = (d.hash ^ uint64_t(uint32_t(v))) * 0x100000001b3ull;
+        }
+        d.hash = d.hash * 31 + (r->forced ? 1 : 0);
     }
     return d;
 }
@@ -77,13 +84,14 @@ bool ProjectCommands::hasUnsavedWork() const {
     if (s_.list.revision() != s_.savedListRevision && listDigest(s_.list) != s_.savedList) return true;
     // The look is kept with the project: a changed look of a saved project
     // is unsaved work too (a blank new project has nothing to lose).
-    return !s_.projectPath.empty() && !sameLook(s_.style, s_.savedStyle);
+    return !s_.projectPath.empty() && (!sameLook(s_.style, s_.savedStyle) || s_.projectLanguage != s_.savedLanguage);
 }
 
 void ProjectCommands::markListSaved() {
     s_.savedList = listDigest(s_.list);
     s_.savedListRevision = s_.list.revision();
     s_.savedStyle = s_.style;
+    s_.savedLanguage = s_.projectLanguage;
 }
 
 void ProjectCommands::markListUnsaved() {
@@ -227,6 +235,31 @@ bool ProjectCommands::recoverProject(const std::string& projectText, const std::
     return true;
 }
 
+void ProjectCommands::chooseLanguage(int index) {
+    const std::vector<LanguageChoice>& choices = projectLanguageChoices();
+    if (index >= 0 && index < int(choices.size())) s_.projectLanguage = choices[size_t(index)].code;
+    else if (index >= int(choices.size()) && plausibleLanguageCode(shownExtraLanguage_)) s_.projectLanguage = shownExtraLanguage_;
+}
+
+void ProjectCommands::showLanguage(std::string code) {
+    s_.projectLanguage = std::move(code);
+    const std::vector<LanguageChoice>& choices = projectLanguageChoices();
+    int index = -1;
+    for (size_t i = 0; i < choices.size(); ++i)
+        if (s_.projectLanguage == choices[i].code) index = int(i);
+    // A code of a file the list lacks (fre, tlh) becomes an item after the list's own.
+    const std::string extra = index < 0 ? s_.projectLanguage : std::string();
+    if (extra != shownExtraLanguage_ || !languageListFilled_) {
+        std::vector<std::string> items;
+        for (const LanguageChoice& c : choices) items.emplace_back(c.label);
+        if (!extra.empty()) items.push_back(extra);
+        ui_.setItems(ctl::LanguageList, items);
+        shownExtraLanguage_ = extra;
+        languageListFilled_ = true;
+    }
+    setControlValue(ctl::LanguageList, index >= 0 ? index : int(choices.size()));
+}
+
 void ProjectCommands::takeProject(const std::string& path, const ProjectHeader& header, SubtitleList rows,
                                   const std::optional<ProjectLook>& look) {
     s_.projectPath = path;
@@ -249,6 +282,7 @@ void ProjectCommands::takeProject(const std::string& path, const ProjectHeader& 
     recalculateOffOn(s_.list, s_.fps, ui_);
     listChanged();
     if (look && s_.profile()) c_.style().applyLook(styleOfLook(*look, *s_.profile()));
+    showLanguage(look ? look->language : std::string());
     s_.style.stripsYPos = loadedY;
     setControlValue(ctl::StripsYSlider, loadedY);
     setControlValue(ctl::OverrideYSlider, loadedY);
@@ -262,6 +296,13 @@ void ProjectCommands::takeProject(const std::string& path, const ProjectHeader& 
     s_.activeLine = 1;
     loadSetIntoFields();
     c_.history().clear();
+    tellMissingGlyphs();
+}
+
+void ProjectCommands::tellMissingGlyphs() {
+    const std::string missing = describeMissingGlyphs(subtitleSets(s_.list), cx_.renderer.fontSheet());
+    if (!missing.empty())
+        ui_.messageBox("Warning!", "Some characters have no glyph; each is drawn as a box:\n" + missing);
 }
 
 void ProjectCommands::openProject() {
@@ -319,7 +360,7 @@ bool ProjectCommands::writeProject(const std::string& path) {
     s_.projectName = text::removeAllIgnoreCase(files::filePart(path), s_.projectExt);
     // The look goes beside the project file when it is not the preset's own.
     if (const Preset* preset = s_.preset(); preset && s_.profile()) {
-        std::string lookError = writeProjectLook(path, s_.style, *preset, *s_.profile());
+        std::string lookError = writeProjectLook(path, s_.style, *preset, *s_.profile(), s_.projectLanguage);
         if (!lookError.empty())
             ui_.messageBox("Warning!", "The project was saved, but its look was not: " + lookError +
                                            "\nIt will open with the preset's look.");
@@ -376,6 +417,7 @@ void ProjectCommands::takeImport(const std::string& path, int y) {
     updateTitle();
     markListUnsaved();
     for (int id : {ctl::Save, ctl::SaveAs, ctl::ExportFiles, ctl::CaptureScreen}) ui_.setEnabled(id, true);
+    tellMissingGlyphs();
 }
 
 void ProjectCommands::applyPreset() { c_.applyPreset(); }

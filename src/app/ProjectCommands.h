@@ -44,6 +44,11 @@ public:
     // "Import STL...": an EBU subtitle list as a new unsaved project, as
     // Import SRT does (app/StlImportCommand.cpp).
     void importStl();
+    // The project's language: item `index` of the language list chosen, or a
+    // code ("": not told) made the language and shown in the list (a code
+    // the list lacks is added to it).
+    void chooseLanguage(int index);
+    void showLanguage(std::string code);
     // Offers the recent projects in a menu and opens the one chosen.
     void openRecent();
     // Reads the recent projects and the last folder from the user's settings.
@@ -66,6 +71,12 @@ private:
     // After an import filled the list: the new unsaved project named after
     // the file at `path`, every set at the slider's Y `y` where it has none.
     void takeImport(const std::string& path, int y);
+    // Names, per set, the characters the caption glyphs lack (drawn as boxes).
+    void tellMissingGlyphs();
+
+    // A language of the project that the language list lacks, shown as its last item.
+    std::string shownExtraLanguage_;
+    bool languageListFilled_ = false;
 
     // The other parts, through the controller.
     Controller& c_;

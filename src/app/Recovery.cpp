@@ -17,6 +17,7 @@ std::string formatJournal(const RecoveryJournal& j) {
     std::string out = std::string(kMagic) + "\r\nPath = " + j.projectPath + "\r\nName = " + j.projectName +
                       "\r\nChanged = " + j.changed + "\r\n";
     if (j.look) out += "Look = " + presetLine(j.look->preset) + "\r\nFontSize = " + std::to_string(j.look->fontSize) + "\r\n";
+    if (j.look && !j.look->language.empty()) out += "Language = " + j.look->language + "\r\n";
     return out + "\r\n" + j.projectText;
 }
 
@@ -24,7 +25,7 @@ std::optional<RecoveryJournal> parseJournal(std::string_view text) {
     if (text.substr(0, kMagic.size()) != kMagic) return std::nullopt;
     RecoveryJournal j;
     size_t pos = text.find('\n');
-    std::string lookLine, fontSize;
+    std::string lookLine, fontSize, language;
     while (pos != std::string_view::npos) {
         const size_t end = text.find('\n', pos + 1);
         if (end == std::string_view::npos) return std::nullopt;  // cut short before the project text
@@ -40,10 +41,13 @@ std::optional<RecoveryJournal> parseJournal(std::string_view text) {
         else if (key == "Changed") j.changed = value;
         else if (key == "Look") lookLine = value;
         else if (key == "FontSize") fontSize = value;
+        else if (key == "Language") language = value;
     }
     if (pos == std::string_view::npos) return std::nullopt;
     j.projectText = std::string(text.substr(pos + 1));
-    if (!lookLine.empty()) j.look = parseLook("[Look]\nPreset = " + lookLine + "\nFontSize = " + fontSize + "\n");
+    if (!lookLine.empty())
+        j.look = parseLook("[Look]\nPreset = " + lookLine + "\nFontSize = " + fontSize + "\n[Project]\nLanguage = " +
+                           language + "\n");
     return j;
 }
 

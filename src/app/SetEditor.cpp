@@ -159,6 +159,15 @@ void SetEditor::paste() {
     mark(std::move(pasted), 2 * at);
 }
 
+void SetEditor::toggleForced() {
+    const std::vector<int> sets = selectedSets();
+    if (sets.empty()) return;
+    const bool all = std::all_of(sets.begin(), sets.end(), [&](int k) { return s_.list.forced(k); });
+    for (int k : sets) s_.list.setForced(k, !all);
+    // The rows are drawn again; the selection stays.
+    ui_.rowsChanged(2 * sets.front(), 2 * sets.back() + 1);
+}
+
 void SetEditor::move(int by) {
     std::vector<int> sets = selectedSets();
     if (sets.empty()) return;

@@ -31,6 +31,8 @@ public:
     // Moves the selected sets by one place (-1: up); nothing moves when one
     // of them is at that end of the list.
     void move(int by);
+    // Marks the selected sets forced, or unmarks them when every one is.
+    void toggleForced();
 
 private:
     void mark(std::vector<int> sets, int currentRow);

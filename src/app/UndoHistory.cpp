@@ -7,7 +7,7 @@ size_t UndoHistory::sizeOf(const EditorSnapshot& s) {
     for (int i = 0; i < s.list.lineCount(); ++i) {
         const SubtitleLine* r = s.list.row(i);
         bytes += sizeof(SubtitleLine) + sizeof(int);
-        for (const std::string* f : {&r->id, &r->text, &r->timing, &r->offOn, &r->y})
+        for (const std::string* f : {&r->id, &r->text, &r->timing.verbatim, &r->offOn, &r->y})
             if (f->capacity() > 15) bytes += f->capacity() + 1;
     }
     return bytes;

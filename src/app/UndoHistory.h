@@ -15,6 +15,7 @@ struct EditorSnapshot {
     StripsConfig style;
     int presetIndex = 0, profileIndex = 0;
     int selectedRow = -1;
+    std::string language;  // the project's language
     std::string projectName, projectDir, projectPath;
 };
 

@@ -10,6 +10,7 @@
 #include "app/ProjectOpen.h"
 #include "base/Utf8.h"
 #include "base/Version.h"
+#include "cli/CliDocs.h"
 #include "cli/CliSupport.h"
 #include "cli/EditCommands.h"
 #include "cli/ImportCommands.h"
@@ -25,6 +26,7 @@
 #include "project/SubtitleSet.h"
 #include "render/FontSheet.h"
 #include "render/InstalledFont.h"
+#include "render/LayoutCheck.h"
 #include "io/FontFace.h"
 #include "base/Text.h"
 #include "io/SettingsFile.h"
@@ -40,14 +42,14 @@ std::string terminalLine(const std::string& text) {
 }
 
 Notice Context::notice() {
-    return [this](const std::string& title, const std::string& text) {
+    return [this](NoticeLevel, const std::string& title, const std::string& text) {
         err << terminalLine(title) << ": " << terminalLine(text) << "\n";
     };
 }
 
 int Context::recalculateTimings() {
     const int missing = recalculateOffOn(state.list, state.fps);
-    if (missing > 0) notice()(kMissingTimingTitle, kMissingTimingText);
+    if (missing > 0) notice()(NoticeLevel::Warning, kMissingTimingTitle, kMissingTimingText);
     return missing;
 }
 
@@ -250,27 +252,21 @@ std::string requireOne(const Args& a, const char* what) {
     return a.positional[0];
 }
 
-namespace {
-
-int cmdRecalc(Context& c, const std::vector<std::string>& args) {
-    Args a = Args::parse(args, {"-o"}, {"--force"});
+int cmdRecalc(Context& c, const Args& a) {
     files::setReplaceReadOnly(a.flag("--force"));
     std::string input = requireOne(a, "one project file");
-    if (!a.has("-o")) throw UsageError{"recalc needs -o OUT.KVL8"};
     if (!c.loadSettings() || !c.loadProject(input)) return BadInput;
     return c.writeProject(a.get("-o")) ? Ok : BadInput;
 }
 
-int cmdInfo(Context& c, const std::vector<std::string>& args) {
-    Args a = Args::parse(args, {}, {});
+int cmdInfo(Context& c, const Args& a) {
     std::string input = requireOne(a, "one project file");
     if (!c.loadSettings() || !c.loadProject(input)) return BadInput;
     const AppState& s = c.state;
     int missing = 0, sets = 0;
     for (int r = 0; r < s.list.lineCount(); r += 2) {
         ++sets;
-        auto [on, off] = splitTiming(s.list.column(r, Column::Timing));
-        if (text::trimSpaces(on).empty() || text::trimSpaces(off).empty()) ++missing;
+        if (!s.list.row(r)->timing.complete()) ++missing;
     }
     auto [rows, pages] = s.list.countLines();
     char fps[32];
@@ -288,14 +284,18 @@ int cmdInfo(Context& c, const std::vector<std::string>& args) {
     return Ok;
 }
 
-}  // namespace
-
 Rgb parseColorArg(const std::string& text) {
     std::string hex = text.size() == 7 && text[0] == '#' ? text.substr(1) : text;
     const bool ok = hex.size() == 6 && std::all_of(hex.begin(), hex.end(), [](char ch) { return std::isxdigit(static_cast<unsigned char>(ch)); });
     if (!ok) throw UsageError{"--text-color takes a colour as #RRGGBB, not " + text};
     const unsigned long v = std::stoul(hex, nullptr, 16);
     return Rgb{uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)};
+}
+
+void warnMissingGlyphs(Context& c, const std::vector<SubtitleSet>& sets, const FontSheet& font) {
+    const std::string missing = describeMissingGlyphs(sets, font);
+    if (missing.empty()) return;
+    for (const std::string& line : text::split(missing, '\n')) c.err << "kalvero-cli: warning: " << line << "\n";
 }
 
 bool useFontArgs(Context& c, const Args& a, FontSheet& font, StripsConfig& style, const std::vector<std::string>& texts) {
@@ -313,25 +313,20 @@ bool useFontArgs(Context& c, const Args& a, FontSheet& font, StripsConfig& style
         c.fail("--font: " + r.error);
         return false;
     }
-    if (!r.missing.empty()) c.err << "kalvero-cli: warning: " << describeMissing(r.missing) << "\n";
     if (!r.cacheNote.empty()) c.err << "kalvero-cli: note: " << r.cacheNote << "\n";
     return true;
 }
 
-namespace {
-
-int cmdFonts(Context& c, const std::vector<std::string>& args) {
-    Args::parse(args, {}, {});
-    if (!args.empty()) throw UsageError{"fonts takes no arguments"};
+int cmdFonts(Context& c, const Args& a) {
+    if (!a.positional.empty()) throw UsageError{"fonts takes no arguments"};
     const std::vector<std::string> names = fontlist::families();
     if (names.empty()) return c.fail("no installed font was found (fontconfig lists none)");
     for (const std::string& n : names) c.out << n << "\n";
     return Ok;
 }
 
-int cmdProfiles(Context& c, const std::vector<std::string>& args) {
-    Args::parse(args, {}, {});
-    if (!args.empty()) throw UsageError{"profiles takes no arguments"};
+int cmdProfiles(Context& c, const Args& a) {
+    if (!a.positional.empty()) throw UsageError{"profiles takes no arguments"};
     if (!c.loadSettings()) return BadInput;
     for (size_t i = 0; i < c.state.profiles.size(); ++i) {
         const Profile& p = c.state.profiles[i];
@@ -351,9 +346,8 @@ int cmdProfiles(Context& c, const std::vector<std::string>& args) {
     return Ok;
 }
 
-int cmdPresets(Context& c, const std::vector<std::string>& args) {
-    Args::parse(args, {}, {});
-    if (!args.empty()) throw UsageError{"presets takes no arguments"};
+int cmdPresets(Context& c, const Args& a) {
+    if (!a.positional.empty()) throw UsageError{"presets takes no arguments"};
     if (!c.loadSettings()) return BadInput;
     auto rgb = [](const Rgb& v) {
         return std::to_string(v.r) + "," + std::to_string(v.g) + "," + std::to_string(v.b);
@@ -373,79 +367,12 @@ int cmdPresets(Context& c, const std::vector<std::string>& args) {
     return Ok;
 }
 
-void usage(std::ostream& err) {
-    err << "usage: kalvero-cli [--program-dir DIR] [--verbose] COMMAND ...\n"
-           "       kalvero-cli --help | -h | --version\n"
-           "commands:\n"
-           "  profiles\n"
-           "  presets\n"
-           "  fonts\n"
-           "  import-srt FILE.srt -o OUT.KVL8 [--profile N|NAME] [--preset N|NAME] [--force]\n"
-           "  import-stl FILE.stl -o OUT.KVL8 [--profile N|NAME] [--preset N|NAME] [--force]\n"
-           "  import-scc FILE.scc -o OUT.KVL8 [--profile N|NAME] [--preset N|NAME] [--force]\n"
-           "  recalc IN.KVL8 -o OUT.KVL8 [--force]\n"
-           "  info IN.KVL8\n"
-           "  render IN.KVL8 --set K | --profile N|NAME --preset N|NAME --line-a TEXT --line-b TEXT\n"
-           "         [--y Y] [--font-size N] [--border 0-3] [--blend V] [--mode full|cut|all|none]\n"
-           "         [--center|--no-center] [--word-spacing N] [--strips-spacing N] [--crop N]\n"
-           "         [--background FILE] [--font FAMILY] [--crisp] [--text-color #RRGGBB]\n"
-           "         --target preview|alpha|color|opaque -o OUT.png [--force]\n"
-           "  export png IN.KVL8 [--start HH:MM:SS:FF] [--font FAMILY] [--crisp] [--text-color #RRGGBB] [--force]\n"
-           "  export iff IN.KVL8 [--scala 0-3] [--font FAMILY] [--crisp] [--text-color #RRGGBB] [--force]\n"
-           "  export avi IN.KVL8 [--codec NAME] [--quality 1-100] [--force]\n"
-           "  export overlay IN.KVL8 [--codec prores|qtrle|png|vp9|utvideo] [--force]\n"
-           "  export bdn IN.KVL8 [--indexed] [--lang CODE] [--start HH:MM:SS:FF] [--force]\n"
-           "  export sup|vobsub|dvb IN.KVL8 [--lang CODE] [--start HH:MM:SS:FF] [--force]\n"
-           "  export srt|vtt|ass IN.KVL8 [--lang CODE [--lang-in-name]] [--start HH:MM:SS:FF] [--force]\n"
-           "  export scc IN.KVL8 [--start HH:MM:SS:FF] [--force]\n"
-           "  export stl IN.KVL8 [--teletext|--open] [--start HH:MM:SS:FF] [--language CODE] [--force]\n"
-           "  burn MOVIE IN.KVL8 -o OUT.mp4|OUT.mkv [--crf 0-51] [--preset NAME] [--force]\n"
-           "  capture IN.KVL8 [--row R] [--force]\n"
-           "  snap MOVIE IN.KVL8 -o OUT.KVL8 [--within N] [--gap N] [--force]\n"
-           "  shift IN.KVL8 -o OUT.KVL8 (--frames N | --to HH:MM:SS:FF) [--sets K-L] [--force]\n"
-           "  convert-rate IN.KVL8 -o OUT.KVL8 --profile N --keep time|frames [--force]\n"
-           "  import-text FILE.txt -o OUT.KVL8 [--profile N] [--preset N] [--force]\n"
-           "  merge-srt TOP.srt BOTTOM.srt -o OUT.KVL8 [--profile N] [--preset N] [--force]\n"
-           "  replace IN.KVL8 -o OUT.KVL8 --find TEXT --with TEXT [--regex] [--whole-word] [--ignore-case] [--force]\n"
-           "  check IN.KVL8 [--max-cps N] [--min-frames N] [--safe-area PERCENT] [--lang CODE]\n"
-           "--profile and --preset take a number or a name of `kalvero-cli profiles` / `kalvero-cli presets`\n"
-           "(burn's --preset is the encoder's speed preset).\n"
-           "--force replaces read-only output files and starts exports of more than 100000 pictures;\n"
-           "a FIFO, device or folder under an output name is never replaced.\n"
-           "--verbose shows FFmpeg's own messages. -- ends the options, so a file name may begin with a dash.\n"
-           "--font FAMILY draws the captions from an installed font (`kalvero-cli fonts`; \"DejaVu Sans:bold\"\n"
-           "or a font file's path also do) instead of the shipped sheets; --crisp without anti-aliasing.\n"
-           "--text-color #RRGGBB colours the text (the preset's colour, white by default).\n"
-           "The picture exports (png iff avi overlay bdn sup vobsub dvb) take all three.\n"
-           "--lang CODE: the tracks' language, ISO 639 (fr, fre; und when not told, the default).\n"
-           "--start HH:MM:SS:FF: the programme start, added to every time code of the file (10:00:00:00 for most masters).\n"
-           "exit status: 0 done, 1 bad input or a file error, 2 usage error, 130 cancelled (Ctrl+C).\n";
-}
-
-}  // namespace
-
 const std::map<std::string, Command>& commands() {
-    static const std::map<std::string, Command> table = {
-        {"profiles", cmdProfiles},
-        {"fonts", cmdFonts},
-        {"presets", cmdPresets},
-        {"import-srt", cmdImportSrt},
-        {"import-stl", cmdImportStl},
-        {"import-scc", cmdImportScc},
-        {"recalc", cmdRecalc},
-        {"info", cmdInfo},
-        {"render", cmdRender},
-        {"export", cmdExport},
-        {"capture", cmdCapture},
-        {"burn", cmdBurn},
-        {"snap", cmdSnap},
-        {"shift", cmdShift},
-        {"convert-rate", cmdConvertRate},
-        {"import-text", cmdImportText},
-        {"merge-srt", cmdMergeSrt},
-        {"replace", cmdReplace},
-        {"check", cmdCheck},
-    };
+    static const std::map<std::string, Command> table = [] {
+        std::map<std::string, Command> byName;
+        for (const CommandDecl& d : commandTable()) byName.emplace(d.name, d.run);
+        return byName;
+    }();
     return table;
 }
 
@@ -456,8 +383,9 @@ int runCli(const std::vector<std::string>& argsIn, std::ostream& out, std::ostre
     std::vector<std::string> args = argsIn;
     std::string programDir;
     bool verbose = false;
-    while (!args.empty() && (args[0] == "--program-dir" || args[0] == "--verbose")) {
-        if (args[0] == "--verbose") {
+    const std::string programDirName = programDirOption().name, verboseName = verboseOption().name;
+    while (!args.empty() && (args[0] == programDirName || args[0] == verboseName)) {
+        if (args[0] == verboseName) {
             verbose = true;
             args.erase(args.begin());
             continue;
@@ -488,17 +416,22 @@ int runCli(const std::vector<std::string>& argsIn, std::ostream& out, std::ostre
         usage(err);
         return Usage;
     }
-    Context context(out, err);
-    files::setReplaceReadOnly(false);
-    DataDirs dirs = programDir.empty()
-                        ? findDataDirs(files::executablePath(), files::currentDirectory(), processEnvironment())
-                        : fixedDataDirs(programDir);
-    context.programDir = dirs.programDir;
-    context.state.programDir = dirs.programDir;
-    context.state.userConfigDir = dirs.userConfigDir;
-    context.state.userDataDir = dirs.userDataDir;
     try {
-        return it->second(context, std::vector<std::string>(args.begin() + 1, args.end()));
+        const Args parsed = parseCommandLine(args[0], std::vector<std::string>(args.begin() + 1, args.end()));
+        if (parsed.helpAsked) {
+            commandUsage(out, args[0]);
+            return Ok;
+        }
+        Context context(out, err);
+        files::setReplaceReadOnly(false);
+        DataDirs dirs = programDir.empty()
+                            ? findDataDirs(files::executablePath(), files::currentDirectory(), processEnvironment())
+                            : fixedDataDirs(programDir);
+        context.programDir = dirs.programDir;
+        context.state.programDir = dirs.programDir;
+        context.state.userConfigDir = dirs.userConfigDir;
+        context.state.userDataDir = dirs.userDataDir;
+        return it->second(context, parsed);
     } catch (const UsageError& e) {
         err << "kalvero-cli: " << e.message << "\n";
         return Usage;

@@ -6,8 +6,10 @@
 #include <vector>
 
 #include "app/AppState.h"
+#include "cli/CommandTable.h"
 #include "app/MissingTiming.h"
 #include "base/Notice.h"
+#include "project/SubtitleSet.h"
 #include "render/FontSheet.h"
 #include "render/ProjectLook.h"
 #include "render/StripsConfig.h"
@@ -24,20 +26,29 @@ struct UsageError {
     std::string message;
 };
 
-// Options of one command: positional arguments and "--name value" pairs
-// (flags without a value are listed in `flags`).
+// The parsed command line of one command: its operands and the options given
+// ("--name value", flags without a value in `flagsSeen`). Made by
+// parseCommandLine from the command's declarations (cli/CommandTable.h).
 struct Args {
     std::vector<std::string> positional;
     std::map<std::string, std::string> options;
     std::vector<std::string> flagsSeen;
+    bool helpAsked = false;  // --help or -h among the command's options
 
-    static Args parse(const std::vector<std::string>& args, const std::vector<std::string>& valueOptions,
-                      const std::vector<std::string>& flags);
     bool has(const std::string& name) const { return options.count(name) != 0; }
     bool flag(const std::string& name) const;
     std::string get(const std::string& name, const std::string& fallback = "") const;
-    int getInt(const std::string& name, int fallback, int min, int max) const;
+    // A Number option's value (its range checked by the parser); `fallback`
+    // when it is not given.
+    int number(const std::string& name, int fallback) const;
 };
+
+// The arguments after command `name` (its words, "--" ending the options)
+// parsed with the options the command's declarations name: a usage error
+// for an unknown option, a missing value, a number that is not whole or out
+// of its range, a value that is not one of its choices, or a required option
+// left out ("NAME needs -o OUT.KVL8").
+Args parseCommandLine(const std::string& name, const std::vector<std::string>& args);
 
 struct Context {
     std::ostream& out;
@@ -96,12 +107,21 @@ Rgb parseColorArg(const std::string& text);
 // from that font replace the shipped sheets in `font`. False, with the
 // message printed, when a font given on the command line cannot be used (a
 // preset's or project's font that cannot is a warning, and the shipped
-// sheets stand in); characters the font lacks are a warning.
+// sheets stand in).
 bool useFontArgs(Context& c, const Args& a, FontSheet& font, StripsConfig& style, const std::vector<std::string>& texts);
 
-using Command = int (*)(Context&, const std::vector<std::string>&);
+// The characters of `sets` the glyphs of `font` lack (drawn as boxes), a
+// warning line per set.
+void warnMissingGlyphs(Context& c, const std::vector<SubtitleSet>& sets, const FontSheet& font);
 
-// The command table; later commands register here.
+// The commands by name (export once), from the command table.
 const std::map<std::string, Command>& commands();
+
+// profiles, presets, fonts, recalc IN.KVL8 -o OUT.KVL8, info IN.KVL8.
+int cmdProfiles(Context& c, const Args& a);
+int cmdPresets(Context& c, const Args& a);
+int cmdFonts(Context& c, const Args& a);
+int cmdRecalc(Context& c, const Args& a);
+int cmdInfo(Context& c, const Args& a);
 
 }  // namespace cli

@@ -54,8 +54,8 @@ std::string fpsText(float fps) {
 // Settings, then the profile and preset of --profile and --preset (those of
 // the settings file when not given).
 void chooseProfile(Context& c, const Args& a) {
-    const int profile = a.getInt("--profile", c.state.profileIndex, 0, 1 << 20);
-    const int preset = a.getInt("--preset", c.state.presetIndex, 0, 1 << 20);
+    const int profile = a.number("--profile", c.state.profileIndex);
+    const int preset = a.number("--preset", c.state.presetIndex);
     c.selectProfileAndPreset(profile, preset);
 }
 
@@ -70,13 +70,11 @@ bool readInput(Context& c, const std::string& path, std::string& bytes) {
 
 }  // namespace
 
-int cmdShift(Context& c, const std::vector<std::string>& args) {
-    Args a = Args::parse(args, {"-o", "--frames", "--to", "--sets"}, {"--force"});
+int cmdShift(Context& c, const Args& a) {
     files::setReplaceReadOnly(a.flag("--force"));
     const std::string input = requireOne(a, "one project file");
-    if (!a.has("-o")) throw UsageError{"shift needs -o OUT.KVL8"};
     if (a.has("--frames") == a.has("--to")) throw UsageError{"shift needs either --frames N or --to HH:MM:SS:FF"};
-    const int frames = a.getInt("--frames", 0, -100000000, 100000000);
+    const int frames = a.number("--frames", 0);
     if (!c.loadSettings() || !c.loadProject(input)) return BadInput;
 
     std::vector<SubtitleSet> sets = subtitleSets(c.state.list);
@@ -102,21 +100,17 @@ int cmdShift(Context& c, const std::vector<std::string>& args) {
     return Ok;
 }
 
-int cmdConvertRate(Context& c, const std::vector<std::string>& args) {
-    Args a = Args::parse(args, {"-o", "--profile", "--keep"}, {"--force"});
+int cmdConvertRate(Context& c, const Args& a) {
     files::setReplaceReadOnly(a.flag("--force"));
     const std::string input = requireOne(a, "one project file");
-    if (!a.has("-o")) throw UsageError{"convert-rate needs -o OUT.KVL8"};
-    if (!a.has("--profile")) throw UsageError{"convert-rate needs --profile N (the profile of the new rate)"};
-    const std::string keep = a.get("--keep");
-    if (keep != "time" && keep != "frames") throw UsageError{"convert-rate needs --keep time or --keep frames"};
+    const std::string keep = a.get("--keep");  // time or frames, required
     if (!c.loadSettings() || !c.loadProject(input)) return BadInput;
 
     RateChange change;
     change.fromFps = c.state.fps;
     change.fromHeight = c.state.projectHeight;
     change.keep = keep == "time" ? KeepOnRateChange::Time : KeepOnRateChange::Frames;
-    c.selectProfileAndPreset(a.getInt("--profile", 0, 0, 1 << 20), c.state.presetIndex);
+    c.selectProfileAndPreset(a.number("--profile", 0), c.state.presetIndex);
     change.toFps = c.state.fps;
     change.toHeight = c.state.projectHeight;
     // As the window's strips Y sliders reach: two strips above the bottom.
@@ -131,11 +125,9 @@ int cmdConvertRate(Context& c, const std::vector<std::string>& args) {
     return Ok;
 }
 
-int cmdImportText(Context& c, const std::vector<std::string>& args) {
-    Args a = Args::parse(args, {"-o", "--profile", "--preset"}, {"--force"});
+int cmdImportText(Context& c, const Args& a) {
     files::setReplaceReadOnly(a.flag("--force"));
     const std::string input = requireOne(a, "one text file");
-    if (!a.has("-o")) throw UsageError{"import-text needs -o OUT.KVL8"};
     if (!c.loadSettings()) return BadInput;
     chooseProfile(c, a);
     std::string bytes;
@@ -150,11 +142,9 @@ int cmdImportText(Context& c, const std::vector<std::string>& args) {
     return Ok;
 }
 
-int cmdMergeSrt(Context& c, const std::vector<std::string>& args) {
-    Args a = Args::parse(args, {"-o", "--profile", "--preset"}, {"--force"});
+int cmdMergeSrt(Context& c, const Args& a) {
     files::setReplaceReadOnly(a.flag("--force"));
     if (a.positional.size() != 2) throw UsageError{"expected two SubRip files: the top line's and the bottom line's"};
-    if (!a.has("-o")) throw UsageError{"merge-srt needs -o OUT.KVL8"};
     if (!c.loadSettings()) return BadInput;
     chooseProfile(c, a);
     std::string top, bottom;
@@ -173,12 +163,9 @@ int cmdMergeSrt(Context& c, const std::vector<std::string>& args) {
     return Ok;
 }
 
-int cmdReplace(Context& c, const std::vector<std::string>& args) {
-    Args a = Args::parse(args, {"-o", "--find", "--with"}, {"--regex", "--whole-word", "--ignore-case", "--force"});
+int cmdReplace(Context& c, const Args& a) {
     files::setReplaceReadOnly(a.flag("--force"));
     const std::string input = requireOne(a, "one project file");
-    if (!a.has("-o")) throw UsageError{"replace needs -o OUT.KVL8"};
-    if (!a.has("--find") || !a.has("--with")) throw UsageError{"replace needs --find TEXT and --with TEXT"};
     FindOptions o;
     o.find = utf8::sanitize(a.get("--find"));
     o.regex = a.flag("--regex");
@@ -197,13 +184,12 @@ int cmdReplace(Context& c, const std::vector<std::string>& args) {
     return Ok;
 }
 
-int cmdCheck(Context& c, const std::vector<std::string>& args) {
-    Args a = Args::parse(args, {"--max-cps", "--min-frames", "--safe-area", "--lang"}, {});
+int cmdCheck(Context& c, const Args& a) {
     const std::string input = requireOne(a, "one project file");
     TimingCheckOptions o;
-    o.maxCps = a.getInt("--max-cps", 17, 1, 1000);
-    o.minFrames = a.getInt("--min-frames", 20, 0, 1000000);
-    const int safeArea = a.getInt("--safe-area", 90, 10, 100);
+    o.maxCps = a.number("--max-cps", 17);
+    o.minFrames = a.number("--min-frames", 20);
+    const int safeArea = a.number("--safe-area", 90);
     std::unique_ptr<SpellChecker> speller;
     if (a.has("--lang")) {
         std::string error;

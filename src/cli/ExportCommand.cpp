@@ -19,6 +19,7 @@
 
 #include "app/ExportCommands.h"
 #include "app/ProjectOpen.h"
+#include "cli/CancelOnInterrupt.h"
 #include "cli/CliSupport.h"
 #include "export/BroadcastExport.h"
 #include "export/BurnIn.h"
@@ -130,8 +131,10 @@ struct Session {
         state.style.wordSpacing = std::clamp(state.style.wordSpacing, -6, 6);
         // The project's own look, where it was saved with one.
         std::string lookError;
-        if (std::optional<ProjectLook> look = readProjectLook(path, lookError)) state.style = styleOfLook(*look, *profile);
-        else if (!lookError.empty()) c.err << "kalvero-cli: warning: " << lookError << "; the preset's look is used\n";
+        if (std::optional<ProjectLook> look = readProjectLook(path, lookError)) {
+            state.style = styleOfLook(*look, *profile);
+            state.projectLanguage = look->language;
+        } else if (!lookError.empty()) c.err << "kalvero-cli: warning: " << lookError << "; the preset's look is used\n";
         untimedSets = recalculateOffOn(state.list, state.fps);
 
         // A missing sheet is told by the export that needs it.
@@ -146,8 +149,6 @@ struct Session {
                 c.err << "kalvero-cli: warning: " << r.error << "; the shipped font sheets are used\n";
                 state.style.fontFamily.clear();
                 state.style.crisp = false;
-            } else if (!r.missing.empty()) {
-                c.err << "kalvero-cli: warning: " << describeMissing(r.missing) << "\n";
             }
         }
         const int loadedY = text::toInt(state.list.column(0, Column::Y));
@@ -220,60 +221,6 @@ int finishBroadcast(Context& c, const ExportReport& r) {
     return Ok;
 }
 
-// The cancel flag of the running export, set by SIGINT and SIGTERM. A store
-// to a lock-free atomic is safe in a signal handler.
-std::atomic<bool> interrupted{false};
-static_assert(std::atomic<bool>::is_always_lock_free);
-
-extern "C" void onInterrupt(int) { interrupted.store(true); }
-
-// While it lives, Ctrl+C (SIGINT) and SIGTERM ask the export to stop at its
-// next picture, which then removes what it wrote, as the window's Cancel
-// does. The handler is taken away after the first signal, so that a second
-// Ctrl+C ends the program at once.
-class CancelOnInterrupt {
-public:
-    CancelOnInterrupt() {
-        interrupted.store(false);
-#ifdef _WIN32
-        oldInt_ = std::signal(SIGINT, onInterrupt);
-        oldTerm_ = std::signal(SIGTERM, onInterrupt);
-#else
-        struct sigaction sa {};
-        sa.sa_handler = onInterrupt;
-        sigemptyset(&sa.sa_mask);
-        // Restarted calls: a write under way goes on instead of failing
-        // with EINTR, and the run stops at its next picture.
-        sa.sa_flags = SA_RESETHAND | SA_RESTART;
-        sigaction(SIGINT, &sa, &oldInt_);
-        sigaction(SIGTERM, &sa, &oldTerm_);
-#endif
-    }
-    ~CancelOnInterrupt() {
-#ifdef _WIN32
-        std::signal(SIGINT, oldInt_);
-        std::signal(SIGTERM, oldTerm_);
-#else
-        sigaction(SIGINT, &oldInt_, nullptr);
-        sigaction(SIGTERM, &oldTerm_, nullptr);
-#endif
-    }
-    CancelOnInterrupt(const CancelOnInterrupt&) = delete;
-    CancelOnInterrupt& operator=(const CancelOnInterrupt&) = delete;
-
-    const std::atomic<bool>* flag() const { return &interrupted; }
-    bool cancelled() const { return interrupted.load(); }
-
-private:
-#ifdef _WIN32
-    void (*oldInt_)(int) = SIG_DFL;
-    void (*oldTerm_)(int) = SIG_DFL;
-#else
-    struct sigaction oldInt_ {};
-    struct sigaction oldTerm_ {};
-#endif
-};
-
 // The end of a run that a signal stopped; false when the run ended otherwise
 // (a signal after the last picture leaves a finished export).
 bool reportCancel(Context& c, const CancelOnInterrupt& guard, const ExportReport& r) {
@@ -300,7 +247,7 @@ CodecChoice codecFromArgs(const Args& a) {
     }
     if (a.has("--quality") && !known->hasQuality) throw UsageError{"--quality applies to lossy codecs only"};
     choice.codec = name;
-    choice.quality = a.getInt("--quality", choice.quality, 1, 100);
+    choice.quality = a.number("--quality", choice.quality);
     return choice;
 }
 
@@ -316,16 +263,10 @@ std::string overlayCodecFromArgs(const Args& a) {
 
 }  // namespace
 
-int cmdExport(Context& c, const std::vector<std::string>& args) {
-    Args a = Args::parse(args, {"--scala", "--codec", "--quality", "--start", "--language", "--lang", "--font", "--text-color"},
-                         {"--indexed", "--force", "--teletext", "--open", "--lang-in-name", "--crisp"});
-    files::setReplaceReadOnly(a.flag("--force"));
-    if (a.positional.size() != 2) throw UsageError{"export needs a format (" + exportFormatNames() + ") and one project file"};
-    const std::string kind = a.positional[0];
-    if (kind != "stl" && (a.flag("--teletext") || a.flag("--open") || a.has("--language")))
-        throw UsageError{"--teletext, --open and --language apply to export stl only"};
-    if ((kind == "iff" || kind == "avi" || kind == "overlay") && a.has("--start"))
-        throw UsageError{"--start applies to export png and the subtitle tracks only"};
+namespace {
+
+// export scc and export stl: the broadcast files of television.
+int exportBroadcastFile(Context& c, const Args& a, const std::string& kind) {
     if (kind == "scc") {
         if (a.flag("--indexed") || a.has("--scala") || a.has("--codec") || a.has("--quality"))
             throw UsageError{"export scc takes no options but --start TC and --force"};
@@ -335,15 +276,21 @@ int cmdExport(Context& c, const std::vector<std::string>& args) {
         in.programmeStart = programmeStartFromArgs(a, s.state.fps);
         return finishBroadcast(c, exportTrack(in, SubtitleFormat::Scc, false));
     }
-    if (kind == "stl") {
-        if (a.flag("--indexed") || a.has("--scala") || a.has("--codec") || a.has("--quality"))
-            throw UsageError{"export stl takes --teletext or --open, --start TC and --language CODE"};
-        Session s;
-        if (!s.open(c, a.positional[1])) return BadInput;
-        const StlExportOptions options = stlOptionsFromArgs(a, stlRateFor(s.state.fps));
-        return finishBroadcast(c, exportStl(s.input(c), options));
-    }
-    const SubtitleFormatInfo* track = subtitleFormatByName(kind);
+    if (a.flag("--indexed") || a.has("--scala") || a.has("--codec") || a.has("--quality"))
+        throw UsageError{"export stl takes --teletext or --open, --start TC and --language CODE"};
+    if (a.has("--lang"))
+        if (const std::string why = language::refusal(a.get("--lang")); !why.empty())
+            throw UsageError{"--lang: " + why};
+    Session s;
+    if (!s.open(c, a.positional[1])) return BadInput;
+    const StlExportOptions options = stlOptionsFromArgs(a, stlRateFor(s.state.fps));
+    ProjectExportInput in = s.input(c);
+    if (a.has("--lang")) in.language = a.get("--lang");
+    return finishBroadcast(c, exportStl(in, options));
+}
+
+// The options of other formats are usage errors; the tracks' language.
+std::string checkFormatOptions(const Args& a, const std::string& kind, const SubtitleFormatInfo* track) {
     if (kind != "png" && kind != "iff" && kind != "avi" && kind != "overlay" && !track)
         throw UsageError{"export writes " + exportFormatNames() + ", not " + kind};
     if (a.flag("--indexed") && kind != "bdn") throw UsageError{"--indexed applies to export bdn only"};
@@ -355,11 +302,29 @@ int cmdExport(Context& c, const std::vector<std::string>& args) {
     const bool textTrack = track && !track->pictures;
     if (!textTrack && a.flag("--lang-in-name"))
         throw UsageError{"--lang-in-name applies to the text subtitle files (srt, vtt, ass) only"};
-    const std::string lang = a.get("--lang", language::kUndetermined);
+    // Without --lang the project's own language (und when it has none).
+    std::string lang = a.get("--lang", language::kUndetermined);
     if (const std::string why = language::refusal(lang); !why.empty()) throw UsageError{"--lang: " + why};
-    if (a.flag("--lang-in-name") && lang == language::kUndetermined)
-        throw UsageError{"--lang-in-name needs --lang CODE"};
-    const int scala = a.getInt("--scala", ScalaIc500, 0, 3);
+    return lang;
+}
+
+}  // namespace
+
+int cmdExport(Context& c, const Args& a) {
+    files::setReplaceReadOnly(a.flag("--force"));
+    if (a.positional.size() != 2) throw UsageError{"export needs a format (" + exportFormatNames() + ") and one project file"};
+    const std::string kind = a.positional[0];
+    if (kind != "stl" && (a.flag("--teletext") || a.flag("--open") || a.has("--language")))
+        throw UsageError{"--teletext, --open and --language apply to export stl only"};
+    if (a.flag("--forced-only") && (!subtitleFormatByName(kind) || kind == "stl" || kind == "scc"))
+        throw UsageError{"--forced-only applies to the subtitle tracks (bdn, sup, vobsub, dvb, srt, vtt, ass) only"};
+    if ((kind == "iff" || kind == "avi" || kind == "overlay") && a.has("--start"))
+        throw UsageError{"--start applies to export png and the subtitle tracks only"};
+    if (kind == "scc" || kind == "stl") return exportBroadcastFile(c, a, kind);
+    const SubtitleFormatInfo* track = subtitleFormatByName(kind);
+    const std::string lang = checkFormatOptions(a, kind, track);
+    const bool textTrack = track && !track->pictures;
+    const int scala = a.number("--scala", ScalaIc500);
     const CodecChoice codec = kind == "avi" ? codecFromArgs(a) : CodecChoice{};
     const std::string overlayCodec = kind == "overlay" ? overlayCodecFromArgs(a) : std::string();
     const std::string& path = a.positional[1];
@@ -377,10 +342,14 @@ int cmdExport(Context& c, const std::vector<std::string>& args) {
         for (int i = 0; i < s.state.list.lineCount(); ++i) texts.push_back(s.state.list.row(i)->text);
         if (!useFontArgs(c, a, s.font, s.state.style, texts)) return BadInput;
     }
+    if (!textTrack) warnMissingGlyphs(c, subtitleSets(s.state.list), s.font);
     ProjectExportInput in = s.input(c);
     in.allowLargeRuns = a.flag("--force");
-    in.language = lang;
+    if (a.has("--lang")) in.language = lang;
+    if (a.flag("--lang-in-name") && in.language == language::kUndetermined)
+        throw UsageError{"--lang-in-name needs --lang CODE or a project with a language"};
     in.languageInFileNames = a.flag("--lang-in-name");
+    in.forcedOnly = a.flag("--forced-only");
     in.programmeStart = programmeStartFromArgs(a, s.state.fps);
     std::unique_ptr<TerminalProgress> progress;
     if (stderrIsTerminal(c)) progress = std::make_unique<TerminalProgress>(c.err, "exporting");
@@ -427,11 +396,10 @@ int cmdExport(Context& c, const std::vector<std::string>& args) {
     return Ok;
 }
 
-int cmdCapture(Context& c, const std::vector<std::string>& args) {
-    Args a = Args::parse(args, {"--row"}, {"--force"});
+int cmdCapture(Context& c, const Args& a) {
     files::setReplaceReadOnly(a.flag("--force"));
     if (a.positional.size() != 1) throw UsageError{"capture needs one project file"};
-    const int row = a.getInt("--row", 0, 0, 1 << 30);
+    const int row = a.number("--row", 0);
     const std::string& path = a.positional[0];
 
     Session s;
@@ -448,12 +416,10 @@ int cmdCapture(Context& c, const std::vector<std::string>& args) {
     return Ok;
 }
 
-int cmdBurn(Context& c, const std::vector<std::string>& args) {
-    Args a = Args::parse(args, {"-o", "--crf", "--preset"}, {"--force"});
+int cmdBurn(Context& c, const Args& a) {
     files::setReplaceReadOnly(a.flag("--force"));
     if (a.positional.size() != 2) throw UsageError{"burn needs a movie and one project file"};
-    if (!a.has("-o")) throw UsageError{"burn needs -o OUT.mp4 or OUT.mkv"};
-    const int crf = a.getInt("--crf", 18, 0, 51);
+    const int crf = a.number("--crf", 18);
     const std::string preset = a.get("--preset", "medium");
     if (!validBurnPreset(preset)) {
         std::string names;

@@ -20,12 +20,9 @@ namespace {
 
 // The start every import shares: its options, the one input file, -o, the
 // settings and the profile and preset. False when the settings cannot be read.
-bool startImport(Context& c, const std::vector<std::string>& args, const char* what, const char* command, Args& a,
-                 std::string& input) {
-    a = Args::parse(args, {"-o", "--profile", "--preset"}, {"--force"});
+bool startImport(Context& c, const Args& a, const char* what, std::string& input) {
     files::setReplaceReadOnly(a.flag("--force"));
     input = requireOne(a, what);
-    if (!a.has("-o")) throw UsageError{std::string(command) + " needs -o OUT.KVL8"};
     if (!c.loadSettings()) return false;
     c.selectProfileAndPreset(c.profileArg(a, c.state.profileIndex), c.presetArg(a, c.state.presetIndex));
     return true;
@@ -54,10 +51,9 @@ int writeImported(Context& c, const std::string& input, const std::vector<Subtit
 
 }  // namespace
 
-int cmdImportSrt(Context& c, const std::vector<std::string>& args) {
-    Args a;
+int cmdImportSrt(Context& c, const Args& a) {
     std::string input;
-    if (!startImport(c, args, "one SubRip file", "import-srt", a, input)) return BadInput;
+    if (!startImport(c, a, "one SubRip file", input)) return BadInput;
 
     std::string bytes;
     files::Result r = files::readFile(input, bytes, kMaxOpenBytes);
@@ -73,10 +69,9 @@ int cmdImportSrt(Context& c, const std::vector<std::string>& args) {
     return Ok;
 }
 
-int cmdImportStl(Context& c, const std::vector<std::string>& args) {
-    Args a;
+int cmdImportStl(Context& c, const Args& a) {
     std::string input;
-    if (!startImport(c, args, "one EBU subtitle list (.stl)", "import-stl", a, input)) return BadInput;
+    if (!startImport(c, a, "one EBU subtitle list (.stl)", input)) return BadInput;
     std::string bytes;
     files::Result r = files::readFile(input, bytes, kMaxOpenBytes);
     if (!r) return c.fail("cannot read " + input + ": " + r.error);
@@ -85,10 +80,9 @@ int cmdImportStl(Context& c, const std::vector<std::string>& args) {
     return writeImported(c, input, result.sets, result.notes, a.get("-o"), "subtitle");
 }
 
-int cmdImportScc(Context& c, const std::vector<std::string>& args) {
-    Args a;
+int cmdImportScc(Context& c, const Args& a) {
     std::string input;
-    if (!startImport(c, args, "one caption file (.scc)", "import-scc", a, input)) return BadInput;
+    if (!startImport(c, a, "one caption file (.scc)", input)) return BadInput;
     std::string bytes;
     files::Result r = files::readFile(input, bytes, kMaxSccBytes);
     if (!r)

@@ -30,12 +30,9 @@ RenderTarget parseTarget(const std::string& t) {
 }
 
 void applyOverrides(const Args& a, StripsConfig& s) {
-    // The number options take the ranges of the preset fields they override.
-    auto number = [&](int Preset::*field, int value) {
-        const PresetParam& p = presetParam(field);
-        return a.getInt(p.option, value, p.min, p.max);
-    };
-    s.fontSize = a.getInt("--font-size", s.fontSize, kMinFontSize, kMaxFontSize);
+    // The number options are those of the preset fields they override.
+    auto number = [&](int Preset::*field, int value) { return a.number(presetParam(field).option, value); };
+    s.fontSize = a.number("--font-size", s.fontSize);
     s.borderStyle = number(&Preset::borderStyle, s.borderStyle);
     s.blend = number(&Preset::blend, s.blend);
     s.wordSpacing = number(&Preset::wordSpacing, s.wordSpacing);
@@ -46,8 +43,7 @@ void applyOverrides(const Args& a, StripsConfig& s) {
         s.drawNoStrips = m == "none";
         if (m == "full" || m == "none") s.stripsMode = FullWidth;
         else if (m == "cut") s.stripsMode = CutToText;
-        else if (m == "all") s.stripsMode = AllText;
-        else throw UsageError{"--mode is one of full, cut, all, none"};
+        else s.stripsMode = AllText;  // the parser took only these words
     }
     if (a.flag("--center") && a.flag("--no-center")) throw UsageError{"--center and --no-center exclude each other"};
     if (a.flag("--center")) s.centerText = true;
@@ -57,13 +53,7 @@ void applyOverrides(const Args& a, StripsConfig& s) {
 
 }  // namespace
 
-int cmdRender(Context& c, const std::vector<std::string>& args) {
-    Args a = Args::parse(args,
-                         {"-o", "--set", "--target", "--profile", "--preset", "--line-a", "--line-b", "--y",
-                          "--font-size", "--border", "--blend", "--mode", "--word-spacing", "--strips-spacing",
-                          "--crop", "--background", "--font", "--text-color"},
-                         {"--center", "--no-center", "--force", "--crisp"});
-    if (!a.has("-o")) throw UsageError{"render needs -o OUT.png"};
+int cmdRender(Context& c, const Args& a) {
     files::setReplaceReadOnly(a.flag("--force"));
     RenderTarget target = parseTarget(a.get("--target", "alpha"));
     if (a.positional.size() > 1) throw UsageError{"render takes at most one project file"};
@@ -76,7 +66,7 @@ int cmdRender(Context& c, const std::vector<std::string>& args) {
             throw UsageError{"a project's set is rendered with --set K; typed lines go without a project"};
         if (!c.loadProject(a.positional[0])) return BadInput;
         const int count = c.state.list.entryCount();
-        int k = a.getInt("--set", 1, 1, 1 << 30);
+        int k = a.number("--set", 1);
         if (count == 0)
             return c.fail(a.positional[0] + " has " + std::to_string(c.state.list.lineCount()) +
                           (c.state.list.lineCount() == 1 ? " row" : " rows") +
@@ -91,7 +81,7 @@ int cmdRender(Context& c, const std::vector<std::string>& args) {
         sets[0].lineA = text::replaceAll(utf8::sanitize(a.get("--line-a")), "|", utf8::kBrokenBar);
         sets[0].lineB = text::replaceAll(utf8::sanitize(a.get("--line-b")), "|", utf8::kBrokenBar);
     }
-    if (a.has("--y")) sets[0].y = a.getInt("--y", 0, 0, 1 << 16);
+    if (a.has("--y")) sets[0].y = a.number("--y", 0);
 
     const Profile& profile = *c.state.profile();
     // A project's own look, where it was saved with one, stands for its preset.
@@ -115,6 +105,7 @@ int cmdRender(Context& c, const std::vector<std::string>& args) {
     }
     for (const std::string& note : sheetNotes) c.err << "kalvero-cli: warning: " << terminalLine(note) << "\n";
     if (!useFontArgs(c, a, font, style, {sets[0].lineA, sets[0].lineB})) return BadInput;
+    warnMissingGlyphs(c, sets, font);
 
     Image background;
     if (a.has("--background")) {

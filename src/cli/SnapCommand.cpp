@@ -6,14 +6,12 @@
 
 namespace cli {
 
-int cmdSnap(Context& c, const std::vector<std::string>& args) {
-    Args a = Args::parse(args, {"-o", "--within", "--gap"}, {"--force"});
+int cmdSnap(Context& c, const Args& a) {
     files::setReplaceReadOnly(a.flag("--force"));
     if (a.positional.size() != 2) throw UsageError{"expected a movie and a project file"};
-    if (!a.has("-o")) throw UsageError{"snap needs -o OUT.KVL8"};
     SnapOptions o;
-    o.within = a.getInt("--within", o.within, 0, 1000);
-    o.gap = a.getInt("--gap", o.gap, 0, 1000);
+    o.within = a.number("--within", o.within);
+    o.gap = a.number("--gap", o.gap);
     const std::string& movie = a.positional[0];
     if (!c.loadSettings() || !c.loadProject(a.positional[1])) return BadInput;
 

@@ -4,6 +4,7 @@
 
 namespace cli {
 struct Context;
+struct Args;
 // kalvero-cli snap: ON and OFF times moved onto the shot changes of a movie.
-int cmdSnap(Context& c, const std::vector<std::string>& args);
+int cmdSnap(Context& c, const Args& a);
 }  // namespace cli

@@ -46,8 +46,10 @@ TimedMovieResult writeTimedMovie(AviWriter& writer, const TimedMovieJob& job, co
         return result;
     }
 
-    result.error = makeFolderOf(job.path);
-    if (!result.error.empty()) return result;
+    if (const Result folder = makeFolderOf(job.path); !folder) {
+        result.error = folder.error;
+        return result;
+    }
     const std::string folder = files::folderPart(job.path);
     if (job.checkFreeSpace && job.codec.codec == "rawvideo") {
         const uint64_t need = estimatedUncompressedAviBytes(job.width, job.height, total);

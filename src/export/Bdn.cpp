@@ -94,7 +94,7 @@ std::string bdnXml(const std::string& title, const std::string& languageCode, co
         pugi::xml_node event = list.append_child("Event");
         event.append_attribute("InTC") = bdnTimeCode(e.inFrame, fps).c_str();
         event.append_attribute("OutTC") = bdnTimeCode(e.outFrame, fps).c_str();
-        event.append_attribute("Forced") = "False";
+        event.append_attribute("Forced") = e.forced ? "True" : "False";
         pugi::xml_node graphic = event.append_child("Graphic");
         graphic.append_attribute("Width") = e.box.w;
         graphic.append_attribute("Height") = e.box.h;

@@ -21,6 +21,7 @@ struct BdnEvent {
     long long inFrame = 0, outFrame = 0;
     std::string file;  // file name beside the XML
     PixelBox box;      // where the picture sits on the full frame
+    bool forced = false;
 };
 
 // Cuts each event at the next one's InTC where they overlap, as the screen

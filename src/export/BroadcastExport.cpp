@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "export/ExportNames.h"
+#include "export/Language.h"
 #include "export/Scc.h"
 #include "io/Files.h"
 #include "project/ProjectFile.h"
@@ -56,7 +57,11 @@ ExportReport exportStl(const ProjectExportInput& in, const StlExportOptions& opt
     StlOptions o;
     o.mode = options.mode;
     o.start = options.start;
+    // Without a code of its own the file takes the track's language where
+    // the list of EBU codes has it (0, unknown, otherwise).
     o.languageCode = options.languageCode;
+    if (o.languageCode == 0 && in.language != language::kUndetermined)
+        o.languageCode = std::max(0, stlLanguageCode(language::twoLetter(in.language)));
     o.title = in.name;
     o.centred = in.style.centerText;
     o.height = in.height;

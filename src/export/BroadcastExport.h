@@ -13,7 +13,7 @@
 struct StlExportOptions {
     StlMode mode = StlMode::Teletext;
     TimeCode start;          // programme start, added to every time code
-    int languageCode = 0;    // EBU language code
+    int languageCode = 0;    // EBU language code; 0: from the input's language
 };
 
 ExportReport exportStl(const ProjectExportInput& in, const StlExportOptions& options);

@@ -354,7 +354,7 @@ ExportResult exportIffScala(const IffScalaJob& job) {
     for (const SetSlot& slot : scheduleSets(job.sets).slots)
         if (job.pictured.empty() || (size_t(slot.set) < job.pictured.size() && job.pictured[size_t(slot.set)]))
             shown.push_back(slot.set);
-    if (script.showInfo && job.notice) job.notice(kScalaInfoTitle, kScalaInfoText);
+    if (script.showInfo && job.notice) job.notice(NoticeLevel::Info, kScalaInfoTitle, kScalaInfoText);
 
     const std::string folder = exportnames::outputFolder(job.projectDir, OutputKind::IffScala);
     if (!makeFolder(folder, r)) return r;

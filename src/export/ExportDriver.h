@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Notice.h"
 #include "export/Ilbm.h"
 #include "export/ScalaScript.h"
 #include "base/Image.h"
@@ -19,8 +20,6 @@ using RenderRowsFn = std::function<bool(int setIndex, Image& out, RowRange& rows
 using PngEncoderFn = std::function<bool(const Image& image, const std::string& path, std::string& error)>;
 // Progress value of total; also the moment to let pending window events run.
 using ProgressFn = std::function<void(int value, int total)>;
-// A message box the caller shows (title, text).
-using NoticeFn = std::function<void(const std::string& title, const std::string& text)>;
 
 struct ExportResult {
     bool ok = false;
@@ -104,7 +103,7 @@ struct IffScalaJob {
     Image poster;                 // the instruction picture, width x height
     RenderSetFn render;
     ProgressFn progress;  // optional
-    NoticeFn notice;      // optional; shows the whole-second note of MM200
+    Notice notice;      // optional; shows the whole-second note of MM200
     IlbmOptions ilbm;
     // As in PngSequenceJob: N > 0 reduces and writes the pictures on N worker
     // threads while the calling thread renders, in set order. The files are

@@ -2,9 +2,10 @@
 
 #include "io/Files.h"
 
-std::string makeFolderOf(const std::string& path) {
+Result makeFolderOf(const std::string& path) {
     const std::string folder = files::folderPart(path);
     if (folder.empty() || files::isDirectory(folder)) return {};
     files::Result made = files::makeDirectories(folder);
-    return made ? std::string() : "Could not create the folder \"" + folder + "\": " + made.error;
+    if (made) return {};
+    return Result::failure("Could not create the folder \"" + folder + "\": " + made.error, folder);
 }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/Image.h"
+#include "base/Result.h"
 #include "export/AviTimeline.h"
 
 // The frame walk of the timed movies (the AVI movie and the overlay movie):
@@ -21,8 +22,8 @@ struct FrameWalkResult {
     bool ok() const { return error.empty() && !cancelled; }
 };
 
-// Makes the folder of `path` when it is missing; the user's message or "".
-std::string makeFolderOf(const std::string& path);
+// Makes the folder of `path` when it is missing; the error names the folder.
+Result makeFolderOf(const std::string& path);
 
 // Walks an opened writer through the timeline and finishes the movie.
 // `Writer` has PictureId, kNoPicture, writeFrame, repeatPicture,

@@ -47,8 +47,10 @@ OverlayMovieResult writeOverlayMovie(OverlayWriter& writer, const OverlayMovieJo
                        " frames long, more than 24 hours. Please check the timings of the subtitle list.";
         return result;
     }
-    result.error = makeFolderOf(job.path);
-    if (!result.error.empty()) return result;
+    if (const Result folder = makeFolderOf(job.path); !folder) {
+        result.error = folder.error;
+        return result;
+    }
     result.error = writer.open(job.path, job.width, job.height, rate, job.codec);
     if (!result.error.empty()) return result;
     return walkFrames(writer, job.width, job.height, timeline, pictures, false, progress, cancel, where);

@@ -110,7 +110,7 @@ uint8_t pgsFrameRateCode(float fps) {
     return 0x10;  // rates without a code of their own: the value most streams carry
 }
 
-void PgsWriter::presentation(long long pts, uint8_t state, const std::vector<Window>& objects) {
+void PgsWriter::presentation(long long pts, uint8_t state, const std::vector<Window>& objects, bool forced) {
     std::string p;
     be16(p, unsigned(width_));
     be16(p, unsigned(height_));
@@ -123,7 +123,7 @@ void PgsWriter::presentation(long long pts, uint8_t state, const std::vector<Win
     for (size_t i = 0; i < objects.size(); ++i) {
         be16(p, unsigned(i));  // object i
         p += char(i);          // in window i
-        p += char(0);          // not cropped
+        p += char(forced ? 0x40 : 0);  // not cropped; forced on: shown even while subtitles are off
         be16(p, unsigned(objects[i].x));
         be16(p, unsigned(objects[i].y));
     }
@@ -239,7 +239,7 @@ void PgsWriter::append(const PgsSubtitle& subtitle, long long onFrame, long long
         segment(kEnd, 0, {});
         ++displaySets_;
     }
-    presentation(pts, 0x80, objects);  // each subtitle starts an epoch of its own
+    presentation(pts, 0x80, objects, subtitle.forced);  // each subtitle starts an epoch of its own
     windows(pts, objects);
 
     std::string p;

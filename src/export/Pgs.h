@@ -27,6 +27,7 @@ struct PgsSubtitle {
     std::vector<PixelBox> objects;
     std::vector<Rgba> palette;
     std::vector<std::string> data;  // one per object
+    bool forced = false;            // the objects' forced-on flag: shown even while subtitles are off
     bool empty() const { return objects.empty(); }
 };
 
@@ -65,7 +66,7 @@ private:
         int x = 0, y = 0, w = 0, h = 0;
     };
     void segment(uint8_t type, long long pts, const std::string& payload);
-    void presentation(long long pts, uint8_t state, const std::vector<Window>& objects);
+    void presentation(long long pts, uint8_t state, const std::vector<Window>& objects, bool forced = false);
     void windows(long long pts, const std::vector<Window>& w);
     void clearAt(long long frame);  // the empty display set at `frame`
 

@@ -99,8 +99,8 @@ int encodeThreads(const ProjectExportInput& in) {
     return int(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
 }
 
-void tell(const ProjectExportInput& in, const std::string& title, const std::string& text) {
-    if (in.notice) in.notice(title, text);
+void tell(const ProjectExportInput& in, NoticeLevel level, const std::string& title, const std::string& text) {
+    in.notice(level, title, text);
 }
 
 void idle(const ProjectExportInput& in) {
@@ -213,7 +213,7 @@ ExportReport exportAviMovie(const ProjectExportInput& in, const CodecChoice& cod
         chosen = *c;
     }
     const std::string leftOut = scheduleWarningText(schedule);
-    if (!leftOut.empty()) tell(in, kScheduleWarningTitle, leftOut);
+    if (!leftOut.empty()) tell(in, NoticeLevel::Warning, kScheduleWarningTitle, leftOut);
 
     const std::string folder = exportnames::outputFolder(in.projectDir, exportnames::OutputKind::Avi);
     TimedMovieJob job;
@@ -255,7 +255,7 @@ ExportReport exportTrack(const ProjectExportInput& in, SubtitleFormat format, bo
     if (format == SubtitleFormat::Stl) {
         StlExportOptions options;
         options.start = in.programmeStart;
-        return exportStl(in, options);
+        return exportStl(in, options);  // the language code: the track's language
     }
     if (in.programmeStart != TimeCode{}) {
         StartedSets started = setsFromProgrammeStart(in.sets, in.programmeStart, in.fps);
@@ -281,6 +281,7 @@ ExportReport exportTrack(const ProjectExportInput& in, SubtitleFormat format, bo
     job.indexedPng = indexedPng;
     job.language = in.language;
     job.languageInFileNames = in.languageInFileNames;
+    job.forcedOnly = in.forcedOnly;
     job.assLook.style = in.style;
     job.assLook.font = in.font;
     for (const SubtitleSet& s : in.sets) job.assLook.setY.push_back(s.yOrZero());
@@ -334,7 +335,7 @@ ExportReport exportOverlay(const ProjectExportInput& in, const std::string& code
     const FrameTimeline timeline = timelineOfSpans(spans);
     if (timeline.total <= 0) return refusal(kAviNoTimingsText);
     if (!spans.reversed.empty())
-        tell(in, "Warning!",
+        tell(in, NoticeLevel::Warning, "Warning!",
              "These subtitles end before they begin and are left out of the movie: " + setList(spans.reversed));
 
     OverlayMovieJob job;
@@ -376,7 +377,7 @@ ExportReport exportBurnIn(const ProjectExportInput& in, const std::string& movie
     job.spans = buildSetSpans(in.sets, in.fps);
     if (job.spans.spans.empty()) return refusal(kAviNoTimingsText);
     if (!job.spans.reversed.empty())
-        tell(in, "Warning!",
+        tell(in, NoticeLevel::Warning, "Warning!",
              "These subtitles end before they begin and are left out of the movie: " + setList(job.spans.reversed));
     std::unique_ptr<MovieBurner> burner = in.media.burner();
     if (!burner) return refusal(kNoMovieWriterText);

@@ -62,6 +62,8 @@ struct ProjectExportInput {
     // SubRip, WebVTT and ASS files carry it in their names (NAME.fr.srt).
     std::string language = "und";
     bool languageInFileNames = false;
+    // The subtitle tracks (not STL and SCC) take the forced sets only.
+    bool forcedOnly = false;
     // Programme start: added to every time code of the subtitle tracks and
     // of the PNG sequence's timeline and timing table (00:00:00:00: none).
     TimeCode programmeStart;

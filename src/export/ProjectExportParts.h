@@ -17,7 +17,7 @@ ExportReport refusal(const std::string& text);
 ExportReport reportOf(const ExportResult& result, int total, const std::vector<LeftOutSet>& leftOut);
 // Worker threads of a run: none, those asked for, or one per core (up to 8).
 int encodeThreads(const ProjectExportInput& in);
-void tell(const ProjectExportInput& in, const std::string& title, const std::string& text);
+void tell(const ProjectExportInput& in, NoticeLevel level, const std::string& title, const std::string& text);
 void idle(const ProjectExportInput& in);
 // One step of a run: the progress bar moves and the window gets its turn.
 void stepProgress(const ProjectExportInput& in, int64_t value, int64_t of);

@@ -66,7 +66,7 @@ ExportReport failedPictures(const ExportResult& result, int total) {
 std::pair<std::string, std::string> timeCodeTexts(const SubtitleSet& s) {
     if (!s.rows.fromList)
         return {s.on ? formatTimeCode(*s.on) : std::string(), s.off ? formatTimeCode(*s.off) : std::string()};
-    const auto [on, off] = splitTiming(s.rows.timingA);
+    const auto [on, off] = splitTiming(s.rows.timingA.text());
     return {text::trimSpaces(on), text::trimSpaces(off)};
 }
 
@@ -164,9 +164,9 @@ ExportReport exportIffPictures(const ProjectExportInput& in, int scalaTarget, co
     if (poster.empty()) return refusal("The instruction picture could not be drawn: " + posterError);
 
     const std::string warning = scheduleWarningText(schedule);
-    if (!warning.empty()) tell(in, kScheduleWarningTitle, warning);
+    if (!warning.empty()) tell(in, NoticeLevel::Warning, kScheduleWarningTitle, warning);
     if (in.starting) in.starting();
-    if (scalaTarget == ScalaMm200) tell(in, kScalaInfoTitle, kScalaInfoText);
+    if (scalaTarget == ScalaMm200) tell(in, NoticeLevel::Info, kScalaInfoTitle, kScalaInfoText);
     if (in.progress) in.progress->start(1, total);
 
     IffScalaJob job;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "base/Italics.h"
 #include "base/Text.h"
 #include "base/BroadcastText.h"
 #include "base/Utf8.h"
@@ -121,14 +122,68 @@ std::string fpsText(float fps) {
     return buf;
 }
 
+// The rows of caption cells of a set's lines, long lines wrapped; counts
+// the characters replaced and the lines wrapped.
+std::vector<std::vector<Cell>> rowsOf(const TrackSet& s, int& nearCount, std::string& nearExamples, int& wrapped) {
+    std::vector<std::vector<Cell>> rows;
+    for (const std::string* line : {&s.lineA, &s.lineB}) {
+        if (blankLine(*line)) continue;
+        broadcasttext::Losses outside;
+        const std::string plain =
+            broadcasttext::cp1252FromUtf8(text::replaceAll(italics::strip(text::trimSpaces(*line)), utf8::kBrokenBar, "|"), &outside);
+        nearCount += outside.replaced;
+        if (!outside.examples.empty() && nearExamples.size() < 30)
+            nearExamples += (nearExamples.empty() ? "" : " ") + outside.examples;
+        std::vector<std::vector<Cell>> r = wrapRows(cellsOf(plain, nearCount, nearExamples));
+        if (r.size() > 1) ++wrapped;
+        rows.insert(rows.end(), r.begin(), r.end());
+    }
+    return rows;
+}
+
+// The file: its header, then each line's time code and byte pairs.
+std::string fileText(const std::vector<Line>& lines) {
+    std::string bytes = "Scenarist_SCC V1.0\r\n";
+    for (const Line& line : lines) {
+        bytes += "\r\n" + broadcast::dropFrameText(line.frame) + "\t";
+        for (size_t i = 0; i < line.pairs.size(); ++i) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "%s%04x", i ? " " : "", unsigned(line.pairs[i]));
+            bytes += buf;
+        }
+        bytes += "\r\n";
+    }
+    return bytes;
+}
+
+void addNotes(SccFile& f, float fps, const std::vector<int>& late, int nearCount, const std::string& nearExamples,
+              int wrapped, int overlapping) {
+    const bool converted = !(broadcast::ntscFamily(fps) && roundedFps(fps) == 30);
+    if (converted)
+        f.notes.push_back("The project runs at " + fpsText(fps) +
+                          " frames a second; captions run at 29.97: each ON and OFF became the 29.97 frame nearest "
+                          "to its time.");
+    if (!late.empty())
+        f.notes.push_back(std::to_string(late.size()) + (late.size() == 1 ? " set comes" : " sets come") +
+                          " too close to the caption before to be loaded in time and " +
+                          (late.size() == 1 ? "is" : "are") + " shown late: set " + numbers(late) + ".");
+    if (nearCount > 0)
+        f.notes.push_back(std::to_string(nearCount) + (nearCount == 1 ? " character" : " characters") +
+                          " the caption set lacks became the nearest it has: " + nearExamples);
+    if (wrapped > 0)
+        f.notes.push_back(std::to_string(wrapped) + (wrapped == 1 ? " line is" : " lines are") +
+                          " longer than 32 characters and went on over more rows.");
+    if (overlapping > 0)
+        f.notes.push_back(std::to_string(overlapping) + (overlapping == 1 ? " set is" : " sets are") +
+                          " still on when the next begins; each gives way to the next.");
+}
+
 }  // namespace
 
 SccFile writeScc(const TrackSets& trackSets, float fps, const SccOptions& o) {
     SccFile f;
     std::vector<TrackSet> sets = trackSets.sets;
     std::stable_sort(sets.begin(), sets.end(), [](const TrackSet& a, const TrackSet& b) { return a.onFrame < b.onFrame; });
-    const bool converted = !(broadcast::ntscFamily(fps) && roundedFps(fps) == 30);
-
     int nearCount = 0, wrapped = 0, overlapping = 0;
     std::string nearExamples;
     std::vector<int> late;
@@ -136,19 +191,7 @@ SccFile writeScc(const TrackSets& trackSets, float fps, const SccOptions& o) {
     bool havePrev = false;
     long long prevOff = 0, free = 0;  // the previous caption's OFF; the first frame after the last EOC
     for (const TrackSet& s : sets) {
-        std::vector<std::vector<Cell>> rows;
-        for (const std::string* line : {&s.lineA, &s.lineB}) {
-            if (blankLine(*line)) continue;
-            broadcasttext::Losses outside;
-            const std::string plain = broadcasttext::cp1252FromUtf8(
-                text::replaceAll(text::trimSpaces(*line), utf8::kBrokenBar, "|"), &outside);
-            nearCount += outside.replaced;
-            if (!outside.examples.empty() && nearExamples.size() < 30)
-                nearExamples += (nearExamples.empty() ? "" : " ") + outside.examples;
-            std::vector<std::vector<Cell>> r = wrapRows(cellsOf(plain, nearCount, nearExamples));
-            if (r.size() > 1) ++wrapped;
-            rows.insert(rows.end(), r.begin(), r.end());
-        }
+        std::vector<std::vector<Cell>> rows = rowsOf(s, nearCount, nearExamples, wrapped);
         if (rows.empty()) {
             ++f.blank;
             continue;
@@ -195,33 +238,7 @@ SccFile writeScc(const TrackSets& trackSets, float fps, const SccOptions& o) {
     if (havePrev) lines.push_back({std::max(prevOff, free), {pairOf(kMisc, kEdm), pairOf(kMisc, kEdm)}});
     std::stable_sort(lines.begin(), lines.end(), [](const Line& a, const Line& b) { return a.frame < b.frame; });
 
-    f.bytes = "Scenarist_SCC V1.0\r\n";
-    for (const Line& line : lines) {
-        f.bytes += "\r\n" + broadcast::dropFrameText(line.frame) + "\t";
-        for (size_t i = 0; i < line.pairs.size(); ++i) {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "%s%04x", i ? " " : "", unsigned(line.pairs[i]));
-            f.bytes += buf;
-        }
-        f.bytes += "\r\n";
-    }
-
-    if (converted)
-        f.notes.push_back("The project runs at " + fpsText(fps) +
-                          " frames a second; captions run at 29.97: each ON and OFF became the 29.97 frame nearest "
-                          "to its time.");
-    if (!late.empty())
-        f.notes.push_back(std::to_string(late.size()) + (late.size() == 1 ? " set comes" : " sets come") +
-                          " too close to the caption before to be loaded in time and " +
-                          (late.size() == 1 ? "is" : "are") + " shown late: set " + numbers(late) + ".");
-    if (nearCount > 0)
-        f.notes.push_back(std::to_string(nearCount) + (nearCount == 1 ? " character" : " characters") +
-                          " the caption set lacks became the nearest it has: " + nearExamples);
-    if (wrapped > 0)
-        f.notes.push_back(std::to_string(wrapped) + (wrapped == 1 ? " line is" : " lines are") +
-                          " longer than 32 characters and went on over more rows.");
-    if (overlapping > 0)
-        f.notes.push_back(std::to_string(overlapping) + (overlapping == 1 ? " set is" : " sets are") +
-                          " still on when the next begins; each gives way to the next.");
+    f.bytes = fileText(lines);
+    addNotes(f, fps, late, nearCount, nearExamples, wrapped, overlapping);
     return f;
 }

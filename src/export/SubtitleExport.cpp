@@ -180,7 +180,7 @@ void exportBdn(const SubtitleExportJob& job, const std::string& folder, Subtitle
             ++r.blank;
         } else {
             r.written.push_back(pic.path);
-            events.push_back({s.onFrame, s.offFrame, files::filePart(pic.path), pic.box});
+            events.push_back({s.onFrame, s.offFrame, files::filePart(pic.path), pic.box, s.forced});
             r.pictures = int(events.size());
         }
         if (job.progress) job.progress(i + 1, int(sets.size()));
@@ -264,6 +264,7 @@ void exportSup(const SubtitleExportJob& job, const std::string& folder, Subtitle
         const TrackSet& s = sets[size_t(i)];
         // A picture with nothing visible adds no display set.
         const int before = pgs.displaySets();
+        prepared[size_t(i)].forced = s.forced;
         pgs.append(prepared[size_t(i)], s.onFrame, s.offFrame);
         prepared[size_t(i)] = PgsSubtitle{};
         if (pgs.displaySets() == before) ++r.blank;
@@ -356,6 +357,7 @@ bool streamTrack(const SubtitleExportJob& job, SubtitleStreamKind kind, const st
     p.finish = [&](int i, const Image&, std::string& error) {
         const TrackSet& s = sets[size_t(i)];
         StreamSubtitle subtitle = std::move(prepared[size_t(i)]);
+        subtitle.forced = s.forced;
         if (subtitle.box.empty()) {
             ++r.blank;
         } else {
@@ -423,6 +425,17 @@ void exportAss(const SubtitleExportJob& job, const std::string& folder, Subtitle
 }  // namespace
 
 SubtitleExportResult exportSubtitleTrack(const SubtitleExportJob& job) {
+    if (job.forcedOnly) {
+        // The other sets keep their numbers (pictures, messages): only the
+        // timed sets that are not forced go.
+        SubtitleExportJob forced = job;
+        forced.forcedOnly = false;
+        std::vector<TrackSet>& sets = forced.sets.sets;
+        sets.erase(std::remove_if(sets.begin(), sets.end(), [](const TrackSet& s) { return !s.forced; }), sets.end());
+        SubtitleExportResult r = exportSubtitleTrack(forced);
+        r.notForced = int(job.sets.sets.size() - sets.size());
+        return r;
+    }
     SubtitleExportResult r;
     r.untimed = job.sets.untimed;
     r.reversed = job.sets.reversed;

@@ -57,6 +57,9 @@ struct SubtitleExportJob {
     // SubRip, WebVTT and ASS: the language in the file name (NAME.fr.srt), as
     // players look for it beside a movie; not for "und".
     bool languageInFileNames = false;
+    // Only the forced sets go into the track (a forced-only track for the
+    // foreign dialogue of a film); the others are counted as left out.
+    bool forcedOnly = false;
     // 0: one set after the other on the calling thread. N > 0: the calling
     // thread renders while up to N worker threads find the visible pixels
     // and encode (BDN pictures, SUP objects); the files are the same either
@@ -71,6 +74,7 @@ struct SubtitleExportResult : ExportResult {
     int subtitles = 0;  // subtitles in the track
     int untimed = 0, reversed = 0, blank = 0;  // sets left out
     int covered = 0;  // BDN: left out, a later set starts at the same time
+    int notForced = 0;  // left out of a forced-only track
     std::vector<int> untimedSets, reversedSets;  // which (from 0)
     bool cancelled = false;  // stopped through job.cancel: no file written
 };

@@ -94,5 +94,6 @@ std::string subtitleExportMessage(const SubtitleExportResult& r) {
     note(r.reversed, r.reversedSets, "OFF not after ON");
     note(r.blank, {}, "nothing to show");
     note(r.covered, {}, "a later set starts at the same time and covers it");
+    note(r.notForced, {}, "not forced: the track holds the forced sets only");
     return text;
 }

@@ -22,6 +22,7 @@ enum class SubtitleStreamKind {
 struct StreamSubtitle {
     PixelBox box;
     PalettePicture picture;
+    bool forced = false;  // DVD: shown even while subtitles are off
 };
 
 // The first, stateless step of SubtitleStreamWriter::add(): finds the

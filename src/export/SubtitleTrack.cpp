@@ -39,6 +39,7 @@ TrackSets collectTrackSets(const std::vector<SubtitleSet>& sets, float fps) {
         s.off = *set.off;
         s.onFrame = frameOf(s.on, fps);
         s.offFrame = frameOf(s.off, fps);
+        s.forced = set.forced;
         if (s.offFrame <= s.onFrame) {
             ++out.reversed;
             out.reversedSets.push_back(k);
@@ -321,6 +322,8 @@ public:
     }
     uint32_t& count(size_t slot) { return counts_[slot]; }
     uint8_t& entry(size_t slot) { return entries_[slot]; }
+    // The colour's place in order().
+    uint32_t& number(size_t slot) { return numbers_[slot]; }
     // The colours in the order they first appeared.
     const std::vector<uint32_t>& order() const { return order_; }
 
@@ -331,20 +334,22 @@ private:
         return i;
     }
     void resize(size_t capacity) {
-        std::vector<uint32_t> keys(capacity, 0), counts(capacity, 0);
+        std::vector<uint32_t> keys(capacity, 0), counts(capacity, 0), numbers(capacity, 0);
         std::vector<uint8_t> entries(capacity, 0);
         std::swap(keys, keys_);
         std::swap(counts, counts_);
+        std::swap(numbers, numbers_);
         std::swap(entries, entries_);
         for (size_t i = 0; i < keys.size(); ++i) {
             if (keys[i] == 0) continue;
             const size_t j = probe(keys[i]);
             keys_[j] = keys[i];
             counts_[j] = counts[i];
+            numbers_[j] = numbers[i];
             entries_[j] = entries[i];
         }
     }
-    std::vector<uint32_t> keys_, counts_;
+    std::vector<uint32_t> keys_, counts_, numbers_;
     std::vector<uint8_t> entries_;
     std::vector<uint32_t> order_;
 };
@@ -382,17 +387,28 @@ bool toPalettePicture(const Image& picture, int maxColours, PalettePicture& out,
 
     // The colours and how often they occur; subtitle pictures are long runs
     // of one colour, so the table is touched once per run.
+    // Each run is kept (its length and its colour's place in the order of
+    // first appearance, 0 for transparent) for writing the indices after.
     ColourTable table;
     uint32_t transparent = 0;
     size_t transparentAt = 0;  // colours seen before the first transparent pixel
+    // length, colour number + 1 (0: transparent); kept by each thread from
+    // picture to picture, so it grows once instead of for every picture.
+    thread_local std::vector<std::pair<uint32_t, uint32_t>> runs;
+    runs.clear();
     for (int y = 0; y < h; ++y)
         forEachRun(picture.pixel(0, y), w, [&](int x0, int x1, uint32_t key) {
             if (key != 0) {
-                table.count(table.slot(key)) += uint32_t(x1 - x0);
+                const size_t before = table.order().size();
+                const size_t slot = table.slot(key);
+                table.count(slot) += uint32_t(x1 - x0);
+                if (table.order().size() != before) table.number(slot) = uint32_t(before);
+                runs.push_back({uint32_t(x1 - x0), table.number(slot) + 1});
                 return;
             }
             if (transparent == 0) transparentAt = table.order().size();
             transparent += uint32_t(x1 - x0);
+            runs.push_back({uint32_t(x1 - x0), 0});
         });
 
     const std::vector<uint32_t> order = table.order();
@@ -417,11 +433,13 @@ bool toPalettePicture(const Image& picture, int maxColours, PalettePicture& out,
         for (uint32_t key : order) table.entry(table.slot(key)) = entryOf[key];
     }
 
+    std::vector<uint8_t> entryOf(order.size() + 1, 0);  // by colour number + 1
+    for (size_t k = 0; k < order.size(); ++k) entryOf[k + 1] = table.entry(table.slot(order[k]));
     out.indices.resize(size_t(w) * size_t(h));
     uint8_t* dst = out.indices.data();
-    for (int y = 0; y < h; ++y, dst += w)
-        forEachRun(picture.pixel(0, y), w, [&](int x0, int x1, uint32_t key) {
-            std::memset(dst + x0, key == 0 ? 0 : table.entry(table.slot(key)), size_t(x1 - x0));
-        });
+    for (const auto& [length, colour] : runs) {
+        std::memset(dst, entryOf[colour], length);
+        dst += length;
+    }
     return true;
 }

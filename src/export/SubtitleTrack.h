@@ -18,6 +18,7 @@ struct TrackSet {
     std::string lineA, lineB;
     TimeCode on, off;
     long long onFrame = 0, offFrame = 0;
+    bool forced = false;  // shown even while subtitles are off
 };
 
 struct TrackSets {

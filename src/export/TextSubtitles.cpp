@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "base/Italics.h"
 #include "base/Utf8.h"
 #include "base/Text.h"
 
@@ -25,18 +26,40 @@ std::string breakArrows(const std::string& s) {
     return out;
 }
 
+std::string vttEscaped(std::string_view piece) {
+    std::string s(piece);
+    s = text::replaceAll(s, "&", "&amp;");
+    s = text::replaceAll(s, "<", "&lt;");
+    return text::replaceAll(s, ">", "&gt;");
+}
+
 std::string cueLine(const std::string& line, TextSubtitleFormat format) {
     std::string s = text::replaceAll(utf8::sanitize(text::trimSpaces(line)), utf8::kBrokenBar, "|");
     if (format == TextSubtitleFormat::SubRip) s = breakArrows(s);
-    if (format == TextSubtitleFormat::WebVtt) {
-        s = text::replaceAll(s, "&", "&amp;");
-        s = text::replaceAll(s, "<", "&lt;");
-        s = text::replaceAll(s, ">", "&gt;");
-    }
+    // The italics tags are written as both formats spell them; WebVTT
+    // escapes what else it would read as markup.
+    if (format == TextSubtitleFormat::WebVtt) return italics::rewrite(s, italics::kOpen, italics::kClose, vttEscaped);
     return s;
 }
 
 }  // namespace
+
+std::string nearestCueColour(Rgb c) {
+    static const struct {
+        const char* name;
+        Rgb rgb;
+    } kClasses[] = {{"white", {255, 255, 255}}, {"lime", {0, 255, 0}},    {"cyan", {0, 255, 255}},
+                    {"red", {255, 0, 0}},       {"yellow", {255, 255, 0}}, {"magenta", {255, 0, 255}},
+                    {"blue", {0, 0, 255}},      {"black", {0, 0, 0}}};
+    const char* best = "white";
+    long bestDistance = -1;
+    for (const auto& k : kClasses) {
+        const long dr = long(c.r) - k.rgb.r, dg = long(c.g) - k.rgb.g, db = long(c.b) - k.rgb.b;
+        const long d = dr * dr + dg * dg + db * db;
+        if (bestDistance < 0 || d < bestDistance) bestDistance = d, best = k.name;
+    }
+    return best;
+}
 
 TextSubtitles writeTextSubtitles(const TrackSets& sets, float fps, TextSubtitleFormat format, Rgb textColor) {
     TextSubtitles out;
@@ -51,6 +74,18 @@ TextSubtitles writeTextSubtitles(const TrackSets& sets, float fps, TextSubtitleF
     const char* eol = vtt ? "\n" : "\r\n";
     const char separator = vtt ? '.' : ',';
     if (vtt) out.bytes += std::string("WEBVTT") + eol + eol;
+    // WebVTT colours cue text through classes. A STYLE block could give any
+    // colour, but FFmpeg's WebVTT reader (and the players built on it)
+    // stops at such a block and shows no cue at all; the colour classes
+    // every WebVTT reader knows need none, so the text takes the nearest
+    // of them (white, the default, is left unwritten).
+    if (vtt && textColor != Rgb{255, 255, 255}) {
+        const std::string name = nearestCueColour(textColor);
+        if (name != "white") {
+            open = "<c." + name + ">";
+            close = "</c>";
+        }
+    }
     // Cues in the order they appear on screen, whatever the list's order.
     std::vector<TrackSet> ordered = sets.sets;
     std::stable_sort(ordered.begin(), ordered.end(),

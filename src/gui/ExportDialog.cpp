@@ -17,6 +17,7 @@
 #include "gui/CompressionDialog.h"
 #include "gui/Widgets.h"
 #include "gui/WxText.h"
+#include "media/MediaModule.h"
 
 namespace {
 constexpr int kBarWidth = 300, kBarHeight = 20;
@@ -102,6 +103,8 @@ ExportDialog::ExportDialog(wxWindow* parent, Controller& controller, Ui& ui, con
     if (trackFormat_ && remembered().trackFormat < int(trackFormat_->GetCount()))
         trackFormat_->SetSelection(remembered().trackFormat);
     if (trackIndexed_) trackIndexed_->SetValue(remembered().indexed);
+    if (trackForced_) trackForced_->SetValue(remembered().forcedOnly);
+    commands_.forcedOnly = remembered().forcedOnly;
     if (overlayCodec_ && remembered().overlayCodec < int(overlayCodec_->GetCount()))
         overlayCodec_->SetSelection(remembered().overlayCodec);
     for (int item : remembered().checked)
@@ -146,6 +149,7 @@ void ExportDialog::rememberChoices() {
     c.scala = std::max(0, scala_->GetSelection());
     if (trackFormat_) c.trackFormat = std::max(0, trackFormat_->GetSelection());
     if (trackIndexed_) c.indexed = trackIndexed_->IsChecked();
+    if (trackForced_) c.forcedOnly = commands_.forcedOnly = trackForced_->IsChecked();
     if (overlayCodec_) c.overlayCodec = std::max(0, overlayCodec_->GetSelection());
     if (checked_) {
         wxArrayInt items;
@@ -164,7 +168,7 @@ void ExportDialog::setRunning(bool running) {
                         static_cast<wxWindow*>(scala_)})
         w->Enable(!running);
     for (wxWindow* w : {static_cast<wxWindow*>(trackFormat_), static_cast<wxWindow*>(trackIndexed_),
-                        static_cast<wxWindow*>(trackExport_)})
+                        static_cast<wxWindow*>(trackForced_), static_cast<wxWindow*>(trackExport_)})
         if (w) w->Enable(!running);
     if (start_) start_->Enable(!running);
     if (!running && trackIndexed_ && trackFormat_)
@@ -237,7 +241,10 @@ void ExportDialog::buildSubtitleTrackBlock(wxWindow* panel) {
                      "Each timed set at its ON and OFF time codes, into a folder of its own beside the project. BDN "
                      "XML + PNG and SUP for Blu-ray authoring, VobSub for DVD, DVB for broadcast, SubRip and WebVTT "
                      "for text editors and players, EBU STL (teletext) and SCC closed captions for television.",
-                     wxPoint(x, 150), wxSize(w, 150));
+                     wxPoint(x, 172), wxSize(w, 128));
+    trackForced_ = new wxCheckBox(panel, wxID_ANY, "Forced sets only", wxPoint(x, 148), wxSize(w, 20));
+    trackForced_->SetToolTip("The track takes only the sets marked forced (Ctrl+Shift+F in the list): a "
+                             "forced-only track for the foreign dialogue of a film. Not for EBU STL and SCC.");
     trackFormat_->Bind(wxEVT_CHOICE, [this](wxCommandEvent&) { setRunning(false); });
     trackExport_->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) {
         if (trackCancel_) *trackCancel_ = true;
@@ -304,14 +311,21 @@ int ExportDialog::addVideoBlock(wxWindow* panel, int top) {
         "The timed movie with an alpha channel, transparent where no subtitle is, for a track above the film in "
         "a video editor. Each subtitle starts at its own ON frame; 29.97 and 23.976 stay exact.");
     overlayCodec_ = new wxChoice(panel, wxID_ANY, wxPoint(260, top), wxSize(135, 20));
+    std::string noModule;
     for (const OverlayCodec& c : overlayCodecs()) {
-        if (!overlayCodecAvailable(c.name)) continue;
+        try {
+            if (!overlayCodecAvailable(c.name)) continue;
+        } catch (const MediaModuleUnavailable& e) {
+            noModule = e.what();  // no movie module: no overlay codec, and the button says why
+            break;
+        }
         overlayCodec_->Append(toWx(c.displayName));
         overlayCodecNames_.push_back(c.name);
     }
     overlayCodec_->SetSelection(0);
     overlayCodec_->SetToolTip(
         "ProRes 4444 for most editors, QuickTime Animation where ProRes is missing, VP9 for web editors");
+    if (!noModule.empty()) overlay_->SetToolTip(toWx(noModule));
     if (overlayCodecNames_.empty()) overlay_->Disable();
     burn_ = new wxButton(panel, wxID_ANY, "Burn into movie...", wxPoint(5, top + 25), wxSize(390, 20));
     burn_->SetToolTip("A copy of a movie with the subtitles in its picture (H.264, the sound copied)");

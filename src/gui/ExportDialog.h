@@ -53,6 +53,7 @@ private:
     wxChoice* scala_ = nullptr;
     wxChoice* trackFormat_ = nullptr;
     wxCheckBox* trackIndexed_ = nullptr;
+    wxCheckBox* trackForced_ = nullptr;  // "Forced sets only"
     wxButton* trackExport_ = nullptr;  // "Cancel" while a subtitle track is written
     // The programme start the timed exports (the tracks, the PNG sequence's
     // timeline) add; false, after telling why, when it is no time code.
@@ -95,6 +96,7 @@ private:
     struct Choices {
         int scala = 0, trackFormat = 0, overlayCodec = 0;
         bool indexed = false;
+        bool forcedOnly = false;
         std::vector<int> checked;  // items of the check list
     };
     static Choices& remembered();

@@ -52,7 +52,7 @@ int shortcutMenuId(const wxKeyEvent& e) {
         case 'N': return shift ? 0 : ctl::NewKeyMenuId;
         case 'Z': return shift ? ctl::RedoKeyMenuId : ctl::UndoKeyMenuId;
         case 'Y': return shift ? 0 : ctl::RedoKeyMenuId;
-        case 'F': return shift ? 0 : ctl::FindKeyMenuId;
+        case 'F': return shift ? ctl::ForcedKeyMenuId : ctl::FindKeyMenuId;
         case 'H': return shift ? 0 : ctl::ReplaceKeyMenuId;
         case 'T': return shift ? ctl::ShiftKeyMenuId : 0;
         case WXK_INSERT:
@@ -81,6 +81,15 @@ MainFrame::MainFrame(AppState& state)
             send(Event::menu(menu));
             return;
         }
+        // Ctrl+I in a line field: its selection italic (or upright again).
+        if (e.GetModifiers() == wxMOD_CONTROL && e.GetKeyCode() == 'I')
+            for (int field : {ctl::LineA, ctl::LineB})
+                if (auto* tc = dynamic_cast<wxTextCtrl*>(control(field)); tc && FindFocus() == tc) {
+                    long from = 0, to = 0;
+                    tc->GetSelection(&from, &to);
+                    send(Event::italics(field, fromWx(tc->GetValue()), int(from), int(to)));
+                    return;
+                }
         e.Skip();
     });
 }

@@ -10,6 +10,7 @@
 #include "app/Controller.h"
 #include "gui/TimingWindow.h"
 #include "gui/WxText.h"
+#include "media/MediaModule.h"
 #include "timing/FrameSource.h"
 #include "timing/MoviePlayer.h"
 #include "app/EditorRecorder.h"
@@ -54,11 +55,13 @@ private:
         std::string path = chooseMovie(timingtext::kLoadInternalTitle);
         if (path.empty()) return;
         std::unique_ptr<MoviePlayer> movie = createMoviePlayer();
-        if (!movie->load(path).empty() || movie->lengthInFrames() <= 0) {
+        const std::string why = movie->load(path);
+        if (!why.empty() || movie->lengthInFrames() <= 0) {
             movie.reset();
-            wxMessageDialog(this, toWx(timingtext::kLoadErrorText), toWx(timingtext::kLoadErrorTitle),
-                            wxOK | wxCENTRE)
-                .ShowModal();
+            // Without the movie module the reason is not the movie: it is told.
+            std::string text = timingtext::kLoadErrorText;
+            if (!mediaModuleLoaded()) text += "\n\n" + why;
+            wxMessageDialog(this, toWx(text), toWx(timingtext::kLoadErrorTitle), wxOK | wxCENTRE).ShowModal();
             return;  // the dialog stays: the external player is still there
         }
         MovieFrameSource source(*movie);

@@ -244,7 +244,11 @@ void SubtitleListView::paintRow(wxImage& img, int y, long row) {
     fill(img, columnsEnd, width, y, y + content, window);
     const wxColour& rule = colours_.rule;
     fill(img, 0, width, y + content, y + pitch_, rule);
-    const std::string* cells[] = {&line->id, &line->text, &line->timing, &line->offOn, &line->y};
+    // A forced set says so after its counts, on both its rows.
+    const SubtitleLine* lineA = list_.row(int(row & ~1L));
+    const std::string offOn = lineA && lineA->forced ? line->offOn + " F" : std::string();
+    const std::string timing = line->timing.text();
+    const std::string* cells[] = {&line->id, &line->text, &timing, offOn.empty() ? &line->offOn : &offOn, &line->y};
     const int textY = y + (content - charHeight_) / 2;
     int left = 0;
     for (size_t c = 0; c < edges_.size() && c < 5; ++c) {

@@ -14,6 +14,7 @@
 #include "base/Draw.h"
 #include "timing/FrameSource.h"
 #include "timing/MoviePlayer.h"
+#include "app/ShotSnapping.h"
 #include "timing/ShotSnap.h"
 
 wxFont timingUiFont() { return wxFont(wxFontInfo(8).FaceName("Liberation Sans")); }
@@ -155,23 +156,12 @@ void TimingWindow::snapToShots() {
         wxBell();
         return;
     }
-    ShotList shots;
+    SnapOutcome outcome;
     {
         wxBusyCursor busy;
-        shots = loadOrDetectShots(moviePath_, &detectShotChanges);
+        outcome = snapListToMovieShots(controller_, moviePath_, &detectShotChanges);
     }
-    if (!shots.error.empty()) {
-        setStatus(shots.error, true);
-        return;
-    }
-    AppState& s = controller_.state();
-    std::vector<int64_t> changes = shotChangeFrames(shots.changeSeconds, s.fps);
-    SnapReport report = snapListToShots(s.list, s.fps, changes, SnapOptions{});
-    recalculateOffOn(s.list, s.fps, ui_);
-    controller_.listChanged();
-    std::string text = "Snapped " + std::to_string(report.moved) + " of " + std::to_string(report.times) +
-                       " times to " + std::to_string(changes.size()) + " shot changes";
-    setStatus(shots.warning.empty() ? text : text + "; " + shots.warning, !shots.warning.empty());
+    setStatus(outcome.text, outcome.problem);
 }
 
 void TimingWindow::setStatus(const std::string& text, bool problem) {

@@ -157,6 +157,12 @@ std::shared_ptr<FontFace> FontFace::open(const std::string& file, int faceIndex,
 
 const std::string& FontFace::file() const { return impl_->file; }
 int FontFace::faceIndex() const { return impl_->index; }
+bool FontFace::italic() const {
+    if (impl_->face->style_flags & FT_STYLE_FLAG_ITALIC) return true;
+    const std::string style = impl_->face->style_name ? text::lower(impl_->face->style_name) : std::string();
+    return style.find("italic") != std::string::npos || style.find("oblique") != std::string::npos;
+}
+
 int FontFace::pixelSize() const { return impl_->size; }
 std::string FontFace::identity() const { return impl_->identity; }
 std::string FontFace::familyName() const { return impl_->face->family_name ? impl_->face->family_name : ""; }

@@ -61,6 +61,8 @@ public:
     const std::string& file() const;
     int faceIndex() const;
     int pixelSize() const;
+    // True when the face is an italic or oblique one.
+    bool italic() const;
     std::string familyName() const;
     // What makes the glyphs of this face: file, its size and change time,
     // face index and pixel size (part of a cache key).

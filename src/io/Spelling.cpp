@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <set>
 
+#include "base/Italics.h"
 #include "base/Cp1252.h"
 #include "base/Text.h"
 #include "base/Utf8.h"
@@ -187,7 +188,7 @@ std::vector<CheckFinding> checkSpelling(const std::vector<SubtitleSet>& sets, co
     for (size_t k = 0; k < sets.size(); ++k) {
         std::vector<std::string> told;
         for (const std::string* line : {&sets[k].lineA, &sets[k].lineB})
-            for (const std::string& w : wordsOf(*line)) {
+            for (const std::string& w : wordsOf(italics::strip(*line))) {
                 if (checker.correct(w) || std::find(told.begin(), told.end(), w) != told.end()) continue;
                 told.push_back(w);
                 std::string detail = "\"" + w + "\"";

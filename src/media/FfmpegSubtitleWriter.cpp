@@ -216,6 +216,12 @@ public:
         rect.w = box.w;
         rect.h = box.h;
         rect.type = SUBTITLE_BITMAP;
+        // DVD: the encoder starts a forced subtitle with the forced start
+        // command; DVB has no such flag.
+        if (subtitle.forced && !dvb) {
+            rect.flags |= AV_SUBTITLE_FLAG_FORCED;
+            anyForced_ = true;
+        }
         rect.nb_colors = dvb ? 16 : 4;
         rect.data[0] = const_cast<uint8_t*>(pal.indices.data());  // the encoder only reads it
         rect.linesize[0] = box.w;
@@ -299,7 +305,10 @@ private:
     }
 
     std::string encodeAndWrite(const AVSubtitle& sub, long long pts90k, long long durationMs) {
-        std::vector<uint8_t> buffer(1 << 20);
+        // One buffer for the whole track: zeroing a fresh megabyte for every
+        // packet cost more than encoding it.
+        std::vector<uint8_t>& buffer = encodeBuffer_;
+        if (buffer.empty()) buffer.resize(1 << 20);
         const int size = avcodec_encode_subtitle(enc_, buffer.data(), int(buffer.size()), &sub);
         if (size < 0) return "the subtitle encoder failed: " + avError(size);
         if (sub_) {
@@ -335,6 +344,7 @@ private:
     std::string idxText() const {
         std::string t = "# VobSub index file, v7 (do not modify this line!)\n";
         t += "size: " + std::to_string(width_) + "x" + std::to_string(height_) + "\n";
+        if (anyForced_) t += "forced subs: ON\n";
         t += "palette: ";
         char hex[16];
         for (size_t i = 0; i < palette_.size(); ++i) {
@@ -373,6 +383,8 @@ private:
     std::FILE* sub_ = nullptr;  // on subFile_
     bool finished_ = false;
     long long pendingClear_ = -1;  // 90 kHz time of the DVB page still to clear
+    std::vector<uint8_t> encodeBuffer_;  // what the encoder writes each packet into
+    bool anyForced_ = false;       // a forced DVD subtitle: the index says so
 };
 
 }  // namespace

@@ -8,26 +8,17 @@
 
 namespace {
 
-bool hasNonSpace(std::string_view s) {
-    return s.find_first_not_of(' ') != std::string_view::npos;
-}
-
-// True when the A row of `set` holds both time codes, as recalculateOffOn
-// counts them.
+// True when the A row of `set` holds both time codes.
 bool timed(const SubtitleList& list, int set) {
     const SubtitleLine* a = list.row(2 * set);
-    if (!a) return false;
-    const std::string_view t = a->timing;
-    const size_t gt = t.find('>');
-    return gt != std::string_view::npos && hasNonSpace(t.substr(0, gt)) && hasNonSpace(t.substr(gt + 1));
+    return a && a->timing.complete();
 }
 
-// Only for a timed set: its A row holds a '>'.
+// Only for a timed set.
 void framesOf(const SubtitleList& list, int set, float fps, long long& on, long long& off) {
-    const std::string_view t = list.row(2 * set)->timing;
-    const size_t gt = t.find('>');
-    on = frameOf(parseTimeCode(t.substr(0, gt)), fps);
-    off = frameOf(parseTimeCode(t.substr(gt + 1)), fps);
+    const RowTiming& t = list.row(2 * set)->timing;
+    on = frameOf(*t.on, fps);
+    off = frameOf(*t.off, fps);
 }
 
 // Writes "blank+shown" into both rows of the set, leaving a column that

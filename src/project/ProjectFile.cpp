@@ -18,7 +18,7 @@ std::string projectMagicUtf8(std::string_view projectExt) {
 bool projectFitsSingleByte(const SubtitleList& rows) {
     for (int i = 0; i < rows.lineCount(); ++i) {
         const SubtitleLine& r = *rows.row(i);
-        for (const std::string* f : {&r.id, &r.text, &r.timing, &r.offOn, &r.y})
+        for (const std::string* f : {&r.id, &r.text, &r.timing.verbatim, &r.offOn, &r.y})
             if (!cp1252::fits(*f)) return false;
     }
     return true;
@@ -83,9 +83,9 @@ ProjectLoadStatus parseProject(std::string_view content, int fallbackY, ProjectH
         while (!raw.empty() && raw.front() == ' ') raw.remove_prefix(1);
         while (!raw.empty() && raw.back() == ' ') raw.remove_suffix(1);
         // Views into the line: each field is copied once, into its row.
-        // Fields beyond the fifth are ignored.
-        std::string_view f[5];
-        for (size_t n = 0, start = 0; n < 5; ++n) {
+        // A sixth field marks a forced set; fields beyond it are ignored.
+        std::string_view f[6];
+        for (size_t n = 0, start = 0; n < 6; ++n) {
             const size_t end = raw.find('|', start);
             f[n] = raw.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
             if (end == std::string_view::npos) break;
@@ -93,8 +93,8 @@ ProjectLoadStatus parseProject(std::string_view content, int fallbackY, ProjectH
         }
         const char kind = f[0].empty() ? 0 : f[0][0];
         const int index = rows.lineCount();
-        rows.appendLine(SubtitleLine{toText(f[0]), toText(f[1]), toText(f[2]), toText(f[3]),
-                                     f[4].empty() ? fallback : toText(f[4])});
+        rows.appendLine(SubtitleLine{toText(f[0]), toText(f[1]), RowTiming::fromText(toText(f[2])), toText(f[3]),
+                                     f[4].empty() ? fallback : toText(f[4]), f[5] == kForcedField});
         if (kind == 'A' && phase == 0) rows.setRowShade(index, 230), phase = 1;
         else if (kind == 'B' && phase == 1) rows.setRowShade(index, 230), phase = 2;
         else if (kind == 'A' && phase == 2) rows.setRowShade(index, 210), phase = 3;
@@ -140,11 +140,15 @@ std::string formatProject(const SubtitleList& rows, const ProjectHeader& header,
         out += '|';
         put(r.text);
         out += '|';
-        put(r.timing);
+        if (r.timing.verbatim.empty())
+            r.timing.appendText(out);  // the program's own form is plain ASCII
+        else
+            put(r.timing.verbatim);
         out += '|';
         put(r.offOn);
         out += '|';
         put(r.y);
+        if (r.forced) out += "|" + std::string(kForcedField);
         out += eol;
     }
     return out;

@@ -39,6 +39,10 @@ std::string projectMagicUtf8(std::string_view projectExt);
 // single-byte form older readers know.
 bool projectFitsSingleByte(const SubtitleList& rows);
 
+// The sixth field of a row that marks a forced set ("A0002|...|430|forced");
+// readers that know five fields ignore it.
+constexpr std::string_view kForcedField = "forced";
+
 // The whole file: ten header lines and one line per row, each ending CR LF.
 // The program's text is UTF-8; when all of it fits Windows-1252 the file is
 // single-byte Windows-1252 under the usual first line, otherwise UTF-8 under

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <regex>
 
+#include "base/Italics.h"
 #include "base/Text.h"
 #include "base/Utf8.h"
 #include "project/Retime.h"
@@ -281,7 +282,9 @@ std::vector<CheckFinding> checkTimings(const std::vector<SubtitleSet>& sets, flo
             add("short", "shown for " + std::to_string(frames) + (frames == 1 ? " frame" : " frames") + ", fewer than " +
                              std::to_string(o.minFrames));
         if (o.maxCps > 0 && rate.num > 0) {
-            const size_t chars = utf8::length(text::trimSpaces(s.lineA)) + utf8::length(text::trimSpaces(s.lineB));
+            // The italics tags are not read.
+            const size_t chars = utf8::length(text::trimSpaces(italics::strip(s.lineA))) +
+                                 utf8::length(text::trimSpaces(italics::strip(s.lineB)));
             const double seconds = double(frames) * double(rate.den) / double(rate.num);
             const double cps = double(chars) / seconds;
             if (cps > o.maxCps)

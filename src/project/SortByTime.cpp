@@ -14,9 +14,9 @@ int sortSetsByTime(SubtitleList& list, float fps) {
     };
     std::vector<Timed> timed;
     for (int k = 0; k < sets; ++k) {
-        auto [on, off] = splitTiming(list.column(2 * k, Column::Timing));
-        if (on.find_first_not_of(' ') == std::string::npos || off.find_first_not_of(' ') == std::string::npos) continue;
-        timed.push_back({k, frameOf(parseTimeCode(on), fps)});
+        const RowTiming& t = list.row(2 * k)->timing;
+        if (!t.complete()) continue;
+        timed.push_back({k, frameOf(*t.on, fps)});
     }
     std::vector<Timed> sorted = timed;
     std::stable_sort(sorted.begin(), sorted.end(), [](const Timed& a, const Timed& b) { return a.on < b.on; });
@@ -34,7 +34,7 @@ int sortSetsByTime(SubtitleList& list, float fps) {
             const SubtitleLine& from = rows[2 * i + size_t(half)];
             const int row = 2 * timed[i].set + half;
             list.setLineColumn(row, Column::Text, from.text);
-            list.setLineColumn(row, Column::Timing, from.timing);
+            list.setTiming(row, from.timing);
             list.setLineColumn(row, Column::Y, from.y);
         }
     }

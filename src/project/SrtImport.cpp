@@ -3,6 +3,7 @@
 #include <cctype>
 #include <vector>
 
+#include "base/Italics.h"
 #include "base/Text.h"
 #include "base/Utf8.h"
 
@@ -42,6 +43,10 @@ std::string stripSrtFormatting(std::string_view line) {
         if (c == '{' && i + 1 < line.size() && line[i + 1] == '\\') {
             size_t close = line.find('}', i);
             if (close != std::string_view::npos) {
+                // Italics on and off are kept as the line's italics tags.
+                const std::string_view block = line.substr(i, close + 1 - i);
+                if (block == "{\\i1}") out += italics::kOpen;
+                if (block == "{\\i0}") out += italics::kClose;
                 i = close + 1;
                 continue;
             }
@@ -61,6 +66,9 @@ std::string stripSrtFormatting(std::string_view line) {
                     if (known) break;
                 }
                 if (known) {
+                    // <i> and </i> (any case) stay as the line's italics.
+                    if (close == p + 1 && std::tolower(static_cast<unsigned char>(line[p])) == 'i')
+                        out += line[i + 1] == '/' ? italics::kClose : italics::kOpen;
                     i = close + 1;
                     continue;
                 }
@@ -224,7 +232,7 @@ SrtImportResult importSrtText(std::string_view bytes, float fps, int stripsY, Su
     // The cue being read: opened by a time line, its text runs up to a blank
     // line or the next time line.
     bool open = false, readable = false;
-    std::string timing;
+    RowTiming timing;
     std::vector<std::string> cueText;
     // A number line is kept back until the next line shows whether it is the
     // index of a cue (right before a time line) or text.
@@ -238,13 +246,16 @@ SrtImportResult importSrtText(std::string_view bytes, float fps, int stripsY, Su
     auto finishCue = [&]() {
         if (open && readable) {
             std::string a, b;
+            // Italics that run over a line end are closed and opened again.
+            for (std::string& t : cueText) t = clean(t);
+            cueText = italics::balanceLines(cueText);
             if (cueText.size() == 1) {
-                b = clean(cueText[0]);
+                b = cueText[0];
             } else if (cueText.size() >= 2) {
-                a = clean(cueText[0]);
+                a = cueText[0];
                 // Lines after the second go onto line B.
                 for (size_t i = 1; i < cueText.size(); ++i) {
-                    std::string part = clean(cueText[i]);
+                    const std::string& part = cueText[i];
                     if (part.empty()) continue;
                     b += (b.empty() ? "" : " ") + part;
                 }
@@ -285,8 +296,8 @@ SrtImportResult importSrtText(std::string_view bytes, float fps, int stripsY, Su
             readable = isTime;
             cueText.clear();
             if (isTime)
-                timing = on.clock + ":" + framesText(on.fraction, fps) + ">" + off.clock + ":" +
-                         framesText(off.fraction, fps);
+                timing = RowTiming::fromText(on.clock + ":" + framesText(on.fraction, fps) + ">" + off.clock + ":" +
+                                             framesText(off.fraction, fps));
             else
                 result.unreadableTimeLines.add(lineNumber);
             continue;

@@ -36,6 +36,7 @@ std::string describeSkippedLines(const SrtImportResult& result);
 // One SubRip time ("00:01:02,530") as an HH:MM:SS:FF text at `fps`.
 std::string srtTimeToTimeCode(std::string_view time, float fps);
 
-// Drops the formatting bitmap captions cannot show: <i>, <b>, <u>, <s>,
-// <font ...> and their closing tags, and {\...} override blocks.
+// Drops the formatting the captions do not show: <b>, <u>, <s>, <font ...>
+// and their closing tags, and {\...} override blocks. Italics (<i>, </i> in
+// any case, {\i1}, {\i0}) become the line's italics tags, <i> and </i>.
 std::string stripSrtFormatting(std::string_view line);

@@ -38,7 +38,7 @@ std::string SubtitleList::column(int i, Column c) const {
     switch (c) {
         case Column::Id: return r->id;
         case Column::Text: return r->text;
-        case Column::Timing: return r->timing;
+        case Column::Timing: return r->timing.text();
         case Column::OffOn: return r->offOn;
         case Column::Y: return r->y;
     }
@@ -89,8 +89,8 @@ void SubtitleList::appendLine(SubtitleLine line) {
 
 void SubtitleList::appendEmptySet() {
     int n = lineCount();
-    appendLine(SubtitleLine{rowId(n), "", "", "", ""});
-    appendLine(SubtitleLine{rowId(n + 1), "", "", "", ""});
+    appendLine(SubtitleLine{rowId(n), "", {}, "", ""});
+    appendLine(SubtitleLine{rowId(n + 1), "", {}, "", ""});
 }
 
 void SubtitleList::removeLastLine() {
@@ -104,7 +104,7 @@ void SubtitleList::insertEmptySet(int k, const std::string& y) {
     const int at = std::clamp(2 * k, 0, lineCount() - lineCount() % 2);
     changed();
     std::vector<SubtitleLine>& rows = own();
-    rows.insert(rows.begin() + at, {SubtitleLine{"", "", "", "", y}, SubtitleLine{"", "", "", "", y}});
+    rows.insert(rows.begin() + at, {SubtitleLine{"", "", {}, "", y}, SubtitleLine{"", "", {}, "", y}});
     shades_.insert(shades_.begin() + at, {0, 0});
     renumberIds();
 }
@@ -169,15 +169,32 @@ void SubtitleList::setLineColumn(int i, Column c, std::string value) {
     switch (c) {
         case Column::Id: r.id = std::move(value); break;
         case Column::Text: r.text = std::move(value); break;
-        case Column::Timing: r.timing = std::move(value); break;
+        case Column::Timing: r.timing = RowTiming::fromText(value); break;
         case Column::OffOn: r.offOn = std::move(value); break;
         case Column::Y: r.y = std::move(value); break;
     }
 }
 
+void SubtitleList::setTiming(int i, RowTiming timing) {
+    if (i < 0 || i >= lineCount()) return;
+    changed();
+    own()[size_t(i)].timing = std::move(timing);
+}
+
+void SubtitleList::setSetTiming(int k, const RowTiming& timing) {
+    setTiming(2 * k, timing);
+    setTiming(2 * k + 1, timing);
+}
+
 void SubtitleList::setRowShade(int i, int grey) {
     if (i < 0 || i >= lineCount()) return;
     shades_[size_t(i)] = grey;
+}
+
+void SubtitleList::setForced(int set, bool forced) {
+    if (set < 0 || 2 * set >= lineCount() || (*rows_)[size_t(2 * set)].forced == forced) return;
+    changed();
+    own()[size_t(2 * set)].forced = forced;
 }
 
 void SubtitleList::renumberIds() {

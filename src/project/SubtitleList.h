@@ -11,10 +11,11 @@
 // One row of the subtitle list. Row 2k is line A, row 2k+1 line B of set k.
 struct SubtitleLine {
     std::string id;      // "A0000", "B0000", ...
-    std::string text;    // the line, single-byte Windows-1252
-    std::string timing;  // "" or "HH:MM:SS:FF>HH:MM:SS:FF"
+    std::string text;    // the line, UTF-8
+    RowTiming timing;    // ON and OFF; line B repeats line A's
     std::string offOn;   // "" or blank frames before the set + "+" + frames shown
     std::string y;       // "" or the set's strips Y position
+    bool forced = false; // line A of a forced set (shown even while subtitles are off)
     friend bool operator==(const SubtitleLine&, const SubtitleLine&) = default;
 };
 
@@ -37,7 +38,9 @@ public:
     int lineCount() const { return int(rows_->size()); }
     SubtitleLine line(int i) const;  // all columns empty outside the list
     const SubtitleLine* row(int i) const { return i >= 0 && i < lineCount() ? &(*rows_)[size_t(i)] : nullptr; }
-    std::string column(int i, Column c) const;
+    std::string column(int i, Column c) const;  // Timing: the text form
+    // ON and OFF of row i (none outside the list).
+    RowTiming timing(int i) const { return i >= 0 && i < lineCount() ? (*rows_)[size_t(i)].timing : RowTiming(); }
     int shade(int i) const { return i >= 0 && i < lineCount() ? shades_[size_t(i)] : 0; }
 
     int entryCount() const { return lineCount() / 2; }
@@ -63,8 +66,15 @@ public:
     // with everything they hold; the sets they pass move the other way.
     // False, and nothing moved, when the block would leave the list.
     bool moveSets(int first, int count, int by);
-    void setLineColumn(int i, Column c, std::string value);
+    void setLineColumn(int i, Column c, std::string value);  // Timing: read from the text form
+    void setTiming(int i, RowTiming timing);
+    // Both rows of set k.
+    void setSetTiming(int k, const RowTiming& timing);
     void setRowShade(int i, int grey);  // 0: no shade of its own
+    // A forced set is shown even to viewers who turned subtitles off
+    // (foreign dialogue); the flag lives on the set's line A row.
+    bool forced(int set) const { return row(2 * set) && row(2 * set)->forced; }
+    void setForced(int set, bool forced);
     void renumberIds();
 
     // Changes with every change of the rows (texts, time codes, Y, ids), and

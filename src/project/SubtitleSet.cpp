@@ -5,22 +5,6 @@
 
 namespace {
 
-struct Timing {
-    std::optional<TimeCode> on, off;
-    bool operator==(const Timing&) const = default;
-};
-
-std::optional<TimeCode> timeCodeOf(const std::string& field) {
-    const std::string trimmed = text::trimSpaces(field);
-    if (trimmed.empty()) return std::nullopt;
-    return parseTimeCode(trimmed);
-}
-
-Timing timingOf(const std::string& column) {
-    const auto [on, off] = splitTiming(column);
-    return {timeCodeOf(on), timeCodeOf(off)};
-}
-
 std::optional<int> yOf(const std::string& column) {
     if (text::trimSpaces(column).empty()) return std::nullopt;
     return text::toInt(column);
@@ -32,8 +16,7 @@ int SubtitleSet::offFrames() const { return text::toInt(text::field(rows.offOnA,
 int SubtitleSet::onFrames() const { return text::toInt(text::field(rows.offOnA, '+', 2)); }
 
 std::string timingText(const std::optional<TimeCode>& on, const std::optional<TimeCode>& off) {
-    if (!on && !off) return {};
-    return (on ? formatTimeCode(*on) : std::string()) + ">" + (off ? formatTimeCode(*off) : std::string());
+    return RowTiming(on, off).text();
 }
 
 SubtitleSet subtitleSetOf(const SubtitleList& list, int k) {
@@ -42,10 +25,10 @@ SubtitleSet subtitleSetOf(const SubtitleList& list, int k) {
     if (!a) return s;
     const SubtitleLine* b = list.row(2 * k + 1);
     s.lineA = a->text;
-    const Timing t = timingOf(a->timing);
-    s.on = t.on;
-    s.off = t.off;
+    s.on = a->timing.on;
+    s.off = a->timing.off;
     s.y = yOf(a->y);
+    s.forced = a->forced;
     SubtitleSet::Rows& r = s.rows;
     r.fromList = true;
     r.hasLineB = b != nullptr;
@@ -74,19 +57,19 @@ std::vector<SubtitleSet> subtitleSets(const SubtitleList& list) {
 void appendSetRows(const SubtitleSet& set, int k, SubtitleList& list) {
     const SubtitleSet::Rows& r = set.rows;
     // Line A's timing and Y: the text as it was while it still says the same.
-    const bool keepTiming = r.fromList && timingOf(r.timingA) == Timing{set.on, set.off};
-    const std::string timingA = keepTiming ? r.timingA : timingText(set.on, set.off);
+    const bool keepTiming = r.fromList && r.timingA.sameTimes(RowTiming(set.on, set.off));
+    const RowTiming timingA = keepTiming ? r.timingA : RowTiming(set.on, set.off);
     const bool keepY = r.fromList && yOf(r.yA) == set.y;
     const std::string yA = keepY ? r.yA : set.y ? std::to_string(*set.y) : std::string();
     if (!r.fromList) {
-        list.appendLine(SubtitleLine{rowId(2 * k), set.lineA, timingA, "", yA});
+        list.appendLine(SubtitleLine{rowId(2 * k), set.lineA, timingA, "", yA, set.forced});
         list.appendLine(SubtitleLine{rowId(2 * k + 1), set.lineB, timingA, "", yA});
         return;
     }
-    list.appendLine(SubtitleLine{r.idA, set.lineA, timingA, r.offOnA, yA});
+    list.appendLine(SubtitleLine{r.idA, set.lineA, timingA, r.offOnA, yA, set.forced});
     if (!r.hasLineB) return;
     // Line B repeats line A's timing and Y; a B row with columns of its own keeps them.
-    const std::string timingB = r.timingB == r.timingA ? timingA : r.timingB;
+    const RowTiming timingB = r.timingB == r.timingA ? timingA : r.timingB;
     const std::string yB = r.yB == r.yA ? yA : r.yB;
     list.appendLine(SubtitleLine{r.idB, set.lineB, timingB, r.offOnB, yB});
 }

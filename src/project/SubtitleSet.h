@@ -11,9 +11,10 @@ class SubtitleList;
 // list keeps a set as two rows of text (line A, line B); this is the typed
 // view of them.
 struct SubtitleSet {
-    std::string lineA, lineB;         // single-byte Windows-1252, as in the rows
+    std::string lineA, lineB;         // UTF-8, as in the rows
     std::optional<TimeCode> on, off;  // none while the field is blank
     std::optional<int> y;             // none while the Y column is blank
+    bool forced = false;              // shown even while subtitles are off
 
     // The row texts the set was read from. When the set goes back into rows,
     // a column the typed fields above still read the same from is written as
@@ -24,7 +25,8 @@ struct SubtitleSet {
     struct Rows {
         bool fromList = false;  // false: a new set; ids and B's columns are made from the fields
         bool hasLineB = true;   // false: a last line A without its B row
-        std::string idA, idB, timingA, timingB, offOnA, offOnB, yA, yB;
+        std::string idA, idB, offOnA, offOnB, yA, yB;
+        RowTiming timingA, timingB;
         friend bool operator==(const Rows&, const Rows&) = default;
     } rows;
 

@@ -100,10 +100,9 @@ std::vector<Cue> cuesOf(std::string_view bytes, float fps, SrtImportResult& resu
     // The reader gives both rows of a cue its full timing.
     for (int row = 0; row + 1 < list.lineCount(); row += 2) {
         const SubtitleLine &a = *list.row(row), &b = *list.row(row + 1);
-        const auto [on, off] = splitTiming(a.timing);
         Cue c;
-        c.onCode = parseTimeCode(on);
-        c.offCode = parseTimeCode(off);
+        c.onCode = a.timing.on.value_or(TimeCode{});
+        c.offCode = a.timing.off.value_or(TimeCode{});
         c.on = frameOf(c.onCode, fps);
         c.off = frameOf(c.offCode, fps);
         c.text = a.text.empty() ? b.text : b.text.empty() ? a.text : a.text + " " + b.text;

@@ -75,3 +75,66 @@ TimeCode timeCodeOfFrame(long long frame, float fps) {
     t.ff = int(rest);
     return t;
 }
+
+namespace {
+
+void appendTimeCode(std::string& out, const TimeCode& t) {
+    out += text::padded(t.hh, 2);
+    for (int v : {t.mm, t.ss, t.ff}) {
+        out += ':';
+        if (v >= 0 && v < 10) out += '0';
+        if (v >= 0 && v < 100) {
+            if (v >= 10) out += char('0' + v / 10);
+            out += char('0' + v % 10);
+        } else {
+            out += text::padded(v, 2);
+        }
+    }
+}
+
+std::optional<TimeCode> sideOf(std::string_view side) {
+    if (side.find_first_not_of(' ') == std::string_view::npos) return std::nullopt;
+    return parseTimeCode(side);
+}
+
+// "DD:DD:DD:DD": the form appendTimeCode writes for hours below 100.
+bool plainTimeCode(std::string_view s) {
+    if (s.size() != 11) return false;
+    for (size_t i = 0; i < 11; ++i)
+        if (i % 3 == 2 ? s[i] != ':' : (s[i] < '0' || s[i] > '9')) return false;
+    return true;
+}
+
+}  // namespace
+
+RowTiming RowTiming::fromText(std::string_view text) {
+    RowTiming t;
+    const size_t gt = text.find('>');
+    const std::string_view onSide = text.substr(0, gt);
+    const std::string_view offSide = gt == std::string_view::npos ? std::string_view() : text.substr(gt + 1);
+    t.on = sideOf(onSide);
+    t.off = sideOf(offSide);
+    // Most rows are in the program's own form; anything else is kept as read.
+    const bool own = text.empty() || (gt != std::string_view::npos && (onSide.empty() || plainTimeCode(onSide)) &&
+                                      (offSide.empty() || plainTimeCode(offSide)) && (t.on || t.off));
+    if (!own) t.verbatim = std::string(text);
+    return t;
+}
+
+void RowTiming::appendText(std::string& out) const {
+    if (!verbatim.empty()) {
+        out += verbatim;
+        return;
+    }
+    if (!on && !off) return;
+    if (on) appendTimeCode(out, *on);
+    out += '>';
+    if (off) appendTimeCode(out, *off);
+}
+
+std::string RowTiming::text() const {
+    std::string s;
+    s.reserve(23);
+    appendText(s);
+    return s;
+}

@@ -1,4 +1,5 @@
 #pragma once
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -30,3 +31,34 @@ TimeCode timeCodeOfFrame(long long frame, float fps);
 
 // The frame rate rounded to the nearest integer, halves to even.
 int roundedFps(float fps);
+
+// A row's ON and OFF time codes, either of them missing. The list keeps its
+// times as these numbers; the text form "HH:MM:SS:FF>HH:MM:SS:FF" (an empty
+// side for a missing one, "" for neither) is made only to be shown or saved.
+struct RowTiming {
+    std::optional<TimeCode> on, off;
+    // The row's text when it is not the one these times make: as a
+    // hand-edited file had it ("1:2:3:4>", stray spaces), so that the file
+    // saves as it was read, or an ON time alone without its '>', as a
+    // recording run writes it until the OFF. Empty otherwise.
+    std::string verbatim;
+
+    RowTiming() = default;
+    RowTiming(std::optional<TimeCode> on, std::optional<TimeCode> off) : on(on), off(off) {}
+    // From the text form, as a project file holds it (fromText).
+    RowTiming(const char* text) : RowTiming(fromText(text)) {}
+    RowTiming(const std::string& text) : RowTiming(fromText(text)) {}
+
+    // A side is present when it holds anything but spaces; it reads as
+    // parseTimeCode reads it.
+    static RowTiming fromText(std::string_view text);
+    std::string text() const;
+    // Appends text() to `out` (saves building a string per row).
+    void appendText(std::string& out) const;
+
+    bool complete() const { return on.has_value() && off.has_value(); }
+    bool blank() const { return !on && !off && verbatim.empty(); }
+    // The same times, whatever text they were read from.
+    bool sameTimes(const RowTiming& o) const { return on == o.on && off == o.off; }
+    friend bool operator==(const RowTiming&, const RowTiming&) = default;
+};

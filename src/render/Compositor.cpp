@@ -1,6 +1,7 @@
 #include "render/Compositor.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -54,13 +55,36 @@ void drawGlyph(Image& dst, const Image& src, int x, int y, const Tint& tint) {
     }
 }
 
+// A glyph leaning right about its baseline row: each row moves right by
+// its height above the baseline times the slant, borders and all.
+void drawSlanted(Image& dst, const Image& src, int x, int y, int baseline, const Tint& tint) {
+    for (int j = 0; j < src.height(); ++j) {
+        const int yy = y + j;
+        if (yy < 0 || yy >= dst.height()) continue;
+        const int shift = int(std::lround((baseline - 0.5 - j) * FontSheet::kSlant));
+        const int x0 = std::max(0, x + shift), x1 = std::min(dst.width(), x + shift + src.width());
+        if (x0 >= x1) continue;
+        const uint8_t* s = src.pixel(x0 - x - shift, j);
+        uint8_t* d = dst.pixel(x0, yy);
+        for (int i = x0; i < x1; ++i, s += 4, d += 4) {
+            if (tint.plain) {
+                draw::blendPixel(d, s[0], s[1], s[2], s[3]);
+            } else {
+                const Rgb& c = tint.colour[s[0]];
+                draw::blendPixel(d, c.r, c.g, c.b, s[3]);
+            }
+        }
+    }
+}
+
 // Returns the height of the tallest glyph drawn (0 for none).
 int drawText(Image& img, const std::vector<FontSheet::Placed>& placed, const FontSheet& font, int style, int x, int y,
              int wordSpacing, const Tint& tint) {
     int offset = 0, tallest = 0;
     for (const FontSheet::Placed& p : placed) {
         if (const Image* g = font.glyphImage(p.key, style)) {
-            drawGlyph(img, *g, x + offset + p.dx, y - p.dy, tint);
+            if (p.slanted) drawSlanted(img, *g, x + offset + p.dx, y - p.dy, font.baselineRow(), tint);
+            else drawGlyph(img, *g, x + offset + p.dx, y - p.dy, tint);
             tallest = std::max(tallest, g->height());
         }
         offset += p.advance + (p.spaced ? wordSpacing : 0);

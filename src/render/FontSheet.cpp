@@ -1,11 +1,14 @@
 #include "render/FontSheet.h"
 
+#include <algorithm>
+#include <cctype>
 #include <set>
 
 #include <cmath>
 #include <new>
 
 #include "base/Cp1252.h"
+#include "base/Italics.h"
 #include "base/Utf8.h"
 #include "io/Files.h"
 #include "render/MadeGlyphs.h"
@@ -88,6 +91,40 @@ void FontSheet::takeAdvances() {
     const auto& glyphs = glyphs_[0];
     for (size_t n = 0; n < glyphs.size(); ++n)
         if (!glyphs[n].empty()) advance_[kFirstCode + n] = glyphs[n].width();
+    makeBoxes();
+}
+
+void FontSheet::makeBoxes() {
+    for (Image& b : box_) b = Image();
+    // As wide as a typical glyph: the median advance of the letters and digits.
+    std::vector<int> widths;
+    for (int c = '0'; c <= 'z'; ++c)
+        if (std::isalnum(c) && advance_[size_t(c)] > 0) widths.push_back(advance_[size_t(c)]);
+    const Image* h = glyph('H', 0);
+    if (widths.empty() || !h) return;
+    std::nth_element(widths.begin(), widths.begin() + long(widths.size() / 2), widths.end());
+    const int w = std::max(6, widths[widths.size() / 2]), cell = h->height();
+    // From the top of a capital to the baseline: the ink rows of "H".
+    int top = -1, bottom = -1;
+    for (int y = 0; y < cell; ++y)
+        for (int x = 0; x < h->width(); ++x)
+            if (h->pixel(x, y)[3] >= 128) {
+                if (top < 0) top = y;
+                bottom = y;
+                break;
+            }
+    if (top < 0 || bottom - top < 4) top = cell / 4, bottom = cell * 3 / 4;
+    baseline_ = bottom + 1;
+    // A hollow rectangle inside the glyph's pads, with room for the border
+    // and the shadow; its lines as thick as a thin stroke of the size.
+    const int thick = std::max(1, cell / 24);
+    const int x0 = 2, x1 = w - 4;
+    std::vector<uint8_t> mask(size_t(w) * size_t(cell), 0);
+    for (int y = top; y <= bottom; ++y)
+        for (int x = x0; x <= x1; ++x)
+            if (y < top + thick || y > bottom - thick || x < x0 + thick || x > x1 - thick)
+                mask[size_t(y) * size_t(w) + size_t(x)] = 255;
+    for (int style = 0; style < kStyles; ++style) box_[size_t(style)] = borderedGlyph(mask, w, cell, style, true);
 }
 
 int FontSheet::glyphCount(int style) const {
@@ -162,7 +199,7 @@ bool loadFontSheets(FontSheet& sheet, const std::vector<std::string>& folders, i
     if (!anySheet) {
         const std::string sizes = availableFontSizes(folders);
         if (notice)
-            notice("Error!", "There is no font sheet for the font size " + std::to_string(size) + " (" +
+            notice(NoticeLevel::Error, "Error!", "There is no font sheet for the font size " + std::to_string(size) + " (" +
                                  fontSheetRelativePath(size, 0) + ").\n" +
                                  (sizes.empty() ? "No font sheet was found at all." : "The font sizes there are: " + sizes + "."));
     }
@@ -178,15 +215,15 @@ bool loadFontSheets(FontSheet& sheet, const std::vector<std::string>& folders, i
         try {
             std::shared_ptr<const Image> img = fontsheetcache::decodeSheet(path, error);
             if (!img) {
-                if (notice && anySheet) notice("Error#10", "Could not find " + relative);
+                if (notice && anySheet) notice(NoticeLevel::Warning, "Error#10", "Could not find " + relative);
                 continue;
             }
             if (!sheet.loadStyle(style, img)) {
-                if (notice) notice("Error#10", "The glyph table of " + relative + " is damaged");
+                if (notice) notice(NoticeLevel::Warning, "Error#10", "The glyph table of " + relative + " is damaged");
                 continue;
             }
         } catch (const std::bad_alloc&) {
-            if (notice) notice("Error#10", "Not enough memory to load " + relative);
+            if (notice) notice(NoticeLevel::Warning, "Error#10", "Not enough memory to load " + relative);
             continue;
         }
         if (style == 0) sheet.loadedSize = size;
@@ -223,8 +260,37 @@ int fontSizeOfItem(const std::string& item) {
     return text::toInt(item.substr(0, 2));
 }
 
+int FontSheet::baselineRow() const {
+    if (made_) return made_->baseline();
+    return baseline_ > 0 ? baseline_ : cellHeight * 3 / 4;
+}
+
 std::vector<FontSheet::Placed> FontSheet::layoutText(std::string_view text) const {
-    if (made_) return made_->layout(text);
+    if (!italics::hasTags(text)) return layoutRun(text, false);
+    std::vector<Placed> out;
+    for (const italics::Run& r : italics::runs(text)) {
+        std::vector<Placed> part = layoutRun(r.text, r.italic);
+        out.insert(out.end(), part.begin(), part.end());
+    }
+    return out;
+}
+
+std::vector<FontSheet::Placed> FontSheet::layoutRun(std::string_view text, bool italic) const {
+    if (made_) {
+        if (italic && made_->italicFace()) {
+            std::vector<Placed> out = made_->italicFace()->layout(text);
+            for (Placed& p : out)
+                if (p.key != kNoGlyph) p.key |= kItalicFaceBit;
+            return out;
+        }
+        std::vector<Placed> out = made_->layout(text);
+        if (italic && !out.empty()) {
+            for (Placed& p : out) p.slanted = true;
+            // The top of the last letter leans over what follows.
+            out.back().advance += int((baselineRow() - cellHeight / 4) * kSlant + 0.5);
+        }
+        return out;
+    }
     std::vector<Placed> out;
     out.reserve(text.size());
     for (size_t i = 0; i < text.size();) {
@@ -236,13 +302,24 @@ std::vector<FontSheet::Placed> FontSheet::layoutText(std::string_view text) cons
             p.advance = advance_[size_t(b)];
         }
         p.missing = p.ch != ' ' && (b < 0 || !glyph(uint8_t(b), 0));
+        if (p.missing && !box_[0].empty()) {
+            p.key = kBoxKey;
+            p.advance = box_[0].width();
+        }
+        p.slanted = italic;
         out.push_back(p);
     }
+    if (italic && !out.empty()) out.back().advance += int((baselineRow() - cellHeight / 4) * kSlant + 0.5);
     return out;
 }
 
 const Image* FontSheet::glyphImage(uint32_t key, int style) const {
-    if (made_) return made_->image(key, style);
+    if (made_) {
+        if (key != kNoGlyph && (key & kItalicFaceBit) && made_->italicFace())
+            return made_->italicFace()->image(key & ~kItalicFaceBit, style);
+        return made_->image(key, style);
+    }
+    if (key == kBoxKey) return style >= 0 && style < kStyles && !box_[size_t(style)].empty() ? &box_[size_t(style)] : nullptr;
     return key < 256 ? glyph(uint8_t(key), style) : nullptr;
 }
 

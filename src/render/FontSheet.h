@@ -63,11 +63,21 @@ public:
 
     using Placed = PlacedGlyph;
     static constexpr uint32_t kNoGlyph = PlacedGlyph::kNoGlyph;
+    // The key of the missing-glyph box of the shipped sheets.
+    static constexpr uint32_t kBoxKey = 256;
     // A UTF-8 line as glyphs. With the shipped sheets every character is one
-    // glyph (a character Windows-1252 lacks, or the sheet lacks, has none
-    // and advance 0); with made glyphs the font shapes and orders the line.
+    // glyph; a character Windows-1252 lacks, or the sheet lacks, is the
+    // missing-glyph box (a hollow rectangle as wide as a typical glyph, in
+    // the border styles of the sheets; none while no plain sheet is
+    // loaded). With made glyphs the font shapes and orders the line.
     std::vector<Placed> layoutText(std::string_view utf8) const;
     const Image* glyphImage(uint32_t key, int style) const;
+    // Keys of glyphs of the made glyphs' italic face carry this bit.
+    static constexpr uint32_t kItalicFaceBit = 0x40000000;
+    // The row of the cell the baseline lies on: slanted glyphs lean about it.
+    int baselineRow() const;
+    // How far slanted text leans: pixels right per pixel up (about 12 degrees).
+    static constexpr double kSlant = 0.2126;
 
     // Glyphs made from a font for the text a project uses; while set they
     // replace the shipped glyphs (the cell height becomes theirs).
@@ -95,6 +105,10 @@ private:
     std::array<std::vector<Entry>, kStyles> entries_;
     std::array<std::vector<Image>, kStyles> glyphs_;  // index: code - 32
     std::array<int, 256> advance_{};
+    std::array<Image, kStyles> box_;  // the missing-glyph box in each style
+    void makeBoxes();
+    int baseline_ = 0;  // of the shipped sheets: below the ink of "H"
+    std::vector<Placed> layoutRun(std::string_view utf8, bool italic) const;
     // The shared picture each style's glyphs were cut from (empty after a
     // load from a plain picture), and its cell height.
     std::array<std::shared_ptr<const Image>, kStyles> source_;

@@ -35,8 +35,18 @@ uint64_t fnv1a(std::string_view s) {
     return h;
 }
 
+// The italic face of an installed family, when it has one of its own.
+std::shared_ptr<FontFace> italicFaceOf(const std::string& family, const std::string& file, int index, int fontSize) {
+    std::string italicFile, error;
+    int italicIndex = 0;
+    if (family.empty() || !fontlist::findFamily(family + ":italic", italicFile, italicIndex, error)) return nullptr;
+    if (italicFile == file && italicIndex == index) return nullptr;
+    std::shared_ptr<FontFace> face = FontFace::open(italicFile, italicIndex, fontSize, error);
+    return face && face->italic() ? face : nullptr;
+}
+
 InstalledFontResult make(FontSheet& font, const std::string& file, int index, bool crisp, int fontSize,
-                         const std::vector<std::string>& texts) {
+                         const std::vector<std::string>& texts, const std::string& family = {}) {
     InstalledFontResult r;
     std::shared_ptr<FontFace> face = FontFace::open(file, index, fontSize, r.error);
     if (!face) return r;
@@ -74,6 +84,8 @@ InstalledFontResult make(FontSheet& font, const std::string& file, int index, bo
             if (!written) r.cacheNote = "the glyph cache " + folder + " cannot be written; the glyphs are made anew each time";
         }
     }
+    if (std::shared_ptr<FontFace> italic = italicFaceOf(family, file, index, fontSize))
+        made->setItalicFace(std::make_shared<MadeGlyphs>(italic, cell, baseline, crisp));
     r.glyphs = made->glyphCount();
     r.cacheFile = path;
     font.useMadeGlyphs(made);
@@ -98,7 +110,7 @@ InstalledFontResult useInstalledFont(FontSheet& font, const FontChoice& choice, 
     int index = 0;
     InstalledFontResult r;
     if (!fontlist::findFamily(choice.family, file, index, r.error)) return r;
-    return make(font, file, index, choice.crisp, fontSize, texts);
+    return make(font, file, index, choice.crisp, fontSize, texts, choice.family);
 }
 
 InstalledFontResult useFontFile(FontSheet& font, const std::string& file, bool crisp, int fontSize,

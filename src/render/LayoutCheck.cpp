@@ -1,5 +1,6 @@
 #include "render/LayoutCheck.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "base/Utf8.h"
@@ -19,8 +20,6 @@ std::vector<CheckFinding> checkLayout(const std::vector<SubtitleSet>& sets, cons
     const int safe = int((long long)pictureWidth * safePercent / 100);
     for (size_t k = 0; k < sets.size(); ++k) {
         const SubtitleSet& s = sets[k];
-        std::string missing;
-        std::u32string seen;
         for (int line = 0; line < 2; ++line) {
             const std::string& text = line == 0 ? s.lineA : s.lineB;
             const int w = drawnLineWidth(text, font, style.wordSpacing);
@@ -29,14 +28,39 @@ std::vector<CheckFinding> checkLayout(const std::vector<SubtitleSet>& sets, cons
                                std::string("line ") + (line == 0 ? "A" : "B") + " is " + std::to_string(w) +
                                    " px wide, more than the " + std::to_string(safePercent) + "% safe area (" +
                                    std::to_string(safe) + " px)"});
-            for (const FontSheet::Placed& p : font.layoutText(text)) {
+        }
+    }
+    // The glyph findings go after the width findings of their set.
+    for (const auto& [k, missing] : missingGlyphsBySet(sets, font)) {
+        auto at = std::find_if(out.begin(), out.end(), [k = k](const CheckFinding& f) { return f.set > k; });
+        out.insert(at, {k, "glyph", std::string(font.madeGlyphs() ? "the font has no glyph for " : "the font sheet has no ") + missing});
+    }
+    return out;
+}
+
+std::vector<std::pair<int, std::string>> missingGlyphsBySet(const std::vector<SubtitleSet>& sets, const FontSheet& font) {
+    std::vector<std::pair<int, std::string>> out;
+    for (size_t k = 0; k < sets.size(); ++k) {
+        std::string missing;
+        std::u32string seen;
+        for (const std::string* text : {&sets[k].lineA, &sets[k].lineB})
+            for (const FontSheet::Placed& p : font.layoutText(*text)) {
                 if (!p.missing || seen.find(p.ch) != std::u32string::npos) continue;
                 seen += p.ch;
                 missing += (missing.empty() ? "" : ", ") + utf8::describe(p.ch);
             }
-        }
-        if (!missing.empty()) out.push_back({int(k), "glyph", std::string(font.madeGlyphs() ? "the font has no glyph for " : "the font sheet has no ") + missing});
+        if (!missing.empty()) out.emplace_back(int(k), std::move(missing));
     }
+    return out;
+}
+
+std::string describeMissingGlyphs(const std::vector<SubtitleSet>& sets, const FontSheet& font, size_t maxSets) {
+    const std::vector<std::pair<int, std::string>> found = missingGlyphsBySet(sets, font);
+    const char* lack = font.madeGlyphs() ? ": the font has no glyph for " : ": the font sheets have no glyph for ";
+    std::string out;
+    for (size_t i = 0; i < found.size() && i < maxSets; ++i)
+        out += (i ? "\n" : "") + std::string("set ") + std::to_string(found[i].first + 1) + lack + found[i].second;
+    if (found.size() > maxSets) out += "\nand " + std::to_string(found.size() - maxSets) + " more sets";
     return out;
 }
 

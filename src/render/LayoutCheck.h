@@ -15,6 +15,15 @@
 std::vector<CheckFinding> checkLayout(const std::vector<SubtitleSet>& sets, const StripsConfig& style,
                                       const FontSheet& font, int pictureWidth, int safePercent);
 
+// The characters each set uses that the glyphs lack, a set's once each, as
+// ""Ж" (U+0416), ..." per set in set order; sets that lack none are left out.
+std::vector<std::pair<int, std::string>> missingGlyphsBySet(const std::vector<SubtitleSet>& sets, const FontSheet& font);
+
+// What missingGlyphsBySet finds, one line per set ("set 3: the font sheets
+// have no glyph for ..."), at most `maxSets` of them and a count of the
+// rest. Empty when nothing is missing.
+std::string describeMissingGlyphs(const std::vector<SubtitleSet>& sets, const FontSheet& font, size_t maxSets = 10);
+
 // The width in pixels a line is drawn with: from the left of its first
 // glyph to the right of its last.
 int drawnLineWidth(const std::string& line, const FontSheet& font, int wordSpacing);

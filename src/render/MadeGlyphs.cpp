@@ -11,11 +11,28 @@ constexpr uint8_t kTextGrey = 255;
 constexpr uint8_t kOutlineGrey = 128;
 constexpr uint8_t kShadowGrey = 96;
 
-// One border style of a glyph, as the shipped sheets draw them: white text
-// over a black or grey 1 px outline, or over a grey shadow 2 px right and
-// down. Crisp glyphs get a solid outline, so every pixel is text, border or
-// nothing.
-Image styleGlyph(const std::vector<uint8_t>& mask, int w, int h, int style, bool crisp) {
+uint64_t fnv1a(std::string_view s) {
+    uint64_t h = 1469598103934665603ull;
+    for (char c : s) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    return h;
+}
+
+void putU32(std::string& out, uint32_t v) {
+    for (int i = 0; i < 4; ++i) out += char((v >> (8 * i)) & 0xFF);
+}
+bool getU32(std::string_view s, size_t& at, uint32_t& v) {
+    if (s.size() - at < 4 || at > s.size()) return false;
+    v = 0;
+    for (int i = 0; i < 4; ++i) v |= uint32_t(static_cast<unsigned char>(s[at + size_t(i)])) << (8 * i);
+    at += 4;
+    return true;
+}
+
+constexpr std::string_view kMagic = "KALVERO GLYPHS 1\n";
+
+}  // namespace
+
+Image borderedGlyph(const std::vector<uint8_t>& mask, int w, int h, int style, bool crisp) {
     Image img(w, h);
     if (img.empty()) return img;
     // The mask with two empty pixels around it: neighbours need no checks.
@@ -50,27 +67,6 @@ Image styleGlyph(const std::vector<uint8_t>& mask, int w, int h, int style, bool
     }
     return img;
 }
-
-uint64_t fnv1a(std::string_view s) {
-    uint64_t h = 1469598103934665603ull;
-    for (char c : s) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
-    return h;
-}
-
-void putU32(std::string& out, uint32_t v) {
-    for (int i = 0; i < 4; ++i) out += char((v >> (8 * i)) & 0xFF);
-}
-bool getU32(std::string_view s, size_t& at, uint32_t& v) {
-    if (s.size() - at < 4 || at > s.size()) return false;
-    v = 0;
-    for (int i = 0; i < 4; ++i) v |= uint32_t(static_cast<unsigned char>(s[at + size_t(i)])) << (8 * i);
-    at += 4;
-    return true;
-}
-
-constexpr std::string_view kMagic = "KALVERO GLYPHS 1\n";
-
-}  // namespace
 
 MadeGlyphs::MadeGlyphs(std::shared_ptr<FontFace> face, int cellHeight, int baseline, bool crisp)
     : face_(std::move(face)), cellHeight_(cellHeight), baseline_(baseline), crisp_(crisp) {}
@@ -141,7 +137,7 @@ const Image* MadeGlyphs::image(uint32_t key, int style) const {
     Glyph& g = make(key);
     const size_t s = size_t(style);
     if (!g.made[s]) {
-        g.styles[s] = styleGlyph(g.mask, g.width, cellHeight_, style, crisp_);
+        g.styles[s] = borderedGlyph(g.mask, g.width, cellHeight_, style, crisp_);
         g.made[s] = true;
     }
     return &g.styles[s];

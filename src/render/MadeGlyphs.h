@@ -13,6 +13,12 @@
 
 class FontFace;
 
+// One border style of a glyph drawn from its coverage mask (w x h values
+// 0..255), as the shipped sheets draw them: white text over a black or grey
+// 1 px outline, or over a grey shadow 2 px right and down. Crisp glyphs get
+// a solid outline, so every pixel is text, border or nothing.
+Image borderedGlyph(const std::vector<uint8_t>& mask, int w, int h, int style, bool crisp);
+
 // Caption glyphs made from a font: the glyphs a set of texts needs, keyed
 // by the font's glyph ids, each drawn into a cell of the shipped sheets'
 // height and turned into the four border styles of the shipped sheets when
@@ -42,6 +48,11 @@ public:
     size_t glyphCount() const;
     const FontFace& face() const { return *face_; }
 
+    // The glyphs of the font's italic face, which draw the italic text of
+    // lines (nullptr: the font has none, italic text is slanted).
+    void setItalicFace(std::shared_ptr<const MadeGlyphs> italic) { italic_ = std::move(italic); }
+    const MadeGlyphs* italicFace() const { return italic_.get(); }
+
     // The glyph set as bytes of a cache file, and back. fromBytes is false,
     // with nothing taken, when the bytes are not a whole, unchanged cache
     // file made for `key`.
@@ -59,6 +70,7 @@ private:
     Glyph& make(uint32_t glyph) const;  // with mutex_ held
 
     std::shared_ptr<FontFace> face_;
+    std::shared_ptr<const MadeGlyphs> italic_;
     int cellHeight_ = 0, baseline_ = 0;
     bool crisp_ = false;
     mutable std::mutex mutex_;

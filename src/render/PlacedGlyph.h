@@ -14,4 +14,5 @@ struct PlacedGlyph {
     char32_t ch = 0;
     bool spaced = true;    // takes the word spacing after it (not a mark within a character)
     bool missing = false;  // the font has no glyph for ch (made glyphs draw its missing-glyph box)
+    bool slanted = false;  // italic text without an italic face: drawn sheared
 };

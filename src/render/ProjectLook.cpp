@@ -59,25 +59,37 @@ bool isPresetLook(const StripsConfig& style, const Preset& preset, const Profile
 }
 
 std::string formatLook(const ProjectLook& look) {
-    return std::string(kHeader) + "\r\n[Look]\r\nPreset = " + presetLine(look.preset) + "\r\nFontSize = " +
-           std::to_string(look.fontSize) + "\r\n";
+    std::string out = std::string(kHeader) + "\r\n[Look]\r\nPreset = " + presetLine(look.preset) + "\r\nFontSize = " +
+                      std::to_string(look.fontSize) + "\r\n";
+    if (!look.language.empty()) out += "[Project]\r\nLanguage = " + look.language + "\r\n";
+    return out;
+}
+
+bool plausibleLanguageCode(std::string_view code) {
+    return (code.size() == 2 || code.size() == 3) &&
+           std::all_of(code.begin(), code.end(), [](char c) { return c >= 'a' && c <= 'z'; });
 }
 
 std::optional<ProjectLook> parseLook(std::string_view content) {
     ProjectLook look;
-    bool inLook = false, sawPreset = false;
+    bool inLook = false, inProject = false, sawPreset = false;
     for (const std::string& raw : text::splitLines(content)) {
         std::string line = text::trimBlanks(raw);
         if (line.empty() || line[0] == ';' || line[0] == '#') continue;
         if (line.front() == '[' && line.back() == ']') {
-            inLook = text::lower(text::trimBlanks(line.substr(1, line.size() - 2))) == "look";
+            const std::string section = text::lower(text::trimBlanks(line.substr(1, line.size() - 2)));
+            inLook = section == "look";
+            inProject = section == "project";
             continue;
         }
         size_t eq = line.find('=');
-        if (!inLook || eq == std::string::npos) continue;
+        if ((!inLook && !inProject) || eq == std::string::npos) continue;
         std::string key = text::lower(text::trimBlanks(line.substr(0, eq)));
         std::string value = text::trimBlanks(line.substr(eq + 1));
-        if (key == "preset") {
+        if (inProject) {
+            // A code that cannot be one is left out: the project has no language then.
+            if (key == "language" && plausibleLanguageCode(text::lower(value))) look.language = text::lower(value);
+        } else if (key == "preset") {
             look.preset = parsePresetLine(value);
             sawPreset = std::count(value.begin(), value.end(), '|') >= 11;
         } else if (key == "fontsize") {
@@ -113,13 +125,17 @@ std::optional<ProjectLook> readProjectLook(const std::string& projectPath, std::
 }
 
 std::string writeProjectLook(const std::string& projectPath, const StripsConfig& style, const Preset& preset,
-                             const Profile& profile) {
+                             const Profile& profile, const std::string& language) {
     const std::string path = lookPathOf(projectPath);
-    if (isPresetLook(style, preset, profile)) {
+    if (isPresetLook(style, preset, profile) && language.empty()) {
         if (!files::exists(path)) return {};
         files::Result r = files::removeFile(path);
         return r ? std::string() : "the old look file " + path + " could not be removed (" + r.error + ")";
     }
-    files::Result r = files::writeFileAtomic(path, formatLook(lookOfStyle(style, preset)));
+    // With a language only, the [Look] section still holds the look (the
+    // preset's own), so that older readers find the look they expect.
+    ProjectLook look = lookOfStyle(style, preset);
+    look.language = language;
+    files::Result r = files::writeFileAtomic(path, formatLook(look));
     return r ? std::string() : "the look file " + path + " could not be written (" + r.error + ")";
 }

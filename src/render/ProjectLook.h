@@ -11,9 +11,13 @@
 // (a border, a colour, centring, a font size changed by hand), the look is
 // kept beside the project file in NAME.look, so the project reopens as it
 // was saved and older readers of the project file see nothing new.
+//
+// The same file keeps the project's language (its [Project] section), which
+// every export's track carries; older readers read only the [Look] section.
 struct ProjectLook {
     Preset preset;     // every style field, in a preset's terms
     int fontSize = 0;  // the font size in force (a profile brings its own)
+    std::string language{};  // ISO 639 code of the subtitles; "": not told
     friend bool operator==(const ProjectLook&, const ProjectLook&) = default;
 };
 
@@ -38,7 +42,11 @@ std::string lookPathOf(const std::string& projectPath);
 // Reads the look file of a project. nullopt without a file; `error` says why
 // a file that is there could not be used (it is then ignored).
 std::optional<ProjectLook> readProjectLook(const std::string& projectPath, std::string& error);
-// Writes the look file of a project when `style` differs from its preset,
-// and removes a stale one when it does not. Empty on success, else why not.
+// Writes the look file of a project when `style` differs from its preset or
+// the project has a language, and removes a stale one when neither holds.
+// Empty on success, else why not.
 std::string writeProjectLook(const std::string& projectPath, const StripsConfig& style, const Preset& preset,
-                             const Profile& profile);
+                             const Profile& profile, const std::string& language = {});
+// Whether a code may stand as a project's language: two or three lowercase
+// letters (the exports check it against ISO 639).
+bool plausibleLanguageCode(std::string_view code);

@@ -73,6 +73,11 @@ std::string recorderTimeCode(int64_t f, int rate) {
     return runningSecondsText(f, rate) + runningFramesText(f, rate);
 }
 
+TimeCode recorderTime(int64_t f, int rate) {
+    const int64_t frame = std::max<int64_t>(f, 0), secs = frame / safeRate(rate);
+    return TimeCode{int(secs / 3600), int(secs / 60 % 60), int(secs % 60), int(frame % safeRate(rate))};
+}
+
 int64_t keyEventInstantUs(uint32_t eventMs, int64_t nowUs) {
     const uint32_t nowMs = uint32_t(uint64_t(nowUs / 1000));
     const int32_t age = int32_t(nowMs - eventMs);  // wraps like the stamps
@@ -94,6 +99,10 @@ int runStartSet(bool fromSelectedSet, int selectedRow, int setCount) {
     return std::min(selectedRow / 2, setCount - 1);
 }
 
+int64_t recorderFrame(const TimeCode& t, int rate) {
+    return (int64_t(t.hh) * 3600 + int64_t(t.mm) * 60 + t.ss) * safeRate(rate) + t.ff;
+}
+
 std::optional<int64_t> onFrameOfTiming(const std::string& timing, int rate) {
     std::string on = splitTiming(timing).first;
     // Exactly four fields of digits; anything else is no time.
@@ -111,8 +120,17 @@ std::optional<int64_t> onFrameOfTiming(const std::string& timing, int rate) {
         }
     }
     if (n != 3 || digits == 0) return std::nullopt;
-    int64_t secs = int64_t(fields[0]) * 3600 + int64_t(fields[1]) * 60 + fields[2];
-    return secs * safeRate(rate) + fields[3];
+    return recorderFrame(TimeCode{fields[0], fields[1], fields[2], fields[3]}, rate);
+}
+
+std::optional<int64_t> onFrameOf(const RowTiming& timing, int rate) {
+    if (!timing.verbatim.empty()) return onFrameOfTiming(timing.verbatim, rate);
+    return timing.on ? std::optional<int64_t>(recorderFrame(*timing.on, rate)) : std::nullopt;
+}
+
+std::optional<int64_t> offFrameOf(const RowTiming& timing, int rate) {
+    if (!timing.verbatim.empty()) return onFrameOfTiming(splitTiming(timing.verbatim).second, rate);
+    return timing.off ? std::optional<int64_t>(recorderFrame(*timing.off, rate)) : std::nullopt;
 }
 
 int64_t steadyMillis() {
@@ -312,16 +330,16 @@ void Recorder::step(bool on, int64_t frame) {
         stepOff(frame);
 }
 
-void Recorder::writeTiming(int set, const std::string& timing) {
-    SubtitleList& list = host_.list();
-    for (int r : {2 * set, 2 * set + 1})
-        if (r < list.lineCount()) list.setLineColumn(r, Column::Timing, timing);
+void Recorder::writeTiming(int set, const RowTiming& timing) {
+    host_.list().setSetTiming(set, timing);
     host_.listChanged();
 }
 
 void Recorder::stepOn(int64_t frame) {
-    onTime_ = recorderTimeCode(frame, rate_);
-    writeTiming(current_, onTime_);
+    onTime_ = recorderTime(frame, rate_);
+    RowTiming timing(onTime_, std::nullopt);
+    timing.verbatim = recorderTimeCode(frame, rate_);  // "HH:MM:SS:FF" until the OFF step
+    writeTiming(current_, timing);
     // Show the set in the main window, which renders it, and lay it over the picture.
     std::vector<OverlayPiece> pieces = host_.showSet(current_);
     view_.showOverlay(std::move(pieces), host_.bgColor());
@@ -329,7 +347,7 @@ void Recorder::stepOn(int64_t frame) {
 }
 
 void Recorder::stepOff(int64_t frame) {
-    writeTiming(current_, onTime_ + ">" + recorderTimeCode(frame, rate_));
+    writeTiming(current_, RowTiming(onTime_, recorderTime(frame, rate_)));
     view_.nudge();
     view_.clearOverlay(host_.bgColor());
     current_ = nextSetWithText(current_ + 1);
@@ -344,13 +362,13 @@ void Recorder::startRecording() {
     int64_t fromUs = 0;
     if (options_.fromSelectedSet) {
         const SubtitleList& list = host_.list();
-        std::optional<int64_t> from = onFrameOfTiming(list.column(2 * current_, Column::Timing), rate_);
+        std::optional<int64_t> from = onFrameOf(list.timing(2 * current_), rate_);
         // A set without an ON time starts where the last timed set before
         // it ends, so the run does not give it times earlier than that set's.
         for (int k = current_ - 1; !from && k >= 0; --k) {
-            const std::string timing = list.column(2 * k, Column::Timing);
-            from = onFrameOfTiming(splitTiming(timing).second, rate_);
-            if (!from) from = onFrameOfTiming(timing, rate_);
+            const RowTiming timing = list.timing(2 * k);
+            from = offFrameOf(timing, rate_);
+            if (!from) from = onFrameOf(timing, rate_);
         }
         if (from) {
             fromUs = std::max<int64_t>(source_.positionOfFrame(*from) - kLeadInUs, 0);
@@ -362,7 +380,7 @@ void Recorder::startRecording() {
     showNextSet(current_);
     nextOn_ = true;
     waitingRelease_ = false;
-    onTime_.clear();
+    onTime_.reset();
     frame_ = 0;
     shownFrames_ = shownSeconds_ = -1;
     // The timed session counts from the first START of the window.
@@ -392,7 +410,7 @@ std::string runOrderWarning(const SubtitleList& list, int start, int64_t fromFra
     std::string sets;
     int count = 0;
     for (int k = 0; k < start && 2 * k < list.lineCount(); ++k) {
-        const std::optional<int64_t> on = onFrameOfTiming(list.column(2 * k, Column::Timing), rate);
+        const std::optional<int64_t> on = onFrameOf(list.timing(2 * k), rate);
         if (!on || *on <= fromFrame) continue;
         if (++count <= 10) sets += (sets.empty() ? "" : ", ") + std::to_string(k + 1);
     }

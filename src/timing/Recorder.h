@@ -47,6 +47,9 @@ std::string runningSecondsText(int64_t f, int rate);
 std::string runningFramesText(int64_t f, int rate);
 // "HH:MM:SS:FF".
 std::string recorderTimeCode(int64_t f, int rate);
+// The same as a time code, and back: whole seconds at the recorder's whole rate.
+TimeCode recorderTime(int64_t f, int rate);
+int64_t recorderFrame(const TimeCode& t, int rate);
 
 // --- the window as the recorder sees it ----------------------------------------
 
@@ -109,6 +112,9 @@ constexpr int64_t kLeadInUs = 3'000'000;
 // The frame of the ON time of a timing ("HH:MM:SS:FF>..." or "HH:MM:SS:FF")
 // at `rate`; nullopt when the timing has no ON time.
 std::optional<int64_t> onFrameOfTiming(const std::string& timing, int rate);
+std::optional<int64_t> onFrameOf(const RowTiming& timing, int rate);
+// The frame of the OFF time, nullopt when the timing has none.
+std::optional<int64_t> offFrameOf(const RowTiming& timing, int rate);
 
 enum class RecorderState { Armed, Stopped, Recording };
 
@@ -195,7 +201,7 @@ private:
     void startRecording();
     void stopRecording();
     void endRun();
-    void writeTiming(int set, const std::string& timing);
+    void writeTiming(int set, const RowTiming& timing);
 
     RecorderHost& host_;
     TimingView& view_;
@@ -208,7 +214,7 @@ private:
     int current_ = 0;
     int64_t frame_ = 0;
     int64_t shownFrames_ = -1, shownSeconds_ = -1;  // what the running-time labels show
-    std::string onTime_;
+    std::optional<TimeCode> onTime_;
     bool nextOn_ = true;
     bool waitingRelease_ = false;
     bool stepIsOn_ = true;

@@ -72,8 +72,12 @@ SnapReport snapListToShots(SubtitleList& list, float fps, const std::vector<int6
     SnapReport report;
     int64_t earliest = 0;
     for (int row = 0; row < list.lineCount(); row += 2) {
-        auto [onText, offText] = splitTiming(list.column(row, Column::Timing));
-        std::optional<TimeCode> on = strictTimeCode(onText), off = strictTimeCode(offText);
+        const RowTiming& timing = list.row(row)->timing;
+        std::optional<TimeCode> on = timing.on, off = timing.off;
+        if (!timing.verbatim.empty()) {  // text of a hand-edited file: only plain time codes count
+            auto [onText, offText] = splitTiming(timing.verbatim);
+            on = strictTimeCode(onText), off = strictTimeCode(offText);
+        }
         if (!on || !off) continue;
         SetFrames t{frameOf(*on, fps), frameOf(*off, fps)};
         if (t.off <= t.on) continue;  // nothing sensible to keep apart
@@ -81,9 +85,7 @@ SnapReport snapListToShots(SubtitleList& list, float fps, const std::vector<int6
         SetFrames s = snapSet(t, changes, o, earliest, report.moved);
         earliest = s.off;
         if (s.on == t.on && s.off == t.off) continue;
-        std::string timing = formatTimeCode(timeCodeOfFrame(s.on, fps)) + ">" + formatTimeCode(timeCodeOfFrame(s.off, fps));
-        for (int r : {row, row + 1})
-            if (r < list.lineCount()) list.setLineColumn(r, Column::Timing, timing);
+        list.setSetTiming(row / 2, RowTiming(timeCodeOfFrame(s.on, fps), timeCodeOfFrame(s.off, fps)));
     }
     return report;
 }

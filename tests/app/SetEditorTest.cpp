@@ -130,7 +130,7 @@ TEST_F(SetEditorTest, TheClipboardHoldsSubRipThatOtherProgramsAndThisOneRead) {
         const char* lineB;
         const char* timing;
     } foreign[] = {
-        {"7\n00:01:00,000 --> 00:01:02,000\n<i>Top</i>\nBottom\n", "Top", "Bottom", "00:01:00:00>00:01:02:00"},
+        {"7\n00:01:00,000 --> 00:01:02,000\n<i>Top</i>\nBottom\n", "<i>Top</i>", "Bottom", "00:01:00:00>00:01:02:00"},
         {"First line\nSecond line\n", "First line", "Second line", ""},
     };
     for (const Foreign& f : foreign) {

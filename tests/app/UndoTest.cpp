@@ -1,6 +1,7 @@
 // Undo and redo of every change to the list and the look, the project's own
 // look kept beside its file, and Insert Set.
 #include "app/ControllerFixture.h"
+#include "app/ShotSnapping.h"
 
 #include <functional>
 #include <sstream>
@@ -131,11 +132,14 @@ TEST_F(UndoTest, UndoAfterSaveIsUnsavedAndANewChangeDropsRedo) {
 TEST(UndoHistoryBudget, OldestStepsGoFirstAndTheNewestStays) {
     EditorSnapshot big;
     for (int i = 0; i < 1000; ++i) big.list.appendLine(SubtitleLine{rowId(i + 2), std::string(100, 'x'), "", "", ""});
-    UndoHistory h(300 * 1000);
+    UndoHistory unbounded(size_t(-1));
+    unbounded.push("Step", big);
+    const size_t step = unbounded.bytes();  // over 100 kB: a row's text alone is 100 bytes
+    ASSERT_GT(step, 100u * 1000);
+    UndoHistory h(step * 5 / 2);  // room for two steps
     for (int i = 0; i < 5; ++i) h.push("Step " + std::to_string(i), big);
-    EXPECT_LT(h.bytes(), 300u * 1000);
-    EXPECT_GE(h.steps(), 1u);
-    EXPECT_LT(h.steps(), 5u);
+    EXPECT_LE(h.bytes(), step * 5 / 2);
+    EXPECT_EQ(h.steps(), 2u);
     EXPECT_EQ(h.undoName(), "Step 4");
     UndoHistory tiny(1);
     tiny.push("Huge", big);
@@ -242,4 +246,25 @@ TEST_F(UndoTest, InsertSetKeepsEveryOtherSetAndInsertSingleKeepsItsOldRule) {
     EXPECT_EQ(ui.selectedListRow(), 2);
     type(ctl::LineA, "New");
     EXPECT_EQ(row(2), "New");
+}
+
+// Snap to Shots works on the list's numbers; the timing window offers it, so
+// the Record Timings step around the window takes it back, not a step of its own.
+TEST_F(UndoTest, SnapToShotsMovesTimesWithinTheRunsStep) {
+    ASSERT_TRUE(started);
+    const std::string movie = (dir / "film.mp4").string();
+    ASSERT_TRUE(files::writeFileAtomic(movie, "not looked at: the detector is given"));
+    c().history().clear();
+    // Shot changes 2 frames after set 1's ON and 3 after set 2's OFF.
+    auto detect = [](const std::string&, std::vector<double>& at) {
+        at = {1.08, 4.12};
+        return std::string();
+    };
+    const SnapOutcome out = snapListToMovieShots(c(), movie, detect);
+    EXPECT_EQ(out.text, "Snapped 2 of 6 times to 2 shot changes");
+    EXPECT_FALSE(out.problem);
+    EXPECT_EQ(state.list.column(1, Column::Timing), "00:00:01:02>00:00:02:00");
+    EXPECT_EQ(state.list.column(3, Column::Timing), "00:00:03:00>00:00:04:01");  // OFFs 2 frames before
+    EXPECT_EQ(state.list.column(2, Column::OffOn), "25+26");
+    EXPECT_EQ(c().history().steps(), 0u);
 }

@@ -238,6 +238,33 @@ TEST_F(StlCliTest, ExportIsReadByTheIndependentReaderAndImportsBack) {
     }
 }
 
+// Italics: open subtitles carry the codes 80h and 81h around the italic
+// text (read by the independent reader), which import as the tags again;
+// teletext has no italics and writes the text upright.
+TEST_F(StlCliTest, ItalicsAreOpenSubtitleCodesAndImportBack) {
+    const std::string project = path("it.KVL8");
+    std::string text = projectText(1);
+    text = text::replaceAll(text, "A0000|Caf\xE9 \xE0 la cr\xE8me|", "A0000|<i>Caf\xE9</i> \xE0 <i>la cr\xE8me|");
+    ASSERT_TRUE(files::writeFileAtomic(project, text));
+    for (const bool teletext : {false, true}) {
+        SCOPED_TRACE(teletext ? "teletext" : "open");
+        ASSERT_EQ(run({"export", "stl", project, teletext ? "--teletext" : "--open"}).code, 0);
+        const Read f = check(path("STL_Output/it.stl"));
+        ASSERT_EQ(f.subs.size(), 3u);
+        ASSERT_EQ(f.subs[0].rows.size(), 2u);
+        EXPECT_EQ(f.subs[0].rows[0], "Caf\xC3\xA9 \xC3\xA0 la cr\xC3\xA8me");
+        if (!teletext) {
+            EXPECT_EQ(f.subs[0].codes[0], "80818081");
+            const StlRun imported = run({"import-stl", path("STL_Output/it.stl"), "-o", path("back.KVL8"), "--profile", "1"});
+            ASSERT_EQ(imported.code, 0) << imported.err;
+            EXPECT_EQ(readProject(path("back.KVL8"))[0].lineA, "<i>Caf\xC3\xA9</i> \xC3\xA0 <i>la cr\xC3\xA8me</i>");
+        } else {
+            EXPECT_EQ(f.subs[0].codes[0].find("80"), std::string::npos) << f.subs[0].codes[0];
+        }
+        fs::remove_all(dir / "STL_Output");
+    }
+}
+
 TEST_F(StlCliTest, BadListsAreRefusedNamingTheBlockAndWriteNothing) {
     const std::string project = path("demo.KVL8");
     ASSERT_TRUE(files::writeFileAtomic(project, projectText(1)));

@@ -2,7 +2,8 @@
 """Reads an EBU subtitle list from the published block layout (a 1024-byte
 GSI block, then 128-byte TTI blocks) and checks its structure; prints JSON:
   {"gsi": {field: text}, "subtitles": [{"sn", "tci", "tco", "vp", "jc",
-   "rows": [UTF-8 text], "codes": [teletext codes of each row], "blocks"}]}
+   "rows": [UTF-8 text], "codes": [teletext codes of each row, or the
+   open-subtitle style codes 80h-85h], "blocks"}]}
 Text is decoded with the C library's ISO 6937 converter (iconv), not a table
 of our own. Any fault of the layout stops with a message and exit code 1."""
 import subprocess
@@ -134,6 +135,8 @@ def main():
                     if not teletext:
                         fail("subtitle %d: teletext code %02x in an open subtitle" % (sn, c))
                     row_codes.append(c)
+                elif 0x80 <= c <= 0x85 and not teletext:
+                    row_codes.append(c)  # italics, underline, boxing on and off of open subtitles
                 elif 0x80 <= c <= 0x9f:
                     fail("subtitle %d: code %02x in the text" % (sn, c))
                 else:

@@ -13,13 +13,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (int i = 0; i < list.lineCount(); ++i) {
             // Rows must survive the project file: no field separator, no line break.
             const SubtitleLine& row = *list.row(i);
-            for (const std::string* s : {&row.text, &row.timing})
+            const std::string timing = row.timing.text();
+            for (const std::string* s : {&row.text, &timing})
                 FUZZ_CHECK(s->find_first_of("|\r\n") == std::string::npos);
             // Only readable time lines make cues: "HH:MM:SS:FF>HH:MM:SS:FF".
-            FUZZ_CHECK(row.timing.size() == 23 && row.timing[11] == '>');
-            for (size_t c = 0; c < row.timing.size(); ++c)
-                if (c % 3 == 2) FUZZ_CHECK(row.timing[c] == (c == 11 ? '>' : ':'));
-                else FUZZ_CHECK(row.timing[c] >= '0' && row.timing[c] <= '9');
+            FUZZ_CHECK(row.timing.complete() && row.timing.verbatim.empty());
+            FUZZ_CHECK(timing.size() == 23 && timing[11] == '>');
+            for (size_t c = 0; c < timing.size(); ++c)
+                if (c % 3 == 2) FUZZ_CHECK(timing[c] == (c == 11 ? '>' : ':'));
+                else FUZZ_CHECK(timing[c] >= '0' && timing[c] <= '9');
         }
         FUZZ_CHECK(r.unreadableTimeLines.count >= 0 && r.linesOutsideCues.count >= 0);
         FUZZ_CHECK(r.unreadableTimeLines.first.size() <= SrtImportResult::Lines::kListed);

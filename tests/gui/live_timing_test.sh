@@ -22,6 +22,9 @@ command -v python3 >/dev/null || { echo "no python3: skipped"; exit 77; }
 prog=$work/prog
 mkdir -p "$prog"
 cp "$bin/kalvero" "$bin/Kalvero.ini" "$prog/" && cp -r "$bin/includes" "$prog/" || fail "could not copy the program"
+# The movie module where the program looks for it: ../lib/kalvero beside its folder.
+mkdir -p "$work/lib/kalvero"
+cp "$bin/../lib/kalvero/libkalvero-media.so" "$work/lib/kalvero/" || fail "could not copy the movie module"
 cp "$prog/Kalvero.ini" "$work/Kalvero.ini.before"
 
 # Twenty seconds at 25 fps: bit k of the frame number white in column k (32 pixels wide).

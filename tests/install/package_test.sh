@@ -37,7 +37,7 @@ pass "package $(basename "$deb"), depends on $(echo "$depends" | tr ',' '\n' | w
 
 root=$work/root
 dpkg-deb -x "$deb" "$root" || fail "dpkg-deb -x"
-for f in bin/kalvero bin/kalvero-cli bin/kalvero-fontsheet share/kalvero/Kalvero.ini \
+for f in bin/kalvero bin/kalvero-cli bin/kalvero-fontsheet lib/kalvero/libkalvero-media.so share/kalvero/Kalvero.ini \
   share/kalvero/includes/FontBitmap_32_0000.png share/kalvero/includes/FontBitmap_32_1500.png \
   share/man/man1/kalvero.1.gz share/man/man1/kalvero-cli.1.gz share/man/man1/kalvero-fontsheet.1.gz \
   share/applications/org.kalvero.Kalvero.desktop share/metainfo/org.kalvero.Kalvero.metainfo.xml \
@@ -84,6 +84,22 @@ opaque=$(convert film_project/PNG_Output/film0001.png -alpha extract -format '%[
 [ "$opaque" = 1 ] || fail "the exported caption is empty"
 [ ! -e "$XDG_CONFIG_HOME/kalvero" ] || fail "the command-line tool created a user settings folder"
 pass "import-srt and export png with the shipped data"
+
+# The movie module: not loaded by the commands without movies, found in
+# /usr/lib/kalvero by those with.
+for p in kalvero-cli kalvero; do
+  ldd "$bin/$p" | grep -q 'libav' && fail "$p links FFmpeg itself: $(ldd "$bin/$p" | grep libav)"
+done
+LD_DEBUG=files "$bin/kalvero-cli" info film_project/film.KVL8 2>"$work/ld.txt" >/dev/null || fail "info"
+grep -q 'file=libav' "$work/ld.txt" && fail "info loaded FFmpeg"
+LD_DEBUG=files "$bin/kalvero-cli" export dvb film_project/film.KVL8 2>"$work/ld.txt" >out.txt ||
+  { grep -v '^ *[0-9]*:' "$work/ld.txt"; fail "export dvb"; }
+grep -q "file=$root/usr/bin/../lib/kalvero/libkalvero-media.so\|file=$root/usr/lib/kalvero/libkalvero-media.so" \
+  "$work/ld.txt" || fail "export dvb did not open the installed module"
+probe=$(ffprobe -v error -show_entries stream=codec_name -of csv=p=0 film_project/DVB_Output/film.ts | sort -u | grep .) ||
+  fail "ffprobe cannot read the DVB track"
+[ "$probe" = dvb_subtitle ] || fail "the DVB track holds '$probe'"
+pass "the movie module: loaded only by the commands that need it, from /usr/lib/kalvero"
 
 # The user's settings file, once there, is the one the tool reads.
 mkdir -p "$XDG_CONFIG_HOME/kalvero"

@@ -20,6 +20,7 @@ struct Decoded {
     long long pts90k = 0;
     long long endMs = -1;  // end_display_time when the decoder gives one
     int rects = 0;
+    bool forced = false;  // a rectangle carries AV_SUBTITLE_FLAG_FORCED
     Image frame;  // width x height, straight alpha
 };
 
@@ -67,6 +68,7 @@ inline std::vector<Decoded> decodeFile(const std::string& path, int width, int h
         d.frame = Image(width, height);
         for (unsigned r = 0; r < sub.num_rects; ++r) {
             const AVSubtitleRect* rect = sub.rects[r];
+            if (rect->flags & AV_SUBTITLE_FLAG_FORCED) d.forced = true;
             if (rect->type != SUBTITLE_BITMAP) continue;
             const uint32_t* pal = reinterpret_cast<const uint32_t*>(rect->data[1]);
             for (int y = 0; y < rect->h; ++y)

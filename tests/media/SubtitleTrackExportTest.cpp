@@ -19,6 +19,7 @@
 #include "export/Pgs.h"
 #include "export/SubtitleExport.h"
 #include "export/SubtitleTrack.h"
+#include "export/TextSubtitles.h"
 #include "io/Files.h"
 #include "project/SrtImport.h"
 
@@ -826,4 +827,111 @@ TEST_F(SubtitleTrackExportTest, EveryScriptReachesTheTextTracks) {
     std::string srt;
     ASSERT_TRUE(files::readFile((dir / "SRT_Output" / "demo.srt").string(), srt));
     EXPECT_NE(srt.find("<font color=\"#ffe000\">" + sets[1].a + "</font>\r\n"), std::string::npos) << srt;
+}
+
+namespace {
+
+// The text of each subtitle of a file as FFmpeg's demuxer and decoder read
+// it, in the decoder's ASS form (italics as {\i1} .. {\i0}).
+std::vector<std::string> decodedTexts(const fs::path& file) {
+    std::vector<std::string> out;
+    AVFormatContext* fmt = nullptr;
+    if (avformat_open_input(&fmt, file.c_str(), nullptr, nullptr) < 0) return out;
+    avformat_find_stream_info(fmt, nullptr);
+    const AVCodec* codec = avcodec_find_decoder(fmt->streams[0]->codecpar->codec_id);
+    AVCodecContext* ctx = codec ? avcodec_alloc_context3(codec) : nullptr;
+    if (ctx && avcodec_parameters_to_context(ctx, fmt->streams[0]->codecpar) >= 0 && avcodec_open2(ctx, codec, nullptr) >= 0) {
+        AVPacket* pkt = av_packet_alloc();
+        while (av_read_frame(fmt, pkt) >= 0) {
+            AVSubtitle sub{};
+            int got = 0;
+            if (avcodec_decode_subtitle2(ctx, &sub, &got, pkt) >= 0 && got) {
+                for (unsigned r = 0; r < sub.num_rects; ++r)
+                    if (sub.rects[r]->ass) out.emplace_back(sub.rects[r]->ass);
+                avsubtitle_free(&sub);
+            }
+            av_packet_unref(pkt);
+        }
+        av_packet_free(&pkt);
+    }
+    avcodec_free_context(&ctx);
+    avformat_close_input(&fmt);
+    return out;
+}
+
+}  // namespace
+
+// Italics reach SubRip, WebVTT and ASS as FFmpeg's demuxers and decoders
+// read them, and the SubRip file imported again gives the lines back; a
+// yellow look colours the WebVTT cues through a colour class, which
+// FFmpeg reads past and a python reader finds on every line.
+TEST_F(SubtitleTrackExportTest, ItalicsAndTheColourReachTheTextTracks) {
+    const std::vector<Set> sets = {
+        {"<i>Slanted</i> and upright", "all <i>in</i> <i>parts</i>", "00:00:01:00>00:00:02:00"},
+        {"", "<i>a < b & c</i>", "00:00:03:00>00:00:04:00"},
+    };
+    const std::string project = writeProject(kPal, sets);
+    const std::string look = "; look\r\n[Look]\r\nPreset = Rental Video Yellow|0,0,0|1|1|254|0|0,0,160|0|-1|46|1|1|20|"
+                             "255,224,0\r\nFontSize = 24\r\n";
+    ASSERT_TRUE(files::writeFileAtomic((dir / "demo.look").string(), look));
+    for (const char* format : {"srt", "vtt", "ass"}) ASSERT_EQ(run({"export", format, project}).code, 0) << format;
+
+    for (const char* file : {"SRT_Output/demo.srt", "VTT_Output/demo.vtt"}) {
+        SCOPED_TRACE(file);
+        const std::vector<std::string> texts = decodedTexts(dir / file);
+        ASSERT_EQ(texts.size(), 2u);
+        EXPECT_NE(texts[0].find("{\\i1}Slanted{\\i0} and upright"), std::string::npos) << texts[0];
+        EXPECT_NE(texts[0].find("all {\\i1}in{\\i0} {\\i1}parts{\\i0}"), std::string::npos) << texts[0];
+        EXPECT_NE(texts[1].find("{\\i1}a < b & c{\\i0}"), std::string::npos) << texts[1];
+    }
+    AVFormatContext* fmt = nullptr;
+    ASSERT_GE(avformat_open_input(&fmt, (dir / "ASS_Output" / "demo.ass").c_str(), nullptr, nullptr), 0);
+    AVPacket* pkt = av_packet_alloc();
+    std::string events;
+    while (av_read_frame(fmt, pkt) >= 0) {
+        events.append(reinterpret_cast<const char*>(pkt->data), size_t(pkt->size)).append("\n");
+        av_packet_unref(pkt);
+    }
+    av_packet_free(&pkt);
+    avformat_close_input(&fmt);
+    EXPECT_NE(events.find("}{\\i1}Slanted{\\i0} and upright\n"), std::string::npos) << events;
+    EXPECT_NE(events.find("{\\i1}a < b & c{\\i0}\n"), std::string::npos) << events;
+
+    std::string srt;
+    ASSERT_TRUE(files::readFile((dir / "SRT_Output" / "demo.srt").string(), srt));
+    SubtitleList back;
+    back.clearList();
+    importSrtText(srt, 25.0f, 0, back);
+    ASSERT_EQ(back.lineCount(), 4);
+    EXPECT_EQ(back.line(0).text, sets[0].a);
+    EXPECT_EQ(back.line(1).text, sets[0].b);
+    EXPECT_EQ(back.line(3).text, sets[1].b);
+
+    // The colour: each cue line in WebVTT's yellow class, the nearest of
+    // its colour classes to the look's #ffe000, and no STYLE block (which
+    // would stop FFmpeg's reader from reading any cue).
+    const std::string script = R"PY(
+import re, sys
+blocks = open(sys.argv[1], encoding="utf-8").read().rstrip("\n").split("\n\n")
+assert blocks[0] == "WEBVTT", blocks[0]
+assert not any(b.startswith("STYLE") for b in blocks), blocks
+classes = set()
+for b in blocks[1:]:
+    lines = b.split("\n")
+    assert re.fullmatch(r"[0-9:.]+ --> [0-9:.]+", lines[0]), lines[0]
+    for t in lines[1:]:
+        m = re.fullmatch(r"<c\.([a-z]+)>(.*)</c>", t)
+        assert m and "<c" not in m.group(2), t
+        classes.add(m.group(1))
+print(" ".join(sorted(classes)))
+)PY";
+    FILE* p = popen(("python3 -c '" + script + "' " + (dir / "VTT_Output" / "demo.vtt").string() + " 2>&1").c_str(), "r");
+    ASSERT_NE(p, nullptr);
+    char buffer[512] = {};
+    const size_t n = fread(buffer, 1, sizeof buffer - 1, p);
+    EXPECT_EQ(pclose(p), 0) << std::string(buffer, n);
+    EXPECT_EQ(std::string(buffer, n), "yellow\n");
+    EXPECT_EQ(nearestCueColour(Rgb{250, 250, 250}), "white");
+    EXPECT_EQ(nearestCueColour(Rgb{0, 200, 220}), "cyan");
+    EXPECT_EQ(nearestCueColour(Rgb{20, 10, 30}), "black");
 }

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
 #include "base/Text.h"
 #include "project/ProjectFile.h"
 
@@ -193,4 +197,52 @@ TEST(ProjectFile, SingleByteWhenItFitsUtf8FormOtherwise) {
     broken.replace(broken.find("Hello"), 5, "ab\xFF");
     ASSERT_EQ(parseProject(broken, 0, header, rows), ProjectLoadStatus::Ok);
     EXPECT_EQ(rows.line(0).text, "ab\xEF\xBF\xBD");
+}
+
+// Every project file the tests hold, odd rows included, saves its rows as
+// they were read: the rows keep their times as numbers, and a column that is
+// not in the program's own form is written back as it stood.
+TEST(ProjectFile, EveryStoredProjectSavesItsRowsAsRead) {
+    int checked = 0;
+    for (const char* folder : {"fuzz/corpus/project", "data/bad/project", "data"}) {
+        const std::filesystem::path dir = std::filesystem::path(KALVERO_SOURCE_DIR) / "tests" / folder;
+        std::error_code ec;
+        for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
+            if (entry.path().extension() != ".KVL8" && entry.path().extension() != ".kvl8") continue;
+            std::ifstream in(entry.path(), std::ios::binary);
+            std::stringstream content;
+            content << in.rdbuf();
+            ProjectHeader header;
+            SubtitleList rows;
+            if (parseProject(content.str(), 0, header, rows) != ProjectLoadStatus::Ok) continue;
+            SCOPED_TRACE(entry.path().string());
+            const std::string saved = formatProject(rows, header, exampleDate(), ".KVL8", "v1.0");
+            // The rows of the saved file, as the reader sees them, and as text.
+            ProjectHeader again;
+            SubtitleList back;
+            ASSERT_EQ(parseProject(saved, 0, again, back), ProjectLoadStatus::Ok);
+            ASSERT_EQ(back.lineCount(), rows.lineCount());
+            for (int i = 0; i < rows.lineCount(); ++i) {
+                EXPECT_EQ(back.line(i), rows.line(i));
+                EXPECT_EQ(back.column(i, Column::Timing), rows.column(i, Column::Timing));
+            }
+            // Each row's timing column is written with the bytes it was read with.
+            const auto timingFields = [](const std::string& file) {
+                std::vector<std::string> fields;
+                text::LineWalk walk(file);
+                std::string_view line;
+                bool rowsBegun = false;
+                while (walk.next(line)) {
+                    if (rowsBegun) fields.push_back(text::field(line, '|', 3));
+                    rowsBegun = rowsBegun || line == "##-;";
+                }
+                return fields;
+            };
+            // (A file of no rows reads as one empty set.)
+            const std::vector<std::string> read = timingFields(content.str());
+            if (!read.empty()) EXPECT_EQ(timingFields(saved), read);
+            ++checked;
+        }
+    }
+    EXPECT_GE(checked, 5);
 }

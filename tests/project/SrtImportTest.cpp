@@ -78,9 +78,32 @@ TEST(SrtImport, TolerantTimeLinesAndFormatting) {
         "{\\an8}<b>bold</B> <br> a<b\n   \n2\n00:00:03,000 --> 00:00:04,000\n| pipe |\n\n");
     ASSERT_EQ(l.lineCount(), 4);
     EXPECT_EQ(l.line(0).timing, "00:00:01:00>00:00:02:12");
-    EXPECT_EQ(l.line(0).text, "Hello there");
+    EXPECT_EQ(l.line(0).text, "<i>Hello</i> there");  // italics are kept, other formatting dropped
     EXPECT_EQ(l.line(1).text, "bold <br> a<b");
     EXPECT_EQ(l.line(3).text, "\xC2\xA6 pipe \xC2\xA6");
+}
+
+// Italics in every spelling SubRip files use become the line's <i> tags;
+// italics over a line end are closed and opened again on each line.
+TEST(SrtImport, ItalicsAreKeptPerLine) {
+    struct Case {
+        const char* cue;
+        const char* a;
+        const char* b;
+    } cases[] = {
+        {"<I>Shout</I>\nquiet", "<i>Shout</i>", "quiet"},
+        {"{\\i1}ass{\\i0} style", "", "<i>ass</i> style"},
+        {"<i>Two\nlines</i>", "<i>Two</i>", "<i>lines</i>"},
+        {"<b><i>bold</i></b> and <i class=x>odd</i>", "", "<i>bold</i> and odd"},
+        {"<i>one\ntwo\nthree</i>", "<i>one</i>", "<i>two</i> <i>three</i>"},
+        {"<i></i>\nplain", "", "plain"},
+    };
+    for (const Case& c : cases) {
+        SubtitleList l = import(std::string("1\n00:00:01,000 --> 00:00:02,000\n") + c.cue + "\n\n");
+        ASSERT_EQ(l.lineCount(), 2) << c.cue;
+        EXPECT_EQ(l.line(0).text, c.a) << c.cue;
+        EXPECT_EQ(l.line(1).text, c.b) << c.cue;
+    }
 }
 
 TEST(SrtImport, MalformedTimeLineDoesNotCrash) {

@@ -45,7 +45,7 @@ std::string dumpRows(const SubtitleList& l) {
     std::string out;
     for (int i = 0; i < l.lineCount(); ++i) {
         const SubtitleLine& r = l.line(i);
-        out += r.id + "|" + r.text + "|" + r.timing + "|" + r.y + "\n";
+        out += r.id + "|" + r.text + "|" + r.timing.text() + "|" + r.y + "\n";
     }
     return out;
 }
@@ -200,7 +200,7 @@ TEST(SrtReader, IndexLinesAreNeverTextAndExtraLinesJoinLineB) {
     EXPECT_EQ(l.line(5).text, "");
     EXPECT_EQ(l.line(5).timing, "00:00:05:00>00:00:06:00");
     EXPECT_EQ(l.line(6).id, "A0006");
-    EXPECT_EQ(l.line(7).text, "a");
+    EXPECT_EQ(l.line(7).text, "<i>a</i>");
     // "b" and "c" follow a blank line with no time line before them.
     EXPECT_EQ(r.linesOutsideCues.count, 2);
     EXPECT_EQ(r.linesOutsideCues.first, (std::vector<int>{16, 17}));

@@ -82,7 +82,7 @@ TEST(MergeTwoLanguages, PairsCuesByOverlap) {
         "4\r\n00:00:08,000 --> 00:00:09,000\r\nNur unten\r\n";
     TwoLanguageResult r = mergeTwoLanguages(top, bottom, 25, 430);
     ASSERT_TRUE(r.ok()) << r.error;
-    EXPECT_EQ(texts(r.sets), (std::vector<std::string>{"Hello there/Hallo", "Good/Gut", "/Noch etwas", "/Nur unten",
+    EXPECT_EQ(texts(r.sets), (std::vector<std::string>{"Hello there/<i>Hallo</i>", "Good/Gut", "/Noch etwas", "/Nur unten",
                                                         "Only on top/"}));
     EXPECT_EQ(timings(r.sets), (std::vector<std::string>{"00:00:01:00>00:00:03:10", "00:00:03:20>00:00:06:00",
                                                           "00:00:05:15>00:00:07:00", "00:00:08:00>00:00:09:00",

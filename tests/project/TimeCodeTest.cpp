@@ -127,3 +127,42 @@ TEST(RecalculateOffOn, At2997) {
     recalculateOffOn(list, 29.97f);
     EXPECT_EQ(list.column(0, Column::OffOn), "300+299");  // 599.4 -> 599
 }
+
+// The timing column read into numbers: what each form means, and that every
+// form, odd ones included, writes back as it was read.
+TEST(RowTiming, TextFormsReadAsNumbersAndWriteBackAsRead) {
+    const std::optional<TimeCode> none;
+    const TimeCode one{0, 0, 1, 0}, late{1, 2, 3, 4};
+    struct Case {
+        const char* text;
+        std::optional<TimeCode> on, off;
+        bool verbatim;  // kept as read: not the form the program writes
+    } cases[] = {
+        {"", none, none, false},
+        {"00:00:01:00>01:02:03:04", one, late, false},
+        {"00:00:01:00>", one, none, false},
+        {">01:02:03:04", none, late, false},
+        {"00:00:01:00", one, none, true},     // an ON step of a run, before its OFF
+        {">", none, none, true},
+        {" 00:00:01:00 >01:02:03:04", one, late, true},
+        {"1:2:3:4>", late, none, true},
+        {"   >   ", none, none, true},
+        {"x>y", TimeCode{}, TimeCode{}, true},  // text that is no time code reads as zeros
+        {"100:00:00:00>", TimeCode{100, 0, 0, 0}, none, true},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.text);
+        const RowTiming t = RowTiming::fromText(k.text);
+        EXPECT_EQ(t.on, k.on);
+        EXPECT_EQ(t.off, k.off);
+        EXPECT_EQ(!t.verbatim.empty(), k.verbatim);
+        EXPECT_EQ(t.text(), k.text);
+        EXPECT_EQ(t.complete(), k.on && k.off);
+    }
+    // Times the program sets are written in its own form, whatever was read.
+    RowTiming t = RowTiming::fromText("1:2:3:4>");
+    t.verbatim.clear();
+    t.off = TimeCode{1, 2, 3, 150};
+    EXPECT_EQ(t.text(), "01:02:03:04>01:02:03:150");
+    EXPECT_EQ(RowTiming(TimeCode{0, 0, 0, 7}, std::nullopt).text(), "00:00:00:07>");
+}

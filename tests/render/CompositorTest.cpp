@@ -122,17 +122,18 @@ TEST_F(Compositor, CentredCutStripAndFirstGlyph) {
     style.centerText = true;
     style.wordSpacing = 1;
     style.cropStrips = 50;  // ignored for centred text
-    // Nine glyphs of 10 + 1, then two codes without glyph that add only the spacing: 101.
+    // Nine glyphs of 10 + 1, then two codes without glyph, each drawn as the
+    // missing-glyph box as wide as a typical glyph (10) + 1: 121.
     RenderResult r = render(RenderTarget::Preview, "AAAAAAAAA\x80\x81", "");
-    ASSERT_EQ(r.lines[0].textWidth, 101);
-    EXPECT_EQ(r.lines[0].x0, 307);
-    EXPECT_EQ(r.lines[0].strip, (draw::Rect{307, 100, 106, 10}));
-    EXPECT_EQ(readPixel(img, 306, 105), rgba(kBg));
-    EXPECT_EQ(readPixel(img, 307, 105), rgba(kStrips));
-    EXPECT_EQ(readPixel(img, 412, 105), rgba(kStrips));
-    EXPECT_EQ(readPixel(img, 413, 105), rgba(kBg));
-    EXPECT_EQ(readPixel(img, 310, 98), kWhite);  // first glyph at x0 + m, 2 rows above the strip
-    EXPECT_EQ(readPixel(img, 309, 98), rgba(kBg));
+    ASSERT_EQ(r.lines[0].textWidth, 121);
+    EXPECT_EQ(r.lines[0].x0, 297);
+    EXPECT_EQ(r.lines[0].strip, (draw::Rect{297, 100, 126, 10}));
+    EXPECT_EQ(readPixel(img, 296, 105), rgba(kBg));
+    EXPECT_EQ(readPixel(img, 297, 105), rgba(kStrips));
+    EXPECT_EQ(readPixel(img, 422, 105), rgba(kStrips));
+    EXPECT_EQ(readPixel(img, 423, 105), rgba(kBg));
+    EXPECT_EQ(readPixel(img, 300, 98), kWhite);  // first glyph at x0 + m, 2 rows above the strip
+    EXPECT_EQ(readPixel(img, 299, 98), rgba(kBg));
 }
 
 TEST_F(Compositor, AllTextUsesTheCropEvenWhenCentred) {

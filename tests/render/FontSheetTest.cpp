@@ -306,3 +306,33 @@ TEST(FontSizeList, StripsSpacingRangeRoundsBothBounds) {
     EXPECT_EQ(stripsSpacingRange(0), std::make_pair(0, 0));
     EXPECT_EQ(fontSheetRelativePath(24, 1), "includes/FontBitmap_24_0500.png");
 }
+
+// The level each notice of the sheets carries: a size without any sheet is
+// an error, a sheet missing beside others a warning; a receiver of title and
+// text alone still gets them.
+TEST_F(LoadFontSheets, NoticesCarryTheirLevel) {
+    writeSize(20, 26, 255, {3});
+    struct Case {
+        int size;
+        NoticeLevel level;
+        std::string title;
+    };
+    for (const Case& c : std::vector<Case>{{20, NoticeLevel::Warning, "Error#10"}, {31, NoticeLevel::Error, "Error!"}}) {
+        std::vector<std::pair<NoticeLevel, std::string>> told;
+        FontSheet f;
+        int dirty = 1;
+        loadFontSheets(f, dir, c.size, Notice([&](NoticeLevel l, const std::string& t, const std::string&) {
+                           told.emplace_back(l, t);
+                       }),
+                       dirty);
+        ASSERT_FALSE(told.empty()) << c.size;
+        EXPECT_EQ(told.front().first, c.level) << c.size;
+        EXPECT_EQ(told.front().second, c.title) << c.size;
+    }
+    std::string title;
+    const Notice plain = [&](const std::string& t, const std::string&) { title = t; };
+    plain(NoticeLevel::Info, "Info", "text");
+    EXPECT_EQ(title, "Info");
+    EXPECT_FALSE(Notice());
+    Notice()(NoticeLevel::Error, "nobody", "listens");  // an empty notice tells no one
+}

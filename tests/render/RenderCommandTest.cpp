@@ -102,7 +102,7 @@ TEST_F(RenderCommand, InstalledFontsTextColourAndTheirRefusals) {
               0)
         << err.str();
     // The missing character is named; the rest is drawn in the colour.
-    EXPECT_NE(err.str().find("warning: the font has no glyph for \"\xE5\xAD\x97\" (U+5B57)"), std::string::npos)
+    EXPECT_NE(err.str().find("warning: set 1: the font has no glyph for \"\xE5\xAD\x97\" (U+5B57)"), std::string::npos)
         << err.str();
     const Image img = load("ar.png");
     int yellow = 0;
@@ -134,4 +134,17 @@ TEST_F(RenderCommand, InstalledFontsTextColourAndTheirRefusals) {
         EXPECT_FALSE(fs::exists(dir / "bad.png"));
     }
     unsetenv("KALVERO_GLYPH_CACHE");
+}
+
+// Characters the shipped sheets lack are named on stderr, per set, and the
+// picture is still written (with their boxes).
+TEST_F(RenderCommand, CharactersTheSheetsLackAreNamed) {
+    const std::string png = (dir / "pl.png").string();
+    ASSERT_EQ(run({"render", "--profile", "1", "--preset", "0", "--font-size", "16", "--line-a",
+                   "Za\xC5\xBC\xC3\xB3\xC5\x82\xC4\x87", "--line-b", "<i>fine</i>", "-o", png}),
+              0)
+        << err.str();
+    EXPECT_EQ(err.str(), "kalvero-cli: warning: set 1: the font sheets have no glyph for \"\xC5\xBC\" (U+017C), "
+                         "\"\xC5\x82\" (U+0142), \"\xC4\x87\" (U+0107)\n");
+    EXPECT_TRUE(fs::exists(png));
 }
