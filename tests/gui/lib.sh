@@ -253,12 +253,15 @@ choose_file() {
   type_text "$2"
   key Return
   # The location field may take a Return for its completion while it is
-  # still listing the folder: Return again until the dialog has gone.
+  # still listing the folder: Return again until the dialog has gone. On a
+  # loaded machine the dialog may take seconds to close after a Return it
+  # did take, and a second Return would then land on whatever opens next
+  # under the pointer (the program's message box): so wait for the dialog
+  # to go before pressing again.
   local i
   for ((i = 0; i < 10; i++)); do
-    not_shown "^$1\$" && return 0
-    sleep 0.3
-    not_shown "^$1\$" && return 0
+    wait_for 2 not_shown "^$1\$" && return 0
     dialog_key "$1" Return
   done
+  fail "the '$1' dialog did not take $2"
 }
