@@ -1,19 +1,15 @@
 #include "gui/MainFrame.h"
 
 #include <wx/clipbrd.h>
-#include <wx/colordlg.h>
 #include <wx/menu.h>
 #include <wx/display.h>
 #include <wx/evtloop.h>
-#include <wx/filedlg.h>
 #include <wx/slider.h>
-#include <wx/textdlg.h>
 #include <wx/spinctrl.h>
 #include <wx/tglbtn.h>
 
 #include "app/ControlIds.h"
 #include "io/Files.h"
-#include "gui/FontDialog.h"
 #include "gui/EditToolDialogs.h"
 #include "gui/SubtitleListView.h"
 #include "gui/Widgets.h"
@@ -27,19 +23,6 @@ struct Suppress {
     ~Suppress() { --n; }
 };
 
-// "Label|pattern|Label|pattern" with the trailing ';' some patterns carry removed.
-wxString wildcard(const std::string& filter) {
-    std::vector<std::string> parts = text::split(filter, '|');
-    std::string out;
-    for (size_t i = 0; i < parts.size(); ++i) {
-        std::string p = parts[i];
-        if (i % 2 == 1)
-            while (!p.empty() && p.back() == ';') p.pop_back();
-        if (i) out += '|';
-        out += p;
-    }
-    return toWx(out);
-}
 // The main window's keys: Ctrl+S, Ctrl+Shift+S, Ctrl+O, Ctrl+N, Ctrl+Z,
 // Ctrl+Y, Ctrl+Shift+Z and Ctrl+Insert; 0 for any other key.
 int shortcutMenuId(const wxKeyEvent& e) {
@@ -110,90 +93,96 @@ wxFont MainFrame::uiFont(UiFontId id) const {
     return wxFont(wxFontInfo(8).FaceName("Liberation Sans"));
 }
 
+// One control of the layout table, bound to send its events.
+wxWindow* MainFrame::makeControl(const ControlSpec& c) {
+    wxPoint pos(c.x, c.y);
+    wxSize size(c.w, c.h);
+    wxWindow* w = nullptr;
+    const int id = c.id + 1000;  // keep clear of wx's own ids
+    switch (c.kind) {
+        case ControlKind::Button: {
+            auto* b = new wxButton(panel_, id, toWx(c.caption), pos, size);
+            b->Bind(wxEVT_BUTTON, [this, cid = c.id](wxCommandEvent&) { send(Event::control(cid)); });
+            w = b;
+            break;
+        }
+        case ControlKind::Toggle: {
+            auto* b = new wxToggleButton(panel_, id, toWx(c.caption), pos, size);
+            b->Bind(wxEVT_TOGGLEBUTTON, [this, cid = c.id](wxCommandEvent&) { send(eventFor(cid)); });
+            w = b;
+            break;
+        }
+        case ControlKind::CheckBox: {
+            auto* b = new wxCheckBox(panel_, id, toWx(c.caption), pos, size);
+            b->Bind(wxEVT_CHECKBOX, [this, cid = c.id](wxCommandEvent&) { send(eventFor(cid)); });
+            w = b;
+            break;
+        }
+        case ControlKind::Label:
+            w = new wxStaticText(panel_, id, toWx(c.caption), pos, size, wxST_NO_AUTORESIZE);
+            break;
+        case ControlKind::Frame:
+            w = new wxStaticBox(panel_, id, toWx(c.caption), pos, size);
+            break;
+        case ControlKind::LineField: {
+            auto* t = new wxTextCtrl(panel_, id, "", pos, size, wxTE_PROCESS_ENTER);
+            t->Bind(wxEVT_TEXT, [this, cid = c.id](wxCommandEvent&) { send(eventFor(cid, SubKind::Changed)); });
+            t->Bind(wxEVT_SET_FOCUS, [this, cid = c.id](wxFocusEvent& e) {
+                send(eventFor(cid));
+                e.Skip();
+            });
+            t->Bind(wxEVT_TEXT_ENTER, [this](wxCommandEvent&) { send(Event::menu(ctl::ReturnKeyMenuId)); });
+            w = t;
+            break;
+        }
+        case ControlKind::ContextField:
+            w = new wxTextCtrl(panel_, id, "", pos, size, wxTE_READONLY);
+            break;
+        case ControlKind::Choice: {
+            auto* cb = new wxComboBox(panel_, id, "", pos, size, 0, nullptr, wxCB_READONLY);
+            cb->Bind(wxEVT_COMBOBOX, [this, cid = c.id](wxCommandEvent&) { send(eventFor(cid, SubKind::Changed)); });
+            cb->Bind(wxEVT_COMBOBOX_DROPDOWN, [this, cid = c.id](wxCommandEvent&) { send(eventFor(cid)); });
+            w = cb;
+            break;
+        }
+        case ControlKind::Slider: {
+            auto* sl = new wxSlider(panel_, id, std::clamp(c.value, c.min, c.max), c.min, c.max, pos, size);
+            sl->Bind(wxEVT_SLIDER, [this, cid = c.id](wxCommandEvent&) { send(eventFor(cid)); });
+            w = sl;
+            break;
+        }
+        case ControlKind::Spin: {
+            auto* sp = new CompactSpin(panel_, id, pos, size, c.min, c.max);
+            sp->SetValue(c.value);
+            sp->Bind(wxEVT_SPINCTRL, [this, cid = c.id](wxCommandEvent&) { send(eventFor(cid)); });
+            sp->Bind(wxEVT_TEXT, [this, cid = c.id, sp](wxCommandEvent& e) {
+                send(Event::changed(cid, sp->GetValue(), fromWx(e.GetString())));
+            });
+            w = sp;
+            break;
+        }
+        case ControlKind::Image:
+            w = new ImagePanel(panel_, id, pos, size);
+            break;
+        case ControlKind::List: {
+            list_ = new SubtitleListView(panel_, id, pos, size, state_.list);
+            list_->onRowPicked = [this](long row) { send(Event::control(ctl::SubtitleListView, int(row))); };
+            // A selection the list drops by itself is news for the program too.
+            list_->onSelectionDropped = [this] { send(Event::changed(ctl::SubtitleListView, -1)); };
+            list_->onRowsPicked = [this](long row, int flags) { send(Event::listPick(int(row), flags)); };
+            list_->onKeyCommand = [this](int menuId) { send(Event::menu(menuId)); };
+            list_->onContextMenu = [this](long row) { send(Event::menu(ctl::ListMenuMenuId, int(row))); };
+            w = list_;
+            break;
+        }
+    }
+    return w;
+}
+
 void MainFrame::buildControls() {
     Suppress s(suppress_);
     for (const ControlSpec& c : mainWindowControls()) {
-        wxPoint pos(c.x, c.y);
-        wxSize size(c.w, c.h);
-        wxWindow* w = nullptr;
-        const int id = c.id + 1000;  // keep clear of wx's own ids
-        switch (c.kind) {
-            case ControlKind::Button: {
-                auto* b = new wxButton(panel_, id, toWx(c.caption), pos, size);
-                b->Bind(wxEVT_BUTTON, [this, cid = c.id](wxCommandEvent&) { send(Event::control(cid)); });
-                w = b;
-                break;
-            }
-            case ControlKind::Toggle: {
-                auto* b = new wxToggleButton(panel_, id, toWx(c.caption), pos, size);
-                b->Bind(wxEVT_TOGGLEBUTTON, [this, cid = c.id](wxCommandEvent&) { send(eventFor(cid)); });
-                w = b;
-                break;
-            }
-            case ControlKind::CheckBox: {
-                auto* b = new wxCheckBox(panel_, id, toWx(c.caption), pos, size);
-                b->Bind(wxEVT_CHECKBOX, [this, cid = c.id](wxCommandEvent&) { send(eventFor(cid)); });
-                w = b;
-                break;
-            }
-            case ControlKind::Label:
-                w = new wxStaticText(panel_, id, toWx(c.caption), pos, size, wxST_NO_AUTORESIZE);
-                break;
-            case ControlKind::Frame:
-                w = new wxStaticBox(panel_, id, toWx(c.caption), pos, size);
-                break;
-            case ControlKind::LineField: {
-                auto* t = new wxTextCtrl(panel_, id, "", pos, size, wxTE_PROCESS_ENTER);
-                t->Bind(wxEVT_TEXT, [this, cid = c.id](wxCommandEvent&) { send(eventFor(cid, SubKind::Changed)); });
-                t->Bind(wxEVT_SET_FOCUS, [this, cid = c.id](wxFocusEvent& e) {
-                    send(eventFor(cid));
-                    e.Skip();
-                });
-                t->Bind(wxEVT_TEXT_ENTER, [this](wxCommandEvent&) { send(Event::menu(ctl::ReturnKeyMenuId)); });
-                w = t;
-                break;
-            }
-            case ControlKind::ContextField:
-                w = new wxTextCtrl(panel_, id, "", pos, size, wxTE_READONLY);
-                break;
-            case ControlKind::Choice: {
-                auto* cb = new wxComboBox(panel_, id, "", pos, size, 0, nullptr, wxCB_READONLY);
-                cb->Bind(wxEVT_COMBOBOX, [this, cid = c.id](wxCommandEvent&) { send(eventFor(cid, SubKind::Changed)); });
-                cb->Bind(wxEVT_COMBOBOX_DROPDOWN, [this, cid = c.id](wxCommandEvent&) { send(eventFor(cid)); });
-                w = cb;
-                break;
-            }
-            case ControlKind::Slider: {
-                auto* sl = new wxSlider(panel_, id, std::clamp(c.value, c.min, c.max), c.min, c.max, pos, size);
-                sl->Bind(wxEVT_SLIDER, [this, cid = c.id](wxCommandEvent&) { send(eventFor(cid)); });
-                w = sl;
-                break;
-            }
-            case ControlKind::Spin: {
-                auto* sp = new CompactSpin(panel_, id, pos, size, c.min, c.max);
-                sp->SetValue(c.value);
-                sp->Bind(wxEVT_SPINCTRL, [this, cid = c.id](wxCommandEvent&) { send(eventFor(cid)); });
-                sp->Bind(wxEVT_TEXT, [this, cid = c.id, sp](wxCommandEvent& e) {
-                    send(Event::changed(cid, sp->GetValue(), fromWx(e.GetString())));
-                });
-                w = sp;
-                break;
-            }
-            case ControlKind::Image:
-                w = new ImagePanel(panel_, id, pos, size);
-                break;
-            case ControlKind::List: {
-                list_ = new SubtitleListView(panel_, id, pos, size, state_.list);
-                list_->onRowPicked = [this](long row) { send(Event::control(ctl::SubtitleListView, int(row))); };
-                // A selection the list drops by itself is news for the program too.
-                list_->onSelectionDropped = [this] { send(Event::changed(ctl::SubtitleListView, -1)); };
-                list_->onRowsPicked = [this](long row, int flags) { send(Event::listPick(int(row), flags)); };
-                list_->onKeyCommand = [this](int menuId) { send(Event::menu(menuId)); };
-                list_->onContextMenu = [this](long row) { send(Event::menu(ctl::ListMenuMenuId, int(row))); };
-                w = list_;
-                break;
-            }
-        }
+        wxWindow* w = makeControl(c);
         w->SetFont(uiFont(c.font));
         // A check box smaller than its box and caption need makes GTK complain
         // and clips the caption: give it at least what it needs.
@@ -488,80 +477,4 @@ void MainFrame::drainPendingEvents() {
     // Paints stay queued: the window is painted once, when the handler is done.
     if (wxEventLoopBase* loop = wxEventLoopBase::GetActive()) loop->YieldFor(wxEVT_CATEGORY_ALL & ~wxEVT_CATEGORY_UI);
     else if (wxTheApp) wxTheApp->Yield(true);
-}
-
-// --- dialogs -------------------------------------------------------------------------
-
-void MainFrame::messageBox(const std::string& title, const std::string& t) {
-    wxMessageDialog d(dialogParent(), messageToWx(t), toWx(title), wxOK | wxCENTRE);
-    d.ShowModal();
-}
-
-bool MainFrame::askYesNo(const std::string& title, const std::string& t) {
-    wxMessageDialog d(dialogParent(), messageToWx(t), toWx(title), wxYES_NO | wxCENTRE);
-    // A question asked while the window changes its size (a profile change)
-    // is placed over the window as it is now, not as it was.
-    if (IsShown()) Update();
-    d.CentreOnParent();
-    return d.ShowModal() == wxID_YES;
-}
-
-Ui::Answer MainFrame::askYesNoCancel(const std::string& title, const std::string& t) {
-    wxMessageDialog d(dialogParent(), toWx(t), toWx(title), wxYES_NO | wxCANCEL | wxCENTRE);
-    switch (d.ShowModal()) {
-        case wxID_YES: return Answer::Yes;
-        case wxID_NO: return Answer::No;
-        default: return Answer::Cancel;
-    }
-}
-
-std::string MainFrame::openFileDialog(const std::string& title, const std::string& defaultPath,
-                                      const std::string& filter) {
-    std::string dir = files::folderPart(defaultPath);
-    std::string file = files::filePart(defaultPath);
-    if (file.find('*') != std::string::npos) file.clear();
-    wxFileDialog d(dialogParent(), toWx(title), wxString::FromUTF8(dir), wxString::FromUTF8(file), filter.empty() ? wxString("*") : wildcard(filter),
-                   wxFD_OPEN | wxFD_FILE_MUST_EXIST);
-    if (d.ShowModal() != wxID_OK) return {};
-    return std::string(d.GetPath().utf8_str());
-}
-
-std::string MainFrame::saveFileDialog(const std::string& title, const std::string& defaultFile,
-                                      const std::string& filter) {
-    const std::string folder = files::folderPart(defaultFile);
-    wxFileDialog d(dialogParent(), toWx(title), wxString::FromUTF8(folder.empty() ? state_.projectDir : folder),
-                   wxString::FromUTF8(files::filePart(defaultFile)),
-                   wildcard(filter), wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
-    if (d.ShowModal() != wxID_OK) return {};
-    return std::string(d.GetPath().utf8_str());
-}
-
-std::optional<Rgb> MainFrame::chooseColour(Rgb initial) {
-    wxColourData data;
-    data.SetColour(wxColour(initial.r, initial.g, initial.b));
-    wxColourDialog d(dialogParent(), &data);
-    if (d.ShowModal() != wxID_OK) return std::nullopt;
-    wxColour c = d.GetColourData().GetColour();
-    return Rgb{c.Red(), c.Green(), c.Blue()};
-}
-
-std::optional<std::string> MainFrame::chooseFont(const std::vector<std::string>& families,
-                                                const std::string& current) {
-    return runFontDialog(dialogParent(), families, current);
-}
-
-std::optional<std::string> MainFrame::inputBox(const std::string& title, const std::string& prompt,
-                                               const std::string& defaultText) {
-    wxTextEntryDialog d(dialogParent(), toWx(prompt), toWx(title), toWx(defaultText));
-    // The compact theme lets entries shrink to nothing: the box gets room for
-    // a long name and the full height of its letters.
-    for (wxWindow* child : d.GetChildren())
-        if (auto* field = dynamic_cast<wxTextCtrl*>(child)) {
-            field->SetMinSize(wxSize(FromDIP(360), field->GetCharHeight() + FromDIP(12)));
-            d.GetSizer()->SetSizeHints(&d);
-            d.Layout();
-        }
-    d.CentreOnParent();
-    if (d.ShowModal() != wxID_OK) return std::nullopt;
-    return fromWx(d.GetValue());
 }

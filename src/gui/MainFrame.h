@@ -18,6 +18,7 @@ public:
     Controller& controller() { return controller_; }
     // Builds every control (hidden window); the controller then lays them out.
     void buildControls();
+    wxWindow* makeControl(const ControlSpec& c);
     wxFont uiFont(UiFontId id) const;
     // The event a control raises when the user changes it, with what the
     // control now holds (the benchmark sends these too).

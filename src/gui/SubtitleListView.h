@@ -86,6 +86,8 @@ private:
     const Glyph& glyph(char32_t c);
     int textWidth64(std::string_view text);
     void drawText(wxImage& img, int x, int y, int maxWidth, int clipRight, std::string_view text, const wxColour& c);
+    // Mixes `c` into an RGB pixel by coverage 0..255.
+    static void blend(unsigned char* p, const wxColour& c, int coverage);
     void paintRow(wxImage& img, int y, long row);
     void makeHeader(int width);
     int bodyTop() const { return headerHeight_; }
