@@ -8,31 +8,15 @@
 #include "render/Compositor.h"
 #include "render/FontSheet.h"
 #include "render/InstalledFont.h"
+#include "render/RenderFixtures.h"
 
 namespace {
 
-const FontSheet& shipped32() {
-    static FontSheet f = [] {
-        FontSheet s;
-        int dirty = 0;
-        loadFontSheets(s, std::string(KALVERO_BIN_DIR) + "/", 32, Notice(), dirty);
-        return s;
-    }();
-    return f;
-}
+const FontSheet& shipped32() { return renderfixture::shippedSheets(std::string(KALVERO_BIN_DIR) + "/", 32); }
 
 StripsConfig plainStyle(int border) {
-    StripsConfig s;
-    s.stripsColor = Rgb{0, 0, 160};
-    s.bgColor = s.presetBgColor = Rgb{0, 0, 0};
-    s.borderStyle = border;
-    s.blend = 255;
-    s.wordSpacing = 0;
-    s.stripsMode = FullWidth;
+    StripsConfig s = renderfixture::plainStyle(border);
     s.drawNoStrips = true;
-    s.centerText = false;
-    s.cropStrips = 0;
-    s.stripsYPos = 20;
     return s;
 }
 

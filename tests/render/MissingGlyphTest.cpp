@@ -6,30 +6,14 @@
 #include "render/Compositor.h"
 #include "render/FontSheet.h"
 #include "render/LayoutCheck.h"
+#include "render/RenderFixtures.h"
 
 namespace {
 
-const FontSheet& shipped16() {
-    static FontSheet f = [] {
-        FontSheet s;
-        int dirty = 0;
-        loadFontSheets(s, std::string(KALVERO_TEST_DATA) + "/fonts/", 16, Notice(), dirty);
-        return s;
-    }();
-    return f;
-}
+const FontSheet& shipped16() { return renderfixture::shippedSheets(std::string(KALVERO_TEST_DATA) + "/fonts/", 16); }
 
 StripsConfig captionStyle(int border) {
-    StripsConfig s;
-    s.stripsColor = Rgb{0, 0, 160};
-    s.bgColor = s.presetBgColor = Rgb{0, 0, 0};
-    s.borderStyle = border;
-    s.blend = 255;
-    s.wordSpacing = 0;
-    s.stripsMode = FullWidth;
-    s.centerText = false;
-    s.cropStrips = 0;
-    s.stripsYPos = 20;
+    StripsConfig s = renderfixture::plainStyle(border);
     s.textColor = Rgb{255, 224, 0};
     return s;
 }

@@ -128,12 +128,14 @@ const MediaModuleTable* module() {
 // --- Stand-ins for a module that cannot be used --------------------------------
 // Each fails where the real one could first fail, with the module's problem.
 
-class UnavailableAviWriter : public AviWriter {
+// What the two movie writers have alike.
+template <class Writer>
+class UnavailableMovieWriter : public Writer {
 public:
-    explicit UnavailableAviWriter(std::string why) : why_(std::move(why)) {}
-    std::string open(const std::string&, int, int, int, const CodecChoice&) override { return why_; }
+    using PictureId = typename Writer::PictureId;
+    explicit UnavailableMovieWriter(std::string why) : why_(std::move(why)) {}
     std::string writeFrame(const Image&, PictureId& id) override {
-        id = kNoPicture;
+        id = Writer::kNoPicture;
         return why_;
     }
     std::string repeatPicture(PictureId) override { return why_; }
@@ -141,29 +143,23 @@ public:
     std::string finish() override { return why_; }
     void abort() override {}
     int64_t framesWritten() const override { return 0; }
-    uint64_t bytesWritten() const override { return 0; }
 
-private:
+protected:
     std::string why_;
 };
 
-class UnavailableOverlayWriter : public OverlayWriter {
+class UnavailableAviWriter : public UnavailableMovieWriter<AviWriter> {
 public:
-    explicit UnavailableOverlayWriter(std::string why) : why_(std::move(why)) {}
-    std::string open(const std::string&, int, int, MovieRate, const std::string&) override { return why_; }
-    std::string writeFrame(const Image&, PictureId& id) override {
-        id = kNoPicture;
-        return why_;
-    }
-    std::string repeatPicture(PictureId) override { return why_; }
-    void releasePicture(PictureId) override {}
-    std::string finish() override { return why_; }
-    void abort() override {}
-    int64_t framesWritten() const override { return 0; }
-    int64_t picturesEncoded() const override { return 0; }
+    using UnavailableMovieWriter<AviWriter>::UnavailableMovieWriter;
+    std::string open(const std::string&, int, int, int, const CodecChoice&) override { return why_; }
+    uint64_t bytesWritten() const override { return 0; }
+};
 
-private:
-    std::string why_;
+class UnavailableOverlayWriter : public UnavailableMovieWriter<OverlayWriter> {
+public:
+    using UnavailableMovieWriter<OverlayWriter>::UnavailableMovieWriter;
+    std::string open(const std::string&, int, int, MovieRate, const std::string&) override { return why_; }
+    int64_t picturesEncoded() const override { return 0; }
 };
 
 class UnavailableStreamWriter : public SubtitleStreamWriter {
