@@ -62,11 +62,11 @@ ExportReport failedPictures(const ExportResult& result, int total) {
     return r;
 }
 
-// ON and OFF as the list shows them.
+// ON and OFF as the list shows them (a hand-edited column as it stands).
 std::pair<std::string, std::string> timeCodeTexts(const SubtitleSet& s) {
-    if (!s.rows.fromList)
+    if (!s.rows.fromList || s.rows.timingA.verbatim.empty())
         return {s.on ? formatTimeCode(*s.on) : std::string(), s.off ? formatTimeCode(*s.off) : std::string()};
-    const auto [on, off] = splitTiming(s.rows.timingA.text());
+    const auto [on, off] = splitTiming(s.rows.timingA.verbatim);
     return {text::trimSpaces(on), text::trimSpaces(off)};
 }
 

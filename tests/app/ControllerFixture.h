@@ -18,6 +18,13 @@ inline constexpr const char* kThreeSetProject =
     "A0002|Two|00:00:03:00>00:00:04:00|25+25|430\r\nB0002|two b|00:00:03:00>00:00:04:00|25+25|430\r\n"
     "A0004|Three|00:00:05:00>00:00:06:00|25+25|430\r\nB0004|three b|00:00:05:00>00:00:06:00|25+25|430\r\n";
 
+// Another copy of the program, started on the same program folder.
+struct SecondProgram {
+    AppState state;
+    FakeUi ui;
+    Controller controller{state, ui};
+};
+
 // A program folder of its own with a small settings file, a fake window and
 // the controller started on them.
 class ControllerTest : public ::testing::Test {
@@ -53,6 +60,15 @@ protected:
     }
     void TearDown() override { std::filesystem::remove_all(dir); }
     virtual std::string iniText() { return kIni; }
+    // Starts `p` as a fresh start of the program would (false when it cannot).
+    bool startAgain(SecondProgram& p) {
+        p.state.programDir = state.programDir;
+        p.ui.setDesktopSize(desktopWidth, desktopHeight);
+        if (!p.controller.prepare((dir / "kalvero").string(), dir.string())) return false;
+        p.ui.buildMainWindow();
+        p.controller.windowBuilt();
+        return true;
+    }
 
     Controller& c() { return *controller; }
     // The user's actions: the fake control changes, then sends its event

@@ -9,13 +9,7 @@
 #include "render/LayoutCheck.h"
 
 namespace {
-const char* kThreeSets =
-    "##-KVL8 Project: v1.0 - 06 Mar 2017 \r\n##-Resolution Width: 720\r\n##-Resolution Height: 576\r\n"
-    "##-Profile: 1\r\n##-Preset: 0\r\n##-Date Written: 09 Mar 2017 @ 14:05:09\r\n"
-    "##-Number of lines/pages: 6 / 3\r\n##-Word count: 6\r\n##-User Timed Session: 0\r\n##-;\r\n"
-    "A0000|One|00:00:01:00>00:00:02:00|25+25|430\r\nB0000|one b|00:00:01:00>00:00:02:00|25+25|430\r\n"
-    "A0002|Two|00:00:03:00>00:00:04:00|25+25|430\r\nB0002|two b|00:00:03:00>00:00:04:00|25+25|430\r\n"
-    "A0004|Three|00:00:05:00>00:00:06:00|25+25|430\r\nB0004|three b|00:00:05:00>00:00:06:00|25+25|430\r\n";
+const char* const kThreeSets = kThreeSetProject;
 }  // namespace
 
 class EditToolsTest : public ControllerTest {

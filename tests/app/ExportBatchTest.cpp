@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/ControllerFixture.h"
+#include "reliability/ToolRun.h"
 #include "app/ExportBatch.h"
 #include "app/ExportCommands.h"
 #include "app/ListOrder.h"
@@ -39,16 +40,6 @@ public:
     }
 };
 
-// Text an outside program prints; "" when it could not run.
-std::string outputOf(const std::string& command) {
-    std::string out;
-    if (FILE* p = popen(command.c_str(), "r")) {
-        char buf[4096];
-        for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
-        pclose(p);
-    }
-    return out;
-}
 }  // namespace
 
 TEST_F(ExportBatchTest, ListOrderNoteNamesTheSetsAndSortByTimeIsOneUndoStep) {
@@ -95,7 +86,7 @@ TEST_F(ExportBatchTest, AllCheckedFormatsRunAndOneReportSumsThemUp) {
         if (f.size() > 4 && f.substr(f.size() - 4) == ".srt") srt = f;
     ASSERT_FALSE(srt.empty());
     // FFmpeg's SubRip reader gets both cues at their times.
-    const std::string read = outputOf("ffmpeg -nostdin -v error -i '" + srt + "' -f srt - 2>&1");
+    const std::string read = toolrun::stdoutOf("ffmpeg -nostdin -v error -i '" + srt + "' -f srt - 2>&1");
     EXPECT_NE(read.find("00:00:01,000 --> 00:00:02,000"), std::string::npos) << read;
     EXPECT_NE(read.find("First"), std::string::npos) << read;
     EXPECT_NE(read.find("00:00:03,000 --> 00:00:04,480"), std::string::npos) << read;
@@ -104,7 +95,7 @@ TEST_F(ExportBatchTest, AllCheckedFormatsRunAndOneReportSumsThemUp) {
     for (const std::string& f : all.written)
         if (f.size() > 4 && f.substr(f.size() - 4) == ".png") {
             ++pngs;
-            EXPECT_NE(outputOf("ffprobe -v error -show_entries stream=width -of csv=p=0 '" + f + "'"), "") << f;
+            EXPECT_NE(toolrun::stdoutOf("ffprobe -v error -show_entries stream=width -of csv=p=0 '" + f + "'"), "") << f;
         }
     EXPECT_EQ(pngs, 2);
 

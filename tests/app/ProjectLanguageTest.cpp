@@ -3,6 +3,7 @@
 // again by a fresh program and by kalvero-cli, and carried by the window's
 // track exports, read back by FFmpeg's demuxers and python's XML parser.
 #include "app/ControllerFixture.h"
+#include "reliability/ToolRun.h"
 
 #include <cstdio>
 #include <sstream>
@@ -21,16 +22,6 @@ const char* kProject =
     "A0000|One|00:00:01:00>00:00:02:00|25+25|430\r\nB0000|one b|00:00:01:00>00:00:02:00|25+25|430\r\n"
     "A0002|Two|00:00:03:00>00:00:04:00|25+25|430\r\nB0002|two b|00:00:03:00>00:00:04:00|25+25|430\r\n";
 
-std::string outputOf(const std::string& command) {
-    std::string out;
-    FILE* p = popen(command.c_str(), "r");
-    if (!p) return out;
-    char buffer[512];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, p)) > 0) out.append(buffer, n);
-    pclose(p);
-    return out;
-}
 
 int languageItem(const std::string& code) {
     const std::vector<LanguageChoice>& choices = projectLanguageChoices();
@@ -93,19 +84,13 @@ TEST_F(ProjectLanguageTest, ChosenAsOneStepKeptBesideTheProjectAndOpenedAgain) {
     EXPECT_NE(read(lookFile).find("[Project]\r\nLanguage = fr\r\n"), std::string::npos);
 
     // A fresh program opens it with its language and the preset's own look.
-    AppState other;
-    other.programDir = state.programDir;
-    FakeUi otherUi;
-    otherUi.setDesktopSize(desktopWidth, desktopHeight);
-    Controller second(other, otherUi);
-    ASSERT_TRUE(second.prepare((dir / "kalvero").string(), dir.string()));
-    otherUi.buildMainWindow();
-    second.windowBuilt();
-    ASSERT_TRUE(second.loadProject(project));
-    EXPECT_EQ(other.projectLanguage, "fr");
-    EXPECT_EQ(otherUi.value(ctl::LanguageList), fr);
-    EXPECT_EQ(otherUi.itemText(ctl::PresetList, 0), "Default");
-    EXPECT_FALSE(second.hasUnsavedWork());
+    SecondProgram second;
+    ASSERT_TRUE(startAgain(second));
+    ASSERT_TRUE(second.controller.loadProject(project));
+    EXPECT_EQ(second.state.projectLanguage, "fr");
+    EXPECT_EQ(second.ui.value(ctl::LanguageList), fr);
+    EXPECT_EQ(second.ui.itemText(ctl::PresetList, 0), "Default");
+    EXPECT_FALSE(second.controller.hasUnsavedWork());
 
     // "Not told" again: the look file goes, as nothing is left to keep in it.
     choose(ctl::LanguageList, 0);
@@ -141,17 +126,17 @@ TEST_F(ProjectLanguageTest, TheWindowsTracksCarryTheLanguage) {
         ASSERT_TRUE(commands.exportSubtitleTrack(f).done());
     const std::string out = (dir / "P_project").string() + "/";
     auto probe = [&](const std::string& file) {
-        return outputOf("ffprobe -v error -show_entries stream_tags=language -of csv=p=0 '" + out + file + "' 2>&1");
+        return toolrun::stdoutOf("ffprobe -v error -show_entries stream_tags=language -of csv=p=0 '" + out + file + "' 2>&1");
     };
     EXPECT_EQ(probe("VobSub_Output/P.idx"), "de\n");
     EXPECT_EQ(probe("VobSub_Output/P.mks"), "ger\n");
     EXPECT_EQ(probe("DVB_Output/P.ts"), "ger\n");
-    EXPECT_EQ(outputOf("python3 -c \"import sys, xml.etree.ElementTree as E; "
+    EXPECT_EQ(toolrun::stdoutOf("python3 -c \"import sys, xml.etree.ElementTree as E; "
                        "print(E.parse(sys.argv[1]).getroot().find('Description/Language').get('Code'))\" '" +
                        out + "BDN_Output/P.xml'"),
               "ger\n");
     // EBU STL: the GSI block's language code (bytes 14 and 15, hexadecimal), 08 for German.
-    EXPECT_EQ(outputOf("python3 -c \"import sys; print(open(sys.argv[1], 'rb').read()[14:16].decode())\" '" + out +
+    EXPECT_EQ(toolrun::stdoutOf("python3 -c \"import sys; print(open(sys.argv[1], 'rb').read()[14:16].decode())\" '" + out +
                        "STL_Output/P.stl'"),
               "08\n");
 

@@ -168,21 +168,15 @@ TEST_F(UndoTest, TheLookIsKeptBesideTheProjectAndOnlyWhenItDiffers) {
     EXPECT_EQ(noDate(saved), noDate(plain));  // older readers see the same file
 
     // A fresh program opens it with that look.
-    AppState other;
-    other.programDir = state.programDir;
-    FakeUi otherUi;
-    otherUi.setDesktopSize(desktopWidth, desktopHeight);
-    Controller second(other, otherUi);
-    ASSERT_TRUE(second.prepare((dir / "kalvero").string(), dir.string()));
-    otherUi.buildMainWindow();
-    second.windowBuilt();
-    ASSERT_TRUE(second.loadProject(project));
-    EXPECT_EQ(other.style.borderStyle, 2);
-    EXPECT_EQ(other.style.stripsColor, (Rgb{10, 20, 30}));
-    EXPECT_FALSE(other.style.centerText);
-    EXPECT_EQ(other.style.fontSize, 40);
-    EXPECT_EQ(otherUi.itemText(ctl::PresetList, 0), "Default*");
-    EXPECT_FALSE(second.hasUnsavedWork());
+    SecondProgram second;
+    ASSERT_TRUE(startAgain(second));
+    ASSERT_TRUE(second.controller.loadProject(project));
+    EXPECT_EQ(second.state.style.borderStyle, 2);
+    EXPECT_EQ(second.state.style.stripsColor, (Rgb{10, 20, 30}));
+    EXPECT_FALSE(second.state.style.centerText);
+    EXPECT_EQ(second.state.style.fontSize, 40);
+    EXPECT_EQ(second.ui.itemText(ctl::PresetList, 0), "Default*");
+    EXPECT_FALSE(second.controller.hasUnsavedWork());
 
     // kalvero-cli draws the project with the same look as the window.
     std::ostringstream out, err;

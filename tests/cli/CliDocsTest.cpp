@@ -43,15 +43,6 @@ std::string generated(std::string& page, const std::string& tag, const std::stri
     return old;
 }
 
-// Every "-x" or "--name" option word of a text.
-std::set<std::string> optionsIn(const std::string& text) {
-    std::set<std::string> found;
-    const std::regex option(R"((^|[\s\[|("'`])(--?[a-z][a-z0-9-]*))");
-    for (auto it = std::sregex_iterator(text.begin(), text.end(), option); it != std::sregex_iterator(); ++it)
-        found.insert((*it)[2].str());
-    return found;
-}
-
 std::set<std::string> namesOf(const cli::CommandDecl& c) {
     std::set<std::string> names;
     for (const cli::OptionUse& u : c.options) names.insert(u.option->name);

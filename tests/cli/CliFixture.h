@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <regex>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -88,3 +90,12 @@ protected:
 
     std::filesystem::path dir;
 };
+
+// Every "-x" or "--name" option word of a text.
+inline std::set<std::string> optionsIn(const std::string& text) {
+    std::set<std::string> found;
+    const std::regex option(R"((^|[\s\[|("'`])(--?[a-z][a-z0-9-]*))");
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), option); it != std::sregex_iterator(); ++it)
+        found.insert((*it)[2].str());
+    return found;
+}

@@ -11,6 +11,7 @@
 #include "cli/Cli.h"
 #include "cli/CliSupport.h"
 #include "io/Files.h"
+#include "CliFixture.h"
 #include "TestSupport.h"
 
 namespace fs = std::filesystem;
@@ -34,15 +35,6 @@ std::string helpText() {
     std::ostringstream out, err;
     EXPECT_EQ(runCli({"--help"}, out, err), 0);
     return out.str();
-}
-
-// Every "-x" or "--name" option word of a text.
-std::set<std::string> optionsIn(const std::string& text) {
-    std::set<std::string> found;
-    const std::regex option(R"((^|[\s\[|("'`])(--?[a-z][a-z0-9-]*))");
-    for (auto it = std::sregex_iterator(text.begin(), text.end(), option); it != std::sregex_iterator(); ++it)
-        found.insert((*it)[2].str());
-    return found;
 }
 
 std::string joined(const std::set<std::string>& s) {

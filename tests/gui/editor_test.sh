@@ -14,8 +14,6 @@ button_new() { click_at 745 20; }
 button_save() { click_at 832 20; }
 button_quit() { click_at 945 20; }
 button_remove_all() { click_at 337 771; }
-shown() { [ -n "$(xdotool search --onlyvisible --name "$1" 2>/dev/null)" ]; }
-not_shown() { ! shown "$1"; }
 title() { xdotool getwindowname "$(main_window)"; }
 save_as() { save_through_dialog "$1" "$2"; }  # through the real save dialog
 rows_of() { grep -a '^[AB][0-9]' "$1" | cut -d'|' -f1,2 | tr '\n' ' '; }

@@ -8,7 +8,6 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/lib.sh"
 gui_start export_all
 command -v ffmpeg >/dev/null && command -v ffprobe >/dev/null || { echo "no ffmpeg tool: skipped"; exit 77; }
-shown() { [ -n "$(xdotool search --onlyvisible --name "$1" 2>/dev/null)" ]; }
 reddish() {  # pixels of a picture clearly more red than green
   convert "$1" txt:- | python3 -c 'import re, sys
 print(sum(1 for l in sys.stdin if (m := re.search(r"#([0-9A-F]{2})([0-9A-F]{2})", l)) and int(m[1], 16) > int(m[2], 16) + 60))'

@@ -7,7 +7,6 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/lib.sh"
 gui_start instance
 
-shown() { [ -n "$(xdotool search --onlyvisible --name "$1" 2>/dev/null)" ]; }
 title() { xdotool getwindowname "$(main_window)"; }
 second_start() {  # second_start ARGS...: runs in $work, waits for its end, echoes its exit code
   (cd "$work" && exec "$bin/kalvero" "$@" >"$work/second.out" 2>&1) & local p=$!; pids+=($p)

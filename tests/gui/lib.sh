@@ -233,7 +233,9 @@ timing_origin() {
   eval "$(xdotool getwindowgeometry --shell "$id")"
   TX=$X; TY=$Y; TW=$WIDTH; TH=$HEIGHT
 }
-not_shown() { [ -z "$(xdotool search --onlyvisible --name "$1")" ]; }
+# shown NAME / not_shown NAME: whether a window titled NAME (a pattern) is on screen.
+shown() { [ -n "$(xdotool search --onlyvisible --name "$1" 2>/dev/null)" ]; }
+not_shown() { ! shown "$1"; }
 # open_record_timings: the Record Timings dialog; RX, RY, RW, RH its place.
 open_record_timings() {
   click_at 675 770

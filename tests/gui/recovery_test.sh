@@ -7,7 +7,6 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/lib.sh"
 gui_start recovery
 journals="$HOME/.local/state/kalvero/recovery"
-shown() { [ -n "$(xdotool search --onlyvisible --name "$1" 2>/dev/null)" ]; }
 journal_there() { ls "$journals"/journal-*.kvr >/dev/null 2>&1; }
 journal_holds() { grep -q -- "$1" "$journals"/journal-*.kvr 2>/dev/null; }
 start_and_type() {  # TEXT: a fresh window, one set typed into it

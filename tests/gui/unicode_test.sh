@@ -8,8 +8,6 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/lib.sh"
 gui_start unicode
 
-shown() { [ -n "$(xdotool search --onlyvisible --name "$1" 2>/dev/null)" ]; }
-not_shown() { ! shown "$1"; }
 export KALVERO_GLYPH_CACHE=$work/glyphs
 # Text the keyboard map lacks comes through the clipboard, as an input
 # method hands it over (xdotool's spare-key mapping drops characters now and

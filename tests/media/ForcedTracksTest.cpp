@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "cli/CliFixture.h"
+#include "reliability/ToolRun.h"
 #include "media/SubtitleDecode.h"
 
 namespace {
@@ -25,17 +26,6 @@ std::string forcedProject() {
         text.insert(text.find("\r\n", at), "|forced");
     }
     return text;
-}
-
-std::string outputOf(const std::string& command) {
-    std::string out;
-    FILE* p = popen(command.c_str(), "r");
-    if (!p) return out;
-    char buffer[512];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, p)) > 0) out.append(buffer, n);
-    pclose(p);
-    return out;
 }
 
 class ForcedTracksTest : public CliFolderTest {};
@@ -78,7 +68,7 @@ TEST_F(ForcedTracksTest, DecodersSeeTheForcedSetsAndForcedOnlyWritesThemAlone) {
         std::vector<std::string> args = {"export", "bdn", path("demo.KVL8")};
         if (only) args.push_back("--forced-only");
         ASSERT_EQ(run(args).code, 0);
-        EXPECT_EQ(outputOf("python3 -c \"import sys, xml.etree.ElementTree as E; "
+        EXPECT_EQ(toolrun::stdoutOf("python3 -c \"import sys, xml.etree.ElementTree as E; "
                            "print(' '.join(e.get('InTC') + '=' + e.get('Forced') for e in "
                            "E.parse(sys.argv[1]).getroot().iter('Event')))\" '" +
                            path("BDN_Output/demo.xml") + "'"),

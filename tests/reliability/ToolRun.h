@@ -35,6 +35,17 @@ inline Output run(const std::string& command) {
     return o;
 }
 
+// What a shell command prints on stdout alone ("" when it could not run).
+inline std::string stdoutOf(const std::string& command) {
+    std::string out;
+    if (FILE* p = popen(("(" + command + ") < /dev/null").c_str(), "r")) {
+        char buffer[4096];
+        for (size_t n; (n = fread(buffer, 1, sizeof buffer, p)) > 0;) out.append(buffer, n);
+        pclose(p);
+    }
+    return out;
+}
+
 inline bool haveFfmpeg() {
     static const bool have = run("ffmpeg -version && ffprobe -version").code == 0;
     return have;
